@@ -1,0 +1,100 @@
+#include "jobcontrol/records/job.h"
+
+#include <cmath>
+
+namespace zanek {
+
+CharasRecord CHARAS;
+CharaRecord CHARA;
+DotdatRecord DOTDAT;
+ScmessRecord SCMESS;
+
+namespace {
+std::string pad(std::string s, size_t n) {
+    s.resize(n, ' ');
+    return s;
+}
+}  // namespace
+
+CharasRecord::CharasRecord() {
+    static const char* const kKeywords[kNumKeywords] = {
+        "normal", "seminvariants", "invariants", "phase", "fourier", "export", "end",
+        "continue", "job", "", "", "initialize", "restart", "history", "%", "patterson",
+        "quartets", "vorp", "", "", "", "structure", "data", "nowindow", "window"};
+    text = "%>";
+    for (const char* k : kKeywords) text += pad(k, 14);
+}
+
+CharaRecord::CharaRecord() {
+    text = " 0123456789.-" + std::string(8000, ' ') + pad("crysdir:form.dat", 80);
+    text.resize(8096, ' ');
+}
+
+void CharaRecord::set_line(int k, const std::string& s) {
+    text.replace(13 + 80 * (k - 1), 80, pad(s, 80));
+}
+
+DotdatRecord::DotdatRecord() {
+    for (int i = 1; i <= 4; ++i) name[i] = pad("struct", 80);
+    suffix[1] = ".bin";
+    suffix[2] = ".hkl";
+    suffix[3] = ".ins";
+    suffix[4] = ".plt";
+}
+
+ScmessRecord::ScmessRecord() {
+    for (auto& area_lines : area)
+        for (auto& line : area_lines) line = std::string(80, ' ');
+}
+
+std::string job_title() {
+    std::string t(80, ' ');
+    unpack_chars(t.data(), UNIT.at(7), 20);
+    return t;
+}
+
+void set_job_title(const std::string& title) {
+    std::string t = pad(title, 80);
+    pack_chars(UNIT.at(7), t.data(), 20);
+}
+
+void fill_trig() {
+    // Single-precision constants, used as written.
+    const float deg = 0.017453294f;
+    for (int i = 1; i <= 450; ++i) TRIG.R(i) = static_cast<float>(std::sin(static_cast<float>(i - 1) * deg));
+    TRIG.R(451) = 3.1415927f;
+    TRIG.R(452) = 6.2831855f;
+    TRIG.R(453) = 0.017453294f;
+    TRIG.R(454) = 57.295776f;
+}
+
+void reset_job_records() {
+    COMDIR.clear();
+    COMDIR.I(comdir::kCapacity) = kQueueCapacity;
+    CHARA = CharaRecord();
+    DOTDAT = DotdatRecord();
+    SCMESS = ScmessRecord();
+    UNIT.clear();
+    UNIT.I(1) = 1;
+    UNIT.I(2) = 2;
+    UNIT.I(3) = 33;
+    UNIT.I(4) = 32;
+    UNIT.I(5) = 31;
+    UNIT.I(6) = 35;
+    UNIT.I(27) = 36;
+    set_job_title(std::string());
+    IMPL.clear();
+    IMPL.I(1) = 30;
+    IMPL.I(2) = 41;
+    IMPL.I(3) = 34;
+    IMPL.I(5) = 2048;
+    IMPL.I(6) = 512;
+    IMPL.I(107) = 1;
+    SCREEN.clear();
+    SCREEN.I(4) = 639;
+    SCREEN.I(5) = 479;
+    BUFFER.clear();
+    TRIG.clear();
+}
+
+}  // namespace zanek

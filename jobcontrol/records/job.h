@@ -1,0 +1,97 @@
+// Shared records of job control: the command queue, the directive lines,
+// units and file names, the results area and history, the window state and
+// the sine table. Word numbers are those of the record layouts (1-based).
+#pragma once
+
+#include <string>
+
+#include "platform/word.h"
+
+namespace zanek {
+
+// Command codes (position of the keyword in CHARAS).
+enum CommandCode : int {
+    CMD_NORMAL = 1, CMD_SEMINV = 2, CMD_INVAR = 3, CMD_PHASE = 4, CMD_FOURIER = 5,
+    CMD_EXPORT = 6, CMD_END = 7, CMD_CONTINUE = 8, CMD_JOB = 9, CMD_INITIALIZE = 12,
+    CMD_RESTART = 13, CMD_HISTORY = 14, CMD_GO = 15, CMD_PATTERSON = 16, CMD_QUARTETS = 17,
+    CMD_VORP = 18, CMD_STRUCTURE = 22, CMD_DATA = 23, CMD_NOWINDOW = 24, CMD_WINDOW = 25,
+};
+
+constexpr int kNumKeywords = 25;
+constexpr int kQueueCapacity = 200;
+constexpr int kMaxDirectives = 100;
+
+// CHARAS: "%" (command mark), ">" (comment mark), then 25 keywords of 14.
+struct CharasRecord {
+    std::string text;
+    CharasRecord();
+    char command_mark() const { return text[0]; }
+    char comment_mark() const { return text[1]; }
+    // The 14-character keyword of code c (1..25).
+    std::string keyword(int code) const { return text.substr(2 + 14 * (code - 1), 14); }
+};
+extern CharasRecord CHARAS;
+
+// COMDIR: codes (1-200), directive counts (201-400), capacity (401),
+// number queued (402), directive cursor (403), running command (404).
+inline Record<404> COMDIR;
+namespace comdir {
+constexpr int kCapacity = 401, kCount = 402, kCursor = 403, kRunning = 404;
+}
+
+// CHARA: the 13-character table " 0123456789.-", 100 directive lines of 80
+// characters, and the 80-character name of the scattering factors file.
+struct CharaRecord {
+    std::string text;
+    CharaRecord();
+    // Directive line k (1..100), 80 characters.
+    std::string line(int k) const { return text.substr(13 + 80 * (k - 1), 80); }
+    void set_line(int k, const std::string& s);
+    std::string form_file() const { return text.substr(8013, 80); }
+};
+extern CharaRecord CHARA;
+
+// UNIT: 1 command file, 2 listing, 3-6 scratch and peaks files,
+// 7-26 the job title (80 characters), 27 plot file.
+inline Record<27> UNIT;
+// The job title, UNIT words 7-26, four characters to a word.
+std::string job_title();
+void set_job_title(const std::string& title);  // cut or blank-padded to 80
+
+// IMPL: 1 structure file unit, 2 scattering factors unit, 3 reflection unit,
+// 5 record length, 6 block length, 7 outside-program mode,
+// 8-26 results, 27 history count, 28-106 history codes, 107 heading digit.
+inline Record<107> IMPL;
+
+// DOTDAT: the four file names (structure, reflections, fourier peaks,
+// plot peaks) and their suffixes.
+struct DotdatRecord {
+    std::string name[5];    // 1..4, 80 characters each
+    std::string suffix[5];  // 1..4
+    DotdatRecord();
+};
+extern DotdatRecord DOTDAT;
+
+// SCREEN: 1 window mode, 4 and 5 window width and height less one.
+inline Record<16> SCREEN;
+
+// SCMESS: three progress areas (phasing, Fourier, restart) of ten lines of
+// 80 characters, and the three line counters (words 625-627).
+struct ScmessRecord {
+    std::string area[3][10];
+    int counter[3] = {0, 0, 0};
+    ScmessRecord();
+};
+extern ScmessRecord SCMESS;
+
+// BUFFER word 511: six-word reflection records per block of the scratch file.
+inline Record<512> BUFFER;
+
+// TRIG: sin of 0..449 whole degrees (words 1-450), then pi, 2pi, pi/180, 180/pi.
+inline Record<456> TRIG;
+void fill_trig();
+
+// Sets every job-control record to its initial value (start of a run).
+void reset_job_records();
+
+}  // namespace zanek

@@ -1,0 +1,36 @@
+#include "platform/listing.h"
+
+#include "platform/units.h"
+
+namespace zanek {
+
+namespace {
+int g_listing_unit = 2;
+
+// An unconnected listing unit writes to the console.
+void ensure_connected() {
+    if (!units().connected(g_listing_unit)) units().connect_console(g_listing_unit);
+}
+}  // namespace
+
+void set_listing_unit(int unit) { g_listing_unit = unit; }
+int listing_unit() { return g_listing_unit; }
+
+void lst_line(std::string_view text) {
+    ensure_connected();
+    units().write_line(g_listing_unit, std::string(text));
+}
+
+void lst(std::string_view fmt, const std::vector<FItem>& items) {
+    for (const std::string& rec : fformat(fmt, items)) lst_line(rec);
+}
+
+void lst_blank(int n) {
+    for (int k = 0; k < n; ++k) lst_line("");
+}
+
+void lst_flush() {
+    if (units().connected(g_listing_unit)) units().flush(g_listing_unit);
+}
+
+}  // namespace zanek

@@ -1,0 +1,25 @@
+// The listing: every line of the printed output goes through here, to the
+// unit that the command line connected (a file, or the console).
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/fformat.h"
+
+namespace zanek {
+
+void set_listing_unit(int unit);
+int listing_unit();
+
+// Formats the items and writes every record as one listing line.
+void lst(std::string_view fmt, const std::vector<FItem>& items = {});
+// Writes one line exactly as given (column 1 is the carriage control).
+void lst_line(std::string_view text);
+// n empty lines.
+void lst_blank(int n = 1);
+void lst_flush();
+
+}  // namespace zanek

@@ -1,0 +1,35 @@
+// Helpers shared by the test programs: temporary folders, files, and runs
+// of the built program on a command file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zanek::test {
+
+// A fresh empty folder under the build tree for one test.
+std::string fresh_dir(const std::string& name);
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& text);
+std::vector<std::string> split_lines(const std::string& text);
+bool file_exists(const std::string& path);
+
+struct RunResult {
+    int exit_code = 0;
+    std::string listing;  // contents of the listing file
+    std::string output;   // what the program wrote to the console
+};
+
+// Runs `zanek <cmd> <lis>` inside dir with the clock fixed and CRYSDIR set to
+// the project's data folder; cmd_text is written to dir/job.cmd first.
+RunResult run_zanek(const std::string& dir, const std::string& cmd_text,
+                    const std::string& cmd_name = "job.cmd", const std::string& lis_name = "job.lis",
+                    const std::string& extra_env = "");
+
+// The fixed clock text used by run_zanek.
+constexpr const char* kFixedClock = "Thu Dec 10 12:00:00 2026";
+
+std::string source_dir();   // root of the project
+std::string shared_dir();   // the shared folder with the test jobs
+
+}  // namespace zanek::test
