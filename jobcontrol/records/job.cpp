@@ -1,5 +1,6 @@
 #include "jobcontrol/records/job.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zanek {
@@ -54,8 +55,10 @@ std::string job_title() {
 }
 
 void set_job_title(const std::string& title) {
-    std::string t = pad(title, 80);
-    pack_chars(UNIT.at(7), t.data(), 20);
+    char t[80];
+    std::string s = pad(title, 80);
+    std::copy(s.begin(), s.end(), t);
+    pack_chars(UNIT.at(7), t, 20);
 }
 
 void fill_trig() {

@@ -1,0 +1,30 @@
+// Commands of this subsystem that do not compute anything yet: each prints
+// its heading and consumes exactly its own directive lines.
+#include "jobcontrol/commands.h"
+#include "jobcontrol/records/job.h"
+
+namespace zanek {
+
+void FOURIE(std::string& /*peaks_file*/, int& /*status*/) {
+    command_heading(" fourier routine", HeadingEnd::AfterTitle);
+    skip_directives();
+}
+
+void EXPORT(int& /*status*/) {
+    // The full heading only when the export is the first command of the job.
+    if (COMDIR.I(comdir::kRunning) == 1) command_heading(" ZANEK : Export routine");
+    skip_directives();
+}
+
+void RESTAR(int& /*status*/) {
+    command_heading(" Restart routine", HeadingEnd::AfterTitle);
+    skip_directives();
+}
+
+void PATTER(int& /*status*/) {
+    command_heading(" patterson routine");
+    section_banner("***   patterson synthesis section    ***");
+    skip_directives();
+}
+
+}  // namespace zanek

@@ -1,0 +1,478 @@
+#include "jobcontrol/zanek.h"
+
+#include <cstdio>
+#include <iostream>
+
+#include "graphics/screens.h"
+#include "jobcontrol/commands.h"
+#include "jobcontrol/files.h"
+#include "jobcontrol/history.h"
+#include "jobcontrol/records/crystal.h"
+#include "jobcontrol/records/job.h"
+#include "jobcontrol/records/store.h"
+#include "jobcontrol/store/store.h"
+#include "jobcontrol/text.h"
+#include "platform/listing.h"
+#include "platform/stop.h"
+#include "platform/system.h"
+#include "platform/units.h"
+
+namespace zanek {
+
+namespace {
+
+// What the spooler notes while it reads one job.
+struct JobNotes {
+    bool initialize = false;
+    bool reflection_file = false;
+    std::string reflection_name;
+    bool contents_seen = false;
+    int last_code = 2;
+};
+
+const std::string kRule120Stars = std::string(120, '*');
+
+void clear_queue() {
+    for (int k = 1; k <= 400; ++k) COMDIR.I(k) = 0;
+    COMDIR.I(comdir::kCount) = 0;
+    COMDIR.I(comdir::kCursor) = 0;
+}
+
+// The code of a command line: the last keyword whose first four characters
+// equal the line's characters 2-5 in lower case; 0 when none matches.
+int command_code(const std::string& line) {
+    std::string key = padded(line.substr(1, 4), 4);
+    LCASE(key);
+    int code = 0;
+    for (int c = 1; c <= kNumKeywords; ++c)
+        if (CHARAS.keyword(c).substr(0, 4) == key) code = c;
+    return code;
+}
+
+// Reads the next line of the command file: false at the end of the file.
+// A carriage return before the line end is dropped, and a line longer than
+// 80 characters is cut with a warning.
+bool read_command_line(std::string& line) {
+    std::string raw;
+    if (units().read_line(UNIT.I(1), raw) != IO_OK) return false;
+    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    if (KSTRLN(raw) > 80) {
+        lst("(' *** warning *** line longer than 80 characters, cut: ',a)", {raw.substr(0, 80)});
+    }
+    line = padded(raw.substr(0, std::min<std::size_t>(raw.size(), 80)), 80);
+    return true;
+}
+
+bool queue_code(int code, JobNotes& notes, int& status) {
+    int& count = COMDIR.I(comdir::kCount);
+    if (count + 1 > COMDIR.I(comdir::kCapacity)) {
+        lst("(' more than ',i5,' commands used '/' check input file or submit two jobs ')",
+            {COMDIR.I(comdir::kCapacity)});
+        status = -2;
+        return false;
+    }
+    count += 1;
+    COMDIR.I(count) = code;
+    COMDIR.I(200 + count) = 0;
+    notes.last_code = code;
+    return true;
+}
+
+// %continue: the standard sequence that follows the last queued command.
+bool queue_continuation(JobNotes& notes, int& status) {
+    int s = notes.last_code + 1;
+    if (s == 2) s = 3;
+    if (s == 24) s = 1;
+    for (int code = s; code <= CMD_END; ++code) {
+        if (code == CMD_SEMINV) continue;
+        if (!queue_code(code, notes, status)) return false;
+    }
+    return true;
+}
+
+bool store_directive(const std::string& line, JobNotes& notes, int& status) {
+    if (COMDIR.I(comdir::kCount) == 0) {
+        lst("(' no command specified for directive ',a)", {rtrim(line)});
+        status = -2;
+        return false;
+    }
+    int& cursor = COMDIR.I(comdir::kCursor);
+    if (cursor + 1 > kMaxDirectives) {
+        lst("(' more than 100 directives used '/' check for missing  %end or %continue')");
+        status = -2;
+        return false;
+    }
+    cursor += 1;
+    CHARA.set_line(cursor, line);
+    COMDIR.I(200 + COMDIR.I(comdir::kCount)) += 1;
+
+    std::string key = line.substr(0, 4);
+    LCASE(key);
+    if (key == "molp" || key == "scha" || key == "mold") {
+        std::string rest = line, word(40, ' ');
+        int n, m;
+        CUTST(rest, n, word, m);
+        if (n > 0) DOTDAT.name[4] = padded(rest, 80);
+    }
+    if (key == "refl") {
+        std::string rest = line, word(40, ' ');
+        int n, m;
+        CUTST(rest, n, word, m);
+        notes.reflection_file = true;
+        key = rest.substr(0, 4);
+        LCASE(key);
+        if (key == "foll") {
+            IMPL.I(3) = UNIT.I(1);
+            notes.reflection_name = "card reader";
+        } else {
+            notes.reflection_name = rtrim(rest);
+        }
+    }
+    if (key == "cont") notes.contents_seen = true;
+    return true;
+}
+
+// Carries out a command line; returns false when the job's input ends
+// (end_input) or on error (status -2).
+bool command_line(const std::string& line, JobNotes& notes, int& status, bool& end_input) {
+    int code = command_code(line);
+    if (notes.last_code == CMD_PATTERSON) code = CMD_END;
+    if (code == 0) {
+        lst("(' error in command ',a)", {rtrim(line)});
+        status = -2;
+        return false;
+    }
+    std::string rest = line, word(40, ' ');
+    int n = 0, m = 0;
+    switch (code) {
+    case CMD_WINDOW: {
+        CUTST(rest, n, word, m);
+        float rnum[40];
+        int inum[40], count = 0, iflag = 0;
+        GETNUM(rest, rnum, inum, count, iflag);
+        if (count == 2) {
+            SCREEN.I(4) = std::max(inum[0], 639);
+            SCREEN.I(5) = std::max(inum[1], 479);
+        }
+        SCREEN.I(1) = 1;
+        return true;
+    }
+    case CMD_NOWINDOW:
+        SCREEN.I(1) = 0;
+        return true;
+    case CMD_CONTINUE:
+        if (!queue_continuation(notes, status)) return false;
+        end_input = true;
+        return true;
+    case CMD_JOB:
+        CUTST(rest, n, word, m);
+        set_job_title(n > 0 ? rest : std::string());
+        return true;
+    case CMD_STRUCTURE: {
+        CUTST(rest, n, word, m);
+        if (n < 0) {
+            lst("(' No structure name specified ')");
+            status = -2;
+            return false;
+        }
+        std::string name(40, ' ');
+        CUTST(rest, n, name, m);
+        for (int i = 1; i <= 4; ++i) DOTDAT.name[i] = padded(rtrim(name) + DOTDAT.suffix[i], 80);
+        return true;
+    }
+    case CMD_INITIALIZE:
+        notes.initialize = true;
+        return true;
+    default:
+        if (!queue_code(code, notes, status)) return false;
+        if (code == CMD_END) end_input = true;
+        return true;
+    }
+}
+
+// Opens the structure file and loads or initialises its index.
+bool open_structure_file(const JobNotes& notes, int& new_file, int& status) {
+    // A later job treated as a first job may name another file: the file
+    // open until now is flushed and closed, and the new file's index loaded.
+    if (units().connected(IMPL.I(1))) {
+        XDUMP();
+        units().close(IMPL.I(1));
+        XFILE.I(6) = -1;
+    }
+    int next = 0;
+    XGIV(1, 800, next);
+    int count = 0, iostat = 0;
+    if (KOPEN(IMPL.I(1), DOTDAT.name[1], IMPL.I(5), count, iostat)) {
+        lst("(' error ',i5,'  opening file ',a)", {iostat, rtrim(DOTDAT.name[1])});
+        status = -2;
+        return false;
+    }
+    XDWN(1600, XFILI.at(3), 10);
+    new_file = 0;
+    if (notes.initialize) XFILI.I(10) = XFILE.I(1) + 1;
+    if (XFILI.I(10) != XFILE.I(1)) {
+        SETFI();
+        new_file = 1;
+    }
+    if (XFILE.I(6) < 0) {
+        SLDF();
+        XFILE.I(6) = 1;
+    }
+    XSAE.I(1) = 0;
+    return true;
+}
+
+void write_command_table(int& export_flag) {
+    lst_line(" Used commands & directives:");
+    lst_blank();
+    int line_no = 0;
+    for (int k = 1; k <= COMDIR.I(comdir::kCount); ++k) {
+        int code = COMDIR.I(k);
+        int ndir = COMDIR.I(200 + k);
+        if (code == CMD_EXPORT) export_flag = 1;
+        std::string head = std::string(11, ' ') + CHARAS.command_mark() + CHARAS.keyword(code) + " ";
+        lst_blank();
+        if (ndir == 0) {
+            lst_line(rtrim(head + (code == CMD_END ? "" : "default")));
+        } else {
+            lst_line(rtrim(head + CHARA.line(++line_no)));
+            for (int d = 2; d <= ndir; ++d) lst_line(rtrim(std::string(27, ' ') + CHARA.line(++line_no)));
+        }
+    }
+}
+
+// The release check of the scattering factors file; false when the
+// preamble must stop at once.
+bool check_form_file(int& status) {
+    std::string name = rtrim(CHARA.form_file());
+    int unit = IMPL.I(2), iostat = 0;
+    if (JOPEN(unit, name, 0, 2, 1, iostat)) {
+        lst("(' *** error ***  open error, code =',i5,' file is ',a)", {iostat, name});
+        status = -2;
+        return true;
+    }
+    std::string first;
+    int rs = units().read_line(unit, first);
+    if (rs != IO_OK) {
+        lst("(' error ',i5,' reading record no. ','  1',' in file ',a)", {rs == IO_EOF ? -1 : rs, name});
+        units().close(unit);
+        status = -2;
+        return false;
+    }
+    std::string release = padded(first, 5).substr(0, 5);
+    lst("(i6,'    scattering factors file          ',a/6x,'    ( Release : ',a,' )')", {unit, name, release});
+    units().close(unit);
+    if (release != "92.11") {
+        status = -2;
+        lst("(/6x,'    *** error ***  Release should be ','92.11',' !!'/)");
+    }
+    return true;
+}
+
+void write_file_table(const JobNotes& notes, int export_flag, int& status) {
+    lst_blank(2);
+    lst_line(" Files used in zan:");
+    lst_blank();
+    lst_line("  Channel                                  Name");
+    lst("(i6,'    card reader')", {UNIT.I(1)});
+    lst("(i6,'    line printer')", {UNIT.I(2)});
+    lst("(i6,'    direct access structure file     ',a)", {IMPL.I(1), rtrim(DOTDAT.name[1])});
+    lst("(i6,'    direct access scratch file')", {UNIT.I(5)});
+    lst("(i6,'    sequential scratch file ')", {UNIT.I(4)});
+    if (notes.reflection_file)
+        lst("(i6,'    reflection input file            ',a)", {IMPL.I(3), notes.reflection_name});
+    if (notes.contents_seen && !check_form_file(status)) return;
+    if (export_flag) {
+        lst("(i6,'    fourier peaks file               ',a)", {UNIT.I(6), rtrim(DOTDAT.name[3])});
+        lst("(i6,'    peaks file to be plotted         ',a)", {UNIT.I(27), rtrim(DOTDAT.name[4])});
+        lst("(i6,'    sequential scratch file ')", {UNIT.I(3)});
+        lst_blank(2);
+    }
+}
+
+void write_preamble(const JobNotes& notes, int new_file, int& export_flag, int& status) {
+    lst_line(" " + kRule120Stars);
+    lst_line(std::string(20, ' ') + job_title());
+    lst_blank(2);
+    WRHEAD();
+    write_command_table(export_flag);
+    write_file_table(notes, export_flag, status);
+    if (status == -2) return;
+    lst_blank(3);
+    if (new_file == 1) {
+        lst_line("      Direct access structure file has been initialized");
+        lst_blank(2);
+    } else {
+        lst_line("      Direct access structure file actually contains:");
+        lst_blank();
+        SUMMAR();
+    }
+}
+
+}  // namespace
+
+void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, int& status) {
+    static JobNotes notes;
+    if (job_count < 0) {
+        fill_trig();
+        std::string title;
+        for (int k = 0; k < 10; ++k) title += " zanek  ";
+        set_job_title(title);
+        export_flag = 0;
+    }
+    UREQ.I(9) = 0;
+    status = 0;
+    clear_queue();
+    notes = JobNotes();
+    if (job_count > 0) {
+        lst_blank(2);
+        lst_line(" Please enter commands and directives ( %% to go, %end to stop )");
+    }
+    bool end_input = false;
+    while (!end_input) {
+        if (!read_command_line(line)) {
+            lst_line(" no   %end or %continue   command specified");
+            status = -2;
+            return;
+        }
+        int n;
+        SHIFT(line, n);
+        if (n < 0 || line[0] == CHARAS.comment_mark()) continue;
+        if (line[0] != CHARAS.command_mark()) {
+            if (!store_directive(line, notes, status)) return;
+        } else if (line[1] == CHARAS.command_mark()) {
+            job_count += 1;
+            end_input = true;
+        } else if (!command_line(line, notes, status, end_input)) {
+            return;
+        }
+    }
+    if (job_count > 0) return;
+    job_count += 1;
+    if (IMPL.I(7) == 0)
+        for (int k = 8; k <= 106; ++k) IMPL.I(k) = 0;
+    if (!open_structure_file(notes, new_file, status)) return;
+    write_preamble(notes, new_file, export_flag, status);
+}
+
+namespace {
+
+// Opens a new progress line of the phase, Fourier or restart area; a run
+// with more such commands than the area has lines keeps counting but
+// writes nowhere.
+void open_progress_line(int code) {
+    int area = code == CMD_PHASE ? 0 : code == CMD_FOURIER ? 1 : code == CMD_RESTART ? 2 : -1;
+    if (area < 0) return;
+    int n = ++SCMESS.counter[area];
+    if (n >= 0 && n < 10) SCMESS.area[area][n] = std::string(80, ' ');
+}
+
+void record_history(int code) {
+    int& count = IMPL.I(27);
+    count += 1;
+    if (count <= 79) IMPL.I(27 + count) = code;
+}
+
+}  // namespace
+
+void ZANCOM(int new_file, int& job_count, int& status) {
+    COMDIR.I(comdir::kCursor) = 0;
+    COMDIR.I(comdir::kRunning) = 0;
+    status = 0;
+    for (;;) {
+        int& running = COMDIR.I(comdir::kRunning);
+        running += 1;
+        XLIMI.I(7) = 1;
+        int code = running <= kQueueCapacity ? COMDIR.I(running) : 0;
+        if (code == 0) return;
+        record_history(code);
+        open_progress_line(code);
+        SCR2();
+        switch (code) {
+        case CMD_NORMAL: NORMAL(status); break;
+        case CMD_SEMINV: SEMINV(status); break;
+        case CMD_INVAR: INVAR(status); break;
+        case CMD_PHASE: CONTAN(status); break;
+        case CMD_FOURIER: FOURIE(DOTDAT.name[3], status); break;
+        case CMD_EXPORT: EXPORT(status); break;
+        case CMD_END:
+        case CMD_GO:
+            job_count = -1;
+            return;
+        case CMD_RESTART: RESTAR(status); break;
+        case CMD_HISTORY: BEFOR(); break;
+        case CMD_PATTERSON: PATTER(status); break;
+        case CMD_QUARTETS: break;
+        case CMD_VORP: VORPM(status); break;
+        case CMD_DATA: DATAZAN(new_file, status); break;
+        default:
+            lst("(' wrong command code = ',i5,' for ',a14,' command')", {code, CHARAS.keyword(code)});
+            status = -1;
+            return;
+        }
+        if (status < 0) return;
+    }
+}
+
+int ZANEK() {
+    int status = 0;
+    PC386(status);
+    if (status >= 0) {
+        if (!units().connected(UNIT.I(1))) units().connect_console(UNIT.I(1));
+        XDISU.I(1) = IMPL.I(1);
+        int job_count = -1, new_file = 0, export_flag = 0;
+        for (int i = 1; i <= 4; ++i) {
+            std::string name = DOTDAT.name[i].substr(0, 30) + DOTDAT.suffix[i];
+            int n;
+            XCMPRP(name, n);
+            DOTDAT.name[i] = padded(name, 80);
+        }
+        BUFFER.I(511) = IMPL.I(6) / 6;
+        std::string line(80, ' ');
+        for (;;) {
+            SPOOLR(line, new_file, job_count, export_flag, status);
+            if (status < 0) break;
+            SCR1();
+            ZANCOM(new_file, job_count, status);
+            if (status < 0 || job_count < 0) break;
+        }
+    }
+    std::string message = status >= 0 ? " == ZANEK ends ok      " : " == ZANEK ends in error";
+    int n = 23;
+    if (status != -2) SCREND(message, n);
+    units().close(IMPL.I(1));
+    lst_blank(2);
+    lst_line(" " + message.substr(0, n));
+    XWIN(nullptr, nullptr, 0, 17, "    ", 0);
+    return status;
+}
+
+namespace {
+void reset_run_state() {
+    reset_job_records();
+    reset_store_records();
+    reset_crystal_records();
+}
+}  // namespace
+
+int run_program(int argc, char** argv) {
+    set_args(argc, argv);
+    reset_run_state();
+    int exit_code = 0;
+    try {
+        exit_code = ZANEK() >= 0 ? 0 : 1;
+    } catch (const ZanekStop& stop) {
+        std::string text = stop.text.empty() ? (stop.code ? " STOP " + std::to_string(stop.code) : " STOP")
+                                             : " STOP " + stop.text;
+        lst_line(text);
+        std::cerr << text << "\n";
+        exit_code = 2;
+    }
+    lst_flush();
+    units().close(IMPL.I(1));
+    units().close(listing_unit());
+    std::fflush(stdout);
+    return exit_code;
+}
+
+}  // namespace zanek

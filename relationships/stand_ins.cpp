@@ -1,0 +1,17 @@
+// Commands of this subsystem that do not compute anything yet: each prints
+// its heading and consumes exactly its own directive lines.
+#include "jobcontrol/commands.h"
+
+namespace zanek {
+
+void SEMINV(int& /*status*/) {
+    command_heading(" ZANEK : Seminvariants routine", HeadingEnd::TwoEmpty);
+    skip_directives();
+}
+
+void INVAR(int& /*status*/) {
+    command_heading(" ZANEK : Invariants routine");
+    skip_directives();
+}
+
+}  // namespace zanek
