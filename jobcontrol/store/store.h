@@ -3,9 +3,23 @@
 // callers throughout the program use them.
 #pragma once
 
+#include <cstdint>
+
 #include "platform/word.h"
 
 namespace zanek {
+
+// --- Layout of the structure file (shared with the sibling program) -----
+constexpr int kBlockWords = 512;           // words of a store block (IMPL word 6)
+constexpr int kIndexHeaderAddress = 1600;  // index header, 50 words
+constexpr int kIndexHeaderLength = 50;
+constexpr int kTableAddress = 1650;        // list-type table, 40 rows of 6 words
+constexpr int kTableLength = 240;
+constexpr int kRowLength = 6;
+constexpr int kMaxListType = 39;
+constexpr int kFirstListAddress = 1890;    // where the first list of a new file goes
+constexpr int kIndexMagic = 10000;         // index header word 8, table row 0 word 1
+constexpr float kListMarker = 11111.0f;    // list header word 1
 
 // --- Block buffer pool -------------------------------------------------
 void XGIV(int base, int size, int& next);          // builds the pool in XBUFD
@@ -35,5 +49,17 @@ void XLC();
 void SLDL(int type, int& serial, int& i1, int& i2);
 void XCLN(int type);
 void XCSAE();
+
+// Takes n words of new space at the next free address of the store (index
+// header word 1 += n, flushed) and returns the first address. Writers of
+// streamed lists that take space themselves use this, so that the next
+// free address is checked as SOWL checks it. Stops with 1111 (" the file
+// index has been corrupted") when the stored next free address is not
+// sound.
+int take_store_space(int n);
+
+// Word j (1..6) of row t (0..39) of the resident list-type table
+// (XFILI word 2+6t+j).
+int32_t& table_word(int t, int j);
 
 }  // namespace zanek
