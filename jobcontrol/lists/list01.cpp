@@ -1,0 +1,313 @@
+// Lists 1 and 2: the cell with its reciprocal cell, metric tensors and
+// Cartesian matrices, and the space-group operators with their inverses
+// and product table.
+#include "jobcontrol/lists/list01.h"
+
+#include <cmath>
+
+#include "jobcontrol/lists/listutil.h"
+#include "jobcontrol/numeric.h"
+#include "jobcontrol/records/crystal.h"
+#include "jobcontrol/records/job.h"
+#include "jobcontrol/records/listptr.h"
+#include "jobcontrol/records/store.h"
+#include "jobcontrol/store/store.h"
+#include "platform/stop.h"
+
+namespace zanek {
+
+namespace {
+
+// Cell words of list 1 (offsets from the list's first word, 1-based).
+constexpr int kCell = 6, kVolume = 12, kRecip = 13, kRecipVolume = 19, kG = 20, kGstar = 29,
+              kOrtho = 38, kDeortho = 47;
+
+// Angles in radians from the three input values: cosines when the first is
+// below 1.5, else degrees.
+void cell_angles(const float cell[6], double ang[3]) {
+    const bool cosines = cell[3] < 1.5f;
+    const double deg = TRIG.R(453);  // pi/180
+    for (int i = 0; i < 3; ++i) {
+        const double v = cell[3 + i];
+        ang[i] = cosines ? std::atan2(std::sqrt(1.0 - v * v), v) : v * deg;
+    }
+}
+
+}  // namespace
+
+void XMTMR(const float* a, const float* b, float* c, int n, int m, int l) {
+    const int s10 = XMATE.I(10), s11 = XMATE.I(11), s12 = XMATE.I(12), s13 = XMATE.I(13);
+    for (int ll = 1; ll <= l; ++ll) {
+        for (int r = 1; r <= n; ++r) {
+            double sum = 0.0;
+            for (int t = 1; t <= m; ++t)
+                sum += static_cast<double>(a[(r - 1) * s11 + (t - 1) * s10]) *
+                       static_cast<double>(b[(ll - 1) * s13 + (t - 1) * s12]);
+            c[r - 1 + n * (ll - 1)] = static_cast<float>(sum);
+        }
+    }
+}
+
+void XMTMT(const float* a, const float* b, float* c, int n, int m, int l) {
+    XMATE.I(10) = n;
+    XMATE.I(11) = 1;
+    XMATE.I(12) = l;
+    XMATE.I(13) = 1;
+    XMTMR(a, b, c, n, m, l);
+}
+
+void MINV9(const float a[9], int b[9]) {
+    // A(i,j) = a[(i-1) + 3(j-1)]; the inverse is the transposed cofactor
+    // matrix over the determinant.
+    auto A = [&](int i, int j) { return static_cast<double>(a[(i - 1) + 3 * (j - 1)]); };
+    double cof[3][3];
+    for (int i = 1; i <= 3; ++i)
+        for (int j = 1; j <= 3; ++j) {
+            const int i1 = i % 3 + 1, i2 = (i + 1) % 3 + 1, j1 = j % 3 + 1, j2 = (j + 1) % 3 + 1;
+            cof[i - 1][j - 1] = A(i1, j1) * A(i2, j2) - A(i1, j2) * A(i2, j1);
+        }
+    const double det = A(1, 1) * cof[0][0] + A(1, 2) * cof[0][1] + A(1, 3) * cof[0][2];
+    for (int i = 1; i <= 3; ++i)
+        for (int j = 1; j <= 3; ++j)  // inverse(i,j) = cofactor(j,i) / det
+            b[(i - 1) + 3 * (j - 1)] = det == 0.0 ? 0 : static_cast<int>(std::trunc(cof[j - 1][i - 1] / det));
+}
+
+void FRM01(const float cell[6]) {
+    const int h0 = XLIMI.I(7);
+    XLIMI.I(1) = h0;
+    if (!fits_data(h0, 224)) list_programming_error();
+    put_list_header(h0, list1::kType);
+    for (int k = kCell; k <= list1::kLength; ++k) DATA.R(h0 + k - 1) = 0.0f;
+
+    double ang[3];
+    cell_angles(cell, ang);
+    const double a = cell[0], b = cell[1], c = cell[2];
+    const double ca = std::cos(ang[0]), cb = std::cos(ang[1]), cg = std::cos(ang[2]);
+    const double sa = std::sin(ang[0]), sb = std::sin(ang[1]), sg = std::sin(ang[2]);
+    // The reciprocal cell.
+    const double cas = (cb * cg - ca) / (sb * sg);
+    const double cbs = (cg * ca - cb) / (sg * sa);
+    const double cgs = (ca * cb - cg) / (sa * sb);
+    const double sas = std::sqrt(1.0 - cas * cas), sbs = std::sqrt(1.0 - cbs * cbs),
+                 sgs = std::sqrt(1.0 - cgs * cgs);
+    const double as = 1.0 / (a * sb * sgs), bs = 1.0 / (b * sg * sas), cs = 1.0 / (c * sa * sbs);
+    const double vstar = as * bs * cs * sas * sbs * sg;
+
+    auto put = [&](int word, double v) { DATA.R(h0 + word - 1) = static_cast<float>(v); };
+    const double cellw[6] = {a, b, c, ang[0], ang[1], ang[2]};
+    const double recw[6] = {as, bs, cs, std::atan2(sas, cas), std::atan2(sbs, cbs), std::atan2(sgs, cgs)};
+    for (int k = 0; k < 6; ++k) {
+        put(kCell + k, cellw[k]);
+        put(kRecip + k, recw[k]);
+    }
+    put(kVolume, 1.0 / vstar);
+    put(kRecipVolume, vstar);
+
+    // Cartesian frame: Z along c, X along a*. Rows: X, Y, Z components of a, b, c.
+    const double ortho[9] = {a * sb * sgs, 0.0, 0.0, -a * sb * cgs, b * sa, 0.0, a * cb, b * ca, c};
+    const double deortho[9] = {as, bs * cgs, cs * cbs, 0.0, bs * sgs, -cs * sbs * ca, 0.0, 0.0, 1.0 / c};
+    for (int k = 0; k < 9; ++k) {
+        put(kOrtho + k, ortho[k]);
+        put(kDeortho + k, deortho[k]);
+    }
+    // G = P P^T and G* = Q Q^T with P, Q the stored 3x3 column-major arrays.
+    XMATE.I(10) = 3;
+    XMATE.I(11) = 1;
+    XMATE.I(12) = 3;
+    XMATE.I(13) = 1;
+    const float* p = &DATA.R(h0 + kOrtho - 1);
+    const float* q = &DATA.R(h0 + kDeortho - 1);
+    XMTMR(p, p, &DATA.R(h0 + kG - 1), 3, 3, 3);
+    XMTMR(q, q, &DATA.R(h0 + kGstar - 1), 3, 3, 3);
+    SFRML(list1::kType, list1::kLength);
+}
+
+void YFL01() {
+    XLIMI.I(1) = XLIMI.I(7);
+    int serial = 0, first = 0, last = 0, part = 0, length = 0;
+    SRLIN(list1::kType, serial, first, last, part, length);
+    if (first <= 0) return;
+    const int i1 = XLIMI.I(1);
+    const int i2 = i1 + list1::kLength - 1;
+    // The list and the derived words behind it must fit in DATA.
+    check_list_read(list1::kType, i1, -list1::kLength);
+    if (!fits_data(i1, list1::kLength + list1::kDerived))
+        list_corrupted(list1::kType);
+    XSAC(list1::kType, serial, i1, i2);
+    int n = 0;
+    SRDLS(list1::kType, serial, i1, n);
+
+    const int offsets[6] = {5, 12, 19, 28, 37, 46};
+    for (int k = 0; k < 6; ++k) LST01.I(k + 1) = i1 + offsets[k];
+    LST01.I(7) = i2 + 1;
+    LST01.I(8) = i2 + 7;
+    LST01.I(9) = i2 + 10;
+    XLIMI.I(1) = i2 + 16;
+
+    auto w = [&](int word) { return static_cast<double>(DATA.R(i1 + word - 1)); };
+    const double as = w(kRecip), bs = w(kRecip + 1), cs = w(kRecip + 2);
+    const double cas = std::cos(w(kRecip + 3)), cbs = std::cos(w(kRecip + 4)), cgs = std::cos(w(kRecip + 5));
+    const double pi = TRIG.R(451) != 0.0f ? TRIG.R(451) : 3.1415927f;
+    const double two_pi2 = 2.0 * pi * pi, four_pi2 = 4.0 * pi * pi;
+    const double derived[15] = {-two_pi2 * as * as, -two_pi2 * bs * bs, -two_pi2 * cs * cs,
+                                -four_pi2 * bs * cs, -four_pi2 * as * cs, -four_pi2 * as * bs,
+                                cas, cbs, cgs,
+                                as * as / 4.0, as * bs * cgs / 2.0, as * cs * cbs / 2.0,
+                                bs * bs / 4.0, bs * cs * cas / 2.0, cs * cs / 4.0};
+    for (int k = 0; k < 15; ++k) DATA.R(i2 + 1 + k) = static_cast<float>(derived[k]);
+    XSAC(list1::kType, serial, i1, i2 + list1::kDerived);
+
+    // RC: s^2 coefficients G1..G6, the cell, its angles in degrees and their sines.
+    const int order[6] = {9, 12, 14, 10, 11, 13};  // index into derived[]
+    for (int k = 0; k < 6; ++k) RC.R(1 + k) = static_cast<float>(derived[order[k]]);
+    const double to_deg = TRIG.R(454);
+    for (int k = 0; k < 3; ++k) {
+        RC.R(7 + k) = DATA.R(i1 + kCell - 1 + k);
+        RC.R(10 + k) = static_cast<float>(w(kCell + 3 + k) * to_deg);
+        RC.R(13 + k) = static_cast<float>(std::sin(w(kCell + 3 + k)));
+    }
+}
+
+// --- List 2 --------------------------------------------------------------
+
+namespace {
+
+// Lattice codes: SYM word 221 counts P A B C I F R; the list counts
+// P I R F A B C, so that P, I, R, F give the number of lattice points.
+constexpr int kStoredFromSym[8] = {0, 1, 5, 6, 7, 2, 4, 3};
+constexpr int kSymFromStored[8] = {0, 1, 5, 7, 6, 2, 3, 4};
+
+// The stored lattice code of the last YFRM02, kept for an unknown SYM code.
+int g_stored_lattice = 0;
+
+int rotation_word(int h0, int k, int i, int j) {  // DATA index of REAL(R(k,i,j))
+    return h0 + list2::kHeaderLength + list2::kOpWords * (k - 1) + 3 * (i - 1) + (j - 1);
+}
+
+}  // namespace
+
+void YFRM02() {
+    const int h0 = XLIMI.I(7);
+    XLIMI.I(1) = h0;
+    const int nsym = SYM.I(217);
+    const int centric = SYM.I(220);
+    if (nsym < 1 || nsym > list2::kMaxOps || centric < 0 || centric > 1) list_programming_error();
+    const int ntot = nsym * (centric + 1);
+    const int length = list2::length(nsym, ntot);
+    if (!fits_data(h0, length)) list_programming_error();
+
+    put_list_header(h0, list2::kType);
+    ERL.I(594) = 0;
+    const int code = SYM.I(221);
+    if (code >= 1 && code <= 7) g_stored_lattice = kStoredFromSym[code];
+    auto put = [&](int word, double v) { DATA.R(h0 + word - 1) = static_cast<float>(v); };
+    put(6, g_stored_lattice);
+    put(7, centric + 1);
+    put(8, nsym);
+    put(9, ERL.I(593));
+    put(10, ERL.I(2917));
+    put(11, list2::kHeaderLength);
+    put(12, 0.0);
+    put(13, list2::kOpWords * nsym + list2::kHeaderLength);
+
+    // Part 1: rotations as reals, translations as stored.
+    for (int k = 1; k <= nsym; ++k) {
+        for (int i = 1; i <= 3; ++i)
+            for (int j = 1; j <= 3; ++j) DATA.R(rotation_word(h0, k, i, j)) = static_cast<float>(erl_R(k, i, j));
+        const int t0 = rotation_word(h0, k, 1, 1) + 9;
+        for (int i = 1; i <= 3; ++i) DATA.W(t0 + i - 1) = ERL.W(432 + k + 48 * (i - 1));
+    }
+    // Part 2: symbol, seminvariant vectors and moduli, inverses, products.
+    int p = h0 + list2::kOpWords * nsym + list2::kHeaderLength;
+    copy_words(DATA.at(p), ERL.at(577), 16);
+    copy_words(DATA.at(p + 16), ERL.at(2899), 18);
+    copy_words(DATA.at(p + 34), ERL.at(2918), 6);
+    p += list2::kPart2Fixed;
+    DATA.I(p) = 1;
+    for (int k = 2; k <= nsym; ++k) {
+        int inv[9];
+        MINV9(&DATA.R(rotation_word(h0, k, 1, 1)), inv);
+        int found = 0;
+        for (int j = 1; j <= nsym && found == 0; ++j) {
+            bool same = true;
+            for (int e = 0; e < 9 && same; ++e)
+                same = DATA.R(rotation_word(h0, j, 1, 1) + e) == static_cast<float>(inv[e]);
+            if (same) found = j;
+        }
+        if (found == 0) zstop(333);
+        DATA.I(p + k - 1) = found;
+    }
+    p += nsym;
+    for (int i = 1; i <= ntot; ++i)
+        for (int j = 1; j <= ntot; ++j) DATA.I(p++) = erl_P(i, j);
+    SFRML(list2::kType, length);
+}
+
+void YFL02() {
+    XLIMI.I(1) = XLIMI.I(7);
+    int serial = 0, first = 0, last = 0, part = 0, length = 0;
+    SRLIN(list2::kType, serial, first, last, part, length);
+    if (first <= 0) return;
+    const int i1 = XLIMI.I(1);
+    const int i2 = i1 + length - 1;
+    check_list_read(list2::kType, i1, -list2::length(1, 1));
+    XSAC(list2::kType, serial, i1, i2);
+    int n = 0;
+    SRDLS(list2::kType, serial, i1, n);
+
+    auto header = [&](int word) { return trunc_word(DATA.W(i1 + word - 1)); };
+    const int nsym = header(8);
+    const int centric1 = header(7);  // centric flag + 1
+    // The counts decide how many words are copied into ERL and SYM.
+    if (nsym < 1 || nsym > list2::kMaxOps || centric1 < 1 || centric1 > 2 ||
+        list2::length(nsym, nsym * centric1) > length)
+        list_corrupted(list2::kType);
+    const int ntot = nsym * centric1;
+
+    SYM.I(217) = nsym;
+    LST02.I(9) = nsym;
+    LST02.I(17) = nsym;
+    ERL.I(593) = header(9);
+    LST02.I(4) = header(9);
+    ERL.I(2917) = header(10);
+    ERL.I(594) = header(12);
+    LST02.I(1) = centric1;
+    SYM.I(220) = centric1 - 1;
+    const int stored = header(6);
+    LST02.I(2) = stored;
+    if (stored >= 1 && stored <= 7) SYM.I(221) = kSymFromStored[stored];
+
+    for (int k = 1; k <= nsym; ++k) {
+        for (int i = 1; i <= 3; ++i)
+            for (int j = 1; j <= 3; ++j) erl_R(k, i, j) = trunc_word(DATA.W(rotation_word(i1, k, i, j)));
+        const int t0 = rotation_word(i1, k, 1, 1) + 9;
+        for (int i = 1; i <= 3; ++i) ERL.W(432 + k + 48 * (i - 1)) = DATA.W(t0 + i - 1);
+    }
+    const int part2 = i1 + list2::kOpWords * nsym + list2::kHeaderLength;
+    copy_words(ERL.at(577), DATA.at(part2), 16);
+    copy_words(ERL.at(2899), DATA.at(part2 + 16), 18);
+    copy_words(ERL.at(2918), DATA.at(part2 + 34), 6);
+    const int products = part2 + list2::kPart2Fixed + nsym;
+    int p = products;
+    for (int i = 1; i <= ntot; ++i)
+        for (int j = 1; j <= ntot; ++j) erl_P(i, j) = DATA.I(p++);
+
+    LST02.I(6) = i1 + list2::kHeaderLength;
+    LST02.I(7) = products;
+    LST02.I(22) = products;
+    LST02.I(8) = list2::kOpWords;
+    LST02.I(10) = part2;
+    LST02.I(11) = part2;
+    LST02.I(14) = i2 + 1;
+    LST02.I(16) = 10;
+    LST02.I(20) = 3;
+    const float code = DATA.R(i1 + 5);
+    const int points = code > 4.0f ? 2 : (code < 0.1f ? 1 : stored);
+    LST02.I(21) = points;
+    SYM.R(218) = static_cast<float>(points);
+    LST02.R(3) = SYM.R(218) * static_cast<float>(centric1);
+    XSAC(list2::kType, serial, i1, i2 + 10 * nsym);
+    MUSYM(&ERL.I(1), &ERL.R(433), nsym, &SYM.I(1), &SYM.R(145));
+}
+
+}  // namespace zanek

@@ -1,0 +1,50 @@
+// Pointer and cursor records of the cell, symmetry and reflection lists.
+// They say where a loaded list lies in DATA and, for the streamed lists,
+// where the next record is read or written in the structure file.
+#pragma once
+
+#include "platform/word.h"
+
+namespace zanek {
+
+// LST01 (list 1, the cell): 1-6 DATA indices of list words 6, 13, 20, 29,
+// 38, 47 (cell, reciprocal cell, G, G*, the two coordinate matrices);
+// 7-9 DATA indices of the derived words (exponent factors, reciprocal
+// cosines, s^2 coefficients).
+inline Record<9> LST01;
+
+// LST02 (list 2, the symmetry): 1 centric flag + 1; 2 stored lattice code;
+// 3 REAL lattice points x (centric flag + 1); 4 crystal system; 6 DATA index
+// of the first operator record; 7 and 22 DATA index of the product table;
+// 8 operator record length 12; 9 and 17 nsym; 10 and 11 DATA index of part
+// 2; 14 the index after the list; 16 the constant 10; 20 the constant 3;
+// 21 lattice points.
+inline Record<22> LST02;
+
+// LST07 (list 7 cursor): 1 write address; 3 read address; 4 first store
+// address of the list; 6 DATA index of the staging record; 7 record length
+// 6; 8 words reserved after the staging record, 7; 9 and 10 record count;
+// 11 part length 30; 12 store address just past the last record;
+// 15 DATA index of the header image; 16-18 radices 2097152, 16384, 128.
+inline Record<18> LST07;
+
+// LST06 (list 6 cursor): 1 stream state (1 open, 0 closed or refused);
+// 2 store address of the first record; 3 read address; 4 first store
+// address of the list; 5 records read so far; 6 DATA index of the staging
+// record; 7 record length; 8 reserved words after the staging record;
+// 9 and 10 record count; 11 part length; 12 last store address of the
+// list's space; 15 DATA index of the header image; 16-18 radices.
+inline Record<18> LST06;
+
+// XMATE: words 10-13 the strides of the strided matrix product.
+inline Record<13> XMATE;
+
+inline void reset_list_pointers() {
+    LST01.clear();
+    LST02.clear();
+    LST07.clear();
+    LST06.clear();
+    XMATE.clear();
+}
+
+}  // namespace zanek

@@ -1,0 +1,26 @@
+// The phase-set list cursor and the phasing parameters that size it.
+#pragma once
+
+#include "platform/word.h"
+
+namespace zanek {
+
+// LST016 (list 16 cursor): 1 store address of set record 1; 2 first store
+// address of the list; 3 number of set records the list has room for;
+// 4 words per phase (1); 5 figure words per set (11); 7 header length H;
+// 8 DATA index of the header image; 9 DATA index of the staging set
+// record; 10 DATA index of its first phase word; 11 set length L;
+// 12 NREF, phases per set.
+inline Record<12> LST016;
+
+// PARAM: filled afresh by each command that uses it (invariants,
+// seminvariants, phasing); word 1 is the number of phasing reflections
+// when list 16 is created.
+inline Record<50> PARAM;
+
+inline void reset_phaseset_records() {
+    LST016.clear();
+    PARAM.clear();
+}
+
+}  // namespace zanek
