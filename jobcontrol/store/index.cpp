@@ -98,7 +98,7 @@ bool table_is_sound(int64_t next_free) {
     return true;
 }
 
-void write_table() { XUP(kTableAddress, XFILI.at(3), kTableLength); }
+void write_table() { XUP(kListTableAddress, XFILI.at(3), kListTableLength); }
 
 // INTEGER(x) of a REAL word, false when it has no INTEGER value.
 bool truncate_real(float x, int& value) {
@@ -109,27 +109,27 @@ bool truncate_real(float x, int& value) {
 
 }  // namespace
 
-int32_t& table_word(int t, int j) { return XFILI.I(static_cast<std::size_t>(2 + kRowLength * t + j)); }
+int32_t& table_word(int t, int j) { return XFILI.I(static_cast<std::size_t>(2 + kListRowLength * t + j)); }
 
 void SETFI() {
     for (int w = 1; w <= kIndexHeaderLength; ++w) header_word(w) = kNotUsed;
-    header_word(hdr::kNextFree) = kIndexHeaderAddress + kIndexHeaderLength + kTableLength;
-    header_word(hdr::kTableLength) = kTableLength;
-    header_word(hdr::kTableAddress) = kTableAddress;
+    header_word(hdr::kNextFree) = kIndexHeaderAddress + kIndexHeaderLength + kListTableLength;
+    header_word(hdr::kTableLength) = kListTableLength;
+    header_word(hdr::kTableAddress) = kListTableAddress;
     header_word(hdr::kHeaderLength) = kIndexHeaderLength;
     header_word(hdr::kTitleStart) = hdr::kTitle;
-    header_word(hdr::kRowLength) = kRowLength;
+    header_word(hdr::kRowLength) = kListRowLength;
     header_word(hdr::kMagic) = kIndexMagic;
     copy_words(XFILI.at(2 + hdr::kTitle), UNIT.at(7), kTitleWords);
     XUP(kIndexHeaderAddress, XFILI.at(3), kIndexHeaderLength);
 
-    for (int k = 3; k <= 2 + kTableLength; ++k) XFILI.I(k) = 0;
+    for (int k = 3; k <= 2 + kListTableLength; ++k) XFILI.I(k) = 0;
     table_word(0, 1) = kIndexMagic;
-    table_word(0, 2) = kTableLength / kRowLength - 1;
-    table_word(0, 3) = kTableAddress;
-    table_word(0, 4) = kTableAddress + kTableLength - 1;
-    table_word(0, 5) = kRowLength;
-    table_word(0, 6) = kTableLength;
+    table_word(0, 2) = kListTableLength / kListRowLength - 1;
+    table_word(0, 3) = kListTableAddress;
+    table_word(0, 4) = kListTableAddress + kListTableLength - 1;
+    table_word(0, 5) = kListRowLength;
+    table_word(0, 6) = kListTableLength;
     write_table();
     XDUMP();
 
@@ -140,7 +140,7 @@ bool JSLDF(int) {
     XDWN(kIndexHeaderAddress, XFILI.at(3), 10);
     // The whole header, as long as it says it is.
     const int header_length = header_word(hdr::kHeaderLength);
-    if (header_length < 10 || header_length > kTableLength) return true;
+    if (header_length < 10 || header_length > kListTableLength) return true;
     XDWN(kIndexHeaderAddress, XFILI.at(3), header_length);
 
     const int title_start = header_word(hdr::kTitleStart);
@@ -149,11 +149,12 @@ bool JSLDF(int) {
 
     // The table is written back to its fixed place with its fixed length,
     // so it must have been read from there.
-    if (header_word(hdr::kTableLength) != kTableLength || header_word(hdr::kTableAddress) != kTableAddress)
+    if (header_word(hdr::kTableLength) != kListTableLength ||
+        header_word(hdr::kTableAddress) != kListTableAddress)
         return true;
     const int64_t next_free = header_word(hdr::kNextFree);
     if (next_free < kFirstListAddress) return true;
-    XDWN(kTableAddress, XFILI.at(3), kTableLength);
+    XDWN(kListTableAddress, XFILI.at(3), kListTableLength);
     return !table_is_sound(next_free);
 }
 

@@ -26,7 +26,7 @@ namespace {
 
 constexpr int kNone = -10000;      // end of the chain, empty buffer
 constexpr int kHeadWords = 4;
-constexpr int kBufferWords = kBlockWords + 4;
+constexpr int kBufferWords = kStoreBlockWords + 4;
 constexpr int kDirty = -1;
 
 // Buffer word offsets.
@@ -67,25 +67,25 @@ void check_range(int addr, int n) {
 // Reads block b into buffer p, which is empty or clean.
 void load_block(int p, int b) {
     pool_word(p + kBlockHeld) = kNone;  // holds nothing until the read succeeds
-    XFTCH(b, XBUFD.at(static_cast<std::size_t>(p + kFirstWord)), kBlockWords);
+    XFTCH(b, XBUFD.at(static_cast<std::size_t>(p + kFirstWord)), kStoreBlockWords);
     pool_word(p + kBlockHeld) = b;
     pool_word(p + kDirtyFlag) = 0;
 }
 
 void write_back(int p) {
-    XSTOR(pool_word(p + kBlockHeld), XBUFD.at(static_cast<std::size_t>(p + kFirstWord)), kBlockWords);
+    XSTOR(pool_word(p + kBlockHeld), XBUFD.at(static_cast<std::size_t>(p + kFirstWord)), kStoreBlockWords);
     pool_word(p + kDirtyFlag) = 0;
 }
 
 }  // namespace
 
-int KWLNT(int n) { return (n + kBlockWords - 1) / kBlockWords * kBlockWords; }
+int KWLNT(int n) { return (n + kStoreBlockWords - 1) / kStoreBlockWords * kStoreBlockWords; }
 
 void XGIV(int base, int size, int& next) {
     // Rebuilding a live pool must not lose changes still held in it.
     if (disc_word(disc::kState) > 0) XDUMP();
-    disc_word(disc::kBlockLen) = kBlockWords;
-    disc_word(disc::kBlockLen2) = kBlockWords;
+    disc_word(disc::kBlockLen) = kStoreBlockWords;
+    disc_word(disc::kBlockLen2) = kStoreBlockWords;
     // The pool must lie inside XBUFD.
     int room = base >= 1 ? std::min<int64_t>(size, static_cast<int64_t>(XBUFD.size()) - base + 1) : 0;
     int count = (room - kHeadWords) / kBufferWords;
@@ -124,8 +124,8 @@ void XFNDB() {
         zstop(46);
     }
     const int addr = disc_word(disc::kAddress);
-    const int b = addr / kBlockWords;
-    const int offset = addr % kBlockWords;
+    const int b = addr / kStoreBlockWords;
+    const int offset = addr % kStoreBlockWords;
     const int head = disc_word(disc::kHead);
     const int first = pool_word(head + kNextLink);
 
@@ -158,12 +158,12 @@ void XFNDB() {
     }
 
     // The segment: from the offset to the end of the range or of the block.
-    const int count = std::min(disc_word(disc::kLeft), kBlockWords - offset);
+    const int count = std::min(disc_word(disc::kLeft), kStoreBlockWords - offset);
     disc_word(disc::kBuffer) = p;
     disc_word(disc::kOffset) = offset;
     disc_word(disc::kSegFirst) = p + kFirstWord + offset;
     disc_word(disc::kSegLast) = p + kFirstWord + offset + count - 1;
-    disc_word(disc::kBufLast) = p + kFirstWord + kBlockWords - 1;
+    disc_word(disc::kBufLast) = p + kFirstWord + kStoreBlockWords - 1;
     disc_word(disc::kLeft) -= count;
     disc_word(disc::kAddress) += count;
 }
@@ -223,7 +223,7 @@ void XDUMP() {
 }
 
 void XFTCH(int block, Word* buf, int n) {
-    if (n < 1 || n > kBlockWords) programming_error();
+    if (n < 1 || n > kStoreBlockWords) programming_error();
     const int unit = XDISU.I(1);
     const int rec = block + 1;
     const int status = units().read_direct(unit, rec, buf, n);
@@ -251,7 +251,7 @@ void XFTCH(int block, Word* buf, int n) {
 }
 
 void XSTOR(int block, const Word* buf, int n) {
-    if (n < 1 || n > kBlockWords) programming_error();
+    if (n < 1 || n > kStoreBlockWords) programming_error();
     const int status = units().write_direct(XDISU.I(1), block + 1, buf, n);
     if (status > 0) {
         lst("(' xstor: ',i5,' error')", {status});

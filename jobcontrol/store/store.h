@@ -10,12 +10,12 @@
 namespace zanek {
 
 // --- Layout of the structure file (shared with the sibling program) -----
-constexpr int kBlockWords = 512;           // words of a store block (IMPL word 6)
+constexpr int kStoreBlockWords = 512;           // words of a store block (IMPL word 6)
 constexpr int kIndexHeaderAddress = 1600;  // index header, 50 words
 constexpr int kIndexHeaderLength = 50;
-constexpr int kTableAddress = 1650;        // list-type table, 40 rows of 6 words
-constexpr int kTableLength = 240;
-constexpr int kRowLength = 6;
+constexpr int kListTableAddress = 1650;        // list-type table, 40 rows of 6 words
+constexpr int kListTableLength = 240;
+constexpr int kListRowLength = 6;
 constexpr int kMaxListType = 39;
 constexpr int kFirstListAddress = 1890;    // where the first list of a new file goes
 constexpr int kIndexMagic = 10000;         // index header word 8, table row 0 word 1
