@@ -277,6 +277,9 @@ const Parsed& parsed_format(std::string_view fmt) {
         cache;
     auto it = cache.find(fmt);
     if (it != cache.end()) return *it->second;
+    // Formats built at run time could grow the cache without end; the
+    // listing's fixed formats are re-parsed cheaply after a reset.
+    if (cache.size() >= 4096) cache.clear();
     auto p = std::make_unique<Parsed>(Parser(fmt).parse());
     const Parsed& ref = *p;
     cache.emplace(std::string(fmt), std::move(p));

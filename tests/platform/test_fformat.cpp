@@ -85,6 +85,7 @@ const Case kCases[] = {
     {"GroupRepeat", "(3(i4,f8.2))", {1, 1.5, 2, 2.5, 3, 3.5},
      {"   1    1.50   2    2.50   3    3.50"}},
     {"NestedGroups", "(2(1x,2(i2)),'|')", {1, 2, 3, 4}, {"  1 2  3 4|"}},
+    {"TrailingSlashAfterLastItem", "(1x,i2,/)", {5}, {"  5", ""}},
     {"GroupWithSlash", "(2(1x,i1,/))", {1, 2}, {" 1", " 2", ""}},
     // Stopping for want of items
     {"StopsAtDataDescriptor", "(i4,' and ',i4,' more')", {7}, {"   7 and "}},
