@@ -1,0 +1,521 @@
+// The cell list (1), the symmetry list (2) and the matrix routines: formed,
+// stored, reloaded in a fresh run and compared with values worked out
+// independently here (metric tensors, volumes, s^2 coefficients, and a
+// gemmi reference for three cells).
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "jobcontrol/lists/list01.h"
+#include "tests/jobcontrol/lists_fixture.h"
+
+using namespace zanek;
+using namespace zanek::listtest;
+
+namespace {
+
+#include "tests/jobcontrol/fixtures/cell_reference.inc"
+
+constexpr double kDeg = 3.14159265358979323846 / 180.0;
+
+using Mat = std::array<std::array<double, 3>, 3>;
+
+// Metric tensor of a cell, from its definition G(i,j) = e_i . e_j.
+Mat metric(double a, double b, double c, double al, double be, double ga) {
+    const double e[3] = {a, b, c};
+    const double cosang[3][3] = {{1, std::cos(ga), std::cos(be)},
+                                 {std::cos(ga), 1, std::cos(al)},
+                                 {std::cos(be), std::cos(al), 1}};
+    Mat g{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) g[i][j] = e[i] * e[j] * cosang[i][j];
+    return g;
+}
+
+double det3(const Mat& m) {
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// List word w (1-based) of the image loaded at DATA(XLIMI word 7).
+float list_word(int w) { return DATA.R(XLIMI.I(7) + w - 1); }
+
+// Column-major 3x3 held in list words w..w+8, as M(i,j).
+double colmaj(int w, int i, int j) { return DATA.R(XLIMI.I(7) + w - 1 + (i - 1) + 3 * (j - 1)); }
+
+}  // namespace
+
+// ======================================================================
+// Matrix routines
+// ======================================================================
+
+TEST(MatrixRoutines, Minv9InvertsIntegerRotations) {
+    // Column-major 3x3 matrices with determinant +1 or -1.
+    const std::vector<std::array<float, 9>> cases = {
+        {1, 0, 0, 0, 1, 0, 0, 0, 1},       // identity
+        {0, 1, 0, -1, -1, 0, 0, 0, 1},     // three-fold about c in hexagonal axes
+        {-1, 0, 0, 0, 1, 0, 0, 0, -1},     // two-fold about b
+        {0, 1, 0, -1, 0, 0, 0, 0, 1},      // four-fold about c
+        {1, 0, 0, 0, -1, 0, 0, 0, 1},      // mirror (determinant -1)
+        {0, 0, 1, 1, 0, 0, 0, 1, 0},       // cubic three-fold
+        {1, -1, 0, 0, -1, 0, 0, 0, -1},    // hexagonal two-fold
+    };
+    for (const auto& a : cases) {
+        int b[9];
+        MINV9(a.data(), b);
+        // A * B must be the identity (column-major products).
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) {
+                double s = 0;
+                for (int t = 0; t < 3; ++t) s += a[i + 3 * t] * b[t + 3 * j];
+                EXPECT_EQ(s, i == j ? 1.0 : 0.0) << "case starting " << a[0] << a[1] << a[2];
+            }
+    }
+}
+
+TEST(MatrixRoutines, Minv9TruncatesANonIntegerInverse) {
+    const float a[9] = {2, 0, 0, 0, 4, 0, 0, 0, -1};  // inverse diag(0.5, 0.25, -1)
+    int b[9];
+    MINV9(a, b);
+    const int want[9] = {0, 0, 0, 0, 0, 0, 0, 0, -1};
+    for (int k = 0; k < 9; ++k) EXPECT_EQ(b[k], want[k]) << k;
+}
+
+TEST(MatrixRoutines, StridedProductsAreATimesBTransposed) {
+    // A is 2x3 and B is 4x3, column-major: C = A * B^T is 2x4.
+    const float a[6] = {1, 4, 2, 5, 3, 6};                    // rows (1,2,3), (4,5,6)
+    const float b[12] = {1, 0, 2, -1, 0, 1, 1, 2, 3, 1, 0, 1};  // rows (1,0,3), (0,1,1), (2,1,0), (-1,2,1)
+    float c[8] = {};
+    XMTMT(a, b, c, 2, 3, 4);
+    EXPECT_EQ(XMATE.I(10), 2);
+    EXPECT_EQ(XMATE.I(11), 1);
+    EXPECT_EQ(XMATE.I(12), 4);
+    EXPECT_EQ(XMATE.I(13), 1);
+    const float arow[2][3] = {{1, 2, 3}, {4, 5, 6}};
+    const float brow[4][3] = {{1, 0, 3}, {0, 1, 1}, {2, 1, 0}, {-1, 2, 1}};
+    for (int r = 0; r < 2; ++r)
+        for (int l = 0; l < 4; ++l) {
+            float s = 0;
+            for (int t = 0; t < 3; ++t) s += arow[r][t] * brow[l][t];
+            EXPECT_EQ(c[r + 2 * l], s) << r << "," << l;
+        }
+    // The cell former's strides (3, 1, 3, 1) give A * A^T for a 3x3 A.
+    XMATE.I(10) = 3;
+    XMATE.I(11) = 1;
+    XMATE.I(12) = 3;
+    XMATE.I(13) = 1;
+    const float m[9] = {1, 2, 0, -1, 3, 4, 2, 0, 5};
+    float g[9];
+    XMTMR(m, m, g, 3, 3, 3);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            float s = 0;
+            for (int t = 0; t < 3; ++t) s += m[i + 3 * t] * m[j + 3 * t];
+            EXPECT_EQ(g[i + 3 * j], s);
+        }
+}
+
+// ======================================================================
+// List 1
+// ======================================================================
+
+class CellList : public ListRun {};
+
+TEST_F(CellList, CubicCellHasDiagonalTensorsAndVolume1000) {
+    const float cell[6] = {10, 10, 10, 90, 90, 90};
+    FRM01(cell);
+    fresh_run();
+    YFL01();
+    for (int i = 1; i <= 3; ++i)
+        for (int j = 1; j <= 3; ++j) {
+            EXPECT_NEAR(colmaj(38, i, j), i == j ? 10.0 : 0.0, 1e-5);
+            EXPECT_NEAR(colmaj(20, i, j), i == j ? 100.0 : 0.0, 1e-4);
+            EXPECT_NEAR(colmaj(29, i, j), i == j ? 0.01 : 0.0, 1e-8);
+        }
+    EXPECT_NEAR(list_word(12), 1000.0, 1e-2);
+    EXPECT_NEAR(list_word(19), 0.001, 1e-9);
+}
+
+TEST_F(CellList, SmallAlphaMeansCosinesAndExactly1Point5MeansDegrees) {
+    const float cosines[6] = {10, 10, 10, 0.0f, 0.0f, -0.5f};
+    FRM01(cosines);
+    YFL01();
+    EXPECT_NEAR(RC.R(10), 90.0, 1e-4);
+    EXPECT_NEAR(RC.R(11), 90.0, 1e-4);
+    EXPECT_NEAR(RC.R(12), 120.0, 1e-4);
+
+    const float degrees[6] = {10, 10, 10, 1.5f, 90, 90};
+    FRM01(degrees);
+    YFL01();
+    EXPECT_NEAR(list_word(9), 1.5 * kDeg, 1e-7);  // alpha in radians
+    EXPECT_NEAR(RC.R(10), 1.5, 1e-5);
+}
+
+TEST_F(CellList, MonoclinicCellAgainstHandWorkedFormulas) {
+    const double a = 5.2, b = 7.3, c = 9.1, beta = 104.5 * kDeg;
+    const float cell[6] = {5.2f, 7.3f, 9.1f, 90.0f, 104.5f, 90.0f};
+    FRM01(cell);
+    fresh_run();
+    YFL01();
+    // Monoclinic, unique axis b: V = abc sin(beta); a* = 1/(a sin beta),
+    // b* = 1/b, c* = 1/(c sin beta), cos(beta*) = -cos(beta).
+    const double v = a * b * c * std::sin(beta);
+    const double as = 1 / (a * std::sin(beta)), bs = 1 / b, cs = 1 / (c * std::sin(beta));
+    const double cbs = -std::cos(beta);
+    EXPECT_NEAR(list_word(12), v, 1e-5 * v);
+    EXPECT_NEAR(list_word(13), as, 1e-6);
+    EXPECT_NEAR(list_word(14), bs, 1e-6);
+    EXPECT_NEAR(list_word(15), cs, 1e-6);
+    EXPECT_NEAR(list_word(17), std::acos(cbs), 1e-6);
+    // s^2 = h^2 a*^2/4 + k^2 b*^2/4 + l^2 c*^2/4 + hl a*c* cos(beta*)/2.
+    const double want[6] = {as * as / 4, bs * bs / 4, cs * cs / 4, 0.0, as * cs * cbs / 2, 0.0};
+    for (int k = 0; k < 6; ++k) EXPECT_NEAR(RC.R(1 + k), want[k], 1e-7) << "G" << k + 1;
+    EXPECT_NEAR(RC.R(7), 5.2, 1e-6);
+    EXPECT_NEAR(RC.R(11), 104.5, 1e-4);
+    EXPECT_NEAR(RC.R(14), std::sin(beta), 1e-6);
+    EXPECT_NEAR(RC.R(13), 1.0, 1e-6);
+}
+
+TEST_F(CellList, CellsAgreeWithTheGemmiReference) {
+    for (const CellReference& ref : kCellReference) {
+        SCOPED_TRACE(ref.name);
+        float cell[6];
+        for (int k = 0; k < 6; ++k) cell[k] = static_cast<float>(ref.cell[k]);
+        FRM01(cell);
+        YFL01();
+        EXPECT_NEAR(list_word(12), ref.volume, 2e-6 * ref.volume);
+        EXPECT_NEAR(list_word(19), 1.0 / ref.volume, 2e-6 / ref.volume);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_NEAR(list_word(13 + k), ref.recip[k], 1e-6);
+            EXPECT_NEAR(list_word(16 + k) / kDeg, ref.recip[3 + k], 1e-4);
+        }
+        for (int r = 0; r < 8; ++r) {
+            const int h = ref.hkl[r][0], k = ref.hkl[r][1], l = ref.hkl[r][2];
+            const double s2 = RC.R(1) * h * h + RC.R(2) * k * k + RC.R(3) * l * l + RC.R(4) * h * k +
+                              RC.R(5) * h * l + RC.R(6) * k * l;
+            EXPECT_NEAR(s2, ref.s2[r], 2e-6 * ref.s2[r]) << h << " " << k << " " << l;
+        }
+    }
+}
+
+TEST_F(CellList, TriclinicTensorsAndCartesianFrameAreConsistent) {
+    const double a = 5.1, b = 6.2, c = 7.3, al = 80 * kDeg, be = 95 * kDeg, ga = 110 * kDeg;
+    const float cell[6] = {5.1f, 6.2f, 7.3f, 80, 95, 110};
+    FRM01(cell);
+    YFL01();
+    const Mat g = metric(a, b, c, al, be, ga);
+    // G from its definition; G* its inverse; V^2 = det G.
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            EXPECT_NEAR(colmaj(20, i + 1, j + 1), g[i][j], 1e-4);
+            double s = 0;
+            for (int t = 0; t < 3; ++t) s += g[i][t] * colmaj(29, t + 1, j + 1);
+            EXPECT_NEAR(s, i == j ? 1.0 : 0.0, 1e-5);
+        }
+    EXPECT_NEAR(list_word(12), std::sqrt(det3(g)), 1e-3);
+    // The Cartesian images of a, b, c have the cell's lengths and angles,
+    // c lies along Z and a* along X; the second matrix undoes the first.
+    double e[3][3];
+    for (int edge = 0; edge < 3; ++edge)
+        for (int comp = 0; comp < 3; ++comp) e[edge][comp] = list_word(38 + 3 * comp + edge);
+    auto dot = [&](int p, int q) { return e[p][0] * e[q][0] + e[p][1] * e[q][1] + e[p][2] * e[q][2]; };
+    EXPECT_NEAR(std::sqrt(dot(0, 0)), a, 1e-5);
+    EXPECT_NEAR(std::sqrt(dot(2, 2)), c, 1e-5);
+    EXPECT_NEAR(dot(0, 1) / (a * b), std::cos(ga), 1e-6);
+    EXPECT_NEAR(e[2][0], 0.0, 1e-6);
+    EXPECT_NEAR(e[2][1], 0.0, 1e-6);
+    EXPECT_NEAR(e[1][0], 0.0, 1e-6);  // b is perpendicular to a*
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            // fractional -> Cartesian (X = sum w38.. ) then back (x = w47 X + w50 Y + w53 Z).
+            double s = 0;
+            for (int t = 0; t < 3; ++t) s += list_word(47 + i + 3 * t) * list_word(38 + 3 * t + j);
+            EXPECT_NEAR(s, i == j ? 1.0 : 0.0, 1e-6);
+        }
+}
+
+TEST_F(CellList, StoredBytesAndLoaderPointers) {
+    const float cell[6] = {5.2f, 7.3f, 9.1f, 90.0f, 104.5f, 90.0f};
+    FRM01(cell);
+    // The first list of a new file starts at 1890 (block 3, offset 354).
+    EXPECT_EQ(file_row(path, 1), (Row{1, 1, 1890, 1944, 0, 55}));
+    EXPECT_EQ(file_real(path, 1890), 11111.0f);
+    EXPECT_EQ(file_real(path, 1891), 1.0f);
+    EXPECT_EQ(file_real(path, 1892), 1.0f);
+    EXPECT_EQ(file_real(path, 1893), 0.0f);
+    EXPECT_EQ(file_real(path, 1894), -1.0f);
+    EXPECT_NEAR(file_real(path, 1895), 5.2f, 0);
+    EXPECT_NEAR(file_real(path, 1899), 104.5 * kDeg, 1e-6);
+    FRM01(cell);  // stored again: same place, serial 2
+    EXPECT_EQ(file_row(path, 1), (Row{1, 2, 1890, 1944, 0, 55}));
+    EXPECT_EQ(file_real(path, 1892), 2.0f);
+
+    fresh_run();
+    XLIMI.I(7) = 1;
+    YFL01();
+    const int i1 = 1, i2 = 55;
+    const int want[9] = {i1 + 5, i1 + 12, i1 + 19, i1 + 28, i1 + 37, i1 + 46, i2 + 1, i2 + 7, i2 + 10};
+    for (int k = 0; k < 9; ++k) EXPECT_EQ(LST01.I(k + 1), want[k]) << k + 1;
+    EXPECT_EQ(XLIMI.I(1), i2 + 16);
+    ASSERT_EQ(XSAE.I(1), 1);
+    EXPECT_EQ(XSAE.I(2), 1);
+    EXPECT_EQ(XSAE.I(3), 2);
+    EXPECT_EQ(XSAE.I(4), i1);
+    EXPECT_EQ(XSAE.I(5), i2 + 15);
+    // The derived s^2 coefficients follow the list in the order
+    // a*^2/4, a*b* cos(gamma*)/2, a*c* cos(beta*)/2, b*^2/4, b*c* cos(alpha*)/2, c*^2/4.
+    const int s2 = LST01.I(9);
+    EXPECT_EQ(DATA.R(s2), RC.R(1));
+    EXPECT_EQ(DATA.R(s2 + 1), RC.R(4));
+    EXPECT_EQ(DATA.R(s2 + 2), RC.R(5));
+    EXPECT_EQ(DATA.R(s2 + 3), RC.R(2));
+    EXPECT_EQ(DATA.R(s2 + 4), RC.R(6));
+    EXPECT_EQ(DATA.R(s2 + 5), RC.R(3));
+    // Exponent factors -2 pi^2 a*^2 ... and the reciprocal cosines.
+    const double as = DATA.R(i1 + 12);
+    EXPECT_NEAR(DATA.R(LST01.I(7)), -2 * M_PI * M_PI * as * as, 1e-5);
+    EXPECT_NEAR(DATA.R(LST01.I(8) + 1), std::cos(DATA.R(i1 + 16)), 1e-6);
+}
+
+TEST_F(CellList, AbsentListChangesOnlyTheNextFreeWord) {
+    RC.R(1) = 7.0f;
+    XLIMI.I(1) = 99;
+    YFL01();
+    EXPECT_EQ(XLIMI.I(1), 1);
+    EXPECT_EQ(RC.R(1), 7.0f);
+    EXPECT_EQ(XSAE.I(1), 0);
+}
+
+TEST_F(CellList, ATooShortListIsCorrupted) {
+    const float cell[6] = {10, 10, 10, 90, 90, 90};
+    FRM01(cell);
+    patch_int(path, 1650 + 6 * 1 + 5, 40);  // row length 40
+    fresh_run();
+    EXPECT_EQ(stop_code([] { YFL01(); }), 1111);
+    EXPECT_TRUE(listing_has(" requested list   1 has been corrupted"));
+}
+
+// ======================================================================
+// List 2
+// ======================================================================
+
+namespace {
+
+struct Op {
+    int r[3][3];
+    float t[3];
+};
+
+Mat to_mat(const int r[3][3]) {
+    Mat m{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) m[i][j] = r[i][j];
+    return m;
+}
+
+// Fills ERL and SYM with a group of nsym operators (centric: followed by
+// their products with the inversion), with its product table found by
+// multiplying the matrices.
+void set_group(const std::vector<Op>& ops, int centric, int lattice, const char* symbol) {
+    const int nsym = static_cast<int>(ops.size());
+    std::vector<Op> all = ops;
+    if (centric)
+        for (const Op& o : ops) {
+            Op m = o;
+            for (int i = 0; i < 3; ++i) {
+                for (int j = 0; j < 3; ++j) m.r[i][j] = -o.r[i][j];
+                m.t[i] = -o.t[i];
+            }
+            all.push_back(m);
+        }
+    const int ntot = static_cast<int>(all.size());
+    for (int k = 1; k <= ntot; ++k)
+        for (int i = 1; i <= 3; ++i) {
+            for (int j = 1; j <= 3; ++j) erl_R(k, i, j) = all[k - 1].r[i - 1][j - 1];
+            erl_T(k, i) = all[k - 1].t[i - 1];
+        }
+    for (int i = 0; i < ntot; ++i)
+        for (int j = 0; j < ntot; ++j) {
+            int prod[3][3];
+            for (int p = 0; p < 3; ++p)
+                for (int q = 0; q < 3; ++q) {
+                    prod[p][q] = 0;
+                    for (int t = 0; t < 3; ++t) prod[p][q] += all[i].r[p][t] * all[j].r[t][q];
+                }
+            int found = 0;
+            for (int k = 0; k < ntot && !found; ++k)
+                if (to_mat(all[k].r) == to_mat(prod)) found = k + 1;
+            erl_P(i + 1, j + 1) = found;
+        }
+    for (int k = 0; k < 16; ++k) {
+        char b[4] = {' ', ' ', ' ', ' '};
+        if (symbol[k] != 0) b[0] = symbol[k];
+        std::memcpy(ERL.at(577 + k), b, 4);
+        if (symbol[k] == 0) symbol = "                ";
+    }
+    for (int w = 2899; w <= 2923; ++w) ERL.I(w) = 50 + w;
+    ERL.I(593) = 2;
+    ERL.I(2917) = 3;
+    ERL.I(594) = 1;
+    SYM.I(217) = nsym;
+    SYM.I(220) = centric;
+    SYM.I(221) = lattice;
+}
+
+const std::vector<Op> kP21c = {{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {0, 0, 0}},
+                               {{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, {0, 0.5f, 0.5f}}};
+const std::vector<Op> kP3 = {{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {0, 0, 0}},
+                             {{{0, -1, 0}, {1, -1, 0}, {0, 0, 1}}, {0, 0, 0}},
+                             {{{-1, 1, 0}, {-1, 0, 0}, {0, 0, 1}}, {0, 0, 0}}};
+
+}  // namespace
+
+class SymmetryList : public ListRun {};
+
+TEST_F(SymmetryList, CentricGroupRoundTripsThroughAFreshRun) {
+    set_group(kP21c, 1, 1, "p 1 21/c 1");
+    const auto erl_before = ERL;
+    YFRM02();
+    EXPECT_EQ(ERL.I(594), 0);
+    const int len = 12 * 2 + 13 + 40 + 2 + 16;
+    EXPECT_EQ(file_row(path, 2).length, len);
+
+    fresh_run();
+    YFL02();
+    for (int k = 1; k <= 4; ++k)
+        for (int i = 1; i <= 3; ++i) {
+            if (k <= 2) {
+                for (int j = 1; j <= 3; ++j) EXPECT_EQ(erl_R(k, i, j), erl_before.I(k + 48 * (i - 1) + 144 * (j - 1)));
+                EXPECT_EQ(erl_T(k, i), erl_before.R(432 + k + 48 * (i - 1)));
+            }
+        }
+    for (int i = 1; i <= 4; ++i)
+        for (int j = 1; j <= 4; ++j) EXPECT_EQ(erl_P(i, j), erl_before.I(594 + i + 48 * (j - 1))) << i << j;
+    for (int w : {577, 585, 592, 2899, 2916, 2918, 2923}) EXPECT_EQ(ERL.I(w), erl_before.I(w)) << w;
+    EXPECT_EQ(ERL.I(2917), 3);
+    EXPECT_EQ(ERL.I(593), 2);
+    EXPECT_EQ(ERL.I(594), 0);
+    EXPECT_EQ(SYM.I(217), 2);
+    EXPECT_EQ(SYM.I(220), 1);
+    EXPECT_EQ(SYM.I(221), 1);
+    EXPECT_EQ(SYM.R(218), 1.0f);
+    // Compact operators: -x, y+1/2, -z+1/2 is rows (-1,0), (2,0), (-3,0).
+    const int want2[6] = {-1, 0, 2, 0, -3, 0};
+    for (int s = 0; s < 6; ++s) EXPECT_EQ(SYM.I(7 + s), want2[s]);
+    EXPECT_EQ(SYM.R(148), 0.0f);
+    EXPECT_EQ(SYM.R(149), 0.5f);
+    EXPECT_EQ(SYM.R(150), 0.5f);
+    // The pointers into DATA.
+    const int i1 = XLIMI.I(7);
+    EXPECT_EQ(LST02.I(1), 2);
+    EXPECT_EQ(LST02.I(2), 1);
+    EXPECT_EQ(LST02.R(3), 2.0f);
+    EXPECT_EQ(LST02.I(4), 2);
+    EXPECT_EQ(LST02.I(6), i1 + 13);
+    EXPECT_EQ(LST02.I(8), 12);
+    EXPECT_EQ(LST02.I(9), 2);
+    EXPECT_EQ(LST02.I(17), 2);
+    EXPECT_EQ(LST02.I(10), i1 + 37);
+    EXPECT_EQ(LST02.I(7), i1 + 37 + 40 + 2);
+    EXPECT_EQ(LST02.I(22), LST02.I(7));
+    EXPECT_EQ(LST02.I(14), i1 + len);
+    EXPECT_EQ(LST02.I(16), 10);
+    EXPECT_EQ(LST02.I(20), 3);
+    EXPECT_EQ(LST02.I(21), 1);
+    EXPECT_EQ(XLIMI.I(1), i1);
+    EXPECT_EQ(XSAE.I(5), i1 + len - 1 + 20);
+}
+
+TEST_F(SymmetryList, StoredLayoutHasRotationsAsRealsAndInverseNumbers) {
+    set_group(kP3, 0, 1, "p 3");
+    YFRM02();
+    const int f = first_of(2);
+    EXPECT_EQ(file_real(path, f + 5), 1.0f);   // stored lattice code P
+    EXPECT_EQ(file_real(path, f + 6), 1.0f);   // acentric + 1
+    EXPECT_EQ(file_real(path, f + 7), 3.0f);   // nsym
+    EXPECT_EQ(file_real(path, f + 10), 13.0f);
+    EXPECT_EQ(file_real(path, f + 12), 12.0f * 3 + 13);
+    // Operator 2, -y, x-y, z: rows (0,-1,0), (1,-1,0), (0,0,1), row by row.
+    const float rot2[9] = {0, -1, 0, 1, -1, 0, 0, 0, 1};
+    for (int e = 0; e < 9; ++e) EXPECT_EQ(file_real(path, f + 13 + 12 + e), rot2[e]) << e;
+    // Inverse numbers after the 40 fixed words of part 2: 1, 3, 2.
+    const int inv = f + 13 + 36 + 40;
+    EXPECT_EQ(file_int(path, inv), 1);
+    EXPECT_EQ(file_int(path, inv + 1), 3);
+    EXPECT_EQ(file_int(path, inv + 2), 2);
+    fresh_run();
+    YFL02();
+    // The hexagonal row (1,-1,0) becomes the codes 1, -2.
+    EXPECT_EQ(SYM.I(9), 1);
+    EXPECT_EQ(SYM.I(10), -2);
+}
+
+TEST_F(SymmetryList, CentricGroupOfFourOperatorsStores64Products) {
+    const std::vector<Op> mmm = {{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {0, 0, 0}},
+                                 {{{-1, 0, 0}, {0, -1, 0}, {0, 0, 1}}, {0.5f, 0, 0.5f}},
+                                 {{{-1, 0, 0}, {0, 1, 0}, {0, 0, -1}}, {0, 0.5f, 0}},
+                                 {{{1, 0, 0}, {0, -1, 0}, {0, 0, -1}}, {0.5f, 0.5f, 0}}};
+    set_group(mmm, 1, 1, "p b c a");
+    YFRM02();
+    EXPECT_EQ(file_row(path, 2).length, 12 * 4 + 13 + 40 + 4 + 64);
+    ERL.clear();
+    fresh_run();
+    YFL02();
+    EXPECT_EQ(erl_P(8, 8), 1);  // (-m)(-m) = E
+    EXPECT_EQ(erl_P(2, 3), 4);
+    EXPECT_EQ(erl_P(5, 2), 6);  // (-1)(2z) = -2z
+}
+
+TEST_F(SymmetryList, OperatorWithoutItsInverseStops333) {
+    const std::vector<Op> bad = {{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {0, 0, 0}},
+                                 {{{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}, {0, 0, 0}}};  // a lone four-fold
+    set_group(bad, 0, 1, "p 4?");
+    EXPECT_EQ(stop_code([] { YFRM02(); }), 333);
+    EXPECT_EQ(file_row(path, 2).present, 0);
+}
+
+TEST_F(SymmetryList, LatticeCodesMapBothWaysAndGiveTheLatticePoints) {
+    struct Case { int sym_code, stored, points; };
+    const Case cases[] = {{1, 1, 1}, {2, 5, 2}, {3, 6, 2}, {4, 7, 2}, {5, 2, 2}, {6, 4, 4}, {7, 3, 3}};
+    for (const Case& c : cases) {
+        set_group(kP21c, 0, c.sym_code, "x");
+        YFRM02();
+        EXPECT_EQ(file_real(path, first_of(2) + 5), static_cast<float>(c.stored)) << c.sym_code;
+        SYM.I(221) = 0;
+        YFL02();
+        EXPECT_EQ(SYM.I(221), c.sym_code);
+        EXPECT_EQ(SYM.R(218), static_cast<float>(c.points)) << c.sym_code;
+        EXPECT_EQ(LST02.I(21), c.points);
+        EXPECT_EQ(LST02.R(3), static_cast<float>(c.points));
+    }
+    // An unknown code keeps the stored code of the previous form.
+    set_group(kP21c, 0, 99, "x");
+    YFRM02();
+    EXPECT_EQ(file_real(path, first_of(2) + 5), 3.0f);
+}
+
+TEST_F(SymmetryList, StoredLatticeCodeZeroKeepsTheSymCodeAndOnePoint) {
+    set_group(kP21c, 0, 5, "x");
+    YFRM02();
+    patch_real(path, first_of(2) + 5, 0.0f);
+    fresh_run();
+    SYM.I(221) = 6;
+    YFL02();
+    EXPECT_EQ(SYM.I(221), 6);
+    EXPECT_EQ(SYM.R(218), 1.0f);
+}
+
+TEST_F(SymmetryList, CorruptOperatorCountStops1111WithoutOverrun) {
+    struct Case { float nsym, centric; };
+    const Case cases[] = {{30.0f, 1.0f}, {1.0e6f, 1.0f}, {-2.0f, 1.0f}, {2.0f, 3.0f}, {20.0f, 2.0f}};
+    for (const Case& c : cases) {
+        set_group(kP21c, 1, 1, "x");
+        YFRM02();
+        patch_real(path, first_of(2) + 7, c.nsym);
+        patch_real(path, first_of(2) + 6, c.centric);
+        fresh_run();
+        EXPECT_EQ(stop_code([] { YFL02(); }), 1111) << c.nsym << " " << c.centric;
+        EXPECT_TRUE(listing_has(" requested list   2 has been corrupted"));
+        EXPECT_EQ(SYM.I(217), 0);  // nothing loaded
+    }
+}
