@@ -5,11 +5,6 @@
 
 namespace zanek {
 
-void DATAZAN(int /*new_file*/, int& /*status*/) {
-    command_heading(" ZANEK : Data routine", HeadingEnd::TwoEmpty);
-    skip_directives();
-}
-
 void NORMAL(int& /*status*/) {
     command_heading(" ZANEK : Normalization routine         ", HeadingEnd::TwoEmpty);
     skip_directives();
