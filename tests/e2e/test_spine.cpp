@@ -159,3 +159,22 @@ TEST(SpineRuns, SecondRunFindsTheStoredTitle) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SpineHistory, KeepsTheFirst79Commands) {
+    std::string cmd = "%job long history\n";
+    for (int i = 0; i < 85; ++i) cmd += "%quartets\n";
+    cmd += "%history\n%end\n";
+    std::string dir = fresh_dir("spine_history_79");
+    RunResult r = run_zanek(dir, cmd);
+    ASSERT_EQ(r.exit_code, 0);
+    size_t at = r.listing.find("List of commands issued in the past");
+    ASSERT_NE(at, std::string::npos);
+    int listed = 0;
+    for (const std::string& line : split_lines(r.listing.substr(at)))
+        if (line == "           %quartets") ++listed;
+    EXPECT_EQ(listed, 79);
+}
+
+}  // namespace
