@@ -5,11 +5,6 @@
 
 namespace zanek {
 
-void NORMAL(int& /*status*/) {
-    command_heading(" ZANEK : Normalization routine         ", HeadingEnd::TwoEmpty);
-    skip_directives();
-}
-
 void VORPM(int& /*status*/) {
     command_heading(" ZANEK : Vorp-Zan link routine", HeadingEnd::Link);
     skip_directives();

@@ -1,0 +1,390 @@
+#include "crystaldata/normal.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "crystaldata/equivalents.h"
+#include "crystaldata/evalues.h"
+#include "crystaldata/spacegroup.h"
+#include "crystaldata/wilson.h"
+#include "jobcontrol/commands.h"
+#include "jobcontrol/lists/list01.h"
+#include "jobcontrol/lists/list03.h"
+#include "jobcontrol/lists/list07.h"
+#include "jobcontrol/numeric.h"
+#include "jobcontrol/records/atoms.h"
+#include "jobcontrol/records/crystal.h"
+#include "jobcontrol/records/job.h"
+#include "jobcontrol/records/normal.h"
+#include "jobcontrol/records/scatter.h"
+#include "jobcontrol/store/store.h"
+#include "jobcontrol/text.h"
+#include "platform/listing.h"
+
+namespace zanek {
+
+namespace {
+
+WorkingFile g_work;
+
+// Defaults of the directives, set at every %normal.
+constexpr float kStrongLimit = 1.2f;   // RC word 20
+constexpr float kWeakLimit = 0.4f;     // RC word 22
+constexpr int kWeakWanted = 166;       // RC word 21
+constexpr float kRhoMax = 1.0f;        // RC word 23
+constexpr int kDefaultSeed = 67543;
+
+// Pseudo-translation class codes (CPSEUD word 1).
+constexpr int kNoRequest = -1, kAutomatic = 0, kGivenConditions = 74, kNoCondition = -2;
+
+// Form factor of species t at s = sin(theta)/lambda; with cut, a term whose
+// exponent passes 60 is left out.
+double form_factor(int t, double s2, bool cut) {
+    double f = sf::c(t);
+    for (int k = 1; k <= 4; ++k) {
+        double e = sf::b(t, k) * s2;
+        if (cut && e > 60.0) continue;
+        f += sf::a(t, k) * std::exp(-e);
+    }
+    return f;
+}
+
+double power_at(double s, const float* counts) {
+    double sum = 0.0;
+    const double s2 = s * s;
+    for (int t = 1; t <= std::clamp(sf::species(), 0, sf::kMaxSpecies); ++t) {
+        double f = form_factor(t, s2, true);
+        sum += (counts ? counts[t - 1] : sf::count(t)) * f * f;
+    }
+    return sum;
+}
+
+// The R_t of the last table build (atoms not yet located).
+float g_unlocated[sf::kMaxSpecies] = {};
+
+bool list_present(int type) {
+    int serial = 0, first = -1, last = 0, part = 0, length = 0;
+    SRLIN(type, serial, first, last, part, length);
+    return first > 0;
+}
+
+void directive_error(const std::string& line) { lst("(' error in directive : ',a80)", {padded(line, 80)}); }
+
+// Reads the numbers of a directive: false after a number error.
+bool numbers(const std::string& rest, float r[40], int i[40], int& n) {
+    int iflag = 0;
+    GETNUM(rest, r, i, n, iflag);
+    return iflag != -1;
+}
+
+// pseu: none (automatic search), one class number, or conditions a b c n.
+bool read_pseu(const float* r, const int* iv, int n) {
+    for (int w = 1; w <= 13; ++w) CPSEUD.I(w) = 0;
+    if (n == 0) {
+        CPSEUD.I(1) = kAutomatic;
+        return true;
+    }
+    if (n == 1) {
+        int k = iv[0];
+        CPSEUD.I(1) = (k >= 2 && k <= 72) ? k : kNoRequest;
+        return true;
+    }
+    if (n > 12) return false;  // three conditions at most
+    for (int j = 0; j < n; ++j) CPSEUD.I(2 + j) = iv[j];
+    int conditions = 0;
+    for (int c = 0; c < 3; ++c)
+        if (CPSEUD.I(2 + 4 * c + 3) != 0) ++conditions;
+    CPSEUD.I(14) = conditions;
+    CPSEUD.I(1) = conditions > 0 ? kGivenConditions : kNoCondition;
+    (void)r;
+    return conditions > 0;
+}
+
+}  // namespace
+
+WorkingFile& working_file() { return g_work; }
+
+int wilson_shell_count(int n) {
+    double x = 8.0 * std::log10(0.05 * std::max(n, 100) + 0.5);
+    return std::min(static_cast<int>(x), kMaxWilsonShells);
+}
+
+void multiplicity_epsilon(int h, int k, int l, int& q, int& eps) {
+    const int nsym = SYM.I(217);  // SYM word 217: stored operators
+    q = 1;
+    eps = 1;
+    if (nsym <= 1) return;
+    const int hv[3] = {h, k, l};
+    int same = 0, opposite = 0;
+    for (int m = 2; m <= std::min(nsym, 24); ++m) {
+        int hp[3] = {0, 0, 0};
+        for (int i = 0; i < 3; ++i) {
+            for (int s = 1; s <= 2; ++s) {
+                int c = SYM.I(6 * (m - 1) + 2 * i + s);  // row code: signed column number
+                if (c != 0) hp[std::abs(c) - 1] += (c > 0 ? 1 : -1) * hv[i];
+            }
+        }
+        if (hp[0] == h && hp[1] == k && hp[2] == l) ++same;
+        else if (hp[0] == -h && hp[1] == -k && hp[2] == -l) ++opposite;
+    }
+    q = nsym / (1 + same + opposite);
+    double e = 1.0 + same + (SYM.I(220) != 0 ? opposite : 0);
+    eps = static_cast<int>(e + 0.5);
+}
+
+void build_power_tables(const float* located_counts) {
+    const int nt = std::clamp(sf::species(), 0, sf::kMaxSpecies);
+    for (int t = 1; t <= nt; ++t)
+        g_unlocated[t - 1] = located_counts ? located_counts[t - 1] : static_cast<float>(sf::count(t));
+    for (int i = 1; i <= kPowerPoints; ++i) {
+        double s = 0.01 * (i - 1);
+        AT.R(i) = static_cast<float>(power_at(s, nullptr));
+        AT.R(kPowerPoints + i) = static_cast<float>(power_at(s, g_unlocated));
+    }
+}
+
+float scattering_power(float s) {
+    double x = 100.0 * s;
+    int i = std::max(static_cast<int>(x + 1.5), 2);
+    if (i + 1 > kPowerPoints) return static_cast<float>(power_at(s, g_unlocated));  // beyond the table
+    double u = x - (i - 1);
+    double ym = AT.R(kPowerPoints + i - 1), y0 = AT.R(kPowerPoints + i), yp = AT.R(kPowerPoints + i + 1);
+    double a = (yp - ym) / 2.0;
+    double c = a + ym - y0;
+    return static_cast<float>(y0 + u * a + u * u * c);
+}
+
+void HKLINP(WorkingFile& wf, int& IERR) {
+    RC.R(18) = -999.9f;  // largest s^2, raised below
+    int n = 0, nref = 0, nzro = 0, ip = 0, x = 0;
+    YSFL07(n, nref, nzro, ip, x);
+    wf.assign(static_cast<std::size_t>(std::max(n, 0)), WorkRecord{});
+    Word out[9];
+    for (int j = 0; j < n; ++j) {
+        SNR07(out);
+        WorkRecord& r = wf[static_cast<std::size_t>(j)];
+        r.h = out[0].i;
+        r.k = out[1].i;
+        r.l = out[2].i;
+        r.key = out[3];
+        r.fo = out[4].r;
+        r.phase = out[7].i % 32768;
+        r.sigma = out[8].r;
+        float s = RHOF(&RC.R(1), r.h, r.k, r.l);
+        r.s2 = s * s;
+        r.code = 0;
+        r.fc = 1.0f;
+        RC.R(18) = std::max(RC.R(18), r.s2);
+    }
+    (void)IERR;
+}
+
+void FCAL(WorkingFile& wf) {
+    const float L = SYM.R(218);  // SYM word 218: lattice points
+    constexpr int kNoFragmentPhase = 360;
+    for (WorkRecord& r : wf) {
+        RC.R(18) = std::max(RC.R(18), r.s2);
+        int q = 1, eps = 1;
+        multiplicity_epsilon(r.h, r.k, r.l, q, eps);
+        float sigma_s = scattering_power(std::sqrt(r.s2));
+        double denom = static_cast<double>(L) * eps * sigma_s;
+        double fo2 = static_cast<double>(r.fo) * r.fo;
+        r.code = work_code(q, eps);
+        r.phase = kNoFragmentPhase * 32768 + r.phase % 32768;
+        r.v = static_cast<float>(fo2 / denom);
+        r.z = r.v;
+        r.eps_sigma = static_cast<float>(eps * static_cast<double>(sigma_s));
+        r.fc = std::copysign(std::fabs(r.fc), r.fc);
+    }
+}
+
+void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int& SEED) {
+    // First reading: defaults.
+    A1 = 0;
+    SEED = kDefaultSeed;
+    NOWIL = -1;
+    for (int w = 1201; w <= 1221; ++w) ATOMS.I(w) = 0;
+    UREQ.I(10) = 0;  // print level
+    UREQ.I(7) = 0;
+    UREQ.I(6) = 0;
+    CPSEUD.I(1) = kNoRequest;
+    CPSEUD.I(14) = 0;
+    RC.R(20) = kStrongLimit;
+    RC.R(22) = kWeakLimit;
+    RC.R(23) = kRhoMax;
+    RC.R(24) = 0.0f;
+
+    // The lists the command needs; every missing one is reported.
+    bool missing = false;
+    if (!list_present(1)) {
+        lst_blank();
+        lst_line(" *** error *** no cell parameters present ");
+        missing = true;
+    } else {
+        YFL01();
+    }
+    if (!list_present(2)) {
+        lst_blank();
+        lst_line(" *** error *** no space group symbol present ");
+        missing = true;
+    } else {
+        YFL02();
+        if (SYM.I(220) == 1) NEWMAT();
+        MUSYM(&ERL.I(1), &ERL.R(433), SYM.I(217), &SYM.I(1), &SYM.R(145));
+    }
+    if (!list_present(3)) {
+        lst_blank();
+        lst_line(" *** error *** no cell content present ");
+        missing = true;
+    } else {
+        YFL03();
+    }
+    if (!list_present(7)) {
+        lst_blank();
+        lst_line(" *** error *** no reflections  present ");
+        missing = true;
+    } else {
+        int n = 0, nref = 0, nzro = 0, ip = 0;
+        YSFL07(n, nref, nzro, ip, SEED);
+        RC.I(16) = n;
+        SIG3 = SYM.R(222);
+        RC.I(21) = kWeakWanted;
+        FRGMT.I(1) = RC.I(19);
+        FRGMT.I(2) = RC.I(21);
+    }
+    if (missing) {
+        skip_directives();
+        IERR = -1;
+        return;
+    }
+
+    // The directive lines.
+    const int count = directive_count();
+    bool failed = false;
+    for (int d = 0; d < count; ++d) {
+        LINE = next_directive_line();
+        if (failed) continue;
+        std::string rest = LINE;
+        int n = 0, m = 0;
+        SHIFT(rest, n);
+        std::string word(40, ' ');
+        CUTST(rest, n, word, m);
+        LCASE(word);
+        const std::string key = word.substr(0, 4);
+        float r[40];
+        int iv[40];
+        int nnum = 0;
+        bool ok = numbers(rest, r, iv, nnum);
+        auto exactly_one = [&]() { return ok && nnum == 1; };
+        if (key == "nref") {
+            if ((ok = exactly_one())) RC.I(19) = iv[0];
+        } else if (key == "nzro") {
+            if ((ok = exactly_one())) RC.I(21) = iv[0];
+        } else if (key == "prin") {
+            if ((ok = exactly_one())) UREQ.I(10) = iv[0];
+        } else if (key == "bfac") {
+            if ((ok = exactly_one())) {
+                C.R(143) = r[0];
+                NOWIL = 0;
+            }
+        } else if (key == "pseu") {
+            ok = ok && read_pseu(r, iv, nnum);
+        } else {
+            // Known fragments (part) are not taken by this version either.
+            lst_line(" wrong directive on following line:");
+            lst_line(LINE);
+            failed = true;
+            continue;
+        }
+        if (!ok) {
+            directive_error(LINE);
+            failed = true;
+        }
+    }
+    if (failed) {
+        IERR = -1;
+        return;
+    }
+    IMPL.I(3) = UNIT.I(1);
+    build_power_tables();
+}
+
+void NORMAL(int& IERR) {
+    command_heading(" ZANEK : Normalization routine         ", HeadingEnd::TwoEmpty);
+
+    // A list 7 that carries a known fragment or a pseudo-translation of an
+    // earlier run cannot be normalised again.
+    if (list_present(7)) {
+        int n = 0, nref = 0, nzro = 0, ipseudo = 0, x = 0;
+        YSFL07(n, nref, nzro, ipseudo, x);
+        if (UREQ.I(6) != 0 || ipseudo != 0) {
+            lst_blank(2);
+            lst_line(" *** error ***  PARTIAL or PSEUDO have been used");
+            lst_line("                in a previous run of ZAN.       ");
+            lst_line("                Restart from %DATA.             ");
+            skip_directives();
+            IERR = -1;
+            return;
+        }
+    }
+    RC.R(18) = 0.0f;
+    for (int w = 2; w <= 13; ++w) CPSEUD.I(w) = 0;
+    BUFFER.I(508) = 39;  // working records per block
+    BUFFER.I(509) = 13;  // words per working record
+    UREQ.I(9) = 160000;
+    UREQ.I(11) = 0;
+    SHELL.clear();
+    WorkingFile& wf = working_file();
+    wf.clear();
+
+    int a1 = 0, nowil = -1, seed = kDefaultSeed;
+    float sig3 = 0.0f;
+    std::string line;
+    DIRNOR(a1, nowil, sig3, line, IERR, seed);
+    if (IERR < 0) return;
+
+    HKLINP(wf, IERR);
+    if (IERR < 0) return;
+    if (!(scattering_power(0.0f) > 0.0f)) {
+        lst_blank();
+        lst_line(" *** error *** no cell content present ");
+        IERR = -1;
+        return;
+    }
+    FCAL(wf);
+    const int n = static_cast<int>(wf.size());
+    RC.I(16) = n;
+    RC.I(17) = wilson_shell_count(n);
+    if (n <= 0) {
+        lst_line(" *** error *** no reflections supplied");
+        IERR = -1;
+        return;
+    }
+
+    if (nowil == -1) {
+        if (UREQ.I(10) > 0) lst("(' number of points on wilson plot =',i3)", {RC.I(17)});
+        SUM(wf, SYM.R(218), IERR);
+        if (IERR < 0) {
+            wf.clear();
+            return;
+        }
+        PLOTW();
+    }
+    C.R(143) = 2.0f * C.R(143);  // the rescaling works with 2B
+    if (nowil != -1) C.R(144) = 1.0f;
+    RESCA(wf, IERR);
+    C.R(143) = C.R(143) / 2.0f;
+    if (IERR < 0) {
+        wf.clear();
+        return;
+    }
+    lst_blank(2);
+    lst_line(" " + std::string(120, '+'));
+
+    ECAL(wf, 0, seed, 0.0f, 0.0f, IERR);
+    XDUMP();
+    wf.clear();
+    wf.shrink_to_fit();
+}
+
+}  // namespace zanek
