@@ -1,8 +1,21 @@
 #include "jobcontrol/history.h"
 
+#include <vector>
+
 #include "jobcontrol/commands.h"
 #include "jobcontrol/files.h"
+#include "jobcontrol/lists/list01.h"
+#include "jobcontrol/lists/list03.h"
+#include "jobcontrol/lists/list07.h"
+#include "jobcontrol/lists/list15.h"
+#include "jobcontrol/lists/list16.h"
+#include "jobcontrol/lists/listxx.h"
+#include "jobcontrol/records/atoms.h"
+#include "jobcontrol/records/crystal.h"
 #include "jobcontrol/records/job.h"
+#include "jobcontrol/records/scatter.h"
+#include "jobcontrol/records/store.h"
+#include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
 #include "platform/listing.h"
 #include "platform/system.h"
@@ -91,6 +104,78 @@ void ZANDATE(std::string& text, int& n) {
     n = KSTRLN(text);
 }
 
-void SUMMAR() {}
+namespace {
+
+bool list_present(int type) {
+    int serial = 0, first = -1, last = 0, part = 0, length = 0;
+    SRLIN(type, serial, first, last, part, length);
+    return first > 0;
+}
+
+void count_line(int count, const std::string& caption) { lst("(26x,i6,a)", {count, caption}); }
+void caption_line(const std::string& caption) { lst_line(std::string(32, ' ') + caption); }
+
+// A table list of relations or seminvariants: only its header is read, so
+// the summary never needs room for the items.
+void table_line(int type, const std::string& caption, bool item_count) {
+    if (!list_present(type)) return;
+    int count = 0, i1 = 0, i2 = 0, i3 = 0, i4 = 0;
+    SFLXX(-1, type, count, i1, i2, i3, i4, nullptr, 0);
+    count_line(item_count ? count : i1, caption);  // header word 9 or 10
+}
+
+}  // namespace
+
+void SUMMAR() {
+    if (list_present(1)) {
+        YFL01();
+        caption_line(" cell parameters ");
+    }
+    if (list_present(2)) {
+        YFL02();
+        count_line(SYM.I(217), " symmetry operators ");
+    }
+    if (list_present(3)) {
+        YFL03();
+        count_line(sf::species(), " atomic species");
+    }
+    if (list_present(7)) {
+        int n = 0, nref = 0, nzro = 0, ipseudo = 0, x = 0;
+        YSFL07(n, nref, nzro, ipseudo, x);
+        if (UREQ.I(6) > 0) caption_line(" fragment information");
+        if (ipseudo > 0) caption_line(" pseudotranslational information");
+        count_line(n, C.R(144) >= 0.0f ? " normalized reflections " : " not normalized reflections ");
+    }
+    table_line(26, " one phase seminvariants ", false);
+    table_line(27, " two phase seminvariants", false);
+    table_line(9, " psi-zero triplets ", false);
+    table_line(24, " psi-e triplets", true);
+    table_line(8, " positive triplets", false);
+    table_line(11, " enantiomorph sensitive triplets", false);
+    table_line(10, " negative triplets", false);
+    table_line(20, " negative quartets ", false);
+    table_line(21, " enantiomorph sensitive quartets ", false);
+    if (list_present(16)) {
+        XLIMI.I(1) = XLIMI.I(7);
+        // The figure-of-merit arrays of the header are at most as long as
+        // the list image area.
+        std::vector<float> fom(5000);
+        std::vector<int32_t> sets(5000);
+        int nsets = 0;
+        SFL16(fom.data(), sets.data(), nsets, static_cast<int>(fom.size()));
+        CONST.I(9) = nsets;
+        count_line(nsets, " sets of phases");
+    }
+    if (list_present(15)) {
+        int n = 0, start = 1, set = 0, bondflag = 0;
+        SFL15(n, start, set, bondflag);
+        CONST.I(5) = set;
+        CONST.I(7) = n;
+        if (set > 0)
+            lst("(26x,i6,a,i4)", {n, " coordinates related to set no.", set});
+        else
+            count_line(n, " Patterson's peaks");
+    }
+}
 
 }  // namespace zanek

@@ -4,6 +4,7 @@
 // ZANEK_UPDATE_GOLDEN=1 rewrites the golden files (review the diff!).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -175,6 +176,32 @@ TEST(SpineHistory, KeepsTheFirst79Commands) {
     for (const std::string& line : split_lines(r.listing.substr(at)))
         if (line == "           %quartets") ++listed;
     EXPECT_EQ(listed, 79);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SpineSummary, SecondRunListsTheStoredLists) {
+    std::string dir = fresh_dir("spine_summary");
+    write_file(dir + "/data.hkl", read_file(shared_dir() + "/testdata/rand_p21c_c18n2o4/data.hkl"));
+    RunResult first = run_zanek(dir,
+                                "%job summary\n%data\ncell 9.3863 12.2022 15.9567 90 109 90\n"
+                                "spac p 1 21/c 1\ncont c 72 o 16 n 8\nrefl data.hkl\n%end\n");
+    ASSERT_EQ(first.exit_code, 0) << first.listing;
+    RunResult second = run_zanek(dir, "%job again\n%history\n%end\n");
+    ASSERT_EQ(second.exit_code, 0);
+    auto lines = split_lines(second.listing);
+    auto at = std::find(lines.begin(), lines.end(), "      Direct access structure file actually contains:");
+    ASSERT_NE(at, lines.end());
+    std::vector<std::string> summary(at + 2, at + 6);
+    EXPECT_EQ(summary, (std::vector<std::string>{
+                           "                                 cell parameters ",
+                           "                               2 symmetry operators ",
+                           "                               3 atomic species",
+                           "                            2952 not normalized reflections "}));
+    // The stored title replaces the title of the later job.
+    EXPECT_NE(second.listing.find("                    summary"), std::string::npos);
 }
 
 }  // namespace
