@@ -210,19 +210,19 @@ void YFRM02() {
     put(12, 0.0);
     put(13, list2::kOpWords * nsym + list2::kHeaderLength);
 
-    // Part 1: rotations as reals, translations as stored.
+    // Operator records: rotations as reals, translations as stored.
     for (int k = 1; k <= nsym; ++k) {
         for (int i = 1; i <= 3; ++i)
             for (int j = 1; j <= 3; ++j) DATA.R(rotation_word(h0, k, i, j)) = static_cast<float>(erl_R(k, i, j));
         const int t0 = rotation_word(h0, k, 1, 1) + 9;
         for (int i = 1; i <= 3; ++i) DATA.W(t0 + i - 1) = ERL.W(432 + k + 48 * (i - 1));
     }
-    // Part 2: symbol, seminvariant vectors and moduli, inverses, products.
+    // Group tables: symbol, seminvariant vectors and moduli, inverses, products.
     int p = h0 + list2::kOpWords * nsym + list2::kHeaderLength;
     copy_words(DATA.at(p), ERL.at(577), 16);
     copy_words(DATA.at(p + 16), ERL.at(2899), 18);
     copy_words(DATA.at(p + 34), ERL.at(2918), 6);
-    p += list2::kPart2Fixed;
+    p += list2::kGroupFixed;
     DATA.I(p) = 1;
     for (int k = 2; k <= nsym; ++k) {
         int inv[9];
@@ -287,7 +287,7 @@ void YFL02() {
     copy_words(ERL.at(577), DATA.at(part2), 16);
     copy_words(ERL.at(2899), DATA.at(part2 + 16), 18);
     copy_words(ERL.at(2918), DATA.at(part2 + 34), 6);
-    const int products = part2 + list2::kPart2Fixed + nsym;
+    const int products = part2 + list2::kGroupFixed + nsym;
     int p = products;
     for (int i = 1; i <= ntot; ++i)
         for (int j = 1; j <= ntot; ++j) erl_P(i, j) = DATA.I(p++);

@@ -16,10 +16,10 @@ namespace list2 {
 constexpr int kType = 2;
 constexpr int kHeaderLength = 13;
 constexpr int kOpWords = 12;    // nine rotation words, three translation words
-constexpr int kPart2Fixed = 40; // symbol 16, seminvariant vectors 18, moduli 6
+constexpr int kGroupFixed = 40; // symbol 16, seminvariant vectors 18, moduli 6
 constexpr int kMaxOps = 24;     // operators SYM can hold
 // Words of list 2 for nsym operators and ntot group operations.
-constexpr int length(int nsym, int ntot) { return kOpWords * nsym + kHeaderLength + kPart2Fixed + nsym + ntot * ntot; }
+constexpr int length(int nsym, int ntot) { return kOpWords * nsym + kHeaderLength + kGroupFixed + nsym + ntot * ntot; }
 }  // namespace list2
 
 // Forms and stores list 1 from a, b, c, alpha, beta, gamma. Angles are

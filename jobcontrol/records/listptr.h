@@ -16,9 +16,9 @@ inline Record<9> LST01;
 // LST02 (list 2, the symmetry): 1 centric flag + 1; 2 stored lattice code;
 // 3 REAL lattice points x (centric flag + 1); 4 crystal system; 6 DATA index
 // of the first operator record; 7 and 22 DATA index of the product table;
-// 8 operator record length 12; 9 and 17 nsym; 10 and 11 DATA index of part
-// 2; 14 the index after the list; 16 the constant 10; 20 the constant 3;
-// 21 lattice points.
+// 8 operator record length 12; 9 and 17 nsym; 10 and 11 DATA index of the
+// group tables (symbol onward); 14 the index after the list; 16 the
+// constant 10; 20 the constant 3; 21 lattice points.
 inline Record<22> LST02;
 
 // LST07 (list 7 cursor): 1 write address; 3 read address; 4 first store

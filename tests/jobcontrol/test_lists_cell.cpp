@@ -438,7 +438,7 @@ TEST_F(SymmetryList, StoredLayoutHasRotationsAsRealsAndInverseNumbers) {
     // Operator 2, -y, x-y, z: rows (0,-1,0), (1,-1,0), (0,0,1), row by row.
     const float rot2[9] = {0, -1, 0, 1, -1, 0, 0, 0, 1};
     for (int e = 0; e < 9; ++e) EXPECT_EQ(file_real(path, f + 13 + 12 + e), rot2[e]) << e;
-    // Inverse numbers after the 40 fixed words of part 2: 1, 3, 2.
+    // Inverse numbers after the 40 fixed words of the group tables: 1, 3, 2.
     const int inv = f + 13 + 36 + 40;
     EXPECT_EQ(file_int(path, inv), 1);
     EXPECT_EQ(file_int(path, inv + 1), 3);
