@@ -7,6 +7,7 @@
 #include "jobcontrol/commands.h"
 #include "jobcontrol/files.h"
 #include "jobcontrol/history.h"
+#include "jobcontrol/lists/list03.h"
 #include "jobcontrol/records/crystal.h"
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/store.h"
@@ -262,9 +263,9 @@ bool check_form_file(int& status) {
     std::string release = padded(first, 5).substr(0, 5);
     lst("(i6,'    scattering factors file          ',a/6x,'    ( Release : ',a,' )')", {unit, name, release});
     units().close(unit);
-    if (release != "92.11") {
+    if (release != kFormRelease) {
         status = -2;
-        lst("(/6x,'    *** error ***  Release should be ','92.11',' !!'/)");
+        form_release_message();
     }
     return true;
 }
@@ -452,6 +453,7 @@ void reset_run_state() {
     reset_job_records();
     reset_store_records();
     reset_crystal_records();
+    reset_scatter_records();
 }
 }  // namespace
 
