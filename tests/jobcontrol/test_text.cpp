@@ -1,6 +1,8 @@
 // Directive-line helpers: the cases every directive reader relies on.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/text.h"
 
