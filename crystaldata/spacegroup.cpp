@@ -808,8 +808,10 @@ void INSYM(int shiftflag, const int shift[3], int& ierr) {
             lattice = 1;
         }
     } else if (row1_has(2)) {
+        // Tetragonal groups store 4 or 8 operators; of the others, those with
+        // the two-fold axis -x,-y,z are hexagonal.
         family = (n == 4 || n == 8) ? 4 : 5;
-        for (int k = 2; k <= n; ++k) {
+        for (int k = 2; k <= n && family == 5; ++k) {
             bool row1_x_alone = std::abs(SYM.I(6 * k - 5)) == 1 && SYM.I(6 * k - 4) == 0;
             bool row2_without_x = std::abs(SYM.I(6 * k - 3)) != 1 && std::abs(SYM.I(6 * k - 2)) != 1;
             if (row1_x_alone && row2_without_x) family = 6;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdlib>
 #include <string>
 
@@ -202,6 +203,44 @@ TEST(SpineSummary, SecondRunListsTheStoredLists) {
                            "                            2952 not normalized reflections "}));
     // The stored title replaces the title of the later job.
     EXPECT_NE(second.listing.find("                    summary"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SpineFirstJobAgain, AnotherStructureFileGetsItsOwnIndex) {
+    std::string dir = fresh_dir("spine_first_again");
+    // The first job ends in a %continue that queues nothing, so the second
+    // job is a first job again and opens the structure file it names.
+    RunResult r = run_zanek(dir, "%job one\n%structure one\n%history\n%continue\n"
+                                 "%job two\n%structure two\n%history\n%end\n");
+    ASSERT_EQ(r.exit_code, 0) << r.listing;
+    EXPECT_TRUE(file_exists(dir + "/one.bin"));
+    EXPECT_TRUE(file_exists(dir + "/two.bin"));
+    size_t second = r.listing.find("direct access structure file     two.bin");
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_NE(r.listing.find("Direct access structure file has been initialized", second), std::string::npos);
+    // A later run on two.bin finds the title its own first job stored.
+    RunResult again = run_zanek(dir, "%structure two\n%history\n%end\n", "again.cmd", "again.lis");
+    EXPECT_NE(again.listing.find(std::string(20, ' ') + "two "), std::string::npos);
+}
+
+TEST(SpineProgress, MorePhaseCommandsThanProgressLines) {
+    std::string cmd = "%job many phases\n";
+    for (int i = 0; i < 14; ++i) cmd += "%phase\n%fourier\n%restart\n";
+    cmd += "%end\n";
+    RunResult r = run_zanek(fresh_dir("spine_progress"), cmd);
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+}
+
+TEST(SpineBadInput, CommandFileThatIsAFolder) {
+    std::string dir = fresh_dir("spine_folder_cmd");
+    std::filesystem::create_directories(dir + "/sub.cmd");
+    RunResult r = run_zanek(dir, "", "sub.cmd");
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.output.find(" *** error ***  open error, code =   29 file is sub.cmd"), std::string::npos)
+        << r.output;
 }
 
 }  // namespace
