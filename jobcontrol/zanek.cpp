@@ -443,7 +443,7 @@ int ZANEK() {
     if (status != -2) SCREND(message, n);
     units().close(IMPL.I(1));
     lst_blank(2);
-    lst_line(" " + message.substr(0, n));
+    lst("(1x,a)", {message.substr(0, n)});
     XWIN(nullptr, nullptr, 0, 17, "    ", 0);
     return status;
 }
