@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -14,7 +15,9 @@ std::string source_dir() { return ZANEK_SOURCE_DIR; }
 std::string shared_dir() { return ZANEK_SHARED_DIR; }
 
 std::string fresh_dir(const std::string& name) {
-    fs::path p = fs::path(ZANEK_TEST_TMP) / name;
+    // ctest runs test cases as parallel processes: each process gets folders
+    // of its own.
+    fs::path p = fs::path(ZANEK_TEST_TMP) / (name + "." + std::to_string(::getpid()));
     fs::remove_all(p);
     fs::create_directories(p);
     return p.string();
