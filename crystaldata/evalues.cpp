@@ -112,6 +112,14 @@ void ecal_record(const WorkRecord& r, bool pseudo_class, float scale, int ns, fl
     z_used = z;
 }
 
+void count_strong_weak(bool observed, float e, float strong_limit, float weak_limit, int& strong, int& weak) {
+    if (observed && e > strong_limit) {
+        ++strong;
+    } else if (e <= weak_limit) {
+        ++weak;
+    }
+}
+
 void phasing_counts(int strong, int weak, int n, int nref_wanted, int nzro_wanted, bool pseudo_class, int& nref,
                     int& nzro) {
     nref = std::max(0, std::min({strong, nref_wanted, kMaxPhasing}));
@@ -254,13 +262,7 @@ void ECAL(WorkingFile& wf, int NSTORE, int& SEED, float B0, float S0, int& IERR)
             IERR = -1;
             return;
         }
-        if (!r.observed()) {
-            if (e <= weak_limit) ++st.weak;
-        } else if (e > strong_limit) {
-            ++st.strong;
-        } else if (e <= weak_limit) {
-            ++st.weak;
-        }
+        count_strong_weak(r.observed(), e, strong_limit, weak_limit, st.strong, st.weak);
         st.add(z, r.q(), r.s2, s2max);
     }
     // Decreasing E; equal keys keep the order of the working file.

@@ -51,6 +51,10 @@ struct EStatistics {
 void ecal_record(const WorkRecord& r, bool pseudo_class, float scale, int ns, float s2max, Word out[6],
                  double& z_used);
 
+// Strong (observed, E above the strong limit) and weak (E at or below the
+// weak limit) reflections; an unobserved reflection is never strong.
+void count_strong_weak(bool observed, float e, float strong_limit, float weak_limit, int& strong, int& weak);
+
 // Numbers to phase and weak reflections: nref from the strong count, the
 // request (RC word 19) and 499; nzro from nref/3, the weak count and the
 // request (RC word 21).

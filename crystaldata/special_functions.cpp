@@ -94,6 +94,7 @@ void UERTST(int& IER, const std::string& NAME) {
     std::string name;
     int len = 0;
     USPKD(NAME, 6, name, len);
+    name.resize(static_cast<std::size_t>(len));
     if (IER < -32) {  // remember the caller for the next message
         g_err.saved = name;
         g_err.traceback = true;

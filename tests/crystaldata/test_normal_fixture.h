@@ -1,0 +1,83 @@
+// Helpers of the %normal tests: a listing captured in a file, and working
+// files built in memory for the Wilson plot, the rescaling and the E values.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "crystaldata/normal.h"
+#include "crystaldata/special_functions.h"
+#include "jobcontrol/records/crystal.h"
+#include "jobcontrol/records/normal.h"
+#include "platform/listing.h"
+#include "platform/units.h"
+#include "tests/support/test_support.h"
+
+namespace zanek::test {
+
+class NormalListing : public ::testing::Test {
+protected:
+    static constexpr int kListingUnit = 2;
+    std::string dir, lis;
+
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+        for (char& c : name)
+            if (c == '/') c = '_';
+        dir = fresh_dir("normal_" + name);
+        lis = dir + "/t.lis";
+        units().close(kListingUnit);
+        units().open_seq(kListingUnit, lis, OpenStatus::Unknown, FileForm::Formatted);
+        set_listing_unit(kListingUnit);
+        reset_error_routines();
+        reset_crystal_records();
+        SHELL.clear();
+        CPSEUD.clear();
+    }
+    void TearDown() override { units().close(kListingUnit); }
+
+    std::string listing() {
+        lst_flush();
+        return read_file(lis);
+    }
+    bool listed(const std::string& text) { return listing().find(text) != std::string::npos; }
+    std::vector<std::string> lines() { return split_lines(listing()); }
+};
+
+// An observed working record: normalised intensity v at s^2, weight q.
+inline WorkRecord observed(float s2, double v, int q = 1, int eps = 1) {
+    WorkRecord r;
+    r.s2 = s2;
+    r.code = work_code(q, eps);
+    r.v = static_cast<float>(v);
+    r.z = r.v;
+    r.eps_sigma = static_cast<float>(eps);  // Sigma = 1
+    r.fo = static_cast<float>(std::sqrt(v * eps));  // L = 1
+    r.sigma = 1.0f;
+    return r;
+}
+
+inline WorkRecord unobserved(float s2, int q = 1) {
+    WorkRecord r = observed(s2, 0.0, q);
+    r.fo = 0.0f;
+    r.sigma = -1.0f;
+    return r;
+}
+
+// The crystal records the Wilson plot reads: ns shells up to s2max, one
+// lattice point, acentric unless said otherwise.
+inline void wilson_setup(int ns, float s2max, bool centric = false) {
+    RC.I(17) = ns;
+    RC.R(18) = s2max;
+    SYM.R(218) = 1.0f;
+    SYM.I(217) = 1;
+    SYM.I(220) = centric ? 1 : 0;
+    UREQ.I(6) = 0;
+    UREQ.I(10) = 0;
+}
+
+}  // namespace zanek::test
