@@ -103,7 +103,9 @@ void GENEQ(int mode, int& h, int& k, int& l, int& shift, int& code, int& sign, i
     sign = 1;
     float s = RHOF(&RC.R(1), h, k, l);
     s2 = s * s;
-    if (s2 > RC.R(kRhomax)) {
+    // Beyond rhomax, or beyond the indices a packed index can hold: the
+    // caller rejects the reflection; the answers are still defined.
+    if (s2 > RC.R(kRhomax) || std::abs(h) > 255 || std::abs(k) > 255 || std::abs(l) > 255) {
         shift = 0;
         code = kPhaseGeneral;
         same = 0;
@@ -117,19 +119,17 @@ void GENEQ(int mode, int& h, int& k, int& l, int& shift, int& code, int& sign, i
     int hmax[3] = {0, 0, 0};
     for (int j = 1; j <= std::max(n, 1); ++j) {
         int hp[3] = {h, k, l};
-        int turns = 0;
-        if (n > 0) {
-            image(j, hv, hp);
-            turns = phase_turns24(j, hv);
-        }
+        if (n > 0) image(j, hv, hp);
+        // h.t is needed only for the best operator and the first one that
+        // maps h onto -h.
         if (!centric && restriction < 0 && hp[0] == -h && hp[1] == -k && hp[2] == -l)
-            restriction = positive_mod(turns, 24) / 2;  // 12 h.t mod 12
+            restriction = positive_mod(n > 0 ? phase_turns24(j, hv) : 0, 24) / 2;  // 12 h.t mod 12
         int p = hp[0] * 262144 + hp[1] * 512 + hp[2];
         int key = std::abs(p) + kPackedZero;
         for (int i = 0; i < 3; ++i) hmax[i] = std::max(hmax[i], std::abs(hp[i]));
         if (key > best_key) {
             best_key = key;
-            best_shift24 = positive_mod(-turns, 24);
+            best_shift24 = positive_mod(n > 0 ? -phase_turns24(j, hv) : 0, 24);
             best_sign = p >= 0 ? 1 : -1;
         }
     }

@@ -37,9 +37,9 @@ void EXTIN(int& absent, int h, int k, int l, int lm1, int nt, const int* tlist);
 // phi' = (phi + shift) * sign, and the phase restriction code of the
 // standard reflection. mode 1 also raises RC word 18 and UREQ words 1-3 to
 // s^2 and the largest |indices| of all equivalents; otherwise same := 1
-// when h k l already was its standard equivalent. Above rhomax (RC word 23)
-// only sign := 1 and s2 are meaningful: indices unchanged, shift 0, code 1,
-// same 0.
+// when h k l already was its standard equivalent. Above rhomax (RC word 23),
+// or with an index beyond +-255, only sign := 1 and s2 are meaningful:
+// indices unchanged, shift 0, code 1, same 0.
 void GENEQ(int mode, int& h, int& k, int& l, int& shift, int& code, int& sign, int& same, float& s2);
 
 // Index box searched for missing reflections.

@@ -112,6 +112,9 @@ TEST_F(Equivalents, BeyondRhomaxStillDefined) {
     EXPECT_EQ(a.shift, 0);
     EXPECT_EQ(a.same, 0);
     EXPECT_FLOAT_EQ(a.s2, 0.003f);
+    RC.R(23) = 1000.0f;
+    Answer big = geneq(300, -2, 1);
+    EXPECT_EQ(std::tie(big.h, big.k, big.l, big.code, big.shift), std::make_tuple(300, -2, 1, 1, 0));
 }
 
 TEST_F(Equivalents, ModeOneRaisesTheMaxima) {
