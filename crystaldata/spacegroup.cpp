@@ -527,8 +527,10 @@ std::string translation_text(int n) {
     int p = n, q = 24;
     for (int d = 2; d <= 12; ++d)
         while (p % d == 0 && q % d == 0) { p /= d; q /= d; }
-    std::string f = std::to_string(p) + "/" + std::to_string(q);
-    if (f.size() <= 3) return "+" + f;
+    std::string f = std::to_string(p);
+    f += '/';
+    f += std::to_string(q);
+    if (f.size() <= 3) return std::string(1, '+').append(f);
     if (f.size() == 4) return f;
     return "****";
 }
@@ -563,7 +565,8 @@ void print_group(const SymbolAnalysis& a, std::string_view sym, int shiftflag, c
     lst_blank();
     std::string line;
     for (int k = 1; k <= a.N; ++k) {
-        line += " " + fmt_i(k, 3);
+        line += ' ';
+        line += fmt_i(k, 3);
         for (int i = 0; i < 3; ++i) {
             if (i) line += ",";
             line += operation_row_text(a.R[k][i], a.t[k][i]);
