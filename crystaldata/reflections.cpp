@@ -282,22 +282,9 @@ ReflectionReader::ReflectionReader(int unit, std::string_view fmt, int per_recor
 // One line of the unit, its line end removed; a line longer than the
 // limit is a read fault (it is not read any further).
 int ReflectionReader::read_line(std::string& line) {
-    const UnitFile* f = units().file(unit_);
-    if (!f || !f->fp) return IO_NOT_CONNECTED;
-    if (f->direct) return IO_WRONG_KIND;
-    line.clear();
-    int c;
-    bool any = false;
-    while ((c = std::fgetc(f->fp)) != EOF) {
-        any = true;
-        if (c == '\n') break;
-        if (line.size() >= static_cast<size_t>(kMaxInputLine)) return IO_READ_FAILED;
-        line.push_back(static_cast<char>(c));
-    }
-    if (c == EOF) {
-        if (std::ferror(f->fp)) return IO_READ_FAILED;
-        if (!any) return FREAD_EOF;
-    }
+    int st = units().read_line(unit_, line, static_cast<std::size_t>(kMaxInputLine));
+    if (st == IO_EOF) return FREAD_EOF;
+    if (st != IO_OK) return st;
     ++lines_;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return FREAD_OK;

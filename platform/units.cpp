@@ -110,7 +110,7 @@ int Units::rewind(int unit) {
     return IO_OK;
 }
 
-int Units::read_line(int unit, std::string& line) {
+int Units::read_line(int unit, std::string& line, std::size_t max_len) {
     UnitFile* f = slot(unit);
     if (!f || !f->fp) return IO_NOT_CONNECTED;
     if (f->direct) return IO_WRONG_KIND;
@@ -120,6 +120,7 @@ int Units::read_line(int unit, std::string& line) {
     while ((c = std::fgetc(f->fp)) != EOF) {
         any = true;
         if (c == '\n') return IO_OK;
+        if (line.size() >= max_len) return IO_READ_FAILED;
         line.push_back(static_cast<char>(c));
     }
     if (std::ferror(f->fp)) return IO_READ_FAILED;

@@ -54,8 +54,9 @@ public:
     int rewind(int unit);
 
     // Formatted sequential: one line without its line end (a trailing
-    // carriage return is kept: callers that read data strip it).
-    int read_line(int unit, std::string& line);
+    // carriage return is kept: callers that read data strip it). A line
+    // longer than max_len characters is a read failure.
+    int read_line(int unit, std::string& line, std::size_t max_len = std::string::npos);
     int write_line(int unit, const std::string& line);
     // Unformatted sequential: one record of words.
     int read_record(int unit, std::vector<Word>& rec);
