@@ -156,8 +156,15 @@ float scattering_power(float s) {
 
 void HKLINP(WorkingFile& wf, int& IERR) {
     RC.R(18) = -999.9f;  // largest s^2, raised below
+    // Opening list 7 reloads its header: keep what the directives set.
+    const int32_t want_nref = RC.I(19), want_nzro = RC.I(21);
+    const Word b = C.W(143), scale = C.W(144);
     int n = 0, nref = 0, nzro = 0, ip = 0, x = 0;
     YSFL07(n, nref, nzro, ip, x);
+    RC.I(19) = want_nref;
+    RC.I(21) = want_nzro;
+    C.W(143) = b;
+    C.W(144) = scale;
     wf.assign(static_cast<std::size_t>(std::max(n, 0)), WorkRecord{});
     Word out[9];
     for (int j = 0; j < n; ++j) {

@@ -14,7 +14,8 @@ namespace {
 
 int g_points = 0;  // points of the last Wilson plot in the C tables
 
-constexpr int kMinWilsonPoints = 3;  // a line through fewer says nothing
+constexpr int kMinWilsonPoints = 3;         // a line through fewer says nothing
+constexpr int kMinWilsonReflections = 20;   // measured intensities the means need
 
 int print_level() { return UREQ.I(10); }  // UREQ word 10
 
@@ -56,6 +57,7 @@ void SUM(WorkingFile& wf, float L, int& IERR) {
     for (int k = 1; k <= kMaxWilsonShells; ++k) shell::smallest(k) = 99.9f;
 
     bool any_unobserved = false;
+    int measured = 0;  // observed reflections with a positive intensity
     for (WorkRecord& rec : wf) {
         int k = wilson_shell(rec.s2, s2max, ns);
         int q = rec.q();
@@ -67,6 +69,7 @@ void SUM(WorkingFile& wf, float L, int& IERR) {
             continue;
         }
         n[k] += q;
+        if (rec.z > 0.0f) ++measured;
         isum[k] += static_cast<double>(q) * rec.z;
         shell::smallest(k) = std::min(shell::smallest(k), rec.z);
         double fo2 = static_cast<double>(rec.fo) * rec.fo;
@@ -130,7 +133,7 @@ void SUM(WorkingFile& wf, float L, int& IERR) {
         lst("(1x,e11.3,' * slope +',e11.3,' * intercept =',e11.3)", {Sx, S, Sy});
     }
     double D = S * Sxx - Sx * Sx;
-    if (m < kMinWilsonPoints || !(D > 1e-12 * S * Sxx)) {
+    if (m < kMinWilsonPoints || measured < kMinWilsonReflections || !(D > 1e-12 * S * Sxx)) {
         wilson_plot_error();
         IERR = -1;
         return;

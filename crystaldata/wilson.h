@@ -20,8 +20,9 @@ int wilson_shell(float s2, float s2max, int ns);
 // shell number into word 8 of every unobserved record, corrects the shells
 // for their unobserved reflections (SUMUN), fits the Wilson line and fills
 // C words 1-90 and 141-144 and SHELL words 62-91. Shells without an observed
-// reflection are left out of the fit; fewer than three usable points fail
-// the plot (IERR := -1 after the Wilson-plot message).
+// reflection are left out of the fit; fewer than three usable points, or
+// fewer than 20 measured intensities, fail the plot (IERR := -1 after the
+// Wilson-plot message).
 void SUM(WorkingFile& wf, float L, int& IERR);
 
 // Number of points that the last SUM put into the C tables (words 1..m,
