@@ -1,0 +1,118 @@
+// %normal on 100,000 reflections: reading list 7, the Wilson plot, the
+// rescaling, the E values with their statistics and sort, and the new
+// list 7 with its listings, on a structure file of a 40 A cubic P 1 cell.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "crystaldata/data_command.h"
+#include "crystaldata/evalues.h"
+#include "jobcontrol/commands.h"
+#include "jobcontrol/lists/list07.h"
+#include "jobcontrol/records/atoms.h"
+#include "jobcontrol/records/crystal.h"
+#include "jobcontrol/records/job.h"
+#include "jobcontrol/records/listptr.h"
+#include "jobcontrol/records/scatter.h"
+#include "jobcontrol/records/special.h"
+#include "jobcontrol/records/store.h"
+#include "jobcontrol/store/store.h"
+#include "platform/listing.h"
+#include "platform/units.h"
+
+using namespace zanek;
+
+namespace {
+
+constexpr int kStoreUnit = 30, kListingUnit = 2, kCommandUnit = 1;
+
+void queue_one(int code, const std::vector<std::string>& lines) {
+    for (int k = 1; k <= 404; ++k) COMDIR.I(k) = 0;
+    COMDIR.I(1) = code;
+    COMDIR.I(201) = static_cast<int>(lines.size());
+    COMDIR.I(402) = 1;
+    COMDIR.I(404) = 1;
+    for (std::size_t k = 0; k < lines.size(); ++k) CHARA.set_line(static_cast<int>(k) + 1, lines[k]);
+    XLIMI.I(7) = 1;
+}
+
+// A structure file holding the cell, symmetry and content of %data and a
+// list 7 of about 100,000 reflections with Wilson statistics.
+int prepare(const std::string& dir) {
+    std::filesystem::create_directories(dir);
+    std::filesystem::current_path(dir);
+    std::filesystem::remove(dir + "/struct.bin");
+    setenv("CRYSDIR", ZANEK_SOURCE_DIR "/data/", 1);
+    units().open_seq(kListingUnit, dir + "/bench.lis", OpenStatus::Unknown, FileForm::Formatted);
+    set_listing_unit(kListingUnit);
+    reset_job_records();
+    reset_store_records();
+    reset_crystal_records();
+    reset_atom_records();
+    reset_scatter_records();
+    reset_list_pointers();
+    SPEC = initial_spec();
+    fill_trig();
+    BUFFER.I(511) = 85;
+    XDISU.I(1) = kStoreUnit;
+    int next = 0;
+    XGIV(1, 800, next);
+    units().open_direct(kStoreUnit, dir + "/struct.bin", false, 2048);
+    XDWN(1600, XFILI.at(3), 10);
+    SETFI();
+    SLDF();
+    XFILE.I(6) = 1;
+
+    std::ofstream(dir + "/job.cmd") << "   1   0   0  100.00    1.00\n   0   0   0\n";
+    units().open_seq(kCommandUnit, dir + "/job.cmd", OpenStatus::Old, FileForm::Formatted);
+    queue_one(23, {"cell 40 40 40 90 90 90", "spac p 1", "cont c 400 o 80 n 40", "refl foll"});
+    int status = 0;
+    DATAZAN(0, status);
+    if (status < 0) return 0;
+
+    std::mt19937 gen(4711);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::vector<std::array<Word, 6>> recs;
+    for (int h = 0; h <= 38; ++h)
+        for (int k = -38; k <= 38; ++k)
+            for (int l = -38; l <= 38; ++l) {
+                if (h == 0 && (k < 0 || (k == 0 && l <= 0))) continue;
+                double s2 = (h * h + k * k + l * l) / 6400.0;
+                if (s2 > 0.206) continue;
+                double fo = 500.0 * std::sqrt(-std::log(1.0 - u(gen)) * std::exp(-2.0 * (3.0 + 20.0) * s2));
+                std::array<Word, 6> r;
+                r[0].i = compact_index(h, k, l);
+                r[1].r = static_cast<float>(recs.size());
+                r[2].r = static_cast<float>(fo);
+                r[3].r = 0.0f;
+                r[4].i = 1;
+                r[5].r = static_cast<float>(0.5 + 0.05 * fo);
+                recs.push_back(r);
+            }
+    write_list7(recs, 0, 67543);
+    return static_cast<int>(recs.size());
+}
+
+void BM_Normal(benchmark::State& state) {
+    static const int n = prepare(std::filesystem::temp_directory_path().string() + "/zanek_bench_normal");
+    if (n == 0) {
+        state.SkipWithError("%data failed");
+        return;
+    }
+    for (auto _ : state) {
+        queue_one(1, {});
+        int status = 0;
+        NORMAL(status);
+        if (status < 0) state.SkipWithError("%normal failed");
+    }
+    state.counters["reflections"] = n;
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(n));
+}
+BENCHMARK(BM_Normal)->Unit(benchmark::kMillisecond);
+
+}  // namespace
