@@ -9,9 +9,4 @@ void SEMINV(int& /*status*/) {
     skip_directives();
 }
 
-void INVAR(int& /*status*/) {
-    command_heading(" ZANEK : Invariants routine");
-    skip_directives();
-}
-
 }  // namespace zanek
