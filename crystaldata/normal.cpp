@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "crystaldata/data_command.h"
 #include "crystaldata/equivalents.h"
 #include "crystaldata/evalues.h"
 #include "crystaldata/spacegroup.h"
@@ -210,7 +211,11 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
     A1 = 0;
     SEED = kDefaultSeed;
     NOWIL = -1;
-    for (int w = 1201; w <= 1221; ++w) ATOMS.I(w) = 0;
+    for (int w = 1201; w <= 1221; ++w) ATOMS.I(w) = 0;  // fragment table
+    for (int slot = 1; slot <= kMaxAtoms; ++slot) {        // atom records
+        for (int j = 1; j <= 5; ++j) atom_coord(slot, j) = 0.0f;
+        ATOMS.W(1000 + slot) = species_word("");
+    }
     UREQ.I(10) = 0;  // print level
     UREQ.I(7) = 0;
     UREQ.I(6) = 0;
@@ -268,9 +273,16 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
     // The directive lines.
     const int count = directive_count();
     bool failed = false;
-    for (int d = 0; d < count; ++d) {
-        LINE = next_directive_line();
-        if (failed) continue;
+    int lineno = 0;
+    bool pending = false;  // a directive line left behind by the atoms of part
+    DataDirectives fragment_input;
+    while (!failed) {
+        if (!pending) {
+            if (lineno >= count) break;
+            LINE = next_directive_line();
+            ++lineno;
+        }
+        pending = false;
         std::string rest = LINE;
         int n = 0, m = 0;
         SHIFT(rest, n);
@@ -278,6 +290,25 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
         CUTST(rest, n, word, m);
         LCASE(word);
         const std::string key = word.substr(0, 4);
+        if (key == "part") {
+            // The atoms of a known fragment are read into the fragment
+            // table; the normalisation itself does not use them yet.
+            if (ATOMS.I(1201) >= kMaxFragments) {
+                directive_error(LINE);
+                failed = true;
+                break;
+            }
+            const int f = ++ATOMS.I(1201);  // ATOMS word 1201: fragments
+            ATOMS.I(1201 + f) = 1;          // type 1: partial structure
+            int ierr = 0;
+            GETFRG(rest, n, LINE, lineno, count, fragment_input, ierr);
+            if (ierr < 0) {
+                directive_error(LINE);
+                failed = true;
+            }
+            pending = ierr == 0;
+            continue;
+        }
         float r[40];
         int iv[40];
         int nnum = 0;
@@ -297,7 +328,6 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
         } else if (key == "pseu") {
             ok = ok && read_pseu(r, iv, nnum);
         } else {
-            // Known fragments (part) are not taken by this version either.
             lst_line(" wrong directive on following line:");
             lst_line(LINE);
             failed = true;
@@ -307,6 +337,11 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
             directive_error(LINE);
             failed = true;
         }
+    }
+    // The rest of the command's lines are not read after a failure.
+    while (lineno < count) {
+        next_directive_line();
+        ++lineno;
     }
     if (failed) {
         IERR = -1;

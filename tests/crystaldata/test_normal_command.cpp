@@ -424,3 +424,42 @@ TEST_F(NormalRun, WeakListNeverSkipsBackwards) {
     EXPECT_EQ(ls[3].substr(1, 5), fmt_i(n - 1, 5));
     EXPECT_EQ(ls.size(), 4u);
 }
+
+TEST_F(NormalRun, KnownFragmentAtomsAreReadAndTheRunGoesOn) {
+    int n = 0;
+    std::string hkl = synthetic_hkl(Synthetic{}, n);
+    ASSERT_EQ(run(p1_data(), {"part", "c 0.1 0.2 0.3", "o 0.2 0.3 0.4 0.5", "nref 50"}, hkl), 0) << listing();
+    EXPECT_EQ(ATOMS.I(1201), 1);
+    EXPECT_EQ(ATOMS.I(1212), 2);
+    EXPECT_FLOAT_EQ(atom_coord(2, 4), 0.5f);
+    EXPECT_EQ(RC.I(19), 50);
+    queue({{1, {"part", "c 0.1 x 0.3"}}}, "");
+    EXPECT_EQ(dispatch(1), -1);
+    EXPECT_TRUE(listed(" error in directive : c 0.1 x 0.3"));
+}
+
+// --- The program itself ----------------------------------------------------
+
+TEST(NormalProgram, DataAndNormalOnATestJob) {
+    const std::string job = "rand_pbar1_c14o2";
+    std::string dir = fresh_dir("normal_program_job");
+    std::filesystem::copy_file(shared_dir() + "/testdata/" + job + "/data.hkl", dir + "/data.hkl");
+    std::string cmd = "%job " + job + "\n%nowindow\n%data\n";
+    for (const std::string& l : data_directives(job)) cmd += l + "\n";
+    cmd += "%normal\nprin 1\n%end\n";
+    RunResult r = run_zanek(dir, cmd);
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_NE(r.listing.find(" ZANEK : Normalization routine"), std::string::npos);
+    EXPECT_NE(r.listing.find("least squares plot"), std::string::npos);
+    EXPECT_NE(r.listing.find("  largest E-values to phase"), std::string::npos);
+    EXPECT_NE(r.listing.find(" == ZANEK ends ok"), std::string::npos);
+}
+
+TEST(NormalProgram, NoReflectionsFailsTheCommandInsteadOfStopping) {
+    std::string dir = fresh_dir("normal_program_no_list7");
+    RunResult r = run_zanek(dir, "%job empty\n%normal\n%end\n");
+    EXPECT_NE(r.exit_code, 0);
+    EXPECT_NE(r.listing.find("\n *** error *** no reflections  present \n"), std::string::npos) << r.listing;
+    EXPECT_NE(r.listing.find(" == ZANEK ends in error"), std::string::npos);
+    EXPECT_EQ(r.listing.find("stored"), std::string::npos);  // no stop of the list reader
+}
