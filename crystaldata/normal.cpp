@@ -33,18 +33,18 @@ constexpr float kStrongLimit = 1.2f;   // RC word 20
 constexpr float kWeakLimit = 0.4f;     // RC word 22
 constexpr int kWeakWanted = 166;       // RC word 21
 constexpr float kRhoMax = 1.0f;        // RC word 23
-constexpr int kDefaultSeed = 67543;
+constexpr int kDefaultSeed = list7::kDefaultSeed;
 
 // Pseudo-translation class codes (CPSEUD word 1).
 constexpr int kNoRequest = -1, kAutomatic = 0, kGivenConditions = 74, kNoCondition = -2;
 
-// Form factor of species t at s = sin(theta)/lambda; with cut, a term whose
+// Form factor of species t at s^2 = (sin(theta)/lambda)^2; a term whose
 // exponent passes 60 is left out.
-double form_factor(int t, double s2, bool cut) {
+double form_factor(int t, double s2) {
     double f = sf::c(t);
     for (int k = 1; k <= 4; ++k) {
         double e = sf::b(t, k) * s2;
-        if (cut && e > 60.0) continue;
+        if (e > 60.0) continue;
         f += sf::a(t, k) * std::exp(-e);
     }
     return f;
@@ -54,7 +54,7 @@ double power_at(double s, const float* counts) {
     double sum = 0.0;
     const double s2 = s * s;
     for (int t = 1; t <= std::clamp(sf::species(), 0, sf::kMaxSpecies); ++t) {
-        double f = form_factor(t, s2, true);
+        double f = form_factor(t, s2);
         sum += (counts ? counts[t - 1] : sf::count(t)) * f * f;
     }
     return sum;
@@ -202,7 +202,7 @@ void FCAL(WorkingFile& wf) {
         r.v = static_cast<float>(fo2 / denom);
         r.z = r.v;
         r.eps_sigma = static_cast<float>(eps * static_cast<double>(sigma_s));
-        r.fc = std::copysign(std::fabs(r.fc), r.fc);
+        // Word 12 keeps its 1.0: no fragment structure factor in this pass.
     }
 }
 
