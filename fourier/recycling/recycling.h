@@ -10,27 +10,19 @@
 // calculated phase in whole degrees 1..360 (INTEGER).
 #pragma once
 
-#include "platform/word.h"
-
 namespace zanek {
-
-// Staging-array bases in XDATA (word base + r).
-namespace staging {
-constexpr int kMaxReflections = 31000;
-constexpr int kP = 0, kA1 = 31000, kA2 = 62000, kA3 = 93000, kA4 = 124000;
-}  // namespace staging
 
 // Recycling steps, called by the coefficient routine after each recycling
 // map's peak search. ICYC: number of the current map of the run (the E-map
 // is 1); NREF: reflections in the staging arrays; A2: the staging array A2
-// (XDATA.at(62001)), which the structure-factor pass fills.
+// (stage::A2_array()), which the structure-factor pass fills.
 // Step A: peaks weighted by height, structure factors only.
-void SFTRA(int& icyc, int& nref, Word* a2);
+void SFTRA(int& icyc, int& nref, float* a2);
 // Step B: peaks labelled from the cell contents and matched to the previous
 // model, then seven cycles of structure factors and least squares.
-void SFTRB(int& icyc, int& nref, Word* a2);
+void SFTRB(int& icyc, int& nref, float* a2);
 // Step C: step B for a recycling restarted on the user's request.
-void SFTRC(int& icyc, int& nref, Word* a2);
+void SFTRC(int& icyc, int& nref, float* a2);
 
 // Recounts the atoms among the first n whose label is not 0 into EMAP word 5
 // (dropped atoms keep label 0 in place).
@@ -42,7 +34,7 @@ void PKL15(int n);
 // ends as 1.0 everywhere; scale := sum Fc / sum Fo of the last cycle.
 // During the pass the labels of ATOMS hold species numbers (0 = not in the
 // model).
-void SFTRYYY(int& mode, int& icyc, int& ncyc, int& nref, Word* fc, float& scale);
+void SFTRYYY(int& mode, int& icyc, int& ncyc, int& nref, float* fc, float& scale);
 
 // Bookkeeping of steps B and C.
 void LABEL(int n);
