@@ -1,0 +1,8 @@
+#include "phasing/psizero.h"
+
+namespace zanek {
+
+// Being written.
+void NEWPSI1() {}
+
+}  // namespace zanek

@@ -1,0 +1,49 @@
+// Psi-zero relations, the expected alphas of the phasing set, and the
+// absolute figure of merit of a trial.
+#pragma once
+
+#include <cstdint>
+
+namespace zanek {
+
+// PSI0 words (the psi-zero list as loaded).
+namespace psi0 {
+constexpr int kItems = 1, kNzro = 2;
+constexpr int kExpected = 3;    // w3+g-1 expected modulus of group g
+constexpr int kRootSum = 303;   // w303+g-1 sqrt(sum a^2) of group g
+constexpr int kWeakRank = 603;  // w603+g-1 rank of the weak reflection of group g
+constexpr int kGroupPtr = 903;  // w903+g-1 group pointer P(g)
+constexpr int kFirstWord = 1203;  // w1203+i-1 first word of item i
+constexpr int kMaxWeak = 300;
+constexpr int kMaxItems = 21208 - 1202;
+constexpr int32_t kGroupMark = 1 << 30;
+}  // namespace psi0
+
+// GIAN words of the psi-zero index.
+namespace gian {
+constexpr int kEntries = 801;    // list entries (record positions grouped by rank)
+constexpr int kRecords = 61801;  // records, two words each
+constexpr int kZ1 = 101802, kZ2 = 102102, kZ3 = 102402, kZ4 = 102702;
+}  // namespace gian
+
+// Expected alpha and its spread for every phasing reflection, the total
+// variance (PARAM w9), and the psi-zero list into PSI0.
+void RIALFNEW(int centric, float s);
+// The psi-zero records, per-rank pointers and list of GIAN from list 9
+// (nothing while the psi-zero switch is off).
+void NEWPSI1();
+// Recomputes the psi-zero sum of weak reflection i from the trial phases.
+void NEWPSI3(int i);
+// Subtracts the psi-zero terms of rank h from the tangent sums when their
+// modulus reaches 0.3*sqrt(tau).
+void NEWPSI(int t, int h, double& gs, double& gc, double& ts, double& tc, double& qs, double& qc,
+            float& pmod, int& count, float& modulus, float tau);
+// Decodes psi-zero record k; with h != 0 the two other ranks and the shift
+// are made relative to h.
+void DEPAC0(int h, int k, int& shift, int& len, int& r1, int& r2, int& r3);
+// Absolute figure of merit, alpha statistics, undetermined phases and
+// phase errors of the trial; figs receives them in the order of fig::kMabs
+// .. fig::kWError.
+void ABSNEW(const int32_t* known, float* figs, int t, float s);
+
+}  // namespace zanek
