@@ -4,6 +4,7 @@
 #include "graphics/screens.h"
 
 #include "jobcontrol/history.h"
+#include "jobcontrol/records/atoms.h"
 #include "jobcontrol/records/job.h"
 
 namespace zanek {
@@ -29,5 +30,12 @@ void SCREND(std::string& message, int& n) {
 }
 
 void XWIN(int*, int*, int, int, const std::string&, int) {}
+
+void SCRF(int, int, int) {}
+
+void LASTPLOT(float& r) {
+    EMAP.I(emap::kNextAction) = 0;
+    r = -1.0f;
+}
 
 }  // namespace zanek

@@ -11,5 +11,12 @@ void SCR2();
 // the end screen.
 void SCREND(std::string& message, int& n);
 void XWIN(int* x, int* y, int n, int op, const std::string& text, int value);
+// Progress of the recycling steps (mode 1 after step A, 2 after steps B
+// and C): redraws the model in window mode; batch runs draw nothing.
+void SCRF(int iset, int icyc, int mode);
+// The final model before export. In every mode it clears the next-action
+// code (EMAP word 216) and sets r to -1.0; the interactive viewer, which may
+// ask for more refinement, runs only in window mode.
+void LASTPLOT(float& r);
 
 }  // namespace zanek
