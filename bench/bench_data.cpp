@@ -4,6 +4,8 @@
 // list 7 through the merge of the scratch blocks.
 #include <benchmark/benchmark.h>
 
+#include "jobcontrol/zanek.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -51,25 +53,10 @@ void setup_run(const fs::path& dir) {
     setenv("CRYSDIR", (std::string(ZANEK_SOURCE_DIR) + "/data/").c_str(), 1);
     set_listing_unit(2);
     units().open_seq(2, (dir / "bench.lis").string(), OpenStatus::Unknown, FileForm::Formatted);
-    reset_job_records();
-    reset_store_records();
-    reset_crystal_records();
-    reset_atom_records();
-    reset_scatter_records();
-    reset_list_pointers();
-    SPEC = initial_spec();
-    fill_trig();
-    BUFFER.I(511) = 85;
-    XDISU.I(1) = 30;
-    int next = 0;
-    XGIV(1, 800, next);
-    units().open_direct(30, (dir / "bench.bin").string(), false, 2048);
-    XDWN(1600, XFILI.at(3), 10);
-    SETFI();
-    if (XFILE.I(6) < 0) {
-        SLDF();
-        XFILE.I(6) = 1;
-    }
+    reset_run_records();
+    DOTDAT.name[1] = (dir / "bench.bin").string();
+    int new_file = 0;
+    open_structure_file(true, new_file);
     const char* lines[] = {"cell 30 40 50 90 100 90", "spac p 21/c", "cont c 72 o 16 n 8"};
     std::string refl = "refl ";
     refl += (dir / "bench.hkl").string();

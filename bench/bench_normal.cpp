@@ -3,6 +3,8 @@
 // list 7 with its listings, on a structure file of a 40 A cubic P 1 cell.
 #include <benchmark/benchmark.h>
 
+#include "jobcontrol/zanek.h"
+
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -50,23 +52,10 @@ int prepare(const std::string& dir) {
     setenv("CRYSDIR", ZANEK_SOURCE_DIR "/data/", 1);
     units().open_seq(kListingUnit, dir + "/bench.lis", OpenStatus::Unknown, FileForm::Formatted);
     set_listing_unit(kListingUnit);
-    reset_job_records();
-    reset_store_records();
-    reset_crystal_records();
-    reset_atom_records();
-    reset_scatter_records();
-    reset_list_pointers();
-    SPEC = initial_spec();
-    fill_trig();
-    BUFFER.I(511) = 85;
-    XDISU.I(1) = kStoreUnit;
-    int next = 0;
-    XGIV(1, 800, next);
-    units().open_direct(kStoreUnit, dir + "/struct.bin", false, 2048);
-    XDWN(1600, XFILI.at(3), 10);
-    SETFI();
-    SLDF();
-    XFILE.I(6) = 1;
+    reset_run_records();
+    DOTDAT.name[1] = dir + "/struct.bin";
+    int new_file = 0;
+    open_structure_file(true, new_file);
 
     std::ofstream(dir + "/job.cmd") << "   1   0   0  100.00    1.00\n   0   0   0\n";
     units().open_seq(kCommandUnit, dir + "/job.cmd", OpenStatus::Old, FileForm::Formatted);

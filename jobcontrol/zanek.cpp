@@ -10,7 +10,12 @@
 #include "jobcontrol/lists/list03.h"
 #include "jobcontrol/records/crystal.h"
 #include "jobcontrol/records/job.h"
+#include "jobcontrol/records/atoms.h"
+#include "jobcontrol/records/listptr.h"
+#include "jobcontrol/records/normal.h"
+#include "jobcontrol/records/special.h"
 #include "jobcontrol/records/store.h"
+#include "crystaldata/special_functions.h"
 #include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
 #include "platform/listing.h"
@@ -191,38 +196,6 @@ bool command_line(const std::string& line, JobNotes& notes, int& status, bool& e
     }
 }
 
-// Opens the structure file and loads or initialises its index.
-bool open_structure_file(const JobNotes& notes, int& new_file, int& status) {
-    // A later job treated as a first job may name another file: the file
-    // open until now is flushed and closed, and the new file's index loaded.
-    if (units().connected(IMPL.I(1))) {
-        XDUMP();
-        units().close(IMPL.I(1));
-        XFILE.I(6) = -1;
-    }
-    int next = 0;
-    XGIV(1, 800, next);
-    int count = 0, iostat = 0;
-    if (KOPEN(IMPL.I(1), DOTDAT.name[1], IMPL.I(5), count, iostat)) {
-        lst("(' error ',i5,'  opening file ',a)", {iostat, rtrim(DOTDAT.name[1])});
-        status = -2;
-        return false;
-    }
-    XDWN(1600, XFILI.at(3), 10);
-    new_file = 0;
-    if (notes.initialize) XFILI.I(10) = XFILE.I(1) + 1;
-    if (XFILI.I(10) != XFILE.I(1)) {
-        SETFI();
-        new_file = 1;
-    }
-    if (XFILE.I(6) < 0) {
-        SLDF();
-        XFILE.I(6) = 1;
-    }
-    XSAE.I(1) = 0;
-    return true;
-}
-
 void write_command_table(int& export_flag) {
     lst_line(" Used commands & directives:");
     lst_blank();
@@ -312,6 +285,52 @@ void write_preamble(const JobNotes& notes, int new_file, int& export_flag, int& 
 
 }  // namespace
 
+bool open_structure_file(bool initialize, int& new_file) {
+    // A later job treated as a first job may name another file: the file
+    // open until now is flushed and closed, and the new file's index loaded.
+    if (units().connected(IMPL.I(1))) {
+        XDUMP();
+        units().close(IMPL.I(1));
+        XFILE.I(6) = -1;
+    }
+    int next = 0;
+    XGIV(1, 800, next);
+    int count = 0, iostat = 0;
+    if (KOPEN(IMPL.I(1), DOTDAT.name[1], IMPL.I(5), count, iostat)) {
+        lst("(' error ',i5,'  opening file ',a)", {iostat, rtrim(DOTDAT.name[1])});
+        return false;
+    }
+    XDWN(1600, XFILI.at(3), 10);
+    new_file = 0;
+    if (initialize) XFILI.I(10) = XFILE.I(1) + 1;
+    if (XFILI.I(10) != XFILE.I(1)) {
+        SETFI();
+        new_file = 1;
+    }
+    if (XFILE.I(6) < 0) {
+        SLDF();
+        XFILE.I(6) = 1;
+    }
+    XSAE.I(1) = 0;
+    return true;
+}
+
+void reset_run_records() {
+    reset_job_records();
+    reset_store_records();
+    reset_crystal_records();
+    reset_scatter_records();
+    reset_atom_records();
+    reset_list_pointers();
+    SPEC = initial_spec();
+    reset_error_routines();
+    SHELL.clear();
+    CPSEUD.clear();
+    XDISU.I(1) = IMPL.I(1);
+    BUFFER.I(511) = IMPL.I(6) / 6;
+    fill_trig();
+}
+
 void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, int& status) {
     static JobNotes notes;
     if (job_count < 0) {
@@ -352,7 +371,10 @@ void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, 
     job_count += 1;
     if (IMPL.I(7) == 0)
         for (int k = 8; k <= 106; ++k) IMPL.I(k) = 0;
-    if (!open_structure_file(notes, new_file, status)) return;
+    if (!open_structure_file(notes.initialize, new_file)) {
+        status = -2;
+        return;
+    }
     write_preamble(notes, new_file, export_flag, status);
 }
 
@@ -376,6 +398,31 @@ void record_history(int code) {
 
 }  // namespace
 
+void run_command(int code, int new_file, int& job_count, int& status) {
+    switch (code) {
+    case CMD_NORMAL: NORMAL(status); break;
+    case CMD_SEMINV: SEMINV(status); break;
+    case CMD_INVAR: INVAR(status); break;
+    case CMD_PHASE: CONTAN(status); break;
+    case CMD_FOURIER: FOURIE(DOTDAT.name[3], status); break;
+    case CMD_EXPORT: EXPORT(status); break;
+    case CMD_END:
+    case CMD_GO:
+        job_count = -1;
+        break;
+    case CMD_RESTART: RESTAR(status); break;
+    case CMD_HISTORY: BEFOR(); break;
+    case CMD_PATTERSON: PATTER(status); break;
+    case CMD_QUARTETS: break;
+    case CMD_VORP: VORPM(status); break;
+    case CMD_DATA: DATAZAN(new_file, status); break;
+    default:
+        lst("(' wrong command code = ',i5,' for ',a14,' command')", {code, CHARAS.keyword(code)});
+        status = -1;
+        break;
+    }
+}
+
 void ZANCOM(int new_file, int& job_count, int& status) {
     COMDIR.I(comdir::kCursor) = 0;
     COMDIR.I(comdir::kRunning) = 0;
@@ -389,28 +436,8 @@ void ZANCOM(int new_file, int& job_count, int& status) {
         record_history(code);
         open_progress_line(code);
         SCR2();
-        switch (code) {
-        case CMD_NORMAL: NORMAL(status); break;
-        case CMD_SEMINV: SEMINV(status); break;
-        case CMD_INVAR: INVAR(status); break;
-        case CMD_PHASE: CONTAN(status); break;
-        case CMD_FOURIER: FOURIE(DOTDAT.name[3], status); break;
-        case CMD_EXPORT: EXPORT(status); break;
-        case CMD_END:
-        case CMD_GO:
-            job_count = -1;
-            return;
-        case CMD_RESTART: RESTAR(status); break;
-        case CMD_HISTORY: BEFOR(); break;
-        case CMD_PATTERSON: PATTER(status); break;
-        case CMD_QUARTETS: break;
-        case CMD_VORP: VORPM(status); break;
-        case CMD_DATA: DATAZAN(new_file, status); break;
-        default:
-            lst("(' wrong command code = ',i5,' for ',a14,' command')", {code, CHARAS.keyword(code)});
-            status = -1;
-            return;
-        }
+        run_command(code, new_file, job_count, status);
+        if (code == CMD_END || code == CMD_GO) return;
         if (status < 0) return;
     }
 }
@@ -420,7 +447,6 @@ int ZANEK() {
     PC386(status);
     if (status >= 0) {
         if (!units().connected(UNIT.I(1))) units().connect_console(UNIT.I(1));
-        XDISU.I(1) = IMPL.I(1);
         int job_count = -1, new_file = 0, export_flag = 0;
         for (int i = 1; i <= 4; ++i) {
             std::string name = DOTDAT.name[i].substr(0, 30) + DOTDAT.suffix[i];
@@ -428,7 +454,6 @@ int ZANEK() {
             XCMPRP(name, n);
             DOTDAT.name[i] = padded(name, 80);
         }
-        BUFFER.I(511) = IMPL.I(6) / 6;
         std::string line(80, ' ');
         for (;;) {
             SPOOLR(line, new_file, job_count, export_flag, status);
@@ -448,18 +473,9 @@ int ZANEK() {
     return status;
 }
 
-namespace {
-void reset_run_state() {
-    reset_job_records();
-    reset_store_records();
-    reset_crystal_records();
-    reset_scatter_records();
-}
-}  // namespace
-
 int run_program(int argc, char** argv) {
     set_args(argc, argv);
-    reset_run_state();
+    reset_run_records();
     int exit_code = 0;
     try {
         exit_code = ZANEK() >= 0 ? 0 : 1;

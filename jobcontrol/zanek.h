@@ -12,6 +12,16 @@ int run_program(int argc, char** argv);
 // The main program proper, on the arguments already set with set_args.
 int ZANEK();
 
+// Sets every shared record to its state at the start of a run.
+void reset_run_records();
+// Opens the structure file (DOTDAT name 1) and loads its index, or gives it
+// a new one when it has none or initialize is set; new_file := 1 then.
+// False (after the message) when the file cannot be opened.
+bool open_structure_file(bool initialize, int& new_file);
+// Runs one command by its code, as the dispatcher does (the caller has set
+// the running command's number). Codes 7 and 15 set job_count to -1.
+void run_command(int code, int new_file, int& job_count, int& status);
+
 // Reads one job into the command queue. status: 0, or -2 on failure.
 void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, int& status);
 // Runs the queue of the job just read.

@@ -173,16 +173,16 @@ TEST_P(NormalReferenceJobs, AgreesWithAnIndependentNormalisation) {
     int count[2] = {0, 0};
     for (std::size_t j = 0; j < recs.size(); ++j) {
         const NormalL7& r = recs[j];
-        ASSERT_TRUE(std::isfinite(r.e));
+        ASSERT_TRUE(std::isfinite(r.key));
         if (j > 0) {
-            EXPECT_LE(r.e, recs[j - 1].e) << "list 7 is in decreasing order of E";
+            EXPECT_LE(r.key, recs[j - 1].key) << "list 7 is in decreasing order of E";
         }
         double e_ref = 0.0;
         ASSERT_TRUE(reference_e(ref, r, e_ref)) << r.h << " " << r.k << " " << r.l;
-        sum_diff += std::fabs(r.e - e_ref);
+        sum_diff += std::fabs(r.key - e_ref);
         int q = 0, eps = 0;
         multiplicity_epsilon(r.h, r.k, r.l, q, eps);
-        const double d = std::fabs(double(r.e) * r.e - 1.0);
+        const double d = std::fabs(double(r.key) * r.key - 1.0);
         const int c = r.restriction() == 1 ? 0 : 1;  // general phase: acentric
         sum_dev += q * d;
         sum_w += q;
@@ -217,12 +217,12 @@ TEST_F(NormalRun, MissingReflectionsAreGeneratedAndKeepANegativeSigma) {
     auto recs = list7();
     int generated = 0;
     for (const NormalL7& r : recs) {
-        ASSERT_TRUE(std::isfinite(r.e) && std::isfinite(r.sigma));
+        ASSERT_TRUE(std::isfinite(r.key) && std::isfinite(r.sigma));
         if (r.sigma < 0.0f || std::signbit(r.sigma)) {
             ++generated;
             EXPECT_LT(r.sigma, 0.0f) << "a generated reflection never carries -0.0";
             EXPECT_EQ(r.fo, 0.0f);
-            EXPECT_GT(r.e, 0.0f);
+            EXPECT_GT(r.key, 0.0f);
         }
     }
     EXPECT_GT(generated, 100);
@@ -240,7 +240,7 @@ TEST_F(NormalRun, NoSigmasStillNormalise) {
     EXPECT_TRUE(listed("  code  h  k  l   E     fo/sig.  code"));
     auto recs = list7();
     ASSERT_EQ(static_cast<int>(recs.size()), n);
-    for (const NormalL7& r : recs) ASSERT_TRUE(std::isfinite(r.e));
+    for (const NormalL7& r : recs) ASSERT_TRUE(std::isfinite(r.key));
     EXPECT_NEAR(C.R(143), 2.5, 0.5);
 }
 
@@ -252,7 +252,7 @@ TEST_F(NormalRun, ZeroAmplitudesAmongMeasuredOnes) {
     ASSERT_EQ(run(p1_data(), {"nref 100", "nzro 20"}, hkl), 0) << listing();
     auto recs = list7();
     ASSERT_EQ(static_cast<int>(recs.size()), n);
-    EXPECT_EQ(recs.back().e, 0.0f);
+    EXPECT_EQ(recs.back().key, 0.0f);
     EXPECT_EQ(RC.I(19), 100);
     EXPECT_EQ(RC.I(21), 20);
     // The weak list is the end of list 7.
@@ -276,7 +276,7 @@ TEST_F(NormalRun, EarlierPseudoTranslationRefusesANewRun) {
     std::vector<std::array<Word, 6>> raw(recs.size());
     for (std::size_t j = 0; j < recs.size(); ++j) {
         raw[j][0].i = compact_index(recs[j].h, recs[j].k, recs[j].l);
-        raw[j][1].r = recs[j].e;
+        raw[j][1].r = recs[j].key;
         raw[j][2].r = recs[j].fo;
         raw[j][3].r = 0.0f;
         raw[j][4].i = recs[j].phase_word;
@@ -311,7 +311,7 @@ TEST_P(NormalBadInput, FailsWithAMessageAndKeepsList7) {
         std::vector<std::array<Word, 6>> raw(recs.size());
         for (std::size_t j = 0; j < recs.size(); ++j) {
             raw[j][0].i = compact_index(recs[j].h, recs[j].k, recs[j].l);
-            raw[j][1].r = recs[j].e;
+            raw[j][1].r = recs[j].key;
             raw[j][2].r = 0.0f;
             raw[j][3].r = 0.0f;
             raw[j][4].i = recs[j].phase_word;
@@ -327,7 +327,7 @@ TEST_P(NormalBadInput, FailsWithAMessageAndKeepsList7) {
     auto after = list7();
     ASSERT_EQ(after.size(), before.size());
     for (std::size_t j = 0; j < after.size(); ++j) {
-        EXPECT_EQ(after[j].e, before[j].e);
+        EXPECT_EQ(after[j].key, before[j].key);
         EXPECT_FALSE(std::isnan(after[j].fo) || std::isnan(after[j].sigma));
     }
 }
