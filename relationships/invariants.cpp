@@ -415,13 +415,16 @@ void INPT9(int& ierr, float& sugg, int& mode, int& npsie) {
 }
 
 void OUTP1(int first, int last) {
-    std::vector<FItem> items;
-    for (int r = first; r <= last; ++r) {
-        int h[3];
-        SCHKL(r, h);
-        items.insert(items.end(), {r, h[0], h[1], h[2], row_e(r), row_phase(r)});
+    // Five rows to a line, each line after one blank.
+    for (int r0 = first; r0 <= last; r0 += 5) {
+        std::vector<FItem> items;
+        for (int r = r0; r <= std::min(r0 + 4, last); ++r) {
+            int h[3];
+            SCHKL(r, h);
+            items.insert(items.end(), {r, h[0], h[1], h[2], row_e(r), row_phase(r)});
+        }
+        lst("(1x,5(i3,'*',3i3,f5.2,i4,2x))", items);
     }
-    if (!items.empty()) lst("(1x,5(i3,'*',3i3,f5.2,i4,2x))", items);
 }
 
 void OUTP() {
