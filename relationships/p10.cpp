@@ -27,11 +27,6 @@ constexpr float kGClip = 20.47f;
 int nsym() { return std::clamp(SYM.I(kSymCount), 0, 24); }
 bool centric() { return SYM.I(kSymCentric) == 1; }
 
-void image_of(const int h[3], int op, int out[3]) {
-    for (int c = 1; c <= 3; ++c) out[c - 1] = h[0] * erl_R(op, 1, c) + h[1] * erl_R(op, 2, c) + h[2] * erl_R(op, 3, c);
-}
-int super_index(const int h[3]) { return PARAM.I(1) * h[0] + PARAM.I(2) * h[1] + h[2]; }
-
 // Image word of this pass: (k' + 64)*128 + (l' + 64).
 int image_k(int w) { return w / 128 - 64; }
 int image_l(int w) { return w % 128 - 64; }
@@ -73,7 +68,7 @@ void build_p10_images(const std::vector<OtherReflection>& others) {
         int sop[25];
         for (int op = 1; op <= ns; ++op) {
             int hp[3];
-            image_of(h, op, hp);
+            symmetry_image(h, op, hp);
             const int s = super_index(hp);
             sop[op] = s;
             bool repeated = false;
@@ -90,7 +85,7 @@ void build_p10_images(const std::vector<OtherReflection>& others) {
         const int value = static_cast<int>(std::trunc(100.0f * std::max(o.e, 0.01f) + 0.05f));
         for (int op = 1; op <= ns; ++op) {
             int hp[3];
-            image_of(h, op, hp);
+            symmetry_image(h, op, hp);
             const int a = std::abs(super_index(hp));
             if (a >= 1 && a <= largest) isr(a) = value;
         }
@@ -132,7 +127,7 @@ P10Sums p10_strengthen(int n, int numk) {
         for (int k = 0; k < 3; ++k) {
             int h[3], hp[3];
             SCHKL(rows[k], h);
-            image_of(h, std::clamp(ops[k], 1, std::max(ns, 1)), hp);
+            symmetry_image(h, std::clamp(ops[k], 1, std::max(ns, 1)), hp);
             const int sg = CP10.I(7 + k);
             for (int c = 0; c < 3; ++c) hp[c] *= sg;
             su[k] = super_index(hp);

@@ -49,13 +49,6 @@ int32_t g_smallest_word = 0;
 int nsym() { return std::clamp(SYM.I(kSymCount), 0, 24); }
 bool centric() { return SYM.I(kSymCentric) == 1; }
 
-// h' = h R(op): h'_c = sum_r h_r R(op, r, c).
-void image_of(const int h[3], int op, int out[3]) {
-    for (int c = 1; c <= 3; ++c) out[c - 1] = h[0] * erl_R(op, 1, c) + h[1] * erl_R(op, 2, c) + h[2] * erl_R(op, 3, c);
-}
-
-int super_index(const int h[3]) { return PARAM.I(kParamStrideH) * h[0] + PARAM.I(kParamStrideK) * h[1] + h[2]; }
-
 // Phase shift of operator op for the untransformed h, in 15-degree steps
 // (0..23): nint(24 h.t) reduced modulo 24.
 int shift_steps(const int h[3], int op) {
@@ -209,6 +202,12 @@ int32_t invtab::pack_eword(float e, int phase) {
     return e100 * 512 + pmod(phase, 360);
 }
 
+void symmetry_image(const int h[3], int op, int out[3]) {
+    for (int c = 1; c <= 3; ++c) out[c - 1] = h[0] * erl_R(op, 1, c) + h[1] * erl_R(op, 2, c) + h[2] * erl_R(op, 3, c);
+}
+
+int super_index(const int h[3]) { return PARAM.I(kParamStrideH) * h[0] + PARAM.I(kParamStrideK) * h[1] + h[2]; }
+
 int round100(double g) { return static_cast<int>(std::lround(100.0 * g)); }
 
 int32_t& smallest_g_word() { return g_smallest_word; }
@@ -270,7 +269,7 @@ void build_relation_images() {
         int sop[25];
         for (int op = 1; op <= ns; ++op) {
             int hp[3];
-            image_of(h, op, hp);
+            symmetry_image(h, op, hp);
             const int s = super_index(hp);
             sop[op] = s;
             const int p = (r - 1) * ns + op;

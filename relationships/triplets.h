@@ -58,6 +58,11 @@ constexpr int pmod(int a, int n) { return ((a % n) + n) % n; }
 // Relation word ((A+2048)*4096 + (B+2048))*32 + (C+1).
 constexpr int32_t relation_word(int a, int b, int c) { return ((a + 2048) * 4096 + (b + 2048)) * 32 + (c + 1); }
 
+// h' = h R(op) with the matrices of ERL: h'_c = sum_r h_r R(op, r, c).
+void symmetry_image(const int h[3], int op, int out[3]);
+// Super-index PARAM(1) h + PARAM(2) k + l.
+int super_index(const int h[3]);
+
 // Rounding of a reliability to hundredths, halves away from zero.
 int round100(double g);
 

@@ -234,7 +234,9 @@ TEST_F(InvCommand, EarlierRelationListsAreReplacedOrDeleted) {
     EXPECT_EQ(header(9, 11), DIRPS.I(1));
     // A centrosymmetric group has no enantiomorph-sensitive triplets; its
     // negative ones are those of this run.
-    if (present(10)) EXPECT_EQ(header(10, 11), DIRTR.I(1));
+    if (present(10)) {
+        EXPECT_EQ(header(10, 11), DIRTR.I(1));
+    }
 
     // coch: p-3 estimates only, no lists 10 and 11.
     ASSERT_EQ(invar({"coch", "nops"}), 0);
