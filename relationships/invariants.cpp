@@ -318,6 +318,10 @@ void INPT9(int& ierr, float& sugg, int& mode, int& npsie) {
     int& nrps = DIRPS.I(1);
     int& nlar = DIRPS.I(4);
     int& numk = DIR10.I(1);
+    // Under pseudo-translation the selection follows its own rules; the
+    // pseudo-translation weights of the rows (word 3) and the modified
+    // reliabilities are not formed by this version: the weights stay 0 and
+    // the relations keep their p-3 estimates.
     sugg = 0.0f;
     if (ipseudo > 0) {
         int ic[12] = {};
@@ -472,6 +476,8 @@ void INVAR(int& ierr) {
         UREQ.I(kUreqPrint) = PRIN.I(2);
         STRIP9(1, 0, 0, counts, hdrflag, big, mode);
     }
+    // Negative and enantiomorph-sensitive quartets (lists 20, 21) are not
+    // formed by this version.
     if (PROC.I(1) == 1) {
         UREQ.I(kUreqPrint) = PRIN.I(1);
         hdrflag = 0;
