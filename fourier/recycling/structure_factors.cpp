@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,71 +41,98 @@ struct SineTable {
     }
 };
 
-// The model as the pass sees it: the atoms whose label (species) is not 0.
-struct ModelAtom {
-    int slot;        // atom number in ATOMS
-    int species;     // 1..8
-    double x, y, z;
-    double occ;      // occupancy times lattice points
-    double b;        // isotropic B
+// The model as the pass sees it: the atoms whose label (species) is not 0,
+// laid out by quantity so that the angle loop runs over contiguous arrays.
+struct Model {
+    int na = 0;
+    std::vector<int> slot, species;
+    std::vector<float> x, y, z;
+    std::vector<double> occ;  // occupancy times lattice points
+    std::vector<double> b;    // isotropic B
+    void add(int i, int t, float xi, float yi, float zi, double o, double bi) {
+        slot.push_back(i), species.push_back(t), x.push_back(xi), y.push_back(yi), z.push_back(zi);
+        occ.push_back(o), b.push_back(bi);
+        ++na;
+    }
 };
 
-// One reflection's operator table: rotated index and phase shift + 1000.
+// One reflection's operator table: the rotated index h R_j and the phase
+// shift h.t_j reduced to a fraction (whole turns do not change a phase).
 struct OperatorTable {
     int nsym = 0;
-    double hr[kMaxOps][3];
-    double ht[kMaxOps];
+    float hr[kMaxOps][3];
+    float ht[kMaxOps];
 };
 
 void build_operators(int h, int k, int l, OperatorTable& op) {
     for (int j = 1; j <= op.nsym; ++j) {
         for (int c = 1; c <= 3; ++c)
-            op.hr[j - 1][c - 1] = h * erl_R(j, 1, c) + k * erl_R(j, 2, c) + l * erl_R(j, 3, c);
-        op.ht[j - 1] = h * static_cast<double>(erl_T(j, 1)) + k * static_cast<double>(erl_T(j, 2)) +
-                       l * static_cast<double>(erl_T(j, 3)) + 1000.0;
+            op.hr[j - 1][c - 1] = static_cast<float>(h * erl_R(j, 1, c) + k * erl_R(j, 2, c) + l * erl_R(j, 3, c));
+        double ht = h * static_cast<double>(erl_T(j, 1)) + k * static_cast<double>(erl_T(j, 2)) +
+                    l * static_cast<double>(erl_T(j, 3));
+        op.ht[j - 1] = static_cast<float>(ht - std::floor(ht));
     }
 }
 
-// Whole-degree angle of one atom-operator term.
-inline int term_angle(const OperatorTable& op, int j, double x, double y, double z) {
-    double s = op.hr[j][0] * x + op.hr[j][1] * y + op.hr[j][2] * z + op.ht[j];
-    double t = s - std::floor(s);
-    int a = static_cast<int>(360.0 * t + 0.5);
-    return a >= 360 ? a - 360 : a;
+// Whole-degree angles of operator j for every atom: trunc(360 t + 0.5) mod
+// 360 with t the fractional part of h R_j x + h t_j. Written without
+// branches so that the compiler can vectorise it.
+void term_angles(const OperatorTable& op, int j, const Model& md, int* __restrict ang) {
+    const float hx = op.hr[j][0], hy = op.hr[j][1], hz = op.hr[j][2], hc = op.ht[j];
+    const float* __restrict x = md.x.data();
+    const float* __restrict y = md.y.data();
+    const float* __restrict z = md.z.data();
+    for (int i = 0; i < md.na; ++i) {
+        float s = hx * x[i] + hy * y[i] + hz * z[i] + hc;
+        // t in (-1, 1); a whole turn added keeps the truncation a floor.
+        float t = s - static_cast<float>(static_cast<int>(s));
+        int a = static_cast<int>(360.0f * t + 360.5f);
+        a = a >= 360 ? a - 360 : a;
+        ang[i] = a >= 360 ? a - 360 : a;
+    }
 }
 
-// The trigonometric sum of one atom over the stored operators (A, B), and,
-// when coordinates are refined, the coordinate derivatives of A and B into
-// d1 and d2 (scaled by scl = (centric + 1) f 2 pi).
-void SFACYYY(const OperatorTable& op, const SineTable& tab, const ModelAtom& at, double scl, bool coords,
-             bool centric, double& a, double& b, double d1[4], double d2[4]) {
-    double sa = 0.0, sb = 0.0;
-    if (!coords) {
-        for (int j = 0; j < op.nsym; ++j) {
-            int ang = term_angle(op, j, at.x, at.y, at.z);
-            sa += tab.s[ang + 90];
-            sb += tab.s[ang];
+// Per-atom results of SFACYYY for one reflection.
+struct AtomSums {
+    std::vector<double> a, b;    // trigonometric sums (A, B)
+    std::vector<double> ga[3];   // sum over operators of (h R_j)_c sin(angle)
+    std::vector<double> gb[3];   // sum over operators of (h R_j)_c cos(angle)
+    std::vector<int> ang;
+    void size(int na) {
+        a.assign(na, 0.0), b.assign(na, 0.0), ang.assign(na, 0);
+        for (int c = 0; c < 3; ++c) ga[c].assign(na, 0.0), gb[c].assign(na, 0.0);
+    }
+};
+
+// The trigonometric sums of every atom over the stored operators; with
+// coords also the sums the coordinate derivatives are made of. The centric
+// partner of each operator is folded in: A doubled, B zero.
+void SFACYYY(const OperatorTable& op, const SineTable& tab, const Model& md, bool coords, bool centric,
+             AtomSums& out) {
+    const int na = md.na;
+    std::fill(out.a.begin(), out.a.end(), 0.0);
+    std::fill(out.b.begin(), out.b.end(), 0.0);
+    if (coords)
+        for (int c = 0; c < 3; ++c)
+            std::fill(out.ga[c].begin(), out.ga[c].end(), 0.0), std::fill(out.gb[c].begin(), out.gb[c].end(), 0.0);
+    const float* sn = tab.s.data();
+    const float* cs = tab.s.data() + 90;
+    for (int j = 0; j < op.nsym; ++j) {
+        term_angles(op, j, md, out.ang.data());
+        const int* ang = out.ang.data();
+        if (!coords) {
+            for (int i = 0; i < na; ++i) out.a[i] += cs[ang[i]], out.b[i] += sn[ang[i]];
+            continue;
         }
-    } else {
-        for (int j = 0; j < op.nsym; ++j) {
-            int ang = term_angle(op, j, at.x, at.y, at.z);
-            double cs = tab.s[ang + 90], sn = tab.s[ang];
-            sa += cs;
-            sb += sn;
-            for (int c = 0; c < 3; ++c) {
-                double g = op.hr[j][c] * scl;
-                d1[c] -= g * sn;
-                if (!centric) d2[c] += g * cs;
-            }
+        for (int i = 0; i < na; ++i) {
+            const double c1 = cs[ang[i]], s1 = sn[ang[i]];
+            out.a[i] += c1;
+            out.b[i] += s1;
+            for (int c = 0; c < 3; ++c) out.ga[c][i] += op.hr[j][c] * s1, out.gb[c][i] += op.hr[j][c] * c1;
         }
     }
-    if (centric) {
-        a = 2.0 * sa;
-        b = 0.0;
-    } else {
-        a = sa;
-        b = sb;
-    }
+    if (centric)
+        for (int i = 0; i < na; ++i) out.a[i] *= 2.0, out.b[i] = 0.0;
 }
 
 }  // namespace
@@ -161,16 +189,20 @@ void coordinate_flags(Pass& ps) {
     }
 }
 
-std::vector<ModelAtom> model_atoms(const Pass& ps) {
-    std::vector<ModelAtom> v;
-    v.reserve(ps.n);
+Model model_atoms(const Pass& ps) {
+    Model md;
     for (int i = 1; i <= ps.n; ++i) {
         int t = atom_label(i);
         if (t < 1 || t > ps.nspecies) continue;
-        v.push_back({i, t, atom_coord(i, 1), atom_coord(i, 2), atom_coord(i, 3),
-                     ps.lattice * atom_coord(i, 5), atom_b(i)});
+        const float x = atom_coord(i, 1), y = atom_coord(i, 2), z = atom_coord(i, 3);
+        const double occ = ps.lattice * atom_coord(i, 5), b = atom_b(i);
+        // An atom whose values are not numbers, or lie absurdly far out of
+        // the cell, cannot scatter.
+        bool sane = std::isfinite(occ) && std::isfinite(b);
+        for (float v : {x, y, z}) sane = sane && std::isfinite(v) && std::fabs(v) < 1.0e5f;
+        if (sane) md.add(i, t, x, y, z, occ, b);
     }
-    return v;
+    return md;
 }
 
 void form_factors(Pass& ps, double s2) {
@@ -227,8 +259,7 @@ void SFTRYYY(int& mode, int& icyc, int& ncyc, int& nref, float* fc, float& scale
     const bool restart_first = EMAP.I(emap::kNextAction) != 0 && EMAP.I(emap::kStepB) == 1;
     const double kdeg = 180.0 / 3.14159265358979;
 
-    // Derivatives of A and B of every atom for the current reflection.
-    std::vector<std::array<double, 4>> d1(ps.n + 1), d2(ps.n + 1);
+    AtomSums sums;
     std::vector<std::array<double, 4>> vsum(ps.n + 1), nsum(ps.n + 1);
     std::vector<double> fcalc(ps.nref + 1, 0.0);
 
@@ -245,7 +276,9 @@ void SFTRYYY(int& mode, int& icyc, int& ncyc, int& nref, float* fc, float& scale
         m = 0.0;
         if (ls)
             for (int i = 1; i <= ps.n; ++i) vsum[i].fill(0.0), nsum[i].fill(0.0);
-        std::vector<ModelAtom> atoms = model_atoms(ps);
+        const Model md = model_atoms(ps);
+        sums.size(md.na);
+        std::vector<double> fi(md.na);
 
         // 3-8. Every reflection.
         for (int r = 1; r <= ps.nref; ++r) {
@@ -257,22 +290,12 @@ void SFTRYYY(int& mode, int& icyc, int& ncyc, int& nref, float* fc, float& scale
             build_operators(h, kk, l, ps.op);
             const double s2 = XDATA.R(stage::kA4 + r);
             form_factors(ps, s2);
-            if (ls)
-                for (const ModelAtom& at : atoms) d1[at.slot].fill(0.0), d2[at.slot].fill(0.0);
+            SFACYYY(ps.op, ps.tab, md, coords, ps.centric, sums);
             double fa = 0.0, fb = 0.0;
-            for (const ModelAtom& at : atoms) {
-                double fi = ps.ff[at.species] * std::exp(-at.b * s2) * at.occ;
-                double scl = (ps.centric ? 2.0 : 1.0) * fi * kTwoPi;
-                double a, b;
-                SFACYYY(ps.op, ps.tab, at, scl, coords, ps.centric, a, b, d1[at.slot].data(), d2[at.slot].data());
-                a *= fi;
-                b *= fi;
-                fa += a;
-                fb += b;
-                if (ls && ps.flag[at.slot][4] == 1) {
-                    d1[at.slot][3] = -s2 * a;
-                    d2[at.slot][3] = -s2 * b;
-                }
+            for (int i = 0; i < md.na; ++i) {
+                fi[i] = ps.ff[md.species[i]] * std::exp(static_cast<float>(-md.b[i] * s2)) * md.occ[i];
+                fa += sums.a[i] * fi[i];
+                fb += sums.b[i] * fi[i];
             }
             // 5. Amplitude and phase.
             double amp = 0.0, cp = 0.0, sp = 0.0, phi = 0.0;
@@ -298,13 +321,22 @@ void SFTRYYY(int& mode, int& icyc, int& ncyc, int& nref, float* fc, float& scale
                 s.qr += q * rho;
                 s.dq += delta * q;
                 s.dr += delta * rho;
-                for (const ModelAtom& at : atoms)
+                // Derivatives of |Fc| = cos(phi) dA/dp + sin(phi) dB/dp.
+                for (int i = 0; i < md.na; ++i) {
+                    const int slot = md.slot[i];
+                    const double scl = (ps.centric ? 2.0 : 1.0) * fi[i] * kTwoPi;
                     for (int p = ps.p_first; p <= ps.p_last; ++p) {
-                        if (ps.flag[at.slot][p] == 0) continue;
-                        double g = cp * d1[at.slot][p - 1] + sp * d2[at.slot][p - 1];
-                        nsum[at.slot][p - 1] += g * g;
-                        vsum[at.slot][p - 1] += g * delta;
+                        if (ps.flag[slot][p] == 0) continue;
+                        double g;
+                        if (p <= 3)
+                            g = ps.centric ? -cp * scl * sums.ga[p - 1][i]
+                                           : scl * (sp * sums.gb[p - 1][i] - cp * sums.ga[p - 1][i]);
+                        else
+                            g = -s2 * fi[i] * (cp * sums.a[i] + sp * sums.b[i]);
+                        nsum[slot][p - 1] += g * g;
+                        vsum[slot][p - 1] += g * delta;
                     }
+                }
             } else {
                 // 8. The phase of the next map, whole degrees 1..360.
                 int deg = static_cast<int>(phi + 0.5) % 360;
@@ -347,11 +379,13 @@ void SFTRYYY(int& mode, int& icyc, int& ncyc, int& nref, float* fc, float& scale
             dq = (s.rr * s.dq - s.qr * s.dr) / det;
         }
         if (s.rr != 0.0) drho1 = s.dr / s.rr;
-        const double kappa = drho - drho1;
+        double kappa = drho - drho1;
+        if (!std::isfinite(kappa)) kappa = 0.0;
         g_last_scale_shift = static_cast<float>(dq);
-        // The inverse scale stays positive: a shift that would cross zero
-        // is not applied.
-        if (u + dq > 0.0) u = static_cast<float>(u + dq);
+        // The inverse scale stays a positive number: a shift that would
+        // cross zero is not applied.
+        const double unew = u + dq;
+        if (std::isfinite(unew) && unew > 0.0 && unew < 3.0e38) u = static_cast<float>(unew);
 
         int allowance = ps.n - EMAP.I(emap::kContentPeaks);
         int dropped = 0, count = 0;
@@ -362,10 +396,12 @@ void SFTRYYY(int& mode, int& icyc, int& ncyc, int& nref, float* fc, float& scale
             for (int p = ps.p_first; p <= ps.p_last; ++p) {
                 if (ps.flag[i][p] == 0 || nsum[i][p - 1] == 0.0) continue;
                 const double sigma = vsum[i][p - 1] / nsum[i][p - 1];
+                if (!std::isfinite(sigma)) continue;
                 if (p <= 3) {
                     float& x = atom_coord(i, p);
                     const float old = x;
-                    x = static_cast<float>(x + 0.5 * sigma);
+                    const float moved = static_cast<float>(x + 0.5 * sigma);
+                    if (std::isfinite(moved)) x = moved;
                     if (ps.print > 2)
                         lst("(2x,a2,i3,3f10.5,2f12.1,f8.3)", {species_symbol(t), i, old, sigma, x, vsum[i][p - 1],
                                                              nsum[i][p - 1], atom_coord(i, 5)});
@@ -373,6 +409,7 @@ void SFTRYYY(int& mode, int& icyc, int& ncyc, int& nref, float* fc, float& scale
                 }
                 const double shift = 0.5 * (sigma + kappa);
                 double bnew = atom_b(i) + shift;
+                if (!std::isfinite(static_cast<float>(bnew))) continue;
                 if (ps.print > 2)
                     lst("(2x,a2,i3,7f10.5)", {species_symbol(t), i, atom_b(i), sigma, shift, bnew, drho, drho1, kappa});
                 if (bnew < 0.0) bnew = 0.1;
