@@ -15,7 +15,9 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "jobcontrol/records/atoms.h"
 #include "jobcontrol/records/crystal.h"
+#include "jobcontrol/records/phaseset.h"
 #include "jobcontrol/records/work.h"
 #include "platform/word.h"
 
