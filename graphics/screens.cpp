@@ -6,6 +6,7 @@
 #include "jobcontrol/history.h"
 #include "jobcontrol/records/atoms.h"
 #include "jobcontrol/records/job.h"
+#include "platform/fformat.h"
 
 namespace zanek {
 
@@ -32,6 +33,19 @@ void SCREND(std::string& message, int& n) {
 void XWIN(int*, int*, int, int, const std::string&, int) {}
 
 void SCRF(int, int, int) {}
+
+void SCRP(int itrial, int ntrial, float cfom, float cmax) {
+    // No drawing surface yet: in window mode only the progress line of the
+    // phase area is kept, as the screen would show it.
+    if (SCREEN.I(1) != 1) return;
+    const int line = SCMESS.counter[0];
+    if (line < 0 || line > 9) return;
+    const auto rec = fformat("('Trial ',i4,' / ',i4,'  CFom = ',f5.3,'  (max = ',f5.3,') ')",
+                             {itrial, ntrial, cfom, cmax < 0.0f ? 0.0f : cmax});
+    std::string text = rec.empty() ? std::string() : rec.front();
+    text.resize(80, ' ');
+    SCMESS.area[0][line] = text;
+}
 
 void LASTPLOT(float& r) {
     EMAP.I(emap::kNextAction) = 0;

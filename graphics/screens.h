@@ -14,6 +14,10 @@ void XWIN(int* x, int* y, int n, int op, const std::string& text, int value);
 // Progress of the recycling steps (mode 1 after step A, 2 after steps B
 // and C): redraws the model in window mode; batch runs draw nothing.
 void SCRF(int iset, int icyc, int mode);
+// Phasing progress of trial itrial of ntrial with its cfom and the best so
+// far: in window mode the line of the running %phase in the phase area;
+// batch runs draw nothing and change nothing.
+void SCRP(int itrial, int ntrial, float cfom, float cmax);
 // The final model before export. In every mode it clears the next-action
 // code (EMAP word 216) and sets r to -1.0; the interactive viewer, which may
 // ask for more refinement, runs only in window mode.

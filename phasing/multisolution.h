@@ -56,6 +56,30 @@ inline float& trial_figure(int k) { return XDATA.R(xm::kFigures - 1 + k); }
 inline float& set_table(int c, int s) { return XDATA.R(xm::kSetTable + (c - 1) * kSetSlots + (s - 1)); }
 
 // ---------------------------------------------------------------------------
+// Whole-degree sines of this stage's own table (sin d = entry d+1, cos d =
+// entry d+91, d = 0..359) and the projection of a sum of vectors on the
+// allowed direction of a restricted phase.
+
+void fill_tables();
+inline float tsin(int d) { return TABLES.R(d + 1); }
+inline float tcos(int d) { return TABLES.R(d + 91); }
+inline int reduce360(int d) {
+    const int r = d % 360;
+    return r < 0 ? r + 360 : r;
+}
+// (S, C) becomes (S sin p + C cos p)(sin p, cos p), p = 15(r'-1) the first
+// allowed phase of restriction code r; nothing for a general phase.
+inline void project_restricted(int code, double& s, double& c) {
+    const int r = bare_restriction(code);
+    if (r <= kRestrictGeneral) return;
+    const int p = 15 * (reduced_restriction(r) - 1);
+    const double sp = tsin(p), cp = tcos(p);
+    const double m = s * sp + c * cp;
+    s = m * sp;
+    c = m * cp;
+}
+
+// ---------------------------------------------------------------------------
 // Routines
 
 // The multisolution run (called once by CONTAN, after the divergence stage

@@ -12,10 +12,12 @@ constexpr int kItems = 1, kNzro = 2;
 constexpr int kExpected = 3;    // w3+g-1 expected modulus of group g
 constexpr int kRootSum = 303;   // w303+g-1 sqrt(sum a^2) of group g
 constexpr int kWeakRank = 603;  // w603+g-1 rank of the weak reflection of group g
-constexpr int kGroupPtr = 903;  // w903+g-1 group pointer P(g)
-constexpr int kFirstWord = 1203;  // w1203+i-1 first word of item i
+constexpr int kGroupPtr = 903;  // w903+g-1 group pointer P(g), g = 1..nzro+1
+// w1204+i-1 first word of item i (one word further on than the group
+// pointers of 300 weak reflections reach)
+constexpr int kFirstWord = 1204;
 constexpr int kMaxWeak = 300;
-constexpr int kMaxItems = 21208 - 1202;
+constexpr int kMaxItems = 21208 - 1203;
 constexpr int32_t kGroupMark = 1 << 30;
 }  // namespace psi0
 
@@ -45,5 +47,10 @@ void DEPAC0(int h, int k, int& shift, int& len, int& r1, int& r2, int& r3);
 // phase errors of the trial; figs receives them in the order of fig::kMabs
 // .. fig::kWError.
 void ABSNEW(const int32_t* known, float* figs, int t, float s);
+
+// The refinement reads the psi-zero records through decoded tables; NEWPSI1
+// invalidates them and the next use rebuilds them.
+void prepare_psizero_tables();
+void invalidate_psizero_tables();
 
 }  // namespace zanek

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace zanek {
 
@@ -15,6 +16,30 @@ namespace zanek {
 // lowest kept cfom, count for the final table).
 void WEITAN(int& tria, int& t, const int32_t* known, int& pass, int& onep, float& twop, float& s,
             int& nkeep, int& slot, int& evaluated, float& lowest, int& nenan);
+
+// One relation of the store as seen from one of its reflections h: the
+// signed ranks of its other reflections (0 when absent; p1 alone for a
+// two-phase seminvariant, p3 only for a quartet), so that
+// phi(h) = sgn(p1)phi|p1| + sgn(p2)phi|p2| + sgn(p3)phi|p3| + 15*shift,
+// and its reliability g (signed: negative for the negative lists), with the
+// terms of the tangent formula that do not depend on the phases.
+struct TangentRelation {
+    int32_t p1, p2, p3;
+    int32_t shift15;  // 15*shift, degrees 0..345
+    float g;          // B/100 of the value word
+    float gabs;       // |min(g, 6)|
+    float bg;         // |I1/I0(min(g, 6))|
+    float sb;         // |G| I1/I0(G): the expected alpha term
+    float var;        // G^2 (2 - 2 B(|G|)/|G| - 2 B(|G|)^2): its variance
+    float alpha1;     // BESINV(bg): the alpha term when every partner is fixed
+};
+
+// The relations of every rank h: entries first[h] .. first[h+1]-1.
+struct TangentRelations {
+    std::vector<int> first;
+    std::vector<TangentRelation> rel;
+};
+const TangentRelations& tangent_relations();
 
 // Decodes the relation store once into flat per-reflection tables (signed
 // partners, shift and reliability as seen from each reflection). TANGEN
