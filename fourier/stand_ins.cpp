@@ -5,17 +5,6 @@
 
 namespace zanek {
 
-void FOURIE(std::string& /*peaks_file*/, int& /*status*/) {
-    command_heading(" fourier routine", HeadingEnd::AfterTitle);
-    skip_directives();
-}
-
-void EXPORT(int& /*status*/) {
-    // The full heading only when the export is the first command of the job.
-    if (COMDIR.I(comdir::kRunning) == 1) command_heading(" ZANEK : Export routine");
-    skip_directives();
-}
-
 void RESTAR(int& /*status*/) {
     command_heading(" Restart routine", HeadingEnd::AfterTitle);
     skip_directives();

@@ -1,0 +1,232 @@
+// Site-symmetry symbols of special positions, oriented as in the tables of
+// Wyckoff positions: one place per set of symmetry directions of the
+// crystal family (for the monoclinic and orthorhombic families a, b and c;
+// tetragonal c, <100>, <110>; hexagonal c, <100>, <1-10>; rhombohedral c
+// and <100>; cubic <100>, <111>, <110>), each showing the symmetry element
+// along its direction or a dot, shortened as point-group symbols are
+// (2/m beside other elements is written m; 4/m beside the cubic 3 is m).
+// The coordinate and displacement restrictions of the site give the site
+// code that goes with the symbol.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "fourier/fourier_records.h"
+#include "fourier/maps/fourier.h"
+#include "jobcontrol/records/crystal.h"
+#include "jobcontrol/records/special.h"
+#include "platform/listing.h"
+
+namespace zanek {
+
+namespace {
+
+const char* const kUnknownSite = "h.y.s.";
+
+// Keys of the coordinate restrictions (x, y, z): (c1+10)*10000 + c2*100 +
+// c3 + 1010.
+const int kCoordinateKeys[28] = {
+    111010, 101210, 101013, 101213, 111013, 111210, 101010, 111110,  // x00 0y0 00z 0yz x0z xy0 000 xx0
+    110910, 111113, 110913, 101212, 101208, 111011, 111009, 111211,  // x-x0 xxz x-xz 0yy 0y-y x0x x0-x xyx
+    111209, 111212, 111208, 111111, 110909, 111109, 110911, 113110,  // xy-x xyy xy-y xxx x-x-x xx-x x-xx x2x0
+    113113, 321210, 321213, 101232};                                 // x2xz 2yy0 2yyz 0y2y
+// Keys of the displacement restrictions, (U11 U22 U33) and (U23 U13 U12).
+const int kThermalKeys[30][2] = {
+    {141516, 101810}, {141516, 101019}, {141516, 171010}, {141516, 101010}, {141516, 171819},
+    {141416, 101010}, {141416, 101019}, {141416, 181819}, {141416, 21819},  {141416, 181810},
+    {141416, 21810},  {141416, 101024}, {141414, 101010}, {141414, 171717}, {141414, 170303},
+    {141515, 101010}, {141515, 171010}, {141414, 170707}, {141516, 101024}, {142416, 101024},
+    {142416, 181024}, {142416, 103024}, {141416, 171024}, {141416, 177024}, {141515, 101818},
+    {141515, 171818}, {141415, 101010}, {141514, 101010}, {141516, 101818}, {101010, 101010}};
+
+int restriction_key(int a, int b, int c) { return (a + 10) * 10000 + b * 100 + c + 1010; }
+
+// Sets of symmetry directions of each crystal family (7: rhombohedral).
+using Dir = std::array<int, 3>;
+std::vector<std::vector<Dir>> symmetry_directions(int family) {
+    switch (family) {
+        case 4: return {{{0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}}, {{1, -1, 0}, {1, 1, 0}}};
+        case 5: return {{{0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {-1, -1, 0}}, {{1, -1, 0}, {1, 2, 0}, {-2, -1, 0}}};
+        case 7: return {{{0, 0, 1}}, {{1, 0, 0}, {0, 1, 0}, {-1, -1, 0}}};
+        case 6:
+            return {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
+                    {{1, 1, 1}, {1, -1, -1}, {-1, 1, -1}, {-1, -1, 1}},
+                    {{1, -1, 0}, {1, 1, 0}, {0, 1, -1}, {0, 1, 1}, {-1, 0, 1}, {1, 0, 1}}};
+        default: return {{{1, 0, 0}}, {{0, 1, 0}}, {{0, 0, 1}}};
+    }
+}
+
+using Mat = std::array<std::array<int, 3>, 3>;
+
+Mat multiply(const Mat& a, const Mat& b) {
+    Mat c{};
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            for (int k = 0; k < 3; ++k) c[i][j] += a[i][k] * b[k][j];
+    return c;
+}
+
+int determinant(const Mat& m) {
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) - m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// Order of a proper rotation from its trace.
+int proper_order(const Mat& r) {
+    switch (r[0][0] + r[1][1] + r[2][2]) {
+        case 3: return 1;
+        case -1: return 2;
+        case 0: return 3;
+        case 1: return 4;
+        case 2: return 6;
+        default: return 0;
+    }
+}
+
+// Axis of a proper rotation of order n: a non-zero column of I + R + ... + R^(n-1).
+Dir rotation_axis(const Mat& r, int n) {
+    Mat sum{}, power{};
+    for (int i = 0; i < 3; ++i) power[i][i] = 1;
+    for (int k = 0; k < n; ++k) {
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) sum[i][j] += power[i][j];
+        power = multiply(power, r);
+    }
+    Dir best{0, 0, 0};
+    int norm = 0;
+    for (int j = 0; j < 3; ++j) {
+        int s = sum[0][j] * sum[0][j] + sum[1][j] * sum[1][j] + sum[2][j] * sum[2][j];
+        if (s > norm) {
+            norm = s;
+            best = {sum[0][j], sum[1][j], sum[2][j]};
+        }
+    }
+    int g = std::gcd(std::gcd(std::abs(best[0]), std::abs(best[1])), std::abs(best[2]));
+    if (g > 1)
+        for (int& v : best) v /= g;
+    return best;
+}
+
+bool parallel(const Dir& u, const Dir& d) {
+    return u[1] * d[2] - u[2] * d[1] == 0 && u[2] * d[0] - u[0] * d[2] == 0 && u[0] * d[1] - u[1] * d[0] == 0 &&
+           (u[0] != 0 || u[1] != 0 || u[2] != 0);
+}
+
+// Elements found along the directions of one place of the symbol.
+struct Place {
+    int proper = 1;
+    bool mirror = false, bar3 = false, bar4 = false, bar6 = false;
+    std::string symbol() const {
+        if (proper == 6) return mirror ? "6/m" : "6";
+        if (proper == 4) return mirror ? "4/m" : "4";
+        if (bar4) return "-4";
+        if (proper == 3) return bar3 ? "-3" : (mirror || bar6) ? "-6" : "3";
+        if (bar6) return "-6";
+        if (bar3) return "-3";
+        if (proper == 2) return mirror ? "2/m" : "2";
+        if (mirror) return "m";
+        return ".";
+    }
+};
+
+// The rotation of site operation k (row of the work table): the signed
+// operator of the special-position library.
+Mat site_rotation(int signed_op) {
+    const int j = std::abs(signed_op);
+    const int s = signed_op < 0 ? -1 : 1;
+    Mat m{};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) m[r][c] = s * static_cast<int>(std::lround(SPEC.R(12 * (j - 1) + 3 * c + r + 1)));
+    return m;
+}
+
+int crystal_family() {
+    if (TAPE.I(tape::kLattice) == 7 || SYM.I(221) == 7) return 7;
+    return ERL.I(593);
+}
+
+}  // namespace
+
+std::string site_symbol(const SiteWork& work, int order) {
+    const int family = crystal_family();
+    const auto directions = symmetry_directions(family);
+    std::vector<Place> places(directions.size());
+    bool inversion = false, unplaced = false;
+    for (int k = 0; k < order - 1 && k < 48; ++k) {
+        const int op = work.w[k][2];
+        if (op == 0 || std::abs(op) > 24) return kUnknownSite;
+        const Mat w = site_rotation(op);
+        const bool proper = determinant(w) > 0;
+        Mat r = w;
+        if (!proper)
+            for (auto& row : r)
+                for (int& v : row) v = -v;
+        const int n = proper_order(r);
+        if (n == 0) return kUnknownSite;
+        if (n == 1) {
+            if (!proper) inversion = true;  // -1
+            continue;                       // a pure lattice translation
+        }
+        const Dir axis = rotation_axis(r, n);
+        bool found = false;
+        for (std::size_t p = 0; p < directions.size() && !found; ++p) {
+            for (const Dir& d : directions[p]) {
+                if (!parallel(axis, d)) continue;
+                Place& pl = places[p];
+                if (proper) pl.proper = std::max(pl.proper, n);
+                else if (n == 2) pl.mirror = true;
+                else if (n == 3) pl.bar3 = true;
+                else if (n == 4) pl.bar4 = true;
+                else if (n == 6) pl.bar6 = true;
+                found = true;
+                break;
+            }
+        }
+        if (!found) unplaced = true;
+    }
+    if (unplaced) return kUnknownSite;
+    std::vector<std::string> parts;
+    int nonempty = 0;
+    for (const Place& p : places) {
+        parts.push_back(p.symbol());
+        if (parts.back() != ".") ++nonempty;
+    }
+    if (nonempty == 0 || family == 1) return inversion ? "-1" : "1";
+    // Short symbols: 2/m among other elements is m; the cubic 4/m beside the 3 is m.
+    for (std::string& s : parts)
+        if (s == "2/m" && nonempty > 1) s = "m";
+    if (family == 6 && parts.size() > 1 && parts[1] != "." && parts[0] == "4/m") parts[0] = "m";
+    std::string symbol;
+    for (const std::string& s : parts) symbol += s;
+    return symbol.size() <= 6 ? symbol : kUnknownSite;
+}
+
+void SITE(const SiteWork& work, const int kode[10], int print, int& result) {
+    const int order = kode[9];
+    const int ckey = restriction_key(kode[0], kode[1], kode[2]);
+    const int t1 = restriction_key(kode[3], kode[4], kode[5]), t2 = restriction_key(kode[6], kode[7], kode[8]);
+    int c = 0, t = 0;
+    for (int i = 0; i < 28; ++i)
+        if (kCoordinateKeys[i] == ckey) c = i + 1;
+    for (int i = 0; i < 30; ++i)
+        if (kThermalKeys[i][0] == t1 && kThermalKeys[i][1] == t2) t = i + 1;
+    if ((c == 0 || t == 0) && print) {
+        std::vector<FItem> items;
+        for (int i = 0; i < 10; ++i) items.emplace_back(kode[i]);
+        for (int v : {ckey, t1, t2, c, t}) items.emplace_back(v);
+        lst("(' errore ',10i3,3i8,2i4)", items);
+        lst_blank();
+    }
+    const std::string symbol = site_symbol(work, order);
+    if (print) {
+        if (ATPOS.size() < 124) ATPOS.resize(124, ' ');
+        ATPOS.replace(118, 6, (symbol + "      ").substr(0, 6));
+    }
+    result = symbol == kUnknownSite ? -1 : 10000 * order + 100 * c + t;
+}
+
+}  // namespace zanek
