@@ -73,6 +73,14 @@ void unpack(int32_t w, int& a, int& b, int& c) {
     c = C;
 }
 
+// The same two reflections as an index-pair word (shift field -1): the
+// writers of the lists keep a test quantity in the shift field of word 1.
+int32_t index_pair(int32_t w) {
+    int a = 0, b = 0, c = 0;
+    unpack(w, a, b, c);
+    return relation_word(a, b, -1);
+}
+
 // The relation store as it is filled: items are appended while both the
 // store and the relation index list (one entry per reflection named) have
 // room for them.
@@ -203,7 +211,7 @@ void two_phase_seminvariants(const PhaseSettings& s, Convergence& cv, StoreWrite
         int r1 = 0, r2 = 0, c = 0;
         unpack(t.word(i, 1), r1, r2, c);
         if (!valid_rank(r1) || !valid_rank(r2)) continue;
-        if (!store.add({t.word(i, 1), relation_word(A, std::min(B, kTwoPhaseCap), C)}, 2)) break;
+        if (!store.add({index_pair(t.word(i, 1)), relation_word(A, std::min(B, kTwoPhaseCap), C % 24)}, 2)) break;
         ++cv.ntwo;
         if (print_level() == 1)
             lst("(1x,3i6,f8.2,i6)", {cv.ntwo, r1, r2, static_cast<float>(B) / 100.0f, C});
@@ -234,13 +242,13 @@ std::vector<Triplet> load_triplets(const PhaseDirectives& d, int ntrip_header) {
     std::vector<Triplet> out;
     const Table pos = load_table(kTripletList, true);
     const int n = std::min(ntrip_header, pos.count);
-    for (int i = 1; i <= n; ++i) out.push_back({pos.word(i, 1), pos.word(i, 2)});
+    for (int i = 1; i <= n; ++i) out.push_back({index_pair(pos.word(i, 1)), pos.word(i, 2)});
     if (d.nneg == 0) {
         const Table neg = load_table(kNegTripletList, true);
         for (int i = 1; i <= std::min(neg.c1, neg.count); ++i) {
             int A = 0, B = 0, C = 0;
             unpack(neg.word(i, 2), A, B, C);
-            if (B > 59) out.push_back({neg.word(i, 1), relation_word(A, -B, (C + 12) % 24)});
+            if (B > 59) out.push_back({index_pair(neg.word(i, 1)), relation_word(A, -B, (C + 12) % 24)});
         }
     }
     return out;
@@ -332,7 +340,8 @@ void quartets_into_store(const Table& q, Convergence& cv, StoreWriter& store) {
         if (B <= 39) continue;
         if (!valid_rank(r1) || !valid_rank(r2) || !valid_rank(r3) || !valid_rank(r4)) continue;
         const int b = std::min(centric() ? 2 * B : B, kKappaCap);
-        if (!store.add({q.word(i, 1), q.word(i, 2), relation_word(0, -b, (C + 12) % 24)}, 4)) return;
+        if (!store.add({index_pair(q.word(i, 1)), index_pair(q.word(i, 2)), relation_word(0, -b, (C + 12) % 24)}, 4))
+            return;
         ++cv.nquart;
     }
 }
