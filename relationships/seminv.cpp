@@ -116,6 +116,8 @@ void seminv_algebra() {
     MLTPLY(SYM2.I(2));
 }
 
+std::vector<SeminvReflection>& seminv_reflections() { return g_reflections; }
+
 float seminv_e(float e) {
     if (e == 0.0f) return 0.01f;
     if (e == 1.0f) return 0.999f;

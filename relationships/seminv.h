@@ -4,6 +4,8 @@
 // over the super-index). SEMINV itself is declared in jobcontrol/commands.h.
 #pragma once
 
+#include <vector>
+
 namespace zanek {
 
 // Count array of the command: relationships calculated (1 one-phase,
@@ -42,6 +44,9 @@ struct SeminvReflection {
 void seminv_symmetry();
 void seminv_strides();
 void seminv_algebra();
+
+// The reflections of list 7 that FILLR enters (filled by INPTS).
+std::vector<SeminvReflection>& seminv_reflections();
 
 // E as the command uses it: 0.0 -> 0.01, 1.0 -> 0.999.
 float seminv_e(float e);
