@@ -69,7 +69,7 @@ public:
                 first_ = q;
                 F_ = frag(q);
             } else {
-                if (maxF_ >= kMaxFragments) break;  // the fragment tables are full
+                if (maxF_ >= kMaxGrownFragments) break;  // the fragment tables are full
                 F_ = ++maxF_;                         // a number no fragment uses yet
                 first_ = q;
                 pass_ = 0;
@@ -416,7 +416,7 @@ void BONDER(const Desc& d, const FragTables& ft, int& newn, int& newstart, int b
     const int max_bonds = (32 * n - 1) / 2;
     int nb = 0;
     auto pos = [&](int k, int c) { return static_cast<double>(XR(newstart + 8 * (k - 1) + 1 + c)); };
-    for (int f = 1; f <= XBUIL.I(xb::kFragments) && f <= kMaxFragments; ++f) {
+    for (int f = 1; f <= XBUIL.I(xb::kFragments) && f <= kMaxGrownFragments; ++f) {
         const int table = ft.fptr[f];
         if (table == 0 || ft.nfr[f] <= 0) continue;
         for (int i = 1; i <= n; ++i) {

@@ -202,7 +202,7 @@ void CLUST(InterpSetup& su, int32_t* icode, int mode);
 
 // --- Fragment growth and bonds (fragments.cpp) ------------------------------
 
-constexpr int kMaxFragments = 49;  // fragment start table of 50 words
+constexpr int kMaxGrownFragments = 49;  // fragment start table of 50 words
 struct FragTables {
     int nfr[101] = {};   // peaks per fragment (1-based)
     int fptr[51] = {};   // first word of each connection table

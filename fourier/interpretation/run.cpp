@@ -59,6 +59,7 @@ void list_groups(const Desc& d, int n) {
             for (int j = group_first_species(g); j <= group_last_species(g); ++j)
                 names += symbol_upper(XDATA.W(species_word(d, j, 1))) + " ";
         }
+        names.resize(15, ' ');  // a 15-character field, filled from the left
         const int last = std::max(1, static_cast<int>(group_last_species(g)));
         lst("(1x,i4,4x,3x,i3,6x,a15,3x,2x,a2,3x,4x,f4.0,' - ',f4.0)",
             {g, count, names, symbol_upper(XDATA.W(species_word(d, last, 1))), angle_min(cls), angle_max(cls)});
