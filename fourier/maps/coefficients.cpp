@@ -206,22 +206,23 @@ bool recycling_step(int icyc, int n, float sigm) {
         SFL15(c, s, st, b);
         CONST.I(konst::kAtomCount) = c;
     };
-    if (icyc == EMAP.I(emap::kCycleLimit) + 1) {
-        fourier_heading("***   Final interpretation  ***");
-        return false;
-    }
-    const float d = EMAP.R(emap::kPrevR) - EMAP.R(emap::kR);
-    if (EMAP.I(emap::kStepB) < 1 && d < kStepAStop) {
-        fourier_heading("***   Intermediate interpretation  ***");
-        if (d < 0.0f) restore_previous();
-        EMAP.I(emap::kStepB) = 1;
-        return false;
-    }
-    if (EMAP.I(emap::kStepB) >= 1 && d < 0.0f && EMAP.I(emap::kStepB) >= kStepBMinimum) {
-        if (UREQ.I(10) > 2) lst("(1x,a,i8)", {" r-fac stop %", EMAP.I(emap::kStepB)});
-        fourier_heading("***   Final interpretation  ***");
-        restore_previous();
-        return false;
+    switch (recycling_stop_rule(icyc, EMAP.I(emap::kCycleLimit), EMAP.I(emap::kStepB), EMAP.R(emap::kPrevR),
+                                EMAP.R(emap::kR))) {
+        case StopRule::LastCycle:
+            fourier_heading("***   Final interpretation  ***");
+            return false;
+        case StopRule::EndStepA:
+        case StopRule::EndStepARestore:
+            fourier_heading("***   Intermediate interpretation  ***");
+            if (EMAP.R(emap::kPrevR) - EMAP.R(emap::kR) < 0.0f) restore_previous();
+            EMAP.I(emap::kStepB) = 1;
+            return false;
+        case StopRule::EndStepB:
+            if (UREQ.I(10) > 2) lst("(1x,a,i8)", {" r-fac stop %", EMAP.I(emap::kStepB)});
+            fourier_heading("***   Final interpretation  ***");
+            restore_previous();
+            return false;
+        case StopRule::Continue: break;
     }
     EMAP.R(emap::kPrevR) = EMAP.R(emap::kR);
     CP1530();
@@ -229,6 +230,14 @@ bool recycling_step(int icyc, int n, float sigm) {
 }
 
 }  // namespace
+
+StopRule recycling_stop_rule(int icyc, int cycle_limit, int step_b, float prev_r, float r) {
+    if (icyc == cycle_limit + 1) return StopRule::LastCycle;
+    const float d = prev_r - r;
+    if (step_b < 1 && d < kStepAStop) return d < 0.0f ? StopRule::EndStepARestore : StopRule::EndStepA;
+    if (step_b >= kStepBMinimum && d < 0.0f) return StopRule::EndStepB;
+    return StopRule::Continue;
+}
 
 void unpack_index(int p, int& h, int& k, int& l) {
     h = p / 262144;

@@ -42,6 +42,14 @@ void choose_grid(float& grid, const float cell[3], int n[3]);
 // Returns the sum of the moduli of the written coefficients.
 double expand_to_hemisphere(int n, int map_kind, int flag);
 
+// The recycling stop rule after a structure-factor step of cycle ICYC:
+// the last cycle (CYCLE_LIMIT + 1) ends the recycling; step A (STEP_B 0)
+// ends when R fell by less than 0.0025 (the previous model comes back when
+// R rose); step B ends when R rose after at least four step-B passes (the
+// previous model comes back).
+enum class StopRule { Continue, LastCycle, EndStepA, EndStepARestore, EndStepB };
+StopRule recycling_stop_rule(int icyc, int cycle_limit, int step_b, float prev_r, float r);
+
 // Decodes a packed index h*2^18 + (k+256)*2^9 + (l+256) (h >= 0).
 void unpack_index(int p, int& h, int& k, int& l);
 
