@@ -1,35 +1,185 @@
-// Fragment growth on small molecules: a benzene ring, a chain, fused rings,
-// with the bond list handed back in TEMP and the fragment listing.
+// Fragment growth on small molecules: a benzene ring, chains, fused rings,
+// a polymeric chain, a ring scattered over symmetry-equivalent positions;
+// the bond list handed back in TEMP and the fragment listing.
 #include "tests/fourier/test_interpretation_fixture.h"
 
 namespace zanek::test {
 namespace {
 
 const Cell kBox{20, 20, 20, 90, 90, 90};
+constexpr double kDeg = 3.14159265358979 / 180.0;
 
 // A regular hexagon of side d in the xy plane around c.
 std::vector<std::array<double, 3>> hexagon(std::array<double, 3> c, double d, double phase = 0.0) {
     std::vector<std::array<double, 3>> r;
     for (int k = 0; k < 6; ++k) {
-        const double t = (60.0 * k + phase) * 3.14159265358979 / 180.0;
+        const double t = (60.0 * k + phase) * kDeg;
         r.push_back({c[0] + d * std::cos(t), c[1] + d * std::sin(t), c[2]});
     }
     return r;
 }
 
-class Fragments : public InterpRun {};
+// A zigzag chain of n atoms along x: bonds d, angle 112 degrees.
+std::vector<std::array<double, 3>> zigzag(std::array<double, 3> start, int n, double d = 1.54) {
+    const double half = (180.0 - 112.0) / 2.0 * kDeg;
+    std::vector<std::array<double, 3>> r;
+    for (int k = 0; k < n; ++k)
+        r.push_back({start[0] + k * d * std::cos(half), start[1] + (k % 2) * d * std::sin(half), start[2]});
+    return r;
+}
 
-TEST_F(Fragments, BenzeneRingIsOneFragmentWithSixBonds) {
+class Fragments : public InterpRun {
+protected:
+    // Every result code: species rank 1, fragment f, placed.
+    void expect_fragment(int first, int last, int f) {
+        for (int k = first; k <= last; ++k) {
+            EXPECT_GT(codes[k - 1], 0) << k;
+            EXPECT_EQ(rank(codes[k - 1]), 1) << k;
+            EXPECT_EQ(fragment(codes[k - 1]), f) << k;
+        }
+    }
+    double atom_distance(const Cell& cell, int i, int j) {
+        return cell.dist({atom_coord(i, 1), atom_coord(i, 2), atom_coord(i, 3)},
+                         {atom_coord(j, 1), atom_coord(j, 2), atom_coord(j, 3)});
+    }
+};
+
+TEST_F(Fragments, BenzeneRingIsOneFragmentWithSixBondsAndRingMarks) {
     crystal(kBox, "p 1", "c 6");
     peaks(from_cartesian(kBox, hexagon({10, 10, 10}, 1.39)));
-    interpret(interp_mode::kEMap, 3);
-    for (int k = 0; k < 6; ++k) {
-        EXPECT_GT(codes[k], 0) << k;
-        EXPECT_EQ(rank(codes[k]), 1);
-        EXPECT_EQ(fragment(codes[k]), 1);
+    interpret(interp_mode::kEMap, 1);
+    expect_fragment(1, 6, 1);
+    const std::vector<std::pair<int, int>> expect = {{1, 2}, {1, 6}, {2, 3}, {3, 4}, {4, 5}, {5, 6}};
+    EXPECT_EQ(bonds(), expect);
+    EXPECT_TRUE(listed(" fragment number   1 ,    6 peaks included\n\n\n"
+                       "      peak   1    2    3    4    5    6\n"
+                       " linked to   2    1    2    3    4    1 \n"
+                       "             6    3    4    5    6    5 \n"
+                       "  ring       *    *    *    *    *    * \n"))
+        << listing();
+    EXPECT_FALSE(listed("fused rings"));
+    EXPECT_FALSE(listed("polimeric"));
+}
+
+TEST_F(Fragments, ChainHasBondsButNoRingAtoms) {
+    crystal(kBox, "p 1", "c 6");
+    peaks(from_cartesian(kBox, zigzag({6, 10, 10}, 6)));
+    interpret(interp_mode::kEMap, 1);
+    expect_fragment(1, 6, 1);
+    const std::vector<std::pair<int, int>> expect = {{1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}};
+    EXPECT_EQ(bonds(), expect);
+    EXPECT_TRUE(listed(" linked to   2    1    2    3    4    5 \n"
+                       "                  3    4    5    6      \n"))
+        << listing();
+    EXPECT_FALSE(listed("  ring "));
+}
+
+// Fourteen peaks fill one block of 13 columns and one of a single column.
+TEST_F(Fragments, FourteenPeaksMakeAFullBlockAndAOneColumnBlock) {
+    const Cell box{30, 20, 20, 90, 90, 90};
+    crystal(box, "p 1", "c 14");
+    peaks(from_cartesian(box, zigzag({3, 10, 10}, 14)));
+    interpret(interp_mode::kEMap, 1);
+    expect_fragment(1, 14, 1);
+    EXPECT_EQ(bonds().size(), 13u);
+    EXPECT_TRUE(listed("      peak   1    2    3    4    5    6    7    8    9   10   11   12   13\n")) << listing();
+    EXPECT_TRUE(listed("\n\n\n      peak  14\n linked to  13 \n")) << listing();
+}
+
+// Naphthalene: two rings sharing an edge; the two shared atoms keep three
+// ring neighbours and are the junctions of fused rings.
+TEST_F(Fragments, FusedRingsAreReportedAroundTheirJunctions) {
+    crystal(kBox, "p 1", "c 10");
+    const double d = 1.40, h = d * std::sqrt(3.0) / 2.0;
+    // Shared edge along y at x = 10: junction atoms 1 and 2.
+    std::vector<std::array<double, 3>> r = {{10, 10 + d / 2, 10},     {10, 10 - d / 2, 10},     {10 + h, 10 + d, 10},
+                                            {10 + 2 * h, 10 + d / 2, 10}, {10 + 2 * h, 10 - d / 2, 10}, {10 + h, 10 - d, 10},
+                                            {10 - h, 10 + d, 10},     {10 - 2 * h, 10 + d / 2, 10}, {10 - 2 * h, 10 - d / 2, 10},
+                                            {10 - h, 10 - d, 10}};
+    peaks(from_cartesian(kBox, r));
+    interpret(interp_mode::kEMap, 1);
+    expect_fragment(1, 10, 1);
+    EXPECT_EQ(bonds().size(), 11u);
+    EXPECT_TRUE(listed("\n\n fragment n. 1 ,fused rings could be found around peaks \n    1   2\n")) << listing();
+    EXPECT_TRUE(listed("  ring       *    *    *    *    *    *    *    *    *    * \n"));
+}
+
+// A zigzag chain along a whose period is the cell edge: the bond from the
+// last atom back to the first closes only through a lattice translation.
+TEST_F(Fragments, ChainThroughALatticeTranslationIsPolymeric) {
+    const double half = (180.0 - 112.0) / 2.0 * kDeg;
+    const double step = 1.54 * std::cos(half);
+    const Cell cell{4 * step, 20, 20, 90, 90, 90};
+    crystal(cell, "p 1", "c 4");
+    peaks(from_cartesian(cell, zigzag({0.5, 10, 10}, 4)));
+    interpret(interp_mode::kEMap, 1);
+    expect_fragment(1, 4, 1);
+    // The bond list joins stored positions only: the fourth bond, 4 to the
+    // first atom of the next cell, is not in it.
+    const std::vector<std::pair<int, int>> expect = {{1, 2}, {2, 3}, {3, 4}};
+    EXPECT_EQ(bonds(), expect);
+    EXPECT_TRUE(listed(" interpretation finds a polimeric structure through bond(s)   4  1\n")) << listing();
+}
+
+// Benzene in P21/c given with three of its atoms at symmetry-equivalent
+// places elsewhere in the cell: the interpretation moves them back so
+// that the ring is one connected piece again.
+TEST_F(Fragments, ScatteredRingIsJoinedAgain) {
+    const Cell cell{9.3863, 12.2022, 15.9567, 90, 109, 90};
+    crystal(cell, "p 1 21/c 1", "c 24");
+    const auto ring = from_cartesian(cell, hexagon(cell.cart({0.3, 0.3, 0.3}), 1.39, 10.0));
+    std::vector<Peak> list = ring;
+    for (int k : {1, 3, 5}) {  // (-x, y+1/2, -z+1/2), then whole cells
+        const Peak p = ring[static_cast<std::size_t>(k)];
+        list[static_cast<std::size_t>(k)] = {1.0 - p.x, p.y + 0.5, 0.5 - p.z + 1.0, p.height};
     }
-    std::vector<std::pair<int, int>> expect = {{1, 2}, {1, 6}, {2, 3}, {3, 4}, {4, 5}, {5, 6}};
-    EXPECT_EQ(bonds(), expect) << listing();
+    peaks(list);
+    EXPECT_GT(atom_distance(cell, 1, 2), 3.0);
+    interpret(interp_mode::kEMap, 0);
+    expect_fragment(1, 6, 1);
+    for (int k = 1; k <= 6; ++k) EXPECT_NEAR(atom_distance(cell, k, k % 6 + 1), 1.39, 2e-3) << k;
+    EXPECT_EQ(bonds().size(), 6u);
+}
+
+// Heavy peaks without neighbours stay as one-peak fragments and are listed
+// as isolated; a light peak alone is dropped.
+TEST_F(Fragments, LoneHeavyPeaksAreIsolatedLightOnesDropped) {
+    crystal(kBox, "p 1", "fe 2 c 7");
+    std::vector<std::array<double, 3>> r = {{3, 3, 3}, {16, 16, 3}};
+    for (const auto& p : hexagon({10, 10, 10}, 1.39)) r.push_back(p);
+    r.push_back({3, 16, 16});
+    auto list = from_cartesian(kBox, r);
+    list[0].height = list[1].height = 500;
+    peaks(list);
+    interpret(interp_mode::kEMap, 1);
+    // Species ranks: Fe 1, C 2. The ring is the largest fragment.
+    for (int k = 3; k <= 8; ++k) {
+        EXPECT_EQ(rank(codes[k - 1]), 2) << k;
+        EXPECT_EQ(fragment(codes[k - 1]), 1) << k;
+        EXPECT_GT(codes[k - 1], 0);
+    }
+    EXPECT_EQ(rank(codes[0]), 1);
+    EXPECT_EQ(rank(codes[1]), 1);
+    EXPECT_GT(codes[0], 0);
+    EXPECT_GT(codes[1], 0);
+    EXPECT_NE(fragment(codes[0]), fragment(codes[1]));
+    EXPECT_LT(codes[8], 0);  // the lone carbon
+    // Lone peaks are listed in fragment order; the ring, grown last, took
+    // number 1 from the first Fe.
+    EXPECT_TRUE(listed("the following peaks are isolated :     2    1\n")) << listing();
+}
+
+// Too few peaks: the lightest non-hydrogen type for every peak, the bond
+// table left alone.
+TEST_F(Fragments, TwoPeaksAreNotInterpreted) {
+    crystal(kBox, "p 1", "h 4 c 2 o 1");
+    peaks({{0.1, 0.1, 0.1, 100}, {0.15, 0.1, 0.1, 90}});
+    TEMP.R(1) = 7.0f;
+    interpret(interp_mode::kEMap, 0);
+    // List 3 holds h, c, o in that order: c is type 2.
+    EXPECT_EQ(codes[0], 200);
+    EXPECT_EQ(codes[1], 200);
+    EXPECT_EQ(TEMP.R(1), 7.0f);
 }
 
 }  // namespace

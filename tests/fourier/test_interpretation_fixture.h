@@ -26,6 +26,7 @@
 #include "jobcontrol/records/store.h"
 #include "jobcontrol/store/store.h"
 #include "platform/listing.h"
+#include "platform/stop.h"
 #include "platform/units.h"
 #include "tests/support/test_support.h"
 

@@ -121,3 +121,169 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace zanek::test
+
+namespace zanek::test {
+namespace {
+
+const Cell kBox{20, 20, 20, 90, 90, 90};
+
+class Species : public InterpRun {
+protected:
+    // n peaks on a line, 3 A apart (no contacts), heights as given.
+    std::vector<Peak> line(const std::vector<double>& heights) {
+        std::vector<Peak> v;
+        for (std::size_t k = 0; k < heights.size(); ++k) v.push_back({0.05 + 0.15 * static_cast<double>(k), 0.5, 0.5, heights[k]});
+        return v;
+    }
+};
+
+TEST_F(Species, ExactContentGivesNoMessageOnePeakFewerCutsTheLightestSpecies) {
+    crystal(kBox, "p 1", "o 1 c 6");
+    peaks(line({8, 6, 6, 6, 6, 6, 6}));
+    interpret(interp_mode::kLaterMap, 0);
+    EXPECT_FALSE(listed("not enought peaks"));
+    peaks(line({8, 6, 6, 6, 6, 6}));
+    interpret(interp_mode::kLaterMap, 0);
+    EXPECT_TRUE(listed("\n not enought peaks present . the lightest specie considered is c , asymetric unit content = "
+                       "     5.00\n"))
+        << listing();
+}
+
+TEST_F(Species, WithoutHeavySpeciesOneGroupHoldsEverything) {
+    crystal(kBox, "p 1", "o 2 n 1 c 5");
+    peaks(line({8, 8, 7, 6, 6, 6, 6, 6}));
+    interpret(interp_mode::kLaterMap, 0);
+    EXPECT_EQ(XBUIL.I(xb::kGroups), 1);
+    EXPECT_EQ(group_class(1), 2);
+    EXPECT_EQ(group_first_peak(1), 1);
+    EXPECT_EQ(group_last_peak(1), 8);
+    EXPECT_EQ(group_first_species(1), 1);
+    EXPECT_EQ(group_last_species(1), 3);
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(rank(codes[k]), 3) << k;  // the group's last species, c
+}
+
+// A heavy species gets a group of its own where the heights drop clearly
+// after its expected peaks: Fe (26) over Cl (17), ratio 1.53, threshold
+// 1.167 + 0.222 * 1.53 = 1.506.
+TEST_F(Species, HeightGapClosesAHeavyGroup) {
+    crystal(kBox, "p 1", "fe 1 cl 1 c 4");
+    const double gap_fe[] = {1.6, 1.45};  // drop after the Fe peak: clear, then too small
+    const int groups_fe[] = {3, 2};
+    for (int t = 0; t < 2; ++t) {
+        peaks(line({100.0 * gap_fe[t], 100, 30, 30, 30, 30}));
+        interpret(interp_mode::kLaterMap, 0);
+        EXPECT_EQ(XBUIL.I(xb::kGroups), groups_fe[t]) << t;
+        EXPECT_EQ(group_class(1), 1) << t;
+    }
+    // Fe alone, Cl alone, then the carbon group.
+    peaks(line({160, 100, 30, 30, 30, 30}));
+    interpret(interp_mode::kLaterMap, 0);
+    EXPECT_EQ(rank(codes[0]), 1);
+    EXPECT_EQ(rank(codes[1]), 2);
+    for (int k = 2; k < 6; ++k) EXPECT_EQ(rank(codes[k]), 3);
+    EXPECT_EQ(XBUIL.I(xb::kLastHeavyPeak), 2);
+}
+
+// With R = 0.10 (recycling under way) every minimum distance is 0.19 A
+// shorter than with R = 0.20, but never below 0.8 A.
+TEST_F(Species, MinimumDistancesShrinkOnceRecyclingConverges) {
+    crystal(kBox, "p 1", "c 4 o 2");
+    float at[2][2];
+    const float rs[2] = {0.20f, 0.10f};
+    for (int t = 0; t < 2; ++t) {
+        EMAP.R(3) = rs[t];
+        peaks(line({8, 8, 6, 6, 6, 6}));
+        interpret(interp_mode::kLaterMap, 0);
+        at[t][0] = spt(1, 5);  // o: 0.66 + 0.66 - delta
+        at[t][1] = spt(2, 5);  // c: 0.77 + 0.66 - delta
+    }
+    EXPECT_NEAR(at[0][0], 0.97f, 1e-5);
+    EXPECT_NEAR(at[1][0], 0.80f, 1e-5);
+    EXPECT_NEAR(at[0][1], 1.08f, 1e-5);
+    EXPECT_NEAR(at[1][1], 0.89f, 1e-5);
+}
+
+TEST_F(Species, ExpectedBlockOfPeaks) {
+    crystal(kBox, "p 1", "c 6");
+    peaks({{0.1, 0.1, 0.1, 9, 0, 1.0}, {0.2, 0.1, 0.1, 8, 0, 0.5}, {0.3, 0.1, 0.1, 7, 0, 0.5}, {0.4, 0.1, 0.1, 6, 0, 1.0}});
+    InterpSetup su;
+    int mode = interp_mode::kLaterMap;
+    CLUPAR(su, codes, mode, 0);
+    const struct {
+        float cum;
+        int k;
+    } cases[] = {{0.5f, 1}, {1.0f, 1}, {1.5f, 2}, {2.0f, 3}, {2.9f, 4}, {10.0f, 4}};
+    for (const auto& c : cases) EXPECT_EQ(PIC15(su.desc, su.w1, c.cum), c.k) << c.cum;
+}
+
+// Label modes: an unlabelled peak is not interpreted but takes the
+// species (and, without a height, the height 100*type) of the last
+// labelled peak before it.
+TEST_F(Species, UnlabelledPeakInALabelModeIsNotInterpreted) {
+    crystal(kBox, "p 1", "c 4 o 2");  // list 3: c type 1, o type 2
+    peaks({{0.1, 0.1, 0.1, 8, 201}, {0.3, 0.1, 0.1, 0, 0}, {0.5, 0.1, 0.1, 6, 101}, {0.7, 0.1, 0.1, 6, 102}});
+    EXPECT_EQ(interpret(interp_mode::kRecycle, 0), interp_mode::kRecycle);
+    EXPECT_EQ(codes[1], kNotInterpreted);
+    EXPECT_EQ(atom_coord(2, 4), 200.0f);
+    EXPECT_EQ(rank(codes[0]), 1);
+    EXPECT_EQ(rank(codes[2]), 2);
+}
+
+TEST_F(Species, LabelModeWithoutLabelsRunsAsTheHeightMode) {
+    crystal(kBox, "p 1", "c 4 o 2");
+    peaks(line({8, 8, 6, 6, 6, 6}));
+    interpret(interp_mode::kLaterMap, 0);
+    std::vector<int32_t> by_height(codes, codes + 6);
+    peaks(line({8, 8, 6, 6, 6, 6}));
+    EXPECT_EQ(interpret(interp_mode::kFinal, 0), interp_mode::kFinal);
+    EXPECT_EQ(std::vector<int32_t>(codes, codes + 6), by_height);
+}
+
+TEST_F(Species, OnlyHydrogenLabelsCannotBeRecognised) {
+    crystal(kBox, "p 1", "h 4 c 4");
+    peaks({{0.1, 0.1, 0.1, 8, 101}, {0.3, 0.1, 0.1, 8, 102}, {0.5, 0.1, 0.1, 6, 103}});
+    EXPECT_THROW(interpret(interp_mode::kRecycle, 0), ZanekStop);
+    EXPECT_TRUE(listed(" Given peaks cannot be recognized \n"));
+}
+
+// User conditions: a coordination entry sets the distances and angle class
+// of the groups of its species and widens the search; distances of 0.3 A
+// or less and a type 0 change nothing.
+TEST_F(Species, CoordinationEntries) {
+    crystal(kBox, "p 1", "fe 1 c 4");
+    auto entry = [](int e, const char* el, float lo, float hi, int type) {
+        inpcl::entries() = e;
+        inpcl::element(e) = species_word(el);
+        inpcl::dmin(e) = lo;
+        inpcl::dmax(e) = hi;
+        inpcl::type(e) = type;
+    };
+    entry(1, "fe", 1.7f, 3.4f, 3);
+    peaks(line({200, 30, 30, 30, 30}));
+    interpret(interp_mode::kLaterMap, 0);
+    EXPECT_EQ(group_class(1), 3);
+    EXPECT_FLOAT_EQ(dmin_of(1, 2), 1.7f);
+    EXPECT_FLOAT_EQ(dmax_of(2, 1), 3.4f);
+    EXPECT_FLOAT_EQ(spt(1, 6), 3.4f);
+    EXPECT_GE(XBUIL.R(xb::kMaxDist2), 3.4f * 3.4f - 1e-4f);
+    entry(1, "fe", 0.3f, 0.2f, 0);
+    peaks(line({200, 30, 30, 30, 30}));
+    interpret(interp_mode::kLaterMap, 0);
+    EXPECT_EQ(group_class(1), 1);
+    EXPECT_NEAR(dmin_of(1, 2), 1.32f + 0.77f - 0.35f, 1e-5);
+}
+
+TEST_F(Species, SmallMaximumDistanceCountsAsNotGiven) {
+    crystal(kBox, "p 1", "c 6");
+    peaks(line({6, 6, 6, 6}));
+    for (float dmax : {0.5f, 2.0f}) {
+        inpcl::max_distance() = dmax;
+        InterpSetup su;
+        int mode = interp_mode::kLaterMap;
+        CLUPAR(su, codes, mode, 0);
+        EXPECT_EQ(XBUIL.R(xb::kMaxDist2), dmax > 0.5f ? dmax : 0.0f);
+    }
+}
+
+}  // namespace
+}  // namespace zanek::test
