@@ -253,7 +253,6 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
     MAG.R(1) = float(std::sqrt(kPi));
     MAG.R(2) = float(2.0 / std::sqrt(kPi));
     float s = SYM.R(222);
-    if (s > 0.0f) SF.I(90) = int(1.0f / (s * s) + 0.05f);
 
     // 2. Heading.
     lst_blank(3);
@@ -278,6 +277,10 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
         CPSEUD.I(1) = ipseudo;
         seed = x;
     }
+    // sigma3/sigma2^1.5 as the reflection list holds it: s^2 is the
+    // reciprocal of the number of equal atoms in the primitive cell.
+    s = SYM.R(222);
+    if (s > 0.0f) SF.I(90) = int(1.0f / (s * s) + 0.05f);
     // 4. The strong and weak reflections, expected alphas, psi-zero list.
     REFSTO(2);
     RIALFNEW(SYM.I(220), s);

@@ -73,13 +73,9 @@ inline int fold(int e) {
     return std::min(e, 360 - e);
 }
 
-// The sums of one reflection over its relations.
-struct Sums {
-    double ts = 0, tc = 0, gs = 0, gc = 0, qs = 0, qc = 0, sb = 0, v = 0;
-    int n = 0;
-};
+using Sums = TangentSums;
 
-void tangent_sums(const Arrays& A, int h, bool random, Sums& s) {
+void sums_of(const Arrays& A, int h, bool random, Sums& s) {
     const TangentRelation* r = g_rel.rel.data() + g_rel.first[h];
     const TangentRelation* end = g_rel.rel.data() + g_rel.first[h + 1];
     for (; r != end; ++r) {
@@ -142,7 +138,7 @@ void cycle(const Arrays& A, int K, int stage, double tau, int t, const int32_t* 
         if (h <= 0 || h > n) continue;
         if (stage == 1 && A.fixed[h] != 0) continue;
         Sums s;
-        tangent_sums(A, h, random, s);
+        sums_of(A, h, random, s);
         if (s.n == 0) continue;
         if (K == n) {
             float pmod = 0.0f, modulus = 0.0f;
@@ -264,6 +260,12 @@ void print_trial(int tria, int t, const float* figs) {
 }  // namespace
 
 const TangentRelations& tangent_relations() { return g_rel; }
+
+TangentSums tangent_sums(int h, bool random) {
+    TangentSums s;
+    if (h >= 1 && size_t(h) + 1 < g_rel.first.size()) sums_of(Arrays(), h, random, s);
+    return s;
+}
 
 void prepare_tangent_relations() {
     const int n = nref();

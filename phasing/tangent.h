@@ -41,6 +41,17 @@ struct TangentRelations {
 };
 const TangentRelations& tangent_relations();
 
+// The sums of the tangent formula for reflection h over its relations, from
+// the trial phases and weights of the work store, before the psi-zero terms
+// and the projection of a restricted phase: ts, tc the tangent sums, gs, gc
+// the reliability sums, qs, qc those of a random start, sb the expected
+// alpha, v its variance, n the relations used.
+struct TangentSums {
+    double ts = 0, tc = 0, gs = 0, gc = 0, qs = 0, qc = 0, sb = 0, v = 0;
+    int n = 0;
+};
+TangentSums tangent_sums(int h, bool random);
+
 // Decodes the relation store once into flat per-reflection tables (signed
 // partners, shift and reliability as seen from each reflection). TANGEN
 // calls it after the store is final; WEITAN reads only these tables.
