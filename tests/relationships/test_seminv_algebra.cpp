@@ -493,3 +493,26 @@ TEST(SeminvAlgebra, FirstRankEntries) {
     EXPECT_EQ(semtab::first_rank_count(), entries);
     EXPECT_EQ(semtab::first_rank(1, 2), 2 + 64 * 3);  // matrices 2 and 3, six bits each
 }
+
+// A reflection tied by more than five class matrices keeps the first five
+// and says so.
+TEST(SeminvAlgebra, AtMostFiveClassMatrices) {
+    const std::string path = listing_to("seminv_fillis_five");
+    ASSERT_TRUE(setup_group("f m -3 m", 26));
+    semtab::first_rank_count() = 0;
+    PRO.R(21) = 1.5f;
+    COST.I(10) = 13;
+    const int H[3] = {14, 8, 2};
+    int found = 0;
+    FILLIS(H, 1, found, 0);
+    EXPECT_EQ(found, 5);
+    EXPECT_EQ(semtab::first_rank(1, 1), 15);
+    int word = semtab::first_rank(1, 2);
+    std::set<int> ops;
+    for (int i = 0; i < 5; ++i, word /= 64) ops.insert(word % 64);
+    EXPECT_EQ(ops.size(), 5u);
+    EXPECT_FALSE(ops.count(0));
+    const std::string lis = listing_of(path);
+    EXPECT_NE(lis.find(" seminvariant   14   8   2  code =    1 uses more than 5 matrices. ("), std::string::npos)
+        << lis;
+}
