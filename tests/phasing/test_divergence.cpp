@@ -1,0 +1,253 @@
+// The convergence and divergence stages together on the test jobs: the
+// starting set (fixed phases, origin reflections, symbols) and its phase
+// codes, the enantiomorph choice, the processing order of the divergence
+// mapping and its weights, and the directives that steer them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "jobcontrol/records/crystal.h"
+#include "phasing/convergence.h"
+#include "phasing/divergence.h"
+#include "phasing/phasing_set.h"
+#include "tests/phasing/phase_job_fixture.h"
+
+using namespace zanek;
+using namespace zanek::test;
+
+namespace {
+
+class DivergenceJob : public PhaseJob {
+protected:
+    PhaseSettings s;
+    std::vector<List7Record> refl;
+    int nref = 0;
+
+    void run(const std::string& job, const std::vector<std::string>& lines, bool known = false) {
+        reset_divergence_heading();
+        prepare(job, lines, kInvar, known);
+        refl = list7();
+        CONVER(s);
+        nref = PARAM.I(param::kNref);
+    }
+    const List7Record& hkl_of(int r) const { return refl[static_cast<std::size_t>(r - 1)]; }
+    int origin_count() const { return ERL.I(erlw::kOriginPhases); }
+    int start() const { return SUP.I(sup::kStartSize); }
+    std::vector<int> positions(int from, int to) const {
+        std::vector<int> v;
+        for (int p = from; p <= to; ++p) v.push_back(proc_order(p));
+        return v;
+    }
+    // Ranks whose phase code marks an origin reflection.
+    std::vector<int> origin_reflections() const {
+        std::vector<int> v;
+        for (int r = 1; r <= nref; ++r)
+            if (phase_code(r) > 0 && phase_code(r) % 1000 == kCodeOrigin) v.push_back(r);
+        return v;
+    }
+    // Rank of the residues modulo 2 of the reflections (the seminvariant
+    // vector (h,k,l) mod (2,2,2)), by elimination over GF(2).
+    int parity_rank(const std::vector<int>& ranks) const {
+        std::vector<int> rows;
+        for (int r : ranks) {
+            const List7Record& x = hkl_of(r);
+            rows.push_back((std::abs(x.h) % 2) * 4 + (std::abs(x.k) % 2) * 2 + std::abs(x.l) % 2);
+        }
+        int rank = 0;
+        for (int bit = 4; bit >= 1; bit /= 2) {
+            auto it = std::find_if(rows.begin() + rank, rows.end(), [&](int v) { return (v & bit) != 0; });
+            if (it == rows.end()) continue;
+            std::swap(*it, rows[static_cast<std::size_t>(rank)]);
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                if (static_cast<int>(i) != rank && (rows[i] & bit)) rows[i] ^= rows[static_cast<std::size_t>(rank)];
+            ++rank;
+        }
+        return rank;
+    }
+};
+
+struct JobCase {
+    const char* job;
+    bool centric;
+    int origin_phases;
+};
+
+class StartingSet : public DivergenceJob, public ::testing::WithParamInterface<JobCase> {};
+
+TEST_P(StartingSet, FixedOriginSymbolsThenTheMapping) {
+    const JobCase& c = GetParam();
+    run(c.job, {});
+    ASSERT_EQ(s.status, 0) << listing();
+    EXPECT_EQ(origin_count(), c.origin_phases);
+
+    // The processing order holds every reflection once.
+    std::vector<int> order = positions(1, nref);
+    std::sort(order.begin(), order.end());
+    for (int r = 1; r <= nref; ++r) ASSERT_EQ(order[static_cast<std::size_t>(r - 1)], r) << "rank " << r;
+
+    // Starting set: K fixed phases, the origin reflections, five symbols.
+    const std::vector<int> origins = origin_reflections();
+    ASSERT_EQ(static_cast<int>(origins.size()), c.origin_phases);
+    int k = 0;
+    while (k < start() && phase_code(proc_order(k + 1)) > 0 && phase_code(proc_order(k + 1)) % 1000 <= 100) ++k;
+    EXPECT_EQ(start(), k + c.origin_phases + 5);
+    for (int p = 1; p <= k; ++p) EXPECT_LT(refl_weight(proc_order(p)), 0.0f) << "fixed phases carry negative weights";
+    std::vector<int> origin_positions = positions(k + 1, k + c.origin_phases);
+    std::sort(origin_positions.begin(), origin_positions.end());
+    EXPECT_EQ(origin_positions, origins);
+    for (int p = k + c.origin_phases + 1; p <= start(); ++p) {
+        EXPECT_EQ(phase_code(proc_order(p)), kCodeSymbol) << p;
+        EXPECT_FLOAT_EQ(preset_phase(proc_order(p)), -99.0f);
+    }
+
+    // Origin reflections are independent modulo the seminvariant moduli.
+    if (c.origin_phases == 3) EXPECT_EQ(parity_rank(origins), 3);
+    if (c.origin_phases == 1) EXPECT_EQ(std::abs(hkl_of(origins[0]).l) % 2, 1) << "R-3c: l odd";
+
+    // Outside the starting set: no phase, except the enantiomorph reflection.
+    const int enan = std::abs(PARAM.I(param::kEnan));
+    for (int p = start() + 1; p <= nref; ++p) {
+        const int r = proc_order(p);
+        if (r == enan) continue;
+        EXPECT_EQ(phase_code(r), kCodeNoPhase) << p;
+        EXPECT_FLOAT_EQ(preset_phase(r), 0.0f);
+    }
+    // Mapping weights: 0.25 .. 1.0 from the alpha of the placed reflections
+    // (the last one and an enantiomorph reflection outside the set: 0).
+    for (int p = start() + 1; p < nref; ++p) {
+        const int r = proc_order(p);
+        if (r == enan) continue;
+        EXPECT_GE(refl_weight(r), 0.25f) << p;
+        EXPECT_LE(refl_weight(r), 1.0f) << p;
+    }
+    for (int r = 1; r <= nref; ++r) {
+        EXPECT_GE(restrict_code(r), 1);
+        EXPECT_LE(restrict_code(r), 13);
+    }
+    EXPECT_EQ(s.pass_through, rel_ptr(nref));
+
+    if (c.centric) {
+        EXPECT_EQ(PARAM.I(param::kEnan), 0);
+        EXPECT_FALSE(listed("enantiomorph fixing reflexion"));
+    } else {
+        EXPECT_NE(PARAM.I(param::kEnan), 0);
+        EXPECT_TRUE(listed("     enantiomorph fixing reflexion "));
+    }
+    EXPECT_TRUE(listed("     origin fixing reflexion(s)"));
+    EXPECT_TRUE(listed("     selected symbols         "));
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, StartingSet,
+                         ::testing::Values(JobCase{"rand_p21c_c18n2o4", true, 3}, JobCase{"rand_pbar1_c14o2", true, 3},
+                                           JobCase{"rand_p212121_c20o4", false, 3},
+                                           JobCase{"fecl_r3c_synth", true, 1}),
+                         [](const ::testing::TestParamInfo<JobCase>& info) { return std::string(info.param.job); });
+
+// No polar axis in P212121: the origin is fixed by restricted reflections;
+// the enantiomorph reflection is a symbol whose two values differ by more
+// than an origin shift.
+TEST_F(DivergenceJob, P212121OriginFromRestrictedReflections) {
+    run("rand_p212121_c20o4", {});
+    ASSERT_EQ(s.status, 0);
+    for (int r : origin_reflections()) EXPECT_NE(restrict_code(r), 1) << r;
+    const int e = std::abs(PARAM.I(param::kEnan));
+    EXPECT_TRUE(e >= 1 && e <= nref);
+}
+
+TEST_F(DivergenceJob, PermutedReflectionsAreTheSymbols) {
+    run("rand_pbar1_c14o2", {"symb 2", "perm 40 41"});
+    ASSERT_EQ(s.status, 0);
+    EXPECT_EQ(positions(start() - 1, start()), (std::vector<int>{40, 41}));
+    EXPECT_EQ(phase_code(40), kCodeSymbol);
+    EXPECT_EQ(phase_code(41), kCodeSymbol);
+}
+
+TEST_F(DivergenceJob, FewerSymbolsWhenAsked) {
+    run("rand_p21c_c18n2o4", {"symb 3"});
+    ASSERT_EQ(s.status, 0);
+    int symbols = 0;
+    for (int r = 1; r <= nref; ++r)
+        if (phase_code(r) == kCodeSymbol) ++symbols;
+    EXPECT_EQ(symbols, 3);
+}
+
+// The user's origin: its reflections take the user's values, matched by
+// rank (0 read as 360), whatever order the origin search leaves them in.
+TEST_F(DivergenceJob, UserOriginValuesFollowTheirReflections) {
+    reset_divergence_heading();
+    prepare("rand_pbar1_c14o2", {"orig 1 0 2 0 3 0"});
+    refl = list7();
+    // Three ranks independent modulo 2, found here from the indices, given
+    // out of rank order.
+    std::vector<int> pick;
+    for (int r = 1; r <= 60 && pick.size() < 3; ++r) {
+        std::vector<int> trial = pick;
+        trial.push_back(r);
+        if (parity_rank(trial) == static_cast<int>(trial.size())) pick = trial;
+    }
+    ASSERT_EQ(pick.size(), 3u);
+    const int data_lines = static_cast<int>(job_directives("rand_pbar1_c14o2", "%data").size());
+    CHARA.set_line(data_lines + 1, "orig " + std::to_string(pick[2]) + " 180 " + std::to_string(pick[0]) + " 0 " +
+                                       std::to_string(pick[1]) + " 180");
+    CONVER(s);
+    nref = PARAM.I(param::kNref);
+    ASSERT_EQ(s.status, 0) << listing();
+    EXPECT_FALSE(listed("do not properly fix the origin"));
+    EXPECT_EQ(phase_code(pick[2]), 180 * 1000 + kCodeOrigin);
+    EXPECT_EQ(phase_code(pick[0]), 360 * 1000 + kCodeOrigin);
+    EXPECT_EQ(phase_code(pick[1]), 180 * 1000 + kCodeOrigin);
+}
+
+TEST_F(DivergenceJob, TooFewOriginReflectionsFail) {
+    run("rand_pbar1_c14o2", {"orig 1 0 2 0"});
+    EXPECT_EQ(s.status, -1);
+    EXPECT_TRUE(listed(" *** error *** the number of reflections given in input"));
+}
+
+TEST_F(DivergenceJob, PermutingAnOriginReflectionFails) {
+    run("rand_pbar1_c14o2", {"orig 1 0 2 0 3 0", "perm 2"});
+    EXPECT_EQ(s.status, -1);
+    EXPECT_TRUE(listed("0 reflection having code   2 will not be permuted."));
+    EXPECT_TRUE(listed("0 origin.  program, anyway, is interrupted. sorry. "));
+}
+
+TEST_F(DivergenceJob, RandomStartTakesTheRemovedReflections) {
+    run("rand_p21c_c18n2o4", {"rand 50"});
+    ASSERT_EQ(s.status, 0);
+    // No one-phase seminvariants in a random start: the set is the origin
+    // reflections and 50 random phases.
+    EXPECT_EQ(start(), std::min(50 + origin_count(), 499));
+    for (int p = origin_count() + 1; p <= start(); ++p) EXPECT_EQ(phase_code(proc_order(p)), kCodeSymbol) << p;
+    EXPECT_FALSE(listed("     selected symbols         "));
+}
+
+TEST_F(DivergenceJob, ListedMappingRows) {
+    run("rand_p21c_c18n2o4", {"list 4"});
+    ASSERT_EQ(s.status, 0);
+    const auto l = lines();
+    EXPECT_NE(std::find(l.begin(), l.end(), std::string(50, ' ') + "divergence mapping"), l.end());
+    int rows = 0;
+    for (const std::string& x : l)
+        if (x.rfind(" -", 0) == 0) ++rows;
+    EXPECT_EQ(rows, 4);
+    // The first row is the reflection placed right after the starting set.
+    const int r = proc_order(start() + 1);
+    bool found = false;
+    for (const std::string& x : l)
+        if (x.rfind(" -", 0) == 0 && std::stoi(x.substr(2, 6)) == r) found = true;
+    EXPECT_TRUE(found);
+}
+
+TEST_F(DivergenceJob, KnownPhaseRunListsBothValuesOfTheContributors) {
+    run("rand_p21c_c18n2o4", {"list 2", "prin 2"}, true);
+    ASSERT_EQ(s.status, 0);
+    EXPECT_EQ(UREQ.I(ureqw::kKnown), 1);
+    EXPECT_TRUE(listed(" jump="));
+    EXPECT_TRUE(listed("  contenuto dei vettori  z  e  zp dopo  la scelta dello  starting set "));
+}
+
+}  // namespace
