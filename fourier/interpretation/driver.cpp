@@ -12,7 +12,6 @@
 #include "jobcontrol/lists/list03.h"
 #include "jobcontrol/numeric.h"
 #include "jobcontrol/records/atoms.h"
-#include "jobcontrol/records/inpcl.h"
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/listptr.h"
 #include "jobcontrol/records/special.h"
@@ -101,7 +100,7 @@ void CLUPAR(InterpSetup& su, int32_t* icode, int& mode, int iprint) {
     XUNIT.I(2) = UNIT.I(2);
     const int level = XUNIT.I(6);
     su.few = 0;
-    XBUIL.R(xb::kMaxDist2) = inpcl::max_distance() > 0.5f ? inpcl::max_distance() : 0.0f;
+    XBUIL.R(xb::kMaxDist2) = cond::max_distance() > 0.5f ? cond::max_distance() : 0.0f;
     LST02.I(9) = SPEC.I(379);
     const int n = std::clamp(static_cast<int>(CONST.I(konst::kAtomCount)), 0, kMaxAtoms);
 
@@ -134,7 +133,7 @@ void CLUPAR(InterpSetup& su, int32_t* icode, int& mode, int iprint) {
         const int r = rec1 + reclen * (i - 1);
         sym[i] = DATA.W(r + list3::kSymbol - 1);
         zint[i] = static_cast<int>(std::lround(DATA.R(r + list3::kZ - 1)));
-        if (inpcl::radius(i) > 0.0f) DATA.R(r + list3::kRadius - 1) = inpcl::radius(i);
+        if (cond::radius(i) > 0.0f) DATA.R(r + list3::kRadius - 1) = cond::radius(i);
         if (DATA.R(r + list3::kZ - 1) > 1.0f && (lightest == 0 || zint[i] < zint[lightest])) lightest = i;
     }
     const bool first_is_h = ntypes >= 1 && DATA.R(rec1 + list3::kZ - 1) < 1.5f;
@@ -227,31 +226,31 @@ void CLUPAR(InterpSetup& su, int32_t* icode, int& mode, int iprint) {
     }
 
     // 9. Coordination entries by the species they name, in sorted order.
-    const int ne = std::clamp(static_cast<int>(inpcl::entries()), 0, inpcl::kMaxEntries);
+    const int ne = std::clamp(static_cast<int>(cond::entries()), 0, inpcl::kMaxEntries);
     for (int e = 1; e <= ne; ++e) {
         int s = 0;
         for (int i = 1; i <= ntypes; ++i)
-            if (same_symbol(inpcl::element(e), XDATA.W(species_word(d, i, 1)))) s = i;
-        inpcl::species(e) = s;
+            if (same_symbol(cond::element(e), XDATA.W(species_word(d, i, 1)))) s = i;
+        cond::species(e) = s;
     }
     if (ne > 1) {
         const int w = next_free;
         for (int e = 1; e <= ne; ++e) {
             const int r = w + 5 * (e - 1);
-            XDATA.W(r) = inpcl::element(e);
-            XR(r + 1) = inpcl::dmin(e);
-            XR(r + 2) = inpcl::dmax(e);
-            XI(r + 3) = inpcl::type(e);
-            XR(r + 4) = static_cast<float>(inpcl::species(e));
+            XDATA.W(r) = cond::element(e);
+            XR(r + 1) = cond::dmin(e);
+            XR(r + 2) = cond::dmax(e);
+            XI(r + 3) = cond::type(e);
+            XR(r + 4) = static_cast<float>(cond::species(e));
         }
         SORTZ(w, ne, 5, 5);
         for (int e = 1; e <= ne; ++e) {
             const int r = w + 5 * (e - 1);
-            inpcl::element(e) = XDATA.W(r);
-            inpcl::dmin(e) = XR(r + 1);
-            inpcl::dmax(e) = XR(r + 2);
-            inpcl::type(e) = XI(r + 3);
-            inpcl::species(e) = static_cast<int32_t>(std::lround(XR(r + 4)));
+            cond::element(e) = XDATA.W(r);
+            cond::dmin(e) = XR(r + 1);
+            cond::dmax(e) = XR(r + 2);
+            cond::type(e) = XI(r + 3);
+            cond::species(e) = static_cast<int32_t>(std::lround(XR(r + 4)));
         }
     }
 
@@ -275,7 +274,7 @@ void CLUEND(const InterpSetup& su) {
 }
 
 void MAINCL(int32_t* ICODE, int& MODE, int IPRINT) {
-    inpcl::plot_switch() = 1;
+    cond::plot_switch() = 1;
     InterpSetup su;
     CLUPAR(su, ICODE, MODE, IPRINT);
     CLUST(su, ICODE, MODE);

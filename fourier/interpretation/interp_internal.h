@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "fourier/fourier_records.h"
 #include "jobcontrol/records/work.h"
 #include "platform/word.h"
 
@@ -83,6 +84,20 @@ inline float& group_rmax(int g) { return XBUIL.R(38 + g); }
 inline int32_t& membership(int j) { return XBUIL.I(289 + j); }
 inline int32_t& group_of(int k) { return XBUIL.I(298 + k); }
 inline int print_level() { return XUNIT.I(6); }
+
+// The user's conditions (INPCL, set by the %fourier directives), word by word.
+namespace cond {
+inline int32_t& entries() { return INPCL.I(inpcl::kCount); }
+inline Word& element(int e) { return INPCL.W(inpcl::kElement + e); }
+inline float& dmin(int e) { return INPCL.R(inpcl::kMin + e); }
+inline float& dmax(int e) { return INPCL.R(inpcl::kMax + e); }
+inline int32_t& type(int e) { return INPCL.I(inpcl::kType + e); }
+inline int32_t& species(int e) { return INPCL.I(inpcl::kSpecies + e); }
+inline int32_t& plot_switch() { return INPCL.I(52); }  // set to 1 at every interpretation
+inline int32_t& regroup() { return INPCL.I(inpcl::kRegroup); }
+inline float& max_distance() { return INPCL.R(inpcl::kDmax); }
+inline float& radius(int k) { return INPCL.R(inpcl::kRadius + k); }
+}  // namespace cond
 
 // --- Work store ---------------------------------------------------------
 

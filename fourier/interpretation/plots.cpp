@@ -10,7 +10,6 @@
 
 #include "fourier/interpretation/interp_internal.h"
 #include "jobcontrol/numeric.h"
-#include "jobcontrol/records/inpcl.h"
 #include "platform/listing.h"
 
 namespace zanek {
@@ -379,7 +378,7 @@ void CLUPRZ(const Desc& d, const float* gg, int& flag, int newn, int newstart) {
     XBUIL.I(xb::kFree) = WORKC.I(kWeights) = start + kEntryLen * count;
     if (count == 0) return;  // nothing to fit a plane to
     XPQMM(start, count);
-    if (flag != 0) inpcl::plot_switch() = 1;
+    if (flag != 0) cond::plot_switch() = 1;
     SPRZSM(flag, n, WORKC.I(kWeights) + kEntryLen * newn, start, count);
 }
 

@@ -8,7 +8,6 @@
 
 #include "fourier/interpretation/interp_internal.h"
 #include "fourier/interpretation/interpretation.h"
-#include "jobcontrol/records/inpcl.h"
 #include "platform/listing.h"
 
 namespace zanek {
@@ -31,7 +30,7 @@ void list_species_table(const Desc& d, int nspec, const GroupTable& gt) {
         for (int m = membership(i); m != 0; m /= 10) ++digits;
         const int top = std::max(digits, 1);
         const bool user = (top <= xb::kMaxGroups && gt.entry[top] == i) ||
-                          (d.nspecies + 1 - i >= 1 && inpcl::radius(d.nspecies + 1 - i) > 0.0f);
+                          (d.nspecies + 1 - i >= 1 && cond::radius(d.nspecies + 1 - i) > 0.0f);
         const int cls = std::clamp(static_cast<int>(spt(i, 8)), 1, 3);
         lst("(2x,a2,f9.3,1x,2f10.2,1x,2f10.2,f10.3,8x,a2)",
             {symbol_upper(XDATA.W(species_word(d, i, 1))), spt(i, 2), spt(i, 5), spt(i, 6), angle_min(cls),
@@ -249,7 +248,7 @@ void CLUST(InterpSetup& su, int32_t* icode, int mode) {
     for (int k = 1; k <= n; ++k) XI(status + k - 1) = icode[k - 1] == kNotInterpreted ? -101 : 100;
     su.result_word = P;
     const int free_before = XBUIL.I(xb::kFree);
-    const int switch_before = inpcl::plot_switch();
+    const int switch_before = cond::plot_switch();
     FragTables ft;
     INTCLU(d, ft, nspec, w.data(), mode);
 
@@ -273,7 +272,7 @@ void CLUST(InterpSetup& su, int32_t* icode, int mode) {
     // 15. Fragment counts afresh from the status words.
     XBUIL.I(xb::kFree) = free_before;
     d.peaks = P;
-    inpcl::plot_switch() = switch_before;
+    cond::plot_switch() = switch_before;
     for (int k = XBUIL.I(xb::kFree); k <= kInterpLimit; ++k) XI(k) = 0;
     XBUIL.I(xb::kScan) = status;
     ft = FragTables{};
@@ -307,8 +306,8 @@ void CLUST(InterpSetup& su, int32_t* icode, int mode) {
 
     // 18. Bonds, plots and the fragment listing.
     int newn = 0, newstart = 0;
-    if (level != 0 || inpcl::plot_switch() != 0) {
-        if (inpcl::regroup() == 1) BONDER(d, ft, newn, newstart, su.B);
+    if (level != 0 || cond::plot_switch() != 0) {
+        if (cond::regroup() == 1) BONDER(d, ft, newn, newstart, su.B);
         const float* gg = &XBUIL.R(xb::kMetric);
         CLUPRZ(d, gg, plotflag, newn, newstart);
         STCLU(d, ft, plotflag, newn, newstart, su.result_word);

@@ -14,7 +14,6 @@
 #include "jobcontrol/lists/list03.h"
 #include "jobcontrol/numeric.h"
 #include "jobcontrol/records/atoms.h"
-#include "jobcontrol/records/inpcl.h"
 #include "platform/listing.h"
 #include "platform/stop.h"
 
@@ -112,10 +111,10 @@ void cover(int g, int g2) {
 // The user's coordination entries, in ascending species order: distances
 // of the species and of its groups, the angle class of its groups.
 void apply_conditions(const Desc& d, int nspec, GroupTable& gt, bool report) {
-    const int ne = std::clamp(static_cast<int>(inpcl::entries()), 0, inpcl::kMaxEntries);
+    const int ne = std::clamp(static_cast<int>(cond::entries()), 0, inpcl::kMaxEntries);
     const int ng = XBUIL.I(xb::kGroups);
     for (int e = 1; e <= ne; ++e) {
-        const int s = inpcl::species(e);
+        const int s = cond::species(e);
         if (s < 1 || s > nspec) continue;  // not a species used (cut away, or hydrogen)
         const int j = s;
         for (int g = 1; g <= ng; ++g) {
@@ -130,10 +129,10 @@ void apply_conditions(const Desc& d, int nspec, GroupTable& gt, bool report) {
                 if (held <= s) break;
             }
             gt.entry[g] = s;
-            const float lo = inpcl::dmin(e), hi = inpcl::dmax(e);
+            const float lo = cond::dmin(e), hi = cond::dmax(e);
             if (lo > 0.3f) spt(j, 5) = lo;
             if (hi > 0.3f) spt(j, 6) = hi;
-            const int type = inpcl::type(e);
+            const int type = cond::type(e);
             if (type >= 1 && type <= 3) group_class(g) = type;
             for (int g2 = 1; g2 <= ng; ++g2) {
                 cover(g, g2);

@@ -18,7 +18,6 @@
 #include "fourier/interpretation/interpretation.h"
 #include "jobcontrol/records/atoms.h"
 #include "jobcontrol/records/crystal.h"
-#include "jobcontrol/records/inpcl.h"
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/listptr.h"
 #include "jobcontrol/records/scatter.h"
@@ -113,8 +112,8 @@ protected:
             XFILE.I(6) = 1;
         }
         INPCL.clear();
-        for (int k = 1; k <= 8; ++k) inpcl::radius(k) = -1.0f;
-        inpcl::regroup() = 1;
+        for (int k = 1; k <= 8; ++k) cond::radius(k) = -1.0f;
+        cond::regroup() = 1;
         EMAP.R(3) = 1.0f;  // no recycling yet
     }
     void TearDown() override {

@@ -252,11 +252,11 @@ TEST_F(Species, OnlyHydrogenLabelsCannotBeRecognised) {
 TEST_F(Species, CoordinationEntries) {
     crystal(kBox, "p 1", "fe 1 c 4");
     auto entry = [](int e, const char* el, float lo, float hi, int type) {
-        inpcl::entries() = e;
-        inpcl::element(e) = species_word(el);
-        inpcl::dmin(e) = lo;
-        inpcl::dmax(e) = hi;
-        inpcl::type(e) = type;
+        cond::entries() = e;
+        cond::element(e) = species_word(el);
+        cond::dmin(e) = lo;
+        cond::dmax(e) = hi;
+        cond::type(e) = type;
     };
     entry(1, "fe", 1.7f, 3.4f, 3);
     peaks(line({200, 30, 30, 30, 30}));
@@ -277,7 +277,7 @@ TEST_F(Species, SmallMaximumDistanceCountsAsNotGiven) {
     crystal(kBox, "p 1", "c 6");
     peaks(line({6, 6, 6, 6}));
     for (float dmax : {0.5f, 2.0f}) {
-        inpcl::max_distance() = dmax;
+        cond::max_distance() = dmax;
         InterpSetup su;
         int mode = interp_mode::kLaterMap;
         CLUPAR(su, codes, mode, 0);
