@@ -18,6 +18,7 @@ struct Convergence {
     int removal_slot = 0; // next free processing-order position from the end
     int polar_before = 0; // PARAM w6 before the automatic origin search
     int symbols_reduced = 0;  // 1 when the symbol count was cut to the reflections left
+    int norig_placed = 0; // origin reflections placed after the K fixed phases
     int ntwo = 0;         // active two-phase seminvariants
     int ntrip = 0;        // triplets in the store
     int nquart = 0;       // quartets in the store

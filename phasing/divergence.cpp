@@ -258,7 +258,7 @@ void order_starting_set(const Convergence& cv) {
 
 // The tables of the starting set.
 void starting_set_tables(const Convergence& cv) {
-    const int norig = origin_count();
+    const int norig = cv.norig_placed;
     const int k = cv.k_fixed, k1 = cv.k_onephase;
     const bool test = UREQ.I(ureqw::kKnown) != 0;
     auto title = [](const char* text) {
@@ -342,7 +342,7 @@ void phase_codes(const Convergence& cv) {
             preset_phase(r) = 0.0f;
         }
     }
-    for (int p = cv.k_fixed + origin_count() + 1; p <= start_size(); ++p)
+    for (int p = cv.k_fixed + cv.norig_placed + 1; p <= start_size(); ++p)
         if (proc_order(p) >= 1) preset_phase(proc_order(p)) = kSymbolMark;
     for (int r = 1; r <= n; ++r) restrict_code(r) = -restrict_code(r);
     for (int r = 1; r <= kPhaseArray; ++r) phase_code(r) = 0;
@@ -530,7 +530,7 @@ void ending(PhaseSettings& s, const Convergence& cv) {
     for (int p = 1; p <= cv.k_fixed; ++p)
         if (proc_order(p) >= 1) refl_weight(proc_order(p)) = -refl_weight(proc_order(p));
     if (partial() && cv.nsymb > 0)
-        for (int p = cv.k_fixed + origin_count() + 1; p <= start_size(); ++p)
+        for (int p = cv.k_fixed + cv.norig_placed + 1; p <= start_size(); ++p)
             if (proc_order(p) >= 1) preset_phase(proc_order(p)) = kSymbolMark;
     for (int p = start_size() + 1; p <= nref(); ++p)
         if (proc_order(p) >= 1 && proc_order(p) <= nref()) preset_phase(proc_order(p)) = 0.0f;
@@ -809,7 +809,12 @@ void CON2(PhaseSettings& s, const PhaseDirectives& d, Convergence& cv) {
     if (!partial()) {
         convergence_loop(d, cv);
         if (origin_count() > 0) place_origin(d, cv);
+        // The origin reflections keep their places even when the origin
+        // phase count is cleared below (too few reflections for the symbols).
+        cv.norig_placed = front() - 1 - cv.k_fixed;
         if (!choose_symbols(s, d, cv)) return;
+    } else {
+        cv.norig_placed = origin_count();
     }
     order_starting_set(cv);
     if (cv.symbols_reduced == 1) ERL.I(erlw::kOriginPhases) = 0;
@@ -827,7 +832,7 @@ void CON2(PhaseSettings& s, const PhaseDirectives& d, Convergence& cv) {
         }
         const int e = d.enan;
         if (e != 0 && std::abs(PARAM.I(param::kEnan)) == e &&
-            !in_positions(e, cv.k_fixed + origin_count() + 1, start_size()) && start_size() + 1 <= kPhaseArray)
+            !in_positions(e, cv.k_fixed + cv.norig_placed + 1, start_size()) && start_size() + 1 <= kPhaseArray)
             proc_order(start_size() + 1) = e;
     }
     enantiomorph_report();

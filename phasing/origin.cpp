@@ -170,9 +170,11 @@ void TEST9(int a, int b, int c, int m, int& result) {
         int R[3][3];
         rotation(k, R);
         for (int i = 0; i < 3; ++i) R[i][i] -= 1;
+        // The residue h.(a,b,c) mod m is kept by the operator when
+        // (R - I)(a,b,c) = 0 (mod m), hR being the image of h.
         int count = 0;
         for (int j = 0; j < 3; ++j) {
-            const int v = std::abs((a * R[0][j] + b * R[1][j] + c * R[2][j]) % m);
+            const int v = std::abs((R[j][0] * a + R[j][1] * b + R[j][2] * c) % m);
             if (v > 0 && 2 * v != m) {
                 result = 1;
                 return;

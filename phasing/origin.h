@@ -19,8 +19,10 @@ void GROUP();
 // be among the chosen.
 void ORIGIN(int& result, int unused, int store, int required, int list[3]);
 
-// 0 when (a, b, c)(R - I) = 0 (mod m) for every operator R, up to the
-// centring allowance of the lattice; non-zero otherwise.
+// 0 when (R - I)(a, b, c) = 0 (mod m) for every operator R, so that the
+// residue a h + b k + c l mod m is the same for all equivalents of a
+// reflection, up to the centring allowance of the lattice; non-zero
+// otherwise.
 void TEST9(int a, int b, int c, int m, int& result);
 
 // Smallest d >= 2 dividing every non-zero argument; 1 when none does or

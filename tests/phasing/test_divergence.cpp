@@ -251,3 +251,24 @@ TEST_F(DivergenceJob, KnownPhaseRunListsBothValuesOfTheContributors) {
 }
 
 }  // namespace
+
+namespace {
+
+// The seminvariant reflections of the phasing set: in P21/c those with h,
+// k and l all even.
+TEST_F(DivergenceJob, SeminvariantReflectionsOfP21c) {
+    run("rand_p21c_c18n2o4", {});
+    ASSERT_EQ(s.status, 0);
+    PUNTS1();
+    std::vector<int> expected;
+    for (int r = 1; r <= nref; ++r) {
+        const List7Record& x = hkl_of(r);
+        if (x.h % 2 == 0 && x.k % 2 == 0 && x.l % 2 == 0) expected.push_back(r);
+    }
+    std::vector<int> got;
+    for (int i = 1; i <= UREQ1.I(ureq1::kSeminvCount); ++i) got.push_back(UREQ1.I(ureq1::kSeminvRanks - 1 + i));
+    EXPECT_EQ(got, expected);
+    EXPECT_FALSE(expected.empty());
+}
+
+}  // namespace

@@ -5,6 +5,8 @@
 //   P1                     (h,k,l) mod (0,0,0)   three, every direction free
 //   P21 (unique axis b)    (h,k,l) mod (2,0,2)   three, y free
 //   R-3c (hexagonal axes)  (l) mod (2)           one
+//   P3                     (h-k,l) mod (3,0)     two
+//   P312                   (2h+4k+3l) mod (6)    one (origins 0,0,0; 1/3,2/3,0; 0,0,1/2; ...)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -27,6 +29,8 @@ const std::vector<std::string> kR3c = {"x,y,z", "-y,x-y,z", "-x+y,-x,z", "y,x,-z
 const std::vector<std::string> kP4122 = {"x,y,z",    "-x,-y,z+1/2", "-y,x,z+1/4",    "y,-x,z+3/4",
                                          "-x,y,-z",  "x,-y,-z+1/2", "y,x,-z+3/4",    "-y,-x,-z+1/4"};
 const std::vector<std::string> kP4 = {"x,y,z", "-x,-y,z", "-y,x,z", "y,-x,z"};
+const std::vector<std::string> kP3 = {"x,y,z", "-y,x-y,z", "-x+y,-x,z"};
+const std::vector<std::string> kP312 = {"x,y,z", "-y,x-y,z", "-x+y,-x,z", "-y,-x,-z", "-x+y,y,-z", "x,x-y,-z"};
 
 bool seminvariant(int r) {
     int a = 0, b = 0, c = 0;
@@ -80,6 +84,12 @@ INSTANTIATE_TEST_SUITE_P(
         GroupCase{"P21", &kP21, 0, 1, 3, 2, 0, 2, 1,
                   {{2, 0, 2}, {2, 1, 2}, {0, 4, 0}, {1, 0, 0}, {2, 2, -2}},
                   {true, false, false, false, false}},
+        GroupCase{"P3", &kP3, 0, 1, 2, -1, 3, 0, 1,
+                  {{1, 1, 0}, {1, -2, 0}, {2, 1, 0}, {0, 0, 1}, {1, 1, 1}, {4, 1, 0}},
+                  {true, true, false, false, false, true}},
+        GroupCase{"P312", &kP312, 0, 1, 1, -1, 3, 6, 0,
+                  {{1, 1, 0}, {0, 0, 2}, {1, 0, 0}, {0, 0, 1}, {1, 1, 1}, {2, -1, 2}},
+                  {true, true, false, false, false, true}},
         GroupCase{"R-3c", &kR3c, 1, 7, 1, -1, -1, 2, 0,
                   {{1, 0, 4}, {0, 1, 2}, {1, 1, 3}, {2, 1, 1}, {0, 0, 6}, {3, 0, 3}},
                   {true, true, false, false, true, false}}),
@@ -144,6 +154,7 @@ struct OriginCase {
     std::vector<Hkl> refl;
     int required;
     std::vector<int> expected;  // the ranks chosen; empty: not fixable
+    int general_allowed = -1;   // general reflections allowed (as the automatic search raises it)
 };
 
 class OriginSearch : public ::testing::TestWithParam<OriginCase> {};
@@ -155,6 +166,7 @@ TEST_P(OriginSearch, ChoosesTheFirstIndependentSet) {
     set_group(*c.ops, c.centric, c.lattice);
     set_phasing_set(c.refl);
     GROUP();
+    if (c.general_allowed >= 0) PARAM.I(param::kPolar) = c.general_allowed;
     int list[3] = {0, 0, 0};
     int result = 99;
     ORIGIN(result, 0, 1, c.required, list);
@@ -180,6 +192,13 @@ INSTANTIATE_TEST_SUITE_P(
         // fix the origin only up to shifts; det[(1,1,1),(0,1,-1),(0,0,1)] = 1.
         OriginCase{"P1", &kP1, 0, 1, {{1, 1, 1}, {1, -1, 0}, {0, 1, -1}, {0, 0, 1}}, 0, {1, 3, 4}},
         OriginCase{"R3c", &kR3c, 1, 7, {{1, 0, 4}, {0, 1, 2}, {1, 1, 3}, {2, 1, 1}}, 0, {3}},
+        // (1,0,0) and (2,1,0) have the same residues (1 mod 3, 0).
+        // Every reflection of P3 has a general phase: the search allows a
+        // second one beyond the polar axis.
+        OriginCase{"P3", &kP3, 0, 1, {{1, 1, 0}, {1, 0, 0}, {2, 1, 0}, {0, 0, 1}}, 0, {2, 4}, 2},
+        OriginCase{"P3_one_general", &kP3, 0, 1, {{1, 1, 0}, {1, 0, 0}, {2, 1, 0}, {0, 0, 1}}, 0, {}},
+        // 2h+4k+3l mod 6: 0, 2, 3, 3 (1,1,1), then 5 for (1,0,1).
+        OriginCase{"P312", &kP312, 0, 1, {{1, 1, 0}, {1, 0, 0}, {0, 0, 1}, {1, 1, 1}, {1, 0, 1}}, 0, {5}, 1},
         // Every reflection a seminvariant: the origin cannot be fixed.
         OriginCase{"P_1_seminvariants", &kP1, 1, 1, {{2, 0, 0}, {0, 2, 2}, {2, 2, 4}, {4, 0, 2}}, 0, {}}),
     [](const ::testing::TestParamInfo<OriginCase>& info) { return std::string(info.param.name); });
