@@ -45,6 +45,9 @@ bool random_start() { return CRIS.I(cris::kRandomStart) == 1; }
 inline int& magic(int k) { return MAG.I(2 + k); }      // m(k), k = 1..n
 inline int& fibonacci(int k) { return MAG.I(17 + k); } // f(k), k = 1..n-1
 
+// True until the first trial of a sequence has been made.
+bool g_fresh_sequence = false;
+
 // Phase 0 means "no phase": a phase of 0 degrees is written 360.
 inline int as_phase(int p) { return p == 0 ? 360 : p; }
 
@@ -117,7 +120,7 @@ void fill_tables() {
 }
 
 float GAMFU(int n) {
-    double g = (n % 2 == 1) ? MAG.R(1) : 1.0;
+    double g = (n % 2 == 1) ? double(float(std::sqrt(kPi))) : 1.0;  // MAG w1
     if (n > 2) {
         if (n % 2 == 1)
             for (int i = 0; i < (n - 1) / 2; ++i) g *= 0.5 + i;
@@ -157,6 +160,8 @@ void MAGIC(int& N) {
         print_int_rows("(5x,15i7)", m, 15);
     }
 }
+
+void start_trial_sequence() { g_fresh_sequence = true; }
 
 void WEIPHA(int& more, float& x, float dx, int nsymb, const std::array<float, 12>& weights) {
     const int n = nref();
@@ -212,7 +217,13 @@ void WEIPHA(int& more, float& x, float dx, int nsymb, const std::array<float, 12
         break;
     }
 
-    if (more == 0 && centric != 1) {
+    // Without symbols nothing steps the counter at the first trial: that
+    // trial is the starting set as it stands, the permutations follow.
+    const bool first = g_fresh_sequence;
+    g_fresh_sequence = false;
+    if (more == 0 && first) {
+        more = 1;
+    } else if (more == 0 && centric != 1) {
         // The permutation counter: its digits are the signed ranks of
         // PARAM w(s+1)..w5.
         const int s = centric + 2;
@@ -414,6 +425,7 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
     }
 
     // The trials.
+    start_trial_sequence();
     int slot = 0, nenan = 0;
     float lowest = 0.0f;
     int32_t* known = &SUP.I(sup::kKnownMode2);

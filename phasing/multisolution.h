@@ -98,6 +98,9 @@ void MAGIC(int& N);
 // Gamma(n/2).
 float GAMFU(int n);
 // The phases and weights of the next trial; more = 0 when none is left.
+// The first trial of a sequence (after start_trial_sequence) is the
+// starting set as coded, even when no symbol steps the counter.
+void start_trial_sequence();
 void WEIPHA(int& more, float& x, float dx, int nsymb, const std::array<float, 12>& weights);
 
 }  // namespace zanek
