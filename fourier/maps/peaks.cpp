@@ -193,7 +193,7 @@ int merge_candidate(int n) {
             bool near = true;
             for (int r = 0; r < 3 && near; ++r) {
                 d[r] = peak(m, r + 1) - e[r];
-                d[r] -= std::round(d[r]);
+                d[r] -= static_cast<float>(static_cast<int>(d[r] + (d[r] >= 0.0f ? 0.5f : -0.5f)));
                 if (std::abs(d[r]) > widths[r]) near = false;
             }
             if (!near || QUADR(d, d, g) > limit) continue;
@@ -208,24 +208,61 @@ int merge_candidate(int n) {
 
 }  // namespace
 
+int peaks_to_keep(int within, int highest_positive) {
+    int c7 = CONST.I(konst::kAtomCount), c6 = CONST.I(konst::kPeaksWanted);
+    if (SDIR.I(2) <= 0) {
+        c7 = std::min(kMaxPeaksRequested, (11 * within + 13) / 9);
+        c6 = std::min(kMaxPeaksRequested, (3 * within + 1) / 2);
+    }
+    if (highest_positive < 5) c7 = highest_positive;
+    else if (c7 < 5) c7 = 5;
+    if (within == 0) within = c7;
+    c6 = std::min(highest_positive, c6);
+    c7 = std::min(highest_positive, c7);
+    int count = std::max(c6, c7);
+    CONST.I(konst::kPeaksWanted) = c6;
+    if (EMAP.I(emap::kNextAction) != 0) EMAP.I(emap::kContentPeaks) = within;
+    if (EMAP.I(emap::kCycleLimit) != 0) {
+        // The list grows from one cycle to the next by a share of the gain
+        // that falls as R falls (R^0.2 in step A, R^0.5 in step B).
+        const double r = std::max(EMAP.R(emap::kR), 0.0f);
+        const double f = EMAP.I(emap::kStepB) == 0 ? std::pow(r, 0.2) : std::sqrt(r);
+        const int before = EMAP.I(emap::kContentPeaks);
+        count = std::min(count, static_cast<int>(before + (count - before) * f));
+    }
+    EMAP.I(emap::kContentPeaks) = within;
+    EMAP.I(emap::kFragmentFlag) = 0;
+    EMAP.I(emap::kPeaksKept) = count;
+    EMAP.I(emap::kPeaksKept2) = count;
+    return count;
+}
+
 void SORTF(float* a, int n, int key) {
     if (n < 2) return;
+    // The passes work on (key, record) pairs; the records are moved once at
+    // the end, in the order the passes leave.
+    std::vector<std::pair<float, int>> order(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) order[static_cast<std::size_t>(i)] = {a[5 * i + key - 1], i};
     int p = 4;
     while (p < n) p *= 2;
     int gap = std::min(n, (3 * p) / 4 - 1);
-    float tmp[5];
     for (;;) {
         for (int i = gap; i < n; ++i) {
-            std::copy(a + 5 * i, a + 5 * i + 5, tmp);
+            const std::pair<float, int> tmp = order[static_cast<std::size_t>(i)];
             int j = i;
-            while (j >= gap && a[5 * (j - gap) + key - 1] < tmp[key - 1]) {
-                std::copy(a + 5 * (j - gap), a + 5 * (j - gap) + 5, a + 5 * j);
+            while (j >= gap && order[static_cast<std::size_t>(j - gap)].first < tmp.first) {
+                order[static_cast<std::size_t>(j)] = order[static_cast<std::size_t>(j - gap)];
                 j -= gap;
             }
-            std::copy(tmp, tmp + 5, a + 5 * j);
+            order[static_cast<std::size_t>(j)] = tmp;
         }
         if (gap <= 1) break;
         gap /= 2;
+    }
+    std::vector<float> copy(a, a + 5 * n);
+    for (int i = 0; i < n; ++i) {
+        const int from = order[static_cast<std::size_t>(i)].second;
+        std::copy(copy.begin() + 5 * from, copy.begin() + 5 * from + 5, a + 5 * i);
     }
 }
 
@@ -418,34 +455,7 @@ void PKSRCH(float& xatoms, int region, int icyc, int& ierr) {
         if (cum <= content) within = i;
     }
 
-    int count = 0;
-    if (UREQ1.I(ureq1::kMapKind) == 0) {
-        int c7 = CONST.I(konst::kAtomCount), c6 = CONST.I(konst::kPeaksWanted);
-        if (SDIR.I(2) <= 0) {
-            c7 = std::min(kMaxPeaksRequested, (11 * within + 13) / 9);
-            c6 = std::min(kMaxPeaksRequested, (3 * within + 1) / 2);
-        }
-        if (highest_positive < 5) c7 = highest_positive;
-        else if (c7 < 5) c7 = 5;
-        if (within == 0) within = c7;
-        c6 = std::min(highest_positive, c6);
-        c7 = std::min(highest_positive, c7);
-        count = std::max(c6, c7);
-        CONST.I(konst::kPeaksWanted) = c6;
-        if (EMAP.I(emap::kNextAction) != 0) EMAP.I(emap::kContentPeaks) = within;
-        if (EMAP.I(emap::kCycleLimit) != 0) {
-            const double r = std::max(EMAP.R(emap::kR), 0.0f);
-            const double f = EMAP.I(emap::kStepB) == 0 ? std::pow(r, 0.2) : std::sqrt(r);
-            const int before = EMAP.I(emap::kContentPeaks);
-            count = std::min(count, static_cast<int>(before + (count - before) * f));
-        }
-        EMAP.I(emap::kContentPeaks) = within;
-        EMAP.I(emap::kFragmentFlag) = 0;
-        EMAP.I(emap::kPeaksKept) = count;
-        EMAP.I(emap::kPeaksKept2) = count;
-    } else {
-        count = within;
-    }
+    int count = UREQ1.I(ureq1::kMapKind) == 0 ? peaks_to_keep(within, highest_positive) : within;
     count = std::clamp(count, 0, n);
     CONST.I(konst::kAtomCount) = count;
     FRM15(count, CONST.I(konst::kSetNumber), 0);

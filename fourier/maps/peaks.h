@@ -18,6 +18,13 @@ void SEARCH(int icyc, float& xatoms, int& ierr);
 // cover half the sections (symmetry repeats the other half).
 void PKSRCH(float& xatoms, int region, int icyc, int& ierr);
 
+// How many peaks a Fourier map keeps, from WITHIN (peaks whose summed
+// occupancies stay within the expected content) and HIGHEST_POSITIVE (the
+// last peak above 0), the peaks wanted (CONST words 6 and 7, the request
+// SDIR word 2) and, while recycling, the growth allowed by R. Sets CONST
+// word 6 and EMAP words 5-8.
+int peaks_to_keep(int within, int highest_positive);
+
 // Sorts N records of 5 REAL words from A by decreasing word KEY (1-5):
 // Shell's sort with gapped insertions that move a record only past a
 // strictly smaller key.
