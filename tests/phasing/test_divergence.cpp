@@ -15,6 +15,7 @@
 #include "phasing/divergence.h"
 #include "phasing/phasing_set.h"
 #include "tests/phasing/phase_job_fixture.h"
+#include "tests/phasing/phasing_fixture.h"
 
 using namespace zanek;
 using namespace zanek::test;
@@ -269,6 +270,128 @@ TEST_F(DivergenceJob, SeminvariantReflectionsOfP21c) {
     for (int i = 1; i <= UREQ1.I(ureq1::kSeminvCount); ++i) got.push_back(UREQ1.I(ureq1::kSeminvRanks - 1 + i));
     EXPECT_EQ(got, expected);
     EXPECT_FALSE(expected.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The enantiomorph choice on a small hand-made phasing set: four
+// reflections, the first two in the starting set.
+class EnantiomorphChoice : public InProcessJob {
+protected:
+    EnantiomorphChoice() : InProcessJob("enan") {}
+    void SetUp() override {
+        InProcessJob::SetUp();
+        set_group({"x,y,z", "-x,y+1/2,-z"}, 0, 1);  // P21
+        set_phasing_set({{1, 0, 0}, {0, 1, 1}, {1, 2, 3}, {2, 1, 1}});
+        for (int q = 0; q <= 4; ++q) rel_ptr(q) = 0;
+        const int codes[4] = {13, 1, 1, 1};
+        for (int r = 1; r <= 4; ++r) {
+            restrict_code(r) = codes[r - 1];
+            proc_order(r) = r;
+            phase_code(r) = kCodeNoPhase;
+            alpha3_est(r) = 1.0f;
+        }
+        phase_code(1) = 360 * 1000 + kCodeOrigin;
+        phase_code(2) = kCodeSymbol;
+        SUP.I(sup::kStartSize) = 2;
+        for (int w = param::kEnan; w <= param::kEnanCand + 2; ++w) PARAM.I(w) = 0;
+        ERL.I(erlw::kOriginPhases) = 1;
+    }
+};
+
+TEST_F(EnantiomorphChoice, CentrosymmetricGroupNeedsNone) {
+    SYM.I(symw::kCentric) = 1;
+    int status = 0;
+    STARTS(1, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(PARAM.I(param::kEnan), 0);
+    EXPECT_EQ(proc_order(3), 0);
+    EXPECT_EQ(proc_order(4), 0);
+}
+
+TEST_F(EnantiomorphChoice, GroupThatFixesTheEnantiomorphNeedsNone) {
+    SYM.I(symw::kCentric) = -1;
+    int status = 0;
+    STARTS(1, status);
+    EXPECT_EQ(PARAM.I(param::kEnan), 0);
+}
+
+// A reflection given the phase 45 as an origin reflection keeps the role.
+TEST_F(EnantiomorphChoice, PhasedReflectionIsAcceptedAsItIs) {
+    phase_code(2) = 45 * 1000 + kCodeOrigin;
+    PARAM.I(param::kEnan) = 2;
+    int status = 0;
+    STARTS(1, status);
+    EXPECT_EQ(PARAM.I(param::kEnan), 2);
+}
+
+// No symbol to choose from: the first general reflection outside the
+// starting set joins it as a symbol.
+TEST_F(EnantiomorphChoice, FallbackTakesTheFirstGeneralRemovedReflection) {
+    int status = 0;
+    STARTS(0, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(PARAM.I(param::kEnan), 3);
+    EXPECT_EQ(proc_order(3), 3);
+    EXPECT_EQ(proc_order(4), 0);
+    EXPECT_EQ(phase_code(3), kCodeSymbol);
+    EXPECT_TRUE(listed(" ****  warning :  the reflexions in the starting set will not define the enantiomorph"));
+}
+
+TEST_F(EnantiomorphChoice, NoGeneralReflectionLeftFails) {
+    restrict_code(3) = 13;
+    restrict_code(4) = 7;
+    alpha3_est(3) = alpha3_est(4) = 0.0f;
+    int status = 0;
+    STARTS(0, status);
+    EXPECT_EQ(status, -1);
+    EXPECT_TRUE(listed(" *** error *** the enantiomorph can not be fixed"));
+    EXPECT_TRUE(listed("               the program is interrupted"));
+}
+
+// A user's reflection in a centrosymmetric group is refused, and so is
+// each further candidate, each offered once.
+TEST_F(EnantiomorphChoice, UserReflectionRefusedInACentrosymmetricGroup) {
+    SYM.I(symw::kCentric) = 1;
+    PARAM.I(param::kEnan) = 3;
+    PARAM.I(param::kEnanCand) = 4;
+    PARAM.I(param::kEnanCand + 1) = 3;
+    PARAM.I(param::kEnanCand + 2) = 4;
+    int status = 0;
+    STARTS(1, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(PARAM.I(param::kEnan), 0);
+    int warnings = 0;
+    for (const std::string& l : lines())
+        if (l.find("enantiomorph fixing reflexion chosen by the user does not fix the enantiomorph") !=
+            std::string::npos)
+            ++warnings;
+    EXPECT_EQ(warnings, 4);
+}
+
+}  // namespace
+
+namespace {
+
+// The rows of the origin table: (30x,4i4,f6.2,7x,a9,4x,i6) with rank,
+// indices, E, the restriction and the phase the origin is fixed with.
+TEST_F(DivergenceJob, OriginTableRows) {
+    run("rand_p21c_c18n2o4", {});
+    ASSERT_EQ(s.status, 0);
+    const auto l = lines();
+    auto it = std::find(l.begin(), l.end(), "     origin fixing reflexion(s)");
+    ASSERT_NE(it, l.end());
+    it += 3;  // two heading lines
+    for (int r : origin_reflections()) {
+        const List7Record& x = hkl_of(r);
+        const double e = std::trunc(100.0 * (x.key + 0.005)) / 100.0;
+        char row[120];
+        std::snprintf(row, sizeof row, "%30s%4d%4d%4d%4d%6.2f%7s%9s%4s%6d", "", r, x.h, x.k, x.l, e, "",
+                      "   0,180 ", "", 360);
+        EXPECT_NE(std::find(it, it + 3, std::string(row)), it + 3) << row;
+    }
 }
 
 }  // namespace
