@@ -250,7 +250,12 @@ void SORDA(int f, const Desc& d, const FragTables& ft, int scratch, int nfused, 
 // --- Projection plots (plots.cpp) ---------------------------------------------
 
 void CLUPRZ(const Desc& d, const float* gg, int& flag, int newn, int newstart);
+// Eigenvalues (ascending) and eigenvectors of M = S G (fractional
+// components, 1 A long; vector k in evec[3k..3k+2]) with their dual vectors.
 void EIGNV3(const float g[9], const float m[9], float eval[3], float evec[9], float dvec[9]);
+// Places the labels of np (column, label) pairs at XDATA(S) on one plot
+// line and prints it; labels above n are bond points.
+void STLINE(int S, int np, int n, float cms);
 
 // --- Listing helpers ----------------------------------------------------------
 

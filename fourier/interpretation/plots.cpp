@@ -93,6 +93,8 @@ void cofactor_row(const double a[3][3], int r, double v[3]) {
     }
 }
 
+}  // namespace
+
 void STLINE(int S, int np, int n, float cms) {
     const char marker = cms > 2.0f ? '*' : ' ';
     SORTZ(S, np, 2, -1);
@@ -150,6 +152,8 @@ void STLINE(int S, int np, int n, float cms) {
     lst_line(" " + cells);
     for (int k = 0; k < 2 * kWidth; ++k) XR(S + k) = 0.0f;
 }
+
+namespace {
 
 void SPRZSM(int& flag, int n, int S, int start, int count) {
     float mx[3] = {-100000.0f, -100000.0f, -100000.0f}, mn[3] = {100000.0f, 100000.0f, 100000.0f};

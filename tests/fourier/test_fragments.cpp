@@ -184,3 +184,57 @@ TEST_F(Fragments, TwoPeaksAreNotInterpreted) {
 
 }  // namespace
 }  // namespace zanek::test
+
+namespace zanek::test {
+namespace {
+
+class Growth : public InterpRun {};
+
+// An equilateral triangle of carbons (60 degrees, outside the 85-145 of
+// light atoms): the seed and its first neighbour form the fragment, the
+// third peak is rejected because of the second. A coordination type 3
+// (55-180 degrees) takes all three.
+TEST_F(Growth, BondAngleOutsideTheClassRangeRejectsAPeak) {
+    const Cell box{20, 20, 20, 90, 90, 90};
+    crystal(box, "p 1", "c 3");
+    const std::vector<std::array<double, 3>> r = {{10, 10, 10}, {11.5, 10, 10}, {10.75, 10 + 1.5 * std::sqrt(0.75), 10}};
+    peaks(from_cartesian(box, r));
+    interpret(interp_mode::kLaterMap, 0);
+    EXPECT_GT(codes[0], 0);
+    EXPECT_GT(codes[1], 0);
+    EXPECT_LT(codes[2], 0);
+    EXPECT_EQ(XI(XBUIL.I(xb::kStatus) + 2), -(100 * 2 + 1));
+    const std::vector<std::pair<int, int>> one = {{1, 2}};
+    EXPECT_EQ(bonds(), one);
+
+    cond::entries() = 1;
+    cond::element(1) = species_word("c");
+    cond::dmin(1) = 1.0f;
+    cond::dmax(1) = 1.8f;
+    cond::type(1) = 3;
+    peaks(from_cartesian(box, r));
+    interpret(interp_mode::kLaterMap, 0);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(codes[k], 101) << k;
+    EXPECT_EQ(bonds().size(), 3u);
+}
+
+// A peak 0.9 A from a heavy atom is a ripple of it: it is neglected, and
+// the listing names it.
+TEST_F(Growth, PeakTooCloseToAHeavyAtomIsNeglected) {
+    const Cell box{20, 20, 20, 90, 90, 90};
+    crystal(box, "p 1", "fe 1 c 4");
+    auto list = from_cartesian(box, {{10, 10, 10}, {10.9, 10, 10}, {10, 11.95, 10}, {11.2, 12.9, 10}, {11, 14.4, 10}, {12.3, 15.1, 10}});
+    list[0].height = 300;
+    list[1].height = 60;
+    for (int k = 2; k < 6; ++k) list[static_cast<std::size_t>(k)].height = 50;
+    peaks(list);
+    interpret(interp_mode::kEMap, 2);
+    EXPECT_EQ(codes[1], kNotInterpreted);
+    EXPECT_EQ(rank(codes[0]), 1);
+    for (int k = 2; k < 6; ++k) EXPECT_EQ(rank(codes[k]), 2) << k;
+    EXPECT_TRUE(listed(" list of unconsistent peaks  \n    1 with    2\n")) << listing();
+    EXPECT_TRUE(listed("\n the following peaks have been neglected:    2\n")) << listing();
+}
+
+}  // namespace
+}  // namespace zanek::test
