@@ -5,15 +5,4 @@
 
 namespace zanek {
 
-void RESTAR(int& /*status*/) {
-    command_heading(" Restart routine", HeadingEnd::AfterTitle);
-    skip_directives();
-}
-
-void PATTER(int& /*status*/) {
-    command_heading(" patterson routine");
-    section_banner("***   patterson synthesis section    ***");
-    skip_directives();
-}
-
 }  // namespace zanek

@@ -52,4 +52,8 @@ inline std::string dotdat_name(int k) {
     return s;
 }
 
+// Opens the two scratch files of the maps, "jrel" (UNIT word 4) and
+// "ifour" (UNIT word 3); on failure the message, ierr := -1 and false.
+bool open_map_scratch_files(int& ierr);
+
 }  // namespace zanek
