@@ -680,11 +680,10 @@ void STARTS(int nsymb, int& status) {
             case St::Parity: {
                 int a = 0, b = 0, d = 0;
                 residues_of(cand, a, b, d);
-                int T = 0, m = 0;
+                int T = 0;
                 bool decided = false;
                 for (int j = 1; j <= n && !decided; ++j) {
                     if (!is_origin_refl(j)) continue;
-                    ++m;
                     int x = 0, y = 0, z = 0;
                     residues_of(j, x, y, z);
                     const int cj = bare_restriction(restrict_code(j));
@@ -715,7 +714,6 @@ void STARTS(int nsymb, int& status) {
                     d += z;
                     if (print_level() == 2) lst("(i10,'***',4i8)", {j, a, b, d, T});
                 }
-                (void)m;
                 if (decided) {
                     st = St::Decide;
                     break;
