@@ -1,0 +1,149 @@
+// The whole %phase chain on the computed test jobs, whose true phases are
+// known: the set of best cfom must be close to the true phases, allowing
+// the origin shifts of the group (and the enantiomorph in a
+// non-centrosymmetric group), while a random set is about 90 degrees off.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "jobcontrol/lists/list16.h"
+#include "jobcontrol/records/crystal.h"
+#include "jobcontrol/records/job.h"
+#include "jobcontrol/records/store.h"
+#include "phasing/phase_records.h"
+#include "tests/support/inprocess.h"
+#include "tests/support/test_support.h"
+
+namespace zanek::test {
+namespace {
+
+int command_code(const std::string& word) {
+    static const std::pair<const char*, int> codes[] = {
+        {"%data", CMD_DATA}, {"%normal", CMD_NORMAL}, {"%seminvariants", CMD_SEMINV},
+        {"%invariants", CMD_INVAR}, {"%phase", CMD_PHASE}};
+    for (const auto& [w, c] : codes)
+        if (word == w) return c;
+    return 0;
+}
+
+// One best set compared with the true phases of list 7.
+struct Comparison {
+    int compared = 0;
+    double error = 180.0;  // mean |phase difference| at the best origin and hand
+    bool centric = false;
+};
+
+class SolveTest : public InProcessJob {
+protected:
+    SolveTest() : InProcessJob("solve") {}
+
+    // Queues the commands of the job's known-phase command file up to and
+    // including %phase, with the directive lines given for %phase.
+    void queue_job(const std::string& job, const std::vector<std::string>& phase_lines = {}) {
+        const std::string from = shared_dir() + "/testdata/" + job;
+        std::filesystem::copy_file(from + "/data_known.hkl", dir + "/data_known.hkl");
+        std::istringstream in(read_file(from + "/job_known.cmd"));
+        std::vector<std::pair<int, std::vector<std::string>>> cmds;
+        std::string line;
+        bool taking = false;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty() && line[0] == '%') {
+                std::string word = line.substr(0, line.find(' '));
+                const int code = command_code(word);
+                taking = code != 0;
+                if (taking) cmds.push_back({code, code == CMD_PHASE ? phase_lines : std::vector<std::string>{}});
+                if (code == CMD_PHASE) break;
+            } else if (taking) {
+                cmds.back().second.push_back(line);
+            }
+        }
+        queue(cmds);
+    }
+
+    // The best-cfom set of list 16 against the known phases of list 7.
+    Comparison compare_best_set() {
+        Comparison c;
+        const std::vector<List7Record> refl = list7();
+        std::vector<float> a(400);
+        std::vector<int32_t> b(400);
+        int count = 0;
+        YSFL16(a.data(), b.data(), count, 400);
+        EXPECT_GE(count, 1);
+        if (count < 1) return c;
+        const int nref = LST016.I(12);
+        std::vector<float> w(static_cast<size_t>(nref));
+        std::vector<int32_t> phi(static_cast<size_t>(nref));
+        Word head[list16::kFigureWords];
+        SNR16(b[0], head, w.data(), phi.data(), nref);
+        c.centric = SYM.I(220) == 1;
+        for (int hand : {1, -1}) {
+            if (hand < 0 && c.centric) break;
+            for (int t = 0; t < 8; ++t) {
+                const int tx = t & 1, ty = (t >> 1) & 1, tz = (t >> 2) & 1;
+                double sum = 0.0;
+                int n = 0;
+                for (int r = 0; r < nref && r < int(refl.size()); ++r) {
+                    const List7Record& q = refl[size_t(r)];
+                    const int known = (q.phase_word % 32768) / 32;
+                    if (known == 0 || !(w[size_t(r)] > 0.01f)) continue;
+                    // The true phase at the shifted origin and hand.
+                    const int truth = hand * known + 180 * (q.h * tx + q.k * ty + q.l * tz);
+                    int d = std::abs(phi[size_t(r)] - truth) % 360;
+                    sum += std::min(d, 360 - d);
+                    ++n;
+                }
+                if (n > 0 && sum / n < c.error) {
+                    c.error = sum / n;
+                    c.compared = n;
+                }
+            }
+        }
+        return c;
+    }
+};
+
+struct Job {
+    const char* name;
+    double limit;  // largest mean error at the best origin, degrees
+};
+
+class SolveJobs : public SolveTest, public ::testing::WithParamInterface<Job> {};
+
+TEST_P(SolveJobs, BestSetIsCloseToTheTruePhases) {
+    const Job& j = GetParam();
+    queue_job(j.name);
+    ASSERT_EQ(run_queue(), 0) << listing();
+    ASSERT_TRUE(stored(16));
+    const Comparison c = compare_best_set();
+    EXPECT_GE(c.compared, 50);
+    RecordProperty("mean_error", std::to_string(c.error));
+    EXPECT_LT(c.error, j.limit) << j.name << ": " << c.error << " degrees over " << c.compared;
+    EXPECT_TRUE(listed("***   tangent formula section   ***"));
+    EXPECT_TRUE(listed("+++++++++++++  figures  of  merit  ++++++++++++"));
+    // The seminvariant check of a test run compares every listed set.
+    EXPECT_TRUE(listed(" error using "));
+    EXPECT_TRUE(listed(" set    1 <error> ="));
+}
+
+INSTANTIATE_TEST_SUITE_P(ComputedJobs, SolveJobs,
+                         ::testing::Values(Job{"rand_pbar1_c14o2", 20.0}, Job{"rand_p21c_c18n2o4", 20.0},
+                                           Job{"rand_p212121_c20o4", 30.0}, Job{"fecl_r3c_synth", 20.0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A random start finds the P-1 structure too, and "test" makes it draw the
+// same phases in two runs.
+TEST_F(SolveTest, RandomStartSolvesAndRepeatsWithTest) {
+    queue_job("rand_pbar1_c14o2", {"rand", "maxt 40", "test"});
+    ASSERT_EQ(run_queue(), 0) << listing();
+    const Comparison c = compare_best_set();
+    EXPECT_LT(c.error, 25.0) << c.error;
+    EXPECT_TRUE(listed("          the number of random phases is"));
+}
+
+}  // namespace
+}  // namespace zanek::test
