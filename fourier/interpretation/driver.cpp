@@ -53,9 +53,7 @@ void list_species(int first, int count, bool in_xdata) {
 }  // namespace
 
 void need_store(int last) {
-    if (last <= kInterpLimit) return;
-    ld_line(" interpretation work store needs", {static_cast<long>(last), static_cast<long>(kInterpLimit)});
-    zstop(0, "store overflow");
+    if (last > kInterpLimit) throw StoreFull{};
 }
 
 void ld_line(const char* text, std::initializer_list<long> values) {

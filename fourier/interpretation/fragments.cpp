@@ -362,7 +362,7 @@ void STORCL(Desc& d, FragTables& ft, const Lattice& lat, int res) {
             wp += n;
         }
         first = false;
-        if (wp + n >= 244000 - n || wp > kInterpLimit) {
+        if (wp + n >= 244000 - n) {
             ld_line(" storcl mcon2,n15,llfl = ", {static_cast<long>(n), 244000L - n, static_cast<long>(wp + n)});
             zstop(0, "store overflow");
         }

@@ -106,8 +106,9 @@ constexpr int kInterpLimit = 243488;  // last work-store word the interpretation
 inline int32_t& XI(int k) { return XDATA.I(k); }
 inline float& XR(int k) { return XDATA.R(k); }
 
-// Stops with the interpretation's overflow message when `last` lies beyond
-// the part of the work store the interpretation may use.
+// Thrown when a table would run beyond the part of the work store the
+// interpretation may use; the run then ends without (further) fragments.
+struct StoreFull {};
 void need_store(int last);
 
 // --- Descriptor and set-up values --------------------------------------

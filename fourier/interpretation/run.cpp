@@ -148,6 +148,26 @@ void neighbour_search(const Desc& d, const Lattice& lat) {
     XBUIL.I(xb::kShortIndex) = cursor;
 }
 
+// The work store cannot hold the tables of this many contacts: the
+// interpretation ends here, with what it has.
+void store_full_warning() {
+    lst_line(" *** warning *** interpretation work store full: fragments not completed");
+}
+
+// No fragment: every peak unplaced, positions back into the cell.
+void no_fragment(InterpSetup& su, int32_t* icode) {
+    const int n = su.desc.n;
+    for (int k = 0; k < n; ++k)
+        if (icode[k] >= 0) icode[k] = -(100 * icode[k] + 1);
+    for (int k = 1; k <= n; ++k)
+        for (int c = 3; c <= 5; ++c) {
+            float& x = XR(su.A + 8 * (k - 1) + c - 1);
+            x = std::fmod(x, 1.0f);
+            if (x < 0.0f) x += 1.0f;
+            if (x >= 1.0f) x = 0.0f;
+        }
+}
+
 }  // namespace
 
 void CLUST(InterpSetup& su, int32_t* icode, int mode) {
@@ -169,103 +189,102 @@ void CLUST(InterpSetup& su, int32_t* icode, int mode) {
     const float ranges[6] = {55.0f, 85.0f, 55.0f, 180.0f, 145.0f, 180.0f};
     for (int k = 0; k < 6; ++k) XBUIL.R(210 + k) = ranges[k];
 
-    // 3. Species labelling.
     GroupTable gt;
     int nspec = 0;
-    if (mode <= 3)
-        NAMEPK(d, su.w1, nspec, icode, gt, su.zsort);
-    else
-        READPK(d, su.w1, nspec, icode, gt, su.zsort);
-
-    // 4. Species table.
-    if (level > 1) list_species_table(d, nspec, gt);
-
-    // 5. Neighbour search, out to at least 2.4 A.
-    const float saved10 = XBUIL.R(xb::kMaxDist2), saved11 = XBUIL.R(xb::kMinDist2);
-    XBUIL.R(xb::kMaxDist2) = std::max(saved10, kSearchFloor2);
-    const float searched = XBUIL.R(xb::kMaxDist2);
-    const int base = XBUIL.I(xb::kFree);
-    need_store(base + 2 * n + 1);
-    XBUIL.I(xb::kStatus) = base;
-    XBUIL.I(xb::kNbrHead) = base + n;
-    XBUIL.I(xb::kNbrBlocks) = base + 2 * n;
-    XBUIL.I(xb::kNbrLen) = 5;
-    for (int k = base; k <= base + 2 * n; ++k) XI(k) = 0;
-    neighbour_search(d, su.lat);
-    XBUIL.R(xb::kMaxDist2) = saved10;
-    XBUIL.R(xb::kMinDist2) = saved11;
-
-    // 6. Short contacts.
-    const int sc = XBUIL.I(xb::kShortIndex);
-    need_store(sc + n);
-    for (int k = 0; k < n; ++k) XI(sc + k) = 0;
-    XBUIL.I(xb::kShortLists) = sc + n;
-    XBUIL.I(xb::kShortCursor) = sc + n;
-    XBUIL.I(235) = 1;
-    for (int g = 1; g <= XBUIL.I(xb::kGroups); ++g) ANINC(g, mode, n);
-
-    // 7. Exclusion list (unlabelled peaks of the label modes), angle records.
-    const int ex = XBUIL.I(xb::kShortCursor);
-    XBUIL.I(xb::kExcl) = ex;
-    XBUIL.I(xb::kExclCursor) = ex;
-    XBUIL.I(xb::kExclCount) = 0;
-    need_store(ex + 2 * n + 90 * n);
-    if (mode >= 4)
-        for (int k = 1; k <= n; ++k)
-            if (icode[k - 1] == kNotInterpreted) exclude_peak(k);
-    XBUIL.I(xb::kAngleIndex) = ex + n;
-    XBUIL.I(xb::kAngleRecs) = ex + 2 * n;
-    XBUIL.I(xb::kAngleCursor) = ex + 2 * n;
-    XBUIL.I(xb::kScan) = XBUIL.I(xb::kStatus);
-    XBUIL.I(xb::kBondedPeaks) = 0;
-    XBUIL.I(xb::kAngleLen) = 3;
-    for (int k = XBUIL.I(xb::kExclCursor); k <= XBUIL.I(xb::kAngleRecs) + 90 * n; ++k) XI(k) = 0;
-
-    // 8-9. Group tables; the contacts found.
-    if (level > 2) list_groups(d, n);
-    if (level > 1) {
-        lst(kDashes78);
-        lst("(2x,'interpeak distances up to ',f5.2,/)", {std::sqrt(searched)});
-        STTAB(XBUIL.I(xb::kNbrHead), 5, n);
-    }
-
-    // 10. Accepted distances.
-    for (int g = 1; g <= XBUIL.I(xb::kGroups); ++g) ANDIS(g, mode, n);
-    XBUIL.I(xb::kFree) = XBUIL.I(xb::kAngleLists) = XBUIL.I(xb::kAngleCursor);
-    if (level > 2) {
-        lst_blank();
-        lst("('  accepted distances in this interpretation ',/)");
-        STTAB(-XBUIL.I(xb::kAngleIndex), 3, n);
-    }
-
-    // 11-12. Inconsistent peaks; bond angles.
-    if (level > 1) list_inconsistent(n);
-    CALANG(d, kRad);
-
-    // 13. Fragment growth.
     int plotflag = level != 0 ? 0 : -1;
-    const int status = XBUIL.I(xb::kStatus);
-    for (int k = 1; k <= n; ++k) XI(status + k - 1) = icode[k - 1] == kNotInterpreted ? -101 : 100;
-    su.result_word = P;
-    const int free_before = XBUIL.I(xb::kFree);
-    const int switch_before = cond::plot_switch();
+    int status = 0;  // first peak status word
+    int free_before = 0, switch_before = 0;
     FragTables ft;
-    INTCLU(d, ft, nspec, w.data(), mode);
+    try {
+        // 3. Species labelling.
+        if (mode <= 3)
+            NAMEPK(d, su.w1, nspec, icode, gt, su.zsort);
+        else
+            READPK(d, su.w1, nspec, icode, gt, su.zsort);
+
+        // 4. Species table.
+        if (level > 1) list_species_table(d, nspec, gt);
+
+        // 5. Neighbour search, out to at least 2.4 A.
+        const float saved10 = XBUIL.R(xb::kMaxDist2), saved11 = XBUIL.R(xb::kMinDist2);
+        XBUIL.R(xb::kMaxDist2) = std::max(saved10, kSearchFloor2);
+        const float searched = XBUIL.R(xb::kMaxDist2);
+        const int base = XBUIL.I(xb::kFree);
+        need_store(base + 2 * n + 1);
+        XBUIL.I(xb::kStatus) = status = base;
+        XBUIL.I(xb::kNbrHead) = base + n;
+        XBUIL.I(xb::kNbrBlocks) = base + 2 * n;
+        XBUIL.I(xb::kNbrLen) = 5;
+        for (int k = base; k <= base + 2 * n; ++k) XI(k) = 0;
+        neighbour_search(d, su.lat);
+        XBUIL.R(xb::kMaxDist2) = saved10;
+        XBUIL.R(xb::kMinDist2) = saved11;
+
+        // 6. Short contacts.
+        const int sc = XBUIL.I(xb::kShortIndex);
+        need_store(sc + n);
+        for (int k = 0; k < n; ++k) XI(sc + k) = 0;
+        XBUIL.I(xb::kShortLists) = sc + n;
+        XBUIL.I(xb::kShortCursor) = sc + n;
+        XBUIL.I(235) = 1;
+        for (int g = 1; g <= XBUIL.I(xb::kGroups); ++g) ANINC(g, mode, n);
+
+        // 7. Exclusion list (unlabelled peaks of the label modes), angle records.
+        const int ex = XBUIL.I(xb::kShortCursor);
+        XBUIL.I(xb::kExcl) = ex;
+        XBUIL.I(xb::kExclCursor) = ex;
+        XBUIL.I(xb::kExclCount) = 0;
+        need_store(ex + 2 * n + 90 * n);
+        if (mode >= 4)
+            for (int k = 1; k <= n; ++k)
+                if (icode[k - 1] == kNotInterpreted) exclude_peak(k);
+        XBUIL.I(xb::kAngleIndex) = ex + n;
+        XBUIL.I(xb::kAngleRecs) = ex + 2 * n;
+        XBUIL.I(xb::kAngleCursor) = ex + 2 * n;
+        XBUIL.I(xb::kScan) = XBUIL.I(xb::kStatus);
+        XBUIL.I(xb::kBondedPeaks) = 0;
+        XBUIL.I(xb::kAngleLen) = 3;
+        for (int k = XBUIL.I(xb::kExclCursor); k <= XBUIL.I(xb::kAngleRecs) + 90 * n; ++k) XI(k) = 0;
+
+        // 8-9. Group tables; the contacts found.
+        if (level > 2) list_groups(d, n);
+        if (level > 1) {
+            lst(kDashes78);
+            lst("(2x,'interpeak distances up to ',f5.2,/)", {std::sqrt(searched)});
+            STTAB(XBUIL.I(xb::kNbrHead), 5, n);
+        }
+
+        // 10. Accepted distances.
+        for (int g = 1; g <= XBUIL.I(xb::kGroups); ++g) ANDIS(g, mode, n);
+        XBUIL.I(xb::kFree) = XBUIL.I(xb::kAngleLists) = XBUIL.I(xb::kAngleCursor);
+        if (level > 2) {
+            lst_blank();
+            lst("('  accepted distances in this interpretation ',/)");
+            STTAB(-XBUIL.I(xb::kAngleIndex), 3, n);
+        }
+
+        // 11-12. Inconsistent peaks; bond angles.
+        if (level > 1) list_inconsistent(n);
+        CALANG(d, kRad);
+
+        // 13. Fragment growth.
+        for (int k = 1; k <= n; ++k) XI(status + k - 1) = icode[k - 1] == kNotInterpreted ? -101 : 100;
+        su.result_word = P;
+        free_before = XBUIL.I(xb::kFree);
+        switch_before = cond::plot_switch();
+        INTCLU(d, ft, nspec, w.data(), mode);
+    } catch (const StoreFull&) {
+        store_full_warning();
+        no_fragment(su, icode);
+        return;
+    }
 
     // 14. No fragment: every peak unplaced, positions back into the cell.
     bool any_accepted = false;
     for (int k = 1; k <= n; ++k)
         if (JCOD(XI(status + k - 1)) == 3) any_accepted = true;
     if (XBUIL.I(xb::kFragments) == 0 || !any_accepted) {
-        for (int k = 0; k < n; ++k)
-            if (icode[k] >= 0) icode[k] = -(100 * icode[k] + 1);
-        for (int k = 1; k <= n; ++k)
-            for (int c = 3; c <= 5; ++c) {
-                float& x = XR(su.A + 8 * (k - 1) + c - 1);
-                x = std::fmod(x, 1.0f);
-                if (x < 0.0f) x += 1.0f;
-                if (x >= 1.0f) x = 0.0f;
-            }
+        no_fragment(su, icode);
         return;
     }
 
@@ -296,21 +315,25 @@ void CLUST(InterpSetup& su, int32_t* icode, int mode) {
     }
     for (int e = 0; e < XBUIL.I(xb::kExclCount); ++e) icode[XI(XBUIL.I(xb::kExcl) + e) - 1] = kNotInterpreted;
 
-    // 17. Connection tables; positions joined into connected fragments.
-    if (level > 0) {
-        lst(kDashes78);
-        lst(kDashes78);
-        lst_blank();
-    }
-    STORCL(d, ft, su.lat, su.result_word);
+    try {
+        // 17. Connection tables; positions joined into connected fragments.
+        if (level > 0) {
+            lst(kDashes78);
+            lst(kDashes78);
+            lst_blank();
+        }
+        STORCL(d, ft, su.lat, su.result_word);
 
-    // 18. Bonds, plots and the fragment listing.
-    int newn = 0, newstart = 0;
-    if (level != 0 || cond::plot_switch() != 0) {
-        if (cond::regroup() == 1) BONDER(d, ft, newn, newstart, su.B);
-        const float* gg = &XBUIL.R(xb::kMetric);
-        CLUPRZ(d, gg, plotflag, newn, newstart);
-        STCLU(d, ft, plotflag, newn, newstart, su.result_word);
+        // 18. Bonds, plots and the fragment listing.
+        int newn = 0, newstart = 0;
+        if (level != 0 || cond::plot_switch() != 0) {
+            if (cond::regroup() == 1) BONDER(d, ft, newn, newstart, su.B);
+            const float* gg = &XBUIL.R(xb::kMetric);
+            CLUPRZ(d, gg, plotflag, newn, newstart);
+            STCLU(d, ft, plotflag, newn, newstart, su.result_word);
+        }
+    } catch (const StoreFull&) {
+        store_full_warning();
     }
 }
 
