@@ -9,6 +9,7 @@
 #include "jobcontrol/lists/list01.h"
 #include "jobcontrol/lists/list07.h"
 #include "jobcontrol/lists/listutil.h"
+#include "jobcontrol/commands.h"
 #include "jobcontrol/lists/listxx.h"
 #include "jobcontrol/numeric.h"
 #include "jobcontrol/records/crystal.h"
@@ -360,6 +361,15 @@ void clear_phasing_arrays() {
     rel_ptr(0) = 0;
 }
 
+void no_triplets(PhaseSettings& s) {
+    lst_blank(2);
+    lst_line(" ****  error : no triplets calculated    ****");
+    lst_blank(2);
+    lst_line(" ****  try with more active reflections ****");
+    lst_blank(2);
+    s.status = -1;
+}
+
 }  // namespace
 
 int index_relations(int length) {
@@ -391,6 +401,13 @@ int index_relations(int length) {
 bool build_relation_store(PhaseSettings& s, PhaseDirectives& d, Convergence& cv) {
     cv = Convergence{};
     clear_phasing_arrays();
+    // Without reflections there are no triplets either: the command fails
+    // (its directive lines are still its own).
+    if (!list_present(7)) {
+        skip_directives();
+        no_triplets(s);
+        return false;
+    }
     YFL02();
     int n = 0, nref_list = 0, nzro = 0, ipseudo = 0, seed = 0;
     YSFL07(n, nref_list, nzro, ipseudo, seed);
@@ -411,12 +428,7 @@ bool build_relation_store(PhaseSettings& s, PhaseDirectives& d, Convergence& cv)
     }
     const Table trip_header = load_table(kTripletList, false);
     if (!trip_header.present || trip_header.c1 < 1) {
-        lst_blank(2);
-        lst_line(" ****  error : no triplets calculated    ****");
-        lst_blank(2);
-        lst_line(" ****  try with more active reflections ****");
-        lst_blank(2);
-        s.status = -1;
+        no_triplets(s);
         return false;
     }
     // The phasing set is the one the invariants were formed over.

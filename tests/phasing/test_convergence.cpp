@@ -234,3 +234,16 @@ TEST_F(ConvergenceJob, FirstEstimatesSumTheBesselWeightedReliabilities) {
 }
 
 }  // namespace
+
+namespace {
+
+// %phase before any reflections: a failed command, not a stop.
+TEST_F(ConvergenceJob, NoReflectionListFailsTheCommand) {
+    queue({{CMD_PHASE, {"symb 4", "nops"}}});
+    COMDIR.I(comdir::kCursor) = 0;
+    EXPECT_EQ(dispatch(1), -1);
+    EXPECT_TRUE(listed(" ****  error : no triplets calculated    ****"));
+    EXPECT_EQ(COMDIR.I(comdir::kCursor), 2);
+}
+
+}  // namespace
