@@ -287,3 +287,37 @@ TEST_F(Species, SmallMaximumDistanceCountsAsNotGiven) {
 
 }  // namespace
 }  // namespace zanek::test
+
+namespace zanek::test {
+namespace {
+
+// The species and group tables of the listing (print level 3). Fe: radius
+// 1.32, minimum 1.32 + 0.77 - 0.35, maximum 1.32 + 1.32 + 0.41, angles of
+// class 1 (Z > 18); Cl and C: class 2.
+TEST_F(InterpRun, SpeciesAndGroupTablesOfTheListing) {
+    crystal({20, 20, 20, 90, 90, 90}, "p 1", "fe 1 cl 1 c 4");
+    peaks({{0.05, 0.5, 0.5, 160}, {0.2, 0.5, 0.5, 100}, {0.35, 0.5, 0.5, 30}, {0.5, 0.5, 0.5, 30}, {0.65, 0.5, 0.5, 30},
+           {0.8, 0.5, 0.5, 30}});
+    interpret(interp_mode::kEMap, 3);
+    const char* lines[] = {
+        "\n Assumed atomic parameters and limits for interatomic bonds and angles\n"
+        "                   (interspecies and intraspecies)\n\n"
+        "                       distances            angles         atomic      user\n"
+        " type   radius    minimum   maximum    minimum  maximum    number    conditions\n\n",
+        "\n  Fe    1.320       1.74      3.05      55.00    180.00    26.000          \n",
+        "\n  Cl    1.020       1.44      2.75      85.00    145.00    17.000          \n",
+        "\n  C     0.770       1.19      2.50      85.00    145.00     6.000          \n",
+        "\n Tentative of peak labelling in terms of atomic species\n\n"
+        "  group      peaks      possible        species     range of \n"
+        " number   included  chemical species   assigned   bond angles\n",
+        "\n    1         1      Fe                  Fe        55. - 180.\n",
+        "\n    2         1      Cl                  Cl        55. - 180.\n",  // a heavy group: class 1
+        "\n    3         4      C                   C         85. - 145.\n",
+        "\n range of bond distances used to build fragments\n   group       group 1        group 2        group 3\n",
+        "\n  interpeak distances up to  3.05\n\n",
+    };
+    for (const char* l : lines) EXPECT_TRUE(listed(l)) << l << "\n" << listing();
+}
+
+}  // namespace
+}  // namespace zanek::test
