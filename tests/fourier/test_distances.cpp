@@ -10,7 +10,7 @@
 namespace zanek::test {
 namespace {
 
-class Distances : public InterpRun {
+class InterpDistances : public InterpRun {
 protected:
     InterpSetup su;
     Images im;
@@ -95,7 +95,7 @@ std::vector<Peak> true_peaks(const std::string& job) {
     return out;
 }
 
-class ContactsOfKnownStructures : public Distances, public ::testing::WithParamInterface<ContactJob> {};
+class ContactsOfKnownStructures : public InterpDistances, public ::testing::WithParamInterface<ContactJob> {};
 
 TEST_P(ContactsOfKnownStructures, EveryImageWithinTheSearchRadiusIsFoundOnce) {
     const ContactJob& job = GetParam();
@@ -135,7 +135,7 @@ const Cell kMono{9.3863, 12.2022, 15.9567, 90, 109, 90};
 // A at (0.1, 0.2, 0.3); B' = A + (1.2 A along a, 0.9 A along b), 1.5 A from
 // A; B is the preimage of B' under the screw axis (-x, y+1/2, -z+1/2),
 // brought into the cell: B = (0.772154, 0.773757, 0.2), some 7 A from A.
-TEST_F(Distances, MonoclinicContactClosesOnlyThroughTheScrewAxis) {
+TEST_F(InterpDistances, MonoclinicContactClosesOnlyThroughTheScrewAxis) {
     crystal(kMono, "p 1 21/c 1", "c 8");
     const double bx = 0.1 + 1.2 / 9.3863, by = 0.2 + 0.9 / 12.2022;
     setup({{0.1, 0.2, 0.3, 100}, {1.0 - bx, by + 0.5, 0.2, 100}, {0.5, 0.5, 0.5, 100}}, 2.0);
@@ -167,7 +167,7 @@ TEST_F(Distances, MonoclinicContactClosesOnlyThroughTheScrewAxis) {
 // 0.39908): with the hexagonal metric d^2 = a^2(dx^2 + dy^2 - dx dy) +
 // c^2 dz^2 = 262.213 * 0.010460 + 126.385 * 0.010185 = 4.0300, d = 2.0075 A;
 // the site symmetry makes six such O around the Fe.
-TEST_F(Distances, HexagonalOctahedronAroundTheInversionCentre) {
+TEST_F(InterpDistances, HexagonalOctahedronAroundTheInversionCentre) {
     crystal({16.193, 16.193, 11.2421, 90, 90, 120}, "r -3 c", "o 126 h 108 cl 18 fe 6");
     setup({{0, 0, 0.5, 26, 0, 1.0 / 6.0}, {0.0742, 0.11666, 0.39908, 8}, {0.33333, 0.25401, 0.41667, 17, 0, 0.5}}, 2.5);
     const auto d = distances(1, 2);
@@ -188,7 +188,7 @@ TEST_F(Distances, HexagonalOctahedronAroundTheInversionCentre) {
 
 // In P-1 a peak is compared with itself: its image through the centre is
 // returned, the peak itself never.
-TEST_F(Distances, APeakNextToItselfGivesOnlyItsOtherImages) {
+TEST_F(InterpDistances, APeakNextToItselfGivesOnlyItsOtherImages) {
     crystal({10, 10, 10, 90, 90, 90}, "p -1", "c 6");
     setup({{0.06, 0.0, 0.0, 100}, {0.5, 0.5, 0.5, 100}, {0.3, 0.3, 0.3, 100}}, 2.0);
     const auto d = distances(1, 1);
@@ -200,7 +200,7 @@ TEST_F(Distances, APeakNextToItselfGivesOnlyItsOtherImages) {
 // A contact shorter than any bond ends the search for that pair: the
 // second image (through the centre, 0.9 A) is not looked at once the
 // first (0.5 A) is found too short.
-TEST_F(Distances, ATooShortContactEndsTheSearchEarly) {
+TEST_F(InterpDistances, ATooShortContactEndsTheSearchEarly) {
     crystal({10, 10, 10, 90, 90, 90}, "p -1", "c 6");
     const std::vector<Peak> list = {{0.02, 0.0, 0.0, 100}, {0.07, 0.0, 0.0, 100}, {0.5, 0.5, 0.5, 100}};
     setup(list, 2.0, 0.0);
@@ -212,7 +212,7 @@ TEST_F(Distances, ATooShortContactEndsTheSearchEarly) {
 }
 
 // The translation digits keep the direction of a shift, not its size.
-TEST_F(Distances, OneOrTwoCellsAwayGiveTheSameCode) {
+TEST_F(InterpDistances, OneOrTwoCellsAwayGiveTheSameCode) {
     crystal({10, 10, 10, 90, 90, 90}, "p 1", "c 6");
     setup({{0.1, 0.1, 0.1, 100}, {1.22, 0.1, 0.1, 100}, {2.22, 0.1, 0.1, 100}}, 2.0);
     IDST(su.desc, su.lat, 1, 2, im);
@@ -229,7 +229,7 @@ TEST_F(Distances, OneOrTwoCellsAwayGiveTheSameCode) {
     EXPECT_EQ(im.trans[0][0], -2.0f);
 }
 
-TEST(NeighbourCode, DecodesEveryField) {
+TEST(InterpNeighbourCode, DecodesEveryField) {
     struct Case {
         int code;
         NbrCode want;
@@ -270,7 +270,7 @@ int angle_at(int c, int a, int b) {
 
 // A tetrahedral centre (109.47 degrees) and a straight chain, whose cosine
 // may come out just beyond -1 and still gives 180 degrees.
-TEST_F(Distances, BondAnglesInWholeDegrees) {
+TEST_F(InterpDistances, BondAnglesInWholeDegrees) {
     const Cell box{20, 20, 20, 90, 90, 90};
     crystal(box, "p 1", "c 8");
     const double b = 1.54 / std::sqrt(3.0);

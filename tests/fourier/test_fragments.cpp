@@ -28,7 +28,7 @@ std::vector<std::array<double, 3>> zigzag(std::array<double, 3> start, int n, do
     return r;
 }
 
-class Fragments : public InterpRun {
+class InterpFragments : public InterpRun {
 protected:
     // Every result code: species rank 1, fragment f, placed.
     void expect_fragment(int first, int last, int f) {
@@ -44,7 +44,7 @@ protected:
     }
 };
 
-TEST_F(Fragments, BenzeneRingIsOneFragmentWithSixBondsAndRingMarks) {
+TEST_F(InterpFragments, BenzeneRingIsOneFragmentWithSixBondsAndRingMarks) {
     crystal(kBox, "p 1", "c 6");
     peaks(from_cartesian(kBox, hexagon({10, 10, 10}, 1.39)));
     interpret(interp_mode::kEMap, 1);
@@ -61,7 +61,7 @@ TEST_F(Fragments, BenzeneRingIsOneFragmentWithSixBondsAndRingMarks) {
     EXPECT_FALSE(listed("polimeric"));
 }
 
-TEST_F(Fragments, ChainHasBondsButNoRingAtoms) {
+TEST_F(InterpFragments, ChainHasBondsButNoRingAtoms) {
     crystal(kBox, "p 1", "c 6");
     peaks(from_cartesian(kBox, zigzag({6, 10, 10}, 6)));
     interpret(interp_mode::kEMap, 1);
@@ -75,7 +75,7 @@ TEST_F(Fragments, ChainHasBondsButNoRingAtoms) {
 }
 
 // Fourteen peaks fill one block of 13 columns and one of a single column.
-TEST_F(Fragments, FourteenPeaksMakeAFullBlockAndAOneColumnBlock) {
+TEST_F(InterpFragments, FourteenPeaksMakeAFullBlockAndAOneColumnBlock) {
     const Cell box{30, 20, 20, 90, 90, 90};
     crystal(box, "p 1", "c 14");
     peaks(from_cartesian(box, zigzag({3, 10, 10}, 14)));
@@ -88,7 +88,7 @@ TEST_F(Fragments, FourteenPeaksMakeAFullBlockAndAOneColumnBlock) {
 
 // Naphthalene: two rings sharing an edge; the two shared atoms keep three
 // ring neighbours and are the junctions of fused rings.
-TEST_F(Fragments, FusedRingsAreReportedAroundTheirJunctions) {
+TEST_F(InterpFragments, FusedRingsAreReportedAroundTheirJunctions) {
     crystal(kBox, "p 1", "c 10");
     const double d = 1.40, h = d * std::sqrt(3.0) / 2.0;
     // Shared edge along y at x = 10: junction atoms 1 and 2.
@@ -106,7 +106,7 @@ TEST_F(Fragments, FusedRingsAreReportedAroundTheirJunctions) {
 
 // A zigzag chain along a whose period is the cell edge: the bond from the
 // last atom back to the first closes only through a lattice translation.
-TEST_F(Fragments, ChainThroughALatticeTranslationIsPolymeric) {
+TEST_F(InterpFragments, ChainThroughALatticeTranslationIsPolymeric) {
     const double half = (180.0 - 112.0) / 2.0 * kDeg;
     const double step = 1.54 * std::cos(half);
     const Cell cell{4 * step, 20, 20, 90, 90, 90};
@@ -124,7 +124,7 @@ TEST_F(Fragments, ChainThroughALatticeTranslationIsPolymeric) {
 // Benzene in P21/c given with three of its atoms at symmetry-equivalent
 // places elsewhere in the cell: the interpretation moves them back so
 // that the ring is one connected piece again.
-TEST_F(Fragments, ScatteredRingIsJoinedAgain) {
+TEST_F(InterpFragments, ScatteredRingIsJoinedAgain) {
     const Cell cell{9.3863, 12.2022, 15.9567, 90, 109, 90};
     crystal(cell, "p 1 21/c 1", "c 24");
     const auto ring = from_cartesian(cell, hexagon(cell.cart({0.3, 0.3, 0.3}), 1.39, 10.0));
@@ -143,7 +143,7 @@ TEST_F(Fragments, ScatteredRingIsJoinedAgain) {
 
 // Heavy peaks without neighbours stay as one-peak fragments and are listed
 // as isolated; a light peak alone is dropped.
-TEST_F(Fragments, LoneHeavyPeaksAreIsolatedLightOnesDropped) {
+TEST_F(InterpFragments, LoneHeavyPeaksAreIsolatedLightOnesDropped) {
     crystal(kBox, "p 1", "fe 2 c 7");
     std::vector<std::array<double, 3>> r = {{3, 3, 3}, {16, 16, 3}};
     for (const auto& p : hexagon({10, 10, 10}, 1.39)) r.push_back(p);
@@ -171,7 +171,7 @@ TEST_F(Fragments, LoneHeavyPeaksAreIsolatedLightOnesDropped) {
 
 // Too few peaks: the lightest non-hydrogen type for every peak, the bond
 // table left alone.
-TEST_F(Fragments, TwoPeaksAreNotInterpreted) {
+TEST_F(InterpFragments, TwoPeaksAreNotInterpreted) {
     crystal(kBox, "p 1", "h 4 c 2 o 1");
     peaks({{0.1, 0.1, 0.1, 100}, {0.15, 0.1, 0.1, 90}});
     TEMP.R(1) = 7.0f;
@@ -188,13 +188,13 @@ TEST_F(Fragments, TwoPeaksAreNotInterpreted) {
 namespace zanek::test {
 namespace {
 
-class Growth : public InterpRun {};
+class InterpGrowth : public InterpRun {};
 
 // An equilateral triangle of carbons (60 degrees, outside the 85-145 of
 // light atoms): the seed and its first neighbour form the fragment, the
 // third peak is rejected because of the second. A coordination type 3
 // (55-180 degrees) takes all three.
-TEST_F(Growth, BondAngleOutsideTheClassRangeRejectsAPeak) {
+TEST_F(InterpGrowth, BondAngleOutsideTheClassRangeRejectsAPeak) {
     const Cell box{20, 20, 20, 90, 90, 90};
     crystal(box, "p 1", "c 3");
     const std::vector<std::array<double, 3>> r = {{10, 10, 10}, {11.5, 10, 10}, {10.75, 10 + 1.5 * std::sqrt(0.75), 10}};
@@ -220,7 +220,7 @@ TEST_F(Growth, BondAngleOutsideTheClassRangeRejectsAPeak) {
 
 // A peak 0.9 A from a heavy atom is a ripple of it: it is neglected, and
 // the listing names it.
-TEST_F(Growth, PeakTooCloseToAHeavyAtomIsNeglected) {
+TEST_F(InterpGrowth, PeakTooCloseToAHeavyAtomIsNeglected) {
     const Cell box{20, 20, 20, 90, 90, 90};
     crystal(box, "p 1", "fe 1 c 4");
     auto list = from_cartesian(box, {{10, 10, 10}, {10.9, 10, 10}, {10, 11.95, 10}, {11.2, 12.9, 10}, {11, 14.4, 10}, {12.3, 15.1, 10}});

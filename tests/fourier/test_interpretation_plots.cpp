@@ -38,7 +38,7 @@ std::array<float, 9> normal_matrix(const std::vector<std::array<double, 3>>& p, 
 // directions u1, u2, u3 (turned away from the cell axes), in a monoclinic
 // cell: eigenvalues are the sums of squares along the directions, the
 // eigenvectors those directions, 1 A long.
-TEST(PlaneFit, PrincipalAxesInAMonoclinicCell) {
+TEST(InterpPlaneFit, PrincipalAxesInAMonoclinicCell) {
     const Cell cell{9.0, 11.0, 13.0, 90, 105, 90};
     const double c = std::cos(0.5), s = std::sin(0.5);
     const std::array<std::array<double, 3>, 3> u = {{{c, s, 0}, {-s * 0.6, c * 0.6, 0.8}, {s * 0.8, -c * 0.8, 0.6}}};
@@ -74,7 +74,7 @@ TEST(PlaneFit, PrincipalAxesInAMonoclinicCell) {
 
 // A flat ring: two equal eigenvalues. The axes still come out finite and
 // orthonormal.
-TEST(PlaneFit, EqualSpreadsStillGiveOrthonormalAxes) {
+TEST(InterpPlaneFit, EqualSpreadsStillGiveOrthonormalAxes) {
     const Cell cell{10, 10, 10, 90, 90, 90};
     std::vector<std::array<double, 3>> pts;
     for (int k = 0; k < 6; ++k) pts.push_back(cell.frac({1.4 * std::cos(k * 1.0471976), 1.4 * std::sin(k * 1.0471976), 0}));
@@ -97,7 +97,7 @@ TEST(PlaneFit, EqualSpreadsStillGiveOrthonormalAxes) {
 
 // --- Labels on one line -----------------------------------------------------
 
-class PlotLine : public InterpRun {
+class InterpPlotLine : public InterpRun {
 protected:
     // Places the (column, label) pairs and returns the printed line.
     std::string line(const std::vector<std::pair<int, int>>& pairs, int n = 500, float cms = 1.0f) {
@@ -115,7 +115,7 @@ protected:
     static std::string at(int column, const std::string& text) { return std::string(static_cast<std::size_t>(column), ' ') + text; }
 };
 
-TEST_F(PlotLine, LabelsArePlacedRightToLeft) {
+TEST_F(InterpPlotLine, LabelsArePlacedRightToLeft) {
     struct Case {
         std::vector<std::pair<int, int>> pairs;
         int column;  // first column of `text`
@@ -133,12 +133,12 @@ TEST_F(PlotLine, LabelsArePlacedRightToLeft) {
     }
 }
 
-TEST_F(PlotLine, BondPointsShowOnlyAtLargeScale) {
+TEST_F(InterpPlotLine, BondPointsShowOnlyAtLargeScale) {
     EXPECT_EQ(line({{20, 51}, {10, 5}}, 50, 2.5f).substr(0, 21), at(10, "5         *"));
     EXPECT_EQ(line({{20, 51}, {10, 5}}, 50, 1.5f).substr(0, 21), at(10, "5          "));
 }
 
-TEST_F(PlotLine, ALineIsSeventyEightColumnsAfterTheCarriageControl) {
+TEST_F(InterpPlotLine, ALineIsSeventyEightColumnsAfterTheCarriageControl) {
     const std::string l = line({{78, 199}, {1, 2}});
     EXPECT_EQ(l.size(), 79u);
     EXPECT_EQ(l.substr(76), "199");
@@ -147,12 +147,12 @@ TEST_F(PlotLine, ALineIsSeventyEightColumnsAfterTheCarriageControl) {
 
 // --- Whole plots ----------------------------------------------------------------
 
-class Plots : public InterpRun {};
+class InterpPlots : public InterpRun {};
 
 const Cell kLong{40, 20, 20, 90, 90, 90};
 
 // A chain 13 A long is drawn down the page: one peak per printed line.
-TEST_F(Plots, LongStructureRunsDownThePage) {
+TEST_F(InterpPlots, LongStructureRunsDownThePage) {
     crystal(kLong, "p 1", "c 10");
     std::vector<std::array<double, 3>> r;
     for (int k = 0; k < 10; ++k) r.push_back({5 + 1.45 * k, 10 + (k % 2) * 0.6, 10});
@@ -178,7 +178,7 @@ TEST_F(Plots, LongStructureRunsDownThePage) {
 }
 
 // At print level 0 no plot is drawn, and the bonds are still handed back.
-TEST_F(Plots, NoPlotAtPrintLevelZero) {
+TEST_F(InterpPlots, NoPlotAtPrintLevelZero) {
     crystal(kLong, "p 1", "c 10");
     std::vector<std::array<double, 3>> r;
     for (int k = 0; k < 4; ++k) r.push_back({5 + 1.45 * k, 10 + (k % 2) * 0.6, 10});

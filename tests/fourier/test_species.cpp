@@ -127,7 +127,7 @@ namespace {
 
 const Cell kBox{20, 20, 20, 90, 90, 90};
 
-class Species : public InterpRun {
+class InterpSpecies : public InterpRun {
 protected:
     // n peaks on a line, 3 A apart (no contacts), heights as given.
     std::vector<Peak> line(const std::vector<double>& heights) {
@@ -137,7 +137,7 @@ protected:
     }
 };
 
-TEST_F(Species, ExactContentGivesNoMessageOnePeakFewerCutsTheLightestSpecies) {
+TEST_F(InterpSpecies, ExactContentGivesNoMessageOnePeakFewerCutsTheLightestSpecies) {
     crystal(kBox, "p 1", "o 1 c 6");
     peaks(line({8, 6, 6, 6, 6, 6, 6}));
     interpret(interp_mode::kLaterMap, 0);
@@ -149,7 +149,7 @@ TEST_F(Species, ExactContentGivesNoMessageOnePeakFewerCutsTheLightestSpecies) {
         << listing();
 }
 
-TEST_F(Species, WithoutHeavySpeciesOneGroupHoldsEverything) {
+TEST_F(InterpSpecies, WithoutHeavySpeciesOneGroupHoldsEverything) {
     crystal(kBox, "p 1", "o 2 n 1 c 5");
     peaks(line({8, 8, 7, 6, 6, 6, 6, 6}));
     interpret(interp_mode::kLaterMap, 0);
@@ -165,7 +165,7 @@ TEST_F(Species, WithoutHeavySpeciesOneGroupHoldsEverything) {
 // A heavy species gets a group of its own where the heights drop clearly
 // after its expected peaks: Fe (26) over Cl (17), ratio 1.53, threshold
 // 1.167 + 0.222 * 1.53 = 1.506.
-TEST_F(Species, HeightGapClosesAHeavyGroup) {
+TEST_F(InterpSpecies, HeightGapClosesAHeavyGroup) {
     crystal(kBox, "p 1", "fe 1 cl 1 c 4");
     const double gap_fe[] = {1.6, 1.45};  // drop after the Fe peak: clear, then too small
     const int groups_fe[] = {3, 2};
@@ -186,7 +186,7 @@ TEST_F(Species, HeightGapClosesAHeavyGroup) {
 
 // With R = 0.10 (recycling under way) every minimum distance is 0.19 A
 // shorter than with R = 0.20, but never below 0.8 A.
-TEST_F(Species, MinimumDistancesShrinkOnceRecyclingConverges) {
+TEST_F(InterpSpecies, MinimumDistancesShrinkOnceRecyclingConverges) {
     crystal(kBox, "p 1", "c 4 o 2");
     float at[2][2];
     const float rs[2] = {0.20f, 0.10f};
@@ -203,7 +203,7 @@ TEST_F(Species, MinimumDistancesShrinkOnceRecyclingConverges) {
     EXPECT_NEAR(at[1][1], 0.89f, 1e-5);
 }
 
-TEST_F(Species, ExpectedBlockOfPeaks) {
+TEST_F(InterpSpecies, ExpectedBlockOfPeaks) {
     crystal(kBox, "p 1", "c 6");
     peaks({{0.1, 0.1, 0.1, 9, 0, 1.0}, {0.2, 0.1, 0.1, 8, 0, 0.5}, {0.3, 0.1, 0.1, 7, 0, 0.5}, {0.4, 0.1, 0.1, 6, 0, 1.0}});
     InterpSetup su;
@@ -219,7 +219,7 @@ TEST_F(Species, ExpectedBlockOfPeaks) {
 // Label modes: an unlabelled peak is not interpreted but takes the
 // species (and, without a height, the height 100*type) of the last
 // labelled peak before it.
-TEST_F(Species, UnlabelledPeakInALabelModeIsNotInterpreted) {
+TEST_F(InterpSpecies, UnlabelledPeakInALabelModeIsNotInterpreted) {
     crystal(kBox, "p 1", "c 4 o 2");  // list 3: c type 1, o type 2
     peaks({{0.1, 0.1, 0.1, 8, 201}, {0.3, 0.1, 0.1, 0, 0}, {0.5, 0.1, 0.1, 6, 101}, {0.7, 0.1, 0.1, 6, 102}});
     EXPECT_EQ(interpret(interp_mode::kRecycle, 0), interp_mode::kRecycle);
@@ -229,7 +229,7 @@ TEST_F(Species, UnlabelledPeakInALabelModeIsNotInterpreted) {
     EXPECT_EQ(rank(codes[2]), 2);
 }
 
-TEST_F(Species, LabelModeWithoutLabelsRunsAsTheHeightMode) {
+TEST_F(InterpSpecies, LabelModeWithoutLabelsRunsAsTheHeightMode) {
     crystal(kBox, "p 1", "c 4 o 2");
     peaks(line({8, 8, 6, 6, 6, 6}));
     interpret(interp_mode::kLaterMap, 0);
@@ -239,7 +239,7 @@ TEST_F(Species, LabelModeWithoutLabelsRunsAsTheHeightMode) {
     EXPECT_EQ(std::vector<int32_t>(codes, codes + 6), by_height);
 }
 
-TEST_F(Species, OnlyHydrogenLabelsCannotBeRecognised) {
+TEST_F(InterpSpecies, OnlyHydrogenLabelsCannotBeRecognised) {
     crystal(kBox, "p 1", "h 4 c 4");
     peaks({{0.1, 0.1, 0.1, 8, 101}, {0.3, 0.1, 0.1, 8, 102}, {0.5, 0.1, 0.1, 6, 103}});
     EXPECT_THROW(interpret(interp_mode::kRecycle, 0), ZanekStop);
@@ -249,7 +249,7 @@ TEST_F(Species, OnlyHydrogenLabelsCannotBeRecognised) {
 // User conditions: a coordination entry sets the distances and angle class
 // of the groups of its species and widens the search; distances of 0.3 A
 // or less and a type 0 change nothing.
-TEST_F(Species, CoordinationEntries) {
+TEST_F(InterpSpecies, CoordinationEntries) {
     crystal(kBox, "p 1", "fe 1 c 4");
     auto entry = [](int e, const char* el, float lo, float hi, int type) {
         cond::entries() = e;
@@ -273,7 +273,7 @@ TEST_F(Species, CoordinationEntries) {
     EXPECT_NEAR(dmin_of(1, 2), 1.32f + 0.77f - 0.35f, 1e-5);
 }
 
-TEST_F(Species, SmallMaximumDistanceCountsAsNotGiven) {
+TEST_F(InterpSpecies, SmallMaximumDistanceCountsAsNotGiven) {
     crystal(kBox, "p 1", "c 6");
     peaks(line({6, 6, 6, 6}));
     for (float dmax : {0.5f, 2.0f}) {
