@@ -39,15 +39,19 @@ void put_at(std::string& line, int col, const std::string& text) {
 
 void PRTFOM(int& n, int nenan, float* a, int nref, int& status) {
     const bool known_sets = UREQ.I(5) == 1 && UREQ.I(6) == 0;
-    if (known_sets) {
-        n += 2;
-        if (n >= 2 && set_table(10, n) < set_table(10, n - 1))
-            for (int c = 1; c <= 11; ++c) std::swap(set_table(c, n), set_table(c, n - 1));
-    }
+    if (known_sets) n += 2;
     n = std::clamp(n, 0, kSetSlots);
+    // The record of list 16 that holds each slot's set: the slot itself,
+    // unless the two known-phase sets change places in the table below.
+    std::vector<int> record(static_cast<size_t>(n) + 1);
+    for (int k = 1; k <= n; ++k) record[size_t(k)] = k;
+    if (known_sets && n >= 2 && set_table(10, n) < set_table(10, n - 1)) {
+        for (int c = 1; c <= 11; ++c) std::swap(set_table(c, n), set_table(c, n - 1));
+        std::swap(record[size_t(n)], record[size_t(n) - 1]);
+    }
     for (int k = 1; k <= n; ++k) {
         for (int c = 1; c <= 11; ++c) row(k, c).r = set_table(c, k);
-        row(k, kSlot).i = k;
+        row(k, kSlot).i = record[size_t(k)];
     }
     const int m = known_sets ? std::max(n - 2, 0) : n;
     if (m > 1) SORTZ(kRows, m, kRowWords, -kCfom);

@@ -180,6 +180,35 @@ TEST_F(FinalTableTest, RankingGoesToTheHeaderOfList16) {
     EXPECT_TRUE(listing_has("               1  (    2)    "));
 }
 
+// A full store sends the first known-phase pass to slot N + 2 and the
+// second to N + 1: the table shows them in trial order, and the ranking in
+// list 16 still points at the record holding each set.
+TEST_F(FinalTableTest, KnownPhaseSetsInTrialOrderKeepTheirRecords) {
+    UREQ.I(5) = 1;
+    MAG.I(mag::kLas) = 1;
+    make_list16(4);
+    offer(trial(0.3f, 1), {1, 1, 1, 1}, 2);
+    offer(trial(0.4f, 2), {2, 2, 2, 2}, 2);
+    offer(trial(0.5f, 3), {3, 3, 3, 3}, 2);
+    UREQ1.I(ureq1::kFinalPass) = 1;
+    offer(trial(0.9f, 10), {10, 10, 10, 10}, 4);
+    offer(trial(0.9f, 11), {11, 11, 11, 11}, 4);
+    ASSERT_EQ(set_table(kTrialCol, 4), 10.0f);
+    ASSERT_EQ(set_table(kTrialCol, 3), 11.0f);
+    track_max(track::kCfom) = 0.9f;
+    int n = 2, status = 0;
+    std::vector<float> a(kSetSlots);
+    PRTFOM(n, 0, a.data(), kNref, status);
+    EXPECT_EQ(n, 4);
+    std::vector<float> a16(10);
+    std::vector<int32_t> b16(10);
+    int count = 0;
+    YSFL16(a16.data(), b16.data(), count, 10);
+    ASSERT_EQ(count, 4);
+    EXPECT_EQ(record(b16[2]), (std::vector<int>{10, 10, 10, 10}));
+    EXPECT_EQ(record(b16[3]), (std::vector<int>{11, 11, 11, 11}));
+}
+
 TEST_F(FinalTableTest, AllSetsUndeterminedStopsAndRemovesThePhases) {
     make_list16(2);
     TrialFigures f = trial(0.0f, 1);
