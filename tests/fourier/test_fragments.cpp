@@ -141,6 +141,36 @@ TEST_F(InterpFragments, ScatteredRingIsJoinedAgain) {
     EXPECT_EQ(bonds().size(), 6u);
 }
 
+// Naphthalene likewise (tilted out of the plane of a and b): the ring walk
+// starts at a junction, goes round both rings and joins every atom again.
+TEST_F(InterpFragments, ScatteredFusedRingsAreJoinedAgain) {
+    const Cell cell{9.3863, 12.2022, 15.9567, 90, 109, 90};
+    crystal(cell, "p 1 21/c 1", "c 40");
+    const double d = 1.40, h = d * std::sqrt(3.0) / 2.0;
+    const auto c0 = cell.cart({0.3, 0.3, 0.3});
+    std::vector<std::array<double, 3>> r;
+    const double xy[10][2] = {{0, d / 2},      {0, -d / 2},     {h, d},      {2 * h, d / 2}, {2 * h, -d / 2},
+                              {h, -d},         {-h, d},         {-2 * h, d / 2}, {-2 * h, -d / 2}, {-h, -d}};
+    for (const auto& p : xy) r.push_back({c0[0] + p[0], c0[1] + p[1], c0[2] + 0.3 * p[0]});
+    const auto ring = from_cartesian(cell, r);
+    std::vector<Peak> list = ring;
+    for (int k : {0, 3, 6, 9}) {
+        const Peak p = ring[static_cast<std::size_t>(k)];
+        list[static_cast<std::size_t>(k)] = {1.0 - p.x, p.y + 0.5, 0.5 - p.z, p.height};
+    }
+    peaks(list);
+    interpret(interp_mode::kEMap, 1);
+    expect_fragment(1, 10, 1);
+    const int bonded[11][2] = {{1, 2}, {1, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 2}, {1, 7}, {7, 8}, {8, 9}, {9, 10}, {10, 2}};
+    for (const auto& b : bonded) {
+        const Peak& p = ring[static_cast<std::size_t>(b[0] - 1)];
+        const Peak& q = ring[static_cast<std::size_t>(b[1] - 1)];
+        EXPECT_NEAR(atom_distance(cell, b[0], b[1]), cell.dist({p.x, p.y, p.z}, {q.x, q.y, q.z}), 2e-3) << b[0] << "-" << b[1];
+    }
+    EXPECT_EQ(bonds().size(), 11u);
+    EXPECT_FALSE(listed("polimeric")) << listing();
+}
+
 // Heavy peaks without neighbours stay as one-peak fragments and are listed
 // as isolated; a light peak alone is dropped.
 TEST_F(InterpFragments, LoneHeavyPeaksAreIsolatedLightOnesDropped) {
