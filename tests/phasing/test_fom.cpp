@@ -123,6 +123,18 @@ TEST_F(FomTest, TooManyUndeterminedPhasesGiveCfomZero) {
     EXPECT_EQ(trial_figure(fig::kLatestCfom), 0.0f);
 }
 
+// A trial whose statistics ABSNEW left as they were (too many
+// undetermined phases) scores the same figures, not figures divided again.
+TEST_F(FomTest, UnchangedStatisticsAreNotRescaledTwice) {
+    one_triplet(false, {90, 30, 240});
+    alpha_stats(1.0f, 1.0f, 1.0f, 0.968f, 0.798f, 2.0f);
+    score(1, 3);
+    score(2, 3);
+    EXPECT_FLOAT_EQ(track_min(track::kNalf4), 1.0f);
+    EXPECT_FLOAT_EQ(track_max(track::kNalf4), 1.0f);
+    EXPECT_FLOAT_EQ(track_min(track::kNalf1), 1.0f);
+}
+
 // A negative triplet (list 10) of G = 1 whose phases add to 180 degrees:
 // num = G, den = G B(G), R = 1/B(1) > 1.2, so cphase = 1; its weight
 // w_R = sqrt(B(1)) and cfom = (w_R + alcomb)/(w_R + 1). Adding to 0

@@ -145,5 +145,17 @@ TEST_F(SolveTest, RandomStartSolvesAndRepeatsWithTest) {
     EXPECT_TRUE(listed("          the number of random phases is"));
 }
 
+// A random start makes exactly "maxt" trials, also a single one.
+TEST_F(SolveTest, RandomStartMakesItsNumberOfTrials) {
+    queue_job("rand_pbar1_c14o2", {"rand", "maxt 1", "test", "nore"});
+    ASSERT_EQ(run_queue(), 0) << listing();
+    std::vector<float> a(400);
+    std::vector<int32_t> b(400);
+    int count = 0;
+    YSFL16(a.data(), b.data(), count, 400);
+    EXPECT_EQ(count, 1);
+    EXPECT_TRUE(listed("      the total number of trials will be       1"));
+}
+
 }  // namespace
 }  // namespace zanek::test

@@ -168,6 +168,25 @@ TEST_F(TangentTest, NegativeReliabilityStaysNegative) {
     EXPECT_NEAR(std::hypot(s.gs, s.gc), 1.5, 1e-6);
 }
 
+// A relation of reliability 0 adds nothing to the variance (the limit of
+// G^2 (2 - 2B(G)/G - 2B^2) is 0), and its expected alpha term is finite.
+TEST_F(TangentTest, ZeroReliabilityGivesNoNaN) {
+    Problem p;
+    p.nref = 3;
+    p.truth = {90, 30, 240};
+    p.restrict = {1, 1, 1};
+    p.e = {2, 2, 2};
+    p.triplets = {{1, 2, 3, 0.0f}};
+    install(p);
+    for (int r : {2, 3}) set_phase(r, known[size_t(r) - 1], 0.0f), refl_weight(r) = 1.0f;
+    const TangentSums s = tangent_sums(1, false);
+    EXPECT_EQ(s.n, 1);
+    EXPECT_EQ(s.v, 0.0);
+    EXPECT_EQ(s.sb, 0.0);
+    EXPECT_TRUE(std::isfinite(alpha_sigma(1)));
+    EXPECT_TRUE(std::isfinite(alpha_exp(1)));
+}
+
 TEST(TangentProjection, RestrictedSumGoesToTheAllowedLine) {
     fill_tables();
     struct Case {
