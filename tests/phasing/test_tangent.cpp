@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "jobcontrol/lists/listxx.h"
 #include "jobcontrol/numeric.h"
 #include "phasing/tangent.h"
 #include "tests/phasing/test_tangent_fixture.h"
@@ -185,6 +186,56 @@ TEST_F(TangentTest, ZeroReliabilityGivesNoNaN) {
     EXPECT_EQ(s.sb, 0.0);
     EXPECT_TRUE(std::isfinite(alpha_sigma(1)));
     EXPECT_TRUE(std::isfinite(alpha_exp(1)));
+}
+
+// A psi-zero relation of weak reflection w (rank NREF + 1) with the strong
+// 1 and 2: its sum has the modulus a = s' E1 E2 at the phase the two give;
+// seen from reflection 1 the term to subtract points at the phase of 1
+// itself, with the weight E1 E2 s' B((Z1 - Z3)/Z4), once it reaches
+// 0.3 sqrt(tau).
+TEST_F(TangentTest, PsiZeroTermOfOneWeakReflection) {
+    Problem p;
+    p.nref = 3;
+    p.truth = {90, 30, 240};
+    p.restrict = {1, 1, 1};
+    p.e = {2.0f, 1.5f, 2.0f};
+    install(p);
+    e_mode2(4) = 0.1f;
+    const int c = 3;  // 45 degrees
+    const Word items[3] = {word_of_int(relword(1, 2, c) + (1 << 30)), word_of_int(relword(4, 1, c)),
+                           word_of_int(0)};
+    FRMXX(0, 9, 1, 1, 1, 0, 0, items);
+    GIAN.I(gian::kSwitch) = 1;
+    NEWPSI1();
+    RIALFNEW(0, SYM.R(222));
+    ASSERT_EQ(PSI0.I(psi0::kNzro), 1);
+    set_phase(1, 90, 1.0f);
+    set_phase(2, 30, 1.0f);
+    NEWPSI3(1);
+    const double a = 2 * 0.3 * 2.0 * 1.5;
+    EXPECT_NEAR(GIAN.R(gian::kZ1), a, 1e-5);
+    EXPECT_NEAR(GIAN.R(gian::kZ4), a, 1e-5);
+    EXPECT_NEAR(GIAN.R(gian::kZ3), 0.886 * a, 1e-5);
+    EXPECT_EQ(GIAN.I(gian::kZ2), reduce360(-90 - 30 - 15 * c));
+    double gs = 0, gc = 0, ts = 0, tc = 0, qs = 0, qc = 0;
+    float pmod = 0, modulus = 0;
+    int count = 0;
+    NEWPSI(1, 1, gs, gc, ts, tc, qs, qc, pmod, count, modulus, 0.01f);
+    const double w = a * BES(float(1.0 - 0.886));
+    EXPECT_EQ(count, 1);
+    EXPECT_NEAR(modulus, w, 1e-5);
+    EXPECT_NEAR(ts, -w, 1e-5);  // -w (sin 90, cos 90)
+    EXPECT_NEAR(tc, 0.0, 1e-5);
+    EXPECT_NEAR(gs, -w, 1e-5);
+    // Below 0.3 sqrt(tau) nothing is subtracted.
+    ts = tc = gs = gc = 0;
+    NEWPSI(1, 1, gs, gc, ts, tc, qs, qc, pmod, count, modulus, 25.0f);
+    EXPECT_EQ(ts, 0.0);
+    // With "nops" the refinement has no psi-zero term.
+    GIAN.I(gian::kSwitch) = 0;
+    count = 7;
+    NEWPSI(1, 1, gs, gc, ts, tc, qs, qc, pmod, count, modulus, 0.01f);
+    EXPECT_EQ(count, 7);
 }
 
 TEST(TangentProjection, RestrictedSumGoesToTheAllowedLine) {
