@@ -380,6 +380,14 @@ void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, 
 
 namespace {
 
+void record_history(int code) {
+    int& count = IMPL.I(27);
+    count += 1;
+    if (count <= 79) IMPL.I(27 + count) = code;
+}
+
+}  // namespace
+
 // Opens a new progress line of the phase, Fourier or restart area; a run
 // with more such commands than the area has lines keeps counting but
 // writes nowhere.
@@ -389,14 +397,6 @@ void open_progress_line(int code) {
     int n = ++SCMESS.counter[area];
     if (n >= 0 && n < 10) SCMESS.area[area][n] = std::string(80, ' ');
 }
-
-void record_history(int code) {
-    int& count = IMPL.I(27);
-    count += 1;
-    if (count <= 79) IMPL.I(27 + count) = code;
-}
-
-}  // namespace
 
 void run_command(int code, int new_file, int& job_count, int& status) {
     switch (code) {

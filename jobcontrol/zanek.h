@@ -22,6 +22,10 @@ bool open_structure_file(bool initialize, int& new_file);
 // the running command's number). Codes 7 and 15 set job_count to -1.
 void run_command(int code, int new_file, int& job_count, int& status);
 
+// Opens a new progress line of the phase, Fourier or restart area for a
+// command of that code.
+void open_progress_line(int code);
+
 // Reads one job into the command queue. status: 0, or -2 on failure.
 void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, int& status);
 // Runs the queue of the job just read.

@@ -226,14 +226,6 @@ TEST(SpineFirstJobAgain, AnotherStructureFileGetsItsOwnIndex) {
     EXPECT_NE(again.listing.find(std::string(20, ' ') + "two "), std::string::npos);
 }
 
-TEST(SpineProgress, MorePhaseCommandsThanProgressLines) {
-    std::string cmd = "%job many phases\n";
-    for (int i = 0; i < 14; ++i) cmd += "%phase\n%fourier\n%restart\n";
-    cmd += "%end\n";
-    RunResult r = run_zanek(fresh_dir("spine_progress"), cmd);
-    EXPECT_EQ(r.exit_code, 0) << r.output;
-}
-
 TEST(SpineBadInput, CommandFileThatIsAFolder) {
     std::string dir = fresh_dir("spine_folder_cmd");
     std::filesystem::create_directories(dir + "/sub.cmd");

@@ -8,6 +8,7 @@
 #include "jobcontrol/commands.h"
 #include "jobcontrol/history.h"
 #include "jobcontrol/records/job.h"
+#include "jobcontrol/zanek.h"
 #include "platform/listing.h"
 #include "platform/stop.h"
 #include "platform/units.h"
@@ -166,4 +167,16 @@ TEST_F(Results, HistorModeOneKeepsRecord170OfTheResultsFile) {
     ASSERT_FALSE(out.empty());
     EXPECT_NE(out.back().find(" reading record no. 170 in file struc.nme"), std::string::npos) << out.back();
     std::filesystem::current_path(cwd);
+}
+
+TEST(ProgressLines, MoreCommandsThanLinesNeverWriteOutsideTheArea) {
+    reset_job_records();
+    for (auto& line : SCMESS.area[1]) line = "kept";
+    for (int k = 0; k < 14; ++k) open_progress_line(CMD_PHASE);
+    EXPECT_EQ(SCMESS.counter[0], 14);
+    for (int n = 1; n < 10; ++n) EXPECT_EQ(SCMESS.area[0][n], std::string(80, ' '));
+    for (const auto& line : SCMESS.area[1]) EXPECT_EQ(line, "kept");  // the next area is untouched
+    open_progress_line(CMD_FOURIER);
+    EXPECT_EQ(SCMESS.counter[1], 1);
+    EXPECT_EQ(SCMESS.area[1][1], std::string(80, ' '));
 }
