@@ -366,7 +366,8 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
             }
             if (N != 4)
                 for (int j = 1; j <= n; ++j)
-                    if (phase_code(j) == kCodeSymbol && used < kMaxSymbols) phase_code(j) = -magic(++used);
+                    if (phase_code(j) == kCodeSymbol && used < std::min(S.nsymb, kMaxSymbols))
+                        phase_code(j) = -magic(++used);
             SUP.I(sup::kTripCount) = used;
             trials = (1L << kbits) * N;
         }
@@ -385,6 +386,12 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
     UREQ1.I(ureq1::kFinalPass) = 0;
     FOM4.I(10) = 0;
     int evaluated = 0;
+    // No figure yet: a run in which no trial is scored is seen as such by
+    // the final table, whatever an earlier %phase left.
+    for (int k = 1; k <= track::kCount; ++k) {
+        track_max(k) = -1e20f;
+        track_min(k) = 1e20f;
+    }
     if (!random) {
         lst("('     the total number of permutations is',i8)", {int(trials)});
     } else {

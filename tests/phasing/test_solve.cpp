@@ -43,10 +43,12 @@ protected:
 
     // Queues the commands of the job's known-phase command file up to and
     // including %phase, with the directive lines given for %phase.
-    void queue_job(const std::string& job, const std::vector<std::string>& phase_lines = {}) {
+    // known = false takes the job without known phases.
+    void queue_job(const std::string& job, const std::vector<std::string>& phase_lines = {}, bool known = true) {
         const std::string from = shared_dir() + "/testdata/" + job;
-        std::filesystem::copy_file(from + "/data_known.hkl", dir + "/data_known.hkl");
-        std::istringstream in(read_file(from + "/job_known.cmd"));
+        const std::string data = known ? "/data_known.hkl" : "/data.hkl";
+        std::filesystem::copy_file(from + data, dir + data);
+        std::istringstream in(read_file(from + (known ? "/job_known.cmd" : "/job.cmd")));
         std::vector<std::pair<int, std::vector<std::string>>> cmds;
         std::string line;
         bool taking = false;
@@ -155,6 +157,15 @@ TEST_F(SolveTest, RandomStartMakesItsNumberOfTrials) {
     YSFL16(a.data(), b.data(), count, 400);
     EXPECT_EQ(count, 1);
     EXPECT_TRUE(listed("      the total number of trials will be       1"));
+}
+
+// No trial at all: the table shows zeros, the command fails and no phase
+// set is left for %fourier.
+TEST_F(SolveTest, NoTrialScoredFailsWithoutPhaseSets) {
+    queue_job("rand_pbar1_c14o2", {"rand", "maxt 0"}, false);
+    EXPECT_EQ(run_queue(), -1);
+    EXPECT_FALSE(stored(16));
+    EXPECT_TRUE(listed("                      max       0.000   0.000   0.000   0.000   0.000   0.000"));
 }
 
 }  // namespace
