@@ -157,10 +157,8 @@ TEST_F(FinalTableTest, RankingGoesToTheHeaderOfList16) {
     offer(trial(0.3f, 1), {1, 1, 1, 1}, 3);
     offer(trial(0.9f, 2), {2, 2, 2, 2}, 3);
     offer(trial(0.6f, 3), {3, 3, 3, 3}, 3);
-    for (int t : {1, 2, 3}) {
-        track_max(track::kCfom) = 0.9f;
-        track_min(track::kCfom) = 0.3f;
-    }
+    track_max(track::kCfom) = 0.9f;
+    track_min(track::kCfom) = 0.3f;
     int n = 3, status = 0;
     std::vector<float> a(kSetSlots);
     PRTFOM(n, 0, a.data(), kNref, status);
