@@ -451,8 +451,8 @@ void EXPAND(int& nrefl, int icyc, float& cfom, int& ierr) {
             lst_blank(3);
         } else {
             if (UREQ.I(5) != 0) {
-                lst("(' ',17x,' mean phase error  ',f9.2)", {err});
-                lst("(' ',8x,' weighted mean phase error  ',f9.2)", {werr});
+                lst_line("                  mean phase error  " + fmt_f(err, 9, 2));
+                lst_line("         weighted mean phase error  " + fmt_f(werr, 9, 2));
             }
             lst("(' number of added psi-e reflections  ',i6)", {nadd});
         }

@@ -13,7 +13,10 @@
 #include "fourier/maps/fft3d.h"
 #include "jobcontrol/files.h"
 #include "jobcontrol/records/job.h"
+#include "platform/fformat.h"
+#include "platform/listing.h"
 #include "platform/units.h"
+#include "tests/support/test_support.h"
 
 namespace zanek {
 namespace {
@@ -206,6 +209,48 @@ TEST_F(MapFile, WorkAreaTooSmallFails) {
     int ierr = 0;
     transform(30, 20, 40, 1000, ierr);  // one section needs 1200 words
     EXPECT_EQ(ierr, -1);
+}
+
+TEST_F(MapFile, PrintedSectionsShowTenthsOfTheMapAndMarkTheHighValues) {
+    const std::string lis = test::fresh_dir("fft_map_print") + "/map.lis";
+    ASSERT_EQ(units().open_seq(2, lis, OpenStatus::Unknown, FileForm::Formatted), IO_OK);
+    set_listing_unit(2);
+    UNIT.I(2) = 2;
+    write_coefficients({{1, 0, 0, 100.0f, 0.0f}});
+    TRAN.R(tran::kScale) = 0.4f;  // map values 80 cos(2 pi x)
+    TRAN.I(tran::kPrintUnit) = 2;
+    TRAN.I(tran::kUnderline) = 50;
+    for (int i = 0; i < 3; ++i) TRAN.R(tran::kFraction + i) = 1.0f;
+    UREQ1.I(ureq1::kSectionAxis) = 1;
+    int ierr = 0;
+    auto map = transform(10, 4, 6, 160000, ierr);
+    ASSERT_EQ(ierr, 0);
+    lst_flush();
+    units().close(2);
+    const auto lines = test::split_lines(test::read_file(lis));
+    int sections = 0, rows = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string& l = lines[i];
+        if (l.find(" section  y =") == 0) ++sections;
+        if (l.rfind(" z =", 0) != 0) continue;
+        ++rows;
+        const int thousandths = std::stoi(l.substr(4, 4));
+        const int z = static_cast<int>(std::lround(thousandths * 6 / 1000.0));
+        std::string want = " z =" + fmt_i(thousandths, 4) + " *  ";
+        std::string marks(12, ' ');
+        for (int x = 0; x < 10; ++x) {
+            const int v = map[0][static_cast<std::size_t>(z)][static_cast<std::size_t>(x)];
+            const int p = static_cast<int>(std::lround(0.1 * v));
+            want += fmt_i(p, 3);
+            marks += p * 10 > 50 ? " **" : "   ";
+        }
+        EXPECT_EQ(l, want);
+        ASSERT_LT(i + 1, lines.size());
+        EXPECT_EQ(lines[i + 1], marks);
+    }
+    EXPECT_EQ(sections, 4);
+    EXPECT_EQ(rows, 4 * 6);
+    EXPECT_EQ(TRAN.I(tran::kPrintUnit), 0);  // every section printed: no more printing in this command
 }
 
 TEST(MapValue, RoundsHalfAwayFromZero) {
