@@ -160,6 +160,7 @@ void LABE2(int n) {
 }
 
 void MUOVI() {
+    XSPINB();
     YFL03();
     const int n = std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms);
     const bool print = UREQ.I(10) > 0;
@@ -201,6 +202,7 @@ namespace {
 // number as its label; otherwise only labelled peaks are candidates and a
 // species change scales the temperature factor by the atomic numbers.
 void match_previous(bool restart) {
+    XSPINB();
     int nold = 0, start = 1, set = 0, bonds = 0;
     SFL30(nold, start, set, bonds);
     nold = std::clamp(nold, 0, kMaxAtoms);
