@@ -298,7 +298,11 @@ void SEARCH(int icyc, float& xatoms, int& ierr) {
     units().rewind(jrel());
     int set = 0;
     std::string title;
-    if (!read_map_header(set, title) || set < 0) return;
+    if (!read_map_header(set, title)) {  // no map on the scratch file
+        ierr = -1;
+        return;
+    }
+    if (set < 0) return;
 
     const double per_unit =
         (TAPE.I(tape::kCentric) + 1.0) * nsym() * std::max(MISC.R(misc::kLatticePoints), 1.0f);
