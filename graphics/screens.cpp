@@ -30,8 +30,6 @@ void SCREND(std::string& message, int& n) {
     n += 28;
 }
 
-void XWIN(int*, int*, int, int, const std::string&, int) {}
-
 void SCRF(int, int, int) {}
 
 void SCRP(int itrial, int ntrial, float cfom, float cmax) {

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "graphics/window/window.h"
+
 namespace zanek {
 
 void SCR1();
@@ -10,7 +12,6 @@ void SCR2();
 // Puts the time text in front of the end message; in window mode shows
 // the end screen.
 void SCREND(std::string& message, int& n);
-void XWIN(int* x, int* y, int n, int op, const std::string& text, int value);
 // Progress of the recycling steps (mode 1 after step A, 2 after steps B
 // and C): redraws the model in window mode; batch runs draw nothing.
 void SCRF(int iset, int icyc, int mode);

@@ -1,0 +1,63 @@
+// Records of the graphics window: the driver's own state XWI, and the
+// viewer records the driver also writes (CONTR title and aspect, SCALE
+// margins, MESS message line). The molecule viewer owns the meaning of
+// CONTR, SCALE and MESS; they live here because the driver sets them when it
+// opens the window and when a hard copy starts.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "platform/word.h"
+
+namespace zanek {
+
+// XWI: driver state, fields in word order.
+struct XwiRecord {
+    int colour = 0;            // word 1: current palette index (ops 2, 9, 10, 11, 15)
+    int menu_redraw = 0;       // word 2: 1 = the next op 5 redraws its menu group
+    std::array<std::string, 8> species;  // words 3-6: legend symbols, two characters each
+    int nspecies = 0;          // word 7: legend entries (at most 8)
+    int hardcopy = 0;          // word 8: 1 while a picture is redrawn at hard-copy size
+    int pending_action = 0;    // word 9: > 0: the next op 5 takes it as the user's pick
+    int pending_geometry = 0;  // word 10: > 0: the Geometry dialogue reuses this button code
+    XwiRecord() { species.fill("  "); }
+};
+inline XwiRecord XWI;
+
+// CONTR: viewer switches. Words 3-22 the title shown in the title strip
+// (80 characters), 23 (REAL) the aspect of the drawing area, 24 symmetry
+// switch, 25 cell-edges switch, 26 scale mode, 27 plot style, 28-35 species
+// radii (REAL), 36 saved scale mode.
+inline Record<40> CONTR;
+namespace contr {
+constexpr int kTitle = 3, kAspect = 23, kSymmetry = 24, kCellEdges = 25, kScaleMode = 26;
+// Aspect of the screen drawing area, (639 - 80) / (479 - 20).
+constexpr float kScreenAspect = 559.0f / 459.0f;
+}
+std::string contr_title();                     // words 3-22
+void set_contr_title(const std::string& text);  // cut or blank-padded to 80
+
+// SCALE: world-to-pixel mapping of the viewer; words 6 and 7 (REAL) the
+// margins of the drawing area, 80.0 (menu column) and 20.0 (title strip).
+inline Record<8> SCALE = [] {
+    Record<8> s;
+    s.R(6) = 80.0f;
+    s.R(7) = 20.0f;
+    return s;
+}();
+
+// MESS: the message-line text (words 1-20), the message-pending flag
+// (word 21) and the length to show (word 22).
+struct MessRecord {
+    std::string text = std::string(80, ' ');
+    int pending = 0;
+    int length = 0;
+};
+inline MessRecord MESS;
+
+// Sets XWI, the menu labels the dialogue changes, CONTR, SCALE and MESS to
+// their values at load (start of a run, and tests).
+void reset_window_records();
+
+}  // namespace zanek
