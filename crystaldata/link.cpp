@@ -1,0 +1,332 @@
+#include "crystaldata/link.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "crystaldata/data_command.h"
+#include "crystaldata/equivalents.h"
+#include "crystaldata/reflections.h"
+#include "jobcontrol/commands.h"
+#include "jobcontrol/files.h"
+#include "jobcontrol/lists/list01.h"
+#include "jobcontrol/lists/list03.h"
+#include "jobcontrol/lists/list07.h"
+#include "jobcontrol/records/crystal.h"
+#include "jobcontrol/records/job.h"
+#include "jobcontrol/records/scatter.h"
+#include "jobcontrol/store/store.h"
+#include "jobcontrol/text.h"
+#include "platform/listing.h"
+#include "platform/stop.h"
+#include "platform/units.h"
+
+namespace zanek {
+
+namespace {
+
+// Words of the shared records that the link sets or reads.
+constexpr int kRcCount = 16, kRcLargestS2 = 18, kRcNref = 19, kRcElimit = 20, kRcNzro = 21, kRcWeakE = 22,
+              kRcRhomax = 23, kRcUnused = 24;
+constexpr int kUreqKnown = 5, kUreqPartial = 6, kUreqKept = 7, kUreqWeak = 8, kUreqPrint = 10;
+constexpr int kCB = 143, kCScale = 144;
+constexpr int kSymCount = 217, kSymLatticePoints = 218, kSymCentric = 220, kSymRatio = 222, kSymRatioData = 224;
+constexpr int kBlockWords = 512;
+constexpr int kWordLength = 40;  // CUTST's longest word
+
+bool list_present(int type) {
+    int serial = 0, first = -1, last = 0, part = 0, length = 0;
+    SRLIN(type, serial, first, last, part, length);
+    return first > 0;
+}
+
+// The rest of the command's directive lines, unread after a failure.
+void skip_rest(int read, int count) {
+    for (; read < count; ++read) next_directive_line();
+}
+
+// Sigma3 / Sigma2^1.5 of the cell content of SF (the cell, not yet the
+// primitive cell).
+float content_ratio() {
+    double s2 = 0.0, s3 = 0.0;
+    for (int t = 1; t <= std::clamp(sf::species(), 0, sf::kMaxSpecies); ++t) {
+        const double n = sf::count(t), z = sf::z(t);
+        s2 += n * z * z;
+        s3 += n * z * z * z;
+    }
+    return s2 > 0.0 ? static_cast<float>(s3 / std::pow(s2, 1.5)) : 0.0f;
+}
+
+// Input reflection records written into the direct-access scratch file,
+// 85 to a block, blocks numbered from 1 as the list-7 preparation reads
+// them.
+class ScratchBlocks {
+public:
+    void put(int h, int k, int l, float fo, float sigma, int phase_word) {
+        Word* r = block_ + kScratchRecordWords * fill_;
+        r[0].i = h;
+        r[1].i = k;
+        r[2].i = l;
+        r[3].r = fo;
+        r[4].r = sigma;
+        r[5].i = phase_word;
+        if (++fill_ == scratch_records_per_block()) write();
+    }
+    // The last, partly filled block.
+    void close() {
+        if (fill_ > 0) write();
+    }
+
+private:
+    Word block_[kBlockWords] = {};
+    int fill_ = 0;
+    int number_ = 1;
+
+    void write() {
+        const int st = units().write_direct(UNIT.I(5), number_, block_, kBlockWords);
+        if (st != IO_OK) {
+            lst("(' *** error ***  write error on the scratch file, code =',i5)", {st});
+            zstop(0, "scratch file");
+        }
+        ++number_;
+        fill_ = 0;
+        std::fill(block_, block_ + kBlockWords, Word{});
+    }
+};
+
+// Counts of the records passed over, for the summary.
+struct LinkCounts {
+    int big_index = 0;  // an index (or one of the standard equivalent) beyond 63
+    int negative = 0;   // Fo < 0 set to 0
+    int origin = 0;     // the record 0 0 0 (F000 carries no phase)
+};
+
+void list6_problems() { lst("(' *** error ***  problems in list number',i5)", {list6::kType}); }
+
+bool index_fits(int h, int k, int l) {
+    return std::abs(h) <= kMaxIndex && std::abs(k) <= kMaxIndex && std::abs(l) <= kMaxIndex;
+}
+
+// The known phase of a list-6 record carried to the standard equivalent as
+// %data carries an input phase: in a centrosymmetric group first moved to
+// 0 or 180, then ((phase + shift) * sign) in 1..360.
+int link_phase(float value, int shift, int sign) {
+    double phase = value;
+    if (phase < 0.0) phase += 360.0;
+    phase = std::fmod(std::trunc(phase + 0.05), 360.0);
+    if (SYM.I(kSymCentric) == 1) phase = std::cos(phase * TRIG.R(453)) > 0.0 ? 0.0 : 180.0;
+    return standard_phase(static_cast<int>(phase), shift, sign);
+}
+
+// Standard equivalent of a record with GENEQ; a record beyond rhomax is
+// reduced all the same (the link does not screen the resolution), so that
+// every stored record carries its standard indices and restriction code.
+void standard_equivalent(int& h, int& k, int& l, int& shift, int& code, int& sign, float s2) {
+    const float rhomax = RC.R(kRcRhomax);
+    RC.R(kRcRhomax) = std::max(rhomax, s2);
+    int same = 0;
+    float s2_out = 0.0f;
+    GENEQ(1, h, k, l, shift, code, sign, same, s2_out);
+    RC.R(kRcRhomax) = rhomax;
+}
+
+}  // namespace
+
+void DIRVORP(int& ierr) {
+    UREQ.I(kUreqKnown) = 0;
+    UREQ.I(kUreqPartial) = 0;
+    UREQ.I(kUreqKept) = 0;
+    UREQ.I(kUreqPrint) = 0;
+    RC.I(kRcNref) = 0;
+    RC.R(kRcElimit) = 1.2f;
+    RC.I(kRcNzro) = kLinkWeakWanted;
+    RC.R(kRcWeakE) = 0.3f;
+    RC.R(kRcRhomax) = kLinkRhomax;
+    RC.R(kRcUnused) = 0.0f;
+    C.R(kCB) = 0.0f;
+    C.R(kCScale) = -99.9f;
+
+    const int count = directive_count();
+    for (int read = 0; read < count;) {
+        const std::string orig = next_directive_line();
+        ++read;
+        std::string line = orig, word(kWordLength, ' ');
+        int n = 0, m = 0;
+        SHIFT(line, n);
+        CUTST(line, n, word, m);
+        LCASE(word);
+        float r[40];
+        int iv[40], nnum = 0, iflag = 0;
+        GETNUM(line, r, iv, nnum, iflag);
+        const bool know = word.substr(0, 4) == "know";
+        if (iflag == -1 || (know && nnum != 0)) {
+            lst("(' error in directive : ',a)", {padded(orig, 80)});
+            ierr = -1;
+        } else if (!know) {
+            lst_line(" wrong directive on following line:");
+            lst("(1x,a)", {padded(orig, 80)});
+            ierr = -1;
+        } else {
+            UREQ.I(kUreqKnown) = 1;
+            continue;
+        }
+        skip_rest(read, count);
+        return;
+    }
+}
+
+void VORP(int& ierr) {
+    // The sibling program's cell, symmetry and content.
+    if (list_present(1)) {
+        YFL01();
+    } else {
+        lst("(/' *** error *** no cell parameters supplied')");
+        ierr = -1;
+    }
+    if (list_present(2)) {
+        YFL02();
+    } else {
+        lst("(/' *** error *** no space group symbol supplied')");
+        ierr = -1;
+    }
+    if (list_present(3)) {
+        YFL03();
+    } else {
+        lst("(/' *** error *** no cell content supplied')");
+        ierr = -1;
+    }
+    if (ierr < 0) return;
+    SYM.R(kSymRatio) = content_ratio();
+
+    RC.I(kRcCount) = 0;
+    UREQ.I(1) = UREQ.I(2) = UREQ.I(3) = -100;
+    // Without its reflections the link has nothing to hand on: a later
+    // command would work on whatever list 7 the file holds.
+    if (!list_present(list6::kType)) {
+        lst("(' *** error ***  list number',i5,' not existent'/'                reflections expected')",
+            {list6::kType});
+        ierr = -1;
+        return;
+    }
+
+    int n = 0;
+    const int opened = YFL06(0, n);
+    UREQ.R(kUreqWeak) = -999.9f;
+    RC.R(kRcLargestS2) = -999.9f;
+    float largest_s2 = -99.9f;
+    if (opened < 0) {  // records the stream cannot read (message printed)
+        list6_problems();
+        ierr = -1;
+        return;
+    }
+
+    const bool known = UREQ.I(kUreqKnown) == 1;
+    ScratchBlocks scratch;
+    LinkCounts counts;
+    int stored = 0;
+    // The record count of the header counts the records of every group;
+    // those of group 0 are the reflections.
+    for (int i = 0; i < n; ++i) {
+        Word rec[list6::kMaxRecordLength];
+        int group = 0;
+        if (KKLDNR(rec, group) != 0) {  // the list ends before its count
+            list6_problems();
+            ierr = -1;
+            return;
+        }
+        if (group != 0) continue;
+        int h = rec[0].i, k = rec[1].i, l = rec[2].i;
+        float fo = rec[3].r, sigma = rec[4].r;
+        const float phase_value = rec[6].r;
+        if (!std::isfinite(fo) || !std::isfinite(sigma) || !std::isfinite(phase_value)) {
+            list6_problems();
+            ierr = -1;
+            return;
+        }
+        if (sigma < 0.0f) {
+            lst("(/' *** error ***  negative value of sigma(F) in input:'//16x,'reflection ',3i4,"
+                "' Fobs =',f10.3,' Sigma(F) =',f10.3)",
+                {h, k, l, fo, sigma});
+            ierr = -1;
+            return;
+        }
+        if (h == 0 && k == 0 && l == 0) {
+            ++counts.origin;
+            continue;
+        }
+        if (!index_fits(h, k, l)) {
+            ++counts.big_index;
+            continue;
+        }
+        if (fo < 0.0f) {  // %data sets a negative amplitude to zero as well
+            fo = 0.0f;
+            if (sigma < 0.1f) sigma = 0.1f;
+            ++counts.negative;
+        }
+        const float rho = RHOF(&RC.R(1), h, k, l);
+        const float s2 = rho * rho;
+        RC.R(kRcLargestS2) = std::max(RC.R(kRcLargestS2), s2);
+        UREQ.R(kUreqWeak) = std::max(UREQ.R(kUreqWeak), fo);
+
+        int shift = 0, code = kPhaseGeneral, sign = 1;
+        standard_equivalent(h, k, l, shift, code, sign, s2);
+        if (!index_fits(h, k, l)) {  // a compact index word cannot hold it
+            ++counts.big_index;
+            continue;
+        }
+        largest_s2 = std::max(largest_s2, s2);
+        const int phase = known ? link_phase(phase_value, shift, sign) : 0;
+        scratch.put(h, k, l, fo, sigma, phase * 32 + code);
+        ++stored;
+    }
+    scratch.close();
+    RC.I(kRcCount) = stored;
+
+    if (counts.big_index) lst("(10x,i5,'  rejected reflections with indices .gt. 63')", {counts.big_index});
+    if (counts.negative) lst("(10x,i5,'  Fo(s) negative set to 0.0                ')", {counts.negative});
+    lst("(10x,i5,'  independent input reflections'/3x,3i4,'  maximum  h,k,l  values'/"
+        "8x,f7.4,'  maximum s**2 = (sin(theta)/lambda)**2')",
+        {stored, UREQ.I(1), UREQ.I(2), UREQ.I(3), largest_s2});
+    RC.R(kRcLargestS2) = largest_s2;
+}
+
+void VORPM(int& status) {
+    command_heading(" ZANEK : Vorp-Zan link routine", HeadingEnd::Link);
+
+    const int scratch = UNIT.I(5);
+    int opens = 1, iostat = 0;
+    if (KOPEN(scratch, "", IMPL.I(5), opens, iostat)) {
+        lst("(' *** error ***  open error, code =',i5,' file is ',a)", {iostat, "scratch"});
+        skip_directives();
+        status = -1;
+        return;
+    }
+    int ierr = 0;
+    DIRVORP(ierr);
+    if (ierr >= 0) VORP(ierr);
+    if (ierr >= 0) {
+        // Derived quantities of the content, as %data gives them.
+        const int equivalents = (SYM.I(kSymCentric) + 1) * SYM.I(kSymCount);
+        const double points = SYM.R(kSymLatticePoints);
+        const double nasym = equivalents > 0 && points > 0 ? sf::heavy_atoms() / (equivalents * points) : 0.0;
+        const float ratio = static_cast<float>(SYM.R(kSymRatio) * std::sqrt(std::max(points, 0.0)));
+        SYM.R(kSymRatio) = ratio;
+        SYM.R(kSymRatioData) = ratio;
+        const int equal_atoms = ratio > 0.0f ? static_cast<int>(1.0 / (double(ratio) * ratio) + 0.5) : 0;
+        lst("(/39x,'number of atoms in asymmetric unit =',f6.2/31x,"
+            "'equivalent number of equal atoms in primitive cell =',i6)",
+            {nasym, equal_atoms});
+
+        RC.I(kRcNref) = default_phasing_reflections(nasym, SYM.I(kSymCentric) == 1, SYM.I(kSymCount) == 1);
+        // Even an empty list 6 gives a list 7 (of no record), as %data
+        // does for a file without accepted reflections: the list 7 of an
+        // earlier job must not stand for the sibling's data.
+        int seed = kDataSeed;
+        PREPL7(0, seed, RC.I(kRcCount));
+        XDUMP();
+    }
+    units().close(scratch);
+    if (ierr < 0) status = -1;
+}
+
+}  // namespace zanek
