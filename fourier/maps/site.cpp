@@ -27,21 +27,24 @@ namespace {
 
 const char* const kUnknownSite = "h.y.s.";
 
-// Keys of the coordinate restrictions (x, y, z): (c1+10)*10000 + c2*100 +
-// c3 + 1010.
+// Keys of the coordinate restrictions (x, y, z) of the special positions:
+// (c1+10)*10000 + c2*100 + c3 + 1010 with the restriction codes of the
+// special-position library (0 fixed, j equal to coordinate j, -j its
+// negative, 20+j twice it).
 const int kCoordinateKeys[28] = {
     111010, 101210, 101013, 101213, 111013, 111210, 101010, 111110,  // x00 0y0 00z 0yz x0z xy0 000 xx0
-    110910, 111113, 110913, 101212, 101208, 111011, 111009, 111211,  // x-x0 xxz x-xz 0yy 0y-y x0x x0-x xyx
-    111209, 111212, 111208, 111111, 110909, 111109, 110911, 113110,  // xy-x xyy xy-y xxx x-x-x xx-x x-xx x2x0
-    113113, 321210, 321213, 101232};                                 // x2xz 2yy0 2yyz 0y2y
-// Keys of the displacement restrictions, (U11 U22 U33) and (U23 U13 U12).
+    101208, 101212, 110909, 110910, 110911, 110913, 111009, 111011,  // 0y-y 0yy x-x-x x-x0 x-xx x-xz x0-x x0x
+    111109, 111111, 111113, 111208, 111209, 111211, 111212, 113110,  // xx-x xxx xxz xy-y xy-x xyx xyy x2x0
+    113113, 311110, 311113, 0};                                      // x2xz 2xx0 2xxz
+// Keys of the displacement restrictions, (U11 U22 U33) and (U23 U13 U12),
+// built the same way (10+j: half of parameter j).
 const int kThermalKeys[30][2] = {
-    {141516, 101810}, {141516, 101019}, {141516, 171010}, {141516, 101010}, {141516, 171819},
-    {141416, 101010}, {141416, 101019}, {141416, 181819}, {141416, 21819},  {141416, 181810},
-    {141416, 21810},  {141416, 101024}, {141414, 101010}, {141414, 171717}, {141414, 170303},
-    {141515, 101010}, {141515, 171010}, {141414, 170707}, {141516, 101024}, {142416, 101024},
-    {142416, 181024}, {142416, 103024}, {141416, 171024}, {141416, 177024}, {141515, 101818},
-    {141515, 171818}, {141415, 101010}, {141514, 101010}, {141516, 101818}, {101010, 101010}};
+    {141516, 101810}, {141516, 101019}, {141516, 171010}, {141516, 101010}, {141414, 101010},
+    {141414, 170303}, {141414, 170317}, {141414, 171703}, {141414, 171717}, {141416, 101010},
+    {141416, 101019}, {141416, 101024}, {141416, 170319}, {141416, 171719}, {141514, 101010},
+    {141514, 101810}, {141514, 171803}, {141514, 171817}, {141515, 101010}, {141515, 171010},
+    {141515, 171802}, {141515, 171818}, {141516, 101024}, {141516, 101025}, {141516, 101825},
+    {141516, 171024}, {141516, 171819}, {141516, 173724}, {141516, 371725}, {101010, 101010}};
 
 int restriction_key(int a, int b, int c) { return (a + 10) * 10000 + b * 100 + c + 1010; }
 
@@ -154,12 +157,16 @@ int crystal_family() {
 std::string site_symbol(const SiteWork& work, int order) {
     const int family = crystal_family();
     const auto directions = symmetry_directions(family);
-    std::vector<Place> places(directions.size());
-    bool inversion = false, unplaced = false;
+    // Elements along every direction of every place.
+    std::vector<std::vector<Place>> along(directions.size());
+    for (std::size_t p = 0; p < directions.size(); ++p) along[p].resize(directions[p].size());
+    std::vector<Mat> rotations;
+    bool inversion = false;
     for (int k = 0; k < order - 1 && k < 48; ++k) {
         const int op = work.w[k][2];
         if (op == 0 || std::abs(op) > 24) return kUnknownSite;
         const Mat w = site_rotation(op);
+        rotations.push_back(w);
         const bool proper = determinant(w) > 0;
         Mat r = w;
         if (!proper)
@@ -174,34 +181,72 @@ std::string site_symbol(const SiteWork& work, int order) {
         const Dir axis = rotation_axis(r, n);
         bool found = false;
         for (std::size_t p = 0; p < directions.size() && !found; ++p) {
-            for (const Dir& d : directions[p]) {
-                if (!parallel(axis, d)) continue;
-                Place& pl = places[p];
+            for (std::size_t d = 0; d < directions[p].size() && !found; ++d) {
+                if (!parallel(axis, directions[p][d])) continue;
+                Place& pl = along[p][d];
                 if (proper) pl.proper = std::max(pl.proper, n);
                 else if (n == 2) pl.mirror = true;
                 else if (n == 3) pl.bar3 = true;
                 else if (n == 4) pl.bar4 = true;
                 else if (n == 6) pl.bar6 = true;
                 found = true;
-                break;
             }
         }
-        if (!found) unplaced = true;
+        if (!found) return kUnknownSite;
     }
-    if (unplaced) return kUnknownSite;
-    std::vector<std::string> parts;
-    int nonempty = 0;
-    for (const Place& p : places) {
-        parts.push_back(p.symbol());
-        if (parts.back() != ".") ++nonempty;
+    // Images that coincide only approximately need not form a group: such a
+    // site has no symbol.
+    {
+        Mat identity{};
+        for (int i = 0; i < 3; ++i) identity[i][i] = 1;
+        std::vector<Mat> group = rotations;
+        group.push_back(identity);
+        for (const Mat& a : group)
+            for (const Mat& b : group)
+                if (std::find(group.begin(), group.end(), multiply(a, b)) == group.end()) return kUnknownSite;
     }
-    if (nonempty == 0 || family == 1) return inversion ? "-1" : "1";
+    // A place shows one symbol for each class of its directions that the
+    // site's operations carry into one another, the higher axes first.
+    auto image = [](const Mat& w, const Dir& d) {
+        Dir e{};
+        for (int i = 0; i < 3; ++i) e[i] = w[i][0] * d[0] + w[i][1] * d[1] + w[i][2] * d[2];
+        return e;
+    };
+    std::vector<std::vector<std::string>> parts(directions.size());
+    int elements = 0;
+    for (std::size_t p = 0; p < directions.size(); ++p) {
+        std::vector<bool> taken(directions[p].size(), false);
+        std::vector<std::pair<int, std::string>> classes;
+        for (std::size_t d = 0; d < directions[p].size(); ++d) {
+            if (taken[d]) continue;
+            taken[d] = true;
+            for (const Mat& w : rotations) {
+                const Dir e = image(w, directions[p][d]);
+                for (std::size_t d2 = d + 1; d2 < directions[p].size(); ++d2)
+                    if (!taken[d2] && parallel(e, directions[p][d2])) taken[d2] = true;
+            }
+            const std::string sym = along[p][d].symbol();
+            if (sym == ".") continue;
+            const int rank = along[p][d].proper * 2 + (along[p][d].bar4 || along[p][d].bar6 || along[p][d].bar3 ? 1 : 0);
+            classes.push_back({rank, sym});
+        }
+        std::stable_sort(classes.begin(), classes.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+        for (const auto& c : classes) parts[p].push_back(c.second);
+        elements += static_cast<int>(parts[p].size());
+    }
+    if (elements == 0 || family == 1) return inversion ? "-1" : "1";
     // Short symbols: 2/m among other elements is m; the cubic 4/m beside the 3 is m.
-    for (std::string& s : parts)
-        if (s == "2/m" && nonempty > 1) s = "m";
-    if (family == 6 && parts.size() > 1 && parts[1] != "." && parts[0] == "4/m") parts[0] = "m";
+    for (auto& place : parts)
+        for (std::string& s : place)
+            if (s == "2/m" && elements > 1) s = "m";
+    if (family == 6 && parts.size() > 1 && !parts[1].empty())
+        for (std::string& s : parts[0])
+            if (s == "4/m") s = "m";
     std::string symbol;
-    for (const std::string& s : parts) symbol += s;
+    for (const auto& place : parts) {
+        if (place.empty()) symbol += ".";
+        for (const std::string& s : place) symbol += s;
+    }
     return symbol.size() <= 6 ? symbol : kUnknownSite;
 }
 
@@ -211,7 +256,7 @@ void SITE(const SiteWork& work, const int kode[10], int print, int& result) {
     const int t1 = restriction_key(kode[3], kode[4], kode[5]), t2 = restriction_key(kode[6], kode[7], kode[8]);
     int c = 0, t = 0;
     for (int i = 0; i < 28; ++i)
-        if (kCoordinateKeys[i] == ckey) c = i + 1;
+        if (kCoordinateKeys[i] == ckey && ckey != 0) c = i + 1;
     for (int i = 0; i < 30; ++i)
         if (kThermalKeys[i][0] == t1 && kThermalKeys[i][1] == t2) t = i + 1;
     if ((c == 0 || t == 0) && print) {

@@ -351,6 +351,11 @@ TEST_F(SiteSymbols, OrientedSymbolsOfCommonSites) {
         {"cell 7 7 9 90 90 120", "spac r -3 c", 0, 0, 0.25f, "32"},
         {"cell 9 9 9 90 90 90", "spac f m -3 m", 0, 0, 0, "m-3m"},
         {"cell 9 9 9 90 90 90", "spac p m -3", 0, 0, 0, "m-3."},
+        {"cell 9 9 9 90 90 90", "spac p m -3", 0, 0, 0.5f, "mmm.."},
+        {"cell 9 9 9 90 90 90", "spac p m -3 m", 0, 0.5f, 0.5f, "4/mm.m"},
+        {"cell 7 7 9 90 90 90", "spac p 4/m m m", 0, 0.5f, 0, "mmm."},
+        {"cell 7 7 9 90 90 90", "spac p 4/m m m", 0, 0.5f, 0.3f, "2mm."},
+        {"cell 9 9 9 90 90 90", "spac f m -3 m", 0, 0.25f, 0.25f, "m.mm"},
     };
     for (const Case& c : cases) {
         group(c.cell, c.spac);
@@ -360,6 +365,15 @@ TEST_F(SiteSymbols, OrientedSymbolsOfCommonSites) {
         TearDown();
         SetUp();
     }
+}
+
+TEST_F(SiteSymbols, ImagesThatOnlyNearlyCoincideHaveNoSymbol) {
+    // Within the coincidence distance of two mirror images that do not make
+    // a group with it.
+    group("cell 7 7 9 90 90 120", "spac p -3 m 1");
+    int result = 0;
+    EXPECT_EQ(symbol_at(0.25f, 0.666667f, 0, result), "h.y.s.");
+    EXPECT_EQ(result, -1);
 }
 
 TEST_F(SiteSymbols, TwoFoldAlongBOfAMonoclinicGroupHasItsSiteCode) {
