@@ -2,9 +2,11 @@
 // Wyckoff positions: one place per set of symmetry directions of the
 // crystal family (for the monoclinic and orthorhombic families a, b and c;
 // tetragonal c, <100>, <110>; hexagonal c, <100>, <1-10>; rhombohedral c
-// and <100>; cubic <100>, <111>, <110>), each showing the symmetry element
-// along its direction or a dot, shortened as point-group symbols are
-// (2/m beside other elements is written m; 4/m beside the cubic 3 is m).
+// and <100>; cubic <100>, <111>, <110>), each showing the symmetry elements
+// along its directions (one symbol for each class of directions the site's
+// operations carry into one another) or a dot, shortened as point-group
+// symbols are (2/m beside other elements is written m; 4/m beside the
+// cubic 3 is m).
 // The coordinate and displacement restrictions of the site give the site
 // code that goes with the symbol.
 #include <algorithm>
