@@ -90,6 +90,7 @@ void reset_job_records() {
     IMPL.I(1) = 30;
     IMPL.I(2) = 41;
     IMPL.I(3) = 34;
+    IMPL.I(4) = 1;  // main export format: CRYSTALS until a directive says otherwise
     IMPL.I(5) = 2048;
     IMPL.I(6) = 512;
     IMPL.I(107) = 1;
