@@ -47,4 +47,15 @@ void skip_directives() {
     for (int k = directive_count(); k > 0; --k) next_directive_line();
 }
 
+DirectiveLine split_directive(const std::string& line) {
+    DirectiveLine d;
+    d.line = line;
+    d.rest = line;
+    d.word.assign(40, ' ');
+    SHIFT(d.rest, d.rest_length);
+    CUTST(d.rest, d.rest_length, d.word, d.word_length);
+    LCASE(d.word);
+    return d;
+}
+
 }  // namespace zanek

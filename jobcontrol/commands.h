@@ -48,4 +48,18 @@ std::string next_directive_line();
 // Consumes every directive line of the running command unread.
 void skip_directives();
 
+// A directive line taken apart as every directive reader takes it: the
+// first word (at most 40 characters) in lower case, and the rest of the line
+// left-justified with its length (-1 when nothing follows the word).
+struct DirectiveLine {
+    std::string line;  // as typed
+    std::string word;  // 40 characters, lower case
+    int word_length = 0;
+    std::string rest;
+    int rest_length = -1;
+    // The first n characters of the word: directives are known by 4 (a few by 3 or 2).
+    std::string key(std::size_t n = 4) const { return word.substr(0, n); }
+};
+DirectiveLine split_directive(const std::string& line);
+
 }  // namespace zanek

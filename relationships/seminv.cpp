@@ -147,12 +147,9 @@ void DIRSEM(int& IERR) {
     for (int d = 0; d < count; ++d) {
         std::string line = next_directive_line();
         if (failed) continue;  // the lines of this command are consumed all the same
-        std::string rest = line;
-        int n = 0, m = 0;
-        SHIFT(rest, n);
-        std::string word(40, ' ');
-        CUTST(rest, n, word, m);
-        LCASE(word);
+        const DirectiveLine dl = split_directive(line);
+        const std::string& rest = dl.rest;
+        const std::string& word = dl.word;
         float r[40];
         int iv[40] = {};
         int nnum = 0, iflag = 0;

@@ -63,14 +63,9 @@ void DIREXP(int& plot, int /*set*/, int& comp, int& ierr) {
     const int count = directive_count();
     for (int line_no = 0; line_no < count; ++line_no) {
         const std::string line = next_directive_line();
-        std::string rest = line;
-        int n = 0, m = 0;
-        SHIFT(rest, n);
-        std::string word(40, ' ');
-        CUTST(rest, n, word, m);
-        LCASE(word);
-        const std::string key = word.substr(0, 4);
-        std::string name = rest_of_line(rest, n);
+        const DirectiveLine d = split_directive(line);
+        const std::string key = d.key();
+        std::string name = rest_of_line(d.rest, d.rest_length);
         int target = 3;  // the main file; 4 the plot file
         if (key == "crys") {
             IMPL.I(kMainFormat) = 1;
@@ -92,7 +87,7 @@ void DIREXP(int& plot, int /*set*/, int& comp, int& ierr) {
             plot = PLOT_SCHAKAL, target = 4;
         } else if (key == "vyro") {
             plot = PLOT_VYROLA, target = 4;
-        } else if (word.substr(0, 3) == "xyz") {
+        } else if (d.key(3) == "xyz") {
             plot = PLOT_CARTESIAN, target = 4;
         } else {
             lst("(' error in directive : ',a80)", {padded(line, 80)});

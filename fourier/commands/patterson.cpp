@@ -54,14 +54,10 @@ void DIRPAT(int& ierr) {
     const int count = directive_count();
     for (int k = 0; k < count; ++k) {
         const std::string line = next_directive_line();
-        std::string rest = line;
-        int n = 0, m = 0;
-        SHIFT(rest, n);
-        std::string word(40, ' ');
-        CUTST(rest, n, word, m);
-        LCASE(word);
-        const std::string whole = word.substr(0, std::max(0, m));
-        const std::string k4 = word.substr(0, 4), k3 = word.substr(0, 3);
+        const DirectiveLine d = split_directive(line);
+        const std::string& rest = d.rest;
+        const std::string whole = d.word.substr(0, std::max(0, d.word_length));
+        const std::string k4 = d.key(4), k3 = d.key(3);
         float rnum[40];
         int inum[40];
         bool bad_numbers = false;

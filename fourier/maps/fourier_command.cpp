@@ -204,12 +204,9 @@ void DIRFOU(int& frag, int& ierr) {
     for (int k = directive_count(); k > 0; --k) {
         const std::string line = next_directive_line();
         last_line = line;
-        std::string rest = line;
-        int n = 0, m = 0;
-        SHIFT(rest, n);
-        std::string word(40, ' ');
-        CUTST(rest, n, word, m);
-        LCASE(word);
+        const DirectiveLine d = split_directive(line);
+        const std::string& rest = d.rest;
+        const std::string& word = d.word;
         float r[40];
         int iv[40], count = 0;
         // The numeric directives: exactly `want` numbers (the first an integer for some).
