@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "graphics/window/menus.h"
+
 namespace zanek {
 
 std::string contr_title() {
@@ -18,6 +20,7 @@ void set_contr_title(const std::string& text) {
 
 void reset_window_records() {
     XWI = XwiRecord();
+    CMENU = CmenuRecord();
     CONTR.clear();
     CONTR.I(contr::kScaleMode) = 1;
     set_contr_title("");

@@ -76,6 +76,7 @@ constexpr int kPageUp = -1, kPageDown = 1, kPageCancel = 0, kPageSwap = 2;
 // codes of XWI: the Geometry button, and the rows of its submenu buttons.
 namespace button {
 constexpr int kMainRows = 41;                   // r0, rows 1-41 form the main menu
+constexpr int kDelete = 22, kSelect = 23, kViewPlanes = 24, kRelabel = 25;
 constexpr int kGeometry = 31;                   // main-menu "Geometry"
 constexpr int kDistances = kMainRows + 11;      // 52
 constexpr int kAngles = kMainRows + 12;         // 53
@@ -98,6 +99,8 @@ void XWIN(std::nullptr_t, std::nullptr_t, int n, int op, const char* text, int v
 // redrawn), waits for the user and returns the viewer action code in n,
 // with any picks in x and y.
 void MENUDIALOG(int* x, int* y, int& n);
+// The hard copy named after the structure: "<structure name>.bmp".
+std::string structure_bitmap_name();
 
 // Mouse-cursor hooks around the waits: nothing to do on this platform.
 void DISPLAY_MOUSE_CURSOR();
