@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "crystaldata/fragment.h"
 #include "crystaldata/wilson.h"
 #include "jobcontrol/lists/list07.h"
 #include "jobcontrol/records/crystal.h"
@@ -249,10 +250,25 @@ void ECAL(WorkingFile& wf, int NSTORE, int& SEED, float B0, float S0, int& IERR)
     const float scale = C.R(144);
     const float strong_limit = RC.R(20), weak_limit = RC.R(22);
 
+    // Known-fragment pass: E', E'p and the fragment phase, no statistics;
+    // first pass of a known-fragment run: no amplitude tables, no listing.
+    const bool fragment_pass = partial_state() == kPartialInUse;
+    const bool first_of_two = partial_state() == kPartialRequested;
+
     std::vector<std::array<Word, 6>> recs(wf.size());
     EStatistics st;
     for (std::size_t j = 0; j < wf.size(); ++j) {
         const WorkRecord& r = wf[j];
+        if (fragment_pass) {
+            fragment_ecal_record(r, recs[j].data());
+            if (!std::isfinite(recs[j][3].r)) {
+                lst_blank();
+                lst_line(" *** error *** E value out of range: check the reflections and the temperature factor");
+                IERR = -1;
+                return;
+            }
+            continue;
+        }
         double z = 0.0;
         ecal_record(r, pseudo_class, scale, ns, s2max, recs[j].data(), z);
         const float e = recs[j][1].r;
@@ -269,15 +285,17 @@ void ECAL(WorkingFile& wf, int NSTORE, int& SEED, float B0, float S0, int& IERR)
     std::stable_sort(recs.begin(), recs.end(),
                      [](const std::array<Word, 6>& a, const std::array<Word, 6>& b) { return a[1].r > b[1].r; });
 
-    print_e_statistics(st, s2max);
-
     const int n = static_cast<int>(recs.size());
-    int nref = 0, nzro = 0;
-    phasing_counts(st.strong, st.weak, n, RC.I(19), RC.I(21), pseudo_class, nref, nzro);
+    int nref = RC.I(19), nzro = RC.I(21);
+    if (!fragment_pass) {
+        print_e_statistics(st, s2max);
+        phasing_counts(st.strong, st.weak, n, RC.I(19), RC.I(21), pseudo_class, nref, nzro);
+    }
     RC.I(16) = n;
     RC.I(19) = nref;
     RC.I(21) = nzro;
     write_list7(recs, NSTORE, SEED);
+    if (first_of_two) return;  // the known-fragment pass follows
 
     // Amplitude statistics of the list as stored.
     int n1 = 0, r19 = 0, r21 = 0, ip = 0, x = 0;
@@ -299,7 +317,10 @@ void ECAL(WorkingFile& wf, int NSTORE, int& SEED, float B0, float S0, int& IERR)
     UREQ.R(8) = amplitude_tables(fo_obs, above, n1, with_sigma);  // UREQ word 8: weak-amplitude limit
     SEED = -1;
     SPB07(SEED);
-    OUT90(n1, nref, nzro);
+    if (fragment_pass)
+        OUT90P(n1);
+    else
+        OUT90(n1, nref, nzro);
     (void)B0;
     (void)S0;
 }

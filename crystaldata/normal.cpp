@@ -6,6 +6,8 @@
 #include "crystaldata/data_command.h"
 #include "crystaldata/equivalents.h"
 #include "crystaldata/evalues.h"
+#include "crystaldata/fragment.h"
+#include "crystaldata/special.h"
 #include "crystaldata/spacegroup.h"
 #include "crystaldata/wilson.h"
 #include "jobcontrol/commands.h"
@@ -18,6 +20,7 @@
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/normal.h"
 #include "jobcontrol/records/scatter.h"
+#include "jobcontrol/records/special.h"
 #include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
 #include "platform/listing.h"
@@ -189,7 +192,9 @@ void HKLINP(WorkingFile& wf, int& IERR) {
 
 void FCAL(WorkingFile& wf) {
     const float L = SYM.R(218);  // SYM word 218: lattice points
-    constexpr int kNoFragmentPhase = 360;
+    // Known-fragment pass: the working file comes from list 7 itself.
+    const bool fragment_pass = partial_state() == kPartialInUse;
+    if (fragment_pass) fragment_working_file(wf);
     for (WorkRecord& r : wf) {
         RC.R(18) = std::max(RC.R(18), r.s2);
         int q = 1, eps = 1;
@@ -197,16 +202,29 @@ void FCAL(WorkingFile& wf) {
         float sigma_s = scattering_power(std::sqrt(r.s2));
         double denom = static_cast<double>(L) * eps * sigma_s;
         double fo2 = static_cast<double>(r.fo) * r.fo;
+        double ic = fo2;  // intensity of word 10: Fc^2 of the fragment in its pass
+        int p = kNoFragmentPhase;
+        if (fragment_pass) {
+            float fc = 0.0f;
+            fragment_structure_factor(r, fc, p);
+            ic = static_cast<double>(fc) * fc;
+            r.fc = std::copysign(fc, r.fc);
+        }
         r.code = work_code(q, eps);
-        r.phase = kNoFragmentPhase * 32768 + r.phase % 32768;
+        r.phase = p * 32768 + r.phase % 32768;
         r.v = static_cast<float>(fo2 / denom);
-        r.z = r.v;
+        r.z = static_cast<float>(ic / denom);
         r.eps_sigma = static_cast<float>(eps * static_cast<double>(sigma_s));
-        // Word 12 keeps its 1.0: no fragment structure factor in this pass.
     }
 }
 
 void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int& SEED) {
+    // Second reading, before the known-fragment pass: no directive line.
+    if (UREQ.I(11) != 0) {
+        NOWIL = -1;
+        if (!second_fragment_reading()) IERR = -1;
+        return;
+    }
     // First reading: defaults.
     A1 = 0;
     SEED = kDefaultSeed;
@@ -243,6 +261,12 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
         YFL02();
         if (SYM.I(220) == 1) NEWMAT();
         MUSYM(&ERL.I(1), &ERL.R(433), SYM.I(217), &SYM.I(1), &SYM.R(145));
+    }
+    // The special-position library (occupancy 1/m of fragment atoms given
+    // without one) is built afresh from the symmetry and cell just loaded.
+    if (list_present(1) && list_present(2)) {
+        SPEC.I(kSpecReady) = -1;
+        XSPINB();
     }
     if (!list_present(3)) {
         lst_blank();
@@ -291,15 +315,15 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
         LCASE(word);
         const std::string key = word.substr(0, 4);
         if (key == "part") {
-            // The atoms of a known fragment are read into the fragment
-            // table; the normalisation itself does not use them yet.
+            // The atoms of a known fragment are read into the fragment table.
             if (ATOMS.I(1201) >= kMaxFragments) {
                 directive_error(LINE);
                 failed = true;
                 break;
             }
             const int f = ++ATOMS.I(1201);  // ATOMS word 1201: fragments
-            ATOMS.I(1201 + f) = 1;          // type 1: partial structure
+            ATOMS.I(1201 + f) = kPartialFragmentType;
+            partial_state() = kPartialRequested;
             int ierr = 0;
             GETFRG(rest, n, LINE, lineno, count, fragment_input, ierr);
             if (ierr < 0) {
@@ -348,7 +372,10 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
         return;
     }
     IMPL.I(3) = UNIT.I(1);
-    build_power_tables();
+    // The known fragments (their atoms typed, and in the fragment pass
+    // taken off the content) and the scattering-power tables.
+    fragment_site_occupancies(fragment_input.site_occupancy_slots);
+    if (!finish_fragment_directives(NOWIL == 0)) IERR = -1;
 }
 
 void NORMAL(int& IERR) {
@@ -385,45 +412,90 @@ void NORMAL(int& IERR) {
     DIRNOR(a1, nowil, sig3, line, IERR, seed);
     if (IERR < 0) return;
 
-    HKLINP(wf, IERR);
-    if (IERR < 0) return;
-    if (!(scattering_power(0.0f) > 0.0f)) {
-        lst_blank();
-        lst_line(" *** error *** no cell content present ");
-        IERR = -1;
-        return;
-    }
-    FCAL(wf);
-    const int n = static_cast<int>(wf.size());
-    RC.I(16) = n;
-    RC.I(17) = wilson_shell_count(n);
-    if (n <= 0) {
-        lst_line(" *** error *** no reflections supplied");
-        IERR = -1;
-        return;
-    }
-
-    if (nowil == -1) {
-        if (UREQ.I(10) > 0) lst("(' number of points on wilson plot =',i3)", {RC.I(17)});
-        SUM(wf, SYM.R(218), IERR);
-        if (IERR < 0) {
-            wf.clear();
+    // With a known fragment on data not yet normalised the steps run twice:
+    // first with the whole cell content, then as the known-fragment pass.
+    float b0 = 0.0f, s0 = 0.0f;  // B and scale of the first pass, handed on
+    int nstore = 0;              // pseudo-translation conditions kept with list 7
+    for (;;) {
+        const int state = partial_state();
+        if (state == kPartialInUse && !begin_fragment_pass()) {
+            IERR = -1;
             return;
         }
-        PLOTW();
-    }
-    C.R(143) = 2.0f * C.R(143);  // the rescaling works with 2B
-    if (nowil != -1) C.R(144) = 1.0f;
-    RESCA(wf, IERR);
-    C.R(143) = C.R(143) / 2.0f;
-    if (IERR < 0) {
-        wf.clear();
-        return;
-    }
-    lst_blank(2);
-    lst_line(" " + std::string(120, '+'));
+        if (state != kPartialInUse) {
+            HKLINP(wf, IERR);
+            if (IERR < 0) return;
+            if (state == kPartialRequested && !refuse_generated(wf)) {
+                IERR = -1;
+                return;
+            }
+        }
+        if (!(scattering_power(0.0f) > 0.0f)) {
+            lst_blank();
+            lst_line(" *** error *** no cell content present ");
+            IERR = -1;
+            return;
+        }
+        if (state == kPartialInUse) {
+            FRGMT.R(7) = FRGMT.R(8) = 0.0f;
+            FCAL(wf);
+            if (!refuse_generated(wf)) {
+                IERR = -1;
+                return;
+            }
+            print_fragment_residual(static_cast<int>(wf.size()));
+        } else {
+            FCAL(wf);
+        }
+        const int n = static_cast<int>(wf.size());
+        RC.I(16) = n;
+        RC.I(17) = wilson_shell_count(n);
+        if (n <= 0) {
+            lst_line(" *** error *** no reflections supplied");
+            IERR = -1;
+            return;
+        }
+        if (state == kPartialInUse) {
+            // List 7 keeps sigma3/sigma2^1.5 of the whole content in header
+            // word 22, that of the atoms not yet located in word 23.
+            b0 = C.R(143);
+            s0 = C.R(144);
+            SYM.R(222) = sig3;
+        }
 
-    ECAL(wf, 0, seed, 0.0f, 0.0f, IERR);
+        if (nowil == -1) {
+            if (UREQ.I(10) > 0) lst("(' number of points on wilson plot =',i3)", {RC.I(17)});
+            SUM(wf, SYM.R(218), IERR);
+            if (IERR < 0) {
+                wf.clear();
+                return;
+            }
+            PLOTW();
+        }
+        C.R(143) = 2.0f * C.R(143);  // the rescaling works with 2B
+        if (nowil != -1) C.R(144) = 1.0f;
+        if (state != kPartialInUse) {
+            RESCA(wf, IERR);
+            if (IERR < 0) {
+                C.R(143) = C.R(143) / 2.0f;
+                wf.clear();
+                return;
+            }
+            // Pseudo-translational symmetry (with 2B in C word 143); list 19.
+            if (state == kPartialNone) pseudo_translation_of_normal(nstore, IERR);
+            lst_blank(2);
+            lst_line(" " + std::string(120, '+'));
+        }
+        C.R(143) = C.R(143) / 2.0f;
+
+        ECAL(wf, nstore, seed, b0, s0, IERR);
+        if (IERR < 0) break;
+        if (state != kPartialRequested) break;
+        // The known-fragment pass follows.
+        UREQ.I(11) = 1;
+        DIRNOR(a1, nowil, sig3, line, IERR, seed);
+        if (IERR < 0) break;
+    }
     XDUMP();
     wf.clear();
     wf.shrink_to_fit();

@@ -433,8 +433,11 @@ TEST_F(NormalRun, KnownFragmentAtomsAreReadAndTheRunGoesOn) {
     EXPECT_EQ(ATOMS.I(1212), 2);
     EXPECT_FLOAT_EQ(atom_coord(2, 4), 0.5f);
     EXPECT_EQ(RC.I(19), 50);
-    queue({{1, {"part", "c 0.1 x 0.3"}}}, "");
-    EXPECT_EQ(dispatch(1), -1);
+    // A list 7 that took a fragment is not normalised again: the bad atom
+    // line is read on fresh data.
+    queue({{23, p1_data()}, {1, {"part", "c 0.1 x 0.3"}}}, hkl);
+    ASSERT_EQ(dispatch(1), 0);
+    EXPECT_EQ(dispatch(2), -1);
     EXPECT_TRUE(listed(" error in directive : c 0.1 x 0.3"));
 }
 

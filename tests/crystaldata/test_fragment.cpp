@@ -1,0 +1,434 @@
+// The known-fragment path of %normal (directive `part`), run in-process on
+// the computed test jobs: the fragment phases stored in list 7 against the
+// true phases of the data and against the fragment's structure factors
+// computed independently (gemmi, fixtures/make_fragment_phases.py), the
+// bookkeeping of the cell content, the faults, and %phase taking the
+// fragment.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "crystaldata/fragment.h"
+#include "crystaldata/normal.h"
+#include "jobcontrol/lists/list07.h"
+#include "jobcontrol/records/atoms.h"
+#include "jobcontrol/records/crystal.h"
+#include "jobcontrol/records/job.h"
+#include "jobcontrol/records/normal.h"
+#include "jobcontrol/records/scatter.h"
+#include "jobcontrol/records/store.h"
+#include "jobcontrol/store/store.h"
+#include "jobcontrol/zanek.h"
+#include "platform/fformat.h"
+#include "tests/support/inprocess.h"
+#include "tests/support/test_support.h"
+
+using namespace zanek;
+using namespace zanek::test;
+
+namespace {
+
+constexpr int kData = 23, kNormal = 1, kSemin = 2, kInvar = 3, kPhase = 4;
+
+struct Atom {
+    std::string label, element;
+    double x, y, z;
+};
+
+std::string job_dir(const std::string& job) { return shared_dir() + "/testdata/" + job; }
+
+std::vector<Atom> truth(const std::string& job) {
+    std::ifstream f(job_dir(job) + "/truth.res");
+    std::vector<Atom> atoms;
+    std::string line;
+    while (std::getline(f, line)) {
+        std::istringstream in(line);
+        Atom a;
+        double occ = 0;
+        if (in >> a.label >> a.element >> a.x >> a.y >> a.z >> occ && a.element.size() <= 2 &&
+            a.label.rfind(a.element, 0) == 0)
+            atoms.push_back(a);
+    }
+    return atoms;
+}
+
+// The fragment as directive lines of %normal: `part`, then the atoms.
+std::vector<std::string> part_lines(const std::vector<Atom>& atoms) {
+    std::vector<std::string> lines = {"part"};
+    for (const Atom& a : atoms) {
+        std::string el = a.element;
+        for (char& c : el) c = static_cast<char>(std::tolower(c));
+        char b[96];
+        std::snprintf(b, sizeof b, "%s %.5f %.5f %.5f", el.c_str(), a.x, a.y, a.z);
+        lines.push_back(b);
+    }
+    return lines;
+}
+
+// Difference of two phases in degrees, 0..180.
+int phase_error(int a, int b) {
+    int d = std::abs(a - b) % 360;
+    return d > 180 ? 360 - d : d;
+}
+
+// Atoms of an element in the cell content (SF), -1 when it is not there.
+int count_of(const std::string& element) {
+    const Word w = species_word(element);
+    for (int t = 1; t <= sf::species(); ++t)
+        if (std::memcmp(&sf::symbol(t), &w, 2) == 0) return sf::count(t);
+    return -1;
+}
+
+int fragment_phase(const List7Record& r) { return r.phase_word / 32768; }
+int known_phase(const List7Record& r) { return (r.phase_word % 32768) / 32; }
+
+class Fragment : public InProcessJob {
+protected:
+    Fragment() : InProcessJob("fragment") {}
+
+    // The %data directives of the job's known-phase command file; its
+    // reflection file is copied into the test's folder.
+    std::vector<std::string> data_known(const std::string& job) {
+        std::filesystem::copy_file(job_dir(job) + "/data_known.hkl", dir + "/data_known.hkl",
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::ifstream f(job_dir(job) + "/job_known.cmd");
+        std::vector<std::string> out;
+        std::string line;
+        bool in_data = false;
+        while (std::getline(f, line)) {
+            if (!line.empty() && line[0] == '%') {
+                in_data = line.rfind("%data", 0) == 0;
+                continue;
+            }
+            if (in_data) out.push_back(line);
+        }
+        return out;
+    }
+
+    int run(const std::vector<std::pair<int, std::vector<std::string>>>& cmds) {
+        queue(cmds, "");
+        return run_queue();
+    }
+
+    Word header_word(int w) {
+        int n = 0, nref = 0, nzro = 0, ip = 0, x = 0;
+        YSFL07(n, nref, nzro, ip, x);
+        return DATA.W(XLIMI.I(7) + w - 1);
+    }
+};
+
+// --- The fragment phases of the test jobs ----------------------------------
+
+struct JobCase {
+    const char* job;
+    int atoms;             // the first atoms of truth.res given as the fragment
+    double max_mean_error; // mean phase error of the phasing reflections
+};
+
+class FragmentPhases : public Fragment, public ::testing::WithParamInterface<JobCase> {};
+
+TEST_P(FragmentPhases, AgreeWithTheTruePhasesOfTheStrongReflections) {
+    const JobCase& c = GetParam();
+    std::vector<Atom> atoms = truth(c.job);
+    ASSERT_GE(static_cast<int>(atoms.size()), c.atoms);
+    atoms.resize(static_cast<std::size_t>(c.atoms));
+    ASSERT_EQ(run({{kData, data_known(c.job)}, {kNormal, part_lines(atoms)}}), 0) << listing();
+
+    auto recs = list7();
+    ASSERT_FALSE(recs.empty());
+    EXPECT_EQ(header_word(16).r, 1.0f);  // the partial-structure state travels with list 7
+    const int nref = RC.I(19);
+    ASSERT_GT(nref, 50);
+    double sum = 0.0;
+    int agree = 0;
+    for (int j = 0; j < nref; ++j) {
+        const List7Record& r = recs[static_cast<std::size_t>(j)];
+        const int p = fragment_phase(r);
+        ASSERT_GE(p, 1);
+        ASSERT_LE(p, 360);
+        ASSERT_GE(known_phase(r), 1) << "the known phase is kept";
+        const int e = phase_error(p, known_phase(r));
+        sum += e;
+        if (e <= 45) ++agree;
+        EXPECT_GT(r.a, 0.0f);  // E' of an observed reflection
+    }
+    // Random phases would be 90 degrees off on average.
+    EXPECT_LT(sum / nref, c.max_mean_error) << "mean phase error of " << nref << " phasing reflections";
+    EXPECT_GT(agree, nref / 2);
+    // The E order of the first pass is kept.
+    for (std::size_t j = 1; j < recs.size(); ++j) ASSERT_GE(recs[j - 1].key, recs[j].key);
+    // The listing of the known-fragment pass.
+    EXPECT_TRUE(listed("***  partial structure section  ***"));
+    EXPECT_TRUE(listed(" reflections with largest E values , associated pseudo-normalized E's and partial phases"));
+    EXPECT_TRUE(listed(" reflections with weakest E values , associated pseudo-normalized E's and partial phases"));
+    EXPECT_TRUE(listed("Resid ="));
+}
+
+INSTANTIATE_TEST_SUITE_P(Jobs, FragmentPhases,
+                         ::testing::Values(JobCase{"rand_p212121_c20o4", 12, 40.0},
+                                           JobCase{"rand_p21c_c18n2o4", 12, 30.0}),
+                         [](const auto& info) { return std::string(info.param.job); });
+
+TEST_F(Fragment, PhasesEqualTheFragmentsIndependentStructureFactors) {
+    // Twelve carbon atoms: their phases depend on the positions only.
+    std::vector<Atom> atoms;
+    for (const Atom& a : truth("rand_p212121_c20o4"))
+        if (a.element == "C" && atoms.size() < 12) atoms.push_back(a);
+    ASSERT_EQ(run({{kData, data_known("rand_p212121_c20o4")}, {kNormal, part_lines(atoms)}}), 0) << listing();
+    auto recs = list7();
+
+    std::ifstream f(source_dir() + "/tests/crystaldata/fixtures/fragment_phases_p212121.txt");
+    ASSERT_TRUE(f.good());
+    std::string line;
+    int compared = 0;
+    double largest = 0;
+    struct Ref { int h, k, l; double f, phase; };
+    std::vector<Ref> refs;
+    while (std::getline(f, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        Ref r;
+        std::istringstream(line) >> r.h >> r.k >> r.l >> r.f >> r.phase;
+        refs.push_back(r);
+        largest = std::max(largest, r.f);
+    }
+    for (const Ref& ref : refs) {
+        const List7Record* r = find(recs, ref.h, ref.k, ref.l);
+        ASSERT_NE(r, nullptr) << ref.h << " " << ref.k << " " << ref.l;
+        if (ref.f < 0.1 * largest) continue;  // a small sum has an ill-defined phase
+        // Each atom's term is taken at a whole degree: the sum's phase is
+        // within a degree or two.
+        EXPECT_LE(phase_error(fragment_phase(*r), static_cast<int>(std::lround(ref.phase))), 2)
+            << ref.h << " " << ref.k << " " << ref.l;
+        ++compared;
+    }
+    EXPECT_GT(compared, 100);
+}
+
+TEST_F(Fragment, PhaseRunsWithTheFragment) {
+    std::vector<Atom> atoms = truth("rand_p212121_c20o4");
+    atoms.resize(12);
+    ASSERT_EQ(run({{kData, data_known("rand_p212121_c20o4")},
+                   {kNormal, part_lines(atoms)},
+                   {kSemin, {}},
+                   {kInvar, {}},
+                   {kPhase, {"part", "maxt 4"}}}),
+              0)
+        << listing().substr(listing().size() > 3000 ? listing().size() - 3000 : 0);
+    EXPECT_TRUE(listed(" partial structure procedure"));
+    EXPECT_TRUE(stored(16));
+}
+
+// --- Bookkeeping of the cell content ---------------------------------------
+
+TEST_F(Fragment, AtomOnASpecialPositionCountsAsItsShareOfTheCell) {
+    // P 21/c: four general positions; an atom on a centre of symmetry
+    // given without occupancy has m = 2, occupancy 1/2, and stands for 2
+    // atoms of the cell.
+    ASSERT_EQ(run({{kData, data_known("rand_p21c_c18n2o4")},
+                   {kNormal, {"part", "c 0.0 0.0 0.0", "o 0.2 0.3 0.4", "prin 0"}}}),
+              0)
+        << listing();
+    EXPECT_FLOAT_EQ(atom_coord(1, 5), 0.5f);
+    EXPECT_FLOAT_EQ(atom_coord(2, 5), 1.0f);
+    EXPECT_EQ(count_of("c"), 72 - 2);  // content c 72 o 16 n 8
+    EXPECT_EQ(count_of("o"), 16 - 4);
+    EXPECT_EQ(sf::heavy_atoms(), 96 - 2 - 4);
+    EXPECT_TRUE(listed("Fragment : known positions for    2  atoms having multiplicity =  4.0\n"));
+    const std::string zero = "         0.0000";  // F15.4
+    EXPECT_TRUE(listed("\n" + std::string(29, ' ') + "C " + zero + zero + zero + "         0.5000\n"));
+    EXPECT_TRUE(listed("\n" + std::string(31, ' ') + "Number of not localized atoms in asymmetric unit = 22.50\n"));
+}
+
+TEST_F(Fragment, FragmentOfAllAtomsOfAnElementIsAccepted) {
+    // P -1 with c 28 o 4: two oxygen atoms in general positions are all four.
+    ASSERT_EQ(run({{kData, data_known("rand_pbar1_c14o2")},
+                   {kNormal, {"part", "o 0.1 0.2 0.3", "o 0.3 0.2 0.1"}}}),
+              0)
+        << listing();
+    EXPECT_EQ(count_of("o"), 0);
+    EXPECT_EQ(count_of("c"), 28);
+}
+
+struct FaultCase {
+    const char* name;
+    std::vector<std::string> data_content;  // replaces the cont line when given
+    std::vector<std::string> normal;
+    const char* message;
+};
+
+class FragmentFault : public Fragment, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(FragmentFault, MessageAndFailedCommand) {
+    const FaultCase& c = GetParam();
+    std::vector<std::string> data = data_known("rand_pbar1_c14o2");
+    if (!c.data_content.empty())
+        for (std::string& l : data)
+            if (l.rfind("cont", 0) == 0) l = c.data_content[0];
+    queue({{kData, data}, {kNormal, c.normal}}, "");
+    ASSERT_EQ(dispatch(1), 0) << listing();
+    EXPECT_EQ(dispatch(2), -1);
+    EXPECT_TRUE(listed(c.message)) << listing().substr(listing().size() > 2500 ? listing().size() - 2500 : 0);
+}
+
+const FaultCase kFaults[] = {
+    {"element_not_in_content", {}, {"part", "n 0.1 0.2 0.3"}, "\n error :n  type not present in the declared content\n"},
+    {"more_atoms_than_the_content",
+     {},
+     {"part", "o 0.1 0.2 0.3", "o 0.3 0.2 0.1", "o 0.4 0.4 0.1"},
+     "\n  *** error *** the number of atoms in the fragment \n"
+     "                exceedes the cell content\n"
+     "                type of atom O  max =        4\n\n\n"},
+    {"no_atom_left", {"cont c 2 o 2"}, {"part", "c 0.1 0.2 0.3", "o 0.3 0.2 0.1"},
+     "\n *** error *** known fragment too big.\n"},
+    {"bfac_on_data_not_normalised", {}, {"part", "c 0.1 0.2 0.3", "bfac 3.0"},
+     "\n  *** error *** BFAC & PARTIAL directives are not compatible.\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, FragmentFault, ::testing::ValuesIn(kFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Fragment, GeneratedReflectionsRefuseAFragment) {
+    std::vector<std::string> data = data_known("rand_pbar1_c14o2");
+    data.push_back("gene");
+    // Every tenth reflection left out of the data, to be generated.
+    std::istringstream all(read_file(dir + "/data_known.hkl"));
+    std::string kept, l;
+    for (int i = 0; std::getline(all, l); ++i)
+        if (i % 10 != 5) kept += l + "\n";
+    write_file(dir + "/data_known.hkl", kept);
+    queue({{kData, data}, {kNormal, {"part", "c 0.1 0.2 0.3"}}}, "");
+    ASSERT_EQ(dispatch(1), 0);
+    ASSERT_TRUE(listed("reflections (not in input data) have been added")) << "the test needs generated ones";
+    EXPECT_EQ(dispatch(2), -1);
+    EXPECT_TRUE(listed("\n\n *** error *** Partial directive not allowed if \n"
+                       "               reflections have been generated.\n"));
+}
+
+TEST_F(Fragment, PseudoRequestIsIgnoredWithAWarning) {
+    ASSERT_EQ(run({{kData, data_known("rand_pbar1_c14o2")}, {kNormal, {"pseu", "part", "c 0.97905 0.45630 0.71885"}}}),
+              0)
+        << listing();
+    EXPECT_TRUE(listed("\n  *** warning *** PSEUDO & PARTIAL directives are not compatible. PSEUDO ignored.\n"));
+    EXPECT_EQ(CPSEUD.I(1), -1);
+}
+
+TEST_F(Fragment, ANormalisedListTakesTheFragmentInOnePass) {
+    std::vector<Atom> atoms = truth("rand_pbar1_c14o2");
+    atoms.resize(8);
+    std::vector<std::string> normal = part_lines(atoms);
+    normal.push_back("bfac 2.5");  // accepted: the data were normalised before
+    ASSERT_EQ(run({{kData, data_known("rand_pbar1_c14o2")}, {kNormal, {}}}), 0) << listing();
+    const auto before = list7();
+    const std::size_t mark = listing().size();
+    queue({{kNormal, normal}}, "");
+    ASSERT_EQ(dispatch(1), 0) << listing().substr(mark);
+    const std::string tail = listing().substr(mark);
+    // One pass: one section, no statistics of the whole content.
+    EXPECT_NE(tail.find("***  partial structure section  ***"), std::string::npos);
+    EXPECT_EQ(tail.find("***   final statistics section   ***"), std::string::npos);
+    EXPECT_NE(tail.find("Previous temperature factor (b) =  2.50000"), std::string::npos);
+    const auto after = list7();
+    ASSERT_EQ(after.size(), before.size());
+    int agree = 0;
+    for (std::size_t j = 0; j < after.size(); ++j) {
+        EXPECT_EQ(after[j].key, before[j].key);  // the E of the earlier run
+        EXPECT_EQ(after[j].fo, before[j].fo);
+        if (j < 100 && phase_error(fragment_phase(after[j]), known_phase(after[j])) == 0) ++agree;
+    }
+    EXPECT_GT(agree, 85);  // centric: 0 or 180, mostly right with half the atoms
+    // A later %normal on this list refuses to run.
+    queue({{kNormal, {}}}, "");
+    EXPECT_EQ(dispatch(1), -1);
+    EXPECT_TRUE(listed(" *** error ***  PARTIAL or PSEUDO have been used"));
+}
+
+// --- Structure factors of the fragment -------------------------------------
+
+class FragmentFactors : public ::testing::Test {
+protected:
+    void SetUp() override {
+        reset_run_records();
+        reset_crystal_records();
+        ATOMS.clear();
+        SF.clear();
+        FRGMT.clear();
+        // One carbon-like species of constant form factor 6 (c only).
+        sf::species() = 1;
+        sf::c(1) = 6.0f;
+        // P 1: the identity.
+        SYM.I(217) = 1;
+        SYM.I(1) = 1;
+        SYM.I(3) = 2;
+        SYM.I(5) = 3;
+        SYM.R(218) = 1.0f;
+        ATOMS.I(1201) = 1;
+        ATOMS.I(1202) = 1;
+        ATOMS.I(1212) = 1;
+        ATOMS.I(1001) = 1;
+    }
+    void atom(float x, float y, float z, float occ) {
+        atom_coord(1, 1) = x;
+        atom_coord(1, 2) = y;
+        atom_coord(1, 3) = z;
+        atom_coord(1, 4) = occ;
+        atom_coord(1, 5) = occ;
+    }
+};
+
+TEST_F(FragmentFactors, SfacTakesEachTermAtAWholeDegree) {
+    struct Case {
+        int hp[3];
+        float x, y, z;
+        double degrees;  // 360 frac(h.x)
+    };
+    const Case cases[] = {
+        {{1, 0, 0}, 0.1f, 0.2f, 0.3f, 36.0},
+        {{-1, 0, 0}, 0.1f, 0.2f, 0.3f, 324.0},        // a negative product
+        {{1, 2, 3}, 0.1f, 0.2f, 0.3f, 144.0},         // 1.4 cycles
+        {{2, 0, 0}, -3000.25f, 0.0f, 0.0f, 180.0},    // far outside the cell
+    };
+    for (const Case& c : cases) {
+        atom(c.x, c.y, c.z, 0.5f);
+        const double expected = c.degrees;
+        float a = 0, b = 0;
+        int done = 0;
+        SFAC(1, 1, c.hp, 1000.0f, 0.0f, a, b, done);
+        EXPECT_EQ(done, 1);
+        EXPECT_NEAR(a, 3.0 * std::cos(expected * M_PI / 180.0), 1e-5) << c.hp[0] << c.hp[1] << c.hp[2];
+        EXPECT_NEAR(b, 3.0 * std::sin(expected * M_PI / 180.0), 1e-5) << c.hp[0] << c.hp[1] << c.hp[2];
+    }
+}
+
+TEST_F(FragmentFactors, EmptySumGivesNoAmplitudeAndPhase360) {
+    atom(0.1f, 0.2f, 0.3f, 0.0f);
+    WorkRecord r;
+    r.h = 1;
+    r.fo = 5.0f;
+    float fc = -1.0f;
+    int p = 0;
+    fragment_structure_factor(r, fc, p);
+    EXPECT_EQ(fc, 0.0f);
+    EXPECT_EQ(p, 360);
+    EXPECT_FLOAT_EQ(FRGMT.R(7), 5.0f);  // |Fc - Fo|
+    EXPECT_FLOAT_EQ(FRGMT.R(8), 5.0f);
+    atom(0.25f, 0.0f, 0.0f, 1.0f);  // phase 90 degrees
+    fragment_structure_factor(r, fc, p);
+    EXPECT_NEAR(fc, 6.0f, 1e-5);
+    EXPECT_EQ(p, 90);
+}
+
+TEST(FragmentListing, RatioTextOfSixCharacters) {
+    EXPECT_EQ(fo_sigma_text6(12.0f, 2.0f, true), "  6.00");
+    EXPECT_EQ(fo_sigma_text6(12.1f, 2.0f, true), "    >6");
+    EXPECT_EQ(fo_sigma_text6(0.0f, -0.3f, true), " gen. ");
+    EXPECT_EQ(fo_sigma_text6(12.0f, 2.0f, false), "      ");
+}
+
+}  // namespace
