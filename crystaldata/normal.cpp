@@ -163,12 +163,14 @@ void HKLINP(WorkingFile& wf, int& IERR) {
     // Opening list 7 reloads its header: keep what the directives set.
     const int32_t want_nref = RC.I(19), want_nzro = RC.I(21);
     const Word b = C.W(143), scale = C.W(144);
+    const int32_t state = partial_state();  // a `part` directive may have set it
     int n = 0, nref = 0, nzro = 0, ip = 0, x = 0;
     YSFL07(n, nref, nzro, ip, x);
     RC.I(19) = want_nref;
     RC.I(21) = want_nzro;
     C.W(143) = b;
     C.W(144) = scale;
+    partial_state() = state;
     wf.assign(static_cast<std::size_t>(std::max(n, 0)), WorkRecord{});
     Word out[9];
     for (int j = 0; j < n; ++j) {

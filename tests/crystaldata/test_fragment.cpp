@@ -138,6 +138,12 @@ TEST_P(FragmentPhases, AgreeWithTheTruePhasesOfTheStrongReflections) {
     const JobCase& c = GetParam();
     std::vector<Atom> atoms = truth(c.job);
     ASSERT_GE(static_cast<int>(atoms.size()), c.atoms);
+    // Scattering power of the fragment and of the atoms not located, at s = 0.
+    double known = 0.0, unknown = 0.0;
+    for (std::size_t j = 0; j < atoms.size(); ++j) {
+        const double z = atoms[j].element == "C" ? 6 : atoms[j].element == "N" ? 7 : 8;
+        (static_cast<int>(j) < c.atoms ? known : unknown) += z * z;
+    }
     atoms.resize(static_cast<std::size_t>(c.atoms));
     ASSERT_EQ(run({{kData, data_known(c.job)}, {kNormal, part_lines(atoms)}}), 0) << listing();
 
@@ -162,6 +168,27 @@ TEST_P(FragmentPhases, AgreeWithTheTruePhasesOfTheStrongReflections) {
     // Random phases would be 90 degrees off on average.
     EXPECT_LT(sum / nref, c.max_mean_error) << "mean phase error of " << nref << " phasing reflections";
     EXPECT_GT(agree, nref / 2);
+    // E' is normalised on the atoms not yet located, E'p is the E of the
+    // fragment on the same scale: their mean squares differ by about 1,
+    // and that of E'p is about the fragment's share.
+    double e2 = 0.0, ep2 = 0.0;
+    for (const List7Record& r : recs) {
+        e2 += r.a * r.a;
+        ep2 += r.b * r.b;
+    }
+    e2 /= recs.size();
+    ep2 /= recs.size();
+    EXPECT_NEAR(e2 - ep2, 1.0, 0.3);
+    EXPECT_GT(ep2, 0.6 * known / unknown);
+    EXPECT_LT(ep2, 1.25 * known / unknown);
+    // Fo of the first pass is on the absolute scale of the fragment's Fc:
+    // half the structure leaves a residual near 50 %.
+    const std::string l = listing();
+    const std::size_t at = l.find("Resid =");
+    ASSERT_NE(at, std::string::npos);
+    const double resid = std::stod(l.substr(at + 7, 7));
+    EXPECT_GT(resid, 30.0);
+    EXPECT_LT(resid, 65.0);
     // The E order of the first pass is kept.
     for (std::size_t j = 1; j < recs.size(); ++j) ASSERT_GE(recs[j - 1].key, recs[j].key);
     // The listing of the known-fragment pass.
