@@ -215,6 +215,10 @@ void TOVYROLA2() {
     ATOMI.n1 = 0;
     ATOMI.n2 = 0;
     int n = 0, start = 1, set = 0, bondflag = 0;
+    // A stored bond count of -1 (bonds still to be found from distances)
+    // is not copied by the loader: TEMP says so beforehand, and a stored
+    // table replaces it.
+    TEMP.R(1) = -1.0f;
     if (present(15)) SFL15(n, start, set, bondflag);
     CONST.I(konst::kAtomCount) = n;
     CONST.I(konst::kSetNumber) = set;
@@ -283,7 +287,10 @@ void AGGIUSPIG() {
         const double d = std::sqrt(dx * dx + dy * dy + dz * dz);
         const double step = d > 0.0 ? 2.5 / d : 2.0;
         int prev = p;
-        for (int k = 1; k * step < 1.0; ++k) {
+        // Points strictly inside the edge: a point that rounding would put
+        // on the far corner (an edge of exactly 2.5 A times a whole number)
+        // is not made.
+        for (int k = 1; k * step < 1.0 - 1e-5; ++k) {
             const int e2 = n1 + n2;
             if (e2 > viewer::kMaxEntries || cap - r < 2) {
                 full = true;
