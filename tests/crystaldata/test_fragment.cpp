@@ -95,10 +95,14 @@ protected:
 
     // The %data directives of the job's known-phase command file; its
     // reflection file is copied into the test's folder.
-    std::vector<std::string> data_known(const std::string& job) {
-        std::filesystem::copy_file(job_dir(job) + "/data_known.hkl", dir + "/data_known.hkl",
+    std::vector<std::string> data_known(const std::string& job) { return data_of(job, "_known"); }
+    // The same job without known phases.
+    std::vector<std::string> data_plain(const std::string& job) { return data_of(job, ""); }
+
+    std::vector<std::string> data_of(const std::string& job, const std::string& kind) {
+        std::filesystem::copy_file(job_dir(job) + "/data" + kind + ".hkl", dir + "/data" + kind + ".hkl",
                                    std::filesystem::copy_options::overwrite_existing);
-        std::ifstream f(job_dir(job) + "/job_known.cmd");
+        std::ifstream f(job_dir(job) + "/job" + kind + ".cmd");
         std::vector<std::string> out;
         std::string line;
         bool in_data = false;
@@ -196,6 +200,24 @@ TEST_P(FragmentPhases, AgreeWithTheTruePhasesOfTheStrongReflections) {
     EXPECT_TRUE(listed(" reflections with largest E values , associated pseudo-normalized E's and partial phases"));
     EXPECT_TRUE(listed(" reflections with weakest E values , associated pseudo-normalized E's and partial phases"));
     EXPECT_TRUE(listed("Resid ="));
+    // The first pass lists its statistics only; the amplitude tables and
+    // the E listing come once, after the fragment pass.
+    auto count = [&](const std::string& text) {
+        int n = 0;
+        for (std::size_t p = l.find(text); p != std::string::npos; p = l.find(text, p + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("***   final statistics section   ***"), 1);
+    EXPECT_EQ(count("number and percentage of  F's > limit"), 1);
+    EXPECT_EQ(count("largest E-values to phase"), 0);
+    // With known phases two entries to a line: code, h k l, E', E'p, the
+    // fragment phase, E, the known phase, fo/sig.
+    const List7Record& r = recs[0];
+    const std::string entry = " " + fmt_i(1, 4) + "  " + fmt_i(r.h, 3) + fmt_i(r.k, 3) + fmt_i(r.l, 3) +
+                              fmt_f(r.a, 6, 2) + fmt_f(r.b, 6, 2) + fmt_i(fragment_phase(r), 7) + fmt_f(r.key, 6, 2) +
+                              fmt_i(known_phase(r), 5);
+    EXPECT_TRUE(listed("\n" + entry)) << entry;
+    EXPECT_TRUE(listed("\n code    h  k  l   E'    E'p   phip    E   phi  fo/sig.     code    h  k  l   E'    E'p"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Jobs, FragmentPhases,
@@ -250,6 +272,26 @@ TEST_F(Fragment, PhaseRunsWithTheFragment) {
         << listing().substr(listing().size() > 3000 ? listing().size() - 3000 : 0);
     EXPECT_TRUE(listed(" partial structure procedure"));
     EXPECT_TRUE(stored(16));
+}
+
+TEST_F(Fragment, ListingWithoutKnownPhasesHasThreeEntriesALine) {
+    std::vector<Atom> atoms = truth("rand_pbar1_c14o2");
+    atoms.resize(8);
+    ASSERT_EQ(run({{kData, data_plain("rand_pbar1_c14o2")}, {kNormal, part_lines(atoms)}}), 0) << listing();
+    const auto recs = list7();
+    ASSERT_GE(recs.size(), 3u);
+    std::string line = " ";
+    for (int j = 0; j < 3; ++j) {
+        const List7Record& r = recs[static_cast<std::size_t>(j)];
+        line += fmt_i(j + 1, 4) + fmt_i(r.h, 3) + fmt_i(r.k, 3) + fmt_i(r.l, 3) + fmt_f(r.a, 5, 2) + fmt_f(r.b, 5, 2) +
+                fmt_i(fragment_phase(r), 4) + fmt_f(r.key, 6, 2) + fo_sigma_text6(r.fo, r.sigma, UREQ.I(4) >= 1) +
+                "   ";
+        EXPECT_EQ(known_phase(r), 0);
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    EXPECT_TRUE(listed("\n" + line + "\n")) << line;
+    const std::string head = "code  h  k  l   E'  E'p phip   E  fo/sig. ";
+    EXPECT_TRUE(listed("\n " + head + head + head));
 }
 
 // --- Bookkeeping of the cell content ---------------------------------------
