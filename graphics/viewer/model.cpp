@@ -390,7 +390,9 @@ void FINDOR(float a[9]) {
         ROTATOMS(t, 2);
         SETSCALE(4);
         const float m = measure();
-        if (m < best) best = m, std::copy(t, t + 9, b);
+        // Widths equal but for rounding (mirror turns of a symmetric
+        // model) are a tie, which the earlier turn wins.
+        if (m < best * (1.0f - 1e-5f)) best = m, std::copy(t, t + 9, b);
     }
     viewer::reset_box();
     ROTATOMS(b, 1);
