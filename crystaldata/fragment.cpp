@@ -115,7 +115,9 @@ bool known_atoms(bool second_reading) {
         for (int j = 1; j <= natoms && slot < kMaxAtoms; ++j) {
             ++slot;
             if (in_use && ATOMS.I(kFragType + f) == kPartialFragmentType && j == 1) print_section(natoms, m);
-            if (!second_reading) {
+            // The first reading replaces the symbol word by the type.
+            const int typed = ATOMS.I(1000 + slot);
+            if (!second_reading || typed < 1 || typed > species()) {
                 const int t = species_of(ATOMS.W(1000 + slot));
                 if (t == 0) {
                     char s[4];
@@ -126,7 +128,6 @@ bool known_atoms(bool second_reading) {
                 ATOMS.I(1000 + slot) = t;
             }
             const int t = ATOMS.I(1000 + slot);
-            if (t < 1 || t > species()) return false;  // typed by the first reading
             if (!in_use) continue;
             const double occupancy = atom_coord(slot, 5);
             const int equal = static_cast<int>(std::lround(m * occupancy));

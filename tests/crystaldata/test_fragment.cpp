@@ -143,10 +143,16 @@ TEST_P(FragmentPhases, AgreeWithTheTruePhasesOfTheStrongReflections) {
     std::vector<Atom> atoms = truth(c.job);
     ASSERT_GE(static_cast<int>(atoms.size()), c.atoms);
     // Scattering power of the fragment and of the atoms not located, at s = 0.
-    double known = 0.0, unknown = 0.0;
+    // sigma3/sigma2^1.5 of the whole cell and of the atoms not located
+    // (four general positions, primitive lattice, in both groups).
+    double known = 0.0, unknown = 0.0, s2 = 0.0, s3 = 0.0, u2 = 0.0, u3 = 0.0;
     for (std::size_t j = 0; j < atoms.size(); ++j) {
         const double z = atoms[j].element == "C" ? 6 : atoms[j].element == "N" ? 7 : 8;
-        (static_cast<int>(j) < c.atoms ? known : unknown) += z * z;
+        const bool in_fragment = static_cast<int>(j) < c.atoms;
+        (in_fragment ? known : unknown) += z * z;
+        s2 += 4 * z * z;
+        s3 += 4 * z * z * z;
+        if (!in_fragment) u2 += 4 * z * z, u3 += 4 * z * z * z;
     }
     atoms.resize(static_cast<std::size_t>(c.atoms));
     ASSERT_EQ(run({{kData, data_known(c.job)}, {kNormal, part_lines(atoms)}}), 0) << listing();
@@ -154,6 +160,8 @@ TEST_P(FragmentPhases, AgreeWithTheTruePhasesOfTheStrongReflections) {
     auto recs = list7();
     ASSERT_FALSE(recs.empty());
     EXPECT_EQ(header_word(16).r, 1.0f);  // the partial-structure state travels with list 7
+    EXPECT_NEAR(header_word(22).r, s3 / std::pow(s2, 1.5), 1e-5);
+    EXPECT_NEAR(header_word(23).r, u3 / std::pow(u2, 1.5), 1e-5);
     const int nref = RC.I(19);
     ASSERT_GT(nref, 50);
     double sum = 0.0;
