@@ -17,6 +17,11 @@
 
 namespace zanek::test {
 
+// The centre of menu row r, where a click hits its button.
+inline std::pair<int, int> row_centre(int r) {
+    return {static_cast<int>(CMENU.x[r]) + CMENU.w[r] / 2 - 10, static_cast<int>(CMENU.y[r]) - 20};
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     int bx[100] = {}, by[100] = {};  // the point buffer of a caller
@@ -39,10 +44,7 @@ protected:
         GRAPHS(bx, by, n, code, text, value);
         return n;
     }
-    // The centre of menu row r, where a click hits its button.
-    static std::pair<int, int> centre(int r) {
-        return {static_cast<int>(CMENU.x[r]) + CMENU.w[r] / 2 - 10, static_cast<int>(CMENU.y[r]) - 20};
-    }
+    static std::pair<int, int> centre(int r) { return row_centre(r); }
     static void clicks(const std::vector<std::pair<int, int>>& c) { mouse_script().set(c); }
     // The menu dialogue of op 5 with menu group g; the action code.
     int wait(int g) { return op(gop::kWait, g); }

@@ -1,0 +1,91 @@
+// Whole runs of the program in window mode: the screens and the viewer
+// draw on the in-memory window, every wait is answered by the scripted
+// clicks or by Quit, the run ends by itself, and its listing is the one of
+// the same run without a window.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "graphics/window/menus.h"
+#include "platform/bitmap.h"
+#include "tests/support/test_support.h"
+
+namespace zanek::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A copy of a test job in a fresh folder, with %nowindow turned into %window
+// when asked.
+std::string job_folder(const std::string& name, bool window) {
+    const std::string dir = fresh_dir(name);
+    const std::string src = shared_dir() + "/testdata/rand_pbar1_c14o2";
+    fs::copy_file(src + "/data.hkl", dir + "/data.hkl");
+    std::string cmd = read_file(src + "/job.cmd");
+    if (window) cmd = std::regex_replace(cmd, std::regex("%nowindow"), "%window");
+    write_file(dir + "/job.cmd", cmd);
+    return dir;
+}
+
+std::string click_line(int row) {
+    const int x = static_cast<int>(CMENU.x[row]) + CMENU.w[row] / 2 - 10, y = static_cast<int>(CMENU.y[row]) - 20;
+    return std::to_string(x) + " " + std::to_string(y) + "\n";
+}
+
+TEST(WindowRun, EndsByItselfWithTheListingOfABatchRun) {
+    const std::string batch = job_folder("window_run_batch", false);
+    const std::string window = job_folder("window_run_window", true);
+    RunResult b = run_zanek(batch, "");
+    RunResult w = run_zanek(window, "");
+    ASSERT_EQ(b.exit_code, 0) << b.output;
+    ASSERT_EQ(w.exit_code, 0) << w.output;
+    EXPECT_NE(w.listing.find("== ZANEK ends ok"), std::string::npos);
+    EXPECT_EQ(w.listing, b.listing);
+    EXPECT_FALSE(fs::exists(window + "/hcopy.bmp"));  // nobody asked for a hard copy
+}
+
+TEST(WindowRun, ScriptedViewerHardCopiesAndEndScreen) {
+    const std::string dir = job_folder("window_run_scripted", true);
+    // In the viewer: plot style 3, rotate about y, a hard copy to
+    // <structure>.bmp, Quit; on the end screen a click on the title strip.
+    std::string events = "# viewer\n" + click_line(13) + click_line(20) + click_line(40) + click_line(60) +
+                         click_line(10) + "# end screen\n200 10\n";
+    write_file(dir + "/events", events);
+    RunResult r = run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_EVENTS=events");
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    auto viewer = read_bmp(dir + "/rand_pbar1_c14o2.bmp");
+    ASSERT_TRUE(viewer.has_value());
+    EXPECT_EQ(viewer->width, 640);
+    EXPECT_EQ(viewer->height, 480);
+    auto end = read_bmp(dir + "/hcopy.bmp");
+    ASSERT_TRUE(end.has_value());
+    EXPECT_EQ(end->width, 640);
+    EXPECT_EQ(end->height, 480);
+    int red = 0, model = 0;
+    for (int y = 21; y < 480; ++y)
+        for (int x = 81; x < 640; ++x) {
+            red += end->at(x, y) == 4;
+            model += viewer->at(x, y) != 0;
+        }
+    EXPECT_GT(red, 1000);   // the end screen's texts in red
+    EXPECT_GT(model, 500);  // the model drawn in the viewer
+}
+
+TEST(WindowRun, RefineFromTheViewerRestartsRecyclingAndExportsAgain) {
+    const std::string dir = job_folder("window_run_refine", true);
+    write_file(dir + "/events", click_line(37));  // Refine; then no user: Quit
+    RunResult r = run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_EVENTS=events");
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_NE(r.listing.find(" Restart routine"), std::string::npos);
+    const auto exports = [&] {
+        std::size_t n = 0, at = 0;
+        while ((at = r.listing.find("ZANEK : Export routine", at)) != std::string::npos) ++n, ++at;
+        return n;
+    }();
+    EXPECT_GE(exports, 1u);
+    EXPECT_NE(r.listing.find("== ZANEK ends ok"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zanek::test
