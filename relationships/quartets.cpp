@@ -465,6 +465,10 @@ void enter_statistics(Word* recs, int n, bool known) {
 
 void NEGQ(int counts[14]) {
     RECIP();
+    quartet::search(counts);
+}
+
+void quartet::search(int counts[14]) {
     const bool centro = centric();
     const bool known = UREQ.I(kUreqKnown) == 1;
     if (known) {

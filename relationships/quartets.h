@@ -73,6 +73,10 @@ void load_images(int nlar, int nsym);
 // in the primitive cell.
 float threshold(float n);
 
+// The quartet pass after RECIP: the search over the psi-zero relations,
+// the lists, the statistics and the counts.
+void search(int counts[14]);
+
 }  // namespace quartet
 
 // The quartet pass. COUNTS is the 14-word count array (0-based here:
