@@ -67,7 +67,8 @@ void show_title_line() {
     text_line(100, 60, SCRTXT.title_length, SCRTXT.title);
 }
 
-// Opens the window at the first screen of a run.
+// Opens the window at the first start screen of a run; the other screens
+// draw on the window as it is.
 void open_window_once() {
     if (SCREEN.I(6) != 0) return;
     for (int& c : SCMESS.counter) c = 0;
@@ -157,7 +158,6 @@ void SCR1() {
 
 void SCR2() {
     if (!window_mode()) return;
-    open_window_once();
     graphs(gop::kClearDrawing);
     show_title_line();
     show_command_list(false);
@@ -165,7 +165,6 @@ void SCR2() {
 
 void SCRP(int itrial, int ntrial, float cfom, float cmax) {
     if (!window_mode()) return;
-    open_window_once();
     colour(2);
     std::string progress = fformat("('Trial ',i4,' / ',i4,'  CFom = ',f5.3,'  (max = ',f5.3,') ')",
                                    {itrial, ntrial, cfom, cmax < 0.0f ? 0.0f : cmax}).front();
@@ -179,7 +178,6 @@ void SCRP(int itrial, int ntrial, float cfom, float cmax) {
 
 void SCRF(int iset, int icyc, int mode) {
     if (!window_mode()) return;
-    open_window_once();
     VYROLA(mode);
     const float rc = 100.0f * EMAP.R(emap::kR), rp = 100.0f * EMAP.R(emap::kPrevR);
     const std::string step = mode == 1 ? "A" : "B";
@@ -215,7 +213,6 @@ void SCREND(std::string& message, int& n) {
     message = fitted(time, 28) + message.substr(0, keep);
     n = static_cast<int>(keep) + 28;
     if (!window_mode()) return;
-    open_window_once();
     graphs(gop::kClearDrawing);
     colour(4);
     SCREEN.I(2) = 60;
@@ -244,7 +241,6 @@ void LASTPLOT(float& r) {
     int serial = 0, first = -1, last = 0, part = 0, length = 0;
     SRLIN(list15::kType, serial, first, last, part, length);
     if (first == -1) return;
-    open_window_once();
     for (int k = 1; k <= 6; ++k) TAPE.R(k) = RC.R(6 + k);
     int n = 0, start = 1, set = 0, bondflag = 0;
     SFL15(n, start, set, bondflag);
