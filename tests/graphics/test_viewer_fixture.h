@@ -56,6 +56,32 @@ inline void viewer_frame() {
     CONTR.I(contr::kScaleMode) = 1;
 }
 
+// Entry i at view position (x, y, z) with display radius r, colour c and
+// label; it shows atom i.
+inline void set_entry(int i, float x, float y, float z, float r = 0.5f, int c = 1, const std::string& label = "C") {
+    ATOMI.r[i] = {x, y, z};
+    ATOMI.radius[i] = r;
+    ATOMI.colour[i] = c;
+    ATOMI.label[i] = (label + "     ").substr(0, 5);
+    ATOMI.order[i] = i;
+    ATOMI.atom[i] = i;
+    ATOMI.bond_radius[i] = 1.84f;
+}
+inline void add_bond(int a, int b) {
+    ++CRT.nbonds;
+    CRT.bond_a[CRT.nbonds] = a;
+    CRT.bond_b[CRT.nbonds] = b;
+}
+// Fits the view to the shown entries and sets the pixel positions.
+inline void fit_view() {
+    float a[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    CRT.box[0] = CRT.box[1] = 99999.0f;
+    CRT.box[2] = CRT.box[3] = -99999.0f;
+    ROTATOMS(a, 1);
+    SETSCALE(1);
+    ANGTOPIX();
+}
+
 class ViewerSurfaceTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -72,30 +98,11 @@ protected:
     Surface& s() { return window_surface(); }
     int drawn() { return s().count_drawn(81, 21, SCREEN.I(4), SCREEN.I(5)); }
 
-    // Entry i at view position p with display radius r, colour c and label.
     static void entry(int i, float x, float y, float z, float r = 0.5f, int c = 1, const std::string& label = "C") {
-        ATOMI.r[i] = {x, y, z};
-        ATOMI.radius[i] = r;
-        ATOMI.colour[i] = c;
-        ATOMI.label[i] = (label + "     ").substr(0, 5);
-        ATOMI.order[i] = i;
-        ATOMI.atom[i] = i;
-        ATOMI.bond_radius[i] = 1.84f;
+        set_entry(i, x, y, z, r, c, label);
     }
-    static void bond(int a, int b) {
-        ++CRT.nbonds;
-        CRT.bond_a[CRT.nbonds] = a;
-        CRT.bond_b[CRT.nbonds] = b;
-    }
-    // Fits the view to the shown entries and sets the pixel positions.
-    static void fit() {
-        float a[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-        CRT.box[0] = CRT.box[1] = 99999.0f;
-        CRT.box[2] = CRT.box[3] = -99999.0f;
-        ROTATOMS(a, 1);
-        SETSCALE(1);
-        ANGTOPIX();
-    }
+    static void bond(int a, int b) { add_bond(a, b); }
+    static void fit() { fit_view(); }
 };
 
 // One atom of a test job's truth.res.
