@@ -112,7 +112,9 @@ TEST(Bitmap, HardCopyReadsBackWithItsSizeAndColours) {
         EXPECT_EQ(bm->height, 11);
         EXPECT_EQ(bm->at(0, 0), 14);
         EXPECT_EQ(bm->at(10, 10), 14);
-        if (w > 11) EXPECT_EQ(bm->at(11, 10), 1);
+        if (w > 11) {
+            EXPECT_EQ(bm->at(11, 10), 1);
+        }
     }
     const std::string whole = dir + "/whole.bmp";
     ASSERT_TRUE(write_bmp(whole, s, 0, 0, 49, 39));
