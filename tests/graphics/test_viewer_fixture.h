@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "crystaldata/special.h"
 #include "graphics/viewer/viewer.h"
 #include "graphics/window/library.h"
 #include "graphics/window/menus.h"
@@ -208,6 +209,7 @@ protected:
     // drawing or waiting.
     static void build() {
         viewer_frame();
+        XSPINB();
         ORTO();
         if (static_cast<int>(TEMP.R(1)) == -1)
             BUILDBONDS(1);

@@ -1,0 +1,220 @@
+// Symmetry growth: copies in a cubic P1 cell with its 3 A border, images of
+// inverted and centred groups, far-away coordinates, the P21/c cell of a
+// test job against an independent enumeration of lattice translates, and
+// the removal of the copies.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <set>
+
+#include "jobcontrol/records/special.h"
+#include "test_viewer_fixture.h"
+
+namespace zanek::test {
+namespace {
+
+double dist(int i, int j) {
+    double s = 0;
+    for (int k = 0; k < 3; ++k) s += (double(ATOMI.r[i][k]) - ATOMI.r[j][k]) * (double(ATOMI.r[i][k]) - ATOMI.r[j][k]);
+    return std::sqrt(s);
+}
+
+class Growth : public ViewerSurfaceTest {
+protected:
+    // A 10 A cubic cell in P1 (or P-1).
+    void SetUp() override {
+        ViewerSurfaceTest::SetUp();
+        SPEC = initial_spec();
+        for (int k = 1; k <= 288; ++k) SPEC.R(k) = 0.0f;
+        SPEC.R(1) = SPEC.R(5) = SPEC.R(9) = 1.0f;
+        SPEC.I(379) = 1;
+        SPEC.I(381) = 0;
+        SPEC.I(384) = 1;
+        RC.R(7) = RC.R(8) = RC.R(9) = 10.0f;
+        for (int k = 0; k < 9; ++k) WORK.m[k] = k % 4 == 0 ? 10.0f : 0.0f;
+        ATOMS.clear();
+    }
+    void TearDown() override {
+        ATOMS.clear();
+        RC.clear();
+        SPEC = initial_spec();
+        ViewerSurfaceTest::TearDown();
+    }
+    // Model atoms at fractional positions, with the cell points after them.
+    void model(std::initializer_list<std::array<float, 3>> atoms) {
+        int i = 0;
+        for (const auto& p : atoms) {
+            ++i;
+            atom_coord(i, 1) = p[0], atom_coord(i, 2) = p[1], atom_coord(i, 3) = p[2];
+            atom_label(i) = 100 + i;
+            entry(i, 10 * p[0], 10 * p[1], 10 * p[2], 0.3f, 1, "C" + std::to_string(i));
+        }
+        ATOMI.n1 = i;
+        AGGIUSPIG();
+        GETBONDS(2);
+        GENERAC.n1_kept = i;
+    }
+    int copies_of(int atom) {
+        int n = 0;
+        for (int e = 1; e <= ATOMI.n1; ++e) n += ATOMI.atom[e] == atom;
+        return n - 1;
+    }
+};
+
+TEST_F(Growth, CubicCellWithItsBorder) {
+    model({{0.1f, 0.5f, 0.5f}, {0.05f, 0.05f, 0.05f}, {0.5f, 0.5f, 0.5f}});
+    float a[9];
+    GENERA(a);
+    EXPECT_NEAR(GENERAC.upper[0], 1.3f, 1e-6);
+    EXPECT_NEAR(GENERAC.lower[2], -0.3f, 1e-6);
+    EXPECT_EQ(copies_of(1), 1);  // at x = 1.1
+    EXPECT_EQ(copies_of(2), 7);  // at every corner
+    EXPECT_EQ(copies_of(3), 0);
+    EXPECT_EQ(ATOMI.n1, 3 + 8);
+    // Distances between images are whole cell vectors.
+    for (int e = 4; e <= ATOMI.n1; ++e) {
+        const int j = ATOMI.atom[e];
+        const double d = dist(e, j);
+        const bool cell_vector = std::fabs(d - 10) < 1e-3 || std::fabs(d - 10 * std::sqrt(2.0)) < 1e-3 ||
+                                 std::fabs(d - 10 * std::sqrt(3.0)) < 1e-3;
+        EXPECT_TRUE(cell_vector) << e << " " << d;
+        EXPECT_EQ(ATOMI.label[e], ATOMI.label[j]);
+        EXPECT_FLOAT_EQ(ATOMI.radius[e], 0.3f);
+    }
+    // Cell points follow the grown entries again.
+    EXPECT_EQ(ATOMI.n2, 9 + 12 * 3);
+}
+
+TEST_F(Growth, ModelAtomOutsideTheBoxKeepsItsEntry) {
+    model({{2.5f, 0.5f, 0.5f}});
+    float a[9];
+    GENERA(a);
+    ASSERT_EQ(ATOMI.n1, 2);
+    EXPECT_EQ(ATOMI.atom[2], 1);
+    EXPECT_NEAR(dist(1, 2), 20.0, 1e-3);
+}
+
+TEST_F(Growth, DeletedAndHiddenAtomsGiveDeletedAndHiddenCopies) {
+    model({{0.1f, 0.5f, 0.5f}, {0.5f, 0.1f, 0.5f}});
+    ATOMI.radius[1] = -10.3f;
+    ATOMI.radius[2] = -0.3f;
+    float a[9];
+    GENERA(a);
+    for (int e = 3; e <= ATOMI.n1; ++e) EXPECT_FLOAT_EQ(ATOMI.radius[e], ATOMI.radius[ATOMI.atom[e]]);
+}
+
+TEST_F(Growth, ImagesOfInvertedAndCentredGroups) {
+    // Operator 2 of a centrosymmetric group: -R x + t, into the box.
+    GENERAC.nop = 2;
+    GENERAC.rot[0] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    GENERAC.rot[1] = {-1, 0, 0, 0, -1, 0, 0, 0, -1};
+    GENERAC.trans[1] = {0.5f, 0.0f, 0.0f};
+    for (int k = 0; k < 3; ++k) GENERAC.upper[k] = 1.3f, GENERAC.lower[k] = -0.3f;
+    ATOMI.r[1] = {0.2f, 0.3f, 0.4f};
+    float p[3];
+    RUOTA(2, 1, p);
+    EXPECT_NEAR(p[0], 0.3f, 1e-6);
+    EXPECT_NEAR(p[1], -0.3f, 1e-6);  // on the box's lower bound: kept
+    EXPECT_NEAR(p[2], 0.6f, 1e-6);   // -0.4 brought in by one cell
+    // Centring vectors of the lattices.
+    int n = 0;
+    float v[9] = {};
+    CENTRA(n, v, 'r');
+    EXPECT_EQ(n, 2);
+    EXPECT_FLOAT_EQ(v[0], 0.666f);
+    EXPECT_FLOAT_EQ(v[5], 0.666f);
+    CENTRA(n, v, 'f');
+    EXPECT_EQ(n, 3);
+    EXPECT_FLOAT_EQ(v[3], 0.5f);
+    EXPECT_FLOAT_EQ(v[4], 0.0f);
+    n = 9;
+    CENTRA(n, v, 'p');
+    EXPECT_EQ(n, 9);
+    const float t[3] = {0.666f, 0.333f, 0.333f};
+    TRASL(t, 1, p, -1);
+    EXPECT_NEAR(p[0], 0.866f, 1e-6);
+    EXPECT_NEAR(p[1], 0.633f, 1e-6);
+    // Two images within 0.001 in every coordinate are one.
+    ATOMI.r[2] = {0.8665f, 0.6325f, 0.733f};
+    EXPECT_EQ(IDOPPIO(2, p), -1);
+    EXPECT_EQ(IDOPPIO(1, p), 0);
+}
+
+TEST_F(Growth, FarCoordinatesAreBroughtInWithoutEndlessSteps) {
+    for (int k = 0; k < 3; ++k) GENERAC.upper[k] = 1.3f, GENERAC.lower[k] = -0.3f;
+    float p[3] = {1.0e9f, -2.7f, NAN};
+    RIMETTIDENTRO(p);
+    EXPECT_GE(p[0], -0.3f);
+    EXPECT_LE(p[0], 1.3f);
+    EXPECT_NEAR(p[1], 0.3f, 1e-6);
+    EXPECT_TRUE(std::isnan(p[2]));
+}
+
+TEST_F(Growth, SymmetryOffRestoresTheModelAndItsBonds) {
+    model({{0.1f, 0.5f, 0.5f}, {0.2f, 0.5f, 0.5f}});
+    add_bond(1, 2);
+    // The bond table as built from the atom list: the model bond, then the
+    // cell edges.
+    CRT.nbonds = 0;
+    add_bond(1, 2);
+    for (int k = CRT.capacity - CRT.reserve + 1; k <= CRT.capacity; ++k) add_bond(CRT.bond_a[k], CRT.bond_b[k]);
+    for (int b = 1; b <= CRT.nbonds; ++b) LEG1.a[b] = CRT.bond_a[b], LEG1.b[b] = CRT.bond_b[b];
+    LEG1.count = CRT.nbonds;
+    float a[9];
+    GENERA(a);
+    ASSERT_EQ(ATOMI.n1, 4);
+    ATOMI.radius[1] = -10.3f;  // the model atom deleted, its copy (entry 3) left shown
+    SOLOIND(a, 2);
+    EXPECT_EQ(ATOMI.n1, 2);
+    EXPECT_FLOAT_EQ(ATOMI.radius[1], 0.3f);
+    EXPECT_EQ(CRT.nbonds, LEG1.count);
+    EXPECT_EQ(CRT.bond_a[1], 1);
+    EXPECT_EQ(CRT.bond_b[1], 2);
+    EXPECT_NEAR(dist(1, 2), 1.0, 1e-4);
+    // Recentred on the shown atoms.
+    EXPECT_NEAR(ATOMI.r[1][0] + ATOMI.r[2][0], 0.0f, 1e-4);
+}
+
+// The P21/c cell of a test job: every image of the four operators and
+// every lattice translate within 3 A of the cell, counted per atom by an
+// enumeration of its own.
+TEST_F(ViewerJob, MonoclinicCellFilledWithTheImagesOfEveryAtom) {
+    p21c();
+    const std::vector<TruthAtom> t = truth_atoms("rand_p21c_c18n2o4");
+    store(truth("rand_p21c_c18n2o4"), {{1, 2}});
+    build();
+    const float cell[3] = {9.3863f, 12.2022f, 15.9567f};
+    std::map<int, int> want;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        const double x = t[i].x, y = t[i].y, z = t[i].z;
+        const double ops[4][3] = {{x, y, z}, {-x, y + 0.5, -z + 0.5}, {-x, -y, -z}, {x, -y + 0.5, z + 0.5}};
+        std::set<std::array<long, 3>> sites;
+        for (const auto& o : ops)
+            for (int a = -2; a <= 2; ++a)
+                for (int b = -2; b <= 2; ++b)
+                    for (int c = -2; c <= 2; ++c) {
+                        const double p[3] = {o[0] - std::floor(o[0]) + a, o[1] - std::floor(o[1]) + b, o[2] - std::floor(o[2]) + c};
+                        bool inside = true;
+                        for (int k = 0; k < 3; ++k) inside = inside && p[k] >= -3.0 / cell[k] && p[k] <= 1 + 3.0 / cell[k];
+                        if (inside) sites.insert({std::lround(p[0] * 1e4), std::lround(p[1] * 1e4), std::lround(p[2] * 1e4)});
+                    }
+        want[static_cast<int>(i) + 1] = static_cast<int>(sites.size());
+    }
+    const int n1 = ATOMI.n1;
+    GENERAC.n1_kept = n1;
+    CONTR.I(contr::kSymmetry) = 1;
+    float a[9];
+    GENERA(a);
+    std::map<int, int> got;
+    for (int e = 1; e <= ATOMI.n1; ++e) ++got[ATOMI.atom[e]];
+    EXPECT_EQ(got, want);
+    EXPECT_LE(ATOMI.n1 + ATOMI.n2, 800);
+    // Copies are real atoms of the picture: bonded by distance among themselves.
+    EXPECT_GT(CRT.nbonds, CRT.reserve);
+    SOLOIND(a, n1);
+    EXPECT_EQ(ATOMI.n1, 24);
+}
+
+}  // namespace
+}  // namespace zanek::test
