@@ -149,6 +149,132 @@ TEST_F(CrossVector, AnEntryOfNoClassIsAProgrammingError) {
     EXPECT_NE(listing().find("**** function iedeb  ****"), std::string::npos);
 }
 
+// Equivalent quartets of a candidate built by hand: two operators; the
+// candidate (1 0 0) + (1 0 2) - (0 0 2) - (2 0 0) = 0 under operator 1.
+// Under operators (2, 2) the first three vectors sum to (0 0 4), whose
+// super-index 4 is also that of (0 1 -1) in the box |k|, |l| <= 2.
+class Equivalents : public CrossVector {
+protected:
+    using Image = quartet::Image;
+    static Image image(int h, int k, int l, int shift = 0) {
+        const int v[3] = {h, k, l};
+        const int s = super_index(v);
+        return Image{s, {h, k, l}, shift, s};
+    }
+    void SetUp() override {
+        CrossVector::SetUp();
+        for (int i = 1; i <= 3; ++i) UREQ.I(i) = 2;
+        UREQ.I(1) = 3;
+        PARAM.I(1) = 25;
+        PARAM.I(2) = 5;
+        PARAM.I(3) = 3 * 25 + 2 * 5 + 2;
+        for (int s = 1; s <= PARAM.I(3); ++s) isr(s) = 0;
+        SYM.I(217) = 2;
+        SYM.I(220) = 0;
+        quartet::load_images(0, 2);
+        slots_[1] = {image(1, 0, 0), image(-1, 0, 0)};
+        slots_[2] = {image(1, 0, 2), image(-1, 0, 2, 2)};
+        slots_[3] = {image(0, 0, 2), image(0, 0, -2)};
+        // The candidate's cross vectors and those of the (2, 2) quartet.
+        int ordinal = 10;
+        for (const std::array<int, 3>& x : {std::array<int, 3>{2, 0, 2}, {1, 0, -2}, {-1, 0, 0}, {0, 0, 2}, {1, 0, 2}})
+            entry(x) = qcode::ordinary(200, ++ordinal);
+        entry({1, -1, 1}) = qcode::ordinary(200, 99);
+    }
+    int32_t& entry(const std::array<int, 3>& h) { return isr(std::abs(super_index(h.data()))); }
+    // Runs IEQUI with the fourth reflection's second image as given.
+    int run(const Image& fourth_under_2, int weak = 1) {
+        slots_[4] = {image(2, 0, 0), fourth_under_2};
+        quartet::Work& w = quartet::work();
+        w = quartet::Work{};
+        const int signs[5] = {0, 1, 1, -1, -1};
+        for (int t = 1; t <= 4; ++t) {
+            w.slot[t] = slots_[t].data();
+            w.row[t] = t;
+            w.op[t] = 1;
+            w.sign[t] = signs[t];
+            w.v[t].s = signs[t] * slots_[t][0].full_s;
+            for (int c = 0; c < 3; ++c) w.v[t].h[c] = signs[t] * slots_[t][0].h[c];
+        }
+        w.ident[2] = 11;
+        w.ident[3] = 12;
+        w.ident[4] = 13;
+        w.weak = weak;
+        w.c = 1.0;
+        w.s = 0.5;
+        return IEQUI(quartet::kIdentLimit);
+    }
+    std::array<Image, 2> slots_[5];
+};
+
+TEST_F(Equivalents, OnlyQuartetsThatCloseContribute) {
+    // (0 1 -1) only shares the super-index: no equivalent but the
+    // candidate itself, whose cross vectors are counted already.
+    EXPECT_EQ(run(image(0, 1, -1)), 0);
+    EXPECT_DOUBLE_EQ(quartet::work().c, 1.0);
+    EXPECT_DOUBLE_EQ(quartet::work().s, 0.5);
+    EXPECT_EQ(quartet::work().v[2].h[0], 1) << "the candidate's vectors are restored";
+    EXPECT_EQ(quartet::work().outside, 0) << "and its counts";
+
+    // (0 0 4) closes it: cross vectors (0 0 2) and (1 0 2) of E 2 and one
+    // outside the data, phase shift -2 steps: 330 degrees.
+    EXPECT_EQ(run(image(0, 0, 4)), 0);
+    EXPECT_NEAR(quartet::work().c, 1.0 + 6.0 * std::cos(330.0 * M_PI / 180.0), 1e-5);
+    EXPECT_NEAR(quartet::work().s, 0.5 + 6.0 * std::sin(330.0 * M_PI / 180.0), 1e-5);
+}
+
+TEST_F(Equivalents, AWeakCrossVectorBelowThePairsWeakRowDropsTheQuartet) {
+    entry({0, 0, 2}) = qcode::weak(1);
+    row_eword(1) = pack_eword(0.1f, 0);
+    UREQ.I(10) = 2;
+    EXPECT_EQ(run(image(0, 0, 4), 1), 0) << "the pair's own weak row is acceptable";
+    EXPECT_EQ(run(image(0, 0, 4), 2), -1);
+    EXPECT_DOUBLE_EQ(quartet::work().c, 1.0);
+    EXPECT_NE(listing().find("quart. rejected  iedeb= -1"), std::string::npos);
+}
+
+TEST_F(CrossVector, TheFiftyNinthEquivalentDropsTheQuartet) {
+    // 24 operators whose images (0 a 0), (0 b 0) and (1 d 0) close the
+    // quartet (1 0 0) + (0 a 0) - (0 b 0) - (1 d 0) whenever d = a - b:
+    // far more equivalents than the identifier positions hold.
+    constexpr int kOps = 24;
+    SYM.I(217) = kOps;
+    SYM.I(220) = 0;
+    quartet::load_images(0, kOps);
+    auto image = [](int h, int k, int l) {
+        const int v[3] = {h, k, l};
+        const int s = super_index(v);
+        return quartet::Image{s, {h, k, l}, 0, s};
+    };
+    std::vector<quartet::Image> slot[5];
+    for (int o = 1; o <= kOps; ++o) {
+        slot[1].push_back(image(1, 0, 0));
+        slot[2].push_back(image(0, o, 0));
+        slot[3].push_back(image(0, o, 0));
+        slot[4].push_back(image(1, o - 12, 0));
+    }
+    quartet::Work& w = quartet::work();
+    w = quartet::Work{};
+    const int signs[5] = {0, 1, 1, -1, -1}, ops[5] = {0, 1, 1, 1, 12};
+    for (int t = 1; t <= 4; ++t) {
+        w.slot[t] = slot[t].data();
+        w.row[t] = t;
+        w.op[t] = ops[t];
+        w.sign[t] = signs[t];
+        const quartet::Image& im = slot[t][ops[t] - 1];
+        w.v[t].s = signs[t] * im.full_s;
+        for (int c = 0; c < 3; ++c) w.v[t].h[c] = signs[t] * im.h[c];
+    }
+    w.weak = 1;
+    UREQ.I(10) = 2;
+    EXPECT_EQ(IEQUI(quartet::kIdentLimit), -1);
+    const std::string lis = listing();
+    EXPECT_NE(lis.find("     1     2     3     4 quartet with more than  180 equivalents"), std::string::npos);
+    int sums = 0;
+    for (std::size_t p = lis.find(" sume="); p != std::string::npos; p = lis.find(" sume=", p + 1)) ++sums;
+    EXPECT_EQ(sums, 59) << "the 59th accepted equivalent overflows";
+}
+
 TEST(QuartetSort, DecreasingReliabilityWithWholeRecords) {
     const int g[] = {5, 90, 12, 90, 0, 47, 3, 88, 61};
     const int n = static_cast<int>(std::size(g));
