@@ -6,6 +6,7 @@
 #include "crystaldata/data_command.h"
 #include "crystaldata/equivalents.h"
 #include "crystaldata/evalues.h"
+#include "crystaldata/pseudo.h"
 #include "crystaldata/fragment.h"
 #include "crystaldata/special.h"
 #include "crystaldata/spacegroup.h"

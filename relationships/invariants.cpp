@@ -18,6 +18,7 @@
 #include "jobcontrol/text.h"
 #include "platform/listing.h"
 #include "relationships/p10.h"
+#include "relationships/pseudo_reliab.h"
 #include "relationships/quartets.h"
 #include "relationships/triplets.h"
 
@@ -189,7 +190,7 @@ void fill_row(int r, const Word out[9]) {
     const int32_t phase_word = out[7].i;
     row_index(r) = pack_index(out[0].i, out[1].i, out[2].i);
     row_eword(r) = pack_eword(out[3].r, (phase_word % 32768) / 32);
-    row_alpha(r) = 0;
+    row_alpha(r) = pseudo_weight_word(out[0].i, out[1].i, out[2].i);  // 0 without pseudo-translation
     row_restriction(r) = phase_word % 32;
 }
 
@@ -319,11 +320,17 @@ void INPT9(int& ierr, float& sugg, int& mode, int& npsie) {
     int& nrps = DIRPS.I(1);
     int& nlar = DIRPS.I(4);
     int& numk = DIR10.I(1);
-    // Under pseudo-translation the selection follows its own rules; the
-    // pseudo-translation weights of the rows (word 3) and the modified
-    // reliabilities are not formed by this version: the weights stay 0 and
-    // the relations keep their p-3 estimates.
+    // Under pseudo-translation the selection follows its own rules, the rows
+    // carry their pseudo-translation weights and the relations get modified
+    // estimates.
     sugg = 0.0f;
+    if (ipseudo > 0 && !list_present(19)) {
+        // No description of the conditions: the data are taken as they are.
+        lst_blank();
+        lst_line(" *** warning *** pseudo-translation conditions not found (list 19): ignored");
+        ipseudo = 0;
+        PSEUD.I(kPseudConditions) = 0;
+    }
     if (ipseudo > 0) {
         int ic[12] = {};
         float slope = 0.0f, intercept = 0.0f;
@@ -335,6 +342,7 @@ void INPT9(int& ierr, float& sugg, int& mode, int& npsie) {
         if (nlar == 0) nlar = nrtr;
         PROC.I(2) = UREQ.I(kUreqKnown) == 1 ? 2 : 0;
         numk = -1;
+        PREPA(sugg);
     }
 
     // Sizes of the selection.
@@ -470,6 +478,7 @@ void INVAR(int& ierr) {
         PROC.I(2) = 2;
     }
     int counts[14] = {};
+    if (pseudo_conditions()) print_pseudo_heading(sugg);
     if (UREQ.I(kUreqPrint) > 0) OUTP();
 
     int hdrflag = 0;

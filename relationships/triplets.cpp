@@ -26,6 +26,7 @@
 #include "jobcontrol/records/phaseset.h"
 #include "platform/listing.h"
 #include "relationships/known_phase_stats.h"
+#include "relationships/pseudo_reliab.h"
 
 namespace zanek {
 
@@ -43,6 +44,8 @@ constexpr int kPsiECapacity = 8000;
 constexpr float kGClip = 20.47f;
 constexpr int32_t kGroupMark = 1 << 30;  // first item of a weak reflection in list 9
 constexpr int kShownInconsistent = 10;
+// Under pseudo-translation a psi-zero relation above this is rejected.
+constexpr float kPseudoPsiZeroLimit = 0.2f;
 
 int32_t g_smallest_word = 0;
 
@@ -187,6 +190,21 @@ private:
     std::vector<FItem> items_;
 };
 
+// Under pseudo-translation: G (the p-3 estimate) := the modified estimate
+// of the relation; false when the relation is to be skipped (a psi relation
+// of three pseudo-translation weak reflections, a triplet of |G| below
+// 0.001). With known phases the relation enters the class statistics.
+bool pseudo_estimate(int kind, int i, int j, int k, int sigma, int tau, int m, int q, float ei, float ej, float ek,
+                     int phi, float& g) {
+    int h1[3], h2[3], h3[3];
+    int32_t rec[16];
+    PSEUDT(g, i, j, k, sigma, tau, m, q, h1, h2, h3, ei, ej, ek, rec);
+    if (kind == 1 && rec[4] == 0 && rec[9] == 0 && rec[14] == 0) return false;
+    if (kind == 0 && std::fabs(g) < 0.001f) return false;
+    pseudo_class_entry(rec, g, phi);
+    return true;
+}
+
 }  // namespace
 
 // ===========================================================================
@@ -296,6 +314,7 @@ PassOutcome generate_relations(int kind, int mode, int capacity, float gmin_psie
     const int print = UREQ.I(kUreqPrint);
     const bool psi_zero = kind == 1 && mode == 0;
     const bool psi_e = kind == 1 && mode == 1;
+    const bool pseudo = pseudo_conditions();
 
     int ifirst, ilast, jlast, limit;
     if (kind == 0) {
@@ -319,7 +338,8 @@ PassOutcome generate_relations(int kind, int mode, int capacity, float gmin_psie
 
     for (int i = ifirst; i <= ilast; ++i) {
         const RowData& ri = rows[i];
-        if (kind == 0 && store.full() && store.stored() > 0) {
+        // (Under pseudo-translation the modified estimate has no such bound.)
+        if (kind == 0 && !pseudo && store.full() && store.stored() > 0) {
             // No triplet of this or a later first row can beat the smallest
             // stored one: their G is at most factor E_i^3 q.
             const float bound = factor * ri.e * ri.e * ri.e * q;
@@ -372,7 +392,14 @@ PassOutcome generate_relations(int kind, int mode, int capacity, float gmin_psie
                             continue;
                         }
                     }
-                    const float g = ri.e * rj.e * rk.e * q * factor;
+                    float g = ri.e * rj.e * rk.e * q;
+                    if (pseudo && !pseudo_estimate(kind, i, j, k, sigma, tau, m, qop, ri.e, rj.e, rk.e, phi, g))
+                        continue;
+                    g *= factor;
+                    if (pseudo && g > kPseudoPsiZeroLimit) {
+                        ++out.rejected;
+                        if (psi_zero) continue;
+                    }
                     if (psi_e && g < gmin_psie) continue;
 
                     ++contributors;
@@ -495,6 +522,12 @@ void STRIP9(int kind, int mode, int npsie, int counts[14], int& hdrflag, int big
             DIRTR.I(3) = out.stored;
             g_smallest_word = out.stored > 0 ? static_cast<int32_t>(std::trunc(1000.0f * key1(out.stored))) : 0;
             WRTR9(1, g_smallest_word, npsie);
+            if (pseudo_conditions() && UREQ.I(kUreqKnown) != 0) {
+                if (centric())
+                    STST();
+                else
+                    NSTST();
+            }
             return;
         }
         if (mode == 0) {
