@@ -12,7 +12,9 @@
 // e therefore estimates q = (e - gamma) / (1 - gamma).
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "crystaldata/pseudo.h"
@@ -62,13 +64,20 @@ std::string coef_format(int v, bool leading_blank) {
 
 std::vector<FItem> condition_items(const Cond& c) { return {c.a, c.b, c.c, c.n}; }
 
+// The parts joined into one string (formats and listing lines).
+std::string cat(std::initializer_list<std::string_view> parts) {
+    std::string s;
+    for (std::string_view p : parts) s.append(p);
+    return s;
+}
+
 void print_statistic(int last) {
     ClassStats& st = class_stats();
     const std::string block = "           number <E**2>       ";
     lst_blank(3);
-    lst_line(std::string(30, ' ') + "pseudo-translation statistic after renormalization");
+    lst_line(cat({std::string(30, ' '), "pseudo-translation statistic after renormalization"}));
     lst_blank();
-    lst_line(" " + std::string(5, ' ') + block + block + block + block);
+    lst_line(cat({std::string(6, ' '), block, block, block, block}));
     const auto entry = [&](int m, std::vector<FItem>& items) {
         const Cond& c = class_row(m).cond[0];
         items.insert(items.end(), {m, c.a, c.b, c.c, c.n, static_cast<int>(st.rcount[m]), st.rmean[m]});
@@ -80,7 +89,7 @@ void print_statistic(int last) {
     }
     const std::string tail = "           number <E**2>                ";
     lst_blank();
-    lst_line(" " + std::string(43, ' ') + tail);
+    lst_line(cat({std::string(44, ' '), tail}));
     const std::string cond_fmt = "1x,i1,'h+',i1,'k+',i1,'l=',i2,'n'";
     for (int m = 65; m <= 71; ++m) {
         const ClassRow& row = class_row(m);
@@ -90,10 +99,10 @@ void print_statistic(int last) {
             items.insert(items.end(), ci.begin(), ci.end());
         }
         items.insert(items.end(), {static_cast<int>(st.rcount[m]), st.rmean[m]});
-        lst("(19x,i3,')'," + cond_fmt + ",'   &  '," + cond_fmt + ",i6,f6.3)", items);
+        lst(cat({"(19x,i3,')',", cond_fmt, ",'   &  ',", cond_fmt, ",i6,f6.3)"}), items);
     }
     lst_blank();
-    lst_line(" " + std::string(51, ' ') + tail);
+    lst_line(cat({std::string(52, ' '), tail}));
     {
         const ClassRow& row = class_row(72);
         std::vector<FItem> items{72};
@@ -102,7 +111,7 @@ void print_statistic(int last) {
             items.insert(items.end(), ci.begin(), ci.end());
         }
         items.insert(items.end(), {static_cast<int>(st.rcount[72]), st.rmean[72]});
-        lst("(8x,i3,')'," + cond_fmt + ",'   &  '," + cond_fmt + ",'   &  '," + cond_fmt + ",i6,f6.3)", items);
+        lst(cat({"(8x,i3,')',", cond_fmt, ",'   &  ',", cond_fmt, ",'   &  ',", cond_fmt, ",i6,f6.3)"}), items);
     }
     if (last < kWorkClass) return;
 
@@ -115,7 +124,7 @@ void print_statistic(int last) {
     auto cond_part = [&](const Cond& c, bool first_wide) {
         // first_wide: a is always printed as i2 (three-condition layout).
         std::string a = first_wide ? "i2" : coef_format(c.a, true);
-        return a + ",'h+'," + coef_format(c.b, false) + ",'k+'," + coef_format(c.c, false) + ",'l=',i2";
+        return cat({a, ",'h+',", coef_format(c.b, false), ",'k+',", coef_format(c.c, false), ",'l=',i2"});
     };
     for (int j = 0; j < nc; ++j) {
         auto ci = condition_items(row.cond[static_cast<std::size_t>(j)]);
@@ -123,13 +132,13 @@ void print_statistic(int last) {
     }
     items.insert(items.end(), {static_cast<int>(st.rcount[kWorkClass]), st.rmean[kWorkClass]});
     if (nc == 1) {
-        fmt = "(i3,')'," + cond_part(row.cond[0], false) + ",i6,f6.3,11x)";
+        fmt = cat({"(i3,')',", cond_part(row.cond[0], false), ",i6,f6.3,11x)"});
     } else if (nc == 2) {
-        fmt = "(19x,i3,')'," + cond_part(row.cond[0], false) + ",'n  &  '," + cond_part(row.cond[1], false) +
-              ",'n',i6,f6.3)";
+        fmt = cat({"(19x,i3,')',", cond_part(row.cond[0], false), ",'n  &  ',", cond_part(row.cond[1], false),
+                   ",'n',i6,f6.3)"});
     } else {
-        fmt = "(8x,i3,')'," + cond_part(row.cond[0], true) + ",'n  &  '," + cond_part(row.cond[1], true) +
-              ",'n  &  '," + cond_part(row.cond[2], true) + ",'n',i6,f6.3)";
+        fmt = cat({"(8x,i3,')',", cond_part(row.cond[0], true), ",'n  &  ',", cond_part(row.cond[1], true),
+                   ",'n  &  ',", cond_part(row.cond[2], true), ",'n',i6,f6.3)"});
     }
     lst(fmt, items);
 }

@@ -155,8 +155,9 @@ TEST(PseudoClasses, ClassMapsJoinTheClassesTheLaueSymmetryMakesEquivalent) {
         for (int m = 1; m <= kEntries; ++m) EXPECT_EQ(map[map[m]], map[m]) << system << " " << m;
         EXPECT_EQ(map[73], 73);
         EXPECT_EQ(map[74], 74);
-        if (system == 1)
+        if (system == 1) {
             for (int m = 1; m <= kEntries; ++m) EXPECT_EQ(map[m], m);
+        }
     }
     const struct {
         int system, m, rep;
@@ -194,7 +195,9 @@ TEST(PseudoClasses, SortRanksByDecreasingFigureWithItsOwnIncrements) {
     }
     SORT(f.data(), r.data(), k.data(), c.data(), a.data(), b.data(), 74);
     for (int i = 1; i <= 74; ++i) {
-        if (i > 1) EXPECT_GE(f[i - 1], f[i]);
+        if (i > 1) {
+            EXPECT_GE(f[i - 1], f[i]);
+        }
         EXPECT_EQ(r[i], f[i] + 0.5f);
         EXPECT_EQ(a[i], static_cast<float>(c[i]));
         EXPECT_EQ(b[i], -static_cast<float>(k[i]));
