@@ -136,6 +136,20 @@ TEST_F(Measure, NeighbourListPagesAndWraps) {
     EXPECT_EQ(MESS.text.substr(0, 36), "  1 /  1) Dist. C3   - C5   =17.7975");
 }
 
+TEST_F(Measure, CoincidentAtomsMakeNoAngle) {
+    // Two different atoms at one place (a misplaced peak): no angle and no
+    // torsion can be formed, instead of a division by zero.
+    ATOMI.r[5] = ATOMI.r[2];
+    fit();
+    ATOMI.px[5] += 30;  // picked apart on the screen
+    picks({1, 2, 5});
+    CALCANGLE();
+    EXPECT_EQ(MESS.text.substr(0, 31), " Sorry ....   Wrong selection !");
+    picks({1, 2, 5, 3});
+    TORSANGLE();
+    EXPECT_EQ(MESS.text.substr(0, 31), " Sorry ....   Wrong selection !");
+}
+
 TEST_F(Measure, AtomWithoutNeighboursGivesTheWrongSelectionText) {
     for (int i = 2; i <= 5; ++i) ATOMI.radius[i] = -0.2f;
     picks({1});

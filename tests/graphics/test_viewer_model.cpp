@@ -220,6 +220,59 @@ TEST_F(ViewerJob, DrawOnceDrawsWithoutWaitingAndInteractiveWaits) {
     EXPECT_EQ(mouse_script().remaining(), 0);
 }
 
+TEST_F(ViewerJob, ListWithoutBondTableHasItsBondsFoundFromDistances) {
+    p21c();
+    const int c = species("c");
+    ATOMS.clear();
+    for (int i = 1; i <= 2; ++i) {
+        atom_coord(i, 1) = 0.1f * i, atom_coord(i, 2) = 0.2f, atom_coord(i, 3) = 0.3f;
+        atom_label(i) = 100 * c + i;
+    }
+    FRM15(2, 1, 0);  // no bond table stored
+    // Work of another command left in TEMP: not a bond table.
+    TEMP.R(1) = 3.0f;
+    TEMP.R(2) = 150.0f, TEMP.R(3) = 7.0f;
+    build();
+    // The two carbons are 0.94 A apart: bonded from distances, nothing else.
+    ASSERT_EQ(CRT.nbonds - CRT.reserve, 1);
+    EXPECT_EQ(CRT.bond_a[1], 1);
+    EXPECT_EQ(CRT.bond_b[1], 2);
+}
+
+TEST_F(ViewerJob, BondPairsNamingNoAtomArePassedOver) {
+    p21c();
+    store(truth("rand_p21c_c18n2o4"), {{1, 2}, {0, 3}, {4, 250}, {-2, 5}, {6, 7}});
+    build();
+    ASSERT_EQ(CRT.nbonds - CRT.reserve, 2);
+    EXPECT_EQ(CRT.bond_a[2], 6);
+}
+
+TEST_F(ViewerJob, DegenerateAnglesGiveAFiniteMatrix) {
+    // No lists at all, and a cell angle of 0: nothing divides by zero.
+    RC.R(7) = 5, RC.R(8) = 6, RC.R(9) = 7;
+    RC.R(10) = 0, RC.R(11) = 90, RC.R(12) = 90;
+    ORTO();
+    for (float m : WORK.m) EXPECT_TRUE(std::isfinite(m));
+    EXPECT_NEAR(WORK.m[8], 7.0f, 1e-6);
+    EXPECT_EQ(ATOMI.n1, 0);
+    EXPECT_GT(ATOMI.n2, 8);
+}
+
+TEST_F(ViewerJob, EmptyModelCanBeTurnedViewedAndHandedBack) {
+    p21c();
+    store({});
+    // Rotate about x, zoom in, least-squares view, style 6, edges on, Quit.
+    mouse_script().set({button_centre(18), button_centre(28), button_centre(34), button_centre(49),
+                        button_centre(16), button_centre(29), button_centre(10)});
+    VYROLA(3);
+    EXPECT_EQ(mouse_script().remaining(), 0);
+    EXPECT_EQ(ATOMI.n1, 0);
+    for (int k = 1; k <= 4; ++k) EXPECT_TRUE(std::isfinite(SCALE.R(k))) << k;
+    for (int i = 1; i <= ATOMI.count(); ++i)
+        for (float v : ATOMI.r[i]) EXPECT_TRUE(std::isfinite(v));
+    EXPECT_EQ(load15().n, 0);
+}
+
 TEST(ViewerLabels, SpeciesSymbolAndEntryNumber) {
     reset_viewer_records();
     sf::species() = 2;
