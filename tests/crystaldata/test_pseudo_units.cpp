@@ -333,7 +333,7 @@ WorkingFile grid(bool (*strong)(int, int, int)) {
     WorkingFile wf;
     for (int h = -4; h <= 4; ++h)
         for (int k = -4; k <= 4; ++k)
-            for (int l = 0; l <= 4; ++l) wf.push_back(refl(h, k, l, 0.1f, strong(h, k, l) ? 3.0f : 0.3f));
+            for (int l = -4; l <= 4; ++l) wf.push_back(refl(h, k, l, 0.1f, strong(h, k, l) ? 3.0f : 0.3f));
     return wf;
 }
 
@@ -349,6 +349,15 @@ TEST_F(PseudoUnits, SearchFindsAxialAndMixedConditions) {
         {"h+k even", [](int h, int k, int) { return (h + k) % 2 == 0; }, 1, {{1, 1, 0, 2}}},
         {"h+k even in a C lattice", [](int h, int k, int) { return (h + k) % 2 == 0; }, 4, {}},
         {"nothing", [](int h, int k, int l) { return (h * 7 + k * 3 + l * 5) % 4 == 1; }, 1, {}},
+        // h + 2k = 0 (mod 4) implies h even: the axial condition goes.
+        {"h+2k = 4n", [](int h, int k, int) { return ((h + 2 * k) % 4 + 4) % 4 == 0; }, 1, {{1, 2, 0, 4}}},
+        // h even and h + k = 0 (mod 4) imply k even: that axial condition
+        // goes, h even stays.
+        {"h even, h+k = 4n", [](int h, int k, int) { return h % 2 == 0 && ((h + k) % 4 + 4) % 4 == 0; }, 1,
+         {{1, 0, 0, 2}, {1, 1, 0, 4}}},
+        // The same on the axes h and l: implication checked on the indices.
+        {"h even, h+l = 4n", [](int h, int, int l) { return h % 2 == 0 && ((h + l) % 4 + 4) % 4 == 0; }, 1,
+         {{1, 0, 0, 2}, {1, 0, 1, 4}}},
     };
     for (const Case& c : cases) {
         const WorkingFile wf = grid(c.strong);
