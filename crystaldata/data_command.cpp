@@ -1,5 +1,7 @@
 #include "crystaldata/data_command.h"
 
+#include "crystaldata/fragment.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -267,33 +269,13 @@ void print_content() {
     }
 }
 
-// Sigma3 / Sigma2^1.5 of the cell content.
-float content_ratio() {
-    double s2 = 0.0, s3 = 0.0;
-    for (int t = 1; t <= std::min(sf::species(), sf::kMaxSpecies); ++t) {
-        double n = sf::count(t), z = sf::z(t);
-        s2 += n * z * z;
-        s3 += n * z * z * z;
-    }
-    return s2 > 0.0 ? static_cast<float>(s3 / std::pow(s2, 1.5)) : 0.0f;
-}
-
 // Occupancy 1/m of the fragment atoms given without one, m the multiplicity
 // of their site in the space group just analysed.
 void site_occupancies(const DataDirectives& d) {
     if (d.site_occupancy_slots.empty()) return;
     SPEC.I(kSpecReady) = -1;  // the library is built afresh from this symmetry
     XSPINB();
-    for (int slot : d.site_occupancy_slots) {
-        SiteWork work;
-        float p[11] = {}, pnew[11] = {};
-        int kode[10];
-        for (int j = 0; j < 3; ++j) p[j] = atom_coord(slot, j + 1);
-        int name = 0, num = slot, hdr = 0;
-        KSPECB(work, p, pnew, kode, name, num, hdr, 1);
-        atom_coord(slot, 4) = pnew[10];
-        atom_coord(slot, 5) = pnew[10];
-    }
+    fragment_site_occupancies(d.site_occupancy_slots);
 }
 
 // Label codes of the fragment atoms (type 100 t + 1), and list 15. False
@@ -537,6 +519,18 @@ void DATAZAN(int /*new_file*/, int& status) {
     }
     units().close(scratch);
     if (ierr < 0) status = -1;
+}
+
+// Sigma3 / Sigma2^1.5 of the cell content of SF (the cell, not yet the
+// primitive cell).
+float content_ratio() {
+    double s2 = 0.0, s3 = 0.0;
+    for (int t = 1; t <= std::clamp(sf::species(), 0, sf::kMaxSpecies); ++t) {
+        const double n = sf::count(t), z = sf::z(t);
+        s2 += n * z * z;
+        s3 += n * z * z * z;
+    }
+    return s2 > 0.0 ? static_cast<float>(s3 / std::pow(s2, 1.5)) : 0.0f;
 }
 
 }  // namespace zanek

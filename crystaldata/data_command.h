@@ -66,4 +66,8 @@ int default_phasing_reflections(double nasym, bool centric, bool one_operator);
 // angles (degrees, or cosines when alpha is below 1.5) of a real volume.
 bool cell_is_sound(const float cell[6]);
 
+// Sigma3 / Sigma2^1.5 of the cell content of SF (the cell, not yet the
+// primitive cell).
+float content_ratio();
+
 }  // namespace zanek

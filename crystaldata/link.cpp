@@ -45,18 +45,6 @@ void skip_rest(int read, int count) {
     for (; read < count; ++read) next_directive_line();
 }
 
-// Sigma3 / Sigma2^1.5 of the cell content of SF (the cell, not yet the
-// primitive cell).
-float content_ratio() {
-    double s2 = 0.0, s3 = 0.0;
-    for (int t = 1; t <= std::clamp(sf::species(), 0, sf::kMaxSpecies); ++t) {
-        const double n = sf::count(t), z = sf::z(t);
-        s2 += n * z * z;
-        s3 += n * z * z * z;
-    }
-    return s2 > 0.0 ? static_cast<float>(s3 / std::pow(s2, 1.5)) : 0.0f;
-}
-
 // Input reflection records written into the direct-access scratch file,
 // 85 to a block, blocks numbered from 1 as the list-7 preparation reads
 // them.

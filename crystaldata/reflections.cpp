@@ -79,9 +79,9 @@ float centric_phase(float phase) {
 // read fits an INTEGER (the result is the truncated phase modulo 360).
 int whole_degrees(float phase) { return static_cast<int>(std::fmod(static_cast<double>(phase), 360.0)); }
 
-bool index_too_large(const InputReflection& r) {
+bool indices_too_large(int32_t h, int32_t k, int32_t l) {
     auto big = [](int32_t v) { return v > kMaxIndex || v < -kMaxIndex; };
-    return big(r.h) || big(r.k) || big(r.l);
+    return big(h) || big(k) || big(l);
 }
 
 void print_expected() { lst_line("                 reflections expected"); }
@@ -397,7 +397,7 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
                 break;
             }
             RC.I(kRcCount) += 1;
-            if (index_too_large(r)) {
+            if (indices_too_large(r.h, r.k, r.l)) {
                 ++counts.big_index;
                 continue;
             }
@@ -412,6 +412,13 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
             GENEQ(1, h, k, l, shift, code, sign, same, s2);
             if (s2 > RC.R(kRcRhomax)) {
                 ++counts.beyond_rhomax;
+                continue;
+            }
+            // In hexagonal and trigonal groups the standard equivalent can
+            // have an index above 63 although the input has none: it would
+            // not fit the compact index of list 7.
+            if (indices_too_large(h, k, l)) {
+                ++counts.big_index;
                 continue;
             }
             counts.largest_s2 = std::max(counts.largest_s2, s2);
