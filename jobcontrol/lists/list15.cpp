@@ -3,6 +3,8 @@
 // a non-zero number comes back as the negated species code.
 #include "jobcontrol/lists/list15.h"
 
+#include <algorithm>
+
 #include <cstdint>
 #include <cstdlib>
 
@@ -143,7 +145,10 @@ void SFL15(int& n, int& start, int& set, int& bondflag) {
         for (int j = 1; j <= 5; ++j) ATOMS.W(5 * k - 5 + j) = DATA.W(rec + 2 + j);
         EMAP.W(9 + k) = DATA.W(rec + 8);
     }
-    if (bondflag == 1 && nb >= 0) copy_words(TEMP.at(1), DATA.at(rec), 2 * nb + 1);
+    // A stored count of -1 (bonds to be found from distances) is loaded too,
+    // so that no bond table left in TEMP by other work is taken for this
+    // model's bonds.
+    if (bondflag == 1 && nb >= -1) copy_words(TEMP.at(1), DATA.at(rec), std::max(1, 2 * nb + 1));
 }
 
 void SFL30(int& n, int& start, int& set, int& bondflag) {

@@ -371,9 +371,9 @@ TEST_F(AtomList, EmptyListAndBondCountsMinusOneAndZero) {
     TEMP.R(2) = 55.0f;
     FRM15(2, 1, 1);
     EXPECT_EQ(file_real(path, first_of(15) + 15 + 18), -1.0f);
-    TEMP.R(1) = 8.0f;  // whatever TEMP holds stays
+    TEMP.R(1) = 8.0f;  // a table left in TEMP by other work
     SFL15(n, start, set, bond);
-    EXPECT_EQ(TEMP.R(1), 8.0f);
+    EXPECT_EQ(TEMP.R(1), -1.0f);  // the model's bonds are to be found from distances
     EXPECT_EQ(TEMP.R(2), 55.0f);
 
     TEMP.R(1) = 0.0f;
