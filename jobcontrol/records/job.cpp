@@ -97,6 +97,8 @@ void reset_job_records() {
     SCREEN.clear();
     SCREEN.I(4) = 639;
     SCREEN.I(5) = 479;
+    SCREEN.I(7) = 1;   // the structure name is shown on the screens
+    SCREEN.I(8) = -1;  // the mouse flag: no mouse action seen yet
     BUFFER.clear();
     TRIG.clear();
 }

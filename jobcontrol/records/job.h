@@ -72,7 +72,8 @@ struct DotdatRecord {
 };
 extern DotdatRecord DOTDAT;
 
-// SCREEN: 1 window mode, 4 and 5 window width and height less one.
+// SCREEN: 1 window mode, 4 and 5 window width and height less one,
+// 7 name shown, 8 mouse flag (the other words belong to the window code).
 inline Record<16> SCREEN;
 
 // SCMESS: three progress areas (phasing, Fourier, restart) of ten lines of
