@@ -227,7 +227,10 @@ TEST_F(InvCommand, EarlierRelationListsAreReplacedOrDeleted) {
     std::vector<Word> items(7 * 5, word_of_int(relation_word(1, 2, 3)));
     for (int type : {10, 11, 20, 21, 24}) FRMXX(0, type, 5, 5, 999, 0, 0, items.data());
     ASSERT_EQ(invar({"nops"}), 0);
-    for (int type : {11, 20, 21, 24}) EXPECT_FALSE(present(type)) << type;
+    for (int type : {11, 21, 24}) EXPECT_FALSE(present(type)) << type;
+    // The negative quartets of this run replace the earlier list 20.
+    ASSERT_TRUE(present(20));
+    EXPECT_NE(header(20, 11), 999);
     ASSERT_TRUE(present(8));
     ASSERT_TRUE(present(9));
     EXPECT_EQ(header(8, 11), DIRTR.I(1));
