@@ -236,4 +236,11 @@ void UNOBS(const int strides[2], int lm1, int nt, const int* tlist, MissingRefle
     RC.R(kLargestS2) = largest;
 }
 
+const char* restriction_text(int code) {
+    static const char* const kText[14] = {"         ", "   any   ", "         ", "  30,210 ", "  45,225 ",
+                                          "  60,240 ", "         ", "  90,270 ", "         ", " 120,300 ",
+                                          " 135,315 ", " 150,330 ", "         ", "   0,180 "};
+    return code >= 1 && code <= 13 ? kText[code] : kText[0];
+}
+
 }  // namespace zanek

@@ -69,4 +69,8 @@ public:
 // reflection adds 1 to RC word 16. Prints the count when it is not 0.
 void UNOBS(const int strides[2], int lm1, int nt, const int* tlist, MissingReflections& table);
 
+// The two phases a restriction code allows, as the listings print them
+// (9 characters; blank for a code no reflection carries).
+const char* restriction_text(int code);
+
 }  // namespace zanek

@@ -166,19 +166,6 @@ void INTER(int mode, int r, float& out) {
 
 namespace {
 
-void dump_state(const char* heading1, const char* heading2) {
-    if (heading1 != nullptr) lst("(a,a)", {heading1, heading2});
-    std::vector<FItem> items;
-    for (int r = 1; r <= nref(); ++r) {
-        items.emplace_back(r);
-        items.emplace_back(alpha_est(r));
-        items.emplace_back(preset_phase(r));
-        items.emplace_back(restrict_code(r));
-        items.emplace_back(refl_weight(r));
-    }
-    if (!items.empty()) lst("(3(i5,2f9.2,i5,f7.3))", items);
-}
-
 void print_jump(int result, const int* origin) {
     lst("(' jump=',i4,i6,i6,' igin=',3i8,10x,'  k  ',i8)",
         {result, ERL.I(erlw::kOriginPhases), PARAM.I(param::kPolar), origin[0], origin[1], origin[2],
@@ -391,7 +378,7 @@ void CONVER(PhaseSettings& s) {
                 if (restrict_code(r) >= 0) refl_weight(r) = BES(alpha_est(r));
             }
             sum_alpha = estimate_all(5, nullptr);
-            if (print_level() == 2) dump_state(nullptr, nullptr);
+            if (print_level() == 2) dump_phasing_set(nullptr, nullptr);
         }
         for (int r = 1; r <= nref(); ++r) {
             if (restrict_code(r) > 0) continue;
@@ -406,7 +393,7 @@ void CONVER(PhaseSettings& s) {
         for (int r = 1; r <= nref(); ++r)
             if (restrict_code(r) <= 0 && preset_phase(r) <= 0.0f) refl_weight(r) = 0.0f;
         if (print_level() == 2)
-            dump_state("  contenuto dei vettori z  e  zp dopo aver", "  eliminato i riflessi con alfa troppo basso ");
+            dump_phasing_set("  contenuto dei vettori z  e  zp dopo aver", "  eliminato i riflessi con alfa troppo basso ");
 
         cv.polar_before = PARAM.I(param::kPolar);
         limit_symbols(cv);

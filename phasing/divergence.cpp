@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "crystaldata/equivalents.h"
 #include "jobcontrol/numeric.h"
 #include "jobcontrol/records/crystal.h"
 #include "jobcontrol/records/phaseset.h"
@@ -47,27 +48,6 @@ bool in_positions(int r, int from, int to) {
 }
 
 void hkl_of(int r, int& h, int& k, int& l) { UNPACC(packed_super(packed_refl(r)), h, k, l); }
-
-const char* restriction_label(int code) {
-    static const char* labels[14] = {"         ", "   any   ", "         ", "  30,210 ", "  45,225 ",
-                                     "  60,240 ", "         ", "  90,270 ", "         ", " 120,300 ",
-                                     " 135,315 ", " 150,330 ", "         ", "   0,180 "};
-    const int c = bare_restriction(code);
-    return c >= 1 && c <= 13 ? labels[c] : labels[0];
-}
-
-void dump_five(const char* h1, const char* h2) {
-    if (h1 != nullptr) lst("(a,a)", {h1, h2});
-    std::vector<FItem> items;
-    for (int r = 1; r <= nref(); ++r) {
-        items.emplace_back(r);
-        items.emplace_back(alpha_est(r));
-        items.emplace_back(preset_phase(r));
-        items.emplace_back(restrict_code(r));
-        items.emplace_back(refl_weight(r));
-    }
-    if (!items.empty()) lst("(3(i5,2f9.2,i5,f7.3))", items);
-}
 
 void dump_order() {
     std::vector<FItem> items;
@@ -222,7 +202,7 @@ bool choose_symbols(PhaseSettings& s, const PhaseDirectives& d, Convergence& cv)
         if (bare_restriction(restrict_code(symbol(i))) == kRestrictGeneral) ++general;
     PARAM.I(param::kPolar) = general;
     if (print_level() == 2)
-        dump_five("  contenuto dei vettori  z  e  zp dopo", "  la scelta dello  starting set ");
+        dump_phasing_set("  contenuto dei vettori  z  e  zp dopo", "  la scelta dello  starting set ");
     return true;
 }
 
@@ -296,7 +276,7 @@ void starting_set_tables(const Convergence& cv) {
                 if (diff > allowed) mark = "*";
             }
         }
-        const char* label = restriction_label(restrict_code(r));
+        const char* label = restriction_text(bare_restriction(restrict_code(r)));
         if (kind == 0)
             lst("(30x,4i4,f6.2,7x,a9,4x,i6)", {r, h, kk, l, e, label, phase});
         else if (kind == 1)
@@ -346,7 +326,7 @@ void phase_codes(const Convergence& cv) {
         if (proc_order(p) >= 1) preset_phase(proc_order(p)) = kSymbolMark;
     for (int r = 1; r <= n; ++r) restrict_code(r) = -restrict_code(r);
     for (int r = 1; r <= kPhaseArray; ++r) phase_code(r) = 0;
-    if (print_level() == 2) dump_five(nullptr, nullptr);
+    if (print_level() == 2) dump_phasing_set(nullptr, nullptr);
     for (int r = 1; r <= n; ++r) {
         const float v = preset_phase(r);
         const int phi = static_cast<int>(std::trunc(v + 0.5f));

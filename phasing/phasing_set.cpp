@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 #include <cstdint>
 
 #include "jobcontrol/lists/list07.h"
@@ -168,6 +169,19 @@ void PUNTS1() {
             UREQ1.I(ureq1::kSeminvRanks - 1 + count) = r;
         }
     }
+}
+
+void dump_phasing_set(const char* heading1, const char* heading2) {
+    if (heading1 != nullptr) lst("(a,a)", {heading1, heading2});
+    std::vector<FItem> items;
+    for (int r = 1; r <= PARAM.I(param::kNref); ++r) {
+        items.emplace_back(r);
+        items.emplace_back(alpha_est(r));
+        items.emplace_back(preset_phase(r));
+        items.emplace_back(restrict_code(r));
+        items.emplace_back(refl_weight(r));
+    }
+    if (!items.empty()) lst("(3(i5,2f9.2,i5,f7.3))", items);
 }
 
 }  // namespace zanek

@@ -29,4 +29,9 @@ void DEPACC(int r, int pos, float& value, int& shift, int& nwords);
 // UREQ1 w2..w502: the ranks whose phase is a structure seminvariant.
 void PUNTS1();
 
+// Debugging dump of the phasing set (print level 2): rank, estimated
+// alpha, preset phase, restriction code and weight of every reflection,
+// after an optional two-part heading.
+void dump_phasing_set(const char* heading1, const char* heading2);
+
 }  // namespace zanek

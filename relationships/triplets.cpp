@@ -15,6 +15,8 @@
 // added on the first item of each weak reflection; word 2 (i, sigma*j, t).
 #include "relationships/triplets.h"
 
+#include "crystaldata/equivalents.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -62,21 +64,6 @@ int shift_steps(const int h[3], int op) {
 
 // isr entry of an image: its sign, row and operator.
 constexpr int32_t isr_entry(int sign, int row, int op) { return sign * (row * 32 + op); }
-
-const char* restriction_text(int code) {
-    switch (code) {
-        case 1: return "   any   ";
-        case 3: return "  30,210 ";
-        case 4: return "  45,225 ";
-        case 5: return "  60,240 ";
-        case 7: return "  90,270 ";
-        case 9: return " 120,300 ";
-        case 10: return " 135,315 ";
-        case 11: return " 150,330 ";
-        case 13: return "   0,180 ";
-        default: return "         ";
-    }
-}
 
 // The relation store of one pass: appends while there is room; for
 // triplets, once full, every further triplet whose G is not below the

@@ -1,6 +1,8 @@
 // Two-phase seminvariants: sigma2 pairs, estimates, list 27.
 #include "relationships/twophase.h"
 
+#include "crystaldata/equivalents.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -48,21 +50,6 @@ int row_phase(int r) {
 }
 float restricted_phase(int code) { return (code >= 1 && code <= 24) ? COST.R(10 + code) : 0.0f; }
 int sign_of(int v) { return v < 0 ? -1 : 1; }
-
-const char* restriction_label(int code) {
-    switch (code) {
-    case 1: return "   any   ";
-    case 3: return "  30,210 ";
-    case 4: return "  45,225 ";
-    case 5: return "  60,240 ";
-    case 7: return "  90,270 ";
-    case 9: return " 120,300 ";
-    case 10: return " 135,315 ";
-    case 11: return " 150,330 ";
-    case 13: return "   0,180 ";
-    default: return "         ";
-    }
-}
 
 void sigma2_box() {
     lst_blank(2);
@@ -359,8 +346,8 @@ void SORS2(TwoPhaseRecord* REC, int N, float& ASUM, int& ACNT, int& NRES, float&
                      row_phase(r2), Phi, psi[t], a, std::string(1, mark[0])});
             else
                 lst("(9X,I4,')',1X,3I3,F7.3,A9,1X,I4,')',1X,3I3,F7.3,A9,4X,I4,3X,F9.3)",
-                    {code1[t], H1[0], H1[1], H1[2], E1, restriction_label(row_code(r1)), code2[t], H2[0], H2[1],
-                     H2[2], E2, restriction_label(row_code(r2)), psi[t], a});
+                    {code1[t], H1[0], H1[1], H1[2], E1, restriction_text(row_code(r1)), code2[t], H2[0], H2[1],
+                     H2[2], E2, restriction_text(row_code(r2)), psi[t], a});
         }
         if (known) STATS(a, Phi, psi[t], mark, NWRONG, j);
         if (a >= DIR2.R(2)) ++strong;
