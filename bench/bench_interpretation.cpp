@@ -4,6 +4,8 @@
 // fragment growth, connected positions and the bond list.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_support.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -30,41 +32,8 @@ namespace {
 
 // A fresh structure file with the lists of one %data run.
 void prepare(const std::vector<std::string>& lines) {
-    const std::string dir = std::filesystem::temp_directory_path() / ("bench_interp." + std::to_string(::getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    setenv("CRYSDIR", (std::string(ZANEK_SOURCE_DIR) + "/data/").c_str(), 1);
-    units().close(2);
-    units().close(30);
-    set_listing_unit(2);
-    units().open_seq(2, dir + "/bench.lis", OpenStatus::Unknown, FileForm::Formatted);
-    reset_job_records();
-    reset_store_records();
-    reset_crystal_records();
-    reset_atom_records();
-    reset_scatter_records();
-    reset_list_pointers();
-    SPEC = initial_spec();
-    fill_trig();
-    BUFFER.I(511) = 85;
-    XDISU.I(1) = 30;
-    int next = 0;
-    XGIV(1, 800, next);
-    units().open_direct(30, dir + "/struct.bin", false, 2048);
-    XDWN(1600, XFILI.at(3), 10);
-    SETFI();
-    if (XFILE.I(6) < 0) {
-        SLDF();
-        XFILE.I(6) = 1;
-    }
-    for (int k = 1; k <= 400; ++k) COMDIR.I(k) = 0;
-    COMDIR.I(1) = 23;
-    COMDIR.I(201) = static_cast<int>(lines.size());
-    COMDIR.I(402) = 1;
-    COMDIR.I(404) = 1;
-    for (std::size_t k = 0; k < lines.size(); ++k) CHARA.set_line(static_cast<int>(k) + 1, lines[k]);
-    int status = 0;
-    DATAZAN(0, status);
+    bench::start_run("interp");
+    bench::run_one(23, lines);
     XLIMI.I(7) = 1;
     SPEC.I(kSpecReady) = -1;
     INPCL.clear();

@@ -4,6 +4,8 @@
 // and whole trials refined and scored into list 16.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_support.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -104,28 +106,7 @@ void open_store() {
     static bool done = false;
     if (done) return;
     done = true;
-    const std::string dir = std::filesystem::temp_directory_path().string() + "/zanek_bench_tangent";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    reset_job_records();
-    fill_trig();
-    reset_store_records();
-    reset_crystal_records();
-    reset_list_pointers();
-    reset_atom_records();
-    reset_phaseset_records();
-    set_listing_unit(2);
-    units().open_seq(2, dir + "/bench.lis", OpenStatus::Unknown, FileForm::Formatted);
-    units().open_direct(30, dir + "/struct.bin", false, 2048);
-    XDISU.I(1) = 30;
-    int next = 0;
-    XGIV(1, 800, next);
-    XDWN(1600, XFILI.at(3), 10);
-    if (XFILI.I(10) != XFILE.I(1)) SETFI();
-    if (XFILE.I(6) < 0) {
-        SLDF();
-        XFILE.I(6) = 1;
-    }
+    bench::start_run("tangent");
 }
 
 void setup() {

@@ -13,6 +13,7 @@
 #include "jobcontrol/records/atoms.h"
 #include "jobcontrol/records/listptr.h"
 #include "jobcontrol/records/normal.h"
+#include "jobcontrol/records/phaseset.h"
 #include "jobcontrol/records/special.h"
 #include "jobcontrol/records/store.h"
 #include "crystaldata/special_functions.h"
@@ -322,6 +323,7 @@ void reset_run_records() {
     reset_scatter_records();
     reset_atom_records();
     reset_list_pointers();
+    reset_phaseset_records();
     SPEC = initial_spec();
     reset_error_routines();
     SHELL.clear();

@@ -1,0 +1,85 @@
+// Set-up shared by the benchmarks: a fresh run in a folder of its own with a
+// new structure file, the listing in bench.lis, and commands queued and run
+// as the dispatcher runs them.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "jobcontrol/records/job.h"
+#include "jobcontrol/records/store.h"
+#include "jobcontrol/text.h"
+#include "jobcontrol/zanek.h"
+#include "platform/listing.h"
+#include "platform/units.h"
+
+namespace zanek::bench {
+
+// A fresh run in <tmp>/zanek_bench_<tag>: records at their start values,
+// the listing in bench.lis, a new struct.bin open as the structure file.
+// With a test job named, its data.hkl is copied there. Returns the folder.
+inline std::string start_run(const std::string& tag, const std::string& job = "") {
+    namespace fs = std::filesystem;
+    const std::string dir = (fs::temp_directory_path() / ("zanek_bench_" + tag)).string();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    if (!job.empty())
+        fs::copy_file(std::string(ZANEK_SHARED_DIR) + "/testdata/" + job + "/data.hkl", dir + "/data.hkl");
+    fs::current_path(dir);
+    setenv("CRYSDIR", ZANEK_SOURCE_DIR "/data/", 1);
+    units().close(30);
+    units().close(2);
+    reset_run_records();
+    set_listing_unit(2);
+    units().open_seq(2, dir + "/bench.lis", OpenStatus::Unknown, FileForm::Formatted);
+    DOTDAT.name[1] = padded("struct.bin", 80);
+    int new_file = 0;
+    open_structure_file(true, new_file);
+    return dir;
+}
+
+// Queues one command with its directive lines as command 1 of a job.
+inline void queue_one(int code, const std::vector<std::string>& lines) {
+    for (int k = 1; k <= 404; ++k) COMDIR.I(k) = 0;
+    COMDIR.I(1) = code;
+    COMDIR.I(201) = static_cast<int>(lines.size());
+    COMDIR.I(402) = 1;
+    COMDIR.I(404) = 1;
+    for (std::size_t k = 0; k < lines.size(); ++k) CHARA.set_line(static_cast<int>(k) + 1, lines[k]);
+    XLIMI.I(7) = 1;
+}
+
+// Queues one command and runs it; returns its status.
+inline int run_one(int code, const std::vector<std::string>& lines) {
+    queue_one(code, lines);
+    int status = 0, job_count = 0;
+    run_command(code, 0, job_count, status);
+    return status;
+}
+
+// The %data directive lines of a test job (its reflections in data.hkl).
+inline std::vector<std::string> data_directives(const std::string& job) {
+    std::ifstream in(std::string(ZANEK_SHARED_DIR) + "/testdata/" + job + "/job.cmd");
+    std::vector<std::string> out;
+    bool in_data = false;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line[0] == '%') {
+            in_data = line.rfind("%data", 0) == 0;
+            continue;
+        }
+        if (in_data) out.push_back(line);
+    }
+    return out;
+}
+
+// %data and %normal of a test job in a fresh run; false when either fails.
+inline bool data_and_normal(const std::string& tag, const std::string& job) {
+    start_run(tag, job);
+    if (run_one(23, data_directives(job)) < 0) return false;
+    return run_one(1, {}) >= 0;
+}
+
+}  // namespace zanek::bench
