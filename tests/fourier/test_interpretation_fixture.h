@@ -27,6 +27,7 @@
 #include "platform/listing.h"
 #include "platform/stop.h"
 #include "platform/units.h"
+#include "tests/support/inprocess.h"
 #include "tests/support/test_support.h"
 
 namespace zanek::test {
@@ -71,71 +72,24 @@ struct Cell {
     }
 };
 
-class InterpRun : public ::testing::Test {
+class InterpRun : public InProcessJob {
 protected:
-    static constexpr int kStoreUnit = 30;
-    static constexpr int kListingUnit = 2;
-    static constexpr int kCommandUnit = 1;
-    std::string dir, lis;
-    std::filesystem::path old_cwd;
     int32_t codes[kMaxResultCodes] = {};
 
+    InterpRun() : InProcessJob("interp") {}
+
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string(info->test_suite_name()) + "_" + info->name();
-        for (char& c : name)
-            if (c == '/') c = '_';
-        dir = fresh_dir("interp_" + name);
-        old_cwd = std::filesystem::current_path();
-        std::filesystem::current_path(dir);
-        lis = dir + "/interp.lis";
-        setenv("CRYSDIR", (source_dir() + "/data/").c_str(), 1);
-        set_listing_unit(kListingUnit);
-        units().open_seq(kListingUnit, lis, OpenStatus::Unknown, FileForm::Formatted);
-        reset_job_records();
-        reset_store_records();
-        reset_crystal_records();
-        reset_atom_records();
-        reset_scatter_records();
-        reset_list_pointers();
-        SPEC = initial_spec();
-        fill_trig();
-        BUFFER.I(511) = 85;
-        XDISU.I(1) = kStoreUnit;
-        int next = 0;
-        XGIV(1, 800, next);
-        ASSERT_EQ(units().open_direct(kStoreUnit, dir + "/struct.bin", false, 2048), IO_OK);
-        XDWN(1600, XFILI.at(3), 10);
-        SETFI();
-        if (XFILE.I(6) < 0) {
-            SLDF();
-            XFILE.I(6) = 1;
-        }
+        InProcessJob::SetUp();
         INPCL.clear();
         for (int k = 1; k <= 8; ++k) cond::radius(k) = -1.0f;
         cond::regroup() = 1;
         EMAP.R(3) = 1.0f;  // no recycling yet
     }
-    void TearDown() override {
-        units().close(kStoreUnit);
-        units().close(kListingUnit);
-        units().close(kCommandUnit);
-        std::filesystem::current_path(old_cwd);
-    }
 
     // %data with a cell, a space group and a content.
     void crystal(const Cell& cell, const std::string& group, const std::string& content) {
-        const std::vector<std::string> lines = {cell.directive(), "spac " + group, "cont " + content};
-        for (int k = 1; k <= 400; ++k) COMDIR.I(k) = 0;
-        COMDIR.I(1) = 23;
-        COMDIR.I(201) = static_cast<int>(lines.size());
-        COMDIR.I(402) = 1;
-        COMDIR.I(403) = 0;
-        COMDIR.I(404) = 1;
-        for (size_t k = 0; k < lines.size(); ++k) CHARA.set_line(static_cast<int>(k) + 1, lines[k]);
-        int status = 0;
-        DATAZAN(0, status);
-        ASSERT_EQ(status, 0) << listing();
+        queue({{23, {cell.directive(), "spac " + group, "cont " + content}}});
+        ASSERT_EQ(dispatch(1), 0) << listing();
         XLIMI.I(7) = 1;
         SPEC.I(kSpecReady) = -1;
         start_listing_afresh();
@@ -172,12 +126,6 @@ protected:
         lst_flush();
         return mode;
     }
-
-    std::string listing() {
-        lst_flush();
-        return read_file(lis);
-    }
-    bool listed(const std::string& text) { return listing().find(text) != std::string::npos; }
 
     // Species rank and fragment of a result code.
     static int rank(int32_t code) { return std::abs(code) / 100; }
