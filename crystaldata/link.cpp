@@ -31,7 +31,6 @@ constexpr int kRcCount = 16, kRcLargestS2 = 18, kRcNref = 19, kRcElimit = 20, kR
 constexpr int kUreqKnown = 5, kUreqPartial = 6, kUreqKept = 7, kUreqWeak = 8, kUreqPrint = 10;
 constexpr int kCB = 143, kCScale = 144;
 constexpr int kSymCount = 217, kSymLatticePoints = 218, kSymCentric = 220, kSymRatio = 222, kSymRatioData = 224;
-constexpr int kBlockWords = 512;
 constexpr int kWordLength = 40;  // CUTST's longest word
 
 bool list_present(int type) {
@@ -44,43 +43,6 @@ bool list_present(int type) {
 void skip_rest(int read, int count) {
     for (; read < count; ++read) next_directive_line();
 }
-
-// Input reflection records written into the direct-access scratch file,
-// 85 to a block, blocks numbered from 1 as the list-7 preparation reads
-// them.
-class ScratchBlocks {
-public:
-    void put(int h, int k, int l, float fo, float sigma, int phase_word) {
-        Word* r = block_ + kScratchRecordWords * fill_;
-        r[0].i = h;
-        r[1].i = k;
-        r[2].i = l;
-        r[3].r = fo;
-        r[4].r = sigma;
-        r[5].i = phase_word;
-        if (++fill_ == scratch_records_per_block()) write();
-    }
-    // The last, partly filled block.
-    void close() {
-        if (fill_ > 0) write();
-    }
-
-private:
-    Word block_[kBlockWords] = {};
-    int fill_ = 0;
-    int number_ = 1;
-
-    void write() {
-        const int st = units().write_direct(UNIT.I(5), number_, block_, kBlockWords);
-        if (st != IO_OK) {
-            lst("(' *** error ***  write error on the scratch file, code =',i5)", {st});
-            zstop(0, "scratch file");
-        }
-        ++number_;
-        fill_ = 0;
-        std::fill(block_, block_ + kBlockWords, Word{});
-    }
-};
 
 // Counts of the records passed over, for the summary.
 struct LinkCounts {
@@ -209,7 +171,7 @@ void VORP(int& ierr) {
     }
 
     const bool known = UREQ.I(kUreqKnown) == 1;
-    ScratchBlocks scratch;
+    ScratchWriter scratch;
     LinkCounts counts;
     int stored = 0;
     // The record count of the header counts the records of every group;

@@ -177,29 +177,6 @@ struct InputCounts {
     float largest_s2 = -99.9f;
 };
 
-// Writes the accepted reflections into scratch blocks as they come.
-struct ScratchWriter {
-    Block block;
-    int fill = 0;
-    int block_no = 1;
-    void put(int h, int k, int l, float fo, float sigma, int phase_word) {
-        Word* r = block.rec(fill);
-        r[0].i = h;
-        r[1].i = k;
-        r[2].i = l;
-        r[3].r = fo;
-        r[4].r = sigma;
-        r[5].i = phase_word;
-        if (++fill == scratch_records_per_block()) {
-            write_block(block_no++, block.w);
-            fill = 0;
-            block = Block{};
-        }
-    }
-    // The last block is written also when it holds no record.
-    void close() { write_block(block_no, block.w); }
-    int blocks() const { return block_no; }
-};
 
 void print_absent(const InputReflection& r, int count) {
     if (count <= 10) {
@@ -253,6 +230,24 @@ void mark_repeats(PresenceTable& table, int nacc, int blocks, int64_t c1, int64_
 }
 
 }  // namespace
+
+void ScratchWriter::put(int h, int k, int l, float fo, float sigma, int phase_word) {
+    Word* r = block_ + kScratchRecordWords * fill_;
+    r[0].i = h;
+    r[1].i = k;
+    r[2].i = l;
+    r[3].r = fo;
+    r[4].r = sigma;
+    r[5].i = phase_word;
+    if (++fill_ == scratch_records_per_block()) {
+        write_block(block_no_++, block_);
+        fill_ = 0;
+        std::fill(std::begin(block_), std::end(block_), Word{});
+    }
+}
+
+// The last block is written also when it holds no record.
+void ScratchWriter::close() { write_block(block_no_, block_); }
 
 int scratch_records_per_block() {
     int n = BUFFER.I(511);

@@ -107,4 +107,20 @@ int standard_phase(int phi, int shift, int sign);
 // Records per block of the scratch file (BUFFER word 511, 85).
 int scratch_records_per_block();
 
+// Accepted reflections written into the direct-access scratch file (UNIT
+// word 5) as six-word records, 85 to a block, blocks numbered from 1, as
+// the list-7 preparation reads them. A write error stops with its message.
+class ScratchWriter {
+public:
+    void put(int h, int k, int l, float fo, float sigma, int phase_word);
+    void close();
+    int blocks() const { return block_no_; }  // the blocks written or begun
+
+private:
+    static constexpr int kBlockWords = 512;  // one block of the scratch file
+    Word block_[kBlockWords] = {};
+    int fill_ = 0;
+    int block_no_ = 1;
+};
+
 }  // namespace zanek
