@@ -23,7 +23,6 @@ namespace zanek {
 
 namespace {
 
-constexpr int kWordLength = 40;
 constexpr int kAtomList = 15;
 
 void directive_error(const std::string& line) { lst("(' error in directive : ',a80)", {padded(line, 80)}); }
@@ -71,13 +70,9 @@ void set_defaults(PhaseSettings& s, PhaseDirectives& d) {
 enum class Line { Ok, Error, Unknown };
 
 Line act_on_line(const std::string& orig, PhaseSettings& s, PhaseDirectives& d, int& seed_given) {
-    std::string line = orig;
-    int n = 0, m = 0;
-    SHIFT(line, n);
-    std::string word(kWordLength, ' ');
-    CUTST(line, n, word, m);
-    LCASE(word);
-    const std::string key4 = word.substr(0, 4), key3 = word.substr(0, 3);
+    const DirectiveLine dl = split_directive(orig);
+    const std::string& line = dl.rest;
+    const std::string key4 = dl.key(4), key3 = dl.key(3);
 
     float r[40];
     int iv[40], count = 0, iflag = 0;

@@ -37,7 +37,6 @@ constexpr int kSymCount = 217, kSymCentric = 220, kSymRatio = 222;
 constexpr int kPseudNeqR = 433, kPseudSlope = 434, kPseudIntercept = 435, kPseudConditions = 436,
               kPseudCondition1 = 437, kPseudNeqI = 450, kPseudCoefficient = 509, kPseudCounts = 510,
               kPseudZ = 518;
-constexpr int kWordLength = 40;
 constexpr float kCoefficientNotGiven = 99999.0f;
 constexpr float kNoUpperE = 999.9f;
 
@@ -108,13 +107,9 @@ void set_defaults(int& mode, int& big, int& psie, int& ierr) {
 // Acts on one directive line; false after its message when the line fails
 // the command.
 bool act_on_directive(const std::string& orig, int& big, int& psie) {
-    std::string line = orig;
-    int n = 0, m = 0;
-    SHIFT(line, n);
-    std::string word(kWordLength, ' ');
-    CUTST(line, n, word, m);
-    LCASE(word);
-    const std::string key = word.substr(0, 4);
+    const DirectiveLine dl = split_directive(orig);
+    const std::string& line = dl.rest;
+    const std::string key = dl.key();
 
     float r[40];
     int iv[40], count = 0, iflag = 0;
