@@ -1,5 +1,7 @@
 #include "tests/support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,12 +16,32 @@ namespace zanek::test {
 std::string source_dir() { return ZANEK_SOURCE_DIR; }
 std::string shared_dir() { return ZANEK_SHARED_DIR; }
 
+namespace {
+
+std::vector<fs::path>& created_dirs() {
+    static auto* dirs = new std::vector<fs::path>;
+    return *dirs;
+}
+
+// The folders of a test process are removed when all its tests passed, and
+// kept for a look when one failed.
+void remove_dirs_if_passed() {
+    if (!::testing::UnitTest::GetInstance()->Passed()) return;
+    std::error_code ec;
+    for (const fs::path& p : created_dirs()) fs::remove_all(p, ec);
+}
+
+}  // namespace
+
 std::string fresh_dir(const std::string& name) {
+    static const bool cleanup_registered = (std::atexit(remove_dirs_if_passed), true);
+    (void)cleanup_registered;
     // ctest runs test cases as parallel processes: each process gets folders
     // of its own.
     fs::path p = fs::path(ZANEK_TEST_TMP) / (name + "." + std::to_string(::getpid()));
     fs::remove_all(p);
     fs::create_directories(p);
+    created_dirs().push_back(p);
     return p.string();
 }
 
