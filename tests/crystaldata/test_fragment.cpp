@@ -102,18 +102,7 @@ protected:
     std::vector<std::string> data_of(const std::string& job, const std::string& kind) {
         std::filesystem::copy_file(job_dir(job) + "/data" + kind + ".hkl", dir + "/data" + kind + ".hkl",
                                    std::filesystem::copy_options::overwrite_existing);
-        std::ifstream f(job_dir(job) + "/job" + kind + ".cmd");
-        std::vector<std::string> out;
-        std::string line;
-        bool in_data = false;
-        while (std::getline(f, line)) {
-            if (!line.empty() && line[0] == '%') {
-                in_data = line.rfind("%data", 0) == 0;
-                continue;
-            }
-            if (in_data) out.push_back(line);
-        }
-        return out;
+        return test_job_data_directives(job, kind);
     }
 
     int run(const std::vector<std::pair<int, std::vector<std::string>>>& cmds) {

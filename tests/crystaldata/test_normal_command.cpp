@@ -57,20 +57,7 @@ const std::map<std::string, Reference>& references() {
 }
 
 // The %data directive lines of a test job's command file.
-std::vector<std::string> data_directives(const std::string& job) {
-    std::ifstream f(shared_dir() + "/testdata/" + job + "/job.cmd");
-    std::vector<std::string> out;
-    std::string line;
-    bool in_data = false;
-    while (std::getline(f, line)) {
-        if (!line.empty() && line[0] == '%') {
-            in_data = line.rfind("%data", 0) == 0;
-            continue;
-        }
-        if (in_data) out.push_back(line);
-    }
-    return out;
-}
+std::vector<std::string> data_directives(const std::string& job) { return test_job_data_directives(job); }
 
 // The reference E of a list-7 reflection: the reference keeps the indices
 // of the input, list 7 those of the standard equivalent, so every symmetry

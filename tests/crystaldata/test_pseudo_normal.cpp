@@ -253,20 +253,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- The test jobs ------------------------------------------------------------
 
-std::vector<std::string> job_data_directives(const std::string& job) {
-    std::ifstream f(shared_dir() + "/testdata/" + job + "/job.cmd");
-    std::vector<std::string> out;
-    std::string line;
-    bool in_data = false;
-    while (std::getline(f, line)) {
-        if (!line.empty() && line[0] == '%') {
-            in_data = line.rfind("%data", 0) == 0;
-            continue;
-        }
-        if (in_data) out.push_back(line);
-    }
-    return out;
-}
+std::vector<std::string> job_data_directives(const std::string& job) { return test_job_data_directives(job); }
 
 // The jobs of random atoms have no pseudo-translation: the search reports
 // none, and asking for it changes no E value.

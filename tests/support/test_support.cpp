@@ -89,4 +89,18 @@ RunResult run_zanek(const std::string& dir, const std::string& cmd_text, const s
     return r;
 }
 
+std::vector<std::string> test_job_data_directives(const std::string& job, const std::string& kind) {
+    std::ifstream f(shared_dir() + "/testdata/" + job + "/job" + kind + ".cmd");
+    std::vector<std::string> out;
+    bool in_data = false;
+    for (std::string line; std::getline(f, line);) {
+        if (!line.empty() && line[0] == '%') {
+            in_data = line.rfind("%data", 0) == 0;
+            continue;
+        }
+        if (in_data) out.push_back(line);
+    }
+    return out;
+}
+
 }  // namespace zanek::test

@@ -29,6 +29,10 @@ RunResult run_zanek(const std::string& dir, const std::string& cmd_text,
 // The fixed clock text used by run_zanek.
 constexpr const char* kFixedClock = "Thu Dec 10 12:00:00 2026";
 
+// The %data directive lines of a test job's command file (job<kind>.cmd,
+// kind "" or "_known").
+std::vector<std::string> test_job_data_directives(const std::string& job, const std::string& kind = "");
+
 std::string source_dir();   // root of the project
 std::string shared_dir();   // the shared folder with the test jobs
 
