@@ -471,10 +471,7 @@ void DATAZAN(int /*new_file*/, int& status) {
     RC.I(kRcCount) = 0;
     RC.R(kRcLargestS2) = 0.0f;
 
-    const int scratch = UNIT.I(5);
-    int opens = 1, iostat = 0;
-    if (KOPEN(scratch, "", IMPL.I(5), opens, iostat)) {
-        lst("(' *** error ***  open error, code =',i5,' file is ',a)", {iostat, "scratch"});
+    if (!open_reflection_scratch()) {
         skip_directives();
         status = -1;
         return;
@@ -483,7 +480,7 @@ void DATAZAN(int /*new_file*/, int& status) {
     int ierr = 0;
     DIRDAT(d, ierr);
     if (ierr < 0) {
-        units().close(scratch);
+        units().close(UNIT.I(5));  // the reflection scratch file
         status = -1;
         return;
     }
@@ -517,7 +514,7 @@ void DATAZAN(int /*new_file*/, int& status) {
         }
         XDUMP();
     }
-    units().close(scratch);
+    units().close(UNIT.I(5));  // the reflection scratch file
     if (ierr < 0) status = -1;
 }
 

@@ -243,10 +243,7 @@ void VORP(int& ierr) {
 void VORPM(int& status) {
     command_heading(" ZANEK : Vorp-Zan link routine", HeadingEnd::Link);
 
-    const int scratch = UNIT.I(5);
-    int opens = 1, iostat = 0;
-    if (KOPEN(scratch, "", IMPL.I(5), opens, iostat)) {
-        lst("(' *** error ***  open error, code =',i5,' file is ',a)", {iostat, "scratch"});
+    if (!open_reflection_scratch()) {
         skip_directives();
         status = -1;
         return;
@@ -275,7 +272,7 @@ void VORPM(int& status) {
         PREPL7(0, seed, RC.I(kRcCount));
         XDUMP();
     }
-    units().close(scratch);
+    units().close(UNIT.I(5));  // the reflection scratch file
     if (ierr < 0) status = -1;
 }
 

@@ -231,6 +231,13 @@ void mark_repeats(PresenceTable& table, int nacc, int blocks, int64_t c1, int64_
 
 }  // namespace
 
+bool open_reflection_scratch() {
+    int opens = 1, iostat = 0;
+    if (!KOPEN(scratch_unit(), "", IMPL.I(5), opens, iostat)) return true;
+    lst("(' *** error ***  open error, code =',i5,' file is ',a)", {iostat, "scratch"});
+    return false;
+}
+
 void ScratchWriter::put(int h, int k, int l, float fo, float sigma, int phase_word) {
     Word* r = block_ + kScratchRecordWords * fill_;
     r[0].i = h;

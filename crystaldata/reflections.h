@@ -107,6 +107,10 @@ int standard_phase(int phi, int shift, int sign);
 // Records per block of the scratch file (BUFFER word 511, 85).
 int scratch_records_per_block();
 
+// Opens the direct-access scratch file of the reflections (UNIT word 5) as
+// a nameless scratch file; false after the message when it cannot be opened.
+bool open_reflection_scratch();
+
 // Accepted reflections written into the direct-access scratch file (UNIT
 // word 5) as six-word records, 85 to a block, blocks numbered from 1, as
 // the list-7 preparation reads them. A write error stops with its message.

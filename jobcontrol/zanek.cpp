@@ -301,8 +301,13 @@ bool open_structure_file(bool initialize, int& new_file) {
         lst("(' error ',i5,'  opening file ',a)", {iostat, rtrim(DOTDAT.name[1])});
         return false;
     }
+    new_file = load_or_initialise_index(initialize);
+    return true;
+}
+
+int load_or_initialise_index(bool initialize) {
     XDWN(1600, XFILI.at(3), 10);
-    new_file = 0;
+    int new_file = 0;
     if (initialize) XFILI.I(10) = XFILE.I(1) + 1;
     if (XFILI.I(10) != XFILE.I(1)) {
         SETFI();
@@ -313,7 +318,7 @@ bool open_structure_file(bool initialize, int& new_file) {
         XFILE.I(6) = 1;
     }
     XSAE.I(1) = 0;
-    return true;
+    return new_file;
 }
 
 void reset_run_records() {

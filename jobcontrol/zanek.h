@@ -18,6 +18,10 @@ void reset_run_records();
 // a new one when it has none or initialize is set; new_file := 1 then.
 // False (after the message) when the file cannot be opened.
 bool open_structure_file(bool initialize, int& new_file);
+// On the open structure file: reads the index header, gives the file a new
+// index when it has none or initialize is set, loads the index once and
+// empties the store map. Returns the new-file flag.
+int load_or_initialise_index(bool initialize);
 // Runs one command by its code, as the dispatcher does (the caller has set
 // the running command's number). Codes 7 and 15 set job_count to -1.
 void run_command(int code, int new_file, int& job_count, int& status);

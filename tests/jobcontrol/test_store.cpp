@@ -15,6 +15,7 @@
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/store.h"
 #include "jobcontrol/store/store.h"
+#include "jobcontrol/zanek.h"
 #include "platform/listing.h"
 #include "platform/stop.h"
 #include "platform/units.h"
@@ -103,21 +104,7 @@ protected:
     }
 
     // What the first job of a run does with the file; returns the new-file flag.
-    int first_job(bool initialize = false) {
-        XDWN(1600, XFILI.at(3), 10);
-        int new_file = 0;
-        if (initialize) XFILI.I(10) = XFILE.I(1) + 1;
-        if (XFILI.I(10) != XFILE.I(1)) {
-            SETFI();
-            new_file = 1;
-        }
-        if (XFILE.I(6) < 0) {
-            SLDF();
-            XFILE.I(6) = 1;
-        }
-        XSAE.I(1) = 0;
-        return new_file;
-    }
+    int first_job(bool initialize = false) { return load_or_initialise_index(initialize); }
 
     void end_run() {
         units().close(kStoreUnit);  // as the main program: no final dump
