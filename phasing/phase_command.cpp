@@ -41,6 +41,7 @@ void set_defaults(PhaseSettings& s, PhaseDirectives& d) {
     d.nzro = nzro;
     d.ipseudo = ipseudo;
     s.seed = seed;
+    s.new_seed = 0;
     s.onep = 3;
     s.twop = 0.0f;
     s.trial_output = 0;
@@ -194,6 +195,16 @@ Line act_on_line(const std::string& orig, PhaseSettings& s, PhaseDirectives& d, 
     return Line::Ok;
 }
 
+// The directives and the stored relations have been accepted: only now does
+// the command change what is stored. The atom list belongs to an earlier
+// set of phases (no recycling R for the new ones yet), and a "seed"
+// directive gives the reflection list its new seed before the trials.
+void replace_stored_state(const PhaseSettings& s) {
+    CANCELLA(kAtomList);
+    EMAP.R(emap::kLastR) = -1.0f;
+    if (s.new_seed > 0) SPB07(s.new_seed);
+}
+
 }  // namespace
 
 void DIRPHA(PhaseSettings& s, PhaseDirectives& d) {
@@ -222,7 +233,7 @@ void DIRPHA(PhaseSettings& s, PhaseDirectives& d) {
         s.onep = 0;
         d.nphas = 0;
     }
-    if (seed_given != 0 && s.seed > 0) SPB07(s.seed);
+    if (seed_given != 0 && s.seed > 0) s.new_seed = s.seed;
 }
 
 void CONTAN(int& status) {
@@ -230,16 +241,13 @@ void CONTAN(int& status) {
     section_banner("***   converge / diverge  section   ***");
     lst_blank();
 
-    // The atom list belongs to an earlier set of phases.
-    CANCELLA(kAtomList);
-    EMAP.R(emap::kLastR) = -1.0f;
-
     PhaseSettings s;
     s.status = status;
     s.trial_output = 15;
     CONVER(s);
     status = s.status;
     if (status < 0) return;
+    replace_stored_state(s);
 
     HISTOR(5, 1, status);
     if (status < 0) return;

@@ -28,7 +28,8 @@ struct PhaseDirectives {
 
 // Reads the directive lines of %phase: settings and directives take their
 // defaults first, then every line of the command is read. A bad line prints
-// its message and sets s.status to -1.
+// its message and sets s.status to -1. Nothing stored is changed here: a
+// positive seed is left in s.new_seed for the command to store.
 void DIRPHA(PhaseSettings& s, PhaseDirectives& d);
 
 // The rank of "perm" reflection i (1..12).

@@ -316,6 +316,7 @@ struct PhaseSettings {
     std::array<float, 12> weights = kGeneralSymbolWeights;
     int test = 1;              // 0 after "test": fixed seed
     int reject = 1;            // 0 after "nore"
+    int new_seed = 0;          // positive "seed" value, stored once the command's inputs are accepted
 };
 
 }  // namespace zanek

@@ -197,21 +197,53 @@ INSTANTIATE_TEST_SUITE_P(
                       [](auto&, auto&, int) { EXPECT_EQ(GIAN.I(gian::kSwitch), 1); }}),
     [](const ::testing::TestParamInfo<DirectiveCase>& info) { return std::string(info.param.name); });
 
-TEST_F(PhaseDirectivesTest, PositiveSeedIsStoredInTheReflectionList) {
+// The reader changes nothing stored: a positive seed waits for the command
+// to accept its inputs.
+TEST_F(PhaseDirectivesTest, PositiveSeedIsKeptForTheCommandToStore) {
     read({"seed 12345"});
     EXPECT_EQ(s.status, 0);
     EXPECT_EQ(s.seed, 12345);
-    EXPECT_EQ(stored_seed(), 12345);
+    EXPECT_EQ(s.new_seed, 12345);
+    EXPECT_EQ(stored_seed(), list7::kDefaultSeed);
 }
 
 TEST_F(PhaseDirectivesTest, ZeroOrNegativeSeedLeavesTheStoredSeed) {
     read({"seed 0"});
+    EXPECT_EQ(s.new_seed, 0);
     EXPECT_EQ(stored_seed(), list7::kDefaultSeed);
 }
 
 TEST_F(PhaseDirectivesTest, NegativeSeedLeavesTheStoredSeed) {
     read({"seed -5"});
     EXPECT_EQ(s.status, 0);
+    EXPECT_EQ(s.new_seed, 0);
+    EXPECT_EQ(stored_seed(), list7::kDefaultSeed);
+}
+
+// The whole command: the seed of an accepted %phase is in the reflection
+// list when the trials start; a %phase refused after its lines were read
+// leaves the stored seed alone.
+class PhaseCommandSeed : public PhaseJob {
+protected:
+    int run_phase(const std::vector<std::string>& lines) {
+        prepare("rand_pbar1_c14o2", lines);
+        return dispatch(kPhase);
+    }
+    int stored_seed() {
+        int n = 0, nr = 0, nzro = 0, ipseudo = 0, seed = 0;
+        YSFL07(n, nr, nzro, ipseudo, seed);
+        return seed;
+    }
+};
+
+TEST_F(PhaseCommandSeed, AcceptedCommandStoresThePositiveSeed) {
+    EXPECT_GE(run_phase({"seed 12345"}), 0);
+    EXPECT_EQ(stored_seed(), 12345);
+}
+
+TEST_F(PhaseCommandSeed, RefusedCommandLeavesTheStoredSeed) {
+    EXPECT_EQ(run_phase({"seed 12345", "perm 3 9999"}), -1);
+    EXPECT_TRUE(listed(" ***  error  ***  reflexion number  9999   out of range ****"));
     EXPECT_EQ(stored_seed(), list7::kDefaultSeed);
 }
 
