@@ -370,6 +370,14 @@ void no_triplets(PhaseSettings& s) {
     s.status = -1;
 }
 
+void phasing_set_too_large(PhaseSettings& s, int n) {
+    lst_blank(2);
+    lst("(' ****  error : the triplets were formed among',i6,' reflections ****')", {n});
+    lst("(' ****          at most',i6,' reflections can be phased          ****')", {kMaxPhasingRefl});
+    lst_blank(2);
+    s.status = -1;
+}
+
 }  // namespace
 
 int index_relations(int length) {
@@ -431,8 +439,13 @@ bool build_relation_store(PhaseSettings& s, PhaseDirectives& d, Convergence& cv)
         no_triplets(s);
         return false;
     }
-    // The phasing set is the one the invariants were formed over.
-    if (trip_header.c2 < 1 || trip_header.c2 > kMaxPhasingRefl) list_corrupted(kTripletList);
+    // The phasing set is the one the invariants were formed over; a list
+    // formed over more reflections than the phasing arrays hold is refused.
+    if (trip_header.c2 < 1) list_corrupted(kTripletList);
+    if (trip_header.c2 > kMaxPhasingRefl) {
+        phasing_set_too_large(s, trip_header.c2);
+        return false;
+    }
     if (!partial) {
         PARAM.I(param::kNref) = trip_header.c2;
         if (s.twop == 0.0f) s.twop = static_cast<float>(trip_header.c4) * 0.001f;

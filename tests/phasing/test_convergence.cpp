@@ -215,6 +215,22 @@ TEST_F(ConvergenceJob, NoTripletsNoPhasing) {
     EXPECT_TRUE(listed(" ****  try with more active reflections ****"));
 }
 
+// A triplet list written by another program over more reflections than the
+// phasing arrays hold (499): the command fails with its message, the
+// program goes on.
+TEST_F(ConvergenceJob, TripletsOverTooManyReflectionsFailTheCommand) {
+    prepare("rand_p21c_c18n2o4", {});
+    Stored l8 = read_list(8);
+    ASSERT_TRUE(l8.present);
+    FRMXX(0, 8, l8.count, l8.w10, 500, l8.w12, l8.w13, l8.items.data());
+    ASSERT_EQ(read_list(8).w11, 500);
+    int status = 0;
+    EXPECT_NO_THROW(status = dispatch(kPhase));
+    EXPECT_EQ(status, -1);
+    EXPECT_TRUE(listed(" ****  error : the triplets were formed among   500 reflections ****")) << listing();
+    EXPECT_TRUE(listed(" ****          at most   499 reflections can be phased          ****"));
+}
+
 // The first estimate of a reflection: the sum over its relations of
 // |G| I1(G)/I0(G).
 TEST_F(ConvergenceJob, FirstEstimatesSumTheBesselWeightedReliabilities) {
