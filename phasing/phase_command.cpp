@@ -99,7 +99,8 @@ Line act_on_line(const std::string& orig, PhaseSettings& s, PhaseDirectives& d, 
         if (count != 1) return Line::Error;
         CRIS.I(cris::kDumpSet) = iv[0];
     } else if (key4 == "maxt") {
-        if (count < 1) return Line::Error;
+        // The trials of a random start: at least one.
+        if (count < 1 || iv[0] < 1) return Line::Error;
         CRIS.I(cris::kMaxTrials) = iv[0];
     } else if (key4 == "rand") {
         if (count > 1) return Line::Error;

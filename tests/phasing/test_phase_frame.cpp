@@ -118,6 +118,11 @@ INSTANTIATE_TEST_SUITE_P(
                           EXPECT_EQ(s.onep, 0);  // random start: no one-phase seminvariants
                       }},
         DirectiveCase{"rand_two_numbers", {"rand 1 2"}, false, none},
+        // A random start makes maxt trials: it needs at least one.
+        DirectiveCase{"maxt_zero_with_rand", {"rand", "maxt 0"}, false, none},
+        DirectiveCase{"maxt_negative_before_rand", {"maxt -3", "rand"}, false, none},
+        DirectiveCase{"maxt_one", {"rand", "maxt 1"}, true,
+                      [](auto&, auto&, int) { EXPECT_EQ(CRIS.I(cris::kMaxTrials), 1); }},
         DirectiveCase{"orig_odd_count", {"orig 1 0 2"}, false, none},
         DirectiveCase{"orig_rank_beyond_nref_dropped", {"orig 5 0 600 90"}, true,
                       [](auto&, const PhaseDirectives& d, int) {
@@ -255,6 +260,12 @@ TEST_F(PhaseDirectivesTest, UnknownKeyword) {
     ASSERT_NE(it, l.end());
     ASSERT_NE(it + 1, l.end());
     EXPECT_EQ((it + 1)->substr(0, 7), " zork 1");
+}
+
+TEST_F(PhaseDirectivesTest, RandomStartWithoutTrialsNamesItsLine) {
+    read({"rand", "maxt 0"});
+    EXPECT_EQ(s.status, -1);
+    EXPECT_TRUE(listed("\n error in directive : maxt 0" + std::string(74, ' ') + "\n")) << listing();
 }
 
 TEST_F(PhaseDirectivesTest, RandomAndPartialAreNotCompatible) {

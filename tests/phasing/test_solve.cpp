@@ -159,13 +159,14 @@ TEST_F(SolveTest, RandomStartMakesItsNumberOfTrials) {
     EXPECT_TRUE(listed("      the total number of trials will be       1"));
 }
 
-// No trial at all: the table shows zeros, the command fails and no phase
-// set is left for %fourier.
-TEST_F(SolveTest, NoTrialScoredFailsWithoutPhaseSets) {
+// A random start without trials is refused with its directive line before
+// any trial: the command fails and no phase set is left for %fourier.
+TEST_F(SolveTest, RandomStartWithoutTrialsFailsWithoutPhaseSets) {
     queue_job("rand_pbar1_c14o2", {"rand", "maxt 0"}, false);
     EXPECT_EQ(run_queue(), -1);
     EXPECT_FALSE(stored(16));
-    EXPECT_TRUE(listed("                      max       0.000   0.000   0.000   0.000   0.000   0.000"));
+    EXPECT_TRUE(listed(" error in directive : maxt 0"));
+    EXPECT_FALSE(listed("***   tangent formula section   ***"));
 }
 
 }  // namespace

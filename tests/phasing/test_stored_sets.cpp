@@ -207,6 +207,18 @@ TEST_F(FinalTableTest, KnownPhaseSetsInTrialOrderKeepTheirRecords) {
     EXPECT_EQ(record(b16[3]), (std::vector<int>{11, 11, 11, 11}));
 }
 
+// No trial scored (the highest cfom still below 0): the table shows zeros
+// and the command fails.
+TEST_F(FinalTableTest, NoTrialScoredShowsZerosAndFails) {
+    make_list16(1);
+    track_max(track::kCfom) = -1e20f;
+    int n = 0, status = 0;
+    std::vector<float> a(kSetSlots);
+    PRTFOM(n, 0, a.data(), kNref, status);
+    EXPECT_EQ(status, -1);
+    EXPECT_TRUE(listing_has("                      max       0.000   0.000   0.000   0.000   0.000   0.000"));
+}
+
 TEST_F(FinalTableTest, AllSetsUndeterminedStopsAndRemovesThePhases) {
     make_list16(2);
     TrialFigures f = trial(0.0f, 1);
