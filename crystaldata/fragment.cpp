@@ -161,10 +161,11 @@ bool known_atoms(bool second_reading) {
 // exp(-2 B s^2) / k): one factor for all reflections, taken from the sums
 // over the measured ones, brings Fo and sigma to it.
 void put_on_absolute_scale(WorkingFile& wf, float b, float k) {
+    if (!(k > 0.0f)) return;
     const double points = SYM.R(kSymLatticePoints);
     double absolute = 0.0, stored = 0.0;
     for (const WorkRecord& r : wf) {
-        if (!r.observed() || !(k > 0.0f)) continue;
+        if (!r.observed()) continue;
         int q = 1, eps = 1;
         multiplicity_epsilon(r.h, r.k, r.l, q, eps);
         const double e = r.key.r;
