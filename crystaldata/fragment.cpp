@@ -131,7 +131,8 @@ bool known_atoms(bool second_reading) {
             if (!in_use) continue;
             const double occupancy = atom_coord(slot, 5);
             const int equal = static_cast<int>(std::lround(m * occupancy));
-            sf::heavy_atoms() -= equal;
+            // SF word 90 counts the atoms heavier than hydrogen only.
+            if (sf::z(t) >= 2) sf::heavy_atoms() -= equal;
             sf::count(t) -= equal;
             float& left = g_unlocated[t - 1];
             left = static_cast<float>(left - m * occupancy);
@@ -149,6 +150,35 @@ bool known_atoms(bool second_reading) {
         }
     }
     return true;
+}
+
+// The amplitudes of a list 7 written by a complete %normal, on the absolute
+// scale of the fragment's Fc. That run stored Fo' = Fo sqrt(k) (k the ratio
+// that made <E^2> = 1, kept as the list's scale) and E^2 = k w Fo^2
+// exp(2 B s^2) / (L eps Sigma) (w the Wilson scale, Sigma the scattering
+// power of the whole content). The absolute amplitude sqrt(w) Fo, which the
+// first pass of a two-pass run stores, is thus E sqrt(L eps Sigma
+// exp(-2 B s^2) / k): one factor for all reflections, taken from the sums
+// over the measured ones, brings Fo and sigma to it.
+void put_on_absolute_scale(WorkingFile& wf, float b, float k) {
+    if (!(k > 0.0f)) return;
+    const double points = SYM.R(kSymLatticePoints);
+    double absolute = 0.0, stored = 0.0;
+    for (const WorkRecord& r : wf) {
+        if (!r.observed()) continue;
+        int q = 1, eps = 1;
+        multiplicity_epsilon(r.h, r.k, r.l, q, eps);
+        const double e = r.key.r;
+        const double power = content_scattering_power(std::sqrt(r.s2));
+        absolute += e * e * points * eps * power * std::exp(-2.0 * b * r.s2) / k;
+        stored += static_cast<double>(r.fo) * r.fo;
+    }
+    if (!(stored > 0.0) || !(absolute > 0.0)) return;
+    const double factor = std::sqrt(absolute / stored);
+    for (WorkRecord& r : wf) {
+        r.fo = static_cast<float>(r.fo * factor);
+        r.sigma = static_cast<float>(r.sigma * factor);
+    }
 }
 
 // The tables and sigma ratio after the atoms are known.
@@ -307,6 +337,11 @@ void fragment_working_file(WorkingFile& wf) {
     const Word ratio = SYM.W(kSymRatio), ratio_data = SYM.W(kSymRatioData), b = C.W(kCB), scale = C.W(kCScale);
     int n = 0, nref = 0, nzro = 0, ipseudo = 0, x = 0;
     YSFL07(n, nref, nzro, ipseudo, x);
+    // The list's own state and scale: written by the first pass of this
+    // command (state -1, amplitudes already absolute) or by an earlier,
+    // complete %normal (state 0).
+    const bool earlier_run = partial_state() == kPartialNone;
+    const float earlier_b = C.R(kCB), earlier_scale = C.R(kCScale);
     SYM.W(kSymRatio) = ratio;
     SYM.W(kSymRatioData) = ratio_data;
     C.W(kCB) = b;
@@ -328,6 +363,7 @@ void fragment_working_file(WorkingFile& wf) {
         const float s = RHOF(&RC.R(1), r.h, r.k, r.l);
         r.s2 = s * s;
     }
+    if (earlier_run) put_on_absolute_scale(wf, earlier_b, earlier_scale);
 }
 
 void print_fragment_residual(int n) {

@@ -59,13 +59,28 @@ double power_at(double s, const float* counts) {
     const double s2 = s * s;
     for (int t = 1; t <= std::clamp(sf::species(), 0, sf::kMaxSpecies); ++t) {
         double f = form_factor(t, s2);
-        sum += (counts ? counts[t - 1] : sf::count(t)) * f * f;
+        sum += counts[t - 1] * f * f;
     }
     return sum;
 }
 
-// The R_t of the last table build (atoms not yet located).
+// The N_t (whole content) and R_t (atoms not yet located) of the last
+// table build.
+float g_content[sf::kMaxSpecies] = {};
 float g_unlocated[sf::kMaxSpecies] = {};
+
+// Three-point interpolation at s in the table of AT words first+1 ..
+// first+142; beyond the table the power of `counts` is computed directly.
+float interpolated_power(float s, int first, const float* counts) {
+    double x = 100.0 * s;
+    int i = std::max(static_cast<int>(x + 1.5), 2);
+    if (i + 1 > kPowerPoints) return static_cast<float>(power_at(s, counts));
+    double u = x - (i - 1);
+    double ym = AT.R(first + i - 1), y0 = AT.R(first + i), yp = AT.R(first + i + 1);
+    double a = (yp - ym) / 2.0;
+    double c = a + ym - y0;
+    return static_cast<float>(y0 + u * a + u * u * c);
+}
 
 bool list_present(int type) {
     int serial = 0, first = -1, last = 0, part = 0, length = 0;
@@ -139,25 +154,20 @@ void multiplicity_epsilon(int h, int k, int l, int& q, int& eps) {
 
 void build_power_tables(const float* located_counts) {
     const int nt = std::clamp(sf::species(), 0, sf::kMaxSpecies);
-    for (int t = 1; t <= nt; ++t)
-        g_unlocated[t - 1] = located_counts ? located_counts[t - 1] : static_cast<float>(sf::count(t));
+    for (int t = 1; t <= nt; ++t) {
+        g_content[t - 1] = static_cast<float>(sf::count(t));
+        g_unlocated[t - 1] = located_counts ? located_counts[t - 1] : g_content[t - 1];
+    }
     for (int i = 1; i <= kPowerPoints; ++i) {
         double s = 0.01 * (i - 1);
-        AT.R(i) = static_cast<float>(power_at(s, nullptr));
+        AT.R(i) = static_cast<float>(power_at(s, g_content));
         AT.R(kPowerPoints + i) = static_cast<float>(power_at(s, g_unlocated));
     }
 }
 
-float scattering_power(float s) {
-    double x = 100.0 * s;
-    int i = std::max(static_cast<int>(x + 1.5), 2);
-    if (i + 1 > kPowerPoints) return static_cast<float>(power_at(s, g_unlocated));  // beyond the table
-    double u = x - (i - 1);
-    double ym = AT.R(kPowerPoints + i - 1), y0 = AT.R(kPowerPoints + i), yp = AT.R(kPowerPoints + i + 1);
-    double a = (yp - ym) / 2.0;
-    double c = a + ym - y0;
-    return static_cast<float>(y0 + u * a + u * u * c);
-}
+float scattering_power(float s) { return interpolated_power(s, kPowerPoints, g_unlocated); }
+
+float content_scattering_power(float s) { return interpolated_power(s, 0, g_content); }
 
 void HKLINP(WorkingFile& wf, int& IERR) {
     RC.R(18) = -999.9f;  // largest s^2, raised below

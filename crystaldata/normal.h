@@ -56,6 +56,8 @@ void build_power_tables(const float* located_counts = nullptr);
 // Scattering power of the unlocated atoms at s = sin(theta)/lambda, by
 // three-point interpolation in AT; beyond the table, computed directly.
 float scattering_power(float s);
+// The same for the whole cell content (the first table).
+float content_scattering_power(float s);
 
 // Number of Wilson shells for n reflections (at most 30).
 int wilson_shell_count(int n);

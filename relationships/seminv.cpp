@@ -119,7 +119,10 @@ void seminv_algebra() {
 std::vector<SeminvReflection>& seminv_reflections() { return g_reflections; }
 
 float seminv_e(float e) {
-    if (e == 0.0f) return 0.01f;
+    // The E table holds trunc(1000 E) and marks a reflection used by
+    // negating its entry: an E that would enter as 0 could not be marked,
+    // so every E below 0.001 is taken as 0.01, as E = 0 is.
+    if (e < 0.001f) return 0.01f;
     if (e == 1.0f) return 0.999f;
     return e;
 }

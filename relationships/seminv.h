@@ -29,7 +29,7 @@ void FILL(const int H[3], float E, int CODE, int PHASE, int R, int STOP);
 void FILLR();
 
 // The reflections of list 7 as the set-up read them (index, E with the
-// substitutions 0 -> 0.01 and 1 -> 0.999, phase word), kept for FILLR.
+// substitutions of seminv_e, phase word), kept for FILLR.
 struct SeminvReflection {
     int h[3];
     float e;
@@ -48,7 +48,7 @@ void seminv_algebra();
 // The reflections of list 7 that FILLR enters (filled by INPTS).
 std::vector<SeminvReflection>& seminv_reflections();
 
-// E as the command uses it: 0.0 -> 0.01, 1.0 -> 0.999.
+// E as the command uses it: below 0.001 (0.0 included) -> 0.01, 1.0 -> 0.999.
 float seminv_e(float e);
 
 }  // namespace zanek

@@ -57,6 +57,14 @@ inline Group group_p212121() {
              op({-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0, 0.5, 0.5}), op({1, 0, 0, 0, -1, 0, 0, 0, -1}, {0.5, 0.5, 0})},
             false};
 }
+// A four-fold screw axis: the quarter translations make the sign of a
+// phase shift visible (a half translation gives the same shift either way).
+inline Group group_p41() {
+    return {"P 41",
+            {op({1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 0, 0}), op({-1, 0, 0, 0, -1, 0, 0, 0, 1}, {0, 0, 0.5}),
+             op({0, -1, 0, 1, 0, 0, 0, 0, 1}, {0, 0, 0.25}), op({0, 1, 0, -1, 0, 0, 0, 0, 1}, {0, 0, 0.75})},
+            false};
+}
 inline Group group_p21c() {
     return {"P 21/c",
             {op({1, 0, 0, 0, 1, 0, 0, 0, 1}, {0, 0, 0}), op({-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0, 0.5, 0.5})},

@@ -435,6 +435,7 @@ const ModelCase kModels[] = {
     {group_pbar1, 10, {4, 4, 4}, 60, 40},
     {group_p212121, 5, {5, 5, 5}, 60, 40},
     {group_p21c, 5, {4, 5, 5}, 60, 40},
+    {group_p41, 5, {5, 5, 6}, 60, 40},
 };
 
 TEST_F(QuartetModel, StoredQuartetsCloseCarryTheirInvariantPhaseAndReliability) {
@@ -491,6 +492,24 @@ TEST_F(QuartetModel, StoredQuartetsCloseCarryTheirInvariantPhaseAndReliability) 
         for (int k = 0; k < 3 * count; ++k)
             EXPECT_EQ(items[7 * (k / 3) + k % 3].i, quartet::negative_records()[7 * (k / 3) + k % 3].i);
     }
+}
+
+// Under a four-fold screw axis the images carry shifts of a quarter turn:
+// a negative quartet whose shift is 90 or 270 degrees tells the sign of
+// the shift sum (with half translations both signs give the same value).
+TEST_F(QuartetModel, QuarterTurnShiftsOfNegativeQuartetsUnderAFourFoldScrewAxis) {
+    const Model m(group_p41(), 5, 4321, {5, 5, 6});
+    prepare(m, 60, 40);
+    run();
+    int quarter = 0;
+    for (const Quartet& q : negative()) {
+        if (q.ph % 12 == 0) continue;
+        ++quarter;
+        bool g_checked = false;
+        EXPECT_TRUE(explained(m, q, true, g_checked))
+            << "rows " << q.row[0] << " " << q.row[1] << " " << q.row[2] << " " << q.row[3] << ", shift " << 15 * q.ph;
+    }
+    EXPECT_GE(quarter, 100) << "quarter-turn shifts among the stored negative quartets";
 }
 
 TEST_F(QuartetModel, CapacitiesKeepTheStrongestAndEndTheSearch) {

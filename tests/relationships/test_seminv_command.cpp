@@ -340,21 +340,28 @@ TEST(SeminvCommand, RowsToSearchAndListing) {
 }
 
 // With nrs1 given the candidates break off where E falls below 1.4 and
-// resume at row nrs1: each is still estimated with the class matrices of
-// its own reflection (R-3c: every first-rank seminvariant has l even).
+// resume at row nrs1: here row 108 (5 -1 -6, a first-rank reflection) is
+// passed over and row 109 (10 -4 8) is the last candidate. Each is still
+// estimated with the class matrices of its own reflection (R-3c: every
+// first-rank seminvariant has l even), and row 109 gets its estimate.
 TEST(SeminvCommand, CandidatesKeepTheirOwnMatrices) {
     const std::string dir = test::fresh_dir("seminv_nrs1_r3c");
-    const test::RunResult run = run_known(dir, "fecl_r3c_synth", "%seminvariants\nnrs1 200\nnss2\n");
+    const test::RunResult run = run_known(dir, "fecl_r3c_synth", "%seminvariants\nnrs1 109\nnss2\n");
     ASSERT_EQ(run.exit_code, 0) << run.listing;
     const std::vector<L7Record> l7 = read_list7(dir + "/struct.bin");
+    ASSERT_GT(l7.size(), 109u);
+    ASSERT_LT(l7[107].e, 1.4f);  // row 108 lies in the break
+    ASSERT_EQ(l7[107].l % 2, 0);
+    ASSERT_LT(l7[108].e, 1.4f);
     const std::vector<OnePhase> one = one_phase_items(read_table(dir + "/struct.bin", 26));
     ASSERT_FALSE(one.empty());
-    bool beyond = false;
+    bool resumed = false;
     for (const OnePhase& o : one) {
         EXPECT_EQ(l7[o.rank - 1].l % 2, 0) << o.rank;
-        beyond = beyond || o.rank >= 200;
+        EXPECT_NE(o.rank, 108) << "a row in the break is no candidate";
+        resumed = resumed || o.rank == 109;
     }
-    (void)beyond;
+    EXPECT_TRUE(resumed) << "row nrs1 has no estimate";
 }
 
 // A list 7 that carries a pseudo-translation, or maximum indices whose
