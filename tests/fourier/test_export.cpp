@@ -21,6 +21,7 @@
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/text.h"
 #include "platform/listing.h"
+#include "platform/units.h"
 #include "tests/support/inprocess.h"
 #include "tests/support/test_support.h"
 
@@ -84,6 +85,12 @@ protected:
     }
 
     std::vector<std::string> file(const std::string& name) { return split_lines(read_file(dir + "/" + name)); }
+
+    // Empties the listing, so that a case sees only its own lines.
+    void start_listing_afresh() {
+        units().close(kListingUnit);
+        ASSERT_EQ(units().open_seq(kListingUnit, lis, OpenStatus::Unknown, FileForm::Formatted), IO_OK);
+    }
 };
 
 std::vector<std::string> expected_shelx() {
@@ -196,12 +203,55 @@ TEST_F(ExportJob, FailuresOfTheCommand) {
     // A bad directive.
     EXPECT_EQ(run_export({"shel", "plot it"}), -1);
     EXPECT_TRUE(listed(" error in directive : " + padded("plot it", 80)));
-    // A main file that cannot be opened: message, status unchanged.
+    // A main file that cannot be opened: message, and the command fails.
     std::filesystem::create_directory(dir + "/sub");
     DOTDAT.name[3] = padded("sub", 80);  // a folder
-    EXPECT_EQ(run_export({}), 0);
-    EXPECT_TRUE(listed(" *** error ***  open error, code =")) << listing();
+    EXPECT_EQ(run_export({}), -1);
+    EXPECT_TRUE(listed(" *** error ***  open error, code =   30 file is sub\n")) << listing();
     EXPECT_FALSE(listed("Atoms informations files produced:"));
+}
+
+// A main or plot file that cannot be opened or written whole fails the
+// command, and the listing does not name it among the files produced. The
+// other file is written as usual when it comes first.
+TEST_F(ExportJob, FilesThatCannotBeWrittenFailTheCommand) {
+    std::filesystem::create_directory(dir + "/sub");
+    const bool device_full = std::filesystem::exists("/dev/full");
+    struct Case {
+        const char* directive;  // the file named by its directive
+        const char* message;
+        const char* produced;   // the listing line that must not appear
+        const char* other;      // the other file's line, written first ("" none)
+    } cases[] = {
+        {"shel sub", " *** error ***  open error, code =   30 file is sub\n", "   SHELX-92      sub", ""},
+        {"shel /dev/full", " *** error ***  write error, code =   40 file is /dev/full\n", "   SHELX-92      /dev/full",
+         ""},
+        {"crys /dev/full", " *** error ***  write error, code =   40 file is /dev/full\n", "   CRYSTALS      /dev/full",
+         ""},
+        {"mole /dev/full", " *** error ***  write error, code =   40 file is /dev/full\n", "   MolEN         /dev/full",
+         ""},
+        {"mold sub", " *** error ***  open error, code =   30 file is sub\n", "   MOLDRAW       sub",
+         "   CRYSTALS      model.ins\n"},
+        {"vyro /dev/full", " *** error ***  write error, code =   40 file is /dev/full\n",
+         "   VYROLA        /dev/full", "   CRYSTALS      model.ins\n"},
+        {"xyz /dev/full", " *** error ***  write error, code =   40 file is /dev/full\n",
+         "   Cartesian     /dev/full", "   CRYSTALS      model.ins\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.directive);
+        if (!device_full && std::string(c.directive).find("/dev/full") != std::string::npos) continue;
+        DOTDAT.name[3] = padded("model.ins", 80);
+        DOTDAT.name[4] = padded("model.plt", 80);
+        IMPL.I(4) = 1, IMPL.I(7) = 0;
+        start_listing_afresh();
+        EXPECT_EQ(run_export({c.directive}), -1);
+        EXPECT_TRUE(listed(c.message)) << listing();
+        EXPECT_FALSE(listed(c.produced));
+        if (*c.other) {
+            EXPECT_TRUE(listed(c.other));
+            EXPECT_GE(file("model.ins").size(), 10u);
+        }
+    }
 }
 
 TEST_F(ExportJob, NoReflectionsIsAnError) {
@@ -216,9 +266,11 @@ TEST_F(ExportJob, NoReflectionsIsAnError) {
 TEST_F(ExportJob, UnopenablePlotFileLeavesTheMainFile) {
     std::filesystem::create_directory(dir + "/sub");
     DOTDAT.name[4] = padded("sub", 80);  // a folder
-    ASSERT_EQ(run_export({"shel"}), 0);
+    ASSERT_EQ(run_export({"shel"}), -1);
     EXPECT_EQ(file("model.ins").size(), expected_shelx().size());
+    EXPECT_TRUE(listed("   SHELX-92      model.ins"));
     EXPECT_TRUE(listed(" *** error ***  open error, code ="));
+    EXPECT_FALSE(listed("   VYROLA        sub"));
 }
 
 // --- Plot files ------------------------------------------------------------
