@@ -12,6 +12,7 @@
 #include "crystaldata/spacegroup.h"
 #include "crystaldata/special.h"
 #include "fourier/commands/commands_internal.h"
+#include "fourier/interpretation/interpretation.h"
 #include "graphics/screens.h"
 #include "jobcontrol/commands.h"
 #include "jobcontrol/files.h"
@@ -312,9 +313,13 @@ bool write_plot_file(int plot) {
 void EXPORT(int& status) {
     export_heading();
 
-    // The viewer shows the final model and may ask for more refinement.
+    // The viewer shows the final model and may ask for more refinement;
+    // a regrouping it asked for may meet peaks it cannot interpret.
     float r = 0.0f;
-    LASTPLOT(r);
+    if (!interpretations_succeed([&] { LASTPLOT(r); })) {
+        status = -1;
+        return;
+    }
     if (export_requeue()) return;
 
     if (!list_stored(15)) {
