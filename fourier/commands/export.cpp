@@ -173,10 +173,14 @@ void OUTSHE() {
     const int n = atom_count();
     const int nsym = std::clamp(SPEC.I(379), 1, 24);
     const bool centric = SPEC.I(381) == 1;
+    // Z: the general positions of the cell, every operator with and without
+    // the centre, at every lattice point.
+    const int lattice_points = std::clamp(SPEC.I(380), 1, 4);
+    const int z = nsym * (centric ? 2 : 1) * lattice_points;
     put(u, "('TITL    ',a)", {title_chars(72)});
     put(u, "('CELL  ',f8.5,2x,6f9.3,/,'ZERR  ',i8,2x,6f9.3)",
-        {0.71069, RC.R(7), RC.R(8), RC.R(9), RC.R(10), RC.R(11), RC.R(12), nsym * (centric ? 2 : 1), 0.005, 0.005,
-         0.005, 0.005, 0.005, 0.005});
+        {0.71069, RC.R(7), RC.R(8), RC.R(9), RC.R(10), RC.R(11), RC.R(12), z, 0.005, 0.005, 0.005, 0.005, 0.005,
+         0.005});
     const int latt = shelx_lattice(SPEC.I(384));
     put(u, "('LATT ',2i2)", {centric ? latt : -latt});
     for (int k = 2; k <= nsym; ++k) units().write_line(u, symm_line(k));

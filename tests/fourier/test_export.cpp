@@ -108,6 +108,31 @@ TEST_F(ExportJob, ShelxFileFollowsTheFormatLineByLine) {
     EXPECT_TRUE(listed("   Final R value using   5 atoms is   12.34%  after  7  cycles."));
 }
 
+// The Z of ZERR counts every general position of the cell (operators,
+// centre and lattice points) and LATT names the lattice, for the groups of
+// fixtures/shelx_lattice_reference.txt, which
+// fixtures/make_shelx_lattice_reference.py counted with gemmi.
+TEST_F(ExportJob, ShelxZAndLatticeOfCentredAndRhombohedralGroups) {
+    const auto reference = split_lines(read_file(source_dir() + "/tests/fourier/fixtures/shelx_lattice_reference.txt"));
+    ASSERT_GE(reference.size(), 9u);
+    for (const std::string& line : reference) {
+        if (line.empty()) continue;
+        const std::size_t a = line.find(';'), b = line.find(';', a + 1), c = line.find(';', b + 1);
+        ASSERT_NE(c, std::string::npos) << line;
+        const std::string group = line.substr(0, a);
+        SCOPED_TRACE(group);
+        data[0] = "cell " + line.substr(a + 1, b - a - 1);
+        data[1] = "spac " + group;
+        ASSERT_EQ(run_export({"shel"}), 0) << listing();
+        const auto f = file("model.ins");
+        ASSERT_GE(f.size(), 4u);
+        ASSERT_EQ(f[2].substr(0, 6), "ZERR  ");
+        EXPECT_EQ(std::stoi(f[2].substr(6, 8)), std::stoi(line.substr(b + 1, c - b - 1)));
+        ASSERT_EQ(f[3].substr(0, 5), "LATT ");
+        EXPECT_EQ(std::stoi(f[3].substr(5)), std::stoi(line.substr(c + 1)));
+    }
+}
+
 TEST_F(ExportJob, HeadingOfAnExportThatIsNotTheFirstCommand) {
     ASSERT_EQ(run_export({"shel"}), 0);
     const std::string l = listing();
