@@ -95,12 +95,14 @@ void Units::connect_console(int unit) {
     f->fp = unit == 6 || unit == 2 ? stdout : stdin;
 }
 
-void Units::close(int unit) {
+int Units::close(int unit) {
     UnitFile* f = slot(unit);
-    if (!f || !f->fp) return;
-    if (f->console) std::fflush(f->fp);
-    else std::fclose(f->fp);
+    if (!f || !f->fp) return IO_OK;
+    bool failed = std::ferror(f->fp) != 0;
+    if (f->console) failed = std::fflush(f->fp) != 0 || failed;
+    else failed = std::fclose(f->fp) != 0 || failed;
     *f = UnitFile{};
+    return failed ? IO_WRITE_FAILED : IO_OK;
 }
 
 int Units::rewind(int unit) {

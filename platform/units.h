@@ -48,7 +48,10 @@ public:
     int open_direct(int unit, const std::string& path, bool scratch, int recl_words);
     // Connects the unit to the console (standard input and output).
     void connect_console(int unit);
-    void close(int unit);
+    // Closes the unit; IO_WRITE_FAILED when a write to it failed on the way
+    // (a full disc shows only when the buffer goes out) or the close itself
+    // failed, else IO_OK.
+    int close(int unit);
     bool connected(int unit) const;
     const UnitFile* file(int unit) const;
     int rewind(int unit);

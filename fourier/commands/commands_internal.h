@@ -52,6 +52,15 @@ inline std::string dotdat_name(int k) {
     return s;
 }
 
+// Opens export file DOTDAT name k (3 the main file, 4 the plot file) on
+// the unit; on failure the open-error message and false.
+bool open_export_file(int unit, int k);
+
+// Closes an export file after its last line; when a line or the close
+// could not be written (a full disc, a device that takes nothing) the
+// write-error message and false: the file is not whole.
+bool close_export_file(int unit, int k);
+
 // Opens the two scratch files of the maps, "jrel" (UNIT word 4) and
 // "ifour" (UNIT word 3); on failure the message, ierr := -1 and false.
 bool open_map_scratch_files(int& ierr);

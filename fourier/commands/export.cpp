@@ -12,6 +12,7 @@
 #include "crystaldata/spacegroup.h"
 #include "crystaldata/special.h"
 #include "fourier/commands/commands_internal.h"
+#include "fourier/interpretation/interpretation.h"
 #include "graphics/screens.h"
 #include "jobcontrol/commands.h"
 #include "jobcontrol/files.h"
@@ -172,10 +173,14 @@ void OUTSHE() {
     const int n = atom_count();
     const int nsym = std::clamp(SPEC.I(379), 1, 24);
     const bool centric = SPEC.I(381) == 1;
+    // Z: the general positions of the cell, every operator with and without
+    // the centre, at every lattice point.
+    const int lattice_points = std::clamp(SPEC.I(380), 1, 4);
+    const int z = nsym * (centric ? 2 : 1) * lattice_points;
     put(u, "('TITL    ',a)", {title_chars(72)});
     put(u, "('CELL  ',f8.5,2x,6f9.3,/,'ZERR  ',i8,2x,6f9.3)",
-        {0.71069, RC.R(7), RC.R(8), RC.R(9), RC.R(10), RC.R(11), RC.R(12), nsym * (centric ? 2 : 1), 0.005, 0.005,
-         0.005, 0.005, 0.005, 0.005});
+        {0.71069, RC.R(7), RC.R(8), RC.R(9), RC.R(10), RC.R(11), RC.R(12), z, 0.005, 0.005, 0.005, 0.005, 0.005,
+         0.005});
     const int latt = shelx_lattice(SPEC.I(384));
     put(u, "('LATT ',2i2)", {centric ? latt : -latt});
     for (int k = 2; k <= nsym; ++k) units().write_line(u, symm_line(k));
@@ -246,6 +251,20 @@ void OUTMSC(const std::vector<int>& spec) {
     }
 }
 
+bool open_export_file(int unit, int k) {
+    int iostat = 0;
+    if (!JOPEN(unit, DOTDAT.name[k], 0, 0, 1, iostat)) return true;
+    lst("(' *** error ***  open error, code =',i5,' file is ',a)", {iostat, dotdat_name(k)});
+    return false;
+}
+
+bool close_export_file(int unit, int k) {
+    const int iostat = units().close(unit);
+    if (iostat == IO_OK) return true;
+    lst("(' *** error ***  write error, code =',i5,' file is ',a)", {iostat, dotdat_name(k)});
+    return false;
+}
+
 bool export_requeue() {
     if (EMAP.I(emap::kNextAction) == 0) return false;
     if (MODQUE(padded("restart", 80), 7)) return true;
@@ -278,14 +297,33 @@ void load_crystal_lists() {
     if (list_stored(3)) YFL03();
 }
 
+// The plot file in the format of the directives, then its line of the
+// listing; false when it could not be written.
+bool write_plot_file(int plot) {
+    const char* line = "('   VYROLA        ',a)";
+    bool written = false;
+    switch (plot) {
+    case PLOT_MOLDRAW: line = "('   MOLDRAW       ',a)", written = OUTMOLD(); break;
+    case PLOT_SCHAKAL: line = "('   SCHAKAL       ',a)", written = OUTSHA(); break;
+    case PLOT_CARTESIAN: line = "('   Cartesian     ',a)", written = OUTXYZ(); break;
+    default: written = OUTVYRO(); break;
+    }
+    if (written) lst(line, {dotdat_name(4)});
+    return written;
+}
+
 }  // namespace
 
 void EXPORT(int& status) {
     export_heading();
 
-    // The viewer shows the final model and may ask for more refinement.
+    // The viewer shows the final model and may ask for more refinement;
+    // a regrouping it asked for may meet peaks it cannot interpret.
     float r = 0.0f;
-    LASTPLOT(r);
+    if (!interpretations_succeed([&] { LASTPLOT(r); })) {
+        status = -1;
+        return;
+    }
     if (export_requeue()) return;
 
     if (!list_stored(15)) {
@@ -315,47 +353,40 @@ void EXPORT(int& status) {
     int nrec = 0, nphase = 0, nweak = 0, pseudo = 0, seed = 0;
     YSFL07(nrec, nphase, nweak, pseudo, seed);
 
-    int iostat = 0;
     const std::string main_name = dotdat_name(3);
-    if (JOPEN(main_unit(), DOTDAT.name[3], 0, 0, 1, iostat)) {
-        lst("(' *** error ***  open error, code =',i5,' file is ',a)", {iostat, main_name});
+    if (!open_export_file(main_unit(), 3)) {
+        status = -1;
         return;
     }
     if (EMAP.R(emap::kLastR) > 0.0f)
         lst("(/,/,3x,'Final R value using',i4,' atoms is ',f7.2,'%','  after ',i2,'  cycles.')",
             {n, 100.0 * EMAP.R(emap::kLastR), EMAP.I(emap::kCycles)});
 
+    // A file is named in the listing only once it is written whole.
     std::vector<int> spec(kMaxAtoms, 0);
     for (int i = 1; i <= n; ++i) spec[i - 1] = species_of(i);
     // The outside-program formats are those of a main format of -1.
     const int outside = IMPL.I(kMainFormat) == -1 ? IMPL.I(kOutsideMode) : 0;
     if (outside == 1 || outside == 2) {
-        if (outside == 1) {
-            OUTENR(spec);
-            lst("('   MolEN         ',a)", {main_name});
-        } else {
-            OUTMSC(spec);
-            lst("('   TeXan         ',a)", {main_name});
+        if (outside == 1) OUTENR(spec);
+        else OUTMSC(spec);
+        if (!close_export_file(main_unit(), 3)) {
+            status = -1;
+            return;
         }
-        units().flush(main_unit());
+        lst(outside == 1 ? "('   MolEN         ',a)" : "('   TeXan         ',a)", {main_name});
         return;
     }
     lst("(/,/,/,'   Atoms informations files produced:',/,/,'   Format        File Name ',/)");
-    if (IMPL.I(kMainFormat) == 0) {
-        OUTSHE();
-        lst("('   SHELX-92      ',a)", {main_name});
-    } else {
-        OUTCRY(comp);
-        lst("('   CRYSTALS      ',a)", {main_name});
+    const bool shelx = IMPL.I(kMainFormat) == 0;
+    if (shelx) OUTSHE();
+    else OUTCRY(comp);
+    if (!close_export_file(main_unit(), 3)) {
+        status = -1;
+        return;
     }
-    units().flush(main_unit());
-    const std::string plot_name = dotdat_name(4);
-    switch (plot) {
-    case PLOT_MOLDRAW: lst("('   MOLDRAW       ',a)", {plot_name}); OUTMOLD(); break;
-    case PLOT_SCHAKAL: lst("('   SCHAKAL       ',a)", {plot_name}); OUTSHA(); break;
-    case PLOT_CARTESIAN: lst("('   Cartesian     ',a)", {plot_name}); OUTXYZ(); break;
-    default: lst("('   VYROLA        ',a)", {plot_name}); OUTVYRO(); break;
-    }
+    lst(shelx ? "('   SHELX-92      ',a)" : "('   CRYSTALS      ',a)", {main_name});
+    if (!write_plot_file(plot)) status = -1;
 }
 
 }  // namespace zanek

@@ -33,11 +33,12 @@ void OUTENR(const std::vector<int>& spec);
 void OUTMSC(const std::vector<int>& spec);
 
 // Writers of the plot file: each opens it (UNIT word 27, DOTDAT name 4),
-// writes it whole and closes it.
-void OUTMOLD();
-void OUTSHA();
-void OUTVYRO();
-void OUTXYZ();
+// writes it whole and closes it; false, after the message, when it could
+// not be opened or written.
+bool OUTMOLD();
+bool OUTSHA();
+bool OUTVYRO();
+bool OUTXYZ();
 
 // The part of EXPORT after the viewer: when the next-action code is set,
 // %restart is inserted in front of the running %export and true is

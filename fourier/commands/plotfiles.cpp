@@ -1,7 +1,8 @@
 // The plot file of %export: the model once more for a molecule-drawing
 // program, as MOLDRAW, SCHAKAL or VYROLA input or as Cartesian
 // coordinates. Each writer opens the plot file, writes it whole and closes
-// it; a plot file that cannot be opened leaves the main export file alone.
+// it; a plot file that cannot be opened or written leaves the main export
+// file alone and fails the command.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -12,7 +13,6 @@
 #include "fourier/commands/commands_internal.h"
 #include "fourier/commands/export.h"
 #include "fourier/recycling/recycling_internal.h"
-#include "jobcontrol/files.h"
 #include "jobcontrol/lists/list03.h"
 #include "jobcontrol/records/atoms.h"
 #include "jobcontrol/records/crystal.h"
@@ -28,14 +28,8 @@ namespace {
 int plot_unit() { return UNIT.I(27); }
 int atom_count() { return std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms); }
 
-bool open_plot() {
-    int iostat = 0;
-    if (JOPEN(plot_unit(), DOTDAT.name[4], 0, 0, 1, iostat)) {
-        lst("(' *** error ***  open error, code =',i5,' file is ',a)", {iostat, dotdat_name(4)});
-        return false;
-    }
-    return true;
-}
+bool open_plot() { return open_export_file(plot_unit(), 4); }
+bool close_plot() { return close_export_file(plot_unit(), 4); }
 
 // Symbol letters (upper case) and the atom number as I3, blanks removed,
 // left-justified in a field of the given width.
@@ -70,8 +64,8 @@ void symmetry_block(int u) {
 
 }  // namespace
 
-void OUTMOLD() {
-    if (!open_plot()) return;
+bool OUTMOLD() {
+    if (!open_plot()) return false;
     const int u = plot_unit();
     const int n = atom_count();
     put(u, "('TITLE',/,a,/,'CELL',/,6f10.3,/,'COSYMB')", [&] {
@@ -103,11 +97,11 @@ void OUTMOLD() {
     put(u, "('   0  0         0         0         0',/,'GROUP',/,a16,/,'SYMNUM')", {padded(group, 16)});
     symmetry_block(u);
     put(u, "('  -1.       -1.       -1.        0   0   0       0   0   0       0   0   0 ')");
-    units().close(u);
+    return close_plot();
 }
 
-void OUTSHA() {
-    if (!open_plot()) return;
+bool OUTSHA() {
+    if (!open_plot()) return false;
     const int u = plot_unit();
     const int n = atom_count();
     std::vector<FItem> head{title_chars(68)};
@@ -121,11 +115,11 @@ void OUTSHA() {
         put(u, "('ATOM',3x,a5,3f10.3)", {compact_name(sym, i, 5), atom_coord(i, 1), atom_coord(i, 2), atom_coord(i, 3)});
     }
     put(u, "(a3)", {"END"});
-    units().close(u);
+    return close_plot();
 }
 
-void OUTVYRO() {
-    if (!open_plot()) return;
+bool OUTVYRO() {
+    if (!open_plot()) return false;
     const int u = plot_unit();
     const int n = atom_count();
     if (list_stored(3)) YFL03();
@@ -152,11 +146,11 @@ void OUTVYRO() {
     symmetry_block(u);
     const std::string letters = "pabcifr";
     put(u, "(a1)", {std::string(1, letters[std::clamp(SPEC.I(384), 1, 7) - 1])});
-    units().close(u);
+    return close_plot();
 }
 
-void OUTXYZ() {
-    if (!open_plot()) return;
+bool OUTXYZ() {
+    if (!open_plot()) return false;
     const int u = plot_unit();
     const int n = atom_count();
     put(u, "(i5,/,a)", {n, title_chars(80)});
@@ -173,7 +167,7 @@ void OUTXYZ() {
         const std::string sym = t >= 1 ? upper(stored_symbol(t)) : std::string("Q ");
         put(u, "(a2,3x,3f15.7)", {sym, a * sb * x - b * sa * cgs * y, b * sa * sgs * y, a * cb * x + b * ca * y + c * z});
     }
-    units().close(u);
+    return close_plot();
 }
 
 }  // namespace zanek

@@ -11,6 +11,7 @@
 
 #include "fourier/commands/commands_internal.h"
 #include "fourier/fourier_records.h"
+#include "fourier/interpretation/interpretation.h"
 #include "fourier/maps/fourier.h"
 #include "jobcontrol/commands.h"
 #include "jobcontrol/files.h"
@@ -201,7 +202,11 @@ void CHANGE1(int& /*ierr*/) {
     CP1530();
 }
 
-void RESTAR(int& ierr) {
+namespace {
+
+// The command: the edits of the directives, then the recycling maps from
+// the stored model and the final output section.
+void run_restart(int& ierr) {
     INPCL.I(inpcl::kRegroup) = 1;
     EMAP.I(emap::kStepB) = 1;
     command_heading(" Restart routine", HeadingEnd::AfterTitle);
@@ -244,6 +249,14 @@ void RESTAR(int& ierr) {
     STOPR(std::string(80, ' '), codes.data(), cycle);
     units().close(UNIT.I(4));
     units().close(UNIT.I(3));
+}
+
+}  // namespace
+
+void RESTAR(int& ierr) {
+    // Peaks the interpretation cannot take (every atom renamed as
+    // hydrogen, say) fail the command, not the run.
+    if (!interpretations_succeed([&] { run_restart(ierr); })) ierr = -1;
 }
 
 }  // namespace zanek

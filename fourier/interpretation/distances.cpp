@@ -10,7 +10,6 @@
 
 #include "fourier/interpretation/interp_internal.h"
 #include "platform/listing.h"
-#include "platform/stop.h"
 
 namespace zanek {
 

@@ -17,7 +17,6 @@
 #include "jobcontrol/records/special.h"
 #include "jobcontrol/records/store.h"
 #include "platform/listing.h"
-#include "platform/stop.h"
 
 namespace zanek {
 
@@ -60,6 +59,11 @@ void ld_line(const char* text, std::initializer_list<long> values) {
     std::string line(text);
     for (long v : values) line += fmt_i(v, 12);
     lst_line(line);
+}
+
+void interpretation_fails(const std::string& message) {
+    if (!message.empty()) lst_line(message);
+    throw InterpretationFailed{};
 }
 
 std::string symbol_upper(const Word& w) {

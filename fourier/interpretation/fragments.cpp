@@ -10,7 +10,6 @@
 
 #include "fourier/interpretation/interp_internal.h"
 #include "platform/listing.h"
-#include "platform/stop.h"
 
 namespace zanek {
 
@@ -18,7 +17,7 @@ float CNTANG(int c, int j, int k, float angle) {
     const int cls = group_class(group_of(c));
     if (cls < 1 || cls > 3) {
         ld_line("", {static_cast<long>(cls), static_cast<long>(c), static_cast<long>(j), static_cast<long>(k)});
-        zstop(0);
+        interpretation_fails("");
     }
     return (angle >= angle_min(cls) && angle <= angle_max(cls)) ? 2.0f : -1.0f;
 }
@@ -364,7 +363,7 @@ void STORCL(Desc& d, FragTables& ft, const Lattice& lat, int res) {
         first = false;
         if (wp + n >= 244000 - n) {
             ld_line(" storcl mcon2,n15,llfl = ", {static_cast<long>(n), 244000L - n, static_cast<long>(wp + n)});
-            zstop(0, "store overflow");
+            interpretation_fails(" store overflow");
         }
         const int table = ft.fptr[f];
         for (int i = 0; i < n; ++i) XI(table + i) = 0;

@@ -262,6 +262,9 @@ void STLINE(int S, int np, int n, float cms);
 
 // A list-directed line: the text, then each number.
 void ld_line(const char* text, std::initializer_list<long> values);
+// Lists the message (when not empty) and ends the interpretation with
+// InterpretationFailed.
+[[noreturn]] void interpretation_fails(const std::string& message);
 // Element symbol of a species word, first letter in upper case.
 std::string symbol_upper(const Word& w);
 

@@ -12,7 +12,6 @@
 
 #include "fourier/interpretation/interp_internal.h"
 #include "platform/listing.h"
-#include "platform/stop.h"
 
 namespace zanek {
 
@@ -293,7 +292,7 @@ void CHGXYZ(Desc& d, const Lattice& lat, const FragTables& ft, int& scratch, int
         bool found = false;
         for (int k = 1; k < f; ++k) {
             IDST(d, lat, n + k, n + f, im);
-            if (im.count == 0) zstop(0, "ntot=0");
+            if (im.count == 0) interpretation_fails(" ntot=0");
             for (int e = 0; e < im.count; ++e)
                 if (im.d2[e] <= best_d2) {
                     best_d2 = im.d2[e];
@@ -347,7 +346,7 @@ void CHGXYZ(Desc& d, const Lattice& lat, const FragTables& ft, int& scratch, int
             int best_k = 0;
             for (int k = 1; k <= nfrag; ++k) {
                 IDST(d, lat, n + k, i, im);
-                if (im.count == 0) zstop(0, "ntot=0");
+                if (im.count == 0) interpretation_fails(" ntot=0");
                 for (int e = 0; e < im.count; ++e)
                     if (im.d2[e] <= best_d2) {
                         best_d2 = im.d2[e];

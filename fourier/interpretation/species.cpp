@@ -15,7 +15,6 @@
 #include "jobcontrol/numeric.h"
 #include "jobcontrol/records/atoms.h"
 #include "platform/listing.h"
-#include "platform/stop.h"
 
 namespace zanek {
 
@@ -386,8 +385,7 @@ void READPK(const Desc& d, float w1, int& nspec, int32_t* icode, GroupTable& gt,
     }
     XBUIL.I(xb::kFree) = XBUIL.I(xb::kSpeciesTable) + 8 * nspec;
     if (!any) {
-        lst_line(" Given peaks cannot be recognized ");
-        zstop(0);
+        interpretation_fails(" Given peaks cannot be recognized ");
     }
 
     // 4. Counts, distance range, limits, groups' distances.

@@ -437,7 +437,11 @@ void STOPR(const std::string& name, int32_t* codes, int& icyc) {
     icyc = 0;
 }
 
-void FOURIE(std::string& name, int& ierr) {
+namespace {
+
+// The command: scratch files, directives, the E-map and the recycling
+// maps, each followed by the output section.
+void run_fourier(std::string& name, int& ierr) {
     EMAP.I(emap::kNextAction) = 0;
     command_heading(" fourier routine", HeadingEnd::AfterTitle);
     int st = 0;
@@ -533,6 +537,13 @@ void FOURIE(std::string& name, int& ierr) {
     }
     units().close(UNIT.I(4));
     units().close(UNIT.I(3));
+}
+
+}  // namespace
+
+void FOURIE(std::string& name, int& ierr) {
+    // Peaks the interpretation cannot take fail the command, not the run.
+    if (!interpretations_succeed([&] { run_fourier(name, ierr); })) ierr = -1;
 }
 
 }  // namespace zanek

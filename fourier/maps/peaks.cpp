@@ -208,6 +208,38 @@ int merge_candidate(int n) {
 
 }  // namespace
 
+void peak_offsets(const int32_t v[3][3][3], double& dx, double& dy, double& dz) {
+    dx = dy = dz = 0.0;
+    // Sums over the centre's 6 face and 12 edge neighbours, and over the
+    // five of them on the + and on the - side along x, y and z.
+    const double c = v[1][1][1];
+    double faces = 0, edges = 0, plus[3] = {}, minus[3] = {};
+    for (int y = -1; y <= 1; ++y)
+        for (int z = -1; z <= 1; ++z)
+            for (int x = -1; x <= 1; ++x) {
+                const int away = std::abs(x) + std::abs(y) + std::abs(z);
+                if (away == 0 || away == 3) continue;  // the centre; corners are not used
+                const double value = v[y + 1][z + 1][x + 1];
+                (away == 1 ? faces : edges) += value;
+                const int off[3] = {x, y, z};
+                for (int a = 0; a < 3; ++a) {
+                    if (off[a] > 0) plus[a] += value;
+                    if (off[a] < 0) minus[a] += value;
+                }
+            }
+    // Least squares over the 19 values of a + b.r + q |r|^2: one curvature q
+    // along every axis, W = -2q, and the gradient b_a = (S+_a - S-_a) / 10;
+    // the maximum lies at -b / 2q = b / W. Where the fit does not curve down
+    // (W <= 0) it has no maximum (b / W would point away from the higher
+    // side), and the grid point is kept.
+    const double w = (30.0 * c + 11.0 * faces - 8.0 * edges) / 63.0;
+    if (!(w > 0.0)) return;
+    const double d[3] = {(plus[0] - minus[0]) / (10.0 * w), (plus[1] - minus[1]) / (10.0 * w),
+                         (plus[2] - minus[2]) / (10.0 * w)};
+    if (std::abs(d[0]) > 1.0 || std::abs(d[1]) > 1.0 || std::abs(d[2]) > 1.0) return;
+    dx = d[0], dy = d[1], dz = d[2];
+}
+
 int peaks_to_keep(int within, int highest_positive) {
     int c7 = CONST.I(konst::kAtomCount), c6 = CONST.I(konst::kPeaksWanted);
     if (SDIR.I(2) <= 0) {
@@ -385,24 +417,13 @@ void PKSRCH(float& xatoms, int region, int icyc, int& ierr) {
                     if (!(v >= C[o + 1] && v >= C[o + R] && v >= C[o + R + 1] && v >= C[o + R - 1] && v >= N[o] &&
                           v >= N[o - 1] && v >= N[o + 1] && v >= N[o - R] && v >= N[o + R]))
                         continue;
-                    const double faces = C[o - 1] + C[o + 1] + C[o - R] + C[o + R] + P[o] + N[o];
-                    const double edges = static_cast<double>(C[o - R - 1]) + C[o - R + 1] + C[o + R - 1] + C[o + R + 1] +
-                                         P[o - 1] + P[o + 1] + P[o - R] + P[o + R] + N[o - 1] + N[o + 1] + N[o - R] +
-                                         N[o + R];
-                    const double w = (30.0 * v + 11.0 * faces - 8.0 * edges) / 63.0;
+                    int32_t block[3][3][3];
+                    const int32_t* sections[3] = {P, C, N};
+                    for (int sy = 0; sy < 3; ++sy)
+                        for (int rz = 0; rz < 3; ++rz)
+                            for (int cx = 0; cx < 3; ++cx) block[sy][rz][cx] = sections[sy][o + (rz - 1) * R + cx - 1];
                     double dx = 0, dy = 0, dz = 0;
-                    if (w != 0.0) {
-                        const double xp = static_cast<double>(C[o + 1]) + C[o + 1 + R] + C[o + 1 - R] + P[o + 1] + N[o + 1];
-                        const double xm = static_cast<double>(C[o - 1]) + C[o - 1 + R] + C[o - 1 - R] + P[o - 1] + N[o - 1];
-                        const double yp = static_cast<double>(N[o]) + N[o + 1] + N[o - 1] + N[o + R] + N[o - R];
-                        const double ym = static_cast<double>(P[o]) + P[o + 1] + P[o - 1] + P[o + R] + P[o - R];
-                        const double zp = static_cast<double>(C[o + R]) + C[o + R + 1] + C[o + R - 1] + P[o + R] + N[o + R];
-                        const double zm = static_cast<double>(C[o - R]) + C[o - R + 1] + C[o - R - 1] + P[o - R] + N[o - R];
-                        dx = (xp - xm) / (10.0 * w);
-                        dy = (yp - ym) / (10.0 * w);
-                        dz = (zp - zm) / (10.0 * w);
-                    }
-                    if (!(std::abs(dx) <= 1.0 && std::abs(dy) <= 1.0 && std::abs(dz) <= 1.0)) dx = dy = dz = 0.0;
+                    peak_offsets(block, dx, dy, dz);
                     const int cand = n + 1;
                     peak(cand, 1) = static_cast<float>((i + dx) / nx);
                     peak(cand, 2) = static_cast<float>((s + dy) / ny);

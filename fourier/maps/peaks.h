@@ -6,6 +6,8 @@
 // and as list 15.
 #pragma once
 
+#include <cstdint>
+
 namespace zanek {
 
 // Reads the map header back, sets up the centring table, the operators
@@ -17,6 +19,14 @@ void SEARCH(int icyc, float& xatoms, int& ierr);
 // The search itself over the sections of the map; REGION non-zero lets it
 // cover half the sections (symmetry repeats the other half).
 void PKSRCH(float& xatoms, int region, int icyc, int& ierr);
+
+// Sub-grid offsets, in grid steps, of the maximum at the centre of a 3x3x3
+// block of map values v[section][row][column] (y, z, x; index 1 the
+// centre): a quadratic fitted to the centre and its 6 face and 12 edge
+// neighbours, with one curvature along every axis. All three are 0 (the
+// grid point is kept) when that curvature is not negative, or when an
+// offset would exceed a step.
+void peak_offsets(const int32_t v[3][3][3], double& dx, double& dy, double& dz);
 
 // How many peaks a Fourier map keeps, from WITHIN (peaks whose summed
 // occupancies stay within the expected content) and HIGHEST_POSITIVE (the

@@ -21,6 +21,7 @@
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/text.h"
 #include "platform/listing.h"
+#include "platform/units.h"
 #include "tests/support/inprocess.h"
 #include "tests/support/test_support.h"
 
@@ -84,6 +85,12 @@ protected:
     }
 
     std::vector<std::string> file(const std::string& name) { return split_lines(read_file(dir + "/" + name)); }
+
+    // Empties the listing, so that a case sees only its own lines.
+    void start_listing_afresh() {
+        units().close(kListingUnit);
+        ASSERT_EQ(units().open_seq(kListingUnit, lis, OpenStatus::Unknown, FileForm::Formatted), IO_OK);
+    }
 };
 
 std::vector<std::string> expected_shelx() {
@@ -99,6 +106,31 @@ TEST_F(ExportJob, ShelxFileFollowsTheFormatLineByLine) {
     EXPECT_TRUE(listed("   SHELX-92      model.ins"));
     EXPECT_TRUE(listed("   VYROLA        model.plt"));
     EXPECT_TRUE(listed("   Final R value using   5 atoms is   12.34%  after  7  cycles."));
+}
+
+// The Z of ZERR counts every general position of the cell (operators,
+// centre and lattice points) and LATT names the lattice, for the groups of
+// fixtures/shelx_lattice_reference.txt, which
+// fixtures/make_shelx_lattice_reference.py counted with gemmi.
+TEST_F(ExportJob, ShelxZAndLatticeOfCentredAndRhombohedralGroups) {
+    const auto reference = split_lines(read_file(source_dir() + "/tests/fourier/fixtures/shelx_lattice_reference.txt"));
+    ASSERT_GE(reference.size(), 9u);
+    for (const std::string& line : reference) {
+        if (line.empty()) continue;
+        const std::size_t a = line.find(';'), b = line.find(';', a + 1), c = line.find(';', b + 1);
+        ASSERT_NE(c, std::string::npos) << line;
+        const std::string group = line.substr(0, a);
+        SCOPED_TRACE(group);
+        data[0] = "cell " + line.substr(a + 1, b - a - 1);
+        data[1] = "spac " + group;
+        ASSERT_EQ(run_export({"shel"}), 0) << listing();
+        const auto f = file("model.ins");
+        ASSERT_GE(f.size(), 4u);
+        ASSERT_EQ(f[2].substr(0, 6), "ZERR  ");
+        EXPECT_EQ(std::stoi(f[2].substr(6, 8)), std::stoi(line.substr(b + 1, c - b - 1)));
+        ASSERT_EQ(f[3].substr(0, 5), "LATT ");
+        EXPECT_EQ(std::stoi(f[3].substr(5)), std::stoi(line.substr(c + 1)));
+    }
 }
 
 TEST_F(ExportJob, HeadingOfAnExportThatIsNotTheFirstCommand) {
@@ -196,12 +228,55 @@ TEST_F(ExportJob, FailuresOfTheCommand) {
     // A bad directive.
     EXPECT_EQ(run_export({"shel", "plot it"}), -1);
     EXPECT_TRUE(listed(" error in directive : " + padded("plot it", 80)));
-    // A main file that cannot be opened: message, status unchanged.
+    // A main file that cannot be opened: message, and the command fails.
     std::filesystem::create_directory(dir + "/sub");
     DOTDAT.name[3] = padded("sub", 80);  // a folder
-    EXPECT_EQ(run_export({}), 0);
-    EXPECT_TRUE(listed(" *** error ***  open error, code =")) << listing();
+    EXPECT_EQ(run_export({}), -1);
+    EXPECT_TRUE(listed(" *** error ***  open error, code =   30 file is sub\n")) << listing();
     EXPECT_FALSE(listed("Atoms informations files produced:"));
+}
+
+// A main or plot file that cannot be opened or written whole fails the
+// command, and the listing does not name it among the files produced. The
+// other file is written as usual when it comes first.
+TEST_F(ExportJob, FilesThatCannotBeWrittenFailTheCommand) {
+    std::filesystem::create_directory(dir + "/sub");
+    const bool device_full = std::filesystem::exists("/dev/full");
+    struct Case {
+        const char* directive;  // the file named by its directive
+        const char* message;
+        const char* produced;   // the listing line that must not appear
+        const char* other;      // the other file's line, written first ("" none)
+    } cases[] = {
+        {"shel sub", " *** error ***  open error, code =   30 file is sub\n", "   SHELX-92      sub", ""},
+        {"shel /dev/full", " *** error ***  write error, code =   40 file is /dev/full\n", "   SHELX-92      /dev/full",
+         ""},
+        {"crys /dev/full", " *** error ***  write error, code =   40 file is /dev/full\n", "   CRYSTALS      /dev/full",
+         ""},
+        {"mole /dev/full", " *** error ***  write error, code =   40 file is /dev/full\n", "   MolEN         /dev/full",
+         ""},
+        {"mold sub", " *** error ***  open error, code =   30 file is sub\n", "   MOLDRAW       sub",
+         "   CRYSTALS      model.ins\n"},
+        {"vyro /dev/full", " *** error ***  write error, code =   40 file is /dev/full\n",
+         "   VYROLA        /dev/full", "   CRYSTALS      model.ins\n"},
+        {"xyz /dev/full", " *** error ***  write error, code =   40 file is /dev/full\n",
+         "   Cartesian     /dev/full", "   CRYSTALS      model.ins\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.directive);
+        if (!device_full && std::string(c.directive).find("/dev/full") != std::string::npos) continue;
+        DOTDAT.name[3] = padded("model.ins", 80);
+        DOTDAT.name[4] = padded("model.plt", 80);
+        IMPL.I(4) = 1, IMPL.I(7) = 0;
+        start_listing_afresh();
+        EXPECT_EQ(run_export({c.directive}), -1);
+        EXPECT_TRUE(listed(c.message)) << listing();
+        EXPECT_FALSE(listed(c.produced));
+        if (*c.other) {
+            EXPECT_TRUE(listed(c.other));
+            EXPECT_GE(file("model.ins").size(), 10u);
+        }
+    }
 }
 
 TEST_F(ExportJob, NoReflectionsIsAnError) {
@@ -216,9 +291,11 @@ TEST_F(ExportJob, NoReflectionsIsAnError) {
 TEST_F(ExportJob, UnopenablePlotFileLeavesTheMainFile) {
     std::filesystem::create_directory(dir + "/sub");
     DOTDAT.name[4] = padded("sub", 80);  // a folder
-    ASSERT_EQ(run_export({"shel"}), 0);
+    ASSERT_EQ(run_export({"shel"}), -1);
     EXPECT_EQ(file("model.ins").size(), expected_shelx().size());
+    EXPECT_TRUE(listed("   SHELX-92      model.ins"));
     EXPECT_TRUE(listed(" *** error ***  open error, code ="));
+    EXPECT_FALSE(listed("   VYROLA        sub"));
 }
 
 // --- Plot files ------------------------------------------------------------

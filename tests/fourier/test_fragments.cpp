@@ -266,5 +266,49 @@ TEST_F(InterpGrowth, PeakTooCloseToAHeavyAtomIsNeglected) {
     EXPECT_TRUE(listed("\n the following peaks have been neglected:    2\n")) << listing();
 }
 
+// Conditions the interpretation cannot go on from end it with its message
+// and InterpretationFailed, which fails the command that asked for it; the
+// program does not stop.
+class InterpFailures : public InterpRun {};
+
+// Two fragments 346 A apart in a 400 A cell: no image of the second within
+// the 100 A window of the first.
+TEST_F(InterpFailures, FragmentsBeyondReachOfEachOther) {
+    const Cell big{400, 400, 400, 90, 90, 90};
+    crystal(big, "p 1", "c 4");
+    peaks(from_cartesian(big, {{10, 10, 10}, {11.5, 10, 10}, {210, 210, 210}, {211.5, 210, 210}}));
+    EXPECT_THROW(interpret(interp_mode::kLaterMap, 0), InterpretationFailed);
+    EXPECT_TRUE(listed(" ntot=0\n")) << listing();
+}
+
+// Connection tables that would run past the end of the work store.
+TEST_F(InterpFailures, FragmentTablesBeyondTheWorkStore) {
+    crystal(kBox, "p 1", "c 4");
+    Desc d;
+    d.n = 200;
+    XBUIL.I(xb::kFree) = 243500;  // 243500 + 3 x 200 reaches 244000
+    XBUIL.I(xb::kFragments) = 1;
+    FragTables ft;
+    ft.nfr[1] = 1;
+    Lattice lat;
+    EXPECT_THROW(STORCL(d, ft, lat, 0), InterpretationFailed);
+    EXPECT_TRUE(listed(" storcl mcon2,n15,llfl =          200      243800      243900\n store overflow\n"))
+        << listing();
+}
+
+// An angle class outside 1-3 (the directives never give one) names the
+// class and the three peaks.
+TEST_F(InterpFailures, AngleClassOutOfRange) {
+    crystal(kBox, "p 1", "c 4");
+    group_of(5) = 2;
+    group_class(2) = 4;
+    EXPECT_THROW(CNTANG(5, 6, 7, 109.5f), InterpretationFailed);
+    EXPECT_TRUE(listed("           4           5           6           7\n")) << listing();
+    group_class(2) = 2;  // light atoms: 85 to 145 degrees
+    angle_min(2) = 85.0f;
+    angle_max(2) = 145.0f;
+    EXPECT_EQ(CNTANG(5, 6, 7, 109.5f), 2.0f);  // a class in range judges the angle
+}
+
 }  // namespace
 }  // namespace zanek::test

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 #include "crystaldata/special.h"
@@ -224,6 +225,50 @@ TEST_F(SyntheticMap, BufferTooSmallFails) {
     int ierr = 0;
     SEARCH(1, x, ierr);
     EXPECT_EQ(ierr, -1);
+}
+
+// The sub-grid fit on 3x3x3 blocks of map values given by a function of
+// the grid offsets (x, y, z).
+TEST(PeakFit, OffsetsOfTheFittedMaximumOrTheGridPoint) {
+    struct Case {
+        const char* what;
+        std::function<int(int, int, int)> value;
+        double want[3];
+    };
+    // 1000 - 100 |r - m|^2 is an integer at whole offsets and a quadratic
+    // the fit reproduces: its maximum m is found exactly.
+    auto bowl = [](double mx, double my, double mz) {
+        return [=](int x, int y, int z) {
+            return static_cast<int>(std::lround(1000 - 100 * ((x - mx) * (x - mx) + (y - my) * (y - my) +
+                                                               (z - mz) * (z - mz))));
+        };
+    };
+    const std::vector<Case> cases = {
+        {"maximum off the grid point", bowl(0.2, -0.3, 0.1), {0.2, -0.3, 0.1}},
+        {"maximum more than a step away", bowl(1.5, 0.0, 0.0), {0, 0, 0}},
+        // Above all 18 neighbours, but the faces are low and the edges high:
+        // the fit curves up, and its stationary point lies on the lower (-x)
+        // side although the values rise towards +x.
+        {"fit curving up",
+         [](int x, int y, int z) {
+             const int away = std::abs(x) + std::abs(y) + std::abs(z);
+             if (away == 0) return 100;
+             if (away == 1) return 0;
+             return x > 0 ? 95 : 90;
+         },
+         {0, 0, 0}},
+        // Flat: no curvature at all.
+        {"flat", [](int, int, int) { return 50; }, {0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        int32_t block[3][3][3];
+        for (int y = -1; y <= 1; ++y)
+            for (int z = -1; z <= 1; ++z)
+                for (int x = -1; x <= 1; ++x) block[y + 1][z + 1][x + 1] = c.value(x, y, z);
+        double d[3] = {9, 9, 9};
+        peak_offsets(block, d[0], d[1], d[2]);
+        for (int a = 0; a < 3; ++a) EXPECT_NEAR(d[a], c.want[a], 1e-12) << c.what << " axis " << a;
+    }
 }
 
 TEST(PeakCount, RulesOfTheFinalCount) {

@@ -15,7 +15,10 @@
 #include "jobcontrol/records/crystal.h"
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/scatter.h"
+#include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
+#include "platform/units.h"
+#include "tests/support/test_support.h"
 #include "test_recycling_fixture.h"
 
 namespace zanek::test {
@@ -249,6 +252,35 @@ TEST_F(RestartJob, InsertedRestartTakesTheViewersRequestWithoutEdits) {
     ASSERT_EQ(restart({}), 0) << listing();
     EXPECT_FALSE(listed("No changes applied"));
     EXPECT_EQ(EMAP.I(emap::kCycleLimit), 5 + 50 - 1);
+}
+
+// Every atom renamed as hydrogen: the label interpretation of the maps finds
+// no peak of a species it uses. The command fails with the message, the run
+// goes on to its end line as after any failed command (the rest of the
+// queue is skipped), and the structure file keeps the edited model.
+TEST_F(RestartJob, EveryAtomRenamedAsHydrogenFailsTheCommandNotTheRun) {
+    model.cont += " h 8";
+    crystal();
+    store(true_model());
+    const std::vector<std::string> renames = {"ren c1 h", "ren c2 h", "ren n3 h", "ren o4 h"};
+    EXPECT_EQ(restart(renames), -1);
+    EXPECT_TRUE(listed("\n Given peaks cannot be recognized \n")) << listing();
+    const int h = RecyclingSpecies("h");
+    EXPECT_EQ(stored_labels(15), std::vector<int>(4, 100 * h + 1));
+
+    // The same through the program: the run ends in error, without a stop.
+    store(true_model());
+    XDUMP();
+    units().close(kStoreUnit);
+    std::string cmd = "%job renamed\n%structure struct\n%nowindow\n%restart\n";
+    for (const std::string& r : renames) cmd += r + "\n";
+    cmd += "%history\n%end\n";
+    const RunResult run = run_zanek(dir, cmd);
+    EXPECT_EQ(run.exit_code, 1) << run.output;
+    EXPECT_NE(run.listing.find("\n Given peaks cannot be recognized \n"), std::string::npos) << run.listing;
+    EXPECT_EQ(run.listing.find("STOP"), std::string::npos);
+    EXPECT_EQ(run.listing.find("List of commands issued in the past"), std::string::npos);  // %history skipped
+    EXPECT_NE(run.listing.find("== ZANEK ends in error"), std::string::npos);
 }
 
 TEST_F(RestartJob, NothingToRestartFrom) {

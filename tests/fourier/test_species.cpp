@@ -242,7 +242,7 @@ TEST_F(InterpSpecies, LabelModeWithoutLabelsRunsAsTheHeightMode) {
 TEST_F(InterpSpecies, OnlyHydrogenLabelsCannotBeRecognised) {
     crystal(kBox, "p 1", "h 4 c 4");
     peaks({{0.1, 0.1, 0.1, 8, 101}, {0.3, 0.1, 0.1, 8, 102}, {0.5, 0.1, 0.1, 6, 103}});
-    EXPECT_THROW(interpret(interp_mode::kRecycle, 0), ZanekStop);
+    EXPECT_THROW(interpret(interp_mode::kRecycle, 0), InterpretationFailed);
     EXPECT_TRUE(listed(" Given peaks cannot be recognized \n"));
 }
 
