@@ -65,7 +65,7 @@ bool lists_present() {
 }
 
 void set_defaults(int& mode, int& big, int& psie, int& ierr) {
-    for (int w = 1; w <= 4; ++w) PROC.I(w) = 1;
+    PROC.I(proc::kTriplets) = PROC.I(proc::kP10) = PROC.I(proc::kQuartets) = PROC.I(proc::kPsiZero) = 1;
     PROC.I(proc::kP3Only) = 0;
     UREQ.I(ureqw::kPrint) = 0;
     big = kDefaultTriplets;
@@ -223,7 +223,7 @@ void DIRINV(int& mode, int& big, int& psie, int& ierr) {
     if (DIRPS.I(dirps::kNlar) == 0) DIRPS.I(dirps::kNlar) = DIRTR.I(dirtr::kNrtr);
     DIRPS.I(dirps::kNrps) = std::min(DIRPS.I(dirps::kNrps), kMaxWeak);
     if (PROC.I(proc::kPsiZero) == 0) PROC.I(proc::kQuartets) = 0;
-    for (int w = 1; w <= 4; ++w) PRIN.I(w) = UREQ.I(ureqw::kPrint);
+    for (int w = prin::kTriplets; w <= prin::kQuartets; ++w) PRIN.I(w) = UREQ.I(ureqw::kPrint);
     if (C.R(cw::kScale) < 0.0f) {
         lst_blank();
         lst_line(" *** error ***  reflections are not normalized");
