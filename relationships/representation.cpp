@@ -299,7 +299,7 @@ void QUART(int /*R*/) {
     const int K1[3] = {pro::k1(1), pro::k1(2), pro::k1(3)};
     const int K2[3] = {pro::k2(1), pro::k2(2), pro::k2(3)};
     const int K[3] = {pro::current_k(1), pro::current_k(2), pro::current_k(3)};
-    const int P1[3] = {PROSS2.I(pross2::kP1 + 1), PROSS2.I(pross2::kP1 + 2), PROSS2.I(pross2::kP1 + 3)};
+    const int P1[3] = {pross2::p1(1), pross2::p1(2), pross2::p1(3)};
     int X[15][3] = {};
     int KR[3], K1R[3];
     mapped(K, m, KR);
@@ -350,7 +350,7 @@ void QUART(int /*R*/) {
                 add(K, P1, X[11]);
                 PROSS2.I(pross2::kFlagX11) = 1;
                 lookup_cross(X[11], e, q);
-                PROSS2.R(pross2::kQX + 1) = q;
+                pross2::qx(1) = q;
                 mark_one(X[11]);
             } else {
                 mark_one(img);
@@ -364,7 +364,7 @@ void QUART(int /*R*/) {
         if (PROSS2.I(pross2::kFlag34) == 1 && PROSS2.I(pross2::kFlag37) == 1) {
             add(X[6], P1, X[12]);
             lookup_cross(X[12], e, q);
-            PROSS2.R(pross2::kQX + 2) = q;
+            pross2::qx(2) = q;
             PROSS2.I(pross2::kFlagX12) = 1;
         }
     }
@@ -374,27 +374,27 @@ void QUART(int /*R*/) {
     pross2::e(2) = PROSS2.R(pross2::kERow2);
     pross2::e(3) = EK;
     pross2::e(4) = EK;
-    for (int t = 1; t <= 4; ++t) PROSS2.R(pross2::kQ + t) = PROSS2.R(pross2::kE + t) * PROSS2.R(pross2::kE + t) - 1.0f;
+    for (int t = 1; t <= 4; ++t) pross2::q(t) = pross2::e(t) * pross2::e(t) - 1.0f;
     for (int t = 5; t <= 10; ++t) {
-        PROSS2.R(pross2::kE + t) = -1.0f;
-        PROSS2.R(pross2::kQ + t) = 0.0f;
+        pross2::e(t) = -1.0f;
+        pross2::q(t) = 0.0f;
     }
     const int last = x6 ? 10 : 7;
     for (int t = 5; t <= last; ++t) {
         if (t == 7 && PROSS2.I(pross2::kFlagK1) != 0) continue;
         if (t == 9 && PROSS2.I(pross2::kFlagK2) != 0) continue;
-        lookup_cross(X[t], PROSS2.R(pross2::kE + t), PROSS2.R(pross2::kQ + t));
+        lookup_cross(X[t], pross2::e(t), pross2::q(t));
     }
     if (square_is_identity) {
         if (PROSS2.I(pross2::kFlagX12) != 0 && x6) {
             add(X[9], P1, X[13]);
             lookup_cross(X[13], e, q);
-            PROSS2.R(pross2::kQX + 3) = q;
+            pross2::qx(3) = q;
         }
         if (PROSS2.I(pross2::kFlagX11) != 0) {
             for (int c = 0; c < 3; ++c) X[14][c] = X[7][c] - P1[c];
             lookup_cross(X[14], e, q);
-            PROSS2.R(pross2::kQX + 4) = q;
+            pross2::qx(4) = q;
         }
     }
     if (PROSS2.I(pross2::kTrace) != 0) {
@@ -405,7 +405,7 @@ void QUART(int /*R*/) {
         lst("('  u1(i+rm)  ',3I5)", {P1[0], P1[1], P1[2]});
         lst("(' asterisco -u(13,2) ',3I8)", {X[11][0], X[11][1], X[11][2]});
         for (int t = 1; t <= 10; ++t)
-            lst("(1X,I3,3I5,2F9.3)", {t, X[t][0], X[t][1], X[t][2], PROSS2.R(pross2::kE + t), PROSS2.R(pross2::kQ + t)});
+            lst("(1X,I3,3I5,2F9.3)", {t, X[t][0], X[t][1], X[t][2], pross2::e(t), pross2::q(t)});
         lst("(1X,'shifts',2I5)", {PROSS2.I(pross2::kShift), PROSS2.I(pross2::kQuartetShift)});
     }
 }

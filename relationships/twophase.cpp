@@ -449,7 +449,7 @@ void SS2(SeminvCounts& NS) {
                 PROSS2.I(pross2::kFlag34) = 1;
                 int img[3], idx = 0;
                 EQUIV(K1, img, mm, idx);
-                for (int a = 0; a < 3; ++a) PROSS2.I(pross2::kP1 + 1 + a) = img[a] + K1[a];
+                for (int a = 0; a < 3; ++a) pross2::p1(1 + a) = img[a] + K1[a];
                 if (img[0] + K1[0] + img[1] + K1[1] + img[2] + K1[2] == 0) {
                     PROSS2.I(pross2::kFlagK1) = 1;
                     PROSS2.I(pross2::kFlag34) = 0;
