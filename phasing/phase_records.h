@@ -143,24 +143,10 @@ constexpr int kValueWordA = 1024;
 constexpr int kThirdReflLimit = 700;  // word 2 A at or above this is a value word
 
 // ---------------------------------------------------------------------------
-// Words of the crystal-data records that the phase command reads or sets.
+// Words of the crystal-data records (symw, ureqw, erlw: crystal.h).
 
-namespace symw {
-constexpr int kOps = 217;        // number of stored operators
-constexpr int kCentric = 220;    // 1 centrosymmetric, 0 not, -1 enantiomorph fixed by the group
-constexpr int kLattice = 221;    // 1..7 = P, A, B, C, I, F, R
-constexpr int kSigma3 = 222;     // REAL sigma3/sigma2^1.5 of the structure
-constexpr int kSigma3Prim = 224; // REAL sigma3/sigma2^1.5 of the primitive cell
-constexpr int kTransl = 144;     // translation i of operator k at 144 + 3(k-1) + i
-}  // namespace symw
 // Compact column code of row i (1..3), slot (1..2) of operator k.
 inline int sym_code(int k, int i, int slot) { return SYM.I(6 * (k - 1) + 2 * (i - 1) + slot); }
-namespace ureqw {
-constexpr int kHmax = 1, kKmax = 2, kLmax = 3, kKnown = 5, kPartial = 6, kPrint = 10;
-}
-namespace erlw {
-constexpr int kOriginPhases = 2917;  // number of origin phases to fix (0..3)
-}
 enum Lattice { kLatP = 1, kLatA, kLatB, kLatC, kLatI, kLatF, kLatR };
 
 // ---------------------------------------------------------------------------

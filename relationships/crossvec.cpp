@@ -17,18 +17,13 @@ using namespace invtab;
 
 namespace {
 
-// Words of the shared records read here.
-constexpr int kUreqKmax = 2, kUreqLmax = 3, kUreqPrint = 10;
-constexpr int kSymCount = 217, kSymCentric = 220;
-constexpr int kParamLargest = 3;
-constexpr int kDirqnSpecial = 2, kDirqnSpecialEquivalent = 13;  // 100 E limits of a special reflection
 constexpr int kMaxOps = 24;
 constexpr int kMaxE100 = 65535;  // keeps an ordinary entry inside a positive word
 
-int nsym() { return std::clamp(SYM.I(kSymCount), 1, kMaxOps); }
-bool centric() { return SYM.I(kSymCentric) == 1; }
-int largest() { return std::clamp(PARAM.I(kParamLargest), 0, kIsrSize); }
-int print_level() { return UREQ.I(kUreqPrint); }
+int nsym() { return std::clamp(SYM.I(symw::kOps), 1, kMaxOps); }
+bool centric() { return SYM.I(symw::kCentric) == 1; }
+int largest() { return std::clamp(PARAM.I(param::kLargest), 0, kIsrSize); }
+int print_level() { return UREQ.I(ureqw::kPrint); }
 
 // Classes and translation orders of the operators, as GEEST leaves them.
 OperatorClass g_class[kMaxOps + 1][2];
@@ -164,7 +159,7 @@ qcode::Decoded qcode::decode(int32_t entry) {
 qcode::Decoded qcode::classify(int h, int k, int l) {
     const int hkl[3] = {h, k, l};
     const int s = super_index(hkl);
-    if (s == 0 || std::abs(s) > largest() || std::abs(k) > UREQ.I(kUreqKmax) || std::abs(l) > UREQ.I(kUreqLmax))
+    if (s == 0 || std::abs(s) > largest() || std::abs(k) > UREQ.I(ureqw::kKmax) || std::abs(l) > UREQ.I(ureqw::kLmax))
         return {};
     return decode(isr(std::abs(s)));
 }
@@ -228,8 +223,8 @@ int translation_order(float t) {
 
 void RECIP() {
     const int ns = nsym();
-    const int nrtr = DIRTR.I(1), nrps = DIRPS.I(1);
-    const int nlar = std::clamp(DIRPS.I(4), 0, std::min(nrtr, kPairs / ns));
+    const int nrtr = DIRTR.I(dirtr::kNrtr), nrps = DIRPS.I(dirps::kNrps);
+    const int nlar = std::clamp(DIRPS.I(dirps::kNlar), 0, std::min(nrtr, kPairs / ns));
     for (int p = 1; p <= kPairs; ++p) {
         image_s(p) = 0;
         image_word(p) = 0;
@@ -238,7 +233,7 @@ void RECIP() {
     enter_strong_rows(nlar, ns);
     enter_weak_rows(nrtr + 1, std::min(nrtr + nrps, kRows), ns);
     enter_list7(ns);
-    if (SYM.I(kSymCount) != 1) GEEST();
+    if (SYM.I(symw::kOps) != 1) GEEST();
 }
 
 void GEEST() {
@@ -273,7 +268,7 @@ void SCREW(int v, int k) {
     for (int j = 2; j >= 0; --j)
         if (oc.c[j] != 0) a = j;
     const int m = g_order[k][a] != 0 ? g_order[k][a] : 1;
-    for (int x = 1; x <= UREQ.I(1 + a); ++x) {
+    for (int x = 1; x <= max_index(1 + a); ++x) {
         int h[3] = {0, 0, 0};
         h[a] = x;
         if (x % m != 0)
@@ -298,8 +293,8 @@ void GLIDE(int v, int k) {
     const int a = sum == 5 ? 1 : 0;
     const int b = sum == 4 || sum == 5 ? 2 : 1;
     const int m = g_order[k][b] != 0 ? g_order[k][b] : (g_order[k][a] != 0 ? g_order[k][a] : 1);
-    for (int ha = 0; ha <= UREQ.I(1 + a); ++ha)
-        for (int hb = -UREQ.I(1 + b); hb <= UREQ.I(1 + b); ++hb) {
+    for (int ha = 0; ha <= max_index(1 + a); ++ha)
+        for (int hb = -max_index(1 + b); hb <= max_index(1 + b); ++hb) {
             int h[3] = {0, 0, 0};
             h[a] = ha;
             h[b] = hb;
@@ -352,8 +347,8 @@ void TETRA(int v, int k, const float t[3], int pair_sign) {
             mf = d / n[f];
         }
     }
-    const int top = std::min(UREQ.I(1 + p), UREQ.I(1 + q));
-    const int ffirst = free_f ? 1 : 0, flast = free_f ? UREQ.I(1 + f) : 0;
+    const int top = std::min(max_index(1 + p), max_index(1 + q));
+    const int ffirst = free_f ? 1 : 0, flast = free_f ? max_index(1 + f) : 0;
     for (int i = 0; i <= top; ++i)
         for (int hf = ffirst; hf <= flast; ++hf) {
             int h[3];
@@ -368,7 +363,7 @@ void TETRA(int v, int k, const float t[3], int pair_sign) {
 }
 
 void SPECQ(const int h[3]) {
-    const int limit = std::max(DIRQN.I(kDirqnSpecial), DIRQN.I(kDirqnSpecialEquivalent));
+    const int limit = std::max(DIRQN.I(dirqn::kSpecialE100), DIRQN.I(dirqn::kEquivSpecialE100));
     const int s = slot_of(h);
     if (s == 0) return;
     int32_t& v = isr(s);

@@ -29,14 +29,6 @@ using namespace invtab;
 
 namespace {
 
-// Words of the shared records read or set here.
-constexpr int kRcCell = 7;                      // RC 7-12: cell edges and angles
-constexpr int kUreqHmax = 1, kUreqKmax = 2, kUreqLmax = 3, kUreqKnown = 5, kUreqPrint = 10;
-constexpr int kCScale = 144;                    // negative: list 7 not normalised
-constexpr int kSymCount = 217, kSymCentric = 220, kSymRatio = 222;
-constexpr int kPseudNeqR = 433, kPseudSlope = 434, kPseudIntercept = 435, kPseudConditions = 436,
-              kPseudCondition1 = 437, kPseudNeqI = 450, kPseudCoefficient = 509, kPseudCounts = 510,
-              kPseudZ = 518;
 constexpr float kCoefficientNotGiven = 99999.0f;
 constexpr float kNoUpperE = 999.9f;
 
@@ -73,34 +65,34 @@ bool lists_present() {
 }
 
 void set_defaults(int& mode, int& big, int& psie, int& ierr) {
-    for (int w = 1; w <= 4; ++w) PROC.I(w) = 1;
-    PROC.I(5) = 0;
-    UREQ.I(kUreqPrint) = 0;
+    PROC.I(proc::kTriplets) = PROC.I(proc::kP10) = PROC.I(proc::kQuartets) = PROC.I(proc::kPsiZero) = 1;
+    PROC.I(proc::kP3Only) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
     big = kDefaultTriplets;
     psie = 1;
     mode = 2;
     DIRTR.clear();
     DIRPS.clear();
-    DIRPS.R(2) = 0.4f;
+    DIRPS.R(dirps::kEmax) = 0.4f;
     DIR10.clear();
-    DIR10.R(4) = 0.6f;
-    DIR10.R(5) = 0.2f;
-    DIR10.R(6) = -0.2f;
-    PSEUD.R(kPseudCoefficient) = kCoefficientNotGiven;
-    PARAM.I(5) = kRows;
+    DIR10.R(dir10::kGmin) = 0.6f;
+    DIR10.R(dir10::kEnantThreshold) = 0.2f;
+    DIR10.R(dir10::kNegThreshold) = -0.2f;
+    PSEUD.R(pseud::kCoefficient) = kCoefficientNotGiven;
+    PARAM.I(param::kTableRows) = kRows;
     DIRQN.clear();
-    DIRQN.R(1) = 1.0f;
-    DIRQN.I(2) = 100;
-    DIRQN.I(3) = 7;
-    DIRQN.I(4) = 0;
-    DIRQN.I(6) = 40;
-    DIRQN.R(7) = 0.2f;
-    DIRQN.I(8) = 2000;
-    DIRQN.I(9) = 750;
-    DIRQN.I(10) = 500;
-    DIRQN.I(11) = 500;
-    DIRQN.R(12) = 3.0f;
-    DIRQN.I(13) = 300;
+    DIRQN.R(dirqn::kOrdinaryE) = 1.0f;
+    DIRQN.I(dirqn::kSpecialE100) = 100;
+    DIRQN.I(dirqn::kSpare3) = 7;
+    DIRQN.I(dirqn::kSpare4) = 0;
+    DIRQN.I(dirqn::kSpare6) = 40;
+    DIRQN.R(dirqn::kThreshold) = 0.2f;
+    DIRQN.I(dirqn::kOverflow) = 2000;
+    DIRQN.I(dirqn::kNegativeCap) = 750;
+    DIRQN.I(dirqn::kEnantCap) = 500;
+    DIRQN.I(dirqn::kSpare11) = 500;
+    DIRQN.R(dirqn::kEquivOrdinaryE) = 3.0f;
+    DIRQN.I(dirqn::kEquivSpecialE100) = 300;
     ierr = 0;
 }
 
@@ -126,50 +118,50 @@ bool act_on_directive(const std::string& orig, int& big, int& psie) {
         big = count == 0 || iv[0] < 1 ? kMaxTriplets : std::min(iv[0], kMaxTriplets);
     } else if (key == "nsig") {
         if (!values(0)) return false;
-        PROC.I(1) = 0;
-        PROC.I(2) = 0;
+        PROC.I(proc::kTriplets) = 0;
+        PROC.I(proc::kP10) = 0;
     } else if (key == "coch") {
         if (!values(0)) return false;
-        PROC.I(5) = 1;
-        PROC.I(2) = 0;
+        PROC.I(proc::kP3Only) = 1;
+        PROC.I(proc::kP10) = 0;
     } else if (key == "pten") {
         if (!values(0)) return false;
-        PROC.I(2) = 1;
-        PROC.I(5) = 0;
+        PROC.I(proc::kP10) = 1;
+        PROC.I(proc::kP3Only) = 0;
     } else if (key == "nqua") {
         if (!values(0)) return false;
-        PROC.I(3) = 0;
+        PROC.I(proc::kQuartets) = 0;
     } else if (key == "npsi") {
         if (!values(0)) return false;
-        PROC.I(4) = 0;
+        PROC.I(proc::kPsiZero) = 0;
     } else if (key == "nops") {
         if (!values(0)) return false;
         psie = 0;
     } else if (key == "emin") {
         if (!values(1)) return false;
-        DIRTR.R(2) = r[0];
+        DIRTR.R(dirtr::kEmin) = r[0];
     } else if (key == "nrtr" || key == "nlar" || key == "nrps") {
         if (!values(1)) return false;
         // A negative count has no meaning; 0 asks for the automatic value.
         if (iv[0] < 0) return directive_error(orig), false;
-        if (key == "nrtr") DIRTR.I(1) = iv[0];
-        if (key == "nlar") DIRPS.I(4) = iv[0];
-        if (key == "nrps") DIRPS.I(1) = iv[0];
+        if (key == "nrtr") DIRTR.I(dirtr::kNrtr) = iv[0];
+        if (key == "nlar") DIRPS.I(dirps::kNlar) = iv[0];
+        if (key == "nrps") DIRPS.I(dirps::kNrps) = iv[0];
     } else if (key == "emax") {
         if (!values(1)) return false;
-        DIRPS.R(2) = r[0];
+        DIRPS.R(dirps::kEmax) = r[0];
     } else if (key == "numk") {
         if (!values(1)) return false;
-        DIR10.I(1) = iv[0];
+        DIR10.I(dir10::kNumk) = iv[0];
     } else if (key == "gmin") {
         if (!values(1)) return false;
-        DIR10.R(4) = r[0] < 0.2f ? 0.2001f : r[0];
+        DIR10.R(dir10::kGmin) = r[0] < 0.2f ? 0.2001f : r[0];
     } else if (key == "corr") {
         if (!values(1)) return false;
-        PSEUD.R(kPseudCoefficient) = r[0];
+        PSEUD.R(pseud::kCoefficient) = r[0];
     } else if (key == "prin") {
         if (!values(1)) return false;
-        UREQ.I(kUreqPrint) = iv[0];
+        UREQ.I(ureqw::kPrint) = iv[0];
     } else {
         lst_line(" wrong directive on following line:");
         lst("(1x,a)", {padded(orig, 80)});
@@ -177,8 +169,8 @@ bool act_on_directive(const std::string& orig, int& big, int& psie) {
     return true;
 }
 
-int nsym() { return std::clamp(SYM.I(kSymCount), 0, 24); }
-bool centric() { return SYM.I(kSymCentric) == 1; }
+int nsym() { return std::clamp(SYM.I(symw::kOps), 0, 24); }
+bool centric() { return SYM.I(symw::kCentric) == 1; }
 
 // Table row r from a list-7 record.
 void fill_row(int r, const Word out[9]) {
@@ -226,13 +218,13 @@ void DIRINV(int& mode, int& big, int& psie, int& ierr) {
             return;
         }
     }
-    if (DIRTR.R(2) < 1.2f) DIRTR.R(2) = 1.2f;
-    DIRTR.I(1) = std::min(DIRTR.I(1), kMaxStrong);
-    if (DIRPS.I(4) == 0) DIRPS.I(4) = DIRTR.I(1);
-    DIRPS.I(1) = std::min(DIRPS.I(1), kMaxWeak);
-    if (PROC.I(4) == 0) PROC.I(3) = 0;
-    for (int w = 1; w <= 4; ++w) PRIN.I(w) = UREQ.I(kUreqPrint);
-    if (C.R(kCScale) < 0.0f) {
+    if (DIRTR.R(dirtr::kEmin) < 1.2f) DIRTR.R(dirtr::kEmin) = 1.2f;
+    DIRTR.I(dirtr::kNrtr) = std::min(DIRTR.I(dirtr::kNrtr), kMaxStrong);
+    if (DIRPS.I(dirps::kNlar) == 0) DIRPS.I(dirps::kNlar) = DIRTR.I(dirtr::kNrtr);
+    DIRPS.I(dirps::kNrps) = std::min(DIRPS.I(dirps::kNrps), kMaxWeak);
+    if (PROC.I(proc::kPsiZero) == 0) PROC.I(proc::kQuartets) = 0;
+    for (int w = prin::kTriplets; w <= prin::kQuartets; ++w) PRIN.I(w) = UREQ.I(ureqw::kPrint);
+    if (C.R(cw::kScale) < 0.0f) {
         lst_blank();
         lst_line(" *** error ***  reflections are not normalized");
         ierr = -1;
@@ -243,21 +235,21 @@ void INPT9(int& ierr, float& sugg, int& mode, int& npsie) {
     ierr = 0;
     // Cell, symmetry, contents and the list-7 counts.
     YFL01();
-    for (int w = 0; w < 6; ++w) SINTE.R(1 + w) = RC.R(kRcCell + w);
+    for (int w = 0; w < 6; ++w) sinte::cell(1 + w) = RC.R(rcw::kCell + w);
     YFL02();
     YFL03();
     for (int t = 1; t <= sf::kMaxSpecies; ++t) {
-        PSEUD.I(kPseudCounts + t - 1) = sf::count(t);
-        PSEUD.I(kPseudZ + t - 1) = sf::z(t);
+        pseud::atom_count(t) = sf::count(t);
+        pseud::atomic_number(t) = sf::z(t);
     }
     int nr = 0, nref = 0, nzro = 0, ipseudo = 0, x = 0;
     YSFL07(nr, nref, nzro, ipseudo, x);
-    DIRTR.I(9) = nref;
-    DIRTR.I(10) = nzro;
-    PSEUD.I(kPseudConditions) = ipseudo;
+    DIRTR.I(dirtr::kStrongRows) = nref;
+    DIRTR.I(dirtr::kNzro) = nzro;
+    PSEUD.I(pseud::kConditions) = ipseudo;
 
     // Atoms in the primitive cell and the number of free vectors.
-    const float q = SYM.R(kSymRatio);
+    const float q = SYM.R(symw::kSigma3);
     if (!(q > 0.0f) || !std::isfinite(q)) {
         lst_blank();
         lst_line(" *** error *** no cell content present ");
@@ -265,33 +257,34 @@ void INPT9(int& ierr, float& sugg, int& mode, int& npsie) {
         return;
     }
     const float inv_q2 = 1.0f / (q * q);
-    INP.I(1) = static_cast<int>(std::trunc(inv_q2 + 0.05f));
-    INP.R(2) = q;
-    INP.R(4) = inv_q2;
+    INP.I(inp::kAtoms) = static_cast<int>(std::trunc(inv_q2 + 0.05f));
+    INP.R(inp::kQ) = q;
+    INP.R(inp::kAtomsReal) = inv_q2;
     const int neq = nsym() * (1 + (centric() ? 1 : 0));
-    TRRE.I(40) = neq;
-    if (DIR10.I(1) == 0) DIR10.I(1) = std::min(INP.I(1) / std::max(neq, 1) + 30, kMaxFreeVectors);
+    TRRE.I(trre::kNeq) = neq;
+    if (DIR10.I(dir10::kNumk) == 0)
+        DIR10.I(dir10::kNumk) = std::min(INP.I(inp::kAtoms) / std::max(neq, 1) + 30, kMaxFreeVectors);
 
     // The super-index.
-    const int hmax = UREQ.I(kUreqHmax), kmax = UREQ.I(kUreqKmax), lmax = UREQ.I(kUreqLmax);
-    PARAM.I(1) = (2 * kmax + 1) * (2 * lmax + 1);
-    PARAM.I(2) = 2 * lmax + 1;
-    PARAM.I(3) = hmax * PARAM.I(1) + kmax * PARAM.I(2) + lmax;
-    PARAM.I(4) = kIsrSize;
-    PARAM.I(6) = 1 << 28;
-    PARAM.I(7) = 1 << 27;
-    PARAM.I(8) = 32768;
-    DIR10.I(7) = 0;
-    DIR10.I(13) = 500;
-    DIR10.I(14) = 500;
-    DIRQN.I(8) = 2000;
-    DIRQN.I(9) = 750;
-    DIRQN.I(10) = 500;
-    DIRQN.I(11) = 500;
-    if (PARAM.I(3) > kIsrSize) {
+    const int hmax = UREQ.I(ureqw::kHmax), kmax = UREQ.I(ureqw::kKmax), lmax = UREQ.I(ureqw::kLmax);
+    PARAM.I(param::kStrideH) = (2 * kmax + 1) * (2 * lmax + 1);
+    PARAM.I(param::kStrideK) = 2 * lmax + 1;
+    PARAM.I(param::kLargest) = hmax * PARAM.I(param::kStrideH) + kmax * PARAM.I(param::kStrideK) + lmax;
+    PARAM.I(param::kIsrSize) = kIsrSize;
+    PARAM.I(param::kClassUnit) = 1 << 28;
+    PARAM.I(param::kMarkUnit) = 1 << 27;
+    PARAM.I(param::kOrdinalUnit) = 32768;
+    DIR10.I(dir10::kPositiveCount) = 0;
+    DIR10.I(dir10::kEnantCap) = 500;
+    DIR10.I(dir10::kNegativeCap) = 500;
+    DIRQN.I(dirqn::kOverflow) = 2000;
+    DIRQN.I(dirqn::kNegativeCap) = 750;
+    DIRQN.I(dirqn::kEnantCap) = 500;
+    DIRQN.I(dirqn::kSpare11) = 500;
+    if (PARAM.I(param::kLargest) > kIsrSize) {
         lst_blank(2);
         lst("(' *** error *** actual size of isr ( =',i8,' ) is less')", {kIsrSize});
-        lst("('               then maximum super-index = ',i8)", {PARAM.I(3)});
+        lst("('               then maximum super-index = ',i8)", {PARAM.I(param::kLargest)});
         lst_blank();
         lst_line(" Restart the program using in %DATA the directive ");
         lst_line("                RHOMAX  xx                        ");
@@ -302,8 +295,8 @@ void INPT9(int& ierr, float& sugg, int& mode, int& npsie) {
 
     // The point group: in a centrosymmetric group the inverted matrices
     // follow the stored ones.
-    PSEUD.I(kPseudNeqI) = neq;
-    PSEUD.R(kPseudNeqR) = static_cast<float>(neq);
+    PSEUD.I(pseud::kNeq) = neq;
+    PSEUD.R(pseud::kNeqReal) = static_cast<float>(neq);
     if (centric()) {
         const int ns = nsym();
         for (int k = 1; k <= ns && ns + k <= 48; ++k)
@@ -311,10 +304,10 @@ void INPT9(int& ierr, float& sugg, int& mode, int& npsie) {
                 for (int j = 1; j <= 3; ++j) erl_R(ns + k, i, j) = -erl_R(k, i, j);
     }
 
-    int& nrtr = DIRTR.I(1);
-    int& nrps = DIRPS.I(1);
-    int& nlar = DIRPS.I(4);
-    int& numk = DIR10.I(1);
+    int& nrtr = DIRTR.I(dirtr::kNrtr);
+    int& nrps = DIRPS.I(dirps::kNrps);
+    int& nlar = DIRPS.I(dirps::kNlar);
+    int& numk = DIR10.I(dir10::kNumk);
     // Under pseudo-translation the selection follows its own rules, the rows
     // carry their pseudo-translation weights and the relations get modified
     // estimates.
@@ -324,18 +317,18 @@ void INPT9(int& ierr, float& sugg, int& mode, int& npsie) {
         lst_blank();
         lst_line(" *** warning *** pseudo-translation conditions not found (list 19): ignored");
         ipseudo = 0;
-        PSEUD.I(kPseudConditions) = 0;
+        PSEUD.I(pseud::kConditions) = 0;
     }
     if (ipseudo > 0) {
         int ic[12] = {};
         float slope = 0.0f, intercept = 0.0f;
         SFL19(ic, slope, intercept);
-        for (int w = 0; w < 12; ++w) PSEUD.I(kPseudCondition1 + w) = ic[w];
-        PSEUD.R(kPseudSlope) = slope;
-        PSEUD.R(kPseudIntercept) = intercept;
+        for (int w = 0; w < 12; ++w) PSEUD.I(pseud::kCondition + w) = ic[w];
+        PSEUD.R(pseud::kSlope) = slope;
+        PSEUD.R(pseud::kIntercept) = intercept;
         nrtr = std::min({nr - nzro, kMaxStrong, nr});
         if (nlar == 0) nlar = nrtr;
-        PROC.I(2) = UREQ.I(kUreqKnown) == 1 ? 2 : 0;
+        PROC.I(proc::kP10) = UREQ.I(ureqw::kKnown) == 1 ? 2 : 0;
         numk = -1;
         PREPA(sugg);
     }
@@ -344,14 +337,14 @@ void INPT9(int& ierr, float& sugg, int& mode, int& npsie) {
     if (nrtr == 0) nrtr = nref;
     nrtr = std::clamp(nrtr, 0, std::min(kMaxStrong, nr));
     if (nlar == 0 || nlar > nrtr) nlar = nrtr;
-    int& nzro_kept = DIRTR.I(10);
+    int& nzro_kept = DIRTR.I(dirtr::kNzro);
     nzro_kept = std::min(nzro_kept, kMaxWeak);
     if (nrps == 0) nrps = nzro_kept;
     if (numk > nrtr) numk = nrtr;
-    DIRTR.I(9) = std::max(nrtr, numk);
+    DIRTR.I(dirtr::kStrongRows) = std::max(nrtr, numk);
 
-    if (nr - nrps <= DIRTR.I(9)) {
-        nrps = nr - DIRTR.I(9);
+    if (nr - nrps <= DIRTR.I(dirtr::kStrongRows)) {
+        nrps = nr - DIRTR.I(dirtr::kStrongRows);
         if (mode == 1) {
             lst_blank(2);
             lst_line(" *** warning *** : there are no psi-e reflections ");
@@ -376,32 +369,32 @@ void INPT9(int& ierr, float& sugg, int& mode, int& npsie) {
 
     // Strong rows, in the order of list 7 (decreasing E).
     YSFL07(nr, nref, nzro, ipseudo, x);
-    const int readable = std::min(DIRTR.I(9), nr);
+    const int readable = std::min(DIRTR.I(dirtr::kStrongRows), nr);
     int counted = 0;
-    float emin_last = DIRTR.R(2);
+    float emin_last = DIRTR.R(dirtr::kEmin);
     for (int r = 1; r <= readable; ++r) {
         Word out[9];
         SNR07(out);
         fill_row(r, out);
-        if (counted < nrtr && out[3].r >= DIRTR.R(2)) {
+        if (counted < nrtr && out[3].r >= DIRTR.R(dirtr::kEmin)) {
             ++counted;
             emin_last = out[3].r;
         }
     }
     nrtr = counted;
-    DIRTR.R(2) = emin_last;
+    DIRTR.R(dirtr::kEmin) = emin_last;
     nlar = std::min(nlar, nrtr);
     // The free vectors are strong rows: the rows after nrtr take the weak
     // or psi-e reflections.
     numk = std::min(numk, nrtr);
-    DIRTR.I(9) = std::max(nrtr, numk);
+    DIRTR.I(dirtr::kStrongRows) = std::max(nrtr, numk);
     nrps = std::clamp(nrps, 0, kRows - nrtr);
 
     // Following rows.
     YSFL07(nr, nref, nzro, ipseudo, x);
     int filled = 0;
     if (mode == 1) {
-        DIRPS.R(2) = kNoUpperE;
+        DIRPS.R(dirps::kEmax) = kNoUpperE;
         for (int r = 1; r <= std::min(nrtr + npsie, nr); ++r) {
             Word out[9];
             SNR07(out);
@@ -417,7 +410,7 @@ void INPT9(int& ierr, float& sugg, int& mode, int& npsie) {
             if (r >= first) candidates.push_back(out);
         }
         for (auto it = candidates.rbegin(); it != candidates.rend(); ++it)
-            if ((*it)[3].r <= DIRPS.R(2)) fill_row(nrtr + ++filled, it->data());
+            if ((*it)[3].r <= DIRPS.R(dirps::kEmax)) fill_row(nrtr + ++filled, it->data());
     }
     nrps = filled;
 }
@@ -436,11 +429,11 @@ void OUTP1(int first, int last) {
 }
 
 void OUTP() {
-    const int strong = DIRTR.I(9), nrps = DIRPS.I(1);
+    const int strong = DIRTR.I(dirtr::kStrongRows), nrps = DIRPS.I(dirps::kNrps);
     lst("('   list of the',i4,'  strongest reflections')", {strong});
     lst_blank();
     OUTP1(1, strong);
-    if (PROC.I(4) == 1 || PROC.I(3) == 1) {
+    if (PROC.I(proc::kPsiZero) == 1 || PROC.I(proc::kQuartets) == 1) {
         lst("('0  list of the',i4,'  weakest reflections for psizero and/or negative quartets cross-vectors')",
             {nrps});
         lst_blank();
@@ -458,42 +451,42 @@ void INVAR(int& ierr) {
     int table_mode = 0, npsie = 0;
     INPT9(ierr, sugg, table_mode, npsie);
     if (ierr < 0) return;
-    if (DIRTR.I(1) < 3) {
+    if (DIRTR.I(dirtr::kNrtr) < 3) {
         lst_blank();
         lst("(' *** error ***  only',i4,' strong reflections with E above',f6.2,"
             "' : no triplet can be formed')",
-            {DIRTR.I(1), DIRTR.R(2)});
+            {DIRTR.I(dirtr::kNrtr), DIRTR.R(dirtr::kEmin)});
         ierr = -1;
         return;
     }
     for (int type : kRelationLists) CANCELLA(type);
 
-    if (PROC.I(2) == 0 && PROC.I(5) == 1) {
-        DIR10.I(1) = -1;
-        PROC.I(2) = 2;
+    if (PROC.I(proc::kP10) == 0 && PROC.I(proc::kP3Only) == 1) {
+        DIR10.I(dir10::kNumk) = -1;
+        PROC.I(proc::kP10) = 2;
     }
     int counts[14] = {};
     if (pseudo_conditions()) print_pseudo_heading(sugg);
-    if (UREQ.I(kUreqPrint) > 0) OUTP();
+    if (UREQ.I(ureqw::kPrint) > 0) OUTP();
 
     int hdrflag = 0;
-    if (PROC.I(4) == 1) {
-        UREQ.I(kUreqPrint) = PRIN.I(2);
+    if (PROC.I(proc::kPsiZero) == 1) {
+        UREQ.I(ureqw::kPrint) = PRIN.I(prin::kPsiZero);
         STRIP9(1, 0, 0, counts, hdrflag, big, mode);
     }
     // Negative and enantiomorph-sensitive quartets (lists 20, 21), from the
     // psi-zero relations the pass above left in the relation area.
-    if (PROC.I(3) == 1) {
-        UREQ.I(kUreqPrint) = PRIN.I(4);
+    if (PROC.I(proc::kQuartets) == 1) {
+        UREQ.I(ureqw::kPrint) = PRIN.I(prin::kQuartets);
         NEGQ(counts);
     }
-    if (PROC.I(1) == 1) {
-        UREQ.I(kUreqPrint) = PRIN.I(1);
+    if (PROC.I(proc::kTriplets) == 1) {
+        UREQ.I(ureqw::kPrint) = PRIN.I(prin::kTriplets);
         hdrflag = 0;
         STRIP9(0, 0, 0, counts, hdrflag, big, mode);
-        UREQ.I(kUreqPrint) = PRIN.I(3);
-        if (PROC.I(2) > 0) P10N(0, counts);
-        if (PROC.I(5) == 1 || DIR10.I(1) <= 0) {
+        UREQ.I(ureqw::kPrint) = PRIN.I(prin::kP10);
+        if (PROC.I(proc::kP10) > 0) P10N(0, counts);
+        if (PROC.I(proc::kP3Only) == 1 || DIR10.I(dir10::kNumk) <= 0) {
             CANCELLA(10);
             CANCELLA(11);
             lst_blank();
@@ -501,7 +494,7 @@ void INVAR(int& ierr) {
         } else {
             lst_blank();
             lst("(i5,' triplets have been strengthned by ',i3,'  free vectors using p-10 formula')",
-                {counts[7], DIR10.I(1)});
+                {counts[7], DIR10.I(dir10::kNumk)});
         }
     }
     if (psie == 1) {

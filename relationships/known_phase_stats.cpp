@@ -14,7 +14,6 @@ namespace {
 using namespace stats;
 
 constexpr int kClasses = 11;
-constexpr int kUreqKnown = 5;
 
 constexpr float kTstLimits[26] = {0.0f, 0.2f, 0.4f, 0.6f, 0.8f, 1.0f, 1.2f, 1.4f, 1.6f, 2.0f, 2.4f, 2.8f, 3.2f,
                                   3.4f, 3.8f, 4.2f, 4.6f, 5.0f, 5.5f, 6.0f, 6.5f, 7.0f, 7.5f, 8.0f, 8.5f, 9.0f};
@@ -28,7 +27,7 @@ int sign_slot(float g) { return g >= 0.0f ? 1 : 2; }
 template <std::size_t N>
 void clear_distribution(Record<N>& t) {
     t.clear();
-    t.I(1) = kDistLimits;
+    t.I(kLimitCount) = kDistLimits;
     for (int l = 1; l <= kDistLimits; ++l) t.R(dist_limit(l)) = kDistLimitValues[l - 1];
 }
 
@@ -45,7 +44,7 @@ float percentage(float correct, int count) { return count > 0 ? 100.0f * correct
 
 template <std::size_t N>
 void print_distribution(const Record<N>& t) {
-    const bool known = UREQ.I(kUreqKnown) != 0;
+    const bool known = UREQ.I(ureqw::kKnown) != 0;
     lst_line(std::string(38, ' ') + "distribution of g - number of g's .gt. limit");
     if (known) lst_line(std::string(40, ' ') + "and percentage(%) of correct relationship");
     lst_blank();
@@ -64,14 +63,14 @@ void print_distribution(const Record<N>& t) {
 
 void CLRT() {
     TST.clear();
-    TST.I(1) = 26;
-    for (int l = 1; l <= 26; ++l) TST.R(1 + l) = kTstLimits[l - 1];
+    TST.I(kLimitCount) = 26;
+    for (int l = 1; l <= 26; ++l) TST.R(limit(l)) = kTstLimits[l - 1];
 }
 
 void NCLRT() {
     NCTST.clear();
-    NCTST.I(1) = 15;
-    for (int l = 1; l <= 15; ++l) NCTST.R(1 + l) = kNctstLimits[l - 1];
+    NCTST.I(kLimitCount) = 15;
+    for (int l = 1; l <= 15; ++l) NCTST.R(limit(l)) = kNctstLimits[l - 1];
 }
 
 void CLRT1() { clear_distribution(TST1); }
@@ -81,7 +80,7 @@ void SCTST(float g, float gc, int c) {
     if (c < 1 || c > kClasses) return;
     const float a = std::fabs(g);
     const int s = sign_slot(g);
-    for (int l = 1; l <= TST.I(1) && TST.R(1 + l) <= a; ++l) {
+    for (int l = 1; l <= TST.I(kLimitCount) && TST.R(limit(l)) <= a; ++l) {
         TST.I(tst_count(c, l, s)) += 1;
         if (gc >= 0.0f) TST.R(tst_correct(c, l, s)) += 1.0f;
     }
@@ -91,7 +90,7 @@ void NCTET(float g, float cp, float p, int c) {
     if (c < 1 || c > kClasses) return;
     const float a = std::fabs(g);
     const int s = sign_slot(g);
-    for (int l = 1; l <= NCTST.I(1) && NCTST.R(1 + l) <= a; ++l) {
+    for (int l = 1; l <= NCTST.I(kLimitCount) && NCTST.R(limit(l)) <= a; ++l) {
         NCTST.I(nctst_count(c, l, s)) += 1;
         NCTST.R(nctst_phase(c, l, s)) += p;
         if (g * cp >= 0.0f) NCTST.R(nctst_correct(c, l, s)) += 1.0f;
@@ -109,16 +108,16 @@ void STST() {
     lst_blank();
     lst("(1x,' arg.',2(9x,'nr.',4x,'nc.',4x,'%',2x))");
     lst_blank();
-    for (int l = 1; l <= TST.I(1); ++l) {
+    for (int l = 1; l <= TST.I(kLimitCount); ++l) {
         const int np = TST.I(tst_count(1, l, 1)), nn = TST.I(tst_count(1, l, 2));
         if (np == 0 && nn == 0) continue;
         const float cp = TST.R(tst_correct(1, l, 1)), cn = TST.R(tst_correct(1, l, 2));
-        lst("(f5.1,2(5x,i7,2f7.1))", {TST.R(1 + l), np, cp, percentage(cp, np), nn, cn, percentage(cn, nn)});
+        lst("(f5.1,2(5x,i7,2f7.1))", {TST.R(limit(l)), np, cp, percentage(cp, np), nn, cn, percentage(cn, nn)});
     }
 }
 
 void NSTST() {
-    for (int l = 1; l <= NCTST.I(1); ++l)
+    for (int l = 1; l <= NCTST.I(kLimitCount); ++l)
         for (int s = 1; s <= 2; ++s) {
             const int n = NCTST.I(nctst_count(1, l, s));
             if (n == 0) continue;
@@ -131,9 +130,9 @@ void NSTST() {
     lst("(20x,'positive rel.',25x,'negative rel.')");
     lst("(3x,'g ',1x,2(8x,'nr.    %     <|phi|>         '))");
     lst_blank(2);
-    for (int l = 1; l <= NCTST.I(1); ++l)
+    for (int l = 1; l <= NCTST.I(kLimitCount); ++l)
         lst("(f5.1,2(5x,i7,f7.1,f9.3,9x))",
-            {NCTST.R(1 + l), NCTST.I(nctst_count(1, l, 1)), NCTST.R(nctst_correct(1, l, 1)),
+            {NCTST.R(limit(l)), NCTST.I(nctst_count(1, l, 1)), NCTST.R(nctst_correct(1, l, 1)),
              NCTST.R(nctst_phase(1, l, 1)), NCTST.I(nctst_count(1, l, 2)), NCTST.R(nctst_correct(1, l, 2)),
              NCTST.R(nctst_phase(1, l, 2))});
 }

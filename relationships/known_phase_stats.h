@@ -31,7 +31,10 @@ void NSTST1();
 
 namespace stats {
 // Word numbers of the tables (class c, limit l, sign s = 1 for G >= 0,
-// 2 for G < 0).
+// 2 for G < 0). Word 1 of each table holds its number of limits, limit l
+// (REAL) follows at word 1 + l.
+constexpr int kLimitCount = 1;
+constexpr int limit(int l) { return 1 + l; }
 constexpr int tst_count(int c, int l, int s) { return 28 + (c - 1) + 11 * (l - 1) + 286 * (s - 1); }
 constexpr int tst_correct(int c, int l, int s) { return 886 + (c - 1) + 11 * (l - 1) + 286 * (s - 1); }
 constexpr int nctst_count(int c, int l, int s) { return 17 + (c - 1) + 11 * (l - 1) + 165 * (s - 1); }

@@ -32,7 +32,7 @@ std::string g_marks[kMaxCandidates + 1];
 
 std::string rule(char c) { return " " + std::string(120, c); }
 
-float restricted_phase(int code) { return (code >= 1 && code <= 24) ? COST.R(10 + code) : 0.0f; }
+float restricted_phase(int code) { return (code >= 1 && code <= 24) ? cost::restricted_phase(code) : 0.0f; }
 
 // The first-rank entry of the reflection in row r (0 when there is none):
 // a candidate is estimated with the class matrices of its own reflection.
@@ -61,28 +61,28 @@ void warning_no_seminvariants() {
 // Sums of one candidate over its class matrices.
 void sum_candidate(int r, const int* ops, int nops, float p) {
     for (int w : {15, 16, 25, 26}) PRO.R(w) = 0.0f;
-    PRO.I(17) = 0;
-    PRO.I(13) = 0;
-    if (DIR1.I(2) == 2) EHK();
+    PRO.I(pro::kContributors) = 0;
+    PRO.I(pro::kMarks) = 0;
+    if (DIR1.I(dir1::kFormula) == 2) EHK();
     for (int i = 0; i < nops; ++i) {
         const int m = ops[i];
         if (m == 0) programming_error("kkk");
-        PRO.I(14) = m;
+        PRO.I(pro::kMatrix) = m;
         Mat3 R, A;
         erl_matrix(m, R);
         for (int a = 0; a < 3; ++a)
             for (int b = 0; b < 3; ++b) A[a][b] = (a == b ? 1 : 0) - R[b][a];
         std::string text(16, ' ');
-        if (UREQ.I(10) > 2) CONG4(m, text);
+        if (UREQ.I(ureqw::kPrint) > 2) CONG4(m, text);
         int flag = 0, hout[3];
         std::string sign, mult, letter;
         DIOF(A, flag, hout, sign, mult, letter);
         if (flag != 0) programming_error("idiof");
-        if (UREQ.I(10) > 2) {
-            std::vector<FItem> items = {r, PRO.I(18), PRO.I(19), PRO.I(20), m};
+        if (UREQ.I(ureqw::kPrint) > 2) {
+            std::vector<FItem> items = {r, pro::h(1), pro::h(2), pro::h(3), m};
             for (int c = 0; c < 16; ++c) items.emplace_back(std::string(1, text[static_cast<std::size_t>(c)]));
             for (int c = 0; c < 3; ++c) items.emplace_back(hout[c]);
-            for (int c = 0; c < 3; ++c) items.emplace_back(PRO.I(10 + c));
+            for (int c = 0; c < 3; ++c) items.emplace_back(pro::current_k(1 + c));
             for (int c = 0; c < 3; ++c) {
                 items.emplace_back(std::string(1, sign[static_cast<std::size_t>(c)]));
                 items.emplace_back(std::string(1, mult[static_cast<std::size_t>(c)]));
@@ -154,13 +154,13 @@ void SORTS(int* IDX, float* V, int N, int NMAX) {
 
 void SORS1(float ALPH[kMaxCandidates + 1], int& NST, const float SUM[2]) {
     NST = 0;
-    const int ncand = std::min(COST.I(9), kMaxCandidates);
+    const int ncand = std::min(COST.I(cost::kCandidates), kMaxCandidates);
     if (ncand <= 0) {
         warning_no_seminvariants();
         return;
     }
     float scale = 1.0f;
-    if (DIR1.I(2) == 2 && SUM[1] > 0.0f) scale = std::min(1.0f, SUM[0] / SUM[1]);
+    if (DIR1.I(dir1::kFormula) == 2 && SUM[1] > 0.0f) scale = std::min(1.0f, SUM[0] / SUM[1]);
     bool any = false;
     for (int i = 1; i <= ncand; ++i) {
         if (ALPH[i] == 0.0f) continue;
@@ -180,7 +180,7 @@ void SORS1(float ALPH[kMaxCandidates + 1], int& NST, const float SUM[2]) {
     lst_line(head);
     lst_line("   " + std::string(120, '-'));
 
-    const bool known = UREQ.I(5) != 0;
+    const bool known = UREQ.I(ureqw::kKnown) != 0;
     int strong = 0, agree_count = 0;
     float agree_sum = 0.0f;
     bool any_general = false;
@@ -220,7 +220,7 @@ void SORS1(float ALPH[kMaxCandidates + 1], int& NST, const float SUM[2]) {
     }
     lst_line(" ");
     lst_blank();
-    if (UREQ.I(10) > 0 && any_general) {
+    if (UREQ.I(ureqw::kPrint) > 0 && any_general) {
         lst_line(std::string(20, ' ') +
                  "for reflections with  \"g\"-phase  alpha is equal to 1/2  the argument of  io bessel  function");
         lst_blank();
@@ -229,7 +229,7 @@ void SORS1(float ALPH[kMaxCandidates + 1], int& NST, const float SUM[2]) {
         lst_line(std::string(20, ' ') + "reflections marked with  *  are wrongly estimated");
         lst_blank();
         const float ari = 2.0f * agree_sum / static_cast<float>(agree_count == 0 ? 1 : agree_count);
-        if (UREQ.I(10) > 0) lst_line(std::string(60, ' ') + "ari = " + fmt_f(ari, 8, 4));
+        if (UREQ.I(ureqw::kPrint) > 0) lst_line(std::string(60, ' ') + "ari = " + fmt_f(ari, 8, 4));
     }
     FRMXX(0, kList26, NST, NST, strong, 0, 0, items.data());
 }
@@ -240,37 +240,40 @@ void SS1(SeminvCounts& NS) {
     lst_blank();
     lst_line(std::string(39, ' ') + "***   one-phase seminvariants section   ***");
     lst_blank();
-    const bool second = DIR1.I(2) == 2;
+    const bool second = DIR1.I(dir1::kFormula) == 2;
     lst_line(std::string(20, ' ') + (second ? "Second representation formula will be used"
                                             : "First representation formula will be used"));
-    if (DIR1.I(4) < 200 && DIR1.I(4) >= 1) DIR1.R(6) = semtab::row_e(DIR1.I(4));
-    lst("(20X,'n. of reflections to search s.s.i. = ',I5,'  with  /E/ .ge.',F7.3)", {DIR1.I(4), DIR1.R(6)});
+    if (DIR1.I(dir1::kNrs1) < 200 && DIR1.I(dir1::kNrs1) >= 1)
+        DIR1.R(dir1::kSearchE) = semtab::row_e(DIR1.I(dir1::kNrs1));
+    lst("(20X,'n. of reflections to search s.s.i. = ',I5,'  with  /E/ .ge.',F7.3)",
+        {DIR1.I(dir1::kNrs1), DIR1.R(dir1::kSearchE)});
     if (second)
-        lst("(20X,'n. of free vectors used            = ',I5,'  with  /E/ .ge.',F7.3)", {DIR1.I(5), DIR1.R(7)});
-    const int ncand = std::min(COST.I(9), kMaxCandidates);
+        lst("(20X,'n. of free vectors used            = ',I5,'  with  /E/ .ge.',F7.3)",
+            {DIR1.I(dir1::kFreeVectors), DIR1.R(dir1::kFreeE)});
+    const int ncand = std::min(COST.I(cost::kCandidates), kMaxCandidates);
     if (ncand <= 0) return;
 
-    PROSS2.R(pross2::kTwoN) = 2.0f * INP.R(2);
-    PRO.I(36) = 0;
-    PRO.I(37) = 0;
+    PROSS2.R(pross2::kTwoN) = 2.0f * INP.R(inp::kSemAtomsReal);
+    PRO.I(pro::kRestricted) = 0;
+    PRO.I(pro::kGeneral) = 0;
     static float alpha_table[kMaxCandidates + 1];
     std::fill(std::begin(alpha_table), std::end(alpha_table), 0.0f);
     float sums[2] = {0.0f, 0.0f};
-    const bool known = UREQ.I(5) != 0;
-    const float sqrtN = INP.R(3);
-    const int f = DIR1.I(2) == 1 ? 1 : 2;
+    const bool known = UREQ.I(ureqw::kKnown) != 0;
+    const float sqrtN = INP.R(inp::kSemSqrtAtoms);
+    const int f = DIR1.I(dir1::kFormula) == 1 ? 1 : 2;
 
     for (int i = 1; i <= ncand; ++i) {
         const int r = semtab::candidate(i);
         int h[3];
         semtab::slot_vector(1, r, h);
-        for (int c = 0; c < 3; ++c) PRO.I(18 + c) = h[c];
+        for (int c = 0; c < 3; ++c) pro::h(1 + c) = h[c];
         const float E = semtab::row_e(r);
-        PRO.R(21) = E;
-        if (E < DIR1.R(6)) break;
+        PRO.R(pro::kEH) = E;
+        if (E < DIR1.R(dir1::kSearchE)) break;
         const float rp = semtab::rpword(r);
         const int code = static_cast<int>(rp / 1000.0f);
-        COST.I(10) = code;
+        COST.I(cost::kCode) = code;
         const float known_phase = rp - 1000.0f * static_cast<float>(code);
         const float p = restricted_phase(code);
 
@@ -280,17 +283,17 @@ void SS1(SeminvCounts& NS) {
         int ops[semtab::kMaxClassMatrices] = {};
         for (int k = 0, word = semtab::first_rank(entry, 2); k < nops; ++k, word /= 64) ops[k] = word % 64;
         sum_candidate(r, ops, nops, p);
-        if (PRO.I(17) == 0) continue;
+        if (PRO.I(pro::kContributors) == 0) continue;
 
         const bool general = code == 1;
-        if (general) PRO.I(37) += 1;
-        else PRO.I(36) += 1;
+        if (general) PRO.I(pro::kGeneral) += 1;
+        else PRO.I(pro::kRestricted) += 1;
         float alpha[3] = {}, P[3] = {}, phase[3] = {};
         std::string mark[3] = {kRight, kRight, kRight};
         const int last = (known && f == 1) ? 1 : 2;
         for (int k = 1; k <= last; ++k) {
-            const float Ck = k == 1 ? PRO.R(15) : PRO.R(25);
-            const float Sk = k == 1 ? PRO.R(16) : PRO.R(26);
+            const float Ck = k == 1 ? PRO.R(pro::kCos1) : PRO.R(pro::kCos2);
+            const float Sk = k == 1 ? PRO.R(pro::kSin1) : PRO.R(pro::kSin2);
             if (general) {
                 alpha[k] = E * 0.5f * std::sqrt(Ck * Ck + Sk * Sk) / sqrtN;
                 phase[k] = static_cast<float>(std::atan2(Sk, Ck) * kDegrees);
@@ -307,8 +310,8 @@ void SS1(SeminvCounts& NS) {
                 mark[k] = kWrong;
         }
         if (alpha[f] < onephase::kMinAlpha) {
-            if (general) PRO.I(37) -= 1;
-            else PRO.I(36) -= 1;
+            if (general) PRO.I(pro::kGeneral) -= 1;
+            else PRO.I(pro::kRestricted) -= 1;
             alpha_table[i] = 0.0f;
             continue;
         }
@@ -318,15 +321,15 @@ void SS1(SeminvCounts& NS) {
         const int whole = static_cast<int>(ph + 0.5f);
         alpha_table[i] = mark[f] == kWrong ? -alpha[f] : alpha[f];
         semtab::estimate(i) = 1000 * code + whole;
-        if (DIR1.I(1) != 0) {
+        if (DIR1.I(dir1::kBoth) != 0) {
             if (general)
                 lst("(1X,I5,')',3I4,F8.3,F6.1,I4,1X,2(F7.3,1X,5X,A1),7X,I5,8X,I3,'  ')",
-                    {r, h[0], h[1], h[2], E, known_phase, PRO.I(17), alpha[1], mark[1].substr(0, 1), alpha[2],
-                     mark[2].substr(0, 1), whole, code});
+                    {r, h[0], h[1], h[2], E, known_phase, PRO.I(pro::kContributors), alpha[1], mark[1].substr(0, 1),
+                     alpha[2], mark[2].substr(0, 1), whole, code});
             else
                 lst("(1X,I5,')',3I4,F8.3,F6.1,I4,1X,2(F7.3,1X,F5.3,A1),7X,I5,8X,I3,2X,'  ')",
-                    {r, h[0], h[1], h[2], E, known_phase, PRO.I(17), alpha[1], P[1], mark[1].substr(0, 1), alpha[2],
-                     P[2], mark[2].substr(0, 1), whole, code});
+                    {r, h[0], h[1], h[2], E, known_phase, PRO.I(pro::kContributors), alpha[1], P[1],
+                     mark[1].substr(0, 1), alpha[2], P[2], mark[2].substr(0, 1), whole, code});
             lst("(1X,104('-'))");
         }
     }
@@ -334,15 +337,16 @@ void SS1(SeminvCounts& NS) {
     int nst = 0;
     SORS1(alpha_table, nst, sums);
     if (nst == 0) {
-        COST.I(9) = 0;
+        COST.I(cost::kCandidates) = 0;
         return;
     }
-    NS(1) = COST.I(9);
+    NS(1) = COST.I(cost::kCandidates);
     NS(3) = nst;
-    if (UREQ.I(10) > 0) {
+    if (UREQ.I(ureqw::kPrint) > 0) {
         lst_blank();
-        lst("(20X,'n. of first rank s.s.i   (restricted-phase)   =',I5)", {PRO.I(36)});
-        if (PRO.I(37) != 0) lst("(20X,'n. of first rank s.s.i.    (general phase)    =',I5)", {PRO.I(37)});
+        lst("(20X,'n. of first rank s.s.i   (restricted-phase)   =',I5)", {PRO.I(pro::kRestricted)});
+        if (PRO.I(pro::kGeneral) != 0)
+            lst("(20X,'n. of first rank s.s.i.    (general phase)    =',I5)", {PRO.I(pro::kGeneral)});
         lst("(20X,'n. of s.s.i. stored      = ',I5)", {nst});
     }
 }

@@ -20,12 +20,10 @@ using namespace invtab;
 
 namespace {
 
-constexpr int kUreqKmax = 2, kUreqLmax = 3, kUreqKnown = 5, kUreqPrint = 10;
-constexpr int kSymCount = 217, kSymCentric = 220;
 constexpr float kGClip = 20.47f;
 
-int nsym() { return std::clamp(SYM.I(kSymCount), 0, 24); }
-bool centric() { return SYM.I(kSymCentric) == 1; }
+int nsym() { return std::clamp(SYM.I(symw::kOps), 0, 24); }
+bool centric() { return SYM.I(symw::kCentric) == 1; }
 
 // Image word of this pass: (k' + 64)*128 + (l' + 64).
 int image_k(int w) { return w / 128 - 64; }
@@ -58,8 +56,8 @@ float expected_cosine(float g) {
 
 void build_p10_images(const std::vector<OtherReflection>& others) {
     const int ns = nsym();
-    const int nrtr = std::clamp(DIRTR.I(1), 0, kPairs / std::max(ns, 1));
-    const int largest = std::clamp(PARAM.I(3), 0, kIsrSize);
+    const int nrtr = std::clamp(DIRTR.I(dirtr::kNrtr), 0, kPairs / std::max(ns, 1));
+    const int largest = std::clamp(PARAM.I(param::kLargest), 0, kIsrSize);
     for (int p = 1; p <= kPairs; ++p) image_s(p) = 0;
     for (int s = 1; s <= largest; ++s) isr(s) = 0;
     for (int r = 1; r <= nrtr; ++r) {
@@ -94,16 +92,16 @@ void build_p10_images(const std::vector<OtherReflection>& others) {
 
 P10Sums p10_strengthen(int n, int numk) {
     const int ns = nsym();
-    const int largest = std::clamp(PARAM.I(3), 0, kIsrSize);
-    const int kmax = UREQ.I(kUreqKmax), lmax = UREQ.I(kUreqLmax);
-    const double q = INP.R(2);
+    const int largest = std::clamp(PARAM.I(param::kLargest), 0, kIsrSize);
+    const int kmax = UREQ.I(ureqw::kKmax), lmax = UREQ.I(ureqw::kLmax);
+    const double q = INP.R(inp::kQ);
     const double q2 = q * q, hq2 = 0.5 * q2;
     const int32_t* isr_table = &isr(0);  // isr_table[s] is the entry at s
     const int32_t* images = &image_s(0);
     const int32_t* words = &image_word(0);
 
     // E^2 - 1 of the free vectors and of the strong rows named by isr.
-    const int nrtr = DIRTR.I(1);
+    const int nrtr = DIRTR.I(dirtr::kNrtr);
     std::vector<double> eps(static_cast<size_t>(std::max(nrtr, 0)) + 1, 0.0);
     for (int r = 1; r <= nrtr; ++r) {
         const double e = row_e(r);
@@ -118,9 +116,9 @@ P10Sums p10_strengthen(int n, int numk) {
         DECOM(t, g, gp3, shift, phi);
         sums.p3 += gp3;
         key2(t) = gp3;
-        const int rows[3] = {CP10.I(1), CP10.I(2), CP10.I(3)};
-        const int ops[3] = {CP10.I(4), CP10.I(5), CP10.I(6)};
-        const double e1 = CP10.R(10), e2 = CP10.R(11), e3 = CP10.R(12);
+        const int rows[3] = {cp10::row(1), cp10::row(2), cp10::row(3)};
+        const int ops[3] = {cp10::op(1), cp10::op(2), cp10::op(3)};
+        const double e1 = cp10::q(1), e2 = cp10::q(2), e3 = cp10::q(3);
 
         // The three vectors u_n = sign_n h_{row n} R_{op n}, summing to zero.
         int su[3], ku[3], lu[3];
@@ -128,7 +126,7 @@ P10Sums p10_strengthen(int n, int numk) {
             int h[3], hp[3];
             SCHKL(rows[k], h);
             symmetry_image(h, std::clamp(ops[k], 1, std::max(ns, 1)), hp);
-            const int sg = CP10.I(7 + k);
+            const int sg = cp10::sign(1 + k);
             for (int c = 0; c < 3; ++c) hp[c] *= sg;
             su[k] = super_index(hp);
             ku[k] = hp[1];
@@ -237,10 +235,10 @@ P10Sets classify_p10(int n, float gmin, float ethr, float nthr, int es_cap, int 
 
 void TEST10N() {
     const bool cen = centric();
-    const bool known = UREQ.I(kUreqKnown) != 0;
-    const int print = UREQ.I(kUreqPrint);
-    const int listing = DIR10.I(2);
-    PSEUD.I(508) = 1;
+    const bool known = UREQ.I(ureqw::kKnown) != 0;
+    const int print = UREQ.I(ureqw::kPrint);
+    const int listing = DIR10.I(dir10::kListed);
+    PSEUD.I(pseud::kClassCount) = 1;
     if (cen) {
         if (known) CLRT();
         CLRT1();
@@ -253,16 +251,17 @@ void TEST10N() {
         lst("(10x,'code',14x,'g(2r)',5x,'g(1r)',3x,'phi(calc)',4x,'phi(ver)',7x,'dphi')");
         lst_blank();
     }
-    const float pi = TRIG.R(451);
-    const float to_degrees = TRIG.R(454);
+    const float pi = TRIG.R(trig::kPi);
+    const float to_degrees = TRIG.R(trig::kDegree);
     int first_wrong = 0;
     struct Set {
         int first, count;
         bool negative;
         double d1 = 0.0, d2 = 0.0;
     };
-    Set sets[3] = {{DIR10.I(10), DIR10.I(7), false}, {DIR10.I(11), cen ? 0 : DIR10.I(8), false},
-                   {DIR10.I(12), DIR10.I(9), true}};
+    Set sets[3] = {{DIR10.I(dir10::kPositiveFirst), DIR10.I(dir10::kPositiveCount), false},
+                   {DIR10.I(dir10::kEnantFirst), cen ? 0 : DIR10.I(dir10::kEnantCount), false},
+                   {DIR10.I(dir10::kNegativeFirst), DIR10.I(dir10::kNegativeCount), true}};
     for (int which = 0; which < 3; ++which) {
         Set& set = sets[which];
         for (int c = 1; c <= set.count; ++c) {
@@ -295,8 +294,9 @@ void TEST10N() {
             set.d1 += d;
             set.d2 += std::fabs(d);
             if (print > 0 && (c <= listing || set.negative))
-                lst("(4x,3i5,4x,2f10.2,3f12.2)", {CP10.I(1) * CP10.I(7), CP10.I(2) * CP10.I(8), CP10.I(3) * CP10.I(9),
-                                                 g, key2(r), psi * to_degrees, phi * to_degrees, d * to_degrees});
+                lst("(4x,3i5,4x,2f10.2,3f12.2)",
+                    {cp10::row(1) * cp10::sign(1), cp10::row(2) * cp10::sign(2), cp10::row(3) * cp10::sign(3), g,
+                     key2(r), psi * to_degrees, phi * to_degrees, d * to_degrees});
         }
         if (known && set.count > 0) {
             set.d1 *= 180.0 / (pi * set.count);
@@ -328,8 +328,8 @@ void TEST10N() {
 
 void P10N(int /*mode*/, int counts[14]) {
     const bool cen = centric();
-    const int numk = DIR10.I(1);
-    float gmin = DIR10.R(4), ethr = DIR10.R(5), nthr = DIR10.R(6);
+    const int numk = DIR10.I(dir10::kNumk);
+    float gmin = DIR10.R(dir10::kGmin), ethr = DIR10.R(dir10::kEnantThreshold), nthr = DIR10.R(dir10::kNegThreshold);
     if (numk <= 0) {
         gmin = 0.0f;
         ethr = -10000.0f;
@@ -341,14 +341,14 @@ void P10N(int /*mode*/, int counts[14]) {
     }
     int nl = 0, i1 = 0, i2 = 0, i3 = 0, i4 = 0;
     SFLXX(0, 8, nl, i1, i2, i3, i4, relation_area(), 3 * kRelations);
-    int n = DIR10.I(3);
+    int n = DIR10.I(dir10::kProcessed);
     if (n == 0 || n > nl) n = nl;
-    DIR10.I(3) = n;
-    DIR10.I(2) = std::min(DIR10.I(2), n);
+    DIR10.I(dir10::kProcessed) = n;
+    DIR10.I(dir10::kListed) = std::min(DIR10.I(dir10::kListed), n);
 
-    build_p10_images(read_other_reflections(DIRTR.I(1)));
+    build_p10_images(read_other_reflections(DIRTR.I(dirtr::kNrtr)));
     const P10Sums sums = p10_strengthen(n, numk);
-    DIRTR.R(8) = static_cast<float>(sums.p3);
+    DIRTR.R(dirtr::kP3Sum) = static_cast<float>(sums.p3);
 
     const double factor = numk > 0 && sums.p10 > 0.0 ? sums.p3 / sums.p10 : 1.0;
     for (int t = 1; t <= n; ++t) {
@@ -360,15 +360,15 @@ void P10N(int /*mode*/, int counts[14]) {
     }
     SORTGN(n);
 
-    const P10Sets s = classify_p10(n, gmin, ethr, nthr, DIR10.I(13), DIR10.I(14));
-    DIR10.R(5) = s.ethr;
-    DIR10.R(6) = s.nthr;
-    DIR10.I(7) = s.pos;
-    DIR10.I(8) = s.es;
-    DIR10.I(9) = s.neg;
-    DIR10.I(10) = s.first_pos;
-    DIR10.I(11) = s.first_es;
-    DIR10.I(12) = s.first_neg;
+    const P10Sets s = classify_p10(n, gmin, ethr, nthr, DIR10.I(dir10::kEnantCap), DIR10.I(dir10::kNegativeCap));
+    DIR10.R(dir10::kEnantThreshold) = s.ethr;
+    DIR10.R(dir10::kNegThreshold) = s.nthr;
+    DIR10.I(dir10::kPositiveCount) = s.pos;
+    DIR10.I(dir10::kEnantCount) = s.es;
+    DIR10.I(dir10::kNegativeCount) = s.neg;
+    DIR10.I(dir10::kPositiveFirst) = s.first_pos;
+    DIR10.I(dir10::kEnantFirst) = s.first_es;
+    DIR10.I(dir10::kNegativeFirst) = s.first_neg;
     counts[0] = s.pos;
     counts[7] = s.pos;
     counts[1] = s.neg_before;
@@ -380,7 +380,7 @@ void P10N(int /*mode*/, int counts[14]) {
     TEST10N();
 
     const int32_t mink = smallest_g_word();
-    const int nrtr = DIRTR.I(1), mode = PROC.I(2);
+    const int nrtr = DIRTR.I(dirtr::kNrtr), mode = PROC.I(proc::kP10);
     if (s.pos > 0) FRMXX(0, 8, nl, s.pos, nrtr, mode, mink, relation_area());
     if (s.neg > 0) FRMXX(0, 10, s.neg, s.neg, nrtr, mode, mink, relation_area() + 3 * (s.first_neg - 1));
     if (!cen && s.es > 0) FRMXX(0, 11, s.es, s.es, nrtr, mode, mink, relation_area() + 3 * (s.first_es - 1));

@@ -20,10 +20,6 @@ using namespace invtab;
 
 namespace {
 
-// PSEUD words of the pseudo-translation description.
-constexpr int kSlope = 434, kIntercept = 435, kConditions = 436, kCondition1 = 437, kNeqI = 450,
-              kP = 451, kP2 = 452, kClassTable = 448, kClassCount = 508, kCoefficient = 509, kCounts = 510,
-              kZ = 518;
 constexpr int kMaxClasses = 10, kOverflowClass = 11;
 constexpr float kCoefficientGiven = 99000.0f;  // above: no `corr` directive
 constexpr float kMaxQ = 0.99f;
@@ -31,9 +27,9 @@ constexpr float kWeak = 0.0001f;  // a weight below this marks a pseudo-translat
 // Expected intensity taken when the line and the weight leave none.
 constexpr double kLeastExpected = 0.01;
 
-int ncond() { return std::clamp(PSEUD.I(kConditions), 0, 3); }
-int neq() { return std::clamp(PSEUD.I(kNeqI), 1, 48); }
-int cond(int j, int w) { return PSEUD.I(kCondition1 + 4 * j + w); }  // j 0..2, w 0 a .. 3 n
+int ncond() { return std::clamp(PSEUD.I(pseud::kConditions), 0, 3); }
+int neq() { return std::clamp(PSEUD.I(pseud::kNeq), 1, 48); }
+int cond(int j, int w) { return pseud::condition(j + 1, w + 1); }  // j 0..2, w 0 a .. 3 n
 
 bool obeys_all(const int h[3]) {
     for (int j = 0; j < ncond(); ++j) {
@@ -44,37 +40,38 @@ bool obeys_all(const int h[3]) {
     return true;
 }
 
-float pi_over_180() { return TRIG.R(453) > 0.0f ? TRIG.R(453) : 0.017453292f; }  // TRIG word 453
+float pi_over_180() { return TRIG.R(trig::kRadian) > 0.0f ? TRIG.R(trig::kRadian) : 0.017453292f; }
 
 }  // namespace
 
-bool pseudo_conditions() { return PSEUD.I(kConditions) > 0; }
+bool pseudo_conditions() { return PSEUD.I(pseud::kConditions) > 0; }
 
 void SENTI() {
     const double rad = pi_over_180();
-    const double a = SINTE.R(1), b = SINTE.R(2), c = SINTE.R(3);
-    const double al = SINTE.R(4) * rad, be = SINTE.R(5) * rad, ga = SINTE.R(6) * rad;
+    const double a = sinte::cell(1), b = sinte::cell(2), c = sinte::cell(3);
+    const double al = sinte::cell(4) * rad, be = sinte::cell(5) * rad, ga = sinte::cell(6) * rad;
     const double ca = std::cos(al), cb = std::cos(be), cg = std::cos(ga);
     const double sa = std::sin(al), sb = std::sin(be), sg = std::sin(ga);
     const double v = a * b * c * std::sqrt(std::max(0.0, 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg));
     if (!(v > 0.0) || !(sa > 0.0) || !(sb > 0.0) || !(sg > 0.0)) {
-        for (int w = 7; w <= 12; ++w) SINTE.R(w) = 0.0f;
+        for (int i = 1; i <= 6; ++i) sinte::reciprocal(i) = 0.0f;
         return;
     }
-    SINTE.R(7) = static_cast<float>(b * c * sa / v);
-    SINTE.R(8) = static_cast<float>(a * c * sb / v);
-    SINTE.R(9) = static_cast<float>(a * b * sg / v);
-    SINTE.R(10) = static_cast<float>((cb * cg - ca) / (sb * sg));
-    SINTE.R(11) = static_cast<float>((ca * cg - cb) / (sa * sg));
-    SINTE.R(12) = static_cast<float>((ca * cb - cg) / (sa * sb));
+    sinte::reciprocal(1) = static_cast<float>(b * c * sa / v);
+    sinte::reciprocal(2) = static_cast<float>(a * c * sb / v);
+    sinte::reciprocal(3) = static_cast<float>(a * b * sg / v);
+    sinte::reciprocal(4) = static_cast<float>((cb * cg - ca) / (sb * sg));
+    sinte::reciprocal(5) = static_cast<float>((ca * cg - cb) / (sa * sg));
+    sinte::reciprocal(6) = static_cast<float>((ca * cb - cg) / (sa * sb));
 }
 
 void SENT(float& SS, const int HKL[3]) {
     const double h = HKL[0], k = HKL[1], l = HKL[2];
-    const double as = SINTE.R(7), bs = SINTE.R(8), cs = SINTE.R(9);
+    const double as = sinte::reciprocal(1), bs = sinte::reciprocal(2), cs = sinte::reciprocal(3);
     SS = static_cast<float>(0.25 * (h * h * as * as + k * k * bs * bs + l * l * cs * cs +
-                                    2.0 * k * l * bs * cs * SINTE.R(10) + 2.0 * h * l * as * cs * SINTE.R(11) +
-                                    2.0 * h * k * as * bs * SINTE.R(12)));
+                                    2.0 * k * l * bs * cs * sinte::reciprocal(4) +
+                                    2.0 * h * l * as * cs * sinte::reciprocal(5) +
+                                    2.0 * h * k * as * bs * sinte::reciprocal(6)));
 }
 
 void EQUIT(int HKL[3], int J) {
@@ -90,7 +87,7 @@ void ALFAS(float& ALPHA, const int HKL[3]) {
         EQUIT(h, j);
         if (obeys_all(h)) ++n;
     }
-    ALPHA = PSEUD.R(kP) * static_cast<float>(n) / static_cast<float>(neq());
+    ALPHA = PSEUD.R(pseud::kP) * static_cast<float>(n) / static_cast<float>(neq());
 }
 
 void BETAS(float& B, const int H1[3], const int H2[3], const int H3[3]) {
@@ -116,17 +113,18 @@ int32_t pseudo_weight_word(int h, int k, int l) {
 void PREPA(float& SUGG) {
     int p = 1;
     for (int j = 0; j < ncond(); ++j) p *= cond(j, 3);
-    PSEUD.R(kP) = static_cast<float>(p);
-    PSEUD.R(kP2) = static_cast<float>(p) * static_cast<float>(p);
+    PSEUD.R(pseud::kP) = static_cast<float>(p);
+    PSEUD.R(pseud::kP2) = static_cast<float>(p) * static_cast<float>(p);
     SENTI();
-    const int nz = static_cast<int>(static_cast<float>(neq()) * PSEUD.R(kP));
+    const int nz = static_cast<int>(static_cast<float>(neq()) * PSEUD.R(pseud::kP));
 
     // The heaviest atoms, as many as the pseudo-translation can carry.
     struct Type {
         int z, count;
     };
     std::array<Type, 8> types;
-    for (int t = 0; t < 8; ++t) types[static_cast<std::size_t>(t)] = {PSEUD.I(kZ + t), PSEUD.I(kCounts + t)};
+    for (int t = 0; t < 8; ++t)
+        types[static_cast<std::size_t>(t)] = {pseud::atomic_number(t + 1), pseud::atom_count(t + 1)};
     std::stable_sort(types.begin(), types.end(), [](const Type& x, const Type& y) { return x.z > y.z; });
     int last = -1, sum = 0;
     for (int t = 0; t < 8; ++t) {
@@ -139,7 +137,7 @@ void PREPA(float& SUGG) {
     SUGG = (last < 0 || z1 <= 0) ? 0.0f
                                  : -0.5f * static_cast<float>(z1 - types[static_cast<std::size_t>(last)].z) /
                                        static_cast<float>(z1);
-    if (PSEUD.R(kCoefficient) > kCoefficientGiven) PSEUD.R(kCoefficient) = SUGG;
+    if (PSEUD.R(pseud::kCoefficient) > kCoefficientGiven) PSEUD.R(pseud::kCoefficient) = SUGG;
 }
 
 void PSEUDT(float& G, int I, int J, int K, int SIGMA, int TAU, int M, int Q, int H1[3], int H2[3], int H3[3],
@@ -162,7 +160,7 @@ void PSEUDT(float& G, int I, int J, int K, int SIGMA, int TAU, int M, int Q, int
 
     // Expected intensities q + (1 - q) alpha of the three reflections, q
     // from the line at their s^2.
-    const float slope = PSEUD.R(kSlope), ic = PSEUD.R(kIntercept);
+    const float slope = PSEUD.R(pseud::kSlope), ic = PSEUD.R(pseud::kIntercept);
     const int* h[3] = {H1, H2, H3};
     const int rows[3] = {I, J, K};
     double e[3], alpha[3], ebar = 0.0, d = 1.0;
@@ -181,12 +179,12 @@ void PSEUDT(float& G, int I, int J, int K, int SIGMA, int TAU, int M, int Q, int
     float b = 0.0f;
     BETAS(b, H1, H2, H3);
 
-    const double p = PSEUD.R(kP), rn = std::sqrt(static_cast<double>(INP.R(4)));  // INP word 4: atoms N
+    const double p = PSEUD.R(pseud::kP), rn = std::sqrt(static_cast<double>(INP.R(inp::kAtomsReal)));
     const double u = (1.0 - ic) / rn, v = ic / rn;
     const double r = p > 0.0 ? (p - 1.0) * (ebar - ic) / (p * rn) : 0.0;
     const double c1 = weak == 3 ? 1.0 : 0.0, c2 = weak == 2 ? 1.0 : 0.0;
-    const double w = PSEUD.R(kCoefficient);
-    const double z = (u * b * PSEUD.R(kP2) / neq() + v * (1.0 + c1 * w) + c2 * r) / std::sqrt(d);
+    const double w = PSEUD.R(pseud::kCoefficient);
+    const double z = (u * b * PSEUD.R(pseud::kP2) / neq() + v * (1.0 + c1 * w) + c2 * r) / std::sqrt(d);
     G = static_cast<float>(z * EI * EJ * EK);
 
     for (int n = 0; n < 3; ++n) {
@@ -198,25 +196,25 @@ void PSEUDT(float& G, int I, int J, int K, int SIGMA, int TAU, int M, int Q, int
 }
 
 void pseudo_class_entry(const int32_t REC[16], float G, int PHI) {
-    if (UREQ.I(5) == 0) return;  // UREQ word 5: known phases
+    if (UREQ.I(ureqw::kKnown) == 0) return;
     const int32_t key = REC[4] + REC[9] + REC[14] + REC[15] / 1000;
-    int& count = PSEUD.I(kClassCount);
+    int& count = PSEUD.I(pseud::kClassCount);
     int cls = kOverflowClass;
     if (count < kMaxClasses) {
         cls = 0;
         for (int c = 1; c <= count && cls == 0; ++c)
-            if (PSEUD.I(kClassTable + 5 * c) == key) cls = c;
+            if (pseud::class_word(c, 0) == key) cls = c;
         if (cls == 0) {
             cls = ++count;
-            PSEUD.I(kClassTable + 5 * cls) = key;
-            PSEUD.I(kClassTable + 5 * cls + 1) = REC[4];
-            PSEUD.I(kClassTable + 5 * cls + 2) = REC[9];
-            PSEUD.I(kClassTable + 5 * cls + 3) = REC[14];
-            PSEUD.I(kClassTable + 5 * cls + 4) = REC[15];
+            pseud::class_word(cls, 0) = key;
+            pseud::class_word(cls, 1) = REC[4];
+            pseud::class_word(cls, 2) = REC[9];
+            pseud::class_word(cls, 3) = REC[14];
+            pseud::class_word(cls, 4) = REC[15];
         }
     }
     const double phi = PHI * M_PI / 180.0;
-    if (SYM.I(220) == 1) {  // SYM word 220: centrosymmetric
+    if (SYM.I(symw::kCentric) == 1) {
         SCTST(G, static_cast<float>(G * std::cos(phi)), cls);
     } else {
         const float g2 = 2.0f * G;
@@ -242,9 +240,9 @@ void print_pseudo_heading(float SUGG) {
     lst_blank(2);
     lst_line(std::string(34, ' ') + " < E**2 > computed through least squares straight line");
     lst_blank(2);
-    lst("(50x,' slope =',f8.3)", {PSEUD.R(kSlope)});
-    lst("(47x,'intercept =',f8.3)", {PSEUD.R(kIntercept)});
-    lst("(20x,'   applied coeff. for w-w-w triplets =',f8.3)", {PSEUD.R(kCoefficient)});
+    lst("(50x,' slope =',f8.3)", {PSEUD.R(pseud::kSlope)});
+    lst("(47x,'intercept =',f8.3)", {PSEUD.R(pseud::kIntercept)});
+    lst("(20x,'   applied coeff. for w-w-w triplets =',f8.3)", {PSEUD.R(pseud::kCoefficient)});
     lst("(20x,' subgested coeff. for w-w-w triplets =',f8.3)", {SUGG});
     lst_blank(2);
 }

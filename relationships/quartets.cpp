@@ -26,16 +26,6 @@ using quartet::Work;
 
 namespace {
 
-// Words of the shared records read here.
-constexpr int kUreqKmax = 2, kUreqLmax = 3, kUreqKnown = 5, kUreqPrint = 10;
-constexpr int kSymCount = 217, kSymCentric = 220;
-constexpr int kParamLargest = 3;
-// DIRQN: 1 largest E of an ordinary cross vector (R), 2 and 13 100 E limits
-// of a special one for a candidate and an equivalent, 5 negative quartets
-// stored, 7 the threshold t (R), 8 candidates met with the list full after
-// which the search ends, 9 and 10 the capacities of the two lists.
-constexpr int kDirqnOrdinary = 1, kDirqnSpecial = 2, kDirqnStored = 5, kDirqnThreshold = 7, kDirqnOverflow = 8,
-              kDirqnNegCap = 9, kDirqnEnantCap = 10, kDirqnSpecialEquivalent = 13;
 constexpr int kMaxOps = 24;
 constexpr float kGCap = 20.47f;
 constexpr float kCentricThreshold = -9999.0f;
@@ -49,9 +39,9 @@ std::vector<Image> g_images;  // strong rows 1..nlar times the operators
 int g_image_ops = 1;
 double g_running_q = 0.0;     // total Q of the equivalents over the run (debugging line)
 
-int nsym() { return std::clamp(SYM.I(kSymCount), 1, kMaxOps); }
-bool centric() { return SYM.I(kSymCentric) == 1; }
-int print_level() { return UREQ.I(kUreqPrint); }
+int nsym() { return std::clamp(SYM.I(symw::kOps), 1, kMaxOps); }
+bool centric() { return SYM.I(symw::kCentric) == 1; }
+int print_level() { return UREQ.I(ureqw::kPrint); }
 
 Vec signed_image(int sign, const Image& im) {
     Vec v;
@@ -167,13 +157,13 @@ std::vector<PsiZero> decode_psi_zero(int n) {
         int t = 0, phi = 0;
         DECOM(r, g, gp3, t, phi);
         PsiZero& p = out[r];
-        p.weak = CP10.I(1);
-        p.row[0] = CP10.I(2);
-        p.row[1] = CP10.I(3);
-        p.op[0] = CP10.I(5);
-        p.op[1] = CP10.I(6);
-        p.sign[0] = CP10.I(8);
-        p.sign[1] = CP10.I(9);
+        p.weak = cp10::row(1);
+        p.row[0] = cp10::row(2);
+        p.row[1] = cp10::row(3);
+        p.op[0] = cp10::op(2);
+        p.op[1] = cp10::op(3);
+        p.sign[0] = cp10::sign(2);
+        p.sign[1] = cp10::sign(3);
     }
     return out;
 }
@@ -231,8 +221,8 @@ int IEDEB(int n, int nmin, int mode) {
     }
     const Vec x = sum(w.v[1], w.v[n + 1]);
     const int a = std::abs(x.s);
-    if (x.s == 0 || a > std::clamp(PARAM.I(kParamLargest), 0, kIsrSize) || std::abs(x.h[1]) > UREQ.I(kUreqKmax) ||
-        std::abs(x.h[2]) > UREQ.I(kUreqLmax) || isr(a) == 0) {
+    if (x.s == 0 || a > std::clamp(PARAM.I(param::kLargest), 0, kIsrSize) || std::abs(x.h[1]) > UREQ.I(ureqw::kKmax) ||
+        std::abs(x.h[2]) > UREQ.I(ureqw::kLmax) || isr(a) == 0) {
         ++w.outside;
         w.ident[w.start + n - 1] = 0;
         return 0;
@@ -242,7 +232,7 @@ int IEDEB(int n, int nmin, int mode) {
         case qcode::Kind::Ordinary: {
             const float e = static_cast<float>(d.e100) / 100.0f;
             record_cross(n, x, e, e * e - 1.0f, d.ref);
-            return mode == 0 && e > DIRQN.R(kDirqnOrdinary) ? 1 : 0;
+            return mode == 0 && e > DIRQN.R(dirqn::kOrdinaryE) ? 1 : 0;
         }
         case qcode::Kind::Extinct:
             ++w.extinct;
@@ -271,7 +261,7 @@ int IEDEB(int n, int nmin, int mode) {
             // negative ordinal could be taken for a weak row of that number.
             const float e = static_cast<float>(d.e100) / 100.0f;
             record_cross(n, x, e, e * e - 1.0f, d.ref);
-            const int limit = DIRQN.I(mode == 0 ? kDirqnSpecial : kDirqnSpecialEquivalent);
+            const int limit = DIRQN.I(mode == 0 ? dirqn::kSpecialE100 : dirqn::kEquivSpecialE100);
             if (d.e100 > limit) return 1;
             ++w.special;
             return 0;
@@ -470,7 +460,7 @@ void NEGQ(int counts[14]) {
 
 void quartet::search(int counts[14]) {
     const bool centro = centric();
-    const bool known = UREQ.I(kUreqKnown) == 1;
+    const bool known = UREQ.I(ureqw::kKnown) == 1;
     if (known) {
         if (centro)
             CLRT();
@@ -482,28 +472,28 @@ void quartet::search(int counts[14]) {
     else
         NCLRT1();
 
-    const int npsi = std::clamp(DIRPS.I(3), 0, kRelations);
+    const int npsi = std::clamp(DIRPS.I(dirps::kStored), 0, kRelations);
     lst_blank();
     lst("(' Negative quartets relationships estimated using ',i6,' psi-zero relationships ')", {npsi});
 
     const int ns = nsym();
-    const int nlar = std::clamp(DIRPS.I(4), 0, std::min(DIRTR.I(1), kPairs / ns));
+    const int nlar = std::clamp(DIRPS.I(dirps::kNlar), 0, std::min(DIRTR.I(dirtr::kNrtr), kPairs / ns));
     quartet::load_images(nlar, ns);
 
     // The threshold t and the number of atoms N in the primitive cell.
-    const float q = INP.R(2);
+    const float q = INP.R(inp::kQ);
     const float natoms = q > 0.0f ? 1.0f / (q * q) : 1.0f;
-    DIRQN.I(kDirqnStored) = 0;
-    DIRQN.R(kDirqnThreshold) = centro ? kCentricThreshold : quartet::threshold(natoms);
-    const float t = DIRQN.R(kDirqnThreshold);
-    const int neg_capacity = std::clamp(DIRQN.I(kDirqnNegCap), 1, quartet::kNegativeCapacity);
-    g_enant_capacity = std::clamp(DIRQN.I(kDirqnEnantCap), 1, quartet::kEnantCapacity);
+    DIRQN.I(dirqn::kStored) = 0;
+    DIRQN.R(dirqn::kThreshold) = centro ? kCentricThreshold : quartet::threshold(natoms);
+    const float t = DIRQN.R(dirqn::kThreshold);
+    const int neg_capacity = std::clamp(DIRQN.I(dirqn::kNegativeCap), 1, quartet::kNegativeCapacity);
+    g_enant_capacity = std::clamp(DIRQN.I(dirqn::kEnantCap), 1, quartet::kEnantCapacity);
     g_enant_stored = 0;
     for (int w = quartet::kNegativeBase + 1; w <= quartet::kEnantBase + quartet::kRecordWords * quartet::kEnantCapacity;
          ++w)
         XDATA.I(w) = 0;
     Word* negative = quartet::negative_records();
-    NegativeList list(negative, neg_capacity, std::max(DIRQN.I(kDirqnOverflow), 1));
+    NegativeList list(negative, neg_capacity, std::max(DIRQN.I(dirqn::kOverflow), 1));
     bool enant_full = false;
 
     const std::vector<PsiZero> rel = decode_psi_zero(npsi);
@@ -516,7 +506,7 @@ void quartet::search(int counts[14]) {
         SCHKL(weak, hw);
         const int sw = std::abs(super_index(hw));
         const bool weak_special =
-            sw >= 1 && sw <= std::clamp(PARAM.I(kParamLargest), 0, kIsrSize) && qcode::special_mark(isr(sw));
+            sw >= 1 && sw <= std::clamp(PARAM.I(param::kLargest), 0, kIsrSize) && qcode::special_mark(isr(sw));
         if (!usable(ri.row[0], ri.op[0], nlar, ns) || !usable(ri.row[1], ri.op[1], nlar, ns)) continue;
         set_partner(1, ri.row[0], ri.op[0], ri.sign[0], ns);
         set_partner(2, ri.row[1], ri.op[1], ri.sign[1], ns);
@@ -605,7 +595,7 @@ void quartet::search(int counts[14]) {
 
     // The stored quartets as list items.
     const int nneg = list.stored();
-    DIRQN.I(kDirqnStored) = nneg;
+    DIRQN.I(dirqn::kStored) = nneg;
     SORTC(nneg, negative);
     enter_statistics(negative, nneg, known);
     for (int r = 1; r <= nneg; ++r) to_quartet_record(negative, r);

@@ -29,7 +29,7 @@ struct FreeVectorTable {
 };
 FreeVectorTable g_free;
 
-int nsym() { return std::min(SYM2.I(3), kSlots); }
+int nsym() { return std::min(SYM2.I(sym2::kNsym), kSlots); }
 
 void add(const int a[3], const int b[3], int out[3]) {
     for (int c = 0; c < 3; ++c) out[c] = a[c] + b[c];
@@ -81,9 +81,9 @@ bool present(const int h[3]) {
 }
 
 void mark_one(const int h[3]) {
-    int n = PRO.I(13);
+    int n = PRO.I(pro::kMarks);
     MARK(h, 0, n, h);
-    PRO.I(13) = n;
+    PRO.I(pro::kMarks) = n;
 }
 
 // K R_m as a row vector.
@@ -98,34 +98,34 @@ float restricted_sum_dot(const int k[3], int m) {
 }
 
 void one_phase_term(int R, float PHIR, const int K[3], float EK, float G, float EH, float QH, int SH) {
-    const int m = PRO.I(14);
-    const float a = PHIR - COST.R(1) * restricted_sum_dot(K, m);
+    const int m = PRO.I(pro::kMatrix);
+    const float a = PHIR - COST.R(cost::kTwoPi) * restricted_sum_dot(K, m);
     const float cs[2] = {std::cos(a), std::sin(a)};
     float w = 1.0f;
     bool far = false;
     if (EK <= 0.4f || EK >= 0.9f) {
-        const int H[3] = {PRO.I(18), PRO.I(19), PRO.I(20)};
+        const int H[3] = {pro::h(1), pro::h(2), pro::h(3)};
         if (K[0] == H[0] / 2 && K[1] == H[1] / 2 && K[2] == H[2] / 2) w = 0.5f;
         far = (std::abs(K[0]) + std::abs(K[1]) + std::abs(K[2])) * SH > 20;
     }
-    PRO.R(15) += cs[0] * w * G;
-    PRO.R(16) += cs[1] * w * G;
-    if (DIR1.I(2) == 1 || !far) {
-        PRO.R(25) += w * G * cs[0];
-        PRO.R(26) += w * G * cs[1];
+    PRO.R(pro::kCos1) += cs[0] * w * G;
+    PRO.R(pro::kSin1) += cs[1] * w * G;
+    if (DIR1.I(dir1::kFormula) == 1 || !far) {
+        PRO.R(pro::kCos2) += w * G * cs[0];
+        PRO.R(pro::kSin2) += w * G * cs[1];
     } else {
         SECREP(cs, EH, EK, G, QH, R, w);
     }
 }
 
 void two_phase_term() {
-    auto q = [](int t) { return PROSS2.R(t); };
+    using pross2::q, pross2::qx;
     const bool square_is_identity = PROSS2.I(pross2::kSquare) == 0;
-    float Q = q(19) + q(22) + q(22) * q(24) + q(19) * q(21) + 2.0f * q(19) * q(22);
-    if (square_is_identity) Q += q(23) + q(25);
-    if (PROSS2.I(pross2::kFlagK1) == 0) Q += 2.0f * q(19) * q(23);
-    if (PROSS2.I(pross2::kFlagK2) == 0) Q += 2.0f * q(22) * q(25);
-    if (square_is_identity) Q += 2.0f * (q(45) * q(48) + q(25) * q(46) + q(23) * q(45) + q(46) * q(47));
+    float Q = q(3) + q(6) + q(6) * q(8) + q(3) * q(5) + 2.0f * q(3) * q(6);
+    if (square_is_identity) Q += q(7) + q(9);
+    if (PROSS2.I(pross2::kFlagK1) == 0) Q += 2.0f * q(3) * q(7);
+    if (PROSS2.I(pross2::kFlagK2) == 0) Q += 2.0f * q(6) * q(9);
+    if (square_is_identity) Q += 2.0f * (qx(1) * qx(4) + q(9) * qx(2) + q(7) * qx(1) + qx(2) * qx(3));
     const double angle = 15.0 * PROSS2.I(pross2::kQuartetShift) * 3.14159265358979 / 180.0;
     PROSS2.R(pross2::kSin) += Q * static_cast<float>(std::sin(angle));
     PROSS2.R(pross2::kCos) += Q * static_cast<float>(std::cos(angle));
@@ -142,7 +142,8 @@ void parameter_range(const int P[3][3], const int u[3], int j, int& lo, int& hi)
         lo = hi = 0;
         return;
     }
-    int reach = std::max({UREQ.I(1), UREQ.I(2), UREQ.I(3)}) + std::max({std::abs(u[0]), std::abs(u[1]), std::abs(u[2])});
+    int reach = std::max({UREQ.I(ureqw::kHmax), UREQ.I(ureqw::kKmax), UREQ.I(ureqw::kLmax)}) +
+                std::max({std::abs(u[0]), std::abs(u[1]), std::abs(u[2])});
     lo = -reach;
     hi = reach;
 }
@@ -150,22 +151,22 @@ void parameter_range(const int P[3][3], const int u[3], int j, int& lo, int& hi)
 }  // namespace
 
 void unmark_all() {
-    const int n = std::min(PRO.I(13), semtab::kMarks);
+    const int n = std::min(PRO.I(pro::kMarks), semtab::kMarks);
     for (int i = 1; i <= n; ++i) {
         int& v = semtab::isr(semtab::mark(i));
         v = std::abs(v);
     }
-    PRO.I(13) = 0;
+    PRO.I(pro::kMarks) = 0;
 }
 
 void MARK(const int H[3], int /*R*/, int& N, const int* /*H0*/) {
-    UREQ.I(11) = 0;
+    UREQ.I(ureqw::kWork) = 0;
     for (int j = 1; j <= nsym(); ++j) {
         int h2[3], s = -1;
         EQUIV(H, h2, j, s);
         if (s <= 0 || semtab::isr(s) <= 0) continue;
         if (N >= semtab::kMarks) {
-            UREQ.I(11) = 1;
+            UREQ.I(ureqw::kWork) = 1;
             return;
         }
         semtab::isr(s) = -semtab::isr(s);
@@ -191,10 +192,10 @@ int free_vector_signs(int k) { return g_free.signs[k]; }
 float free_vector_e(int k, int sigma, int j, bool q) { return q ? g_free.q[k][sigma][j] : g_free.e[k][sigma][j]; }
 
 void EHK() {
-    const int H[3] = {PRO.I(18), PRO.I(19), PRO.I(20)};
+    const int H[3] = {pro::h(1), pro::h(2), pro::h(3)};
     const int n = nsym();
-    for (int k = 1; k <= std::min(DIR1.I(5), kFreeVectors); ++k) {
-        const int d = (SYM2.I(4) == 1 && semtab::eword(k) <= 0) ? 1 : 2;
+    for (int k = 1; k <= std::min(DIR1.I(dir1::kFreeVectors), kFreeVectors); ++k) {
+        const int d = (SYM2.I(sym2::kCentric) == 1 && semtab::eword(k) <= 0) ? 1 : 2;
         g_free.signs[k] = d;
         g_free.count[k] = d * n;
         for (int sigma = 1; sigma <= d; ++sigma)
@@ -208,19 +209,19 @@ void EHK() {
 }
 
 void SECREP(const float CS[2], float EH, float EK, float G, float QH, int R, float W) {
-    const int m = PRO.I(14);
-    const int H[3] = {PRO.I(18), PRO.I(19), PRO.I(20)};
-    const int K[3] = {PRO.I(10), PRO.I(11), PRO.I(12)};
+    const int m = PRO.I(pro::kMatrix);
+    const int H[3] = {pro::h(1), pro::h(2), pro::h(3)};
+    const int K[3] = {pro::current_k(1), pro::current_k(2), pro::current_k(3)};
     const float a = (2.0f * G + 1.0f) * W;
-    const float natoms = INP.R(2);
-    const float flimit = DIR1.R(7);
-    if (UREQ.I(10) > 0)
+    const float natoms = INP.R(inp::kSemAtomsReal);
+    const float flimit = DIR1.R(dir1::kFreeE);
+    if (UREQ.I(ureqw::kPrint) > 0)
         lst("(1X,'&&&&',2(3I4,2F9.3,5X),' &&&& nmat=',I2,' &&&&',I5,F9.3)",
             {H[0], H[1], H[2], EH, QH, K[0], K[1], K[2], EK, G, m, semtab::kRows, flimit});
     const int n_sym = nsym();
     float dC = 0.0f, dS = 0.0f;
     static float T[50][9];
-    for (int n = 1; n <= std::min(DIR1.I(5), kFreeVectors); ++n) {
+    for (int n = 1; n <= std::min(DIR1.I(dir1::kFreeVectors), kFreeVectors); ++n) {
         if (n == R) continue;
         const float En = semtab::row_e(n);
         if (En == EK) continue;
@@ -286,18 +287,19 @@ void SECREP(const float CS[2], float EH, float EK, float G, float QH, int R, flo
         dC += Cn * CS[0] / (1.0f + B);
         dS += Cn * CS[1] / (1.0f + B);
     }
-    PRO.R(25) += G * CS[0] + dC;
-    PRO.R(26) += G * CS[1] + dS;
-    if (UREQ.I(10) > 0)
-        lst("('  eps2,coef,codh,sr2,sum      ',9X,8F10.4)", {a, W, CS[0], CS[1], PRO.R(25), PRO.R(26), dC, dS});
+    PRO.R(pro::kCos2) += G * CS[0] + dC;
+    PRO.R(pro::kSin2) += G * CS[1] + dS;
+    if (UREQ.I(ureqw::kPrint) > 0)
+        lst("('  eps2,coef,codh,sr2,sum      ',9X,8F10.4)",
+            {a, W, CS[0], CS[1], PRO.R(pro::kCos2), PRO.R(pro::kSin2), dC, dS});
 }
 
 void QUART(int /*R*/) {
-    const int m = PRO.I(14);
-    const int K1[3] = {PRO.I(30), PRO.I(31), PRO.I(32)};
-    const int K2[3] = {PRO.I(33), PRO.I(34), PRO.I(35)};
-    const int K[3] = {PRO.I(10), PRO.I(11), PRO.I(12)};
-    const int P1[3] = {PROSS2.I(pross2::kP1 + 1), PROSS2.I(pross2::kP1 + 2), PROSS2.I(pross2::kP1 + 3)};
+    const int m = PRO.I(pro::kMatrix);
+    const int K1[3] = {pro::k1(1), pro::k1(2), pro::k1(3)};
+    const int K2[3] = {pro::k2(1), pro::k2(2), pro::k2(3)};
+    const int K[3] = {pro::current_k(1), pro::current_k(2), pro::current_k(3)};
+    const int P1[3] = {pross2::p1(1), pross2::p1(2), pross2::p1(3)};
     int X[15][3] = {};
     int KR[3], K1R[3];
     mapped(K, m, KR);
@@ -348,7 +350,7 @@ void QUART(int /*R*/) {
                 add(K, P1, X[11]);
                 PROSS2.I(pross2::kFlagX11) = 1;
                 lookup_cross(X[11], e, q);
-                PROSS2.R(pross2::kQX + 1) = q;
+                pross2::qx(1) = q;
                 mark_one(X[11]);
             } else {
                 mark_one(img);
@@ -362,37 +364,37 @@ void QUART(int /*R*/) {
         if (PROSS2.I(pross2::kFlag34) == 1 && PROSS2.I(pross2::kFlag37) == 1) {
             add(X[6], P1, X[12]);
             lookup_cross(X[12], e, q);
-            PROSS2.R(pross2::kQX + 2) = q;
+            pross2::qx(2) = q;
             PROSS2.I(pross2::kFlagX12) = 1;
         }
     }
     // Presets: the partners and K, then the cross reflections absent.
     const float EK = PROSS2.R(pross2::kEK);
-    PROSS2.R(7) = PROSS2.R(pross2::kERow1);
-    PROSS2.R(8) = PROSS2.R(pross2::kERow2);
-    PROSS2.R(9) = EK;
-    PROSS2.R(10) = EK;
-    for (int t = 1; t <= 4; ++t) PROSS2.R(pross2::kQ + t) = PROSS2.R(pross2::kE + t) * PROSS2.R(pross2::kE + t) - 1.0f;
+    pross2::e(1) = PROSS2.R(pross2::kERow1);
+    pross2::e(2) = PROSS2.R(pross2::kERow2);
+    pross2::e(3) = EK;
+    pross2::e(4) = EK;
+    for (int t = 1; t <= 4; ++t) pross2::q(t) = pross2::e(t) * pross2::e(t) - 1.0f;
     for (int t = 5; t <= 10; ++t) {
-        PROSS2.R(pross2::kE + t) = -1.0f;
-        PROSS2.R(pross2::kQ + t) = 0.0f;
+        pross2::e(t) = -1.0f;
+        pross2::q(t) = 0.0f;
     }
     const int last = x6 ? 10 : 7;
     for (int t = 5; t <= last; ++t) {
         if (t == 7 && PROSS2.I(pross2::kFlagK1) != 0) continue;
         if (t == 9 && PROSS2.I(pross2::kFlagK2) != 0) continue;
-        lookup_cross(X[t], PROSS2.R(pross2::kE + t), PROSS2.R(pross2::kQ + t));
+        lookup_cross(X[t], pross2::e(t), pross2::q(t));
     }
     if (square_is_identity) {
         if (PROSS2.I(pross2::kFlagX12) != 0 && x6) {
             add(X[9], P1, X[13]);
             lookup_cross(X[13], e, q);
-            PROSS2.R(pross2::kQX + 3) = q;
+            pross2::qx(3) = q;
         }
         if (PROSS2.I(pross2::kFlagX11) != 0) {
             for (int c = 0; c < 3; ++c) X[14][c] = X[7][c] - P1[c];
             lookup_cross(X[14], e, q);
-            PROSS2.R(pross2::kQX + 4) = q;
+            pross2::qx(4) = q;
         }
     }
     if (PROSS2.I(pross2::kTrace) != 0) {
@@ -403,22 +405,22 @@ void QUART(int /*R*/) {
         lst("('  u1(i+rm)  ',3I5)", {P1[0], P1[1], P1[2]});
         lst("(' asterisco -u(13,2) ',3I8)", {X[11][0], X[11][1], X[11][2]});
         for (int t = 1; t <= 10; ++t)
-            lst("(1X,I3,3I5,2F9.3)", {t, X[t][0], X[t][1], X[t][2], PROSS2.R(pross2::kE + t), PROSS2.R(pross2::kQ + t)});
+            lst("(1X,I3,3I5,2F9.3)", {t, X[t][0], X[t][1], X[t][2], pross2::e(t), pross2::q(t)});
         lst("(1X,'shifts',2I5)", {PROSS2.I(pross2::kShift), PROSS2.I(pross2::kQuartetShift)});
     }
 }
 
 void FIND1(int R, float PHIR, int& FLAG) {
-    const float EH = PRO.R(21);
+    const float EH = PRO.R(pro::kEH);
     const float QH = EH * EH - 1.0f;
-    const int H[3] = {PRO.I(18), PRO.I(19), PRO.I(20)};
+    const int H[3] = {pro::h(1), pro::h(2), pro::h(3)};
     const int SH = std::abs(H[0]) + std::abs(H[1]) + std::abs(H[2]);
     const int mode = PROSS2.I(pross2::kMode);
-    const int m = PRO.I(14);
+    const int m = PRO.I(pro::kMatrix);
     if (mode == 2) {
         FLAG = 0;
-        const int K1[3] = {PRO.I(30), PRO.I(31), PRO.I(32)};
-        const int K2[3] = {PRO.I(33), PRO.I(34), PRO.I(35)};
+        const int K1[3] = {pro::k1(1), pro::k1(2), pro::k1(3)};
+        const int K2[3] = {pro::k2(1), pro::k2(2), pro::k2(3)};
         int img[3], kp[3], s = -1;
         mapped(K1, m, img);
         add(img, K2, kp);
@@ -430,11 +432,11 @@ void FIND1(int R, float PHIR, int& FLAG) {
     }
     int P[3][3], u[3];
     for (int c = 0; c < 3; ++c)
-        for (int r = 0; r < 3; ++r) P[r][c] = PRO.I(3 * c + r + 1);
-    for (int c = 0; c < 3; ++c) u[c] = PRO.I(10 + c);
+        for (int r = 0; r < 3; ++r) P[r][c] = pro::solution(r + 1, c + 1);
+    for (int c = 0; c < 3; ++c) u[c] = pro::current_k(1 + c);
     int lo[3], hi[3];
     for (int j = 0; j < 3; ++j) parameter_range(P, u, j, lo[j], hi[j]);
-    const int U[3] = {UREQ.I(1), UREQ.I(2), UREQ.I(3)};
+    const int U[3] = {UREQ.I(ureqw::kHmax), UREQ.I(ureqw::kKmax), UREQ.I(ureqw::kLmax)};
     for (int t1 = lo[0]; t1 <= hi[0]; ++t1)
         for (int t2 = lo[1]; t2 <= hi[1]; ++t2)
             for (int t3 = lo[2]; t3 <= hi[2]; ++t3) {
@@ -445,7 +447,7 @@ void FIND1(int R, float PHIR, int& FLAG) {
                     inside = std::abs(K[i]) <= U[i];
                 }
                 if (!inside || (K[0] == 0 && K[1] == 0 && K[2] == 0)) continue;
-                for (int c = 0; c < 3; ++c) PRO.I(10 + c) = K[c];
+                for (int c = 0; c < 3; ++c) pro::current_k(1 + c) = K[c];
                 PROSS2.R(pross2::kEK) = -999.99f;
                 int s = -1;
                 INDR(K, s);
@@ -456,23 +458,23 @@ void FIND1(int R, float PHIR, int& FLAG) {
                     lst("(' ',' kx',3I5,' e2',F7.2,' kkk',I5,' ikkk',I5)",
                         {K[0], K[1], K[2], EK, m, PROSS2.I(pross2::kSquare)});
                 mark_one(K);
-                if (UREQ.I(11) != 0) {
+                if (UREQ.I(ureqw::kWork) != 0) {
                     PROSS2.I(pross2::kMode) = -std::abs(mode);
-                    for (int c = 0; c < 3; ++c) PRO.I(10 + c) = u[c];
+                    for (int c = 0; c < 3; ++c) pro::current_k(1 + c) = u[c];
                     return;
                 }
-                PRO.I(17) += 1;
+                PRO.I(pro::kContributors) += 1;
                 float G = EK * EK - 1.0f;
                 if (EK == EH) G = (G - 2.0f) / 3.0f;
                 if (mode == 1) {
                     one_phase_term(R, PHIR, K, EK, G, EH, QH, SH);
                 } else {
-                    for (int w = 43; w <= 48; ++w) PROSS2.I(w) = 0;
+                    for (int w = pross2::kFlagX11; w <= pross2::kQX + 4; ++w) PROSS2.I(w) = 0;
                     QUART(R);
                     two_phase_term();
                 }
             }
-    for (int c = 0; c < 3; ++c) PRO.I(10 + c) = u[c];
+    for (int c = 0; c < 3; ++c) pro::current_k(1 + c) = u[c];
 }
 
 }  // namespace zanek

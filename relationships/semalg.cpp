@@ -16,11 +16,9 @@ namespace zanek {
 namespace {
 
 constexpr int kMaxMatrices = 48;
-constexpr int kMaxClasses = 16;
-constexpr int kMaxMembers = 8;
 
-int print_level() { return UREQ.I(10); }
-int order() { return SYM2.I(1); }
+int print_level() { return UREQ.I(ureqw::kPrint); }
+int order() { return SYM2.I(sym2::kOrder); }
 
 void copy(const Mat3 a, Mat3 b) {
     for (int r = 0; r < 3; ++r)
@@ -68,13 +66,10 @@ void elementary(int P, int Q, int MULT, int MODE, bool column, Mat3 E) {
     else E[P - 1][Q - 1] = MULT;
 }
 
-// CHOI words of the classes.
-int& member(int c, int m) { return CHOI.I(4 + kMaxMembers * (c - 1) + m); }
-
 void abelian_and_centric_notes() {
     if (print_level() < 3) return;
-    if (ERL.I(594) == 1) lst_line(" this is an abelian space group      ");
-    lst_line(SYM2.I(4) == 1 ? " non-centrosimmetric space group" : " centrosimmetric space group");
+    if (ERL.I(erlw::kGenerators) == 1) lst_line(" this is an abelian space group      ");
+    lst_line(SYM2.I(sym2::kCentric) == 1 ? " non-centrosimmetric space group" : " centrosimmetric space group");
     lst_line(" matrix # 1 has been eliminated being the unitary one");
 }
 
@@ -121,14 +116,14 @@ void INVS(int J, Mat3 M) {
 }
 
 void INVERS() {
-    CHOI.I(133) = 1;
+    choi::inverse(1) = 1;
     const int n = std::min(order(), kMaxMatrices);
     for (int j = 2; j <= n; ++j) {
         Mat3 inv;
         INVS(j, inv);
         for (int m = 1; m <= n; ++m)
             if (equals_erl(m, inv)) {
-                CHOI.I(132 + j) = m;
+                choi::inverse(j) = m;
                 break;
             }
     }
@@ -196,7 +191,7 @@ void G12SP(const Mat3 A, Mat3 X, int& Y) {
 }
 
 void GENINV() {
-    const int n = std::min(SYM2.I(2), kMaxMatrices);
+    const int n = std::min(SYM2.I(sym2::kMatrices), kMaxMatrices);
     for (int k = 2; k <= n; ++k) {
         Mat3 R, A, X, Z;
         erl_matrix(k, R);
@@ -208,10 +203,10 @@ void GENINV() {
         multiply(X, A, Z);
         for (int m = 1; m <= 9; ++m) {
             int r = (m - 1) % 3, c = (m - 1) / 3;
-            INV.I(k + 48 * (2 * m - 2)) = X[r][c];
-            INV.I(k + 48 * (2 * m - 1)) = Z[r][c];
+            inv::x(k, m) = X[r][c];
+            inv::z(k, m) = Z[r][c];
         }
-        INV.I(k + 48 * 18) = Y;
+        inv::y(k) = Y;
     }
 }
 
@@ -249,7 +244,7 @@ void CHOICE() {
     static int T[kMaxMatrices + 1][kMaxMatrices + 1];
     for (auto& row : T)
         for (int& v : row) v = 0;
-    for (int w = 4; w <= 132; ++w) CHOI.I(w) = 0;
+    for (int w = choi::kMemberBase; w <= choi::kInverseBase; ++w) CHOI.I(w) = 0;
     int survivor[kMaxMatrices + 1] = {}, eligible[kMaxMatrices + 1] = {}, partner[kMaxMatrices + 1];
     for (int k = 0; k <= kMaxMatrices; ++k) partner[k] = -1;
     for (int k = 2; k <= n; ++k) survivor[k] = eligible[k] = k;
@@ -259,13 +254,13 @@ void CHOICE() {
     survivor[1] = -1;
 
     auto new_class_of_one = [&](int k) {
-        if (classes >= kMaxClasses) return;
+        if (classes >= choi::kMaxClasses) return;
         ++classes;
-        member(classes, 1) = k;
+        choi::member(classes, 1) = k;
     };
 
-    const int system = ERL.I(593);
-    if (system > 3 && ERL.I(594) == 1) {
+    const int system = ERL.I(erlw::kSystem);
+    if (system > 3 && ERL.I(erlw::kGenerators) == 1) {
         // A cyclic group above orthorhombic: one of each inverse pair.
         if (print_level() >= 3) lst("(1X,'space group above orthorombic')");
         for (int a = 2; a <= n; ++a) {
@@ -284,8 +279,8 @@ void CHOICE() {
             }
         }
     }
-    if (system > 3 && ERL.I(594) != 1) {
-        if (SYM2.I(4) == 2 && print_level() >= 3)
+    if (system > 3 && ERL.I(erlw::kGenerators) != 1) {
+        if (SYM2.I(sym2::kCentric) == 2 && print_level() >= 3)
             lst("(1X,'matrix number ',I2,'  is equal to  -i   ')", {n / 2 + 1});
         // Inverse partners.
         for (int j = 2; j <= n; ++j) {
@@ -336,12 +331,12 @@ void CHOICE() {
                 int m = T[i][j];
                 if (m == 0 || eligible[m] == 0) continue;
                 if (size == 0) {
-                    if (classes >= kMaxClasses) break;
+                    if (classes >= choi::kMaxClasses) break;
                     ++classes;
                 }
-                if (size >= kMaxMembers) break;
+                if (size >= choi::kMaxMembers) break;
                 ++size;
-                member(classes, size) = m;
+                choi::member(classes, size) = m;
                 largest = std::max(largest, size);
                 if (partner[m] >= 0) eligible[partner[m]] = 0;
             }
@@ -350,15 +345,15 @@ void CHOICE() {
         for (int k = 1; k <= n; ++k)
             if (survivor[k] > 0) new_class_of_one(k);
     }
-    CHOI.I(1) = classes;
-    CHOI.I(2) = largest;
-    CHOI.I(3) = classes;
+    CHOI.I(choi::kClasses) = classes;
+    CHOI.I(choi::kLargest) = largest;
+    CHOI.I(choi::kClassCount) = classes;
 
     if (print_level() < 2) return;
     lst("(///,5X,'  kk     w o r k i n g     t a b l e',/,5X,'==kk===========================================',/,5X,'  kk')");
     for (int m = 1; m <= largest; ++m) {
         std::vector<FItem> items;
-        for (int c = 1; c <= classes; ++c) items.emplace_back(member(c, m));
+        for (int c = 1; c <= classes; ++c) items.emplace_back(choi::member(c, m));
         lst("(5X,'  kk     ',16I3)", items);
     }
     lst("(5X,'  kk',/,5X,'==kk===========================================',/,5X,'  kk',//)");

@@ -20,13 +20,6 @@ constexpr const char* kAlphabet = "0123hkl,+-";
 constexpr int kIdentityCode = 3972;
 constexpr int kSeminvariantModulus = 192;
 
-// Element m (1..9, column by column) of X or Z of matrix k in INV.
-int inv_x(int k, int m) { return INV.I(k + 48 * (2 * m - 2)); }
-int inv_z(int k, int m) { return INV.I(k + 48 * (2 * m - 1)); }
-int inv_y(int k) { return INV.I(k + 48 * 18); }
-
-int& class_member(int c, int m) { return CHOI.I(4 + 8 * (c - 1) + m); }
-
 std::string rule(char c) { return " " + std::string(120, c); }
 
 std::vector<FItem> chars(const std::string& s, std::size_t from, std::size_t n) {
@@ -50,14 +43,16 @@ int MODULX(const int H[3]) {
 
 void INDR(const int H[3], int& IDX) {
     IDX = -1;
-    if (std::abs(H[0]) > UREQ.I(1) || std::abs(H[1]) > UREQ.I(2) || std::abs(H[2]) > UREQ.I(3)) return;
+    if (std::abs(H[0]) > UREQ.I(ureqw::kHmax) || std::abs(H[1]) > UREQ.I(ureqw::kKmax) ||
+        std::abs(H[2]) > UREQ.I(ureqw::kLmax))
+        return;
     int sign = 0;
     for (int c = 0; c < 3 && sign == 0; ++c)
         if (H[c] != 0) sign = H[c] > 0 ? 1 : -1;
     if (sign == 0) return;
-    long long s = std::llabs(static_cast<long long>(COST.I(2)) * sign * H[0] +
-                             static_cast<long long>(COST.I(3)) * sign * H[1] + sign * H[2]);
-    if (s > COST.I(4)) return;
+    long long s = std::llabs(static_cast<long long>(COST.I(cost::kStrideH)) * sign * H[0] +
+                             static_cast<long long>(COST.I(cost::kStrideK)) * sign * H[1] + sign * H[2]);
+    if (s > COST.I(cost::kLargest)) return;
     IDX = static_cast<int>(s);
 }
 
@@ -68,23 +63,23 @@ void EQUIV(const int H[3], int H2[3], int J, int& IDX) {
 
 void DIOF(const Mat3 A, int& FLAG, int HOUT[3], std::string& SIGN, std::string& MULT, std::string& LETTER) {
     FLAG = 0;
-    const int k = PRO.I(14);
-    const int H[3] = {PRO.I(18), PRO.I(19), PRO.I(20)};
+    const int k = PRO.I(pro::kMatrix);
+    const int H[3] = {pro::h(1), pro::h(2), pro::h(3)};
     for (int c = 0; c < 3; ++c) HOUT[c] = H[c];
     SIGN = "   ";
     MULT = "   ";
     LETTER = "   ";
     Mat3 X, Z, P;
     for (int m = 1; m <= 9; ++m) {
-        X[(m - 1) % 3][(m - 1) / 3] = inv_x(k, m);
-        Z[(m - 1) % 3][(m - 1) / 3] = inv_z(k, m);
+        X[(m - 1) % 3][(m - 1) / 3] = inv::x(k, m);
+        Z[(m - 1) % 3][(m - 1) / 3] = inv::z(k, m);
     }
-    const int Y = inv_y(k);
+    const int Y = inv::y(k);
     auto store_p = [&]() {
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) P[r][c] = (r == c ? 1 : 0) - Z[r][c];
         for (int c = 0; c < 3; ++c)
-            for (int r = 0; r < 3; ++r) PRO.I(3 * c + r + 1) = P[r][c];
+            for (int r = 0; r < 3; ++r) pro::solution(r + 1, c + 1) = P[r][c];
     };
     if (Y == 0) {
         FLAG = 1;
@@ -116,13 +111,13 @@ void DIOF(const Mat3 A, int& FLAG, int HOUT[3], std::string& SIGN, std::string& 
         for (int c = 0; c < 3; ++c) Z[r][c] /= Y;
     for (int i = 0; i < 3; ++i) {
         int t = X[i][0] * H[0] + X[i][1] * H[1] + X[i][2] * H[2];
-        PRO.I(10 + i) = t;
+        pro::current_k(1 + i) = t;
         if (t % Y != 0) {
             FLAG = 1;
             store_p();
             return;
         }
-        PRO.I(10 + i) = t / Y;
+        pro::current_k(1 + i) = t / Y;
     }
     store_p();
     for (int r = 0; r < 3; ++r) {
@@ -181,31 +176,31 @@ void CONG5(int CODE, std::string& TEXT) {
 
 void FILLIS(const int H[3], int R, int& FOUND, int PHASE) {
     if (MODULX(H) != 0) return;
-    for (int c = 0; c < 3; ++c) PRO.I(18 + c) = H[c];
+    for (int c = 0; c < 3; ++c) pro::h(1 + c) = H[c];
     int kept[semtab::kMaxClassMatrices] = {};
-    const int nclass = CHOI.I(3), size = CHOI.I(2);
+    const int nclass = CHOI.I(choi::kClassCount), size = CHOI.I(choi::kLargest);
     bool enough = false;
     for (int c = 1; c <= nclass && !enough; ++c)
         for (int m = 1; m <= size && !enough; ++m) {
-            const int k = class_member(c, m);
+            const int k = choi::member(c, m);
             if (k == 0) continue;
-            PRO.I(14) = k;
+            PRO.I(pro::kMatrix) = k;
             Mat3 R_k, A;
             erl_matrix(k, R_k);
             for (int r = 0; r < 3; ++r)
                 for (int col = 0; col < 3; ++col) A[r][col] = (r == col ? 1 : 0) - R_k[col][r];
             std::string text(16, ' ');
-            if (UREQ.I(10) >= 3) CONG4(k, text);
+            if (UREQ.I(ureqw::kPrint) >= 3) CONG4(k, text);
             int flag = 0, hout[3];
             std::string sign, mult, letter;
             DIOF(A, flag, hout, sign, mult, letter);
             if (flag != 0) continue;
-            if (UREQ.I(10) >= 3 && R <= semtab::kRows) {
+            if (UREQ.I(ureqw::kPrint) >= 3 && R <= semtab::kRows) {
                 std::vector<FItem> items = {R, H[0], H[1], H[2], k};
                 append(items, chars(text, 0, 10));
                 append(items, chars(text, 10, 6));
                 for (int i = 0; i < 3; ++i) items.emplace_back(hout[i]);
-                for (int i = 0; i < 3; ++i) items.emplace_back(PRO.I(10 + i));
+                for (int i = 0; i < 3; ++i) items.emplace_back(pro::current_k(1 + i));
                 for (int i = 0; i < 3; ++i) {
                     items.emplace_back(std::string(1, sign[i]));
                     items.emplace_back(std::string(1, mult[i]));
@@ -236,8 +231,8 @@ void FILLIS(const int H[3], int R, int& FOUND, int PHASE) {
     semtab::first_rank(count, 1) = 10 * R + FOUND;
     semtab::first_rank(count, 2) = packed;
     for (int c = 0; c < 3; ++c) semtab::first_rank(count, 3 + c) = H[c];
-    semtab::first_rank(count, 6) = static_cast<int>(1000.0f * PRO.R(21));
-    semtab::first_rank(count, 7) = 1000 * COST.I(10) + PHASE;
+    semtab::first_rank(count, 6) = static_cast<int>(1000.0f * PRO.R(pro::kEH));
+    semtab::first_rank(count, 7) = 1000 * COST.I(cost::kCode) + PHASE;
 }
 
 void WRCON() {
@@ -252,8 +247,8 @@ void WRCON() {
     lst_blank();
     lst("(20X,'First rank seminvariant condition(s) :')");
     lst_blank();
-    for (int c = 1; c <= CHOI.I(3); ++c) {
-        const int k = class_member(c, 1);
+    for (int c = 1; c <= CHOI.I(choi::kClassCount); ++c) {
+        const int k = choi::member(c, 1);
         std::string text(16, ' ');
         CONG4(k, text);
         std::vector<FItem> line = chars(text, 0, 10);

@@ -38,15 +38,15 @@ bool list_present(int type) {
 }
 
 void set_restricted_phase_table() {
-    for (int w = 11; w <= 34; ++w) COST.R(w) = 0.0f;
+    for (int c = 1; c <= cost::kMaxCode; ++c) cost::restricted_phase(c) = 0.0f;
     const double pi = 3.14159265358979;
-    COST.R(13) = static_cast<float>(pi / 6.0);
-    COST.R(14) = static_cast<float>(pi / 4.0);
-    COST.R(15) = static_cast<float>(pi / 3.0);
-    COST.R(17) = static_cast<float>(pi / 2.0);
-    COST.R(19) = static_cast<float>(2.0 * pi / 3.0);
-    COST.R(20) = static_cast<float>(3.0 * pi / 4.0);
-    COST.R(21) = static_cast<float>(5.0 * pi / 6.0);
+    cost::restricted_phase(3) = static_cast<float>(pi / 6.0);
+    cost::restricted_phase(4) = static_cast<float>(pi / 4.0);
+    cost::restricted_phase(5) = static_cast<float>(pi / 3.0);
+    cost::restricted_phase(7) = static_cast<float>(pi / 2.0);
+    cost::restricted_phase(9) = static_cast<float>(2.0 * pi / 3.0);
+    cost::restricted_phase(10) = static_cast<float>(3.0 * pi / 4.0);
+    cost::restricted_phase(11) = static_cast<float>(5.0 * pi / 6.0);
 }
 
 // Completes the matrices of the algebra: R(nsym + k) = -R(k), T(nsym + k) = -T(k).
@@ -93,27 +93,27 @@ void output_section(SeminvCounts& ns) {
 }  // namespace
 
 void seminv_symmetry() {
-    const int nsym = SYM.I(217);
-    SYM2.I(3) = nsym;
-    SYM2.I(4) = SYM.I(220) + 1;
-    SYM2.I(1) = SYM2.I(4) * nsym;
-    SYM2.I(2) = (3 - SYM2.I(4)) * SYM2.I(1);
+    const int nsym = SYM.I(symw::kOps);
+    SYM2.I(sym2::kNsym) = nsym;
+    SYM2.I(sym2::kCentric) = SYM.I(symw::kCentric) + 1;
+    SYM2.I(sym2::kOrder) = SYM2.I(sym2::kCentric) * nsym;
+    SYM2.I(sym2::kMatrices) = (3 - SYM2.I(sym2::kCentric)) * SYM2.I(sym2::kOrder);
     complete_operators(nsym);
 }
 
 void seminv_strides() {
-    COST.I(3) = 2 * UREQ.I(3) + 1;
-    COST.I(2) = (2 * UREQ.I(2) + 1) * COST.I(3);
-    const long long top = static_cast<long long>(UREQ.I(1)) * COST.I(2) + static_cast<long long>(UREQ.I(2)) * COST.I(3) +
-                          UREQ.I(3);
-    COST.I(4) = static_cast<int>(std::min<long long>(top, 2000000000LL));
+    COST.I(cost::kStrideK) = 2 * UREQ.I(ureqw::kLmax) + 1;
+    COST.I(cost::kStrideH) = (2 * UREQ.I(ureqw::kKmax) + 1) * COST.I(cost::kStrideK);
+    const long long top = static_cast<long long>(UREQ.I(ureqw::kHmax)) * COST.I(cost::kStrideH) +
+                          static_cast<long long>(UREQ.I(ureqw::kKmax)) * COST.I(cost::kStrideK) + UREQ.I(ureqw::kLmax);
+    COST.I(cost::kLargest) = static_cast<int>(std::min<long long>(top, 2000000000LL));
 }
 
 void seminv_algebra() {
     INVERS();
     GENINV();
     CHOICE();
-    MLTPLY(SYM2.I(2));
+    MLTPLY(SYM2.I(sym2::kMatrices));
 }
 
 std::vector<SeminvReflection>& seminv_reflections() { return g_reflections; }
@@ -128,22 +128,22 @@ float seminv_e(float e) {
 }
 
 void DIRSEM(int& IERR) {
-    UREQ.I(10) = 0;
-    DIRG.I(1) = 1;
-    DIRG.I(2) = 0;
-    DIRG.I(3) = 1;
-    DIR1.I(1) = 0;
-    DIR1.I(2) = 2;
-    DIR1.I(3) = 0;
-    DIR1.I(4) = 0;
-    DIR1.I(5) = 0;
-    DIR1.R(6) = 0.0f;
-    DIR1.R(7) = 0.0f;
-    DIR2.I(1) = 0;
-    DIR2.R(2) = 0.8f;
-    DIR2.R(4) = 2.0f;
-    DIR2.I(5) = 0;
-    DIR2.I(6) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
+    DIRG.I(dirg::kOnePhase) = 1;
+    DIRG.I(dirg::kOption) = 0;
+    DIRG.I(dirg::kTwoPhase) = 1;
+    DIR1.I(dir1::kBoth) = 0;
+    DIR1.I(dir1::kFormula) = 2;
+    DIR1.I(dir1::kList) = 0;
+    DIR1.I(dir1::kNrs1) = 0;
+    DIR1.I(dir1::kFreeVectors) = 0;
+    DIR1.R(dir1::kSearchE) = 0.0f;
+    DIR1.R(dir1::kFreeE) = 0.0f;
+    DIR2.I(dir2::kNrs2) = 0;
+    DIR2.R(dir2::kGlim) = 0.8f;
+    DIR2.R(dir2::kEpli) = 2.0f;
+    DIR2.I(dir2::kTraced1) = 0;
+    DIR2.I(dir2::kTraced2) = 0;
 
     const int count = directive_count();
     bool failed = false;
@@ -166,22 +166,22 @@ void DIRSEM(int& IERR) {
         bool ok = true;
         if (key == "nss1") {
             ok = nnum == 0;
-            if (ok) DIRG.I(1) = 0;
+            if (ok) DIRG.I(dirg::kOnePhase) = 0;
         } else if (key == "nss2") {
             ok = nnum == 0;
-            if (ok) DIRG.I(3) = 0;
+            if (ok) DIRG.I(dirg::kTwoPhase) = 0;
         } else if (key == "nopt") {
             ok = nnum == 0;
-            if (ok) DIRG.I(2) = 0;
+            if (ok) DIRG.I(dirg::kOption) = 0;
         } else if (key == "firs") {
             ok = nnum == 0;
-            if (ok) DIR1.I(2) = 1;
+            if (ok) DIR1.I(dir1::kFormula) = 1;
         } else if (key == "list") {
             ok = nnum == 0;
-            if (ok) DIR1.I(3) = 1;
+            if (ok) DIR1.I(dir1::kList) = 1;
         } else if (key == "both") {
             ok = nnum == 0;
-            if (ok) DIR1.I(1) = 1;
+            if (ok) DIR1.I(dir1::kBoth) = 1;
         } else if (key == "nrs1") {
             ok = nnum == 1;
             if (ok && iv[0] < 0) {
@@ -189,26 +189,26 @@ void DIRSEM(int& IERR) {
                 lst("(' error in directive : ',a80)", {padded(line, 80)});
                 ok = false;
             }
-            if (ok) DIR1.I(4) = iv[0];
+            if (ok) DIR1.I(dir1::kNrs1) = iv[0];
         } else if (key == "prin") {
             ok = nnum == 1;
-            if (ok) UREQ.I(10) = iv[0];
+            if (ok) UREQ.I(ureqw::kPrint) = iv[0];
         } else if (key == "numk") {
             ok = nnum == 1;  // read and kept nowhere: the free vectors are always nfree
         } else if (key == "epli") {
             ok = nnum == 1;
-            if (ok) DIR2.R(4) = r[0];
+            if (ok) DIR2.R(dir2::kEpli) = r[0];
         } else if (key == "glim") {
             ok = nnum == 1;
-            if (ok) DIR2.R(2) = r[0];
+            if (ok) DIR2.R(dir2::kGlim) = r[0];
         } else if (key == "nrs2") {
             ok = nnum == 1;
-            if (ok) DIR2.I(1) = iv[0];
+            if (ok) DIR2.I(dir2::kNrs2) = iv[0];
         } else if (key == "code") {
             ok = nnum >= 1;
             if (ok) {
-                DIR2.I(5) = iv[0];
-                if (nnum >= 2) DIR2.I(6) = iv[1];
+                DIR2.I(dir2::kTraced1) = iv[0];
+                if (nnum >= 2) DIR2.I(dir2::kTraced2) = iv[1];
             }
         } else {
             lst_line(" wrong directive on following line:");
@@ -221,13 +221,13 @@ void DIRSEM(int& IERR) {
         IERR = -1;
         return;
     }
-    if (UREQ.I(10) > 1) DIR1.I(1) = 1;
-    if (DIR1.I(4) != 0) DIR1.R(6) = kStartLimit;
+    if (UREQ.I(ureqw::kPrint) > 1) DIR1.I(dir1::kBoth) = 1;
+    if (DIR1.I(dir1::kNrs1) != 0) DIR1.R(dir1::kSearchE) = kStartLimit;
 }
 
 void FILL(const int H[3], float E, int CODE, int PHASE, int R, int STOP) {
     const int e = static_cast<int>(1000.0f * E);
-    const int nsym = std::min(SYM2.I(3), semtab::kSlots);
+    const int nsym = std::min(SYM2.I(sym2::kNsym), semtab::kSlots);
     for (int j = 1; j <= nsym; ++j) {
         int h2[3], idx = 0;
         EQUIV(H, h2, j, idx);
@@ -238,14 +238,14 @@ void FILL(const int H[3], float E, int CODE, int PHASE, int R, int STOP) {
         for (int c = 0; c < 3; ++c) semtab::slot(c, j, R) = h2[c] + (repeat ? semtab::kDuplicate : 0);
     }
     if (STOP != 0) return;
-    semtab::eword(R) = (CODE != 1 && SYM2.I(4) == 1) ? -e : e;
+    semtab::eword(R) = (CODE != 1 && SYM2.I(sym2::kCentric) == 1) ? -e : e;
     semtab::rpword(R) = static_cast<float>(1000 * CODE + PHASE);
 }
 
 void FILLR() {
-    const int top = std::min(COST.I(4), semtab::kIsrSize);
+    const int top = std::min(COST.I(cost::kLargest), semtab::kIsrSize);
     for (int s = 1; s <= top; ++s) semtab::isr(s) = semtab::kAbsent;
-    const int nsym = SYM2.I(3);
+    const int nsym = SYM2.I(sym2::kNsym);
     for (const SeminvReflection& ref : g_reflections) {
         const int e = static_cast<int>(1000.0f * ref.e);
         for (int k = 1; k <= nsym; ++k) {
@@ -257,7 +257,7 @@ void FILLR() {
 }
 
 void INPTS(int& IERR) {
-    COST.I(9) = 0;
+    COST.I(cost::kCandidates) = 0;
     semtab::first_rank_count() = 0;
     g_reflections.clear();
 
@@ -277,62 +277,63 @@ void INPTS(int& IERR) {
     YFL02();
     int nrec = 0, nref = 0, nzro = 0, ipseudo = 0, seed = 0;
     YSFL07(nrec, nref, nzro, ipseudo, seed);
-    COST.I(7) = nrec;
-    const int nsym = SYM.I(217);
-    SYM2.R(5) = SYM.R(222);
-    SYM2.I(3) = nsym;
+    COST.I(cost::kRecords) = nrec;
+    const int nsym = SYM.I(symw::kOps);
+    SYM2.R(sym2::kQ) = SYM.R(symw::kSigma3);
+    SYM2.I(sym2::kNsym) = nsym;
     if (ipseudo != 0) {
         warning_box("no seminvariants are estimated when zan handles pseudotranslations");
         IERR = 1;
         return;
     }
     seminv_symmetry();
-    if (SYM2.I(1) == 1) {
+    if (SYM2.I(sym2::kOrder) == 1) {
         warning_box("no seminvariants are estimated when the space group is p 1");
         IERR = 1;
         return;
     }
-    if (C.R(144) < 0.0f) {
+    if (C.R(cw::kScale) < 0.0f) {
         lst_blank();
         lst_line(" *** error ***  reflections must be normalized.");
         IERR = -1;
         return;
     }
-    if (nrec <= 0 || !(SYM2.R(5) > 0.0f) || nsym < 1 || nsym > semtab::kSlots) {
+    if (nrec <= 0 || !(SYM2.R(sym2::kQ) > 0.0f) || nsym < 1 || nsym > semtab::kSlots) {
         lst_blank();
         lst_line(" *** error *** no reflections  present ");
         IERR = -1;
         return;
     }
-    INP.R(2) = (1.0f / SYM2.R(5)) * (1.0f / SYM2.R(5));
-    INP.I(1) = static_cast<int>(INP.R(2) + 0.05f);
-    INP.R(3) = std::sqrt(INP.R(2));
-    const int nfree = std::min(INP.I(1) / SYM2.I(1) + 40, semtab::kFreeVectors);
-    int& nrs1 = DIR1.I(4);
-    float& elimit = DIR1.R(6);
+    INP.R(inp::kSemAtomsReal) = (1.0f / SYM2.R(sym2::kQ)) * (1.0f / SYM2.R(sym2::kQ));
+    INP.I(inp::kAtoms) = static_cast<int>(INP.R(inp::kSemAtomsReal) + 0.05f);
+    INP.R(inp::kSemSqrtAtoms) = std::sqrt(INP.R(inp::kSemAtomsReal));
+    const int nfree = std::min(INP.I(inp::kAtoms) / SYM2.I(sym2::kOrder) + 40, semtab::kFreeVectors);
+    int& nrs1 = DIR1.I(dir1::kNrs1);
+    float& elimit = DIR1.R(dir1::kSearchE);
     if (nrs1 == 0 && elimit == 0.0f) nrs1 = nref;
 
     seminv_strides();
-    if (COST.I(4) > COST.I(6)) {
+    if (COST.I(cost::kLargest) > COST.I(cost::kIsrSize)) {
         lst("(1X,'maximum value for   h k l   = ',3I5,//,1X,'costants value to compute the addres=',2I8,//,1X,"
             "'value for the maximum addres   =',I10,//,1X,'maximum allowed value  = ',I6,//,1X,"
             "'change the dimension of isr vector',1X,'and the corrispondent value of lfl',//,1X,"
             "'seminvariants cannot be estimated.')",
-            {UREQ.I(1), UREQ.I(2), UREQ.I(3), COST.I(2), COST.I(3), COST.I(4), COST.I(6)});
+            {UREQ.I(ureqw::kHmax), UREQ.I(ureqw::kKmax), UREQ.I(ureqw::kLmax), COST.I(cost::kStrideH),
+             COST.I(cost::kStrideK), COST.I(cost::kLargest), COST.I(cost::kIsrSize)});
         IERR = 1;
         return;
     }
 
     seminv_algebra();
 
-    bool listing = DIR1.I(3) == 1;
+    bool listing = DIR1.I(dir1::kList) == 1;
     if (listing) {
         lst_blank(3);
         lst_line(std::string(22, ' ') + "list of reflection to search seminvariant");
         lst_line(std::string(22, ' ') + std::string(41, '-'));
         lst_blank(2);
     }
-    const bool known = UREQ.I(5) != 0;
+    const bool known = UREQ.I(ureqw::kKnown) != 0;
     int stop = 0, last_row = 0;
     g_reflections.reserve(static_cast<std::size_t>(nrec));
     Word out[9];
@@ -345,11 +346,11 @@ void INPTS(int& IERR) {
         ref.e = seminv_e(out[3].r);
         ref.phase_word = out[7].i;
         g_reflections.push_back(ref);
-        PRO.R(21) = ref.e;
+        PRO.R(pro::kEH) = ref.e;
         const int v = ref.phase_word % 32768;
         const int phase = v / 32;
         const int code = v % 32;
-        COST.I(10) = code;
+        COST.I(cost::kCode) = code;
         int found = 0;
         if (semtab::first_rank_count() < semtab::kFirstRank) FILLIS(ref.h, r, found, phase);
         if (r > semtab::kRows) stop = 1;
@@ -366,9 +367,9 @@ void INPTS(int& IERR) {
             if (ref.e == elimit) listing = false;
         }
         if (ref.e >= elimit && found > 0) {
-            COST.I(9) += 1;
-            semtab::candidate(COST.I(9)) = r;
-            semtab::candidate_copy(COST.I(9)) = r;
+            COST.I(cost::kCandidates) += 1;
+            semtab::candidate(COST.I(cost::kCandidates)) = r;
+            semtab::candidate_copy(COST.I(cost::kCandidates)) = r;
         }
         FILL(ref.h, ref.e, code, shown, r, stop);
     }
@@ -376,27 +377,27 @@ void INPTS(int& IERR) {
 
     // Counts that address rows stay within the rows the table holds.
     const int rows = std::min(nrec, semtab::kRows);
-    if (DIR1.I(5) == 0) DIR1.I(5) = nfree;
-    DIR1.I(5) = std::clamp(DIR1.I(5), 1, std::min(rows, semtab::kFreeVectors));
+    if (DIR1.I(dir1::kFreeVectors) == 0) DIR1.I(dir1::kFreeVectors) = nfree;
+    DIR1.I(dir1::kFreeVectors) = std::clamp(DIR1.I(dir1::kFreeVectors), 1, std::min(rows, semtab::kFreeVectors));
     if (nrs1 == 0) nrs1 = last_row;
     nrs1 = std::clamp(nrs1, 1, rows);
     elimit = semtab::row_e(nrs1);
-    if (DIR1.R(7) == 0.0f) DIR1.R(7) = semtab::row_e(DIR1.I(5));
-    if (UREQ.I(10) != 0)
+    if (DIR1.R(dir1::kFreeE) == 0.0f) DIR1.R(dir1::kFreeE) = semtab::row_e(DIR1.I(dir1::kFreeVectors));
+    if (UREQ.I(ureqw::kPrint) != 0)
         lst("('  number of first rank seminvariants recognized  =',I5,/,'  number of first rank seminvariants to "
             "estimate =',I5)",
-            {semtab::first_rank_count(), COST.I(9)});
+            {semtab::first_rank_count(), COST.I(cost::kCandidates)});
 }
 
 void INITP(int& IERR) {
-    COST.R(1) = kTwoPi;
-    COST.I(5) = semtab::kRows;
-    COST.I(6) = semtab::kIsrSize;
+    COST.R(cost::kTwoPi) = kTwoPi;
+    COST.I(cost::kRows) = semtab::kRows;
+    COST.I(cost::kIsrSize) = semtab::kIsrSize;
     set_restricted_phase_table();
-    for (int w = 100001; w <= 101050; ++w) XDATA.I(w) = 0;
+    for (int w = semtab::kCandidateBase + 1; w <= semtab::kEstimateBase + semtab::kRows; ++w) XDATA.I(w) = 0;
     INPTS(IERR);
     if (IERR != 0) return;
-    if (DIRG.I(3) == 1) SIGMA2();
+    if (DIRG.I(dirg::kTwoPhase) == 1) SIGMA2();
     FILLR();
 }
 
@@ -411,26 +412,26 @@ void SEMINV(int& IERR) {
     HISTOR(4, 1, IERR);
     if (IERR != 0) return;
     WRCON();
-    if (UREQ.I(10) != 0) {
+    if (UREQ.I(ureqw::kPrint) != 0) {
         lst("(/,5X,'the number of reflexions is',I6,'   with   ','h(max) =',I4,3X,'k(max) =',I4,3X,'l(max) =',I4)",
-            {COST.I(7), UREQ.I(1), UREQ.I(2), UREQ.I(3)});
-        lst("(/,5X,'the number of atoms in primitive cell is ',I5)", {INP.I(1)});
+            {COST.I(cost::kRecords), UREQ.I(ureqw::kHmax), UREQ.I(ureqw::kKmax), UREQ.I(ureqw::kLmax)});
+        lst("(/,5X,'the number of atoms in primitive cell is ',I5)", {INP.I(inp::kAtoms)});
     }
     lst_blank();
     lst_line(" The following routines will be executed:");
-    if (DIRG.I(1) == 1) lst_line(std::string(41, ' ') + ">One-phase seminvariants routine");
-    if (DIRG.I(3) == 1) lst_line(std::string(41, ' ') + ">Two-phase seminvariants routine");
+    if (DIRG.I(dirg::kOnePhase) == 1) lst_line(std::string(41, ' ') + ">One-phase seminvariants routine");
+    if (DIRG.I(dirg::kTwoPhase) == 1) lst_line(std::string(41, ' ') + ">Two-phase seminvariants routine");
 
-    if (DIRG.I(1) == 1) {
+    if (DIRG.I(dirg::kOnePhase) == 1) {
         SS1(ns);
-        if (COST.I(9) == 0) {
+        if (COST.I(cost::kCandidates) == 0) {
             lst_blank(2);
             lst_line("     **** warning ****  no seminvariants have been estimated . Sorry.");
             lst_blank(2);
             return;
         }
     }
-    if (DIRG.I(3) == 1) SS2(ns);
+    if (DIRG.I(dirg::kTwoPhase) == 1) SS2(ns);
     output_section(ns);
 }
 

@@ -40,28 +40,45 @@ constexpr int kMaxClassMatrices = 5;
 constexpr int kDuplicate = 1000;    // added to each index of a repeated equivalent
 constexpr int kAbsent = -1000;      // isr word of a reflection not in the data
 
-inline int32_t& isr(int s) { return XDATA.I(s); }
-inline int32_t& candidate(int i) { return XDATA.I(100000 + i); }
-inline int32_t& candidate_copy(int i) { return XDATA.I(100350 + i); }
-inline int32_t& estimate(int i) { return XDATA.I(100700 + i); }
+// The areas of the work store (above): the word before each table's first.
+constexpr int kIsrBase = 0;
+constexpr int kCandidateBase = 100000;
+constexpr int kCandidateCopyBase = 100350;
+constexpr int kEstimateBase = 100700;
+constexpr int kSlotBase = 101050;
+constexpr int kMarkBase = 135251;
+constexpr int kEwordBase = 136251;
+constexpr int kRpwordBase = 136601;
+constexpr int kFirstRankBase = 136951;
+constexpr int kFirstRankCount = 143952;  // the count word itself
+constexpr int kRelationGBase = 143952;
+constexpr int kRelationBase = 176000;
+constexpr int kBeforeBase = 200000;
+constexpr int kImageBase = 209001;
+constexpr int kImageWordBase = 217401;
+
+inline int32_t& isr(int s) { return XDATA.I(kIsrBase + s); }
+inline int32_t& candidate(int i) { return XDATA.I(kCandidateBase + i); }
+inline int32_t& candidate_copy(int i) { return XDATA.I(kCandidateCopyBase + i); }
+inline int32_t& estimate(int i) { return XDATA.I(kEstimateBase + i); }
 // Index c (0 h, 1 k, 2 l) of slot j of row r.
-inline int32_t& slot(int c, int j, int r) { return XDATA.I(101050 + 8400 * c + 350 * (j - 1) + r); }
-inline int32_t& mark(int n) { return XDATA.I(135251 + n); }
-inline int32_t& eword(int r) { return XDATA.I(136251 + r); }
-inline float& rpword(int r) { return XDATA.R(136601 + r); }
+inline int32_t& slot(int c, int j, int r) { return XDATA.I(kSlotBase + kRows * kSlots * c + kRows * (j - 1) + r); }
+inline int32_t& mark(int n) { return XDATA.I(kMarkBase + n); }
+inline int32_t& eword(int r) { return XDATA.I(kEwordBase + r); }
+inline float& rpword(int r) { return XDATA.R(kRpwordBase + r); }
 // Column c (1..7) of first-rank entry n.
-inline int32_t& first_rank(int n, int c) { return XDATA.I(136951 + 1000 * (c - 1) + n); }
-inline int32_t& first_rank_count() { return XDATA.I(143952); }
-inline float& relation_g(int k) { return XDATA.R(143952 + k); }
+inline int32_t& first_rank(int n, int c) { return XDATA.I(kFirstRankBase + kFirstRank * (c - 1) + n); }
+inline int32_t& first_rank_count() { return XDATA.I(kFirstRankCount); }
+inline float& relation_g(int k) { return XDATA.R(kRelationGBase + k); }
 // Word w (1..3) of sigma2 relation record k.
-inline int32_t& relation(int k, int w) { return XDATA.I(175997 + 3 * k + w); }
+inline int32_t& relation(int k, int w) { return XDATA.I(kRelationBase + 3 * (k - 1) + w); }
 // Number of sigma2 relations of the first-rank entries before entry i
 // (i = 1..1001): the relations of entry i are those after it up to the
 // value of entry i + 1.
-inline int32_t& relations_before(int i) { return XDATA.I(200000 + i); }
+inline int32_t& relations_before(int i) { return XDATA.I(kBeforeBase + i); }
 // Per (row r, operator j), p = (r - 1) nsym + j.
-inline int32_t& image_s(int p) { return XDATA.I(209001 + p); }
-inline int32_t& image_word(int p) { return XDATA.I(217401 + p); }
+inline int32_t& image_s(int p) { return XDATA.I(kImageBase + p); }
+inline int32_t& image_word(int p) { return XDATA.I(kImageWordBase + p); }
 
 // The equivalent of slot j of row r without its duplicate mark.
 inline void slot_vector(int j, int r, int h[3]) {

@@ -36,10 +36,6 @@ using namespace invtab;
 
 namespace {
 
-// Words of the shared records read here.
-constexpr int kUreqKmax = 2, kUreqLmax = 3, kUreqKnown = 5, kUreqPrint = 10;
-constexpr int kSymCount = 217, kSymCentric = 220;
-constexpr int kParamStrideH = 1, kParamStrideK = 2, kParamLargest = 3;
 constexpr int kPsiZeroPerWeak = 80;     // relations kept per weak reflection
 constexpr int kPsiZeroCapacity = 20000;
 constexpr int kPsiECapacity = 8000;
@@ -51,8 +47,8 @@ constexpr float kPseudoPsiZeroLimit = 0.2f;
 
 int32_t g_smallest_word = 0;
 
-int nsym() { return std::clamp(SYM.I(kSymCount), 0, 24); }
-bool centric() { return SYM.I(kSymCentric) == 1; }
+int nsym() { return std::clamp(SYM.I(symw::kOps), 0, 24); }
+bool centric() { return SYM.I(symw::kCentric) == 1; }
 
 // Phase shift of operator op for the untransformed h, in 15-degree steps
 // (0..23): nint(24 h.t) reduced modulo 24.
@@ -211,7 +207,7 @@ void symmetry_image(const int h[3], int op, int out[3]) {
     for (int c = 1; c <= 3; ++c) out[c - 1] = h[0] * erl_R(op, 1, c) + h[1] * erl_R(op, 2, c) + h[2] * erl_R(op, 3, c);
 }
 
-int super_index(const int h[3]) { return PARAM.I(kParamStrideH) * h[0] + PARAM.I(kParamStrideK) * h[1] + h[2]; }
+int super_index(const int h[3]) { return PARAM.I(param::kStrideH) * h[0] + PARAM.I(param::kStrideK) * h[1] + h[2]; }
 
 int round100(double g) { return static_cast<int>(std::lround(100.0 * g)); }
 
@@ -228,15 +224,15 @@ void DECOM(int n, float& g, float& gp3, int& t, int& phi) {
     phi = 15 * c[0] + c[2];
     const int signed_rows[3] = {a[0], b[0], a[1]};
     for (int k = 0; k < 3; ++k) {
-        CP10.I(1 + k) = std::abs(signed_rows[k]);
-        CP10.I(7 + k) = signed_rows[k] < 0 ? -1 : 1;
+        cp10::row(1 + k) = std::abs(signed_rows[k]);
+        cp10::sign(1 + k) = signed_rows[k] < 0 ? -1 : 1;
     }
-    CP10.I(4) = 1;
-    CP10.I(5) = (a[2] + 2048) / 32;
-    CP10.I(6) = (a[2] + 2048) % 32;
+    cp10::op(1) = 1;
+    cp10::op(2) = (a[2] + 2048) / 32;
+    cp10::op(3) = (a[2] + 2048) % 32;
     for (int k = 0; k < 3; ++k) {
-        const float e = row_e(CP10.I(1 + k));
-        CP10.R(10 + k) = e * e - 1.0f;
+        const float e = row_e(cp10::row(1 + k));
+        cp10::q(1 + k) = e * e - 1.0f;
     }
 }
 
@@ -264,9 +260,9 @@ void SORTGN(int n) {
 
 void build_relation_images() {
     const int ns = nsym();
-    const int rows = std::clamp(DIRTR.I(9), 0, kPairs / std::max(ns, 1));
+    const int rows = std::clamp(DIRTR.I(dirtr::kStrongRows), 0, kPairs / std::max(ns, 1));
     for (int p = 1; p <= kPairs; ++p) image_s(p) = 0;
-    const int largest = std::clamp(PARAM.I(kParamLargest), 0, kIsrSize);
+    const int largest = std::clamp(PARAM.I(param::kLargest), 0, kIsrSize);
     for (int s = 1; s <= largest; ++s) isr(s) = 0;
     for (int r = 1; r <= rows; ++r) {
         int h[3];
@@ -291,14 +287,14 @@ void build_relation_images() {
 PassOutcome generate_relations(int kind, int mode, int capacity, float gmin_psie, int& hdrflag) {
     const int ns = nsym();
     const bool acentric = !centric();
-    const int nrtr = DIRTR.I(1);
-    const int nrps = DIRPS.I(1);
-    const int nlar = DIRPS.I(4);
-    const int largest = std::clamp(PARAM.I(kParamLargest), 0, kIsrSize);
-    const int kmax = UREQ.I(kUreqKmax), lmax = UREQ.I(kUreqLmax);
-    const float q = INP.R(2);
+    const int nrtr = DIRTR.I(dirtr::kNrtr);
+    const int nrps = DIRPS.I(dirps::kNrps);
+    const int nlar = DIRPS.I(dirps::kNlar);
+    const int largest = std::clamp(PARAM.I(param::kLargest), 0, kIsrSize);
+    const int kmax = UREQ.I(ureqw::kKmax), lmax = UREQ.I(ureqw::kLmax);
+    const float q = INP.R(inp::kQ);
     const float factor = acentric ? 2.0f : 1.0f;
-    const int print = UREQ.I(kUreqPrint);
+    const int print = UREQ.I(ureqw::kPrint);
     const bool psi_zero = kind == 1 && mode == 0;
     const bool psi_e = kind == 1 && mode == 1;
     const bool pseudo = pseudo_conditions();
@@ -310,7 +306,7 @@ PassOutcome generate_relations(int kind, int mode, int capacity, float gmin_psie
         ifirst = nrtr + 1, ilast = nrtr + nrps, jlast = nlar - 1, limit = nlar;
     }
     ilast = std::min(ilast, kRows);
-    limit = std::min(limit, DIRTR.I(9));  // third rows must have images
+    limit = std::min(limit, DIRTR.I(dirtr::kStrongRows));  // third rows must have images
 
     // The rows in the form the loop reads them.
     const int nrows = std::max({ilast, limit, 0});
@@ -428,16 +424,16 @@ void pass_heading(int kind, int mode) {
     if (kind == 0) {
         lst_blank(2);
         lst("(' Sigma2 relationships estimated among the ',i4,' strongest reflections - (Emin =',f5.2,')')",
-            {DIRTR.I(1), DIRTR.R(2)});
+            {DIRTR.I(dirtr::kNrtr), DIRTR.R(dirtr::kEmin)});
     } else if (mode == 0) {
         lst_blank();
         lst("(' Psi-zero relationships estimated among the ',i4,' strongest and the ',i4,'  weakest reflections')",
-            {DIRPS.I(4), DIRPS.I(1)});
+            {DIRPS.I(dirps::kNlar), DIRPS.I(dirps::kNrps)});
         lst_blank();
     } else {
         lst_blank(2);
         lst("(' Psi-e relationships among the ',i4,'  strongest and the ',i4,'  following  reflections')",
-            {DIRPS.I(4), DIRPS.I(1)});
+            {DIRPS.I(dirps::kNlar), DIRPS.I(dirps::kNrps)});
     }
 }
 
@@ -446,8 +442,8 @@ void clear_pass_statistics() {
         CLRT1();
     else
         NCLRT1();
-    if (UREQ.I(kUreqKnown) != 0 && PSEUD.I(436) > 0) {
-        for (int w = 453; w <= 508; ++w) PSEUD.I(w) = 0;
+    if (UREQ.I(ureqw::kKnown) != 0 && PSEUD.I(pseud::kConditions) > 0) {
+        for (int w = pseud::kClassTable; w <= pseud::kClassCount; ++w) PSEUD.I(w) = 0;
         if (centric())
             CLRT();
         else
@@ -464,11 +460,11 @@ float psi_e_threshold() {
         lst_blank(2);
         return g;
     }
-    const int nrtr = DIRTR.I(1), nrps = DIRPS.I(1);
+    const int nrtr = DIRTR.I(dirtr::kNrtr), nrps = DIRPS.I(dirps::kNrps);
     const float efmx = row_e(1), efmn = row_e(nrtr), eemx = row_e(nrtr + 1), eemn = row_e(nrtr + nrps);
-    float g = ((efmx * efmx * eemx - efmn * efmn * eemn) * 0.4f + efmn * efmn * eemn) * INP.R(2);
+    float g = ((efmx * efmx * eemx - efmn * efmn * eemn) * 0.4f + efmn * efmn * eemn) * INP.R(inp::kQ);
     g = std::clamp(g, 0.6f, 1.0f);
-    if (UREQ.I(kUreqPrint) > 0) {
+    if (UREQ.I(ureqw::kPrint) > 0) {
         lst_blank(2);
         lst("(5x,'efmx =',f8.3,'   efmn =',f8.3,'   eemx =',f8.3,'   eemn =',f8.3,5x,'g(min) for psi-e =',f8.3)",
             {efmx, efmn, eemx, eemn, g});
@@ -481,7 +477,7 @@ float psi_e_threshold() {
 
 void STRIP9(int kind, int mode, int npsie, int counts[14], int& hdrflag, int big, int rsmode) {
     const int capacity = kind == 0 ? std::min(big, kRelations) : (mode == 0 ? kPsiZeroCapacity : kPsiECapacity);
-    const int print = UREQ.I(kUreqPrint);
+    const int print = UREQ.I(ureqw::kPrint);
     float g = 0.0f;
     int g0 = 0;
     for (int attempt = 1;; ++attempt) {
@@ -506,10 +502,10 @@ void STRIP9(int kind, int mode, int npsie, int counts[14], int& hdrflag, int big
             counts[0] = calculated;
             counts[7] = out.stored;
             SORTGN(out.stored);
-            DIRTR.I(3) = out.stored;
+            DIRTR.I(dirtr::kStored) = out.stored;
             g_smallest_word = out.stored > 0 ? static_cast<int32_t>(std::trunc(1000.0f * key1(out.stored))) : 0;
             WRTR9(1, g_smallest_word, npsie);
-            if (pseudo_conditions() && UREQ.I(kUreqKnown) != 0) {
+            if (pseudo_conditions() && UREQ.I(ureqw::kKnown) != 0) {
                 if (centric())
                     STST();
                 else
@@ -518,7 +514,7 @@ void STRIP9(int kind, int mode, int npsie, int counts[14], int& hdrflag, int big
             return;
         }
         if (mode == 0) {
-            DIRPS.I(3) = out.stored;
+            DIRPS.I(dirps::kStored) = out.stored;
             if (print > 0)
                 lst("(i8,' psi-zero triplet(s) calculated and',i6,' stored',i6,' rejected')",
                     {calculated, out.stored, out.rejected});
@@ -527,7 +523,7 @@ void STRIP9(int kind, int mode, int npsie, int counts[14], int& hdrflag, int big
             WRTR9(2, g_smallest_word, npsie);
             return;
         }
-        const int nrps = std::max(DIRPS.I(1), 1);
+        const int nrps = std::max(DIRPS.I(dirps::kNrps), 1);
         if (attempt <= 2 && out.stored / nrps <= 20 && g0 > 50) {
             g = std::max(g - 0.2f, 0.5f);
             lst_line(" insufficient psi-e found - lower g value and try again");
@@ -535,7 +531,7 @@ void STRIP9(int kind, int mode, int npsie, int counts[14], int& hdrflag, int big
         }
         counts[4] = calculated;
         counts[11] = out.stored;
-        DIRTR.I(3) = out.stored;
+        DIRTR.I(dirtr::kStored) = out.stored;
         if (out.stored == 0) {
             lst_line(" *** Warning *** : no psi-e found");
             return;
@@ -547,7 +543,7 @@ void STRIP9(int kind, int mode, int npsie, int counts[14], int& hdrflag, int big
 
 void WRTR9(int mode, int32_t mink, int npsie) {
     if (mode == 2) {
-        const int n = std::clamp(DIRPS.I(3), 0, kRelations);
+        const int n = std::clamp(DIRPS.I(dirps::kStored), 0, kRelations);
         // Psi-zero items, grouped by weak reflection.
         std::vector<Word> items(static_cast<size_t>(3) * std::max(n, 1));
         int previous = 0;
@@ -562,19 +558,19 @@ void WRTR9(int mode, int32_t mink, int npsie) {
             items[3 * (r - 1) + 1].i = relation_word(a1, b1, c2);
             items[3 * (r - 1) + 2].i = 0;
         }
-        FRMXX(0, 9, n, n, DIRPS.I(1), 0, 0, items.data());
+        FRMXX(0, 9, n, n, DIRPS.I(dirps::kNrps), 0, 0, items.data());
         return;
     }
-    const int n = std::clamp(DIRTR.I(3), 0, kRelations);
+    const int n = std::clamp(DIRTR.I(dirtr::kStored), 0, kRelations);
     if (mode == 5) {
-        PROC.I(2) = 1;
+        PROC.I(proc::kP10) = 1;
         mode = 4;
     }
     if (mode == 4) {
-        FRMXX(0, 24, n, n, npsie, PROC.I(2), mink, relation_area());
+        FRMXX(0, 24, n, n, npsie, PROC.I(proc::kP10), mink, relation_area());
         return;
     }
-    FRMXX(0, 8, n, n, DIRTR.I(1), PROC.I(2), mink, relation_area());
+    FRMXX(0, 8, n, n, DIRTR.I(dirtr::kNrtr), PROC.I(proc::kP10), mink, relation_area());
 }
 
 }  // namespace zanek

@@ -48,7 +48,7 @@ int row_phase(int r) {
     const int w = static_cast<int>(semtab::rpword(r));
     return w % 1000;
 }
-float restricted_phase(int code) { return (code >= 1 && code <= 24) ? COST.R(10 + code) : 0.0f; }
+float restricted_phase(int code) { return (code >= 1 && code <= 24) ? cost::restricted_phase(code) : 0.0f; }
 int sign_of(int v) { return v < 0 ? -1 : 1; }
 
 void sigma2_box() {
@@ -100,7 +100,8 @@ void exchange_sort(int N, Key key, Swap swap) {
 
 // Signed unnormalised super-index of an index triple.
 long long raw_super_index(const int h[3]) {
-    return static_cast<long long>(COST.I(2)) * h[0] + static_cast<long long>(COST.I(3)) * h[1] + h[2];
+    return static_cast<long long>(COST.I(cost::kStrideH)) * h[0] +
+           static_cast<long long>(COST.I(cost::kStrideK)) * h[1] + h[2];
 }
 
 int symmetry_shift(const int h[3], int j) {
@@ -150,7 +151,7 @@ void AZZERO(float* A, float* B, int I1, int I2) {
 void STATS(float ALPHA, int PHIT, int PHI, const char* MARK, int& NWRONG, int J) {
     const double diff = static_cast<double>(PHIT - PHI);
     const float cp = static_cast<float>(std::cos(diff / kDegrees));
-    if (SYM2.I(4) == 1) {
+    if (SYM2.I(sym2::kCentric) == 1) {
         SCTST(ALPHA, ALPHA * cp, 1);
     } else {
         int fold = std::abs(PHIT - PHI) % 360;
@@ -162,11 +163,11 @@ void STATS(float ALPHA, int PHIT, int PHI, const char* MARK, int& NWRONG, int J)
 
 void SIGMA2() {
     using namespace semtab;
-    SYM2.R(5) = 1.0f / std::sqrt(INP.R(2));
-    const int nsym = std::min(SYM2.I(3), kSlots);
-    const int rows = std::clamp(DIR1.I(4), 0, kRows);
+    SYM2.R(sym2::kQ) = 1.0f / std::sqrt(INP.R(inp::kSemAtomsReal));
+    const int nsym = std::min(SYM2.I(sym2::kNsym), kSlots);
+    const int rows = std::clamp(DIR1.I(dir1::kNrs1), 0, kRows);
     for (int p = 1; p <= kRows * kSlots; ++p) image_s(p) = image_word(p) = 0;
-    const int top = std::min(COST.I(4), kIsrSize);
+    const int top = std::min(COST.I(cost::kLargest), kIsrSize);
     for (int s = 1; s <= top; ++s) isr(s) = 0;
 
     // Equivalence map: the first (row, operator) whose equivalent has each super-index.
@@ -185,15 +186,15 @@ void SIGMA2() {
                 isr(static_cast<int>(a)) = (S >= 0 ? 1 : -1) * (32 * r + j);
         }
 
-    SIG2.I(2) = 0;
-    const bool verbose = UREQ.I(10) >= 2;
+    SIG2.I(sig2::kRelations) = 0;
+    const bool verbose = UREQ.I(ureqw::kPrint) >= 2;
     if (verbose) {
         lst_blank();
         lst_line(" set up sigma2 relationships");
     }
-    for (int w = 176001; w <= 200000; ++w) XDATA.I(w) = 0;
+    for (int w = kRelationBase + 1; w <= kRelationBase + 3 * kRelations; ++w) XDATA.I(w) = 0;
     const int nfr = std::min(first_rank_count(), kFirstRank);
-    const float rsqrtN = SYM2.R(5);
+    const float rsqrtN = SYM2.R(sym2::kQ);
     int k = 0;
     bool full = false;
     relations_before(1) = 0;
@@ -221,7 +222,7 @@ void SIGMA2() {
                     bool inside = true;
                     for (int c = 0; c < 3; ++c) {
                         D[c] = H[c] + s * eq[c];
-                        inside = inside && std::abs(D[c]) <= UREQ.I(1 + c);
+                        inside = inside && std::abs(D[c]) <= max_index(1 + c);
                     }
                     if (!inside) continue;
                     long long S = raw_super_index(D);
@@ -269,7 +270,7 @@ void SIGMA2() {
             lst("(' number of contributors =',I6)", {k - before});
         }
     }
-    SIG2.I(2) = k;
+    SIG2.I(sig2::kRelations) = k;
 }
 
 void SORS2(TwoPhaseRecord* REC, int N, float& ASUM, int& ACNT, int& NRES, float& FOMS, int& NWRONG, int& NSTORED) {
@@ -283,7 +284,7 @@ void SORS2(TwoPhaseRecord* REC, int N, float& ASUM, int& ACNT, int& NRES, float&
         one_phase_box();
         return;
     }
-    const bool centric = SYM2.I(4) == 1;
+    const bool centric = SYM2.I(sym2::kCentric) == 1;
     if (centric) CLRT();
     else NCLRT();
     std::vector<float> alpha(static_cast<std::size_t>(N) + 1);
@@ -301,7 +302,7 @@ void SORS2(TwoPhaseRecord* REC, int N, float& ASUM, int& ACNT, int& NRES, float&
     std::vector<float> sorted(alpha);
     SORTS(idx.data(), sorted.data(), N, twophase::kKept);
 
-    const bool known = UREQ.I(5) != 0;
+    const bool known = UREQ.I(ureqw::kKnown) != 0;
     lst_blank(2);
     lst_line(std::string(26, ' ') + " List of two-phase structure seminvariants estimated");
     lst_blank(2);
@@ -326,7 +327,7 @@ void SORS2(TwoPhaseRecord* REC, int N, float& ASUM, int& ACNT, int& NRES, float&
         const float E1 = semtab::row_e(r1), E2 = semtab::row_e(r2);
         float P = 0.5f;
         if (general[t]) {
-            SS2C.I(14) += 1;
+            SS2C.I(ss2c::kGeneral) += 1;
         } else {
             NRES += 1;
             P = 0.5f + 0.5f * std::tanh(a);
@@ -350,7 +351,7 @@ void SORS2(TwoPhaseRecord* REC, int N, float& ASUM, int& ACNT, int& NRES, float&
                      H2[2], E2, restriction_text(row_code(r2)), psi[t], a});
         }
         if (known) STATS(a, Phi, psi[t], mark, NWRONG, j);
-        if (a >= DIR2.R(2)) ++strong;
+        if (a >= DIR2.R(dir2::kGlim)) ++strong;
         int32_t w1 = 0, w2 = 0;
         JPACK2(w1, w2, code1[t], sign_of(code2[t]), std::abs(code2[t]), a, psi[t]);
         items[3 * (j - 1)] = word_of_int(w1);
@@ -365,7 +366,7 @@ void SORS2(TwoPhaseRecord* REC, int N, float& ASUM, int& ACNT, int& NRES, float&
     }
     lst_line(" ");
     lst_blank();
-    if (UREQ.I(10) > 0 && SS2C.I(14) > 0) {
+    if (UREQ.I(ureqw::kPrint) > 0 && SS2C.I(ss2c::kGeneral) > 0) {
         lst_line(std::string(20, ' ') + "for nrp seminvariants alpha is equal to  1/2  the argument of  io bessel  function");
         lst_blank(2);
     }
@@ -379,24 +380,24 @@ void SS2(SeminvCounts& NS) {
     static TwoPhaseRecord rec[kRecords + 1];
     PROSS2.I(pross2::kTrace) = 0;
     int nrec = 0, running = 0;
-    SS2C.I(13) = 0;
-    SS2C.I(14) = 0;
-    SYM2.I(4) -= 1;
-    PROSS2.R(pross2::kTwoN) = 2.0f * INP.R(2);
-    const float natoms = INP.R(2);
+    SS2C.I(ss2c::kRecords) = 0;
+    SS2C.I(ss2c::kGeneral) = 0;
+    SYM2.I(sym2::kCentric) -= 1;
+    PROSS2.R(pross2::kTwoN) = 2.0f * INP.R(inp::kSemAtomsReal);
+    const float natoms = INP.R(inp::kSemAtomsReal);
     const int nfr = std::min(first_rank_count(), kFirstRank);
 
     for (int i = 1; i <= nfr; ++i) {
         const int H[3] = {first_rank(i, 3), first_rank(i, 4), first_rank(i, 5)};
         const float EH = static_cast<float>(first_rank(i, 6)) / 1000.0f;
-        PRO.R(21) = EH;
+        PRO.R(pro::kEH) = EH;
         const int hcode = first_rank(i, 7) / 1000;
         const float p = restricted_phase(hcode);
         const int jH = first_rank(i, 1) / 10;
         const int nops = std::min(first_rank(i, 1) % 10, kMaxClassMatrices);
         int ops[kMaxClassMatrices] = {};
         for (int c = 0, word = first_rank(i, 2); c < nops; ++c, word /= 64) ops[c] = word % 64;
-        for (int c = 0; c < 3; ++c) PRO.I(18 + c) = H[c];
+        for (int c = 0; c < 3; ++c) pro::h(1 + c) = H[c];
 
         for (int k = relations_before(i) + 1; k <= relations_before(i + 1); ++k) {
             int a1, b1, c1, a2, b2, c2;
@@ -406,37 +407,37 @@ void SS2(SeminvCounts& NS) {
             PROSS2.I(pross2::kShift) = c2;
             const int r1 = std::abs(code1), r2 = std::abs(code2);
             const bool restricted = row_code(r1) != 1 && row_code(r2) != 1;
-            COST.I(10) = restricted ? 13 : 1;
+            COST.I(cost::kCode) = restricted ? 13 : 1;
             PROSS2.R(pross2::kEH) = EH;
             PROSS2.R(pross2::kERow1) = row_e(r1);
             PROSS2.R(pross2::kERow2) = row_e(r2);
-            PROSS2.R(7) = row_e(r1);
-            PROSS2.R(8) = row_e(r2);
-            for (int c = 0; c < 3; ++c) PRO.I(27 + c) = H[c];
+            pross2::e(1) = row_e(r1);
+            pross2::e(2) = row_e(r2);
+            for (int c = 0; c < 3; ++c) pro::pair_h(1 + c) = H[c];
             int K1[3], K2[3];
             slot_vector(m, r1, K1);
             slot_vector(m2, r2, K2);
             for (int c = 0; c < 3; ++c) {
                 K1[c] *= sign_of(code1);
                 K2[c] *= sign_of(code2);
-                PRO.I(30 + c) = K1[c];
-                PRO.I(33 + c) = K2[c];
+                pro::k1(1 + c) = K1[c];
+                pro::k2(1 + c) = K2[c];
             }
-            const bool traced = r1 == DIR2.I(5) && r2 == DIR2.I(6);
+            const bool traced = r1 == DIR2.I(dir2::kTraced1) && r2 == DIR2.I(dir2::kTraced2);
             PROSS2.I(pross2::kTrace) = traced ? 1 : 0;
             if (traced)
                 lst("(' ',I5,')',3I4,F8.3,8X,2(I5,')',3I4,F8.3,I3,5X),I5)",
                     {jH, H[0], H[1], H[2], EH, code1, K1[0], K1[1], K1[2], row_e(r1), m, code2, K2[0], K2[1], K2[2],
                      row_e(r2), m2, c2});
 
-            PRO.I(13) = 0;
+            PRO.I(pro::kMarks) = 0;
             PROSS2.R(pross2::kSin) = 0.0f;
             PROSS2.R(pross2::kCos) = 0.0f;
             int flag = 0;
             for (int c = 0; c < nops; ++c) {
                 const int mm = ops[c];
                 if (mm == 0) break;
-                PRO.I(14) = mm;
+                PRO.I(pro::kMatrix) = mm;
                 Mat3 sq, I3 = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
                 PROD1(mm, mm, sq);
                 bool square_identity = true;
@@ -448,7 +449,7 @@ void SS2(SeminvCounts& NS) {
                 PROSS2.I(pross2::kFlag34) = 1;
                 int img[3], idx = 0;
                 EQUIV(K1, img, mm, idx);
-                for (int a = 0; a < 3; ++a) PROSS2.I(pross2::kP1 + 1 + a) = img[a] + K1[a];
+                for (int a = 0; a < 3; ++a) pross2::p1(1 + a) = img[a] + K1[a];
                 if (img[0] + K1[0] + img[1] + K1[1] + img[2] + K1[2] == 0) {
                     PROSS2.I(pross2::kFlagK1) = 1;
                     PROSS2.I(pross2::kFlag34) = 0;
@@ -478,7 +479,7 @@ void SS2(SeminvCounts& NS) {
             if (flag != 0) continue;
 
             const float S = PROSS2.R(pross2::kSin), C = PROSS2.R(pross2::kCos);
-            float alpha = std::fabs(PROSS2.R(7) * PROSS2.R(8)) / natoms * std::sqrt(S * S + C * C);
+            float alpha = std::fabs(pross2::e(1) * pross2::e(2)) / natoms * std::sqrt(S * S + C * C);
             if (restricted) alpha *= 2.0f;
             double psi_deg;
             if (C == 0.0f) {
@@ -516,14 +517,14 @@ void SS2(SeminvCounts& NS) {
             }
         }
     }
-    SS2C.I(13) = nrec;
+    SS2C.I(ss2c::kRecords) = nrec;
 
     SORT3S(rec, nrec);
     nrec = std::min(nrec, twophase::kKept);
     // Normalisation against the largest sigma2 reliabilities.
     float A = 0.0f;
     for (int t = 1; t <= nrec; ++t) A += static_cast<float>(std::abs(rec[t].w[2])) / 1000.0f;
-    const int nrel = SIG2.I(2);
+    const int nrel = SIG2.I(sig2::kRelations);
     std::vector<float> g(static_cast<std::size_t>(std::max(nrel, 0)) + 1);
     for (int k = 1; k <= nrel; ++k) {
         int a3, b3, c3;
@@ -533,9 +534,9 @@ void SS2(SeminvCounts& NS) {
     SORTGS(g.data(), nrel);
     float sumG = 0.0f;
     for (int k = 1; k <= std::min({nrec, twophase::kKept, nrel}); ++k) sumG += g[static_cast<std::size_t>(k)];
-    SIG2.R(1) = sumG;
+    SIG2.R(sig2::kSumG) = sumG;
     const float ratio = sumG > 0.0f ? std::max(1.0f, A / sumG) : 1.0f;
-    const float factor = SYM2.I(4) == 0 ? 0.8f : 0.6f;
+    const float factor = SYM2.I(sym2::kCentric) == 0 ? 0.8f : 0.6f;
     int kept = 0;
     for (int t = 1; t <= nrec; ++t) {
         float a = (static_cast<float>(rec[t].w[2]) / 1000.0f) / (2.0f * ratio) * factor;
@@ -553,7 +554,8 @@ void SS2(SeminvCounts& NS) {
     lst_line(std::string(39, ' ') + "***   two-phase seminvariants section   ***");
     lst_blank();
     lst_line(std::string(20, ' ') + "First representation formula will be used");
-    lst("(20X,'n. of reflections to search s.s.i. = ',I5,'  with  /E/ .ge.',F7.3)", {DIR1.I(4), DIR1.R(6)});
+    lst("(20X,'n. of reflections to search s.s.i. = ',I5,'  with  /E/ .ge.',F7.3)",
+        {DIR1.I(dir1::kNrs1), DIR1.R(dir1::kSearchE)});
 
     float asum = 0.0f, foms = 0.0f;
     int acnt = 0, nres = 0, nwrong = 0, stored = 0;
@@ -561,22 +563,23 @@ void SS2(SeminvCounts& NS) {
     if (stored > 0) {
         NS(2) = running;
         NS(4) = stored;
-        const bool known = UREQ.I(5) != 0;
-        if (known && UREQ.I(10) > 0 && acnt != 0) {
+        const bool known = UREQ.I(ureqw::kKnown) != 0;
+        if (known && UREQ.I(ureqw::kPrint) > 0 && acnt != 0) {
             lst_line(std::string(60, ' ') + "ari = " + fmt_f(asum / static_cast<float>(acnt), 8, 4));
             lst_line(std::string(60, ' ') + "foms2 = " + fmt_f(foms, 8, 4));
         }
-        if (UREQ.I(10) > 0) {
+        if (UREQ.I(ureqw::kPrint) > 0) {
             lst("(20X,'n. of first rank s.s.i   (restricted-phase)   =',I6)", {nres});
-            if (SS2C.I(14) != 0) lst("(20X,'n. of first rank s.s.i.    (general phase)    =',I6)", {SS2C.I(14)});
+            if (SS2C.I(ss2c::kGeneral) != 0)
+                lst("(20X,'n. of first rank s.s.i.    (general phase)    =',I6)", {SS2C.I(ss2c::kGeneral)});
             if (known) {
                 lst("(/,/,1X,'serial number of the first wrong ','relationship =',I5,/,/)", {nwrong});
-                if (SYM2.I(4) == 1) STST();
+                if (SYM2.I(sym2::kCentric) == 1) STST();
                 else NSTST();
             }
         }
     }
-    UREQ.I(10) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
 }
 
 }  // namespace zanek

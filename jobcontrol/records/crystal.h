@@ -26,6 +26,58 @@ inline Record<224> SYM;
 // generators 594, product table 595-2898, seminvariant description 2899-2923.
 inline Record<2923> ERL;
 
+// Word numbers of the records above (1-based; INTEGER unless marked REAL).
+namespace rcw {
+constexpr int kS2Coefficients = 1;  // REAL 1-6: G1..G6 of s^2 = G1 h^2 + G2 k^2 + G3 l^2 + G4 hk + G5 hl + G6 kl
+constexpr int kCell = 7;            // REAL 7-9 a, b, c; 10-12 the angles in degrees
+constexpr int kSines = 13;          // REAL 13-15 sines of the angles
+constexpr int kReflections = 16;    // reflection count
+constexpr int kShells = 17;         // Wilson-plot shells
+constexpr int kLargestS2 = 18;      // REAL largest s^2 of the accepted reflections
+constexpr int kNref = 19;           // phasing reflections
+constexpr int kELimit = 20;         // REAL E limit of the E statistics (1.2)
+constexpr int kNzro = 21;           // weak reflections
+constexpr int kWeakE = 22;          // REAL E limit of the weak reflections
+constexpr int kRhomax = 23;         // REAL largest s^2 accepted in the reflection input
+}  // namespace rcw
+namespace ureqw {
+constexpr int kHmax = 1, kKmax = 2, kLmax = 3;  // largest |h|, |k|, |l| over all equivalents
+constexpr int kSigma = 4;       // 1 the reflections carry a usable sigma(Fo)
+constexpr int kKnown = 5;       // 1 each reflection carries a known phase
+constexpr int kPartial = 6;     // partial structure: 0 none, -1 requested, 1 in use
+constexpr int kKept = 7;        // flag kept in list 7
+constexpr int kWeakLimit = 8;   // REAL weak-amplitude limit
+constexpr int kMultiUse = 9;
+constexpr int kPrint = 10;      // print level
+constexpr int kWork = 11;       // work flag of the routine that sets it
+}  // namespace ureqw
+// Largest |index| i (1 h, 2 k, 3 l) over the stored reflections.
+inline int& max_index(int i) { return UREQ.I(ureqw::kHmax - 1 + i); }
+namespace cw {
+constexpr int kSlope = 141, kIntercept = 142;  // REAL the Wilson line
+constexpr int kB = 143;                        // REAL overall temperature factor
+constexpr int kScale = 144;                    // REAL scale constant; negative: not normalised
+}  // namespace cw
+namespace symw {
+constexpr int kOps = 217;          // number of stored operators (the first half in a centrosymmetric group)
+constexpr int kTransl = 144;       // REAL translation i of operator k at 144 + 3(k-1) + i
+constexpr int kLatticePoints = 218;  // REAL lattice points per cell
+constexpr int kFamily = 219;       // crystal family 1..8
+constexpr int kCentric = 220;      // 1 centrosymmetric, 0 not, -1 enantiomorph fixed by the group
+constexpr int kLattice = 221;      // 1..7 = P, A, B, C, I, F, R
+constexpr int kSigma3 = 222;       // REAL sigma3/sigma2^1.5 of the primitive cell, as %normal leaves it
+constexpr int kEquivalents = 223;  // REAL equivalent positions (centric flag + 1) * operators
+constexpr int kSigma3Prim = 224;   // REAL sigma3/sigma2^1.5 of the primitive cell, as %data computed it
+constexpr int kMaxOps = 24;        // operators SYM holds
+}  // namespace symw
+namespace erlw {
+constexpr int kMaxMatrices = 48;     // point-group matrices R(k), k = 1..48
+constexpr int kSymbol = 577;         // 577-592 condensed symbol, a character to a word
+constexpr int kSystem = 593;         // crystal system 1..6
+constexpr int kGenerators = 594;     // generators of the point group
+constexpr int kOriginPhases = 2917;  // number of origin phases to fix (0..3)
+}  // namespace erlw
+
 inline int& erl_R(int k, int i, int j) { return ERL.I(k + 48 * (i - 1) + 144 * (j - 1)); }
 inline float& erl_T(int k, int i) { return ERL.R(432 + k + 48 * (i - 1)); }
 inline int& erl_P(int i, int j) { return ERL.I(594 + i + 48 * (j - 1)); }

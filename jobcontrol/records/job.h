@@ -90,6 +90,11 @@ inline Record<512> BUFFER;
 
 // TRIG: sin of 0..449 whole degrees (words 1-450), then pi, 2pi, pi/180, 180/pi.
 inline Record<456> TRIG;
+namespace trig {
+constexpr int kPi = 451, kTwoPi = 452;  // REAL
+constexpr int kRadian = 453;            // REAL pi/180, radians per degree
+constexpr int kDegree = 454;            // REAL 180/pi, degrees per radian
+}  // namespace trig
 void fill_trig();
 
 // Sets every job-control record to its initial value (start of a run).

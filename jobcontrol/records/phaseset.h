@@ -17,6 +17,18 @@ inline Record<12> LST016;
 // seminvariants, phasing); word 1 is the number of phasing reflections
 // when list 16 is created.
 inline Record<50> PARAM;
+// PARAM words during %invariants (INTEGER); the phase command's are in
+// namespace param of the phasing records.
+namespace param {
+constexpr int kStrideH = 1;     // (2 kmax + 1)(2 lmax + 1), stride of h in the super-index
+constexpr int kStrideK = 2;     // 2 lmax + 1, stride of k
+constexpr int kLargest = 3;     // largest super-index
+constexpr int kIsrSize = 4;     // size of the isr table
+constexpr int kTableRows = 5;   // rows of the invariant reflection table
+constexpr int kClassUnit = 6;   // 2^28, 2^27 and 32768: the field units of the isr coding
+constexpr int kMarkUnit = 7;
+constexpr int kOrdinalUnit = 8;
+}  // namespace param
 
 inline void reset_phaseset_records() {
     LST016.clear();
