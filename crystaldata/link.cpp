@@ -265,9 +265,8 @@ void VORPM(int& status) {
             {nasym, equal_atoms});
 
         RC.I(kRcNref) = default_phasing_reflections(nasym, SYM.I(kSymCentric) == 1, SYM.I(kSymCount) == 1);
-        // Even an empty list 6 gives a list 7 (of no record), as %data
-        // does for a file without accepted reflections: the list 7 of an
-        // earlier job must not stand for the sibling's data.
+        // Even an empty list 6 gives a list 7 (of no record): the list 7
+        // of an earlier job must not stand for the sibling's data.
         int seed = kDataSeed;
         PREPL7(0, seed, RC.I(kRcCount));
         XDUMP();

@@ -59,6 +59,10 @@ public:
     int lines_read() const { return lines_; }
     // True until the first line has been read.
     bool at_start() const { return !started_; }
+    // Reads the unit to its end and counts the lines that hold more than
+    // blanks: what follows the end of the data (0 0 0, or a blank line,
+    // which reads as 0 0 0) and was not taken as reflections.
+    int count_lines_left();
     // What was wrong after an error (for tests and debugging).
     const std::string& message() const { return reader_.message(); }
 
