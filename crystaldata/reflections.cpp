@@ -261,6 +261,23 @@ void ScratchWriter::put(int h, int k, int l, float fo, float sigma, int phase_wo
 // The last block is written also when it holds no record.
 void ScratchWriter::close() { write_block(block_no_, block_); }
 
+SuperIndex super_index_of_maxima() {
+    SuperIndex s;
+    s.c2 = 2LL * UREQ.I(3) + 1;
+    s.c1 = (2LL * UREQ.I(2) + 1) * s.c2;
+    s.largest = UREQ.I(1) * s.c1 + UREQ.I(2) * s.c2 + UREQ.I(3);
+    return s;
+}
+
+bool super_index_fits(int64_t largest, float largest_s2) {
+    if (largest <= kMaxSuperIndex) return true;
+    lst("(//' *** error *** maximum values of h,k,l are too large.'/'               The program cannot manage them'//"
+        "' Restart the program using in %DATA the directive '/'                RHOMAX  xx                        '/"
+        "' where xx must be less than ',f7.4/' in order to reduce the maximum values of h,k,l.  ')",
+        {largest_s2});
+    return false;
+}
+
 int scratch_records_per_block() {
     int n = BUFFER.I(511);
     return n >= 1 && n <= kBlockWords / kScratchRecordWords ? n : kBlockWords / kScratchRecordWords;
@@ -478,10 +495,8 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
         return;
     }
 
-    // Strides of the super-index and its largest value.
-    const int64_t c2 = 2LL * UREQ.I(3) + 1;
-    const int64_t c1 = (2LL * UREQ.I(2) + 1) * c2;
-    const int64_t largest = UREQ.I(1) * c1 + UREQ.I(2) * c2 + UREQ.I(3);
+    const SuperIndex super = super_index_of_maxima();
+    const int64_t c1 = super.c1, c2 = super.c2, largest = super.largest;
     UNO.I(2) = static_cast<int32_t>(std::clamp<int64_t>(largest, INT32_MIN, INT32_MAX));
     if (largest > kXdataWords) {
         lst("(' available memory too small, a scratch file'/' on channel ',i3,' will be used temporarely.'/"
@@ -495,11 +510,7 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
     RC.I(kRcCount) = nacc;
     RC.R(kRcLargestS2) = counts.largest_s2;
     close_file();
-    if (largest > kMaxSuperIndex) {
-        lst("(//' *** error *** maximum values of h,k,l are too large.'/'               The program cannot manage them'//"
-            "' Restart the program using in %DATA the directive '/'                RHOMAX  xx                        '/"
-            "' where xx must be less than ',f7.4/' in order to reduce the maximum values of h,k,l.  ')",
-            {counts.largest_s2});
+    if (!super_index_fits(largest, counts.largest_s2)) {
         ierr = -1;
         return;
     }

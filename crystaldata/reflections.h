@@ -108,6 +108,18 @@ void SMERGE(int nblk, int nrec, int ntot, int iclass, int seed, int mode);
 // equivalent: ((phi + shift) * sign) reduced to 1..360 (0 becomes 360).
 int standard_phase(int phi, int shift, int sign);
 
+// Strides of the super-index for the largest |h|, |k|, |l| of UREQ words
+// 1-3, and the largest super-index hmax C1 + kmax C2 + lmax.
+struct SuperIndex {
+    int64_t c1 = 0, c2 = 0, largest = 0;
+};
+SuperIndex super_index_of_maxima();
+
+// True when the largest super-index fits the later commands' tables
+// (kMaxSuperIndex); otherwise prints the advice to lower rhomax below the
+// data's largest s^2 and returns false.
+bool super_index_fits(int64_t largest, float largest_s2);
+
 // Records per block of the scratch file (BUFFER word 511, 85).
 int scratch_records_per_block();
 
