@@ -84,7 +84,13 @@ TEST_F(SpaceGroup, SymbolGrammar) {
                           Case{"p -1", 0, "p -1"}, Case{"p 1", 0, "p 1"}, Case{"i 41/a m d", 0, "i 41/a m d"},
                           Case{"p 5", -1, "p 5"}, Case{"p 21/e", -1, "p 21/e"}, Case{"p -42 m", -1, "p -42 m"},
                           Case{"p 2 2 2 2", -1, "p 2 2 2 2"}, Case{"pm", -1, "pm"}, Case{"x 2", -1, "x 2"},
-                          Case{"p 4 -", -1, "p 4 -"}, Case{"p 22", -1, "p 22"}, Case{"p 2/m/m", -1, "p 2/m/m"}}) {
+                          Case{"p 4 -", -1, "p 4 -"}, Case{"p 22", -1, "p 22"}, Case{"p 2/m/m", -1, "p 2/m/m"},
+                          // Blanks typed between the parts are condensed before the check,
+                          // also when the typed text runs past 16 columns.
+                          Case{"p    21    21    21", 0, "p 21 21 21"}, Case{"p  1    21/c       1", 0, "p 1 21/c 1"},
+                          Case{"p    2    2    2    2", -1, "p 2 2 2 2"},
+                          // Condensed, still longer than a symbol can be.
+                          Case{"p 42/n 21/c 2/m 2", -1, "p 42/n 21/c 2/m "}}) {
         SCOPED_TRACE(c.typed);
         std::string s = c.typed;
         int n = static_cast<int>(s.size());
