@@ -184,6 +184,22 @@ TEST_F(SpaceGroup, OperationsInTheirOrder) {
     EXPECT_TRUE(stored_op(7) == parse_op("x-y,-y,-z"));
 }
 
+// C m c e (typed c m c a), worked by hand through the analysis: point group
+// mmm, generators -x,y,z; x,-y,z; x,y,-z with the glide translations
+// 0; (0,0,1/2); (1/2,0,0); closure, then the origin moved by (1/2,1/4,1/4)
+// (half the glides plus the origin table's (1/4,1/4,0)). Four operators
+// then have translations whose C-centred partner has the same component
+// sum, (0,1/2,1/2) against (1/2,0,1/2): a tie keeps the translation the
+// closure gave (the ITA list has, for example, -x,y+1/2,-z+1/2 as the fourth).
+TEST_F(SpaceGroup, CentringTranslationsThatTieKeepTheClosuresChoice) {
+    ASSERT_EQ(test::analyse("c m c a"), 0);
+    const std::vector<const char*> ops = {"x,y,z",    "-x,-y+1/2,z+1/2", "x,-y,-z", "-x+1/2,y,-z+1/2",
+                                          "-x,-y,-z", "x+1/2,y,-z+1/2",  "-x,y,z",  "x,-y+1/2,z+1/2"};
+    ASSERT_EQ(operation_count(), 8);
+    for (std::size_t k = 0; k < ops.size(); ++k)
+        EXPECT_TRUE(stored_op(static_cast<int>(k) + 1) == parse_op(ops[k])) << k + 1 << ": " << ops[k];
+}
+
 TEST_F(SpaceGroup, OperationsAmongTheGroup) {
     struct Case {
         const char* symbol;
