@@ -328,6 +328,38 @@ TEST_F(DataRun, KnownPhaseOfAFriedelMateIsStoredNegated) {
     EXPECT_EQ(UREQ.I(5), 1);
 }
 
+// A known phase carried through an operator with a translation and the
+// Friedel sign. In P 41 (x,y,z; -x,-y,z+1/2; -y,x,z+1/4; y,-x,z+3/4) the
+// operator (R, t) relates phi(h R) = phi(h) - 360 h.t, and phi(-h) = -phi(h).
+// 0 -1 -1: h R for -y,x,z is -1 0 -1, so the standard 1 0 1 is -h R with
+//   h.t = -1/4: phi = -(10 - 360 (-1/4)) = -100 = 260.
+// 0 1 -1: h R for y,-x,z is -1 0 -1, standard 1 0 1 again (each case is a
+//   run of its own), h.t = -3/4: phi = -(20 + 270) = -290 = 70.
+// 0 -1 -3: through -y,x,z, standard 1 0 3, h.t = -3/4: phi = -(30 + 270) = 60.
+// (Applying the sign before the shift would give 80, 250 and 240.)
+TEST_F(DataRun, KnownPhaseThroughAScrewAxisAndTheFriedelSign) {
+    struct Case {
+        int h, k, l;
+        float phase;
+        int sh, sk, sl, want;
+    };
+    const Case cases[] = {{0, -1, -1, 10, 1, 0, 1, 260}, {0, 1, -1, 20, 1, 0, 1, 70}, {0, -1, -3, 30, 1, 0, 3, 60}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.h) + " " + std::to_string(c.k) + " " + std::to_string(c.l));
+        ASSERT_EQ(run(with(p1_job("p 41"), {"know", "form (3i4,3f8.2)", "refl foll"}),
+                      hklp(c.h, c.k, c.l, 10, 1, c.phase)),
+                  0)
+            << listing();
+        std::vector<L7> got = list7();
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].h, c.sh);
+        EXPECT_EQ(got[0].k, c.sk);
+        EXPECT_EQ(got[0].l, c.sl);
+        EXPECT_EQ(got[0].code(), 1);  // a general reflection of P 41
+        EXPECT_EQ(got[0].phase(), c.want);
+    }
+}
+
 TEST_F(DataRun, KnownPhasesInACentricGroupAreZeroOr180) {
     ASSERT_EQ(run(with(p1_job("p -1"), {"know", "form (3i4,3f8.2)", "refl foll"}),
                   hklp(1, 2, 3, 10, 1, 10) + hklp(-2, 0, 1, 10, 1, 170) + hklp(3, 0, 0, 10, 1, 271)),
