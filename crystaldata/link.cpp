@@ -28,7 +28,7 @@ namespace {
 // Words of the shared records that the link sets or reads.
 constexpr int kRcCount = 16, kRcLargestS2 = 18, kRcNref = 19, kRcElimit = 20, kRcNzro = 21, kRcWeakE = 22,
               kRcRhomax = 23, kRcUnused = 24;
-constexpr int kUreqKnown = 5, kUreqPartial = 6, kUreqKept = 7, kUreqWeak = 8, kUreqPrint = 10;
+constexpr int kUreqSigma = 4, kUreqKnown = 5, kUreqPartial = 6, kUreqKept = 7, kUreqWeak = 8, kUreqPrint = 10;
 constexpr int kCB = 143, kCScale = 144;
 constexpr int kSymCount = 217, kSymLatticePoints = 218, kSymCentric = 220, kSymRatio = 222, kSymRatioData = 224;
 constexpr int kWordLength = 40;  // CUTST's longest word
@@ -83,6 +83,10 @@ void standard_equivalent(int& h, int& k, int& l, int& shift, int& code, int& sig
 }  // namespace
 
 void DIRVORP(int& ierr) {
+    // The sigmas are taken to mean something until the list-7 writer finds
+    // them all alike, as for %data: the flag of the run's start (0) would
+    // mark valid sigmas meaningless.
+    UREQ.I(kUreqSigma) = 1;
     UREQ.I(kUreqKnown) = 0;
     UREQ.I(kUreqPartial) = 0;
     UREQ.I(kUreqKept) = 0;
@@ -238,6 +242,9 @@ void VORP(int& ierr) {
         "8x,f7.4,'  maximum s**2 = (sin(theta)/lambda)**2')",
         {stored, UREQ.I(1), UREQ.I(2), UREQ.I(3), largest_s2});
     RC.R(kRcLargestS2) = largest_s2;
+    // The later commands index their tables by the super-index, as after
+    // %data.
+    if (!super_index_fits(super_index_of_maxima().largest, largest_s2)) ierr = -1;
 }
 
 void VORPM(int& status) {
@@ -265,9 +272,8 @@ void VORPM(int& status) {
             {nasym, equal_atoms});
 
         RC.I(kRcNref) = default_phasing_reflections(nasym, SYM.I(kSymCentric) == 1, SYM.I(kSymCount) == 1);
-        // Even an empty list 6 gives a list 7 (of no record), as %data
-        // does for a file without accepted reflections: the list 7 of an
-        // earlier job must not stand for the sibling's data.
+        // Even an empty list 6 gives a list 7 (of no record): the list 7
+        // of an earlier job must not stand for the sibling's data.
         int seed = kDataSeed;
         PREPL7(0, seed, RC.I(kRcCount));
         XDUMP();

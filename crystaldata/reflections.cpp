@@ -193,12 +193,17 @@ void print_read_error(int unit, int status, int line) {
     print_expected();
 }
 
-void print_summary(const InputCounts& c, int nacc, int64_t largest_super) {
+// The reflections read and those passed over.
+void print_input_counts(const InputCounts& c) {
     lst("(/10x,i5,'  input reflections')", {RC.I(kRcCount)});
     if (c.beyond_rhomax)
         lst("(10x,i5,'  rejected reflections with s**2 .gt. ',f6.3)", {c.beyond_rhomax, RC.R(kRcRhomax)});
     if (c.big_index) lst("(10x,i5,'  rejected reflections with indices .gt. 63')", {c.big_index});
     if (c.negative) lst("(10x,i5,'  Fo(s) negative set to 0.0                ')", {c.negative});
+}
+
+void print_summary(const InputCounts& c, int64_t largest_super) {
+    print_input_counts(c);
     lst("(10x,i5,'  independent input reflections'/10x,i5,'  systematically absent reflections rejected'/"
         "10x,i5,'  symmetry equivalent reflections rejected'/3x,3i4,'  maximum  h,k,l  values'/"
         "8x,f7.4,'  maximum s**2 = (sin(theta)/lambda)**2'/5x,i10,'  maximum super-index')",
@@ -256,6 +261,23 @@ void ScratchWriter::put(int h, int k, int l, float fo, float sigma, int phase_wo
 // The last block is written also when it holds no record.
 void ScratchWriter::close() { write_block(block_no_, block_); }
 
+SuperIndex super_index_of_maxima() {
+    SuperIndex s;
+    s.c2 = 2LL * UREQ.I(3) + 1;
+    s.c1 = (2LL * UREQ.I(2) + 1) * s.c2;
+    s.largest = UREQ.I(1) * s.c1 + UREQ.I(2) * s.c2 + UREQ.I(3);
+    return s;
+}
+
+bool super_index_fits(int64_t largest, float largest_s2) {
+    if (largest <= kMaxSuperIndex) return true;
+    lst("(//' *** error *** maximum values of h,k,l are too large.'/'               The program cannot manage them'//"
+        "' Restart the program using in %DATA the directive '/'                RHOMAX  xx                        '/"
+        "' where xx must be less than ',f7.4/' in order to reduce the maximum values of h,k,l.  ')",
+        {largest_s2});
+    return false;
+}
+
 int scratch_records_per_block() {
     int n = BUFFER.I(511);
     return n >= 1 && n <= kBlockWords / kScratchRecordWords ? n : kBlockWords / kScratchRecordWords;
@@ -290,6 +312,20 @@ int ReflectionReader::read_line(std::string& line) {
     ++lines_;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return FREAD_OK;
+}
+
+int ReflectionReader::count_lines_left() {
+    int count = 0;
+    bool inside_long_line = false;  // a line longer than the limit comes in pieces
+    std::string line;
+    for (;;) {
+        int st = units().read_line(unit_, line, static_cast<std::size_t>(kMaxInputLine));
+        const bool piece = st == IO_READ_FAILED && line.size() >= static_cast<std::size_t>(kMaxInputLine);
+        if (st != IO_OK && !piece) return count;
+        const bool filled = line.find_first_not_of(" \t\r") != std::string::npos;
+        if (filled && !inside_long_line) ++count;
+        inside_long_line = piece;
+    }
 }
 
 int ReflectionReader::next(std::vector<InputReflection>& out) {
@@ -439,12 +475,28 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
             out.put(h, k, l, fo, sigma, stored_phase * 32 + code);
         }
     }
+    // A blank line reads as 0 0 0: data after it would be lost unseen.
+    if (end_of_data && own_file) {
+        const int left = reader.count_lines_left();
+        if (left > 0)
+            lst("(/' *** warning ***  lines not read after the end of the data (0 0 0 or a blank line) :',i6/)",
+                {left});
+    }
     out.close();
+    // Without a reflection the command would replace a stored list 7 by
+    // an empty one.
+    if (nacc == 0) {
+        print_input_counts(counts);
+        lst("(/' *** error ***  no reflection accepted from the input')");
+        print_expected();
+        RC.I(kRcCount) = 0;
+        close_file();
+        ierr = -1;
+        return;
+    }
 
-    // Strides of the super-index and its largest value.
-    const int64_t c2 = 2LL * UREQ.I(3) + 1;
-    const int64_t c1 = (2LL * UREQ.I(2) + 1) * c2;
-    const int64_t largest = UREQ.I(1) * c1 + UREQ.I(2) * c2 + UREQ.I(3);
+    const SuperIndex super = super_index_of_maxima();
+    const int64_t c1 = super.c1, c2 = super.c2, largest = super.largest;
     UNO.I(2) = static_cast<int32_t>(std::clamp<int64_t>(largest, INT32_MIN, INT32_MAX));
     if (largest > kXdataWords) {
         lst("(' available memory too small, a scratch file'/' on channel ',i3,' will be used temporarely.'/"
@@ -453,16 +505,12 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
     }
     PresenceTable table(largest, nacc);
     mark_repeats(table, nacc, out.blocks(), c1, c2, counts);
-    print_summary(counts, nacc, largest);
+    print_summary(counts, largest);
 
     RC.I(kRcCount) = nacc;
     RC.R(kRcLargestS2) = counts.largest_s2;
     close_file();
-    if (largest > kMaxSuperIndex) {
-        lst("(//' *** error *** maximum values of h,k,l are too large.'/'               The program cannot manage them'//"
-            "' Restart the program using in %DATA the directive '/'                RHOMAX  xx                        '/"
-            "' where xx must be less than ',f7.4/' in order to reduce the maximum values of h,k,l.  ')",
-            {counts.largest_s2});
+    if (!super_index_fits(largest, counts.largest_s2)) {
         ierr = -1;
         return;
     }

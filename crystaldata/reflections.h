@@ -59,6 +59,10 @@ public:
     int lines_read() const { return lines_; }
     // True until the first line has been read.
     bool at_start() const { return !started_; }
+    // Reads the unit to its end and counts the lines that hold more than
+    // blanks: what follows the end of the data (0 0 0, or a blank line,
+    // which reads as 0 0 0) and was not taken as reflections.
+    int count_lines_left();
     // What was wrong after an error (for tests and debugging).
     const std::string& message() const { return reader_.message(); }
 
@@ -103,6 +107,18 @@ void SMERGE(int nblk, int nrec, int ntot, int iclass, int seed, int mode);
 // A known phase phi of the reflection read, carried to its standard
 // equivalent: ((phi + shift) * sign) reduced to 1..360 (0 becomes 360).
 int standard_phase(int phi, int shift, int sign);
+
+// Strides of the super-index for the largest |h|, |k|, |l| of UREQ words
+// 1-3, and the largest super-index hmax C1 + kmax C2 + lmax.
+struct SuperIndex {
+    int64_t c1 = 0, c2 = 0, largest = 0;
+};
+SuperIndex super_index_of_maxima();
+
+// True when the largest super-index fits the later commands' tables
+// (kMaxSuperIndex); otherwise prints the advice to lower rhomax below the
+// data's largest s^2 and returns false.
+bool super_index_fits(int64_t largest, float largest_s2);
 
 // Records per block of the scratch file (BUFFER word 511, 85).
 int scratch_records_per_block();

@@ -6,6 +6,7 @@
 
 #include "jobcontrol/numeric.h"
 #include "jobcontrol/records/crystal.h"
+#include "jobcontrol/text.h"
 #include "platform/listing.h"
 
 namespace zanek {
@@ -678,15 +679,14 @@ SymbolFault analyse_symbol(std::string_view sym, int shiftflag, const int shift[
     return check_group(a);
 }
 
-void ONEBL(std::string& str, int len, int n, int& ierr) {
+void ONEBL(std::string& str, int len, int /*n*/, int& ierr) {
     ierr = 0;
     if (static_cast<int>(str.size()) < len) str.resize(len, ' ');
     if (static_cast<int>(str.size()) < 16) str.resize(16, ' ');
     // Condense: every non-blank character, and the first blank of a run.
-    std::string buf(16, ' ');
-    int placed = 0;
+    std::string condensed;
     bool last_blank = false;
-    for (int i = 0; i < len && placed < 16; ++i) {
+    for (int i = 0; i < len; ++i) {
         char ch = str[i];
         if (ch == ' ') {
             if (last_blank) continue;
@@ -694,18 +694,23 @@ void ONEBL(std::string& str, int len, int n, int& ierr) {
         } else {
             last_blank = false;
         }
-        buf[placed++] = ch;
+        condensed.push_back(ch);
     }
-    str.replace(0, 16, buf);
-    if (str[1] != ' ' || !std::strchr("pabcifr", str[0]) || str[0] == '\0') {
+    // Three parts of at most four characters each fill 16 columns: a
+    // longer text is no symbol (and would not fit ERL words 577-592).
+    const int length = KSTRLN(condensed);
+    str.replace(0, 16, padded(condensed, 16));
+    if (length > 16 || str[1] != ' ' || !std::strchr("pabcifr", str[0]) || str[0] == '\0') {
         ierr = -1;
         return;
     }
-    // Grammar: parts separated by blanks; a part is a plane letter, or an
-    // optional "-", an order, a screw digit below it, and "/" with a letter.
+    // Grammar, over the condensed text (blanks typed between the parts
+    // are not parts of their own): parts separated by blanks; a part is a
+    // plane letter, or an optional "-", an order, a screw digit below it,
+    // and "/" with a letter.
     int b = 0, s = 0, c = 0, f = 1, d = 0;
-    for (int pos = 2; pos <= n; ++pos) {
-        char ch = pos <= static_cast<int>(str.size()) ? str[pos - 1] : ' ';
+    for (int pos = 2; pos <= length; ++pos) {
+        char ch = str[pos - 1];
         if (ch == ' ') {
             ++b;
             s = 0;

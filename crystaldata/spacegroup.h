@@ -43,9 +43,10 @@ enum class SymbolFault {
 // the given origin shift (1/24) replaces the one of the glide letters.
 SymbolFault analyse_symbol(std::string_view sym, int shiftflag, const int shift[3], SymbolAnalysis& out);
 
-// Condenses STR(1:16) (one blank between parts) and checks the symbol
-// grammar; n is the typed length. The symbol must also close to a group.
-// ierr 0 accepted, -1 refused.
+// Condenses the symbol typed in STR(1:len) into STR(1:16) (one blank
+// between parts) and checks the grammar of the condensed text; n, the
+// typed length, is not needed for that. The symbol must also close to a
+// group. ierr 0 accepted, -1 refused.
 void ONEBL(std::string& str, int len, int n, int& ierr);
 
 // Analyses the symbol in ERL words 577-592, fills SYM and ERL, prints the

@@ -52,8 +52,22 @@ void CUTST(std::string& line, int& n, std::string& word, int& m) {
     SHIFT(line, n);
 }
 
+// 10^p in single precision, as REAL 10.0**p is formed: by repeated
+// squaring, and the reciprocal of 10^|p| for negative p (so 10^-1 is the
+// REAL nearest 0.1, and 9 x 10^-1 rounds to 0.90000004, not 0.9).
+static float power_of_ten(int p) {
+    unsigned n = p < 0 ? 0u - static_cast<unsigned>(p) : static_cast<unsigned>(p);
+    float x = 10.0f, y = (n & 1u) ? x : 1.0f;
+    while (n >>= 1) {
+        x *= x;
+        if (n & 1u) y *= x;
+    }
+    return p < 0 ? 1.0f / y : y;
+}
+
 // Reads one word as a number; false when a character is not a digit, the
-// point or a leading minus.
+// point or a leading minus. Each digit's term k x 10^p is formed and added
+// in single precision, so a typed value rounds as a REAL read this way does.
 static bool read_number(const std::string& word, int m, float& value, int& ipart) {
     const std::string& tab = CHARA.text;  // " 0123456789.-"
     const char point = tab[11], minus = tab[12];
@@ -74,7 +88,8 @@ static bool read_number(const std::string& word, int m, float& value, int& ipart
         std::size_t k = tab.find(ch, 1);
         if (k == std::string::npos || k > 10) return false;
         int digit = static_cast<int>(k) - 1;
-        v += static_cast<float>(digit * std::pow(10.0, p));
+        // A zero adds nothing (and 0 x 10^39, beyond the REAL range, is no number).
+        if (digit != 0) v += static_cast<float>(digit) * power_of_ten(p);
         if (p >= 0) ip = std::min<long long>(ip * 10 + digit, INT_MAX);  // saturate long digit strings
         --p;
     }

@@ -126,6 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
         DirectiveCase{"form (3I4,3F8.2)", 0, ""},
         DirectiveCase{"spac p 5", -1, ""}, DirectiveCase{"spac p", -1, ""}, DirectiveCase{"spac p 1 d", -1, ""},
         DirectiveCase{"spac P 21/C", 0, "Space group (centrosymmetric)              :  P 21/c"},
+        DirectiveCase{"spac p    21    21    21", 0, "Space group (noncentrosymmetric)           :  P 21 21 21      "},
         DirectiveCase{"nosi", 0, ""}, DirectiveCase{"fosq", 0, ""}, DirectiveCase{"gene", 0, ""},
         DirectiveCase{"xyzw 1", -1, " wrong directive on following line:\n xyzw 1"},
         DirectiveCase{"frag c 0.1 0.2", -1, ""}, DirectiveCase{"frag s 0.1 0.2 0.3", -1,

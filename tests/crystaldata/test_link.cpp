@@ -321,6 +321,57 @@ TEST_F(Link, EmptyList6GivesAnEmptyList7) {
     EXPECT_TRUE(list7().empty());
 }
 
+// The first command of a run starts from a cleared sigma flag; the link
+// sets it as %data does and lets the list-7 writer judge the sigmas.
+TEST_F(Link, SigmaFlagIsJudgedFromTheLinkedReflections) {
+    struct Case {
+        const char* name;
+        float sigmas[3];
+        int flag;
+    };
+    const Case cases[] = {{"varied_sigmas", {1.5f, 2.5f, 0.7f}, 1}, {"all_sigmas_one", {1.0f, 1.0f, 1.0f}, 0}};
+    const std::string warning = "\n *** warning ***  sigma(F) values are meaningless\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(data("p 1", "30 30 30 90 90 90", {}, false), 0);
+        write_list6({{1, 0, 0, 10, c.sigmas[0], 0}, {0, 1, 0, 20, c.sigmas[1], 0}, {0, 0, 1, 30, c.sigmas[2], 0}}, 3,
+                    true);
+        reset_crystal_records();  // a new run: the link is its first command
+        const std::size_t from = listing().size();
+        ASSERT_EQ(vorp({}), 0) << listing();
+        EXPECT_EQ(UREQ.I(4), c.flag);
+        EXPECT_EQ(header7().w[27].i, c.flag);  // stored in the list-7 header
+        EXPECT_EQ(listing().find(warning, from) != std::string::npos, c.flag == 0) << listing().substr(from);
+    }
+}
+
+// The later commands index their tables by the super-index: the link
+// refuses what %data refuses, with the same advice, and keeps list 7.
+TEST_F(Link, LargestSuperIndexAbove100000IsRefusedAsByData) {
+    // In P 1 the largest super-index is hmax (2kmax+1)(2lmax+1) +
+    // kmax (2lmax+1) + lmax: 99992 for maxima 18 23 57, 100006 for 9 43 60.
+    const std::vector<Refl> first = {{1, 1, 1, 50, 1, 0}, {1, 1, 2, 40, 2, 0}};
+    ASSERT_EQ(data("p 1", "200 200 200 90 90 90", first, false), 0);
+    const auto before = list7();
+
+    write_list6({{9, 0, 0, 10, 1, 0}, {0, 43, 0, 11, 2, 0}, {0, 0, 60, 12, 3, 0}}, 3, true, 6, {9, 43, 60});
+    EXPECT_EQ(vorp({}), -1);
+    // (sin(theta)/lambda)^2 = l^2 / (4 c^2) = 3600 / 160000 = 0.0225 for 0 0 60,
+    // the largest s^2 of the data.
+    EXPECT_TRUE(listed("\n\n *** error *** maximum values of h,k,l are too large.\n"
+                       "               The program cannot manage them\n\n"
+                       " Restart the program using in %DATA the directive \n"
+                       "                RHOMAX  xx                        \n"
+                       " where xx must be less than  0.0225\n"
+                       " in order to reduce the maximum values of h,k,l.  \n"))
+        << listing();
+    expect_same_records(before, list7());
+
+    write_list6({{18, 0, 0, 10, 1, 0}, {0, 23, 0, 11, 2, 0}, {0, 0, 57, 12, 3, 0}}, 3, true, 6, {18, 23, 57});
+    EXPECT_EQ(vorp({}), 0) << listing();
+    EXPECT_EQ(list7().size(), 3u);
+}
+
 TEST_F(Link, NormalFollowsTheLink) {
     ASSERT_EQ(data("p 21 21 21", "9 11 13 90 90 90", {}, false), 0);
     // Amplitudes that fall off with resolution, for a Wilson plot.

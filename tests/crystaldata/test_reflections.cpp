@@ -5,6 +5,7 @@
 #include "tests/crystaldata/test_data_command_fixture.h"
 
 #include <cmath>
+#include <cstdio>
 
 using namespace zanek;
 using namespace zanek::test;
@@ -206,10 +207,84 @@ TEST_F(DataRun, MissingReflectionsAreCountedOrGenerated) {
     }
 }
 
-TEST_F(DataRun, NoAcceptedReflectionGivesAnEmptyList7) {
-    ASSERT_EQ(run(with(p1_job(), {"refl foll"}), hkl(64, 0, 0, 1, 1) + hkl(0, 0, 0, 0, 0)), 0) << listing();
-    EXPECT_TRUE(stored(7));
-    EXPECT_EQ(list7().size(), 0u);
+// A file that yields no reflection fails the command; the list 7 of the
+// earlier %data stays as it was.
+TEST_F(DataRun, NoAcceptedReflectionFailsAndKeepsTheStoredList7) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> group_and_more;  // space group, then extra directives
+        std::string file;
+        const char* counts;  // the input counts printed before the error
+    };
+    const Case cases[] = {
+        {"index_above_63", {"p 1"}, hkl(64, 0, 0, 1, 1) + hkl(0, 0, 0, 0, 0),
+         "\n              1  input reflections\n              1  rejected reflections with indices .gt. 63\n"},
+        {"all_absent", {"p 21 21 21"}, hkl(1, 0, 0, 5, 1) + hkl(0, 3, 0, 5, 1),
+         "\n              2  input reflections\n"},
+        {"beyond_rhomax", {"p 1", "rhom 0.01"}, hkl(20, 0, 0, 5, 1),
+         "\n              1  rejected reflections with s**2 .gt.  0.010\n"},
+        {"first_line_0_0_0", {"p 1"}, hkl(0, 0, 0, 0, 0), "\n              0  input reflections\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(run(with(p1_job(), {"refl foll"}), hkl(1, 0, 0, 5, 1) + hkl(2, 0, 0, 6, 2.5)), 0) << listing();
+        const std::vector<L7> before = list7();
+        ASSERT_EQ(before.size(), 2u);
+
+        write_file(dir + "/r.hkl", c.file);
+        std::vector<std::string> lines = p1_job(c.group_and_more[0]);
+        lines.insert(lines.end(), c.group_and_more.begin() + 1, c.group_and_more.end());
+        lines.push_back("refl r.hkl");
+        const std::size_t from = listing().size();
+        EXPECT_EQ(run(lines), -1) << listing();
+        const std::string l = listing().substr(from);
+        EXPECT_NE(l.find(c.counts), std::string::npos) << l;
+        EXPECT_NE(l.find("\n *** error ***  no reflection accepted from the input\n"
+                         "                 reflections expected\n"),
+                  std::string::npos)
+            << l;
+        const std::vector<L7> after = list7();
+        ASSERT_EQ(after.size(), before.size());
+        for (size_t i = 0; i < after.size(); ++i) {
+            EXPECT_EQ(after[i].h, before[i].h);
+            EXPECT_FLOAT_EQ(after[i].fo, before[i].fo);
+        }
+    }
+}
+
+// A blank line reads as 0 0 0 and ends the data: the lines after it are
+// counted in a warning, not dropped unseen. Lines of blanks alone carry
+// nothing and are not counted.
+TEST_F(DataRun, LinesAfterTheEndOfTheDataAreCountedInAWarning) {
+    struct Case {
+        const char* name;
+        std::string file;
+        int unread;  // 0: no warning
+    };
+    const std::string two = hkl(1, 0, 0, 5, 1) + hkl(2, 0, 0, 6, 2.5);
+    const Case cases[] = {
+        {"blank_line_in_the_middle", two + "\n" + hkl(3, 0, 0, 7, 1) + hkl(4, 0, 0, 8, 1) + "   \n", 2},
+        {"after_0_0_0", two + hkl(0, 0, 0, 0, 0) + "end of data\n\n" + hkl(3, 0, 0, 7, 1), 2},
+        {"only_blank_lines_follow", two + "\n   \n\n", 0},
+        {"nothing_follows_0_0_0", two + hkl(0, 0, 0, 0, 0), 0},
+        {"end_of_file", two, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_file(dir + "/r.hkl", c.file);
+        const std::size_t from = listing().size();
+        ASSERT_EQ(run(with(p1_job(), {"refl r.hkl"})), 0) << listing();
+        EXPECT_EQ(list7().size(), 2u);
+        const std::string l = listing().substr(from);
+        const std::string warning = "\n *** warning ***  lines not read after the end of the data (0 0 0 or a blank line) :";
+        if (c.unread > 0) {
+            char count[16];
+            std::snprintf(count, sizeof count, "%6d\n", c.unread);
+            EXPECT_NE(l.find(warning + count), std::string::npos) << l;
+        } else {
+            EXPECT_EQ(l.find(warning), std::string::npos) << l;
+        }
+    }
 }
 
 TEST_F(DataRun, SigmasAllOneAreMeaningless) {
@@ -251,6 +326,38 @@ TEST_F(DataRun, KnownPhaseOfAFriedelMateIsStoredNegated) {
     EXPECT_EQ(got[1].phase(), 360);  // 0 of its own standard reflection
     EXPECT_EQ(got[2].phase(), 330);  // truncated to -30
     EXPECT_EQ(UREQ.I(5), 1);
+}
+
+// A known phase carried through an operator with a translation and the
+// Friedel sign. In P 41 (x,y,z; -x,-y,z+1/2; -y,x,z+1/4; y,-x,z+3/4) the
+// operator (R, t) relates phi(h R) = phi(h) - 360 h.t, and phi(-h) = -phi(h).
+// 0 -1 -1: h R for -y,x,z is -1 0 -1, so the standard 1 0 1 is -h R with
+//   h.t = -1/4: phi = -(10 - 360 (-1/4)) = -100 = 260.
+// 0 1 -1: h R for y,-x,z is -1 0 -1, standard 1 0 1 again (each case is a
+//   run of its own), h.t = -3/4: phi = -(20 + 270) = -290 = 70.
+// 0 -1 -3: through -y,x,z, standard 1 0 3, h.t = -3/4: phi = -(30 + 270) = 60.
+// (Applying the sign before the shift would give 80, 250 and 240.)
+TEST_F(DataRun, KnownPhaseThroughAScrewAxisAndTheFriedelSign) {
+    struct Case {
+        int h, k, l;
+        float phase;
+        int sh, sk, sl, want;
+    };
+    const Case cases[] = {{0, -1, -1, 10, 1, 0, 1, 260}, {0, 1, -1, 20, 1, 0, 1, 70}, {0, -1, -3, 30, 1, 0, 3, 60}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.h) + " " + std::to_string(c.k) + " " + std::to_string(c.l));
+        ASSERT_EQ(run(with(p1_job("p 41"), {"know", "form (3i4,3f8.2)", "refl foll"}),
+                      hklp(c.h, c.k, c.l, 10, 1, c.phase)),
+                  0)
+            << listing();
+        std::vector<L7> got = list7();
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].h, c.sh);
+        EXPECT_EQ(got[0].k, c.sk);
+        EXPECT_EQ(got[0].l, c.sl);
+        EXPECT_EQ(got[0].code(), 1);  // a general reflection of P 41
+        EXPECT_EQ(got[0].phase(), c.want);
+    }
 }
 
 TEST_F(DataRun, KnownPhasesInACentricGroupAreZeroOr180) {

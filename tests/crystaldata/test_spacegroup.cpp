@@ -84,7 +84,13 @@ TEST_F(SpaceGroup, SymbolGrammar) {
                           Case{"p -1", 0, "p -1"}, Case{"p 1", 0, "p 1"}, Case{"i 41/a m d", 0, "i 41/a m d"},
                           Case{"p 5", -1, "p 5"}, Case{"p 21/e", -1, "p 21/e"}, Case{"p -42 m", -1, "p -42 m"},
                           Case{"p 2 2 2 2", -1, "p 2 2 2 2"}, Case{"pm", -1, "pm"}, Case{"x 2", -1, "x 2"},
-                          Case{"p 4 -", -1, "p 4 -"}, Case{"p 22", -1, "p 22"}, Case{"p 2/m/m", -1, "p 2/m/m"}}) {
+                          Case{"p 4 -", -1, "p 4 -"}, Case{"p 22", -1, "p 22"}, Case{"p 2/m/m", -1, "p 2/m/m"},
+                          // Blanks typed between the parts are condensed before the check,
+                          // also when the typed text runs past 16 columns.
+                          Case{"p    21    21    21", 0, "p 21 21 21"}, Case{"p  1    21/c       1", 0, "p 1 21/c 1"},
+                          Case{"p    2    2    2    2", -1, "p 2 2 2 2"},
+                          // Condensed, still longer than a symbol can be.
+                          Case{"p 42/n 21/c 2/m 2", -1, "p 42/n 21/c 2/m "}}) {
         SCOPED_TRACE(c.typed);
         std::string s = c.typed;
         int n = static_cast<int>(s.size());
@@ -176,6 +182,22 @@ TEST_F(SpaceGroup, OperationsInTheirOrder) {
     ASSERT_EQ(test::analyse("p 63/m m c"), 0);
     EXPECT_EQ(operation_count(), 24);
     EXPECT_TRUE(stored_op(7) == parse_op("x-y,-y,-z"));
+}
+
+// C m c e (typed c m c a), worked by hand through the analysis: point group
+// mmm, generators -x,y,z; x,-y,z; x,y,-z with the glide translations
+// 0; (0,0,1/2); (1/2,0,0); closure, then the origin moved by (1/2,1/4,1/4)
+// (half the glides plus the origin table's (1/4,1/4,0)). Four operators
+// then have translations whose C-centred partner has the same component
+// sum, (0,1/2,1/2) against (1/2,0,1/2): a tie keeps the translation the
+// closure gave (the ITA list has, for example, -x,y+1/2,-z+1/2 as the fourth).
+TEST_F(SpaceGroup, CentringTranslationsThatTieKeepTheClosuresChoice) {
+    ASSERT_EQ(test::analyse("c m c a"), 0);
+    const std::vector<const char*> ops = {"x,y,z",    "-x,-y+1/2,z+1/2", "x,-y,-z", "-x+1/2,y,-z+1/2",
+                                          "-x,-y,-z", "x+1/2,y,-z+1/2",  "-x,y,z",  "x,-y+1/2,z+1/2"};
+    ASSERT_EQ(operation_count(), 8);
+    for (std::size_t k = 0; k < ops.size(); ++k)
+        EXPECT_TRUE(stored_op(static_cast<int>(k) + 1) == parse_op(ops[k])) << k + 1 << ": " << ops[k];
 }
 
 TEST_F(SpaceGroup, OperationsAmongTheGroup) {

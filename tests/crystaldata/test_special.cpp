@@ -186,6 +186,40 @@ TEST(SpecialPositions, ShortestDistanceChoosesFirstOfEqualCandidates) {
     EXPECT_NEAR(DX[2], 0.05f, 1e-6);
 }
 
+// In an oblique cell the metric's cross terms decide both the shortest
+// translate and its length. Monoclinic, a = 10, c = 12, beta = 60: the
+// length^2 of (x, 0, z) is 100 x^2 + 144 z^2 + 2 a c cos(beta) x z, with
+// 2 a c cos(beta) = 120. For the difference (0.45, 0, 0.45) the candidates are
+//   ( 0.45, 0.45):  20.25 + 29.16 + 24.3 = 73.71
+//   ( 0.45,-0.55):  20.25 + 43.56 - 29.7 = 34.11
+//   (-0.55, 0.45):  30.25 + 29.16 - 29.7 = 29.71   shortest, D = 5.4507
+//   (-0.55,-0.55):  30.25 + 43.56 + 36.3 = 110.11
+// (without the x z term (0.45, 0.45) would win with D = 7.029).
+TEST(SpecialPositions, ShortestDistanceInAnObliqueCell) {
+    setup("p 1", {10.f, 8.f, 12.f, 90.f, 60.f, 90.f});
+    float X1[3] = {0.1f, 0.2f, 0.3f}, X2[3] = {0.55f, 0.2f, 0.75f}, D, DX[3];
+    XDIST(X1, X2, D, DX);
+    EXPECT_NEAR(DX[0], -0.55f, 1e-5);
+    EXPECT_NEAR(DX[1], 0.0f, 1e-6);
+    EXPECT_NEAR(DX[2], 0.45f, 1e-5);
+    EXPECT_NEAR(D, std::sqrt(29.71), 1e-4);
+}
+
+// P -1 with beta = 120 (2 a c cos(beta) = -120): an atom at (0.02, 0, 0.02)
+// lies (-0.04, 0, -0.04) from its inverted image, a length^2 of
+// 0.16 + 0.2304 - 0.192 = 0.1984, D = 0.445 A: within 0.6 A, so it is
+// moved onto the centre (without the x z term D would be 0.625 A).
+TEST(SpecialPositions, AtomNearTheCentreOfAnObliqueCellIsMovedOntoIt) {
+    setup("p -1", {10.f, 8.f, 12.f, 90.f, 120.f, 90.f});
+    SiteWork work{};
+    float P[11] = {0.02f, 0.0f, 0.02f, 0, 0, 0, 0, 0, 0, 0, 1}, PNEW[11];
+    int KODE[10];
+    EXPECT_EQ(KSPECB(work, P, PNEW, KODE, 0, 1, 0, 1), -1);
+    EXPECT_EQ(KODE[9], 2);
+    EXPECT_FLOAT_EQ(PNEW[10], 0.5f);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(PNEW[i], 0.0f, 1e-6);
+}
+
 TEST(SpecialPositions, EquivalentPositionWithCentringAndInversion) {
     setup("c 2/c", {10.f, 7.f, 9.f, 90.f, 110.f, 90.f});
     float X[3] = {0.1f, 0.2f, 0.3f}, Y[3];

@@ -108,6 +108,49 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"      ", 5, 0, 5, {}, {}},
                       NumberCase{"10.5 -0.25 7", 0, 3, 1, {10.5f, -0.25f, 7.0f}, {10, 0, 7}}));
 
+// Each digit k at power p adds k x 10^p, the product and the sum both
+// rounded to single precision, with 10^-n the reciprocal of 10^n:
+//   fl(1/10) = 13421773 2^-27; 9 fl(1/10) = 15099494.625 2^-24 -> 15099495 2^-24
+//   (the REAL nearest 0.9 is 15099494 2^-24);
+//   1 + 15099495 2^-24 = 15938355.5 2^-23 -> (tie, even) 15938356 2^-23;
+//   fl(1/100) = 10737418 2^-30; 5 fl(1/100) = 13421772.5 2^-28 -> (tie, even)
+//   13421772 2^-28 (the REAL nearest 0.05 is 13421773 2^-28);
+//   15938356 2^-23 + 13421772 2^-28 = 16357786.375 2^-23 -> 16357786 2^-23
+//   (summing the nearest REALs of 1.9 and 0.05 instead gives 16357785 2^-23,
+//   which F5.1 prints as 1.9).
+TEST(Getnum, TermsAreFormedAndSummedInSinglePrecision) {
+    struct Case {
+        const char* word;
+        float want;
+    };
+    const Case cases[] = {
+        {"0.9", std::ldexp(15099495.0f, -24)},
+        {"-.9", -std::ldexp(15099495.0f, -24)},
+        {"0.05", std::ldexp(13421772.0f, -28)},
+        {"1.95", std::ldexp(16357786.0f, -23)},
+        {"1.9", std::ldexp(15938356.0f, -23)},
+        {"25", 25.0f},
+    };
+    for (const Case& c : cases) {
+        float rnum[40];
+        int inum[40], n = 0, flag = 0;
+        GETNUM(c.word, rnum, inum, n, flag);
+        ASSERT_EQ(n, 1) << c.word;
+        EXPECT_EQ(rnum[0], c.want) << c.word;  // bit for bit
+    }
+}
+
+TEST(Getnum, LeadingZerosOfALongWordAddNothing) {
+    // Forty digits: the first carries 10^39, beyond the REAL range.
+    std::string line = std::string(39, '0') + "7";
+    float rnum[40];
+    int inum[40], n = 0, flag = 0;
+    GETNUM(line, rnum, inum, n, flag);
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(rnum[0], 7.0f);
+    EXPECT_EQ(inum[0], 7);
+}
+
 TEST(Getnum, FortyFiveDigitsAreTwoNumbersAndNeverOverflow) {
     std::string line(45, '9');
     float rnum[40];
