@@ -154,6 +154,7 @@ void SCR1() {
         text_line(10, SCREEN.I(2), 14, keyword_of(COMDIR.I(i)));
     }
     SCREEN.I(2) = 60;
+    qwin::update_window();
 }
 
 void SCR2() {
@@ -161,6 +162,7 @@ void SCR2() {
     graphs(gop::kClearDrawing);
     show_title_line();
     show_command_list(false);
+    qwin::update_window();
 }
 
 void SCRP(int itrial, int ntrial, float cfom, float cmax) {
@@ -173,6 +175,7 @@ void SCRP(int itrial, int ntrial, float cfom, float cmax) {
     SCRTXT.length[kPhaseArea] = 48;
     const int running = COMDIR.I(comdir::kRunning);
     const int code = running >= 1 && running <= kQueueCapacity ? COMDIR.I(running) : 0;
+    // Shown with the drawing's frame rate: a trial may take less than a frame.
     text_line(10, SCREEN.I(2), 62, keyword_of(code) + progress);
 }
 
@@ -203,6 +206,7 @@ void SCRF(int iset, int icyc, int mode) {
     }
     SCRTXT.length[kFourierArea] = 19;
     SCRTXT.length[kRestartArea] = 19;
+    qwin::update_window();
 }
 
 void SCREND(std::string& message, int& n) {

@@ -92,5 +92,31 @@ TEST(WindowRun, RefineFromTheViewerRestartsRecyclingAndExportsAgain) {
     EXPECT_NE(r.listing.find("== ZANEK ends ok"), std::string::npos);
 }
 
+// An events file that cannot be used fails the first mouse wait: the
+// listing says what is wrong and the run stops there, in the viewer before
+// export; it does not go on as if the user had quit.
+TEST(WindowRun, AnEventsFileThatCannotBeUsedStopsTheRunAtTheFirstWait) {
+    struct Case {
+        const char* name;
+        const char* events;  // nullptr: no file
+        const char* said;
+    };
+    const Case cases[] = {
+        {"missing", nullptr, " *** error *** mouse events file events: cannot be read"},
+        {"malformed", "40 10\nQuit\n", " *** error *** mouse events file events: line 2 is not a click (x y): Quit"},
+    };
+    for (const Case& c : cases) {
+        const std::string dir = job_folder(std::string("window_run_events_") + c.name, true);
+        if (c.events) write_file(dir + "/events", c.events);
+        RunResult r = run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_EVENTS=events");
+        EXPECT_EQ(r.exit_code, 2) << c.name << r.output;
+        const auto said = r.listing.find(c.said);
+        EXPECT_NE(said, std::string::npos) << c.name;
+        EXPECT_NE(r.listing.find("\n STOP", said), std::string::npos) << c.name;
+        EXPECT_EQ(r.listing.find("== ZANEK ends"), std::string::npos) << c.name;
+        EXPECT_FALSE(fs::exists(dir + "/rand_pbar1_c14o2.ins")) << c.name;  // the export never ran
+    }
+}
+
 }  // namespace
 }  // namespace zanek::test
