@@ -2,6 +2,7 @@
 // run in window mode shows the viewer in a window, clicks sent through the
 // X server delete an atom and quit, the window shows the picture in memory
 // pixel for pixel, and closing the window answers the end screen as Quit.
+// A scripted run on the same display shows no window.
 // Skipped, with a message, where Xvfb or the X11 and XTest headers are not
 // installed.
 #include <gtest/gtest.h>
@@ -17,7 +18,6 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -212,17 +212,6 @@ void ask_to_close(Display* dpy, Window win) {
 
 #endif
 
-// A copy of a test job in a fresh folder, in window mode or not.
-std::string job_folder(const std::string& name, bool window) {
-    const std::string dir = fresh_dir(name);
-    const std::string src = shared_dir() + "/testdata/rand_pbar1_c14o2";
-    fs::copy_file(src + "/data.hkl", dir + "/data.hkl");
-    std::string cmd = read_file(src + "/job.cmd");
-    if (window) cmd = std::regex_replace(cmd, std::regex("%nowindow"), "%window");
-    write_file(dir + "/job.cmd", cmd);
-    return dir;
-}
-
 // The atoms of an exported SHELX file: the lines between FVAR and HKLF.
 int exported_atoms(const std::string& path) {
     int n = 0;
@@ -236,15 +225,17 @@ int exported_atoms(const std::string& path) {
 }
 
 // Runs the program in dir, its console output to console.out; with a
-// display name the run has that display, else none.
-void start_zanek(Child& child, const std::string& dir, const std::string& display) {
+// display name the run has that display, else none; with an events file
+// the clicks come from it.
+void start_zanek(Child& child, const std::string& dir, const std::string& display, const std::string& events = "") {
     child.start([&] {
         if (::chdir(dir.c_str()) != 0) ::_exit(126);
         const int in = ::open("/dev/null", O_RDONLY), out = ::open("console.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(out, 2);
-        ::unsetenv("ZANEK_EVENTS");
+        if (events.empty()) ::unsetenv("ZANEK_EVENTS");
+        else ::setenv("ZANEK_EVENTS", events.c_str(), 1);
         if (display.empty()) ::unsetenv("DISPLAY");
         else ::setenv("DISPLAY", display.c_str(), 1);
         ::setenv("ZANEK_CLOCK", kFixedClock, 1);
@@ -264,11 +255,22 @@ TEST(DesktopWindow, RealClicksDeleteAnAtomAndTheWindowShowsThePictureInMemory) {
     ASSERT_TRUE(x.start(xvfb)) << "Xvfb did not start";
     Display* dpy = x.dpy();
 
-    // The same job without a window, for the number of atoms it exports.
-    const std::string batch_dir = job_folder("desktop_batch", false);
-    Child batch;
-    start_zanek(batch, batch_dir, "");
-    const std::string dir = job_folder("desktop_window", true);
+    // A scripted run on the same display: the script wins, no window is
+    // shown, every wait finds no more clicks and answers Quit, and the run
+    // ends by itself exporting every atom.
+    const std::string scripted_dir = job_copy("desktop_scripted", "rand_pbar1_c14o2", true);
+    write_file(scripted_dir + "/events", "# no clicks\n");
+    Child scripted;
+    start_zanek(scripted, scripted_dir, x.name(), "events");
+    bool window_seen = false;
+    ASSERT_TRUE(eventually([&] {
+        window_seen = window_seen || find_window(dpy, "ZANEK graphics window") != 0;
+        return scripted.finished().has_value();
+    })) << "the scripted run did not end by itself";
+    EXPECT_FALSE(window_seen);
+    EXPECT_EQ(*scripted.finished(), 0);
+
+    const std::string dir = job_copy("desktop_window", "rand_pbar1_c14o2", true);
     Child run;
     start_zanek(run, dir, x.name());
     const auto give_up = [&](const char* what) {
@@ -329,14 +331,12 @@ TEST(DesktopWindow, RealClicksDeleteAnAtomAndTheWindowShowsThePictureInMemory) {
 
     ASSERT_TRUE(eventually([&] { return run.finished().has_value(); })) << give_up("the run did not end");
     EXPECT_EQ(*run.finished(), 0) << read_file(dir + "/console.out");
-    ASSERT_TRUE(eventually([&] { return batch.finished().has_value(); }));
-    EXPECT_EQ(*batch.finished(), 0);
     const std::string listing = read_file(dir + "/job.lis");
     EXPECT_NE(listing.find(" The following Atom(s) has been deleted :"), std::string::npos);
     EXPECT_NE(listing.find("== ZANEK ends ok"), std::string::npos);
-    const int batch_atoms = exported_atoms(batch_dir + "/rand_pbar1_c14o2.ins");
-    EXPECT_GT(batch_atoms, 1);
-    EXPECT_EQ(exported_atoms(dir + "/rand_pbar1_c14o2.ins"), batch_atoms - 1);
+    const int all_atoms = exported_atoms(scripted_dir + "/rand_pbar1_c14o2.ins");
+    EXPECT_GT(all_atoms, 1);
+    EXPECT_EQ(exported_atoms(dir + "/rand_pbar1_c14o2.ins"), all_atoms - 1);
 #endif
 }
 

@@ -279,7 +279,9 @@ TEST_F(Table, EveryBarOfEveryAtomCountStaysInsideTheWindow) {
         EXPECT_EQ(s().count(0, 21, 80, 479, 1), 0) << n << " atoms";  // none in the menu column
         const bool one_row = 554 / n >= 10;
         EXPECT_EQ(bars_on(s(), one_row ? 448 : 198), one_row ? n : n - n / 2) << n << " atoms";
-        if (!one_row) EXPECT_EQ(bars_on(s(), 427), n / 2) << n << " atoms";
+        if (!one_row) {
+            EXPECT_EQ(bars_on(s(), 427), n / 2) << n << " atoms";
+        }
     }
 }
 
