@@ -38,6 +38,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
+#if ZANEK_TEST_XTEST
+
 std::string program_on_path(const std::string& name) {
     const char* path = std::getenv("PATH");
     std::string dirs = path ? path : "/usr/bin:/bin";
@@ -94,7 +96,6 @@ private:
     std::optional<int> status_;
 };
 
-#if ZANEK_TEST_XTEST
 
 // Xvfb on a display number it chooses itself among the free ones.
 class VirtualDisplay {
@@ -210,7 +211,6 @@ void ask_to_close(Display* dpy, Window win) {
     XSync(dpy, False);
 }
 
-#endif
 
 // The atoms of an exported SHELX file: the lines between FVAR and HKLF.
 int exported_atoms(const std::string& path) {
@@ -243,6 +243,8 @@ void start_zanek(Child& child, const std::string& dir, const std::string& displa
         ::execl(ZANEK_EXE, "zanek", "job.cmd", "job.lis", static_cast<char*>(nullptr));
     });
 }
+
+#endif
 
 TEST(DesktopWindow, RealClicksDeleteAnAtomAndTheWindowShowsThePictureInMemory) {
 #if !ZANEK_TEST_XTEST
