@@ -3,8 +3,10 @@
 #if ZANEK_HAVE_X11
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <poll.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <deque>
@@ -29,6 +31,11 @@ bool display_named() {
 // not fatal to the run: the window simply shows less.
 int ignore_error(Display*, XErrorEvent*) { return 0; }
 
+class XWindow;
+void connection_lost(Display*, void* window);
+// The lost connection is handled by connection_lost; nothing more to do.
+int io_error(Display*) { return 0; }
+
 class XWindow {
 public:
     bool open() {
@@ -38,6 +45,15 @@ public:
         dpy_ = XOpenDisplay(nullptr);
         if (!dpy_) return false;
         XSetErrorHandler(ignore_error);
+#if ZANEK_HAVE_X11_EXIT_HANDLER
+        // A display that goes away (the X server ends) is a window closed:
+        // the run goes on without it instead of ending at once.
+        XSetIOErrorHandler(io_error);
+        XSetIOErrorExitHandler(dpy_, connection_lost, this);
+        // A write to the vanished server then fails instead of ending the
+        // program by a signal.
+        std::signal(SIGPIPE, SIG_IGN);
+#endif
         screen_ = DefaultScreen(dpy_);
         allocate_palette();
         return true;
@@ -68,6 +84,11 @@ public:
     }
 
     bool closed() const { return closed_; }
+    // The connection to the display is lost: nothing may use it again.
+    void lost() {
+        closed_ = true;
+        clicks_.clear();
+    }
 
 private:
     void allocate_palette() {
@@ -165,10 +186,16 @@ private:
 
     // Reads the events the server has sent: left-button releases become
     // clicks, a request to close the window ends it. With block, waits for
-    // at least one event.
+    // at least one event. The wait is a poll of the connection rather than
+    // Xlib's blocking read, which cannot survive a lost connection.
     void take_events(bool block) {
-        while (!closed_ && (block || XPending(dpy_) > 0)) {
-            block = false;
+        if (block) {
+            while (!closed_ && XPending(dpy_) == 0) {
+                pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
+                ::poll(&p, 1, 1000);
+            }
+        }
+        while (!closed_ && XPending(dpy_) > 0) {
             XEvent e;
             XNextEvent(dpy_, &e);
             if (e.type == ButtonRelease && e.xbutton.button == Button1 && e.xbutton.window == win_) {
@@ -208,6 +235,8 @@ XWindow& window() {
     static XWindow w;
     return w;
 }
+
+void connection_lost(Display*, void* window) { static_cast<XWindow*>(window)->lost(); }
 
 }  // namespace
 

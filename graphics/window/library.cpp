@@ -33,11 +33,6 @@ WindowState& state() {
 // display can be opened.
 bool desktop() { return !mouse_script().scripted() && display::available(); }
 
-// After a drawing call: the desktop window follows now and then.
-void drawn() {
-    if (!state().hard_copy && desktop()) display::show_now_and_then(window_surface());
-}
-
 int side(int largest, int least) { return std::clamp(largest + 1, least, kMaxSide); }
 
 // A script that cannot be used fails the wait: said on the listing, then
@@ -98,6 +93,10 @@ void update_window() {
     if (!state().hard_copy && desktop()) display::show(window_surface(), state().width, state().height, kWindowTitle);
 }
 
+void follow_drawing() {
+    if (!state().hard_copy && desktop()) display::show_now_and_then(window_surface());
+}
+
 void begin_hard_copy(int largest_x, int largest_y) {
     WindowState& w = state();
     w.hard_copy_picture.resize(side(largest_x, 1), side(largest_y, 1));
@@ -114,30 +113,16 @@ bool end_hard_copy(const std::string& path) {
 
 bool drawing_hard_copy() { return state().hard_copy; }
 
-void fill(int x1, int y1, int x2, int y2, int colour) {
-    drawing_surface().rectangle(x1, y1, x2, y2, colour, true);
-    drawn();
-}
-void frame(int x1, int y1, int x2, int y2, int colour) {
-    drawing_surface().rectangle(x1, y1, x2, y2, colour, false);
-    drawn();
-}
-void line(int x1, int y1, int x2, int y2, int colour) {
-    drawing_surface().line(x1, y1, x2, y2, colour);
-    drawn();
-}
+void fill(int x1, int y1, int x2, int y2, int colour) { drawing_surface().rectangle(x1, y1, x2, y2, colour, true); }
+void frame(int x1, int y1, int x2, int y2, int colour) { drawing_surface().rectangle(x1, y1, x2, y2, colour, false); }
+void line(int x1, int y1, int x2, int y2, int colour) { drawing_surface().line(x1, y1, x2, y2, colour); }
 void polygon(const std::vector<std::pair<int, int>>& points, int colour, bool filled) {
     drawing_surface().polygon(points, colour, filled);
-    drawn();
 }
 void ellipse(int x1, int y1, int x2, int y2, int colour, bool filled) {
     drawing_surface().ellipse(x1, y1, x2, y2, colour, filled);
-    drawn();
 }
-void text(int x, int y, const std::string& s, int colour) {
-    drawing_surface().text(x, y, s, colour);
-    drawn();
-}
+void text(int x, int y, const std::string& s, int colour) { drawing_surface().text(x, y, s, colour); }
 
 bool save_image(const std::string& path, int x1, int y1, int x2, int y2) {
     return write_bmp(path, window_surface(), x1, y1, x2, y2);

@@ -42,9 +42,13 @@ void set_frame(int x, int y, int width, int height);
 // (pixels 0..largest_x, 0..largest_y), clears it and, on a desktop, shows
 // it in a window of that size.
 void open(int largest_x, int largest_y);
-// Brings the desktop window up to date with the picture at once (the
-// drawing calls do so at most once a frame); nothing without one.
+// Brings the desktop window up to date with the picture at once; nothing
+// without one.
 void update_window();
+// The same at most once a frame: the driver calls it after every graphics
+// operation, so that the window follows the drawing as it happens without
+// showing half of an operation.
+void follow_drawing();
 // A hard copy: from begin to end the drawing calls go to a picture of its
 // own, cleared, for a drawing of largest_x x largest_y; the window's
 // picture is left as it was. end writes the hard copy's picture as a

@@ -139,7 +139,9 @@ void GRAPHS(int* x, int* y, int& n, int op, const std::string& text, int value) 
     }
 }
 
-void XWIN(int* x, int* y, int& n, int op, const std::string& text, int value) {
+namespace {
+
+void draw_operation(int* x, int* y, int& n, int op, const std::string& text, int value) {
     const bool have_points = x != nullptr && y != nullptr;
     switch (op) {
     case gop::kNone: case gop::kNothing: case gop::kNothing8: case gop::kClose:
@@ -190,6 +192,13 @@ void XWIN(int* x, int* y, int& n, int op, const std::string& text, int value) {
     default:
         zstop(0, "xwin");
     }
+}
+
+}  // namespace
+
+void XWIN(int* x, int* y, int& n, int op, const std::string& text, int value) {
+    draw_operation(x, y, n, op, text, value);
+    qwin::follow_drawing();
 }
 
 void XWIN(std::nullptr_t, std::nullptr_t, int n, int op, const char* text, int value) {

@@ -2,7 +2,8 @@
 // run in window mode shows the viewer in a window, clicks sent through the
 // X server delete an atom and quit, the window shows the picture in memory
 // pixel for pixel, and closing the window answers the end screen as Quit.
-// A scripted run on the same display shows no window.
+// A scripted run on the same display shows no window, and a run whose
+// display goes away ends by itself.
 // Skipped, with a message, where Xvfb or the X11 and XTest headers are not
 // installed.
 #include <gtest/gtest.h>
@@ -126,8 +127,11 @@ public:
         dpy_ = XOpenDisplay(name_.c_str());
         return dpy_ != nullptr;
     }
-    ~VirtualDisplay() {
+    ~VirtualDisplay() { end(); }
+    // The X server goes away.
+    void end() {
         if (dpy_) XCloseDisplay(dpy_);
+        dpy_ = nullptr;
         server_.stop();
     }
     const std::string& name() const { return name_; }
@@ -339,6 +343,20 @@ TEST(DesktopWindow, RealClicksDeleteAnAtomAndTheWindowShowsThePictureInMemory) {
     const int all_atoms = exported_atoms(scripted_dir + "/rand_pbar1_c14o2.ins");
     EXPECT_GT(all_atoms, 1);
     EXPECT_EQ(exported_atoms(dir + "/rand_pbar1_c14o2.ins"), all_atoms - 1);
+
+    // A display that goes away while the viewer waits is a window closed:
+    // the run ends by itself, its listing complete.
+    const std::string lost_dir = job_copy("desktop_lost", "rand_pbar1_c14o2", true);
+    Child lost;
+    start_zanek(lost, lost_dir, x.name());
+    ASSERT_TRUE(eventually([&] {
+        const Window w = find_window(dpy, "ZANEK graphics window");
+        return lost.finished() || (w && screenshot(dpy, w, 640, 480).at(70, 310) == 3);
+    })) << "no viewer in the window";
+    x.end();
+    ASSERT_TRUE(eventually([&] { return lost.finished().has_value(); })) << "the run did not end without its display";
+    EXPECT_EQ(*lost.finished(), 0) << read_file(lost_dir + "/console.out");
+    EXPECT_NE(read_file(lost_dir + "/job.lis").find("== ZANEK ends ok"), std::string::npos);
 #endif
 }
 
