@@ -75,7 +75,6 @@ public:
     std::optional<std::pair<int, int>> wait_click(const Surface& s) {
         if (win_ == 0 || closed_) return std::nullopt;
         put(s);
-        take_events(false);
         while (clicks_.empty() && !closed_) take_events(true);
         if (closed_) return std::nullopt;
         const auto c = clicks_.front();
