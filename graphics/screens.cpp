@@ -23,7 +23,10 @@ namespace zanek {
 namespace {
 
 enum Area { kPhaseArea = 0, kFourierArea = 1, kRestartArea = 2 };
-constexpr int kAreaLines = 10;  // lines 0-9; line n belongs to the n-th command of its kind
+
+// Line n of an area belongs to the n-th command of its kind since the
+// window was opened; a run with more such commands keeps no more lines.
+bool area_line(int n) { return n >= 1 && n <= kProgressLines; }
 
 bool window_mode() { return SCREEN.I(1) == 1; }
 
@@ -57,8 +60,7 @@ int area_of(const std::string& keyword) {
 // ten are not kept.
 void set_progress_line(int area, const std::string& text) {
     const int line = SCMESS.counter[area];
-    if (line < 0 || line >= kAreaLines) return;
-    SCMESS.area[area][line] = fitted(text, 80);
+    if (area_line(line)) SCMESS.area[area][line] = fitted(text, 80);
 }
 
 void show_title_line() {
@@ -104,8 +106,8 @@ void show_command_list(bool end_screen) {
         int length = 14;
         const int area = area_of(keyword);
         if (area >= 0) {
-            const int j = ++seen[area];
-            if ((end_screen || i <= running) && SCRTXT.length[area] > 0 && j < kAreaLines) {
+            const int j = SCRTXT.before[area] + ++seen[area];
+            if ((end_screen || i <= running) && SCRTXT.length[area] > 0 && area_line(j)) {
                 text += SCMESS.area[area][j];
                 length += SCRTXT.length[area];
             }
@@ -134,6 +136,7 @@ bool INITIALSETTINGS() {
 void SCR1() {
     if (!window_mode()) return;
     open_window_once();
+    for (int area = 0; area < 3; ++area) SCRTXT.before[area] = SCMESS.counter[area];
     SCREEN.I(3) = SCREEN.I(5) / 20;
     graphs(gop::kClearDrawing);
     // "At ..." time, then the structure name (up to its first ".") and one
@@ -154,6 +157,7 @@ void SCR1() {
         text_line(10, SCREEN.I(2), 14, keyword_of(COMDIR.I(i)));
     }
     SCREEN.I(2) = 60;
+    qwin::update_window();
 }
 
 void SCR2() {
@@ -161,6 +165,7 @@ void SCR2() {
     graphs(gop::kClearDrawing);
     show_title_line();
     show_command_list(false);
+    qwin::update_window();
 }
 
 void SCRP(int itrial, int ntrial, float cfom, float cmax) {
@@ -173,6 +178,7 @@ void SCRP(int itrial, int ntrial, float cfom, float cmax) {
     SCRTXT.length[kPhaseArea] = 48;
     const int running = COMDIR.I(comdir::kRunning);
     const int code = running >= 1 && running <= kQueueCapacity ? COMDIR.I(running) : 0;
+    // Shown with the drawing's frame rate: a trial may take less than a frame.
     text_line(10, SCREEN.I(2), 62, keyword_of(code) + progress);
 }
 
@@ -203,6 +209,7 @@ void SCRF(int iset, int icyc, int mode) {
     }
     SCRTXT.length[kFourierArea] = 19;
     SCRTXT.length[kRestartArea] = 19;
+    qwin::update_window();
 }
 
 void SCREND(std::string& message, int& n) {
@@ -271,7 +278,7 @@ void TEXT_MODE() {
 namespace {
 void open_line(int area) {
     const int n = ++SCMESS.counter[area];
-    if (n >= 0 && n < kAreaLines) SCMESS.area[area][n] = std::string(80, ' ');
+    if (area_line(n)) SCMESS.area[area][n] = std::string(80, ' ');
 }
 }  // namespace
 

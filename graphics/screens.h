@@ -14,10 +14,15 @@ namespace zanek {
 // (line 1), the characters of it to show (word 621) and the characters of
 // a phase, Fourier and restart progress line (words 622-624; 0 while no
 // progress text of that kind has been written).
+// The lines of the areas that came before this job's commands: the k-th
+// command of a kind in this job shows line (before + k) of its area, so
+// that a later job of the run shows its own progress, never an earlier
+// job's.
 struct ScreenTextsRecord {
     std::string title = std::string(80, ' ');
     int title_length = 0;
     int length[3] = {0, 0, 0};
+    int before[3] = {0, 0, 0};
 };
 inline ScreenTextsRecord SCRTXT;
 

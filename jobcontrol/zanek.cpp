@@ -402,7 +402,7 @@ void open_progress_line(int code) {
     int area = code == CMD_PHASE ? 0 : code == CMD_FOURIER ? 1 : code == CMD_RESTART ? 2 : -1;
     if (area < 0) return;
     int n = ++SCMESS.counter[area];
-    if (n >= 0 && n < 10) SCMESS.area[area][n] = std::string(80, ' ');
+    if (n >= 1 && n <= kProgressLines) SCMESS.area[area][n] = std::string(80, ' ');
 }
 
 void run_command(int code, int new_file, int& job_count, int& status) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -129,11 +130,13 @@ void Surface::resize(int width, int height) {
     width_ = std::max(width, 0);
     height_ = std::max(height, 0);
     pix_.assign(static_cast<std::size_t>(width_) * height_, 0);
+    ++revision_;
 }
 
 void Surface::set(int x, int y, int colour) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
     pix_[static_cast<std::size_t>(y) * width_ + x] = static_cast<uint8_t>(colour & 15);
+    ++revision_;
 }
 
 int Surface::get(int x, int y) const {
@@ -141,7 +144,10 @@ int Surface::get(int x, int y) const {
     return pix_[static_cast<std::size_t>(y) * width_ + x];
 }
 
-void Surface::clear(int colour) { std::fill(pix_.begin(), pix_.end(), static_cast<uint8_t>(colour & 15)); }
+void Surface::clear(int colour) {
+    std::fill(pix_.begin(), pix_.end(), static_cast<uint8_t>(colour & 15));
+    ++revision_;
+}
 
 void Surface::line(int x1, int y1, int x2, int y2, int colour) {
     // Bresenham: every step moves one pixel along the longer axis.
@@ -280,24 +286,54 @@ void MouseScript::set(const std::vector<std::pair<int, int>>& clicks) {
     clicks_ = clicks;
     next_ = 0;
     loaded_ = true;
+    scripted_ = true;
+    error_.clear();
 }
+
+namespace {
+
+// "x y" as two whole numbers within the 16-bit range of a pixel coordinate.
+std::optional<std::pair<int, int>> parse_click(const std::string& line) {
+    std::istringstream words(line);
+    long x = 0, y = 0;
+    std::string rest;
+    if (!(words >> x >> y) || (words >> rest)) return std::nullopt;
+    if (x < -32768 || x > 32767 || y < -32768 || y > 32767) return std::nullopt;
+    return std::make_pair(static_cast<int>(x), static_cast<int>(y));
+}
+
+}  // namespace
 
 bool MouseScript::load(const std::string& path) {
     clicks_.clear();
     next_ = 0;
     loaded_ = true;
-    std::ifstream in(path);
-    if (!in) return false;
+    scripted_ = true;
+    error_.clear();
+    std::error_code ec;
+    std::ifstream in;
+    if (!std::filesystem::is_directory(path, ec)) in.open(path);
+    if (!in.is_open()) {
+        error_ = "cannot be read";
+        return false;
+    }
     std::string line;
-    while (std::getline(in, line)) {
+    for (int number = 1; std::getline(in, line); ++number) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         const auto first = line.find_first_not_of(" \t");
         if (first == std::string::npos || line[first] == '#') continue;
-        std::istringstream words(line);
-        long x = 0, y = 0;
-        std::string rest;
-        if (!(words >> x >> y) || (words >> rest) || x < -32768 || x > 32767 || y < -32768 || y > 32767) break;
-        clicks_.emplace_back(static_cast<int>(x), static_cast<int>(y));
+        const auto click = parse_click(line);
+        if (!click) {
+            clicks_.clear();
+            error_ = "line " + std::to_string(number) + " is not a click (x y): " + line;
+            return false;
+        }
+        clicks_.push_back(*click);
+    }
+    if (in.bad()) {
+        clicks_.clear();
+        error_ = "cannot be read";
+        return false;
     }
     return true;
 }
@@ -306,12 +342,19 @@ void MouseScript::reset() {
     clicks_.clear();
     next_ = 0;
     loaded_ = false;
+    scripted_ = false;
+    error_.clear();
 }
 
 void MouseScript::load_environment_once() {
     if (loaded_) return;
     loaded_ = true;
     if (const char* path = std::getenv("ZANEK_EVENTS"); path && *path) load(path);
+}
+
+bool MouseScript::scripted() {
+    load_environment_once();
+    return scripted_;
 }
 
 MouseEvent MouseScript::next() {

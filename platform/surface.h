@@ -1,10 +1,10 @@
 // The drawing surface of the graphics window: a picture in memory of
 // palette indexes (16-colour palette, origin top left, y downwards) with the
-// primitives the window driver draws with, and the mouse events that answer
-// the window's waits. There is no display: waits are answered from a script
-// of clicks (the file named by the environment variable ZANEK_EVENTS, or one
-// set by a test) and, when the script is used up or absent, by the end of
-// input, which the window treats as Quit, so that a batch run never blocks.
+// primitives the window driver draws with, and the script of mouse events
+// that answers the window's waits where no user clicks: the file named by
+// the environment variable ZANEK_EVENTS, or one set by a test. A desktop
+// window that shows the picture and returns real clicks is
+// platform/display.
 #pragma once
 
 #include <array>
@@ -58,9 +58,13 @@ public:
     // Number of pixels other than colour 0 within the rectangle.
     int count_drawn(int x1, int y1, int x2, int y2) const;
     const std::vector<uint8_t>& pixels() const { return pix_; }
+    // Grows with every change of the picture, so that a copy of it (the
+    // desktop window) can tell whether it is still up to date.
+    unsigned long long revision() const { return revision_; }
 
 private:
     int width_ = 0, height_ = 0;
+    unsigned long long revision_ = 0;
     std::vector<uint8_t> pix_;
 };
 
@@ -72,16 +76,23 @@ struct MouseEvent {
 };
 
 // The clicks that answer the waits, in order. Script lines hold "x y"
-// (pixels); blank lines and lines starting with '#' are skipped, and a
-// line that is not two whole numbers ends the script there.
+// (pixels); blank lines and lines starting with '#' are skipped. A file
+// that cannot be read, or that holds any other line, is no script: it
+// gives no clicks, and error() says what is wrong with it.
 class MouseScript {
 public:
     // Replaces the script (tests).
     void set(const std::vector<std::pair<int, int>>& clicks);
-    // Reads a script file; false when it cannot be read (the script is then empty).
+    // Reads a script file; false when it cannot be read or holds a line
+    // that is not a click (the script is then empty and error() says why).
     bool load(const std::string& path);
     // Forgets the script; the next wait reads ZANEK_EVENTS afresh.
     void reset();
+    // True when the waits are answered from a script: one set by a test,
+    // or the file named by ZANEK_EVENTS (read at the first question).
+    bool scripted();
+    // What is wrong with the script file, "" when nothing.
+    const std::string& error() const { return error_; }
     // The next answer; the end of input once the clicks are used up.
     MouseEvent next();
     int remaining() const;
@@ -90,7 +101,9 @@ private:
     void load_environment_once();
     std::vector<std::pair<int, int>> clicks_;
     std::size_t next_ = 0;
-    bool loaded_ = false;
+    bool loaded_ = false;    // ZANEK_EVENTS has been looked at
+    bool scripted_ = false;  // a script answers the waits
+    std::string error_;
 };
 MouseScript& mouse_script();
 

@@ -80,6 +80,9 @@ void MMENU(float a[9], int& f) {
         SETCOLR(1);
         int n = 0;
         GRAPHS(viewer::px_buffer(), viewer::py_buffer(), n, gop::kClearBelowTitle, std::string(80, ' '), 0);
+        // The menu column was cleared with the rest: the first wait draws
+        // the main menu again (after a Regroup too).
+        XWI.menu_redraw = 1;
         full();
     }
     for (;;) {

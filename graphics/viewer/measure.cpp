@@ -265,10 +265,14 @@ void HISTOGR(int& key) {
         if (std::fabs(hmax) <= 0.0001f) hmax = 1.0f;
         const int x0 = viewer::trunc_int(SCALE.R(6) + 5.0f);
         int yt = viewer::trunc_int(SCALE.R(7) + 10.0f), yb = h - 30;
-        int m = n, p = n > 0 ? (w - 80) / n : w - 80;
+        // The pitch shares the width right of the first bar among the bars
+        // of a row, and a second row takes the smaller half of an odd
+        // count, so that the last bar of a row ends inside the window.
+        const int room = std::max(w - x0, 1);
+        int m = n, p = n > 0 ? room / n : room;
         if (p < 10) {
-            m = n / 2;
-            p = (w - 80) / m;
+            m = n - n / 2;
+            p = std::max(room / m, 1);
             yb = viewer::trunc_int(((h - 20) - 60) * 0.5);
         }
         int b = viewer::trunc_int(0.75 * p);
@@ -296,6 +300,9 @@ void HISTOGR(int& key) {
             const int k = list[j];
             double hh = viewer::nint((yt - yb) * std::fabs(height(k) / hmax));
             if (hh > -1.0) hh = (yt - yb) * 0.03;
+            // A height beyond the largest one (all heights negative) is cut
+            // at the top of its row.
+            hh = std::max(hh, double(yt - yb));
             const int top = viewer::trunc_int(yb + hh);
             bx[0] = x, by[0] = yb, bx[1] = x, by[1] = top, bx[2] = x + b, by[2] = top;
             bx[3] = x + b, by[3] = yb, bx[4] = x, by[4] = yb;

@@ -10,6 +10,7 @@
 #include "crystaldata/special.h"
 #include "graphics/viewer/viewer.h"
 #include "graphics/viewer/viewer_internal.h"
+#include "graphics/window/menus.h"
 #include "graphics/window/window.h"
 #include "jobcontrol/lists/list01.h"
 #include "jobcontrol/lists/list03.h"
@@ -143,6 +144,8 @@ void VYROLA(int mode) {
         CONTR.I(contr::kScaleMode) = 1;
         CONTR.I(contr::kCellEdges) = 0;
         CONTR.I(contr::kSymmetry) = 0;
+        // The buttons say so too (after a Regroup, or in a later viewer).
+        set_switch_labels();
         int n = 0;
         GRAPHS(viewer::px_buffer(), viewer::py_buffer(), n, gop::kNothing8, std::string(80, ' '), 0);
         if (static_cast<int>(TEMP.R(1)) == -1)

@@ -30,14 +30,33 @@ int wait_button() {
 
 int code(int row) { return code_of_row(row); }
 
+// The aspect of the screen's drawing area, (W - 80) / (H - 20).
+float screen_aspect(int w, int h) {
+    return h != 20 ? static_cast<float>(w - 80) / static_cast<float>(h - 20) : contr::kScreenAspect;
+}
+
+// "Printer": the picture is drawn afresh at the hard-copy size on a cleared
+// picture of its own, the title strip and the main menu first, the
+// caller's redraw after them; the screen keeps what it shows.
+void start_hard_copy() {
+    XWI.screen_x = largest_x();
+    XWI.screen_y = largest_y();
+    qwin::begin_hard_copy(959, 575);
+    SCREEN.I(4) = 959;
+    SCREEN.I(5) = 575;
+    XWI.hardcopy = 1;
+    CONTR.R(contr::kAspect) = 1.0f;
+    DRAWMENU(menugroup::kMain);
+}
+
 void end_hard_copy() {
-    // The picture drawn at hard-copy size goes to the hard-copy file before
-    // the window returns to the screen size.
-    qwin::save_image("hcopy.bmp", 0, 0, largest_x(), largest_y());
-    SCREEN.I(4) = 639;
-    SCREEN.I(5) = 479;
+    // The picture drawn at hard-copy size goes to the hard-copy file; the
+    // window returns to the drawing size it had before.
+    qwin::end_hard_copy("hcopy.bmp");
+    SCREEN.I(4) = XWI.screen_x;
+    SCREEN.I(5) = XWI.screen_y;
     XWI.hardcopy = 0;
-    CONTR.R(contr::kAspect) = contr::kScreenAspect;
+    CONTR.R(contr::kAspect) = screen_aspect(XWI.screen_x, XWI.screen_y);
     CLEARMESSAGE();
 }
 
@@ -123,10 +142,7 @@ int hard_copy() {
         MESS.text.resize(80, ' ');
         MESS.length = 25;
         PRINTMESS();
-        SCREEN.I(4) = 959;
-        SCREEN.I(5) = 575;
-        XWI.hardcopy = 1;
-        CONTR.R(contr::kAspect) = 1.0f;
+        start_hard_copy();
     } else if (c == code(menurow::kBitmapFile)) {
         qwin::save_image(structure_bitmap_name(), 0, 0, largest_x(), largest_y());
     }
@@ -263,7 +279,9 @@ std::string structure_bitmap_name() {
     return name + ".bmp";
 }
 
-void MENUDIALOG(int* x, int* y, int& n) {
+namespace {
+
+void menu_dialog(int* x, int* y, int& n) {
     static int scratch_x[100], scratch_y[100];
     if (!x || !y) {
         x = scratch_x;
@@ -311,6 +329,15 @@ void MENUDIALOG(int* x, int* y, int& n) {
         CLEARMESSAGE();
         n = vac::kQuit;
     }
+}
+
+}  // namespace
+
+void MENUDIALOG(int* x, int* y, int& n) {
+    menu_dialog(x, y, n);
+    // What the dialogue left on the screen (a "Running. Please wait..."
+    // before a long action) is shown before the action runs.
+    qwin::update_window();
 }
 
 }  // namespace zanek

@@ -123,6 +123,12 @@ void restore_main_menu_state() {
     CMENU.button_colour = 3;
 }
 
+void set_switch_labels() {
+    CMENU.label[menurow::kEdges] = CMENU.toggle[CONTR.I(contr::kCellEdges) == 0 ? toggle::kEdgesOn : toggle::kEdgesOff];
+    CMENU.label[menurow::kSymmetry] = CMENU.toggle[CONTR.I(contr::kSymmetry) == 0 ? toggle::kSymmOn : toggle::kSymmOff];
+    CMENU.label[menurow::kScale] = CMENU.toggle[CONTR.I(contr::kScaleMode) == 3 ? toggle::kScaleOn : toggle::kScaleOff];
+}
+
 void write_prompt(const std::string& text) { qwin::text(85, largest_y() - 20, text, 14); }
 
 void DRAWMENU(int g) {

@@ -86,6 +86,12 @@ void SELECTATMS(int* x, int* y, int& flag, int mode);
 
 // The main-menu state (rows 1-41 shown, button colour 3), not redrawn.
 void restore_main_menu_state();
+// The labels of the edges, symmetry and scale buttons set to what pressing
+// them does now, from the switches of CONTR (shown at the next drawing of
+// the main menu): "Edges on" while the cell edges are off, "Symm  on"
+// while no symmetry copies are shown, "Scale off" while the scale follows
+// the model.
+void set_switch_labels();
 // Writes a prompt in the message line at (85, H-20) in colour 14.
 void write_prompt(const std::string& text);
 

@@ -21,6 +21,9 @@ struct XwiRecord {
     int hardcopy = 0;          // word 8: 1 while a picture is redrawn at hard-copy size
     int pending_action = 0;    // word 9: > 0: the next op 5 takes it as the user's pick
     int pending_geometry = 0;  // word 10: > 0: the Geometry dialogue reuses this button code
+    // The screen's drawing size (SCREEN words 4 and 5) while a hard copy is
+    // drawn at its own size; the window returns to it afterwards.
+    int screen_x = 639, screen_y = 479;
     XwiRecord() { species.fill("  "); }
 };
 inline XwiRecord XWI;

@@ -47,10 +47,11 @@ void open_window(int n, const std::string& text) {
     // The library shapes its frame with the start-up hook when it starts.
     if (!qwin::frame_window().initialised) INITIALSETTINGS();
     // A frame of fixed size without menus at (0, 0), the child window
-    // sized for the largest drawing (the hard copy's), cleared.
+    // sized for the drawing, cleared. (A hard copy is drawn on a picture
+    // of its own.)
     for (int k = 7; k >= 1; --k) qwin::delete_menu(k);
     qwin::set_frame(0, 0, 640, 480);
-    qwin::open(std::max(largest_x(), 959), std::max(largest_y(), 575));
+    qwin::open(largest_x(), largest_y());
     set_contr_title(text);
     SCALE.R(6) = 80.0f;
     SCALE.R(7) = 20.0f;
@@ -138,7 +139,9 @@ void GRAPHS(int* x, int* y, int& n, int op, const std::string& text, int value) 
     }
 }
 
-void XWIN(int* x, int* y, int& n, int op, const std::string& text, int value) {
+namespace {
+
+void draw_operation(int* x, int* y, int& n, int op, const std::string& text, int value) {
     const bool have_points = x != nullptr && y != nullptr;
     switch (op) {
     case gop::kNone: case gop::kNothing: case gop::kNothing8: case gop::kClose:
@@ -189,6 +192,13 @@ void XWIN(int* x, int* y, int& n, int op, const std::string& text, int value) {
     default:
         zstop(0, "xwin");
     }
+}
+
+}  // namespace
+
+void XWIN(int* x, int* y, int& n, int op, const std::string& text, int value) {
+    draw_operation(x, y, n, op, text, value);
+    qwin::follow_drawing();
 }
 
 void XWIN(std::nullptr_t, std::nullptr_t, int n, int op, const char* text, int value) {

@@ -77,9 +77,11 @@ extern DotdatRecord DOTDAT;
 inline Record<16> SCREEN;
 
 // SCMESS: three progress areas (phasing, Fourier, restart) of ten lines of
-// 80 characters, and the three line counters (words 625-627).
+// 80 characters, line k (1-10) for the k-th command of its kind since the
+// window was opened, and the three line counters (words 625-627).
+constexpr int kProgressLines = 10;
 struct ScmessRecord {
-    std::string area[3][10];
+    std::string area[3][kProgressLines + 1];  // [area][line], line 0 unused
     int counter[3] = {0, 0, 0};
     ScmessRecord();
 };

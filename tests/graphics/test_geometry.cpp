@@ -72,6 +72,46 @@ TEST_F(Geometry, RotationsAboutTheAxesAndAnAxisOfTheTable) {
     EXPECT_NEAR(w[2], 0.5, 1e-5);
 }
 
+// A turn about any axis of the table is a proper rotation: its matrix is
+// orthogonal (R^T R = I) with determinant +1, it keeps its axis, turns by
+// the angle asked (trace 1 + 2 cos t), and about z it is the z turn.
+TEST_F(Geometry, ATurnAboutAnAxisOfTheTableIsAProperRotation) {
+    const float axes[][3] = {{1, 2, 3}, {-0.3f, 0.0f, 2.0f}, {0, 0, 1}, {5, -1, 0.5f}, {0.01f, 0.02f, -0.03f}};
+    const float angles[] = {5, -37, 90, 180, 250};
+    const auto el = [](const float* m, int i, int j) { return double(m[(i - 1) + 3 * (j - 1)]); };
+    for (const auto& ax : axes)
+        for (float angle : angles) {
+            float r[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+            CRT.angle = angle, CRT.axis_code = 4, CRT.axis_index = 1;
+            CRT.axis[1] = {ax[0], ax[1], ax[2]};
+            COMBROT(r);
+            const std::string at = std::to_string(ax[0]) + "," + std::to_string(ax[1]) + "," +
+                                   std::to_string(ax[2]) + " by " + std::to_string(angle);
+            for (int i = 1; i <= 3; ++i)
+                for (int j = 1; j <= 3; ++j) {
+                    double rtr = 0;
+                    for (int k = 1; k <= 3; ++k) rtr += el(r, k, i) * el(r, k, j);
+                    EXPECT_NEAR(rtr, i == j ? 1.0 : 0.0, 2e-6) << at << " (R^T R)" << i << j;
+                }
+            const double det = el(r, 1, 1) * (el(r, 2, 2) * el(r, 3, 3) - el(r, 2, 3) * el(r, 3, 2)) -
+                               el(r, 1, 2) * (el(r, 2, 1) * el(r, 3, 3) - el(r, 2, 3) * el(r, 3, 1)) +
+                               el(r, 1, 3) * (el(r, 2, 1) * el(r, 3, 2) - el(r, 2, 2) * el(r, 3, 1));
+            EXPECT_NEAR(det, 1.0, 3e-6) << at;
+            float turned[3];
+            MOLT1(r, ax, turned);
+            for (int k = 0; k < 3; ++k) EXPECT_NEAR(turned[k], ax[k], 1e-5) << at;
+            const double trace = el(r, 1, 1) + el(r, 2, 2) + el(r, 3, 3);
+            EXPECT_NEAR(trace, 1.0 + 2.0 * std::cos(angle * 3.14159265358979 / 180.0), 3e-6) << at;
+        }
+    // About z the table's turn is the turn of axis code 3.
+    float r4[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1}, r3[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
+    CRT.angle = 37, CRT.axis_code = 4, CRT.axis[1] = {0, 0, 2};
+    COMBROT(r4);
+    CRT.axis_code = 3;
+    COMBROT(r3);
+    for (int k = 0; k < 9; ++k) EXPECT_NEAR(r4[k], r3[k], 1e-6) << "element " << k;
+}
+
 TEST_F(Geometry, FitWithMarginsAspectAndPixelMapping) {
     // Box 0..10 by 0..5: margins of one tenth make -1..11 by -0.5..5.5; the
     // box is wider than the 559/459 aspect allows, so y grows to

@@ -244,6 +244,10 @@ protected:
 };
 
 TEST_F(DialogueInFolder, PrinterRedrawsAtHardCopySizeAndTheNextWaitEndsIt) {
+    // Something on the screen that the printed picture must not show.
+    op(gop::kColour, 0, "", 13);
+    bx[0] = 300, by[0] = 300, bx[1] = 320, by[1] = 300;
+    op(gop::kLine);
     clicks({centre(40), centre(59)});
     EXPECT_EQ(wait(menugroup::kMain), vac::kHardCopy);
     EXPECT_EQ(SCREEN.I(4), 959);
@@ -268,6 +272,28 @@ TEST_F(DialogueInFolder, PrinterRedrawsAtHardCopySizeAndTheNextWaitEndsIt) {
     EXPECT_EQ(bm->width, 960);
     EXPECT_EQ(bm->height, 576);
     EXPECT_EQ(bm->at(959, 575), 12);
+    EXPECT_EQ(bm->at(310, 300), 0);  // drawn on a cleared picture
+    int magenta = 0;
+    for (int y = 0; y < bm->height; ++y)
+        for (int x = 0; x < bm->width; ++x) magenta += bm->at(x, y) == 13;
+    EXPECT_EQ(magenta, 0);
+    EXPECT_EQ(bm->at(70, 310), 3);   // with the main menu ("Delete")
+    EXPECT_EQ(s().get(310, 300), 13);  // and the screen keeps its picture
+}
+
+// A drawing size given by %window is the size the window returns to after
+// a hard copy, with the aspect of that drawing area.
+TEST_F(DialogueInFolder, AWindowSizeSurvivesAHardCopy) {
+    SCREEN.I(4) = 799;
+    SCREEN.I(5) = 599;
+    clicks({centre(40), centre(59)});
+    EXPECT_EQ(wait(menugroup::kMain), vac::kHardCopy);
+    EXPECT_EQ(SCREEN.I(4), 959);
+    EXPECT_EQ(SCREEN.I(5), 575);
+    EXPECT_EQ(wait(menugroup::kMain), vac::kHardCopyOver);
+    EXPECT_EQ(SCREEN.I(4), 799);
+    EXPECT_EQ(SCREEN.I(5), 599);
+    EXPECT_FLOAT_EQ(CONTR.R(contr::kAspect), 719.0f / 579.0f);
 }
 
 TEST_F(DialogueInFolder, BitmapFileIsNamedAfterTheStructure) {

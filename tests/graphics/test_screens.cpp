@@ -14,6 +14,7 @@
 #include "jobcontrol/records/atoms.h"
 #include "jobcontrol/records/crystal.h"
 #include "jobcontrol/store/store.h"
+#include "jobcontrol/zanek.h"
 #include "platform/bitmap.h"
 #include "tests/graphics/test_window_fixture.h"
 #include "tests/support/inprocess.h"
@@ -34,12 +35,7 @@ void queue_codes(const std::vector<int>& codes) {
 
 // The dispatcher's step before a command: progress line, running number, SCR2.
 void start_command(int i) {
-    const int code = COMDIR.I(i);
-    const int area = code == CMD_PHASE ? 0 : code == CMD_FOURIER ? 1 : code == CMD_RESTART ? 2 : -1;
-    if (area >= 0) {
-        const int n = ++SCMESS.counter[area];
-        if (n < 10) SCMESS.area[area][n] = std::string(80, ' ');
-    }
+    open_progress_line(COMDIR.I(i));
     COMDIR.I(comdir::kRunning) = i;
     SCR2();
 }
@@ -159,6 +155,61 @@ TEST_F(Screens, CommandListWhileFourierRuns) {
     EXPECT_EQ(on_line(y_export, 2), 0);
 }
 
+// Each line of the window's text, from x 81 to W, is compared with the
+// text drawn alone on a cleared picture at the same place: a line by line
+// check of what a screen shows.
+class ScreenLines : public Screens {
+protected:
+    // The text expected on the command line at y, from x 90, in colour c.
+    void expect_line(int y, const std::string& text, int c) {
+        Surface expected(s().width(), s().height());
+        expected.text(90, y, text, c);
+        int differ = 0;
+        for (int yy = y; yy < y + 10; ++yy)
+            for (int x = 84; x <= 639; ++x) differ += s().get(x, yy) != expected.get(x, yy);
+        EXPECT_EQ(differ, 0) << "line at y " << y << " should read \"" << text << "\"";
+    }
+    static std::string keyword(int code) { return CHARAS.keyword(code); }
+    static std::string trial(int t, int n, const char* cfom) {
+        return "Trial " + std::string(t < 10 ? "   " : "  ") + std::to_string(t) + " / " +
+               std::string(n < 10 ? "   " : "  ") + std::to_string(n) + "  CFom = " + cfom + " ";
+    }
+};
+
+// A second job of a run shows its own progress lines against its own
+// commands: while its phase command runs its line shows no text of the
+// first job's, and its own trials once they are made.
+TEST_F(ScreenLines, ASecondJobShowsItsOwnProgressLines) {
+    SCREEN.I(1) = 1;
+    const int y1 = 60 + 23, y2 = 60 + 2 * 23, y3 = 60 + 3 * 23;
+    queue_codes({CMD_PHASE, CMD_FOURIER, CMD_GO});
+    SCR1();
+    start_command(1);
+    SCRP(5, 5, 0.3f, 0.6f);
+    start_command(2);
+    SCMESS.area[1][1] = " Final R =  21.50%  ";
+    SCMESS.area[1][1].resize(80, ' ');
+    SCRTXT.length[1] = 19;
+    start_command(3);
+    expect_line(y1, keyword(CMD_PHASE) + trial(5, 5, "0.300  (max = 0.600)"), 2);
+    expect_line(y2, keyword(CMD_FOURIER) + " Final R =  21.50%", 2);
+
+    queue_codes({CMD_PHASE, CMD_FOURIER, CMD_EXPORT});
+    SCR1();
+    start_command(1);
+    expect_line(y1, keyword(CMD_PHASE), 2);  // its line is still blank
+    expect_line(y2, keyword(CMD_FOURIER), 3);
+    expect_line(y3, keyword(CMD_EXPORT), 3);
+    SCRP(2, 7, 0.5f, 0.8f);
+    expect_line(y1, keyword(CMD_PHASE) + trial(2, 7, "0.500  (max = 0.800)"), 2);
+    start_command(2);
+    expect_line(y1, keyword(CMD_PHASE) + trial(2, 7, "0.500  (max = 0.800)"), 2);
+    expect_line(y2, keyword(CMD_FOURIER), 2);
+    expect_line(y3, keyword(CMD_EXPORT), 3);
+    EXPECT_EQ(SCMESS.area[0][1].substr(0, 17), "Trial    5 /    5");  // the first job's line is kept
+    EXPECT_EQ(SCMESS.area[0][2].substr(0, 17), "Trial    2 /    7");
+}
+
 TEST_F(Screens, ProgressTextsBeyondTheTenthCommandOfAKindAreNotKept) {
     SCREEN.I(1) = 1;
     std::vector<int> codes(12, CMD_PHASE);
@@ -170,7 +221,9 @@ TEST_F(Screens, ProgressTextsBeyondTheTenthCommandOfAKindAreNotKept) {
     }
     EXPECT_EQ(SCMESS.counter[0], 12);
     EXPECT_EQ(SCMESS.area[0][9].substr(0, 10), "Trial    9");
-    // The screen still lists all twelve, the last ones with the keyword alone.
+    EXPECT_EQ(SCMESS.area[0][10].substr(0, 10), "Trial   10");  // ten commands keep their text
+    // The screen still lists all twelve, the last two with the keyword alone.
+    EXPECT_GT(on_line(60 + 23 * 10, 2, 90 + 14 * 8), 100);
     EXPECT_GT(on_line(60 + 23 * 12, 2, 90, 90 + 14 * 8), 10);
     EXPECT_EQ(on_line(60 + 23 * 11, 2, 90 + 14 * 8), 0);
 }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 
 #include "graphics/window/menus.h"
 #include "platform/bitmap.h"
@@ -16,26 +15,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A copy of a test job in a fresh folder, with %nowindow turned into %window
-// when asked.
-std::string job_folder(const std::string& name, bool window) {
-    const std::string dir = fresh_dir(name);
-    const std::string src = shared_dir() + "/testdata/rand_pbar1_c14o2";
-    fs::copy_file(src + "/data.hkl", dir + "/data.hkl");
-    std::string cmd = read_file(src + "/job.cmd");
-    if (window) cmd = std::regex_replace(cmd, std::regex("%nowindow"), "%window");
-    write_file(dir + "/job.cmd", cmd);
-    return dir;
-}
-
 std::string click_line(int row) {
     const int x = static_cast<int>(CMENU.x[row]) + CMENU.w[row] / 2 - 10, y = static_cast<int>(CMENU.y[row]) - 20;
     return std::to_string(x) + " " + std::to_string(y) + "\n";
 }
 
 TEST(WindowRun, EndsByItselfWithTheListingOfABatchRun) {
-    const std::string batch = job_folder("window_run_batch", false);
-    const std::string window = job_folder("window_run_window", true);
+    const std::string batch = job_copy("window_run_batch", "rand_pbar1_c14o2", false);
+    const std::string window = job_copy("window_run_window", "rand_pbar1_c14o2", true);
     RunResult b = run_zanek(batch, "");
     RunResult w = run_zanek(window, "");
     ASSERT_EQ(b.exit_code, 0) << b.output;
@@ -46,7 +33,7 @@ TEST(WindowRun, EndsByItselfWithTheListingOfABatchRun) {
 }
 
 TEST(WindowRun, ScriptedViewerHardCopiesAndEndScreen) {
-    const std::string dir = job_folder("window_run_scripted", true);
+    const std::string dir = job_copy("window_run_scripted", "rand_pbar1_c14o2", true);
     // In the viewer: plot style 3, rotate about y, a hard copy to
     // <structure>.bmp, Quit; on the end screen a click on the title strip.
     std::string events = "# viewer\n" + click_line(13) + click_line(20) + click_line(40) + click_line(60) +
@@ -73,7 +60,7 @@ TEST(WindowRun, ScriptedViewerHardCopiesAndEndScreen) {
 }
 
 TEST(WindowRun, RefineFromTheViewerRestartsRecyclingAndExportsAgain) {
-    const std::string dir = job_folder("window_run_refine", true);
+    const std::string dir = job_copy("window_run_refine", "rand_pbar1_c14o2", true);
     write_file(dir + "/events", click_line(37));  // Refine; then no user: Quit
     RunResult r = run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_EVENTS=events");
     ASSERT_EQ(r.exit_code, 0) << r.output;
@@ -90,6 +77,32 @@ TEST(WindowRun, RefineFromTheViewerRestartsRecyclingAndExportsAgain) {
     EXPECT_LT(r.listing.find("ZANEK : Export routine"), restart);
     EXPECT_GT(r.listing.rfind("ZANEK : Export routine"), restart);
     EXPECT_NE(r.listing.find("== ZANEK ends ok"), std::string::npos);
+}
+
+// An events file that cannot be used fails the first mouse wait: the
+// listing says what is wrong and the run stops there, in the viewer before
+// export; it does not go on as if the user had quit.
+TEST(WindowRun, AnEventsFileThatCannotBeUsedStopsTheRunAtTheFirstWait) {
+    struct Case {
+        const char* name;
+        const char* events;  // nullptr: no file
+        const char* said;
+    };
+    const Case cases[] = {
+        {"missing", nullptr, " *** error *** mouse events file events: cannot be read"},
+        {"malformed", "40 10\nQuit\n", " *** error *** mouse events file events: line 2 is not a click (x y): Quit"},
+    };
+    for (const Case& c : cases) {
+        const std::string dir = job_copy(std::string("window_run_events_") + c.name, "rand_pbar1_c14o2", true);
+        if (c.events) write_file(dir + "/events", c.events);
+        RunResult r = run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_EVENTS=events");
+        EXPECT_EQ(r.exit_code, 2) << c.name << r.output;
+        const auto said = r.listing.find(c.said);
+        EXPECT_NE(said, std::string::npos) << c.name;
+        EXPECT_NE(r.listing.find("\n STOP", said), std::string::npos) << c.name;
+        EXPECT_EQ(r.listing.find("== ZANEK ends"), std::string::npos) << c.name;
+        EXPECT_FALSE(fs::exists(dir + "/rand_pbar1_c14o2.ins")) << c.name;  // the export never ran
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // symmetry switches, the information table, and Quit storing the model.
 #include <gtest/gtest.h>
 
+#include "platform/bitmap.h"
 #include "test_viewer_fixture.h"
 
 namespace zanek::test {
@@ -66,6 +67,52 @@ TEST_F(Dispatch, HardCopyRedrawsAtItsSizeAndReturnsToTheScreen) {
     EXPECT_EQ(XWI.hardcopy, 0);
     EXPECT_EQ(CONTR.I(contr::kScaleMode), 1);  // restored after the tight redraw
     EXPECT_TRUE(file_exists(dir + "/hcopy.bmp"));
+}
+
+// The printed picture is the view drawn afresh at the hard-copy size on a
+// cleared picture: the title strip and the main menu, then the model, and
+// nothing of the screen it was chosen from (the model at screen size, the
+// submenu, the messages).
+TEST_F(Dispatch, ThePrinterCopyIsAFreshRedrawOfTheView) {
+    SETSCALE(1);
+    CONTR.I(contr::kScaleMode) = 3;  // a fixed view window: the redraw keeps it
+    MESS.text = " R =  9.99%";
+    MESS.text.resize(80, ' ');
+    MESS.length = 11;
+    MESS.pending = 1;
+    const CrtRecord crt = CRT;
+    const AtomiRecord atomi = ATOMI;
+    const auto contr = CONTR;
+    const auto scale = SCALE;
+    const CmenuRecord cmenu = CMENU;
+    EXPECT_EQ(run({40, 59}), 0);  // "HCopy", "Printer"; then Quit
+    auto printed = read_bmp(dir + "/hcopy.bmp");
+    ASSERT_TRUE(printed.has_value());
+    ASSERT_EQ(printed->width, 960);
+    ASSERT_EQ(printed->height, 576);
+
+    // The same view drawn by hand on a cleared picture of that size.
+    CRT = crt;
+    ATOMI = atomi;
+    CONTR = contr;
+    SCALE = scale;
+    CMENU = cmenu;
+    window_surface().clear();
+    SCREEN.I(4) = 959;
+    SCREEN.I(5) = 575;
+    XWI.hardcopy = 1;
+    CONTR.R(contr::kAspect) = 1.0f;
+    DRAWMENU(menugroup::kMain);
+    SETSCALE(3);
+    ANGTOPIX();
+    STICKSORD();
+    int differ = 0;
+    for (int y = 0; y < 576; ++y)
+        for (int x = 0; x < 960; ++x) differ += printed->at(x, y) != window_surface().get(x, y);
+    EXPECT_EQ(differ, 0);
+    EXPECT_EQ(printed->at(70, 310), 3);   // the "Delete" button of the main menu
+    EXPECT_EQ(printed->at(900, 10), 3);   // the title strip runs to the hard copy's right edge
+    EXPECT_GT(window_surface().count_drawn(81, 21, 959, 575), 100);  // a model was drawn
 }
 
 TEST_F(Dispatch, EdgesAndSymmetrySwitches) {

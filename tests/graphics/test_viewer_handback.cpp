@@ -10,6 +10,7 @@
 #include "fourier/fourier_records.h"
 #include "jobcontrol/commands.h"
 #include "jobcontrol/text.h"
+#include "platform/bitmap.h"
 #include "test_viewer_fixture.h"
 
 namespace zanek::test {
@@ -169,6 +170,38 @@ TEST_F(Handback, RegroupReinterpretsAndShowsTheModelAgain) {
     EXPECT_EQ(l.bondflag, 1);
     // The interpretation's bond table replaced "bonds from distances".
     EXPECT_GE(static_cast<int>(TEMP.R(1)), 0);
+}
+
+// Whether the label of menu row r reads as given in the picture: its text
+// pixels against the label drawn alone at the same place.
+bool row_reads(const Bitmap& bm, int r, const std::string& label) {
+    const int x1 = static_cast<int>(CMENU.x[r]) - 9, y1 = static_cast<int>(CMENU.y[r]) - 29;
+    Surface alone(bm.width, bm.height);
+    alone.text(x1 + 4, y1 + 2, label, 1);
+    for (int y = y1 + 2; y <= y1 + 12; ++y)
+        for (int x = x1 + 4; x <= x1 + 76; ++x)
+            if ((bm.at(x, y) == 1) != (alone.get(x, y) == 1)) return false;
+    return true;
+}
+
+// Regroup turns the symmetry copies, the cell edges and the fixed scale off:
+// the buttons then offer to turn them on again, on the screen too.
+TEST_F(Handback, AfterRegroupTheSwitchButtonsShowTheSwitchesOff) {
+    SCREEN.I(1) = 1;
+    store(model, {}, true);
+    // "Symm  on", "Edges on", "Scale off", "Regroup"; then a hard copy of
+    // the screen from the title strip, and no more clicks: Quit.
+    mouse_script().set({button_centre(30), button_centre(29), button_centre(31), button_centre(36), {200, 10}});
+    ASSERT_EQ(dispatch(2), 0) << listing();
+    EXPECT_EQ(mouse_script().remaining(), 0);
+    EXPECT_EQ(CMENU.label[29].substr(0, 8), "Edges on");
+    EXPECT_EQ(CMENU.label[30].substr(0, 8), "Symm  on");
+    EXPECT_EQ(CMENU.label[31].substr(0, 9), "Scale off");
+    const auto bm = read_bmp(dir + "/hcopy.bmp");
+    ASSERT_TRUE(bm.has_value());
+    EXPECT_TRUE(row_reads(*bm, 29, "Edges on"));
+    EXPECT_TRUE(row_reads(*bm, 30, "Symm  on"));
+    EXPECT_TRUE(row_reads(*bm, 31, "Scale off"));
 }
 
 }  // namespace

@@ -249,6 +249,53 @@ TEST_F(Table, BarChartOfSixtyAtomsTakesTwoRows) {
     EXPECT_EQ(s().get(300, 428), 7);
 }
 
+// Bars of colour 1 crossing the line at y: runs of colour 1 from x 81 to W.
+int bars_on(const Surface& s, int y) {
+    int runs = 0;
+    for (int x = 81; x <= 639; ++x) runs += s.get(x, y) == 1 && s.get(x - 1, y) != 1;
+    return runs;
+}
+
+// For every count of atoms the list can hold, the chart keeps all its bars
+// inside the window: one row while the pitch is 10 pixels or more, else two
+// rows, the first with the larger half.
+TEST_F(Table, EveryBarOfEveryAtomCountStaysInsideTheWindow) {
+    for (int n = 1; n <= 200; ++n) {
+        ATOMS.clear();
+        for (int k = 1; k <= n; ++k) {
+            entry(k, 0.1f * k, 0, 0, 0.3f, 1, "C" + std::to_string(k));
+            atom_coord(k, 4) = 100.0f * k;
+        }
+        ATOMI.n1 = n;
+        GENERAC.n1_kept = n;
+        s().clear();
+        mouse_script().set({button_centre(menurow::kTableCancel)});
+        int key = -5;
+        HISTOGR(key);
+        EXPECT_EQ(key, 0);
+        EXPECT_EQ(s().count_drawn(640, 0, s().width() - 1, s().height() - 1), 0) << n << " atoms";
+        // (Row 480 holds the lower outline of the bottom-line buttons.)
+        EXPECT_EQ(s().count_drawn(0, 481, s().width() - 1, s().height() - 1), 0) << n << " atoms";
+        EXPECT_EQ(s().count(0, 21, 80, 479, 1), 0) << n << " atoms";  // none in the menu column
+        const bool one_row = 554 / n >= 10;
+        EXPECT_EQ(bars_on(s(), one_row ? 448 : 198), one_row ? n : n - n / 2) << n << " atoms";
+        if (!one_row) {
+            EXPECT_EQ(bars_on(s(), 427), n / 2) << n << " atoms";
+        }
+    }
+}
+
+// Heights below a negative largest one are cut at the top of the row.
+TEST_F(Table, BarsOfNegativeHeightsStayInTheirRow) {
+    for (int k = 1; k <= 60; ++k) atom_coord(k, 4) = -100.0f * k;
+    mouse_script().set({button_centre(menurow::kTableCancel)});
+    int key = -5;
+    HISTOGR(key);
+    EXPECT_EQ(s().count(81, 0, 639, 29, 1), 0);     // above the first row's top
+    EXPECT_EQ(s().count(81, 200, 639, 228, 1), 0);  // between the rows
+    EXPECT_GT(s().count(81, 30, 639, 199, 1), 0);
+}
+
 TEST_F(Table, EmptyChartAndTableDoNotDivideByZero) {
     for (int k = 1; k <= 60; ++k) ATOMI.radius[k] = -20.0f;
     mouse_script().set({button_centre(menurow::kTableCancel), button_centre(menurow::kTableCancel)});

@@ -4,7 +4,10 @@
 // the removal of the copies.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <sstream>
 #include <map>
 #include <set>
 
@@ -215,6 +218,102 @@ TEST_F(ViewerJob, MonoclinicCellFilledWithTheImagesOfEveryAtom) {
     SOLOIND(a, n1);
     EXPECT_EQ(ATOMI.n1, 24);
 }
+
+// One group of the fixture made with gemmi: the %data lines, the atoms and
+// every image of each atom within 3 A of the cell.
+struct GrowthCase {
+    std::string group, cell, cont, job;
+    std::vector<std::array<double, 3>> atoms;
+    std::map<int, std::vector<std::array<double, 3>>> images;  // by atom number
+};
+
+std::vector<GrowthCase> growth_cases() {
+    std::ifstream in(source_dir() + "/tests/graphics/fixtures/symmetry_growth.txt");
+    std::vector<GrowthCase> cases;
+    GrowthCase c;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string key;
+        words >> key;
+        if (key == "group") c = GrowthCase(), c.group = line.substr(6);
+        else if (key == "cell") c.cell = line;
+        else if (key == "cont") c.cont = line;
+        else if (key == "job") words >> c.job;
+        else if (key == "atom") {
+            std::array<double, 3> p{};
+            words >> p[0] >> p[1] >> p[2];
+            c.atoms.push_back(p);
+        } else if (key == "image") {
+            int k = 0;
+            std::array<double, 3> p{};
+            words >> k >> p[0] >> p[1] >> p[2];
+            c.images[k].push_back(p);
+        } else if (key == "end") cases.push_back(c);
+    }
+    return cases;
+}
+
+// Fractional coordinates of the viewer's entries after a growth, found from
+// the cell corners that follow them (origin and the ends of a, b and c), so
+// that the view's turn and centring drop out.
+std::map<int, std::vector<std::array<double, 3>>> grown_fractional() {
+    const int n1 = ATOMI.n1;
+    const auto& o = ATOMI.r[n1 + 4];
+    double e[3][3];
+    for (int k = 0; k < 3; ++k)
+        for (int d = 0; d < 3; ++d) e[k][d] = double(ATOMI.r[n1 + 1 + k][d]) - o[d];
+    const auto det = [](const double a[3], const double b[3], const double c[3]) {
+        return a[0] * (b[1] * c[2] - b[2] * c[1]) - a[1] * (b[0] * c[2] - b[2] * c[0]) + a[2] * (b[0] * c[1] - b[1] * c[0]);
+    };
+    const double d0 = det(e[0], e[1], e[2]);
+    std::map<int, std::vector<std::array<double, 3>>> got;
+    for (int i = 1; i <= n1; ++i) {
+        const double v[3] = {double(ATOMI.r[i][0]) - o[0], double(ATOMI.r[i][1]) - o[1], double(ATOMI.r[i][2]) - o[2]};
+        got[ATOMI.atom[i]].push_back({det(v, e[1], e[2]) / d0, det(e[0], v, e[2]) / d0, det(e[0], e[1], v) / d0});
+    }
+    return got;
+}
+
+// Symmetry growth in a C, an I, an F and an R lattice against images
+// enumerated with gemmi (the fixture and its script sit beside this test):
+// for every atom, the same images, no more and no fewer. The R centring
+// vectors are kept to three decimals (0.666, 0.333), so images agree to
+// within 0.002 of a cell edge.
+class CentredGrowth : public ViewerJob, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CentredGrowth, TheCellHoldsTheImagesAnIndependentEnumerationFinds) {
+    const std::vector<GrowthCase> cases = growth_cases();
+    ASSERT_EQ(cases.size(), 4u);
+    const GrowthCase& c = cases[static_cast<std::size_t>(GetParam())];
+    SCOPED_TRACE(c.group);
+    crystal(c.cell, c.group, c.cont, c.job);
+    std::vector<Atom> atoms;
+    for (std::size_t k = 0; k < c.atoms.size(); ++k)
+        atoms.push_back({100 * species("C") + static_cast<int>(k) + 1, float(c.atoms[k][0]), float(c.atoms[k][1]),
+                         float(c.atoms[k][2])});
+    store(atoms);
+    build();
+    GENERAC.n1_kept = ATOMI.n1;
+    CONTR.I(contr::kSymmetry) = 1;
+    float a[9];
+    GENERA(a);
+    auto got = grown_fractional();
+    ASSERT_EQ(got.size(), c.atoms.size());
+    for (const auto& [atom, want] : c.images) {
+        std::vector<std::array<double, 3>>& mine = got[atom];
+        EXPECT_EQ(mine.size(), want.size()) << "atom " << atom;
+        for (const auto& w : want) {
+            const auto near = std::find_if(mine.begin(), mine.end(), [&](const std::array<double, 3>& p) {
+                return std::fabs(p[0] - w[0]) < 0.002 && std::fabs(p[1] - w[1]) < 0.002 && std::fabs(p[2] - w[2]) < 0.002;
+            });
+            EXPECT_NE(near, mine.end()) << "atom " << atom << " misses the image " << w[0] << " " << w[1] << " " << w[2];
+            if (near != mine.end()) mine.erase(near);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lattices, CentredGrowth, ::testing::Values(0, 1, 2, 3),
+                         [](const ::testing::TestParamInfo<int>& i) { return std::string(1, "CIFR"[i.param]); });
 
 }  // namespace
 }  // namespace zanek::test

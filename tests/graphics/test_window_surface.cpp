@@ -142,10 +142,12 @@ TEST(Bitmap, PixelsBeyondTheSurfaceAreBlackAndBadFilesAreRefused) {
 
 TEST(MouseScript, ClicksInOrderThenTheEndOfInput) {
     const std::string dir = test::fresh_dir("mouse_script");
-    test::write_file(dir + "/events", "# clicks\n40 10\n\n  300 200\r\n7 8 9\n1 2\n");
+    test::write_file(dir + "/events", "# clicks\n40 10\n\n  300 200\r\n");
     MouseScript m;
     ASSERT_TRUE(m.load(dir + "/events"));
-    EXPECT_EQ(m.remaining(), 2);  // the malformed line ends the script
+    EXPECT_TRUE(m.scripted());
+    EXPECT_EQ(m.error(), "");
+    EXPECT_EQ(m.remaining(), 2);
     MouseEvent e = m.next();
     EXPECT_FALSE(e.end_of_input);
     EXPECT_EQ(e.x, 40);
@@ -155,8 +157,35 @@ TEST(MouseScript, ClicksInOrderThenTheEndOfInput) {
     EXPECT_EQ(e.y, 200);
     EXPECT_TRUE(m.next().end_of_input);
     EXPECT_TRUE(m.next().end_of_input);  // and stays there
-    EXPECT_FALSE(m.load(dir + "/nothing"));
-    EXPECT_TRUE(m.next().end_of_input);
+}
+
+// A script file that cannot be used gives no clicks at all and says why,
+// so that the wait can fail instead of quietly answering Quit.
+TEST(MouseScript, AFileThatCannotBeUsedIsNoScript) {
+    const std::string dir = test::fresh_dir("mouse_script_bad");
+    struct Case {
+        const char* name;
+        const char* text;  // nullptr: no such file
+        const char* error;
+    };
+    const Case cases[] = {
+        {"three_numbers", "40 10\n7 8 9\n1 2\n", "line 2 is not a click (x y): 7 8 9"},
+        {"a_word", "# clicks\n\nQuit\n", "line 3 is not a click (x y): Quit"},
+        {"one_number", "40\n", "line 1 is not a click (x y): 40"},
+        {"out_of_range", "40000 10\n", "line 1 is not a click (x y): 40000 10"},
+        {"missing", nullptr, "cannot be read"},
+        {".", nullptr, "cannot be read"},  // a folder
+    };
+    for (const Case& c : cases) {
+        const std::string path = dir + "/" + c.name;
+        if (c.text) test::write_file(path, c.text);
+        MouseScript m;
+        EXPECT_FALSE(m.load(path)) << c.name;
+        EXPECT_EQ(m.error(), c.error) << c.name;
+        EXPECT_TRUE(m.scripted()) << c.name;
+        EXPECT_EQ(m.remaining(), 0) << c.name;
+        EXPECT_TRUE(m.next().end_of_input) << c.name;
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -87,6 +88,16 @@ RunResult run_zanek(const std::string& dir, const std::string& cmd_text, const s
     if (lis_name != "con") r.listing = read_file(dir + "/" + lis_name);
     r.output = read_file(out_path);
     return r;
+}
+
+std::string job_copy(const std::string& folder, const std::string& job, bool window) {
+    const std::string dir = fresh_dir(folder);
+    const std::string src = shared_dir() + "/testdata/" + job;
+    fs::copy_file(src + "/data.hkl", dir + "/data.hkl");
+    std::string cmd = read_file(src + "/job.cmd");
+    if (window) cmd = std::regex_replace(cmd, std::regex("%nowindow"), "%window");
+    write_file(dir + "/job.cmd", cmd);
+    return dir;
 }
 
 std::vector<std::string> test_job_data_directives(const std::string& job, const std::string& kind) {
