@@ -8,6 +8,7 @@
 // those expectations.
 #include "phasing/psizero.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -285,7 +286,11 @@ void NEWPSI1() {
             GIAN.I(gian::kEntries - 1 + ++run[a]) = 2 * i - 1;
         }
     }
-    for (int i = 1; i <= weak; ++i) {
+    clear_psizero_sums(weak);
+}
+
+void clear_psizero_sums(int weak) {
+    for (int i = 1; i <= std::min(weak, psi0::kMaxWeak); ++i) {
         z1(i) = 0.0f;
         z2(i) = 0;
         z3(i) = 0.0f;

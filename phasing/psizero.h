@@ -34,6 +34,9 @@ void RIALFNEW(int centric, float s);
 // The psi-zero records, per-rank pointers and list of GIAN from list 9
 // (nothing while the psi-zero switch is off).
 void NEWPSI1();
+// Clears the psi-zero sums Z1-Z4 of weak reflections 1..weak: no weak
+// reflection has a phase before the trial phases give it one.
+void clear_psizero_sums(int weak);
 // Recomputes the psi-zero sum of weak reflection i from the trial phases.
 void NEWPSI3(int i);
 // Subtracts the psi-zero terms of rank h from the tangent sums when their

@@ -318,6 +318,9 @@ void WEITAN(int& tria, int& t, const int32_t* known, int& pass, int& onep, float
             A.a2[r] = 0.0f;
             BUFFER.I(r) = 0;
         }
+        // The psi-zero sums of the weak reflections start from zero, so
+        // that no trial inherits the phases of the one before.
+        clear_psizero_sums(PSI0.I(psi0::kNzro));
         const int norig = std::min(ERL.I(2917), 3);
         if (random) {
             for (int i = 1; i <= 3; ++i)

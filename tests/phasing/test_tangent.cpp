@@ -238,6 +238,90 @@ TEST_F(TangentTest, PsiZeroTermOfOneWeakReflection) {
     EXPECT_EQ(count, 7);
 }
 
+// With at most 100 reflections every one is active from the first cycle,
+// psi-zero terms included. Six weak reflections tie a reflection h to the
+// six starting reflections, each by one relation, and the cell is small
+// (s = 1): once the weak sums have a phase, their terms reach the first
+// cycle's threshold (0.3 sqrt(25)) and outweigh h's one weak triplet.
+// Those sums start from zero in every trial: a trial ends the same
+// whatever trial was refined before it.
+TEST_F(TangentTest, TrialDoesNotDependOnTheTrialBefore) {
+    Problem p = random_problem(40, 400, false, 1);
+    const int partners[6] = {1, 2, 3, 4, 5, 6};
+    const auto starting = [](int r) { return std::abs(r) <= 6; };
+    const auto names = [](const Triplet& t, int r) {
+        return std::abs(t.r1) == r || std::abs(t.r2) == r || std::abs(t.r3) == r;
+    };
+    // h: a reflection with a triplet with two starting reflections; that
+    // triplet, made weak, is its only one.
+    int h = 0;
+    Triplet own{};
+    for (const Triplet& t : p.triplets) {
+        if (starting(t.r1) + starting(t.r2) + starting(t.r3) != 2) continue;
+        h = std::abs(!starting(t.r1) ? t.r1 : !starting(t.r2) ? t.r2 : t.r3);
+        own = t;
+        break;
+    }
+    ASSERT_GT(h, 0);
+    own.g = 0.5f;
+    std::vector<Triplet> trip = {own};
+    for (const Triplet& t : p.triplets)
+        if (!names(t, h)) trip.push_back(t);
+    p.triplets = trip;
+    p.e[size_t(h) - 1] = 5.5f;
+    for (int k : partners) p.e[size_t(k) - 1] = 5.5f;
+    SYM.R(222) = 1.0f;
+    install(p);
+    std::vector<Word> items;
+    for (int i = 1; i <= 6; ++i) {
+        const int weak = p.nref + i, k = partners[i - 1], c = (5 * i) % 24;
+        e_mode2(weak) = 0.1f;
+        restrict_code(weak) = 1;
+        items.push_back(word_of_int(relword(h, k, c) + (1 << 30)));  // each opens a group
+        items.push_back(word_of_int(relword(weak, h, c)));
+        items.push_back(word_of_int(0));
+    }
+    FRMXX(0, 9, 6, 6, 6, 0, 0, items.data());
+    GIAN.I(gian::kSwitch) = 1;
+    NEWPSI1();
+    RIALFNEW(0, SYM.R(222));
+    prepare_tangent_relations();
+
+    struct Result {
+        std::vector<float> figures;
+        std::vector<int> phases;
+        std::vector<float> weights;
+    };
+    // One trial from the true starting set, symbols turned by `turn`; h
+    // among the symbols or not.
+    auto trial = [&](int turn, bool with_h) {
+        for (int r = 1; r <= p.nref; ++r) set_phase(r, 0, 0.0f);
+        start_with({1, 2, 3}, with_h ? std::vector<int>{4, 5, 6, h} : std::vector<int>{4, 5, 6});
+        for (int r : {4, 5, 6}) {
+            const int phi = reduce360(known[size_t(r) - 1] + turn);
+            trial_phase(r) = phi == 0 ? 360 : phi;
+        }
+        refine(2);
+        Result res;
+        for (int k = fig::kMabs; k <= fig::kLatestCfom; ++k) res.figures.push_back(trial_figure(k));
+        for (int r = 1; r <= p.nref; ++r) {
+            res.phases.push_back(trial_phase(r));
+            res.weights.push_back(refl_weight(r));
+        }
+        return res;
+    };
+    const Result alone = trial(0, false);
+    for (int before : {0, 90}) {
+        SCOPED_TRACE(before);
+        trial(before, true);
+        ASSERT_GT(GIAN.R(gian::kZ1), 0.0f);  // the weak sums hold that trial's phases
+        const Result again = trial(0, false);
+        EXPECT_EQ(again.figures, alone.figures);
+        EXPECT_EQ(again.phases, alone.phases);
+        EXPECT_EQ(again.weights, alone.weights);
+    }
+}
+
 TEST(TangentProjection, RestrictedSumGoesToTheAllowedLine) {
     fill_tables();
     struct Case {
