@@ -33,6 +33,16 @@ constexpr const char* kFixedClock = "Thu Dec 10 12:00:00 2026";
 // kind "" or "_known").
 std::vector<std::string> test_job_data_directives(const std::string& job, const std::string& kind = "");
 
+// One atom of a test job's true structure (truth.res).
+struct TrueAtom {
+    std::string label, element;
+    double x, y, z;
+};
+std::vector<TrueAtom> true_atoms(const std::string& job);
+// The directive lines of %normal that give atoms as a known fragment:
+// "part", then one line per atom (element symbol, x, y, z).
+std::vector<std::string> fragment_directives(const std::vector<TrueAtom>& atoms);
+
 std::string source_dir();   // root of the project
 std::string shared_dir();   // the shared folder with the test jobs
 
