@@ -238,6 +238,71 @@ TEST_F(TangentTest, PsiZeroTermOfOneWeakReflection) {
     EXPECT_EQ(count, 7);
 }
 
+// A quartet seen from each of its reflections: the three others enter the
+// tangent sum each with its own sign, so that the sum points at the phase
+// the quartet gives the reflection (its true phase here), whatever signs
+// the four carry.
+TEST_F(TangentTest, QuartetTermPointsAtThePhaseItGives) {
+    for (int signs = 0; signs < 8; ++signs) {
+        const int s2 = signs & 1 ? -1 : 1, s3 = signs & 2 ? -1 : 1, s4 = signs & 4 ? -1 : 1;
+        Problem p;
+        p.nref = 4;
+        p.truth = {45, 75, 135, 210};  // multiples of 15: the shifts are exact
+        p.restrict = {1, 1, 1, 1};
+        p.e = {2, 2, 2, 2};
+        p.quartets = {{1, 2 * s2, 3 * s3, 4 * s4, 1.5f}};
+        install(p);
+        for (int r = 1; r <= 4; ++r) set_phase(r, known[size_t(r) - 1], 1.0f);
+        for (int h = 1; h <= 4; ++h) {
+            const TangentSums t = tangent_sums(h, false);
+            ASSERT_EQ(t.n, 1);
+            const double phi = std::atan2(t.ts, t.tc) * 180.0 / M_PI;
+            EXPECT_NEAR(std::remainder(phi - known[size_t(h) - 1], 360.0), 0.0, 1e-3)
+                << "signs " << s2 << " " << s3 << " " << s4 << ", seen from " << h;
+        }
+    }
+}
+
+// Relations that agree better than their reliabilities lead one to expect
+// (observed alpha above the expected one, five relations or more) mark a
+// false solution: the alpha is lowered to w times the expected one, with
+// w = exp(-d)^(1/3), d = (observed - expected)^2 / variance, at least 0.2;
+// in a random start, once sqrt(d) > 1, to w times the random-start sum
+// with w = exp(1 - sqrt(d))^0.2. Sums that agree as expected or less, or
+// with fewer relations, keep their alpha.
+TEST(TangentDamping, LowersTheAlphaOfRelationsThatAgreeTooWell) {
+    struct Case {
+        const char* name;
+        double gc, sb, v;  // observed alpha (as gc), expected alpha, variance
+        int n;
+        bool random;
+        double a2, w;  // expected alpha^2 and factor
+    };
+    const double tangent2 = 3.0 * 3.0 + 4.0 * 4.0;  // the tangent sums (3, 4); random-start sums (0, 5)
+    const Case cases[] = {
+        {"too_good", 15.0, 12.0, 6.0, 5, false, std::pow(std::exp(-0.5) * 12.0, 2), std::exp(-0.5)},
+        {"far_too_good", 30.0, 12.0, 6.0, 9, false, std::pow(0.2 * 12.0, 2), 0.2},
+        {"as_expected_or_less", 10.0, 12.0, 6.0, 5, false, tangent2, 1.0},
+        {"four_relations", 15.0, 12.0, 6.0, 4, false, tangent2, 1.0},
+        {"random_too_good", 15.0, 12.0, 1.0, 5, true, std::pow(std::exp(-0.4) * 5.0, 2), std::exp(-0.4)},
+        {"random_within_one_sigma", 15.0, 12.0, 9.0, 5, true, tangent2, 1.0},
+        {"random_less", 10.0, 12.0, 1.0, 5, true, tangent2, 1.0},
+    };
+    for (const Case& c : cases) {
+        TangentSums s;
+        s.ts = 3.0;
+        s.tc = 4.0;
+        s.qc = 5.0;
+        s.gc = c.gc;
+        s.sb = c.sb;
+        s.v = c.v;
+        s.n = c.n;
+        double w = -1.0;
+        EXPECT_NEAR(supported_alpha2(s, c.random, w), c.a2, 1e-9 * c.a2) << c.name;
+        EXPECT_NEAR(w, c.w, 1e-12) << c.name;
+    }
+}
+
 // With at most 100 reflections every one is active from the first cycle,
 // psi-zero terms included. Six weak reflections tie a reflection h to the
 // six starting reflections, each by one relation, and the cell is small
