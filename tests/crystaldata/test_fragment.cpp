@@ -41,6 +41,10 @@ using Atom = TrueAtom;
 
 std::string job_dir(const std::string& job) { return shared_dir() + "/testdata/" + job; }
 
+std::vector<Atom> truth(const std::string& job) { return true_atoms(job); }
+// The fragment as directive lines of %normal: `part`, then the atoms.
+std::vector<std::string> part_lines(const std::vector<Atom>& atoms) { return fragment_directives(atoms); }
+
 // Difference of two phases in degrees, 0..180.
 int phase_error(int a, int b) {
     int d = std::abs(a - b) % 360;
@@ -98,7 +102,7 @@ class FragmentPhases : public Fragment, public ::testing::WithParamInterface<Job
 
 TEST_P(FragmentPhases, AgreeWithTheTruePhasesOfTheStrongReflections) {
     const JobCase& c = GetParam();
-    std::vector<Atom> atoms = true_atoms(c.job);
+    std::vector<Atom> atoms = truth(c.job);
     ASSERT_GE(static_cast<int>(atoms.size()), c.atoms);
     // Scattering power of the fragment and of the atoms not located, at s = 0.
     // sigma3/sigma2^1.5 of the whole cell and of the atoms not located
@@ -113,7 +117,7 @@ TEST_P(FragmentPhases, AgreeWithTheTruePhasesOfTheStrongReflections) {
         if (!in_fragment) u2 += 4 * z * z, u3 += 4 * z * z * z;
     }
     atoms.resize(static_cast<std::size_t>(c.atoms));
-    ASSERT_EQ(run({{kData, data_known(c.job)}, {kNormal, fragment_directives(atoms)}}), 0) << listing();
+    ASSERT_EQ(run({{kData, data_known(c.job)}, {kNormal, part_lines(atoms)}}), 0) << listing();
 
     auto recs = list7();
     ASSERT_FALSE(recs.empty());
@@ -194,9 +198,9 @@ INSTANTIATE_TEST_SUITE_P(Jobs, FragmentPhases,
 TEST_F(Fragment, PhasesEqualTheFragmentsIndependentStructureFactors) {
     // Twelve carbon atoms: their phases depend on the positions only.
     std::vector<Atom> atoms;
-    for (const Atom& a : true_atoms("rand_p212121_c20o4"))
+    for (const Atom& a : truth("rand_p212121_c20o4"))
         if (a.element == "C" && atoms.size() < 12) atoms.push_back(a);
-    ASSERT_EQ(run({{kData, data_known("rand_p212121_c20o4")}, {kNormal, fragment_directives(atoms)}}), 0) << listing();
+    ASSERT_EQ(run({{kData, data_known("rand_p212121_c20o4")}, {kNormal, part_lines(atoms)}}), 0) << listing();
     auto recs = list7();
 
     std::ifstream f(source_dir() + "/tests/crystaldata/fixtures/fragment_phases_p212121.txt");
@@ -227,10 +231,10 @@ TEST_F(Fragment, PhasesEqualTheFragmentsIndependentStructureFactors) {
 }
 
 TEST_F(Fragment, PhaseRunsWithTheFragment) {
-    std::vector<Atom> atoms = true_atoms("rand_p212121_c20o4");
+    std::vector<Atom> atoms = truth("rand_p212121_c20o4");
     atoms.resize(12);
     ASSERT_EQ(run({{kData, data_known("rand_p212121_c20o4")},
-                   {kNormal, fragment_directives(atoms)},
+                   {kNormal, part_lines(atoms)},
                    {kSemin, {}},
                    {kInvar, {}},
                    {kPhase, {"part", "maxt 4"}}}),
@@ -241,9 +245,9 @@ TEST_F(Fragment, PhaseRunsWithTheFragment) {
 }
 
 TEST_F(Fragment, ListingWithoutKnownPhasesHasThreeEntriesALine) {
-    std::vector<Atom> atoms = true_atoms("rand_pbar1_c14o2");
+    std::vector<Atom> atoms = truth("rand_pbar1_c14o2");
     atoms.resize(8);
-    ASSERT_EQ(run({{kData, data_plain("rand_pbar1_c14o2")}, {kNormal, fragment_directives(atoms)}}), 0) << listing();
+    ASSERT_EQ(run({{kData, data_plain("rand_pbar1_c14o2")}, {kNormal, part_lines(atoms)}}), 0) << listing();
     const auto recs = list7();
     ASSERT_GE(recs.size(), 3u);
     std::string line = " ";
@@ -355,9 +359,9 @@ TEST_F(Fragment, PseudoRequestIsIgnoredWithAWarning) {
 }
 
 TEST_F(Fragment, ANormalisedListTakesTheFragmentInOnePass) {
-    std::vector<Atom> atoms = true_atoms("rand_pbar1_c14o2");
+    std::vector<Atom> atoms = truth("rand_pbar1_c14o2");
     atoms.resize(8);
-    std::vector<std::string> normal = fragment_directives(atoms);
+    std::vector<std::string> normal = part_lines(atoms);
     normal.push_back("bfac 2.5");  // accepted: the data were normalised before
     ASSERT_EQ(run({{kData, data_known("rand_pbar1_c14o2")}, {kNormal, {}}}), 0) << listing();
     const auto before = list7();
