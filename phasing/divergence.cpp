@@ -679,14 +679,16 @@ void STARTS(int nsymb, int& status) {
                         if (is_origin_refl(q)) k = q;
                     for (int q = 1; q < j && k == 0; ++q)
                         if (is_origin_refl(q)) k = q;
-                    int x2 = 0, y2 = 0, z2 = 0;
-                    if (k != 0) residues_of(k, x2, y2, z2);
-                    if (k != 0 && par(a + x + x2) + par(b + y + y2) + par(d + z + z2) <= 0) {
-                        const int t = cj + bare_restriction(restrict_code(k));
-                        const int u = t - 12 * ((t - 2) / 12) - 8;
-                        s = std::abs(u) < 3 ? -1 : 1;
-                        decided = true;
-                        break;
+                    if (k != 0) {
+                        int x2 = 0, y2 = 0, z2 = 0;
+                        residues_of(k, x2, y2, z2);
+                        if (par(a + x + x2) + par(b + y + y2) + par(d + z + z2) <= 0) {
+                            const int t = cj + bare_restriction(restrict_code(k));
+                            const int u = t - 12 * ((t - 2) / 12) - 8;
+                            s = std::abs(u) < 3 ? -1 : 1;
+                            decided = true;
+                            break;
+                        }
                     }
                     T += cj - 1;
                     a += x;
