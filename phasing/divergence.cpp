@@ -672,21 +672,23 @@ void STARTS(int nsymb, int& status) {
                         decided = true;
                         break;
                     }
-                    // The next origin reflection, cyclically.
+                    // The next origin reflection, cyclically; a single
+                    // origin reflection makes no pair with itself.
                     int k = 0;
                     for (int q = j + 1; q <= n && k == 0; ++q)
                         if (is_origin_refl(q)) k = q;
                     for (int q = 1; q < j && k == 0; ++q)
                         if (is_origin_refl(q)) k = q;
-                    if (k == 0) k = j;
-                    int x2 = 0, y2 = 0, z2 = 0;
-                    residues_of(k, x2, y2, z2);
-                    if (par(a + x + x2) + par(b + y + y2) + par(d + z + z2) <= 0) {
-                        const int t = cj + bare_restriction(restrict_code(k));
-                        const int u = t - 12 * ((t - 2) / 12) - 8;
-                        s = std::abs(u) < 3 ? -1 : 1;
-                        decided = true;
-                        break;
+                    if (k != 0) {
+                        int x2 = 0, y2 = 0, z2 = 0;
+                        residues_of(k, x2, y2, z2);
+                        if (par(a + x + x2) + par(b + y + y2) + par(d + z + z2) <= 0) {
+                            const int t = cj + bare_restriction(restrict_code(k));
+                            const int u = t - 12 * ((t - 2) / 12) - 8;
+                            s = std::abs(u) < 3 ? -1 : 1;
+                            decided = true;
+                            break;
+                        }
                     }
                     T += cj - 1;
                     a += x;

@@ -334,12 +334,16 @@ void FOMSP(int nref, int t, int ntrials, int onep, float twop, float s, int cent
     // Combination.
     TrialFigures f;
     f.mabs = float(mabs);
-    f.rxy = FOM4.R(kRxy);
     f.undetermined = trial_figure(fig::kUndet);
-    f.error = trial_figure(fig::kError);
-    f.werror = trial_figure(fig::kWError);
     f.trial = float(t);
+    // With too many undetermined phases the trial has no correlation and no
+    // phase errors (ABSNEW left the previous trial's R(x,y) and its own
+    // error sums undivided): its set keeps zeros there, as in every
+    // combined figure.
     if (trial_figure(fig::kUndet) < float(nref / 2)) {
+        f.rxy = FOM4.R(kRxy);
+        f.error = trial_figure(fig::kError);
+        f.werror = trial_figure(fig::kWError);
         if (X <= 0.8) {
             f.alcomb = 1.0f;
         } else {

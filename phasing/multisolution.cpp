@@ -401,11 +401,16 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
 
     // 11. Sets to keep and list 16.
     if (nkeep == kMaxKeptSets) nkeep = int(trials);
-    const int centric = SYM.I(220);
+    // The reload brings back the symmetry list's own centric flag and
+    // origin-phase count; the refinement reads those the convergence and
+    // divergence stages left (no origin phase, for one, when a fragment
+    // fixes the origin).
+    const int centric = SYM.I(220), norigin = ERL.I(erlw::kOriginPhases);
     YFL01();
     YFL02();
     YFL03();
     SYM.I(220) = centric;
+    ERL.I(erlw::kOriginPhases) = norigin;
     if (test == 0) seed = list7::kDefaultSeed;
     trial_figure(fig::kLatestCfom) = -0.1f;
     nkeep = std::max(0, std::min({nkeep, int(std::min(trials, 300L)), kMaxKeptSets}));

@@ -8,6 +8,7 @@
 // those expectations.
 #include "phasing/psizero.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -65,6 +66,17 @@ void check_psi0_bounds(int count, int weak) {
         nref() + weak > kMaxStrongWeak)
         zstop(1111, "psi-zero list larger than the phasing tables (" + std::to_string(count) + " items, " +
                         std::to_string(weak) + " weak reflections)");
+}
+
+// The rank of the weak reflection a psi-zero item names (field a of its
+// second word). The invariants command numbers the weak reflections after
+// its nref strong rows, the weakest first; here they follow the phasing
+// set in list-7 order, the weakest last. A weak reflection without
+// relations opens no group, so the groups cannot be mapped by position.
+// 0 when the row is not one of the weak reflections.
+int weak_rank(int32_t second_word, int weak) {
+    const int row = field_a(second_word) - nref();
+    return row >= 1 && row <= weak ? nref() + weak + 1 - row : 0;
 }
 
 inline double sine(int deg) { return tsin(deg); }
@@ -208,9 +220,10 @@ void RIALFNEW(int centric, float s) {
             }
             const float c0 = centro ? 0.798f : 0.886f;
             for (g = 1; g <= weak; ++g) {
-                PSI0.I(psi0::kWeakRank - 1 + g) = n + weak + 1 - g;
+                const int lo = PSI0.I(psi0::kGroupPtr - 1 + g) + 1, hi = PSI0.I(psi0::kGroupPtr + g);
+                if (lo <= hi) PSI0.I(psi0::kWeakRank - 1 + g) = weak_rank(items[size_t(lo - 1) * 3 + 1].i, weak);
                 double sum = 0.0;
-                for (int i = PSI0.I(psi0::kGroupPtr - 1 + g) + 1; i <= PSI0.I(psi0::kGroupPtr + g); ++i) {
+                for (int i = lo; i <= hi; ++i) {
                     int32_t& w = PSI0.I(psi0::kFirstWord - 1 + i);
                     w = unmarked(w);
                     const int a = std::abs(field_a(w)), b = std::abs(field_b(w));
@@ -273,7 +286,11 @@ void NEWPSI1() {
             GIAN.I(gian::kEntries - 1 + ++run[a]) = 2 * i - 1;
         }
     }
-    for (int i = 1; i <= weak; ++i) {
+    clear_psizero_sums(weak);
+}
+
+void clear_psizero_sums(int weak) {
+    for (int i = 1; i <= std::min(weak, psi0::kMaxWeak); ++i) {
         z1(i) = 0.0f;
         z2(i) = 0;
         z3(i) = 0.0f;
@@ -453,7 +470,8 @@ void ABSNEW(const int32_t* known, float* figs, int t, float s) {
     int n2 = 0;
     for (int g = 1; g <= nz; ++g) {
         const int lo = PSI0.I(psi0::kGroupPtr - 1 + g) + 1, hi = PSI0.I(psi0::kGroupPtr + g);
-        if (!(PSI0.R(psi0::kExpected - 1 + g) >= 1e-6f || PSI0.R(psi0::kRootSum - 1 + g) >= 1e-6f) || hi < lo)
+        if (!(PSI0.R(psi0::kExpected - 1 + g) >= 1e-6f || PSI0.R(psi0::kRootSum - 1 + g) >= 1e-6f) || hi < lo ||
+            PSI0.I(psi0::kWeakRank - 1 + g) == 0)
             continue;
         double S = 0.0, C = 0.0;
         for (int i = lo; i <= hi; ++i) {

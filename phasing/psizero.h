@@ -11,7 +11,7 @@ namespace psi0 {
 constexpr int kItems = 1, kNzro = 2;
 constexpr int kExpected = 3;    // w3+g-1 expected modulus of group g
 constexpr int kRootSum = 303;   // w303+g-1 sqrt(sum a^2) of group g
-constexpr int kWeakRank = 603;  // w603+g-1 rank of the weak reflection of group g
+constexpr int kWeakRank = 603;  // w603+g-1 rank of the weak reflection group g names (0: none)
 constexpr int kGroupPtr = 903;  // w903+g-1 group pointer P(g), g = 1..nzro+1
 // w1204+i-1 first word of item i (one word further on than the group
 // pointers of 300 weak reflections reach)
@@ -34,6 +34,9 @@ void RIALFNEW(int centric, float s);
 // The psi-zero records, per-rank pointers and list of GIAN from list 9
 // (nothing while the psi-zero switch is off).
 void NEWPSI1();
+// Clears the psi-zero sums Z1-Z4 of weak reflections 1..weak: no weak
+// reflection has a phase before the trial phases give it one.
+void clear_psizero_sums(int weak);
 // Recomputes the psi-zero sum of weak reflection i from the trial phases.
 void NEWPSI3(int i);
 // Subtracts the psi-zero terms of rank h from the tangent sums when their

@@ -155,24 +155,9 @@ void cycle(const Arrays& A, int K, int stage, double tau, int t, const int32_t* 
             continue;
 
         const double a2 = s.ts * s.ts + s.tc * s.tc;
-        A.a2[h] = float(a2);
-        const double a_obs = std::sqrt(s.gs * s.gs + s.gc * s.gc);
         const int phi = tangent_phase(s.ts, s.tc);
-        const double a_exp = std::fabs(s.sb);
         double w = 1.0;
-        // Reliabilities that agree better than they are expected to are a
-        // sign of a false solution: the reflection's alpha is lowered.
-        if (s.n >= 5 && a_obs > a_exp && s.v > 0.0) {
-            const double d = (a_obs - a_exp) * (a_obs - a_exp) / s.v;
-            if (!random) {
-                w = std::max(std::pow(std::exp(-d), 1.0 / 3.0), 0.2);
-                A.a2[h] = float((w * a_exp) * (w * a_exp));
-            } else if (std::sqrt(d) > 1.0) {
-                w = std::max(std::pow(std::exp(1.0 - std::sqrt(d)), 0.2), 0.001);
-                const double q = w * std::sqrt(s.qs * s.qs + s.qc * s.qc);
-                A.a2[h] = float(q * q);
-            }
-        }
+        A.a2[h] = float(supported_alpha2(s, random, w));
         if (random) c.max_a2 = std::max(c.max_a2, a2);
         const double entry = A.a2[h];
         if (entry < tau) continue;
@@ -195,8 +180,8 @@ void cycle(const Arrays& A, int K, int stage, double tau, int t, const int32_t* 
         }
         if (dump)
             lst("(' code,jcris =',2i5,' fasi ',3i5,6f9.2)",
-                {h, s.n, err, phi, known[h - 1], std::sqrt(a2), a_obs, a_exp, std::sqrt(std::max(s.v, 0.0)), w,
-                 std::sqrt(entry)});
+                {h, s.n, err, phi, known[h - 1], std::sqrt(a2), std::hypot(s.gs, s.gc), std::fabs(s.sb),
+                 std::sqrt(std::max(s.v, 0.0)), w, std::sqrt(entry)});
     }
 }
 
@@ -261,6 +246,21 @@ void print_trial(int tria, int t, const float* figs) {
 
 const TangentRelations& tangent_relations() { return g_rel; }
 
+double supported_alpha2(const TangentSums& s, bool random, double& w) {
+    w = 1.0;
+    const double a_obs = std::sqrt(s.gs * s.gs + s.gc * s.gc), a_exp = std::fabs(s.sb);
+    if (!(s.n >= 5 && a_obs > a_exp && s.v > 0.0)) return s.ts * s.ts + s.tc * s.tc;
+    const double d = (a_obs - a_exp) * (a_obs - a_exp) / s.v;
+    if (!random) {
+        w = std::max(std::pow(std::exp(-d), 1.0 / 3.0), 0.2);
+        return (w * a_exp) * (w * a_exp);
+    }
+    if (std::sqrt(d) <= 1.0) return s.ts * s.ts + s.tc * s.tc;
+    w = std::max(std::pow(std::exp(1.0 - std::sqrt(d)), 0.2), 0.001);
+    const double q = w * std::sqrt(s.qs * s.qs + s.qc * s.qc);
+    return q * q;
+}
+
 TangentSums tangent_sums(int h, bool random) {
     TangentSums s;
     if (h >= 1 && size_t(h) + 1 < g_rel.first.size()) sums_of(Arrays(), h, random, s);
@@ -318,6 +318,9 @@ void WEITAN(int& tria, int& t, const int32_t* known, int& pass, int& onep, float
             A.a2[r] = 0.0f;
             BUFFER.I(r) = 0;
         }
+        // The psi-zero sums of the weak reflections start from zero, so
+        // that no trial inherits the phases of the one before.
+        clear_psizero_sums(PSI0.I(psi0::kNzro));
         const int norig = std::min(ERL.I(2917), 3);
         if (random) {
             for (int i = 1; i <= 3; ++i)

@@ -52,6 +52,13 @@ struct TangentSums {
 };
 TangentSums tangent_sums(int h, bool random);
 
+// The alpha^2 that a reflection's sums (psi-zero terms and projection
+// included) support. When five or more relations agree better than their
+// reliabilities lead one to expect (observed alpha above the expected
+// one), the set is taken for a false solution and the alpha is lowered;
+// w receives the factor (1 when nothing is lowered).
+double supported_alpha2(const TangentSums& s, bool random, double& w);
+
 // Decodes the relation store once into flat per-reflection tables (signed
 // partners, shift and reliability as seen from each reflection). TANGEN
 // calls it after the store is final; WEITAN reads only these tables.

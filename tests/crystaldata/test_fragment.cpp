@@ -37,40 +37,13 @@ namespace {
 
 constexpr int kData = 23, kNormal = 1, kSemin = 2, kInvar = 3, kPhase = 4;
 
-struct Atom {
-    std::string label, element;
-    double x, y, z;
-};
+using Atom = TrueAtom;
 
 std::string job_dir(const std::string& job) { return shared_dir() + "/testdata/" + job; }
 
-std::vector<Atom> truth(const std::string& job) {
-    std::ifstream f(job_dir(job) + "/truth.res");
-    std::vector<Atom> atoms;
-    std::string line;
-    while (std::getline(f, line)) {
-        std::istringstream in(line);
-        Atom a;
-        double occ = 0;
-        if (in >> a.label >> a.element >> a.x >> a.y >> a.z >> occ && a.element.size() <= 2 &&
-            a.label.rfind(a.element, 0) == 0)
-            atoms.push_back(a);
-    }
-    return atoms;
-}
-
+std::vector<Atom> truth(const std::string& job) { return true_atoms(job); }
 // The fragment as directive lines of %normal: `part`, then the atoms.
-std::vector<std::string> part_lines(const std::vector<Atom>& atoms) {
-    std::vector<std::string> lines = {"part"};
-    for (const Atom& a : atoms) {
-        std::string el = a.element;
-        for (char& c : el) c = static_cast<char>(std::tolower(c));
-        char b[96];
-        std::snprintf(b, sizeof b, "%s %.5f %.5f %.5f", el.c_str(), a.x, a.y, a.z);
-        lines.push_back(b);
-    }
-    return lines;
-}
+std::vector<std::string> part_lines(const std::vector<Atom>& atoms) { return fragment_directives(atoms); }
 
 // Difference of two phases in degrees, 0..180.
 int phase_error(int a, int b) {

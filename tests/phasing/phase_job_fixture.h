@@ -38,10 +38,10 @@ protected:
     enum Stage { kData = 1, kNormal = 2, kSeminv = 3, kInvar = 4, kPhase = 5 };
 
     // Queues %data %normal %seminvariants %invariants %phase (with the given
-    // directive lines) for a test job and runs the commands up to `last`;
+    // directive lines of %phase and %invariants) for a test job and runs the commands up to `last`;
     // the running command is then %phase, its directive lines next.
     void prepare(const std::string& job, const std::vector<std::string>& phase_lines, Stage last = kInvar,
-                 bool known = false) {
+                 bool known = false, const std::vector<std::string>& invariants_lines = {}) {
         const std::string cmd = known ? "job_known.cmd" : "job.cmd";
         std::vector<std::string> data = job_directives(job, "%data", cmd);
         const std::string hkl_file = known ? "data_known.hkl" : "data.hkl";
@@ -49,7 +49,7 @@ protected:
         queue({{CMD_DATA, data},
                {CMD_NORMAL, {}},
                {CMD_SEMINV, {}},
-               {CMD_INVAR, {}},
+               {CMD_INVAR, invariants_lines},
                {CMD_PHASE, phase_lines}});
         COMDIR.I(comdir::kCursor) = 0;
         for (int c = 1; c <= last; ++c) ASSERT_GE(dispatch(c), 0) << "command " << c;

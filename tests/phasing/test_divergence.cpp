@@ -13,6 +13,7 @@
 #include "jobcontrol/records/crystal.h"
 #include "phasing/convergence.h"
 #include "phasing/divergence.h"
+#include "phasing/origin.h"
 #include "phasing/phasing_set.h"
 #include "tests/phasing/phase_job_fixture.h"
 #include "tests/phasing/phasing_fixture.h"
@@ -325,6 +326,30 @@ TEST_F(EnantiomorphChoice, PhasedReflectionIsAcceptedAsItIs) {
     int status = 0;
     STARTS(1, status);
     EXPECT_EQ(PARAM.I(param::kEnan), 2);
+}
+
+// The parity test of a candidate against the origin reflections: with one
+// origin reflection (restricted to 45/225 here) there is no pair to test,
+// and a candidate whose residues are all even with it gives the sign of
+// the half-circle from the parities alone (+1), not from the reflection
+// paired with itself (whose restriction would give -1).
+TEST_F(EnantiomorphChoice, SingleOriginReflectionIsNotPairedWithItself) {
+    set_phasing_set({{1, 0, 0}, {0, 1, 1}, {2, 2, 2}, {2, 1, 1}});
+    GROUP();
+    ASSERT_EQ(sem_modulus(3), 2);  // primitive, l of modulus 2: the parity test runs
+    int x = 0, y = 0, z = 0;
+    residues_of(3, x, y, z);
+    ASSERT_EQ(x % 2 + y % 2 + z % 2, 0);
+    ERL.I(erlw::kOriginPhases) = 1;
+    restrict_code(1) = 4;
+    phase_code(1) = 45 * 1000 + kCodeOrigin;
+    restrict_code(3) = 1;
+    phase_code(3) = kCodeSymbol;
+    PARAM.I(param::kEnan) = 3;
+    int status = 0;
+    STARTS(1, status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(PARAM.I(param::kEnan), 3);
 }
 
 // No symbol to choose from: the first general reflection outside the

@@ -9,6 +9,8 @@
 //   P312                   (2h+4k+3l) mod (6)    one (origins 0,0,0; 1/3,2/3,0; 0,0,1/2; ...)
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -202,6 +204,88 @@ INSTANTIATE_TEST_SUITE_P(
         // Every reflection a seminvariant: the origin cannot be fixed.
         OriginCase{"P_1_seminvariants", &kP1, 1, 1, {{2, 0, 0}, {0, 2, 2}, {2, 2, 4}, {4, 0, 2}}, 0, {}}),
     [](const ::testing::TestParamInfo<OriginCase>& info) { return std::string(info.param.name); });
+
+// In P1 every direction is free: three reflections fix the origin exactly
+// when the matrix of their indices is unimodular. Triples of small indices
+// drawn in turn (each reflection as the reflection list holds it, of the
+// Friedel pair the one with a positive super-index), their determinant
+// taken here by the rule of Sarrus.
+TEST(OriginSearch, P1TripleFixesTheOriginWhenUnimodular) {
+    set_group(kP1, 0, 1);
+    uint32_t seed = 2024;
+    auto draw = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 16) % 5) - 2;  // -2..2
+    };
+    int unimodular = 0, others = 0;
+    for (int n = 0; n < 600; ++n) {
+        int a[3][3];
+        bool zero_row = false;
+        for (auto& row : a) {
+            for (int& x : row) x = draw();
+            const int first = row[0] != 0 ? row[0] : row[1] != 0 ? row[1] : row[2];
+            if (first < 0)
+                for (int& x : row) x = -x;
+            zero_row = zero_row || first == 0;
+        }
+        if (zero_row) continue;
+        const int D = a[0][0] * a[1][1] * a[2][2] + a[0][1] * a[1][2] * a[2][0] + a[0][2] * a[1][0] * a[2][1] -
+                      a[0][2] * a[1][1] * a[2][0] - a[0][0] * a[1][2] * a[2][1] - a[0][1] * a[1][0] * a[2][2];
+        set_phasing_set({{a[0][0], a[0][1], a[0][2]}, {a[1][0], a[1][1], a[1][2]}, {a[2][0], a[2][1], a[2][2]}});
+        GROUP();
+        int list[3] = {};
+        int result = 9;
+        ORIGIN(result, 0, 1, 0, list);
+        EXPECT_EQ(result == 0, std::abs(D) == 1) << "det " << D << " of (" << a[0][0] << a[0][1] << a[0][2] << ")("
+                                                 << a[1][0] << a[1][1] << a[1][2] << ")(" << a[2][0] << a[2][1]
+                                                 << a[2][2] << ")";
+        ++(std::abs(D) == 1 ? unimodular : others);
+    }
+    EXPECT_GT(unimodular, 30);
+    EXPECT_GT(others, 30);
+}
+
+// Residues of indices (or sums of indices) that are negative lie in 0..m-1
+// like those of positive ones: a negative remainder is folded (a free
+// direction keeps the signed index). Written in by hand from the
+// seminvariant vectors of the heading. A negative odd index fixes the
+// origin like a positive one.
+TEST(OriginResidues, NegativeIndicesFoldIntoTheModulus) {
+    struct Case {
+        const char* name;
+        const std::vector<std::string>* ops;
+        int centric, lattice;
+        Hkl h;
+        int a, b, c;  // residue vector
+    };
+    const Case cases[] = {
+        {"P-1", &kP1, 1, 1, {1, -3, 2}, 1, 1, 0},
+        {"P21/c", &kP21c, 1, 1, {2, 1, -1}, 0, 1, 1},
+        {"P212121", &kP212121, 0, 1, {3, 0, -2}, 1, 0, 0},
+        {"P21 (y free)", &kP21, 0, 1, {1, -2, -3}, 1, -2, 1},
+        {"P3 (h-k mod 3, l free)", &kP3, 0, 1, {1, 2, -1}, 0, 2, -1},
+        {"P312 (2h+4k+3l mod 6)", &kP312, 0, 1, {1, 0, -1}, 0, 0, 5},
+        {"R-3c (l mod 2)", &kR3c, 1, 7, {1, 1, -3}, 0, 0, 1},
+    };
+    for (const Case& c : cases) {
+        set_group(*c.ops, c.centric, c.lattice);
+        set_phasing_set({c.h});
+        GROUP();
+        int a = 0, b = 0, d = 0;
+        residues_of(1, a, b, d);
+        EXPECT_EQ(a, c.a) << c.name;
+        EXPECT_EQ(b, c.b) << c.name;
+        EXPECT_EQ(d, c.c) << c.name;
+    }
+    set_group(kR3c, 1, 7);
+    set_phasing_set({{1, 1, -3}});
+    GROUP();
+    int list[3] = {};
+    int result = 9;
+    ORIGIN(result, 0, 1, 0, list);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(list[0], 1);
+}
 
 TEST(OriginSearch, StoreZeroOnlyTests) {
     set_group(kP1, 1, 1);

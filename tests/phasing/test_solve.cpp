@@ -42,9 +42,11 @@ protected:
     SolveTest() : InProcessJob("solve") {}
 
     // Queues the commands of the job's known-phase command file up to and
-    // including %phase, with the directive lines given for %phase.
-    // known = false takes the job without known phases.
-    void queue_job(const std::string& job, const std::vector<std::string>& phase_lines = {}, bool known = true) {
+    // including %phase, with the directive lines given for %phase (and
+    // those given for %normal after the file's own). known = false takes
+    // the job without known phases.
+    void queue_job(const std::string& job, const std::vector<std::string>& phase_lines = {}, bool known = true,
+                   const std::vector<std::string>& normal_lines = {}) {
         const std::string from = shared_dir() + "/testdata/" + job;
         const std::string data = known ? "/data_known.hkl" : "/data.hkl";
         std::filesystem::copy_file(from + data, dir + data);
@@ -64,6 +66,8 @@ protected:
                 cmds.back().second.push_back(line);
             }
         }
+        for (auto& [code, lines] : cmds)
+            if (code == CMD_NORMAL) lines.insert(lines.end(), normal_lines.begin(), normal_lines.end());
         queue(cmds);
     }
 
@@ -136,6 +140,40 @@ INSTANTIATE_TEST_SUITE_P(ComputedJobs, SolveJobs,
                          ::testing::Values(Job{"rand_pbar1_c14o2", 20.0}, Job{"rand_p21c_c18n2o4", 20.0},
                                            Job{"rand_p212121_c20o4", 30.0}, Job{"fecl_r3c_synth", 20.0}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Phasing from a fragment of half the true atoms: the fragment fixes the
+// origin and the hand, and the best set is close to the true phases.
+class SolveWithFragment : public SolveTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    void queue_with_fragment(const std::string& job) {
+        std::vector<TrueAtom> atoms = true_atoms(job);
+        ASSERT_GE(atoms.size(), 16u);
+        atoms.resize(atoms.size() / 2);
+        queue_job(job, {"part"}, true, fragment_directives(atoms));
+    }
+};
+
+TEST_P(SolveWithFragment, BestSetIsCloseToTheTruePhases) {
+    queue_with_fragment(GetParam());
+    ASSERT_EQ(run_queue(), 0) << listing();
+    EXPECT_TRUE(listed(" partial structure procedure"));
+    const Comparison c = compare_best_set();
+    EXPECT_GE(c.compared, 50);
+    RecordProperty("mean_error", std::to_string(c.error));
+    EXPECT_LT(c.error, 30.0) << GetParam() << ": " << c.error << " degrees over " << c.compared;
+}
+
+INSTANTIATE_TEST_SUITE_P(ComputedJobs, SolveWithFragment,
+                         ::testing::Values("rand_p212121_c20o4", "rand_p21c_c18n2o4", "rand_pbar1_c14o2"));
+
+// The fragment fixes the origin: the divergence stage leaves no origin
+// phase, and the refinement of every trial reads that count, not the one
+// of the symmetry list that the multisolution stage reloads.
+TEST_F(SolveWithFragment, RefinementFixesNoOriginPhase) {
+    queue_with_fragment("rand_p212121_c20o4");
+    ASSERT_EQ(run_queue(), 0) << listing();
+    EXPECT_EQ(ERL.I(erlw::kOriginPhases), 0);
+}
 
 // A random start finds the P-1 structure too, and "test" makes it draw the
 // same phases in two runs.

@@ -149,6 +149,52 @@ TEST_F(StoredSetsTest, KnownPhasePassesStayOutOfList16WithoutLas) {
     EXPECT_EQ(record(2), (std::vector<int>{0, 0, 0, 0}));
 }
 
+// A set with too many undetermined phases (cfom 0) is kept as the first set
+// of a run. The absolute figure of merit then gives it no correlation R(x,y)
+// and no phase errors: its record and table row hold zeros there (words 3,
+// 7 and 8), not what the trial before left nor sums of its own left
+// undivided.
+class UndeterminedSetTest : public PhasingTest {};
+
+TEST_F(UndeterminedSetTest, StoresZeroCorrelationAndErrors) {
+    UREQ.I(5) = 1;  // known phases: the errors are computed
+    const Problem whole = random_problem(40, 400, false, 1);
+    install(whole);
+    make_list16(2);
+    start_with({1, 2, 3}, {4, 5, 6});
+    refine(1, 2);
+    ASSERT_NE(FOM4.R(11), 0.0f);  // the correlation of a determined trial
+
+    // A new run on a phasing set of which only the first 15 reflections
+    // have relations, from symbols 90 degrees off.
+    Problem part = whole;
+    part.triplets.clear();
+    for (const Triplet& t : whole.triplets)
+        if (std::max({std::abs(t.r1), std::abs(t.r2), std::abs(t.r3)}) <= 15) part.triplets.push_back(t);
+    install(part);
+    make_list16(2);
+    slot = evaluated = 0;
+    start_with({1, 2, 3}, {4, 5, 6});
+    for (int r : {4, 5, 6}) {
+        const int phi = reduce360(known[size_t(r) - 1] + 90);
+        trial_phase(r) = phi == 0 ? 360 : phi;
+    }
+    refine(1, 2);
+    ASSERT_GE(trial_figure(fig::kUndet), 20.0f);
+    ASSERT_LT(undetermined(40), 40);  // some phases were found, with errors
+    ASSERT_EQ(UREQ1.I(ureq1::kSetsStored), 1);
+    Word head[list16::kFigureWords];
+    std::vector<float> w(40);
+    std::vector<int32_t> phi(40);
+    SNR16(1, head, w.data(), phi.data(), 40);
+    EXPECT_EQ(head[9].r, 1.0f);  // trial 1
+    EXPECT_EQ(head[4].r, 0.0f);  // cfom
+    for (int word : {3, 7, 8}) {
+        EXPECT_EQ(head[word - 1].r, 0.0f) << "word " << word;
+        EXPECT_EQ(set_table(word, 1), 0.0f) << "column " << word;
+    }
+}
+
 // The final table: sets sorted by cfom into the header of list 16.
 class FinalTableTest : public StoredSetsTest {};
 

@@ -238,6 +238,155 @@ TEST_F(TangentTest, PsiZeroTermOfOneWeakReflection) {
     EXPECT_EQ(count, 7);
 }
 
+// A quartet seen from each of its reflections: the three others enter the
+// tangent sum each with its own sign, so that the sum points at the phase
+// the quartet gives the reflection (its true phase here), whatever signs
+// the four carry.
+TEST_F(TangentTest, QuartetTermPointsAtThePhaseItGives) {
+    for (int signs = 0; signs < 8; ++signs) {
+        const int s2 = signs & 1 ? -1 : 1, s3 = signs & 2 ? -1 : 1, s4 = signs & 4 ? -1 : 1;
+        Problem p;
+        p.nref = 4;
+        p.truth = {45, 75, 135, 210};  // multiples of 15: the shifts are exact
+        p.restrict = {1, 1, 1, 1};
+        p.e = {2, 2, 2, 2};
+        p.quartets = {{1, 2 * s2, 3 * s3, 4 * s4, 1.5f}};
+        install(p);
+        for (int r = 1; r <= 4; ++r) set_phase(r, known[size_t(r) - 1], 1.0f);
+        for (int h = 1; h <= 4; ++h) {
+            const TangentSums t = tangent_sums(h, false);
+            ASSERT_EQ(t.n, 1);
+            const double phi = std::atan2(t.ts, t.tc) * 180.0 / M_PI;
+            EXPECT_NEAR(std::remainder(phi - known[size_t(h) - 1], 360.0), 0.0, 1e-3)
+                << "signs " << s2 << " " << s3 << " " << s4 << ", seen from " << h;
+        }
+    }
+}
+
+// Relations that agree better than their reliabilities lead one to expect
+// (observed alpha above the expected one, five relations or more) mark a
+// false solution: the alpha is lowered to w times the expected one, with
+// w = exp(-d)^(1/3), d = (observed - expected)^2 / variance, at least 0.2;
+// in a random start, once sqrt(d) > 1, to w times the random-start sum
+// with w = exp(1 - sqrt(d))^0.2. Sums that agree as expected or less, or
+// with fewer relations, keep their alpha.
+TEST(TangentDamping, LowersTheAlphaOfRelationsThatAgreeTooWell) {
+    struct Case {
+        const char* name;
+        double gc, sb, v;  // observed alpha (as gc), expected alpha, variance
+        int n;
+        bool random;
+        double a2, w;  // expected alpha^2 and factor
+    };
+    const double tangent2 = 3.0 * 3.0 + 4.0 * 4.0;  // the tangent sums (3, 4); random-start sums (0, 5)
+    const Case cases[] = {
+        {"too_good", 15.0, 12.0, 6.0, 5, false, std::pow(std::exp(-0.5) * 12.0, 2), std::exp(-0.5)},
+        {"far_too_good", 30.0, 12.0, 6.0, 9, false, std::pow(0.2 * 12.0, 2), 0.2},
+        {"as_expected_or_less", 10.0, 12.0, 6.0, 5, false, tangent2, 1.0},
+        {"four_relations", 15.0, 12.0, 6.0, 4, false, tangent2, 1.0},
+        {"random_too_good", 15.0, 12.0, 1.0, 5, true, std::pow(std::exp(-0.4) * 5.0, 2), std::exp(-0.4)},
+        {"random_within_one_sigma", 15.0, 12.0, 9.0, 5, true, tangent2, 1.0},
+        {"random_less", 10.0, 12.0, 1.0, 5, true, tangent2, 1.0},
+    };
+    for (const Case& c : cases) {
+        TangentSums s;
+        s.ts = 3.0;
+        s.tc = 4.0;
+        s.qc = 5.0;
+        s.gc = c.gc;
+        s.sb = c.sb;
+        s.v = c.v;
+        s.n = c.n;
+        double w = -1.0;
+        EXPECT_NEAR(supported_alpha2(s, c.random, w), c.a2, 1e-9 * c.a2) << c.name;
+        EXPECT_NEAR(w, c.w, 1e-12) << c.name;
+    }
+}
+
+// With at most 100 reflections every one is active from the first cycle,
+// psi-zero terms included. Six weak reflections tie a reflection h to the
+// six starting reflections, each by one relation, and the cell is small
+// (s = 1): once the weak sums have a phase, their terms reach the first
+// cycle's threshold (0.3 sqrt(25)) and outweigh h's one weak triplet.
+// Those sums start from zero in every trial: a trial ends the same
+// whatever trial was refined before it.
+TEST_F(TangentTest, TrialDoesNotDependOnTheTrialBefore) {
+    Problem p = random_problem(40, 400, false, 1);
+    const int partners[6] = {1, 2, 3, 4, 5, 6};
+    const auto starting = [](int r) { return std::abs(r) <= 6; };
+    const auto names = [](const Triplet& t, int r) {
+        return std::abs(t.r1) == r || std::abs(t.r2) == r || std::abs(t.r3) == r;
+    };
+    // h: a reflection with a triplet with two starting reflections; that
+    // triplet, made weak, is its only one.
+    int h = 0;
+    Triplet own{};
+    for (const Triplet& t : p.triplets) {
+        if (starting(t.r1) + starting(t.r2) + starting(t.r3) != 2) continue;
+        h = std::abs(!starting(t.r1) ? t.r1 : !starting(t.r2) ? t.r2 : t.r3);
+        own = t;
+        break;
+    }
+    ASSERT_GT(h, 0);
+    own.g = 0.5f;
+    std::vector<Triplet> trip = {own};
+    for (const Triplet& t : p.triplets)
+        if (!names(t, h)) trip.push_back(t);
+    p.triplets = trip;
+    p.e[size_t(h) - 1] = 5.5f;
+    for (int k : partners) p.e[size_t(k) - 1] = 5.5f;
+    SYM.R(222) = 1.0f;
+    install(p);
+    std::vector<Word> items;
+    for (int i = 1; i <= 6; ++i) {
+        const int weak = p.nref + i, k = partners[i - 1], c = (5 * i) % 24;
+        e_mode2(weak) = 0.1f;
+        restrict_code(weak) = 1;
+        items.push_back(word_of_int(relword(h, k, c) + (1 << 30)));  // each opens a group
+        items.push_back(word_of_int(relword(weak, h, c)));
+        items.push_back(word_of_int(0));
+    }
+    FRMXX(0, 9, 6, 6, 6, 0, 0, items.data());
+    GIAN.I(gian::kSwitch) = 1;
+    NEWPSI1();
+    RIALFNEW(0, SYM.R(222));
+    prepare_tangent_relations();
+
+    struct Result {
+        std::vector<float> figures;
+        std::vector<int> phases;
+        std::vector<float> weights;
+    };
+    // One trial from the true starting set, symbols turned by `turn`; h
+    // among the symbols or not.
+    auto trial = [&](int turn, bool with_h) {
+        for (int r = 1; r <= p.nref; ++r) set_phase(r, 0, 0.0f);
+        start_with({1, 2, 3}, with_h ? std::vector<int>{4, 5, 6, h} : std::vector<int>{4, 5, 6});
+        for (int r : {4, 5, 6}) {
+            const int phi = reduce360(known[size_t(r) - 1] + turn);
+            trial_phase(r) = phi == 0 ? 360 : phi;
+        }
+        refine(2);
+        Result res;
+        for (int k = fig::kMabs; k <= fig::kLatestCfom; ++k) res.figures.push_back(trial_figure(k));
+        for (int r = 1; r <= p.nref; ++r) {
+            res.phases.push_back(trial_phase(r));
+            res.weights.push_back(refl_weight(r));
+        }
+        return res;
+    };
+    const Result alone = trial(0, false);
+    for (int before : {0, 90}) {
+        SCOPED_TRACE(before);
+        trial(before, true);
+        ASSERT_GT(GIAN.R(gian::kZ1), 0.0f);  // the weak sums hold that trial's phases
+        const Result again = trial(0, false);
+        EXPECT_EQ(again.figures, alone.figures);
+        EXPECT_EQ(again.phases, alone.phases);
+        EXPECT_EQ(again.weights, alone.weights);
+    }
+}
+
 TEST(TangentProjection, RestrictedSumGoesToTheAllowedLine) {
     fill_tables();
     struct Case {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -112,6 +114,33 @@ std::vector<std::string> test_job_data_directives(const std::string& job, const 
         if (in_data) out.push_back(line);
     }
     return out;
+}
+
+std::vector<TrueAtom> true_atoms(const std::string& job) {
+    std::ifstream f(shared_dir() + "/testdata/" + job + "/truth.res");
+    std::vector<TrueAtom> atoms;
+    std::string line;
+    while (std::getline(f, line)) {
+        std::istringstream in(line);
+        TrueAtom a;
+        double occ = 0;
+        if (in >> a.label >> a.element >> a.x >> a.y >> a.z >> occ && a.element.size() <= 2 &&
+            a.label.rfind(a.element, 0) == 0)
+            atoms.push_back(a);
+    }
+    return atoms;
+}
+
+std::vector<std::string> fragment_directives(const std::vector<TrueAtom>& atoms) {
+    std::vector<std::string> lines = {"part"};
+    for (const TrueAtom& a : atoms) {
+        std::string el = a.element;
+        for (char& c : el) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        char b[96];
+        std::snprintf(b, sizeof b, "%s %.5f %.5f %.5f", el.c_str(), a.x, a.y, a.z);
+        lines.push_back(b);
+    }
+    return lines;
 }
 
 }  // namespace zanek::test

@@ -37,6 +37,16 @@ std::vector<std::string> test_job_data_directives(const std::string& job, const 
 // a fresh folder; with window, its %nowindow turned into %window.
 std::string job_copy(const std::string& folder, const std::string& job, bool window);
 
+// One atom of a test job's true structure (truth.res).
+struct TrueAtom {
+    std::string label, element;
+    double x, y, z;
+};
+std::vector<TrueAtom> true_atoms(const std::string& job);
+// The directive lines of %normal that give atoms as a known fragment:
+// "part", then one line per atom (element symbol, x, y, z).
+std::vector<std::string> fragment_directives(const std::vector<TrueAtom>& atoms);
+
 std::string source_dir();   // root of the project
 std::string shared_dir();   // the shared folder with the test jobs
 
