@@ -34,6 +34,14 @@ inline Record<40> CONST;
 // Slot accessors of the peak list (slot 1..200).
 inline float& atom_coord(int slot, int j) { return ATOMS.R(5 * slot - 5 + j); }  // j = 1..5
 inline int& atom_label(int slot) { return ATOMS.I(1000 + slot); }
+// The label of a slot as four characters (a species symbol before it is coded).
+inline Word& atom_label_word(int slot) { return ATOMS.W(1000 + slot); }
+// Fragment table: count, then type f (1..10) of each fragment.
+namespace atomsw {
+constexpr int kFragments = 1201;     // fragments in the table
+constexpr int kMaxFragments = 10;
+inline int& fragment_type(int f) { return ATOMS.I(kFragments + f); }
+}  // namespace atomsw
 inline float& atom_b(int slot) { return EMAP.R(9 + slot); }
 
 namespace emap {
