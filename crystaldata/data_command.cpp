@@ -32,7 +32,6 @@ namespace zanek {
 namespace {
 
 // Words of the shared records that this command sets or reads.
-constexpr int kFragAtoms = 1211;       // ATOMS: 1211 + f, atoms of fragment f
 constexpr int kDataFragmentType = 3;   // a fragment given to %data
 constexpr int kWordLength = 40;        // CUTST's longest word
 
@@ -49,7 +48,7 @@ void directive_error(const std::string& orig) { lst("(' error in directive : ',a
 
 int total_fragment_atoms() {
     int n = 0;
-    for (int f = 1; f <= std::min(ATOMS.I(atomsw::kFragments), kMaxFragments); ++f) n += ATOMS.I(kFragAtoms + f);
+    for (int f = 1; f <= std::min(ATOMS.I(atomsw::kFragments), kMaxFragments); ++f) n += atomsw::fragment_atoms(f);
     return n;
 }
 
@@ -64,7 +63,7 @@ void set_defaults(DataDirectives& d) {
     UREQ.I(ureqw::kKnown) = 0;
     UREQ.I(ureqw::kSigma) = 1;
     NEUTRO.I(neutro::kNeutron) = 0;
-    for (int w = 1201; w <= 1221; ++w) ATOMS.I(w) = 0;
+    for (int w = atomsw::kFragments; w <= atomsw::kFragmentTableEnd; ++w) ATOMS.I(w) = 0;
     GENOB.I(genob::kMissing) = -1;
     RC.I(rcw::kNref) = 0;
     RC.I(rcw::kNzro) = 166;
@@ -275,7 +274,7 @@ void site_occupancies(const DataDirectives& d) {
 bool label_fragments() {
     int first = 1;
     for (int f = 1; f <= std::min(ATOMS.I(atomsw::kFragments), kMaxFragments); ++f) {
-        int natoms = ATOMS.I(kFragAtoms + f);
+        int natoms = atomsw::fragment_atoms(f);
         lst("(/' fragment number          =',i3/' no. of atoms in fragment =',i3/5x,'type',7x,'x',9x,'y',9x,"
             "'z',7x,'occ.   number in cell')",
             {f, natoms});
@@ -410,7 +409,7 @@ void GETFRG(std::string& line, int& n, std::string& orig, int& lineno, int nline
     int slot = total_fragment_atoms();  // atoms of the earlier fragments
     int count = 0;
     auto done = [&](int code) {
-        ATOMS.I(kFragAtoms + f) = count;
+        atomsw::fragment_atoms(f) = count;
         ierr = code;
     };
     if (n < 0) {  // the atoms start on the next directive line

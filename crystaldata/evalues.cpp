@@ -183,7 +183,7 @@ void print_e_statistics(EStatistics& st, float s2max) {
 
     // Number of E at or above each limit 0.1 j.
     for (int j = kEHistogram - 1; j >= 1; --j) st.hist[j] += st.hist[j + 1];
-    for (int j = 1; j <= kEHistogram; ++j) cw::mean_s2(j) = 0.1f * j;  // E limits
+    for (int j = 1; j <= kEHistogram; ++j) cw::e_limit(j) = 0.1f * j;
     lst_blank(2);
     lst_line(std::string(38, ' ') + "distribution of E - number of E's .gt. limit");
     lst_blank();

@@ -23,8 +23,7 @@ namespace zanek {
 namespace {
 
 // Words of the shared records read in more than one place.
-constexpr int kFragAtoms = 1211;  // ATOMS: 1211 + f, atoms of fragment f
-constexpr int kCpseudClass = 1, kNoPseudoRequest = -1;
+constexpr int kNoPseudoRequest = -1;
 constexpr int kPhaseUnit = 32768;  // phase word: P * 32768 + known phase * 32 + code
 constexpr float kCountTolerance = 0.001f;
 
@@ -35,7 +34,7 @@ float g_unlocated[sf::kMaxSpecies];
 
 int species() { return std::clamp(sf::species(), 0, sf::kMaxSpecies); }
 int fragments() { return std::clamp(ATOMS.I(atomsw::kFragments), 0, kMaxFragments); }
-int fragment_atoms(int f) { return std::clamp(ATOMS.I(kFragAtoms + f), 0, kMaxAtoms); }
+int fragment_atoms(int f) { return std::clamp(atomsw::fragment_atoms(f), 0, kMaxAtoms); }
 
 // General positions in the cell: equivalent positions times lattice points.
 double general_positions() {
@@ -204,9 +203,9 @@ void fragment_site_occupancies(const std::vector<int>& slots) {
 }
 
 bool finish_fragment_directives(bool bfac_given) {
-    if (partial_state() != kPartialNone && CPSEUD.I(kCpseudClass) != kNoPseudoRequest) {
+    if (partial_state() != kPartialNone && CPSEUD.I(cpseud::kClass) != kNoPseudoRequest) {
         lst_line("  *** warning *** PSEUDO & PARTIAL directives are not compatible. PSEUDO ignored.");
-        CPSEUD.I(kCpseudClass) = kNoPseudoRequest;
+        CPSEUD.I(cpseud::kClass) = kNoPseudoRequest;
     }
     // On data normalised before, the fragment pass runs at once.
     if (partial_state() == kPartialRequested && C.R(cw::kScale) > 0.0f) partial_state() = kPartialInUse;

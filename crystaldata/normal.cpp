@@ -99,7 +99,7 @@ bool numbers(const std::string& rest, float r[40], int i[40], int& n) {
 
 // pseu: none (automatic search), one class number, or conditions a b c n.
 bool read_pseu(const float* r, const int* iv, int n) {
-    for (int w = 1; w <= 13; ++w) CPSEUD.I(w) = 0;
+    for (int w = cpseud::kClass; w < cpseud::kWithModulus; ++w) CPSEUD.I(w) = 0;
     if (n == 0) {
         CPSEUD.I(cpseud::kClass) = kAutomatic;
         return true;
@@ -242,7 +242,7 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
     A1 = 0;
     SEED = kDefaultSeed;
     NOWIL = -1;
-    for (int w = 1201; w <= 1221; ++w) ATOMS.I(w) = 0;  // fragment table
+    for (int w = atomsw::kFragments; w <= atomsw::kFragmentTableEnd; ++w) ATOMS.I(w) = 0;
     for (int slot = 1; slot <= kMaxAtoms; ++slot) {        // atom records
         for (int j = 1; j <= 5; ++j) atom_coord(slot, j) = 0.0f;
         atom_label_word(slot) = species_word("");
@@ -410,7 +410,7 @@ void NORMAL(int& IERR) {
         }
     }
     RC.R(rcw::kLargestS2) = 0.0f;
-    for (int w = 2; w <= 13; ++w) CPSEUD.I(w) = 0;
+    for (int w = cpseud::kConditions; w < cpseud::kWithModulus; ++w) CPSEUD.I(w) = 0;
     BUFFER.I(bufw::kWorkRecordsPerBlock) = 39;
     BUFFER.I(bufw::kWorkRecordWords) = 13;
     UREQ.I(ureqw::kMultiUse) = 160000;

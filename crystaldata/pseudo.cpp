@@ -66,10 +66,9 @@ void user_class(int count) {
     ClassRow row;
     for (auto& c : row.cond) c = Cond{0, 0, 0, 0};
     int k = 0;
-    for (int j = 0; j < 3; ++j) {
-        const int w = 2 + 4 * j;
-        if (CPSEUD.I(w + 3) == 0 || k >= count) continue;
-        row.cond[static_cast<std::size_t>(k++)] = Cond{CPSEUD.I(w), CPSEUD.I(w + 1), CPSEUD.I(w + 2), CPSEUD.I(w + 3)};
+    for (int j = 1; j <= cpseud::kMaxConditions; ++j) {
+        if (cpseud::n(j) == 0 || k >= count) continue;
+        row.cond[static_cast<std::size_t>(k++)] = Cond{cpseud::a(j), cpseud::b(j), cpseud::c(j), cpseud::n(j)};
     }
     row.ncond = k;
     class_row(kWorkClass) = row;

@@ -72,6 +72,8 @@ constexpr int kScale = 144;                    // REAL scale constant; negative:
 inline float& log_wilson(int m) { return C.R(kLogWilson + m); }
 inline float& log_debye(int m) { return C.R(kLogDebye + m); }
 inline float& mean_s2(int m) { return C.R(kMeanS2 + m); }
+// After the E statistics the abscissa words hold the E limits 0.1 j.
+inline float& e_limit(int j) { return C.R(kMeanS2 + j); }
 }  // namespace cw
 namespace symw {
 constexpr int kOps = 217;          // number of stored operators (the first half in a centrosymmetric group)
