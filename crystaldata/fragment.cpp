@@ -276,10 +276,10 @@ void SFAC(int first, int last, const int hp[3], float shift, float s2, float& a,
         const double x = u - std::floor(u);  // whole cycles removed
         int d = static_cast<int>(360.0 * x + 0.5) + 1;
         if (d > 360) d = 1;
-        // TRIG word i = sin(i - 1 degrees); cos(d - 1) = sin(d + 89).
+        // The phase is d - 1 degrees; its cosine is the sine of d + 89.
         const double w = sf::f_now(t) * static_cast<double>(atom_coord(j, 5));
-        a += static_cast<float>(w * TRIG.R(d + 90));
-        b += static_cast<float>(w * TRIG.R(d));
+        a += static_cast<float>(w * trig::sine(d - 1 + 90));
+        b += static_cast<float>(w * trig::sine(d - 1));
     }
 }
 

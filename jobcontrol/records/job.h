@@ -108,6 +108,8 @@ namespace trig {
 constexpr int kPi = 451, kTwoPi = 452;  // REAL
 constexpr int kRadian = 453;            // REAL pi/180, radians per degree
 constexpr int kDegree = 454;            // REAL 180/pi, degrees per radian
+// The sine of a whole number of degrees, 0..449 (word deg + 1).
+inline float& sine(int deg) { return TRIG.R(1 + deg); }
 }  // namespace trig
 void fill_trig();
 
