@@ -487,7 +487,8 @@ void DATAZAN(int /*new_file*/, int& status) {
     SYM.R(symw::kSigma3Prim) = ratio;
     const int equal_atoms = ratio > 0.0f ? static_cast<int>(1.0 / (double(ratio) * ratio) + 0.5) : 0;
     const double rad = TRIG.R(trig::kRadian);
-    const double ca = std::cos(cell_constant(4) * rad), cb = std::cos(cell_constant(5) * rad), cg = std::cos(cell_constant(6) * rad);
+    const double ca = std::cos(cell_constant(4) * rad), cb = std::cos(cell_constant(5) * rad),
+                 cg = std::cos(cell_constant(6) * rad);
     const double volume = double(cell_constant(1)) * cell_constant(2) * cell_constant(3) *
                           std::sqrt(std::max(0.0, 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg));
     const double per_atom = atoms > 0 ? volume / atoms : 0.0;

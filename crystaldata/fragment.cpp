@@ -329,7 +329,8 @@ void fragment_structure_factor(const WorkRecord& r, float& fc, int& phase) {
 
 void fragment_working_file(WorkingFile& wf) {
     // Opening list 7 reloads its header: keep what this command set.
-    const Word ratio = SYM.W(symw::kSigma3), ratio_data = SYM.W(symw::kSigma3Prim), b = C.W(cw::kB), scale = C.W(cw::kScale);
+    const Word ratio = SYM.W(symw::kSigma3), ratio_data = SYM.W(symw::kSigma3Prim);
+    const Word b = C.W(cw::kB), scale = C.W(cw::kScale);
     int n = 0, nref = 0, nzro = 0, ipseudo = 0, x = 0;
     YSFL07(n, nref, nzro, ipseudo, x);
     // The list's own state and scale: written by the first pass of this

@@ -139,7 +139,8 @@ void XSPINB() {
     SPEC.I(specw::kLatticePoints) = kPoints[lattice];
     const double rad = 3.14159265358979 / 180.0;
     double a = cell_constant(1), b = cell_constant(2), c = cell_constant(3);
-    double ca = std::cos(cell_constant(4) * rad), cb = std::cos(cell_constant(5) * rad), cg = std::cos(cell_constant(6) * rad);
+    double ca = std::cos(cell_constant(4) * rad), cb = std::cos(cell_constant(5) * rad),
+           cg = std::cos(cell_constant(6) * rad);
     specw::metric()[0] = static_cast<float>(a * a);
     specw::metric()[1] = static_cast<float>(b * b);
     specw::metric()[2] = static_cast<float>(c * c);
@@ -148,7 +149,8 @@ void XSPINB() {
     specw::metric()[5] = static_cast<float>(2 * b * c * ca);
     for (int i = 1; i <= kMaxSpecOperators; ++i)
         for (int r = 1; r <= 3; ++r) {
-            for (int col = 1; col <= 3; ++col) specw::rotation(i, r, col) = i <= nsym ? static_cast<float>(erl_R(i, r, col)) : 0.0f;
+            for (int col = 1; col <= 3; ++col)
+                specw::rotation(i, r, col) = i <= nsym ? static_cast<float>(erl_R(i, r, col)) : 0.0f;
             specw::translation(i, r) = i <= nsym ? erl_T(i, r) : 0.0f;
         }
     SPEC.I(specw::kListing) = SPEC.I(specw::kMessages) = listing_unit();
