@@ -32,15 +32,6 @@ namespace zanek {
 namespace {
 
 // Words of the shared records that this command sets or reads.
-constexpr int kRcCount = 16, kRcLargestS2 = 18, kRcNref = 19, kRcElimit = 20, kRcNzro = 21,
-              kRcWeakE = 22, kRcRhomax = 23, kRcUnused = 24;
-constexpr int kUreqSigma = 4, kUreqKnown = 5, kUreqPartial = 6, kUreqKept = 7, kUreqPrint = 10;
-constexpr int kCB = 143, kCScale = 144;
-constexpr int kSymCount = 217, kSymLatticePoints = 218, kSymCentric = 220, kSymRatio = 222,
-              kSymRatioData = 224;
-constexpr int kFragCount = 1201;       // ATOMS: number of fragments
-constexpr int kFragType = 1201;        // ATOMS: 1201 + f, type of fragment f
-constexpr int kFragAtoms = 1211;       // ATOMS: 1211 + f, atoms of fragment f
 constexpr int kDataFragmentType = 3;   // a fragment given to %data
 constexpr int kWordLength = 40;        // CUTST's longest word
 
@@ -57,7 +48,7 @@ void directive_error(const std::string& orig) { lst("(' error in directive : ',a
 
 int total_fragment_atoms() {
     int n = 0;
-    for (int f = 1; f <= std::min(ATOMS.I(kFragCount), kMaxFragments); ++f) n += ATOMS.I(kFragAtoms + f);
+    for (int f = 1; f <= std::min(ATOMS.I(atomsw::kFragments), kMaxFragments); ++f) n += atomsw::fragment_atoms(f);
     return n;
 }
 
@@ -66,27 +57,27 @@ void set_defaults(DataDirectives& d) {
     d = DataDirectives{};
     d.format = line80(kDefaultReflectionFormat);
     d.name = std::string(80, ' ');
-    UREQ.I(kUreqPartial) = 0;
-    UREQ.I(kUreqKept) = 0;
-    UREQ.I(kUreqPrint) = 0;
-    UREQ.I(kUreqKnown) = 0;
-    UREQ.I(kUreqSigma) = 1;
-    NEUTRO.I(1) = 0;
-    for (int w = 1201; w <= 1221; ++w) ATOMS.I(w) = 0;
-    GENOB.I(1) = -1;
-    RC.I(kRcNref) = 0;
-    RC.I(kRcNzro) = 166;
-    RC.R(kRcElimit) = 1.2f;
-    RC.R(kRcWeakE) = 0.3f;
-    RC.R(kRcRhomax) = 1.98f;
-    RC.R(kRcUnused) = 0.0f;
-    C.R(kCB) = 0.0f;
-    C.R(kCScale) = -99.9f;
+    UREQ.I(ureqw::kPartial) = 0;
+    UREQ.I(ureqw::kKept) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
+    UREQ.I(ureqw::kKnown) = 0;
+    UREQ.I(ureqw::kSigma) = 1;
+    NEUTRO.I(neutro::kNeutron) = 0;
+    for (int w = atomsw::kFragments; w <= atomsw::kFragmentTableEnd; ++w) ATOMS.I(w) = 0;
+    GENOB.I(genob::kMissing) = -1;
+    RC.I(rcw::kNref) = 0;
+    RC.I(rcw::kNzro) = 166;
+    RC.R(rcw::kELimit) = 1.2f;
+    RC.R(rcw::kWeakE) = 0.3f;
+    RC.R(rcw::kRhomax) = 1.98f;
+    RC.R(rcw::kSpare) = 0.0f;
+    C.R(cw::kB) = 0.0f;
+    C.R(cw::kScale) = -99.9f;
     for (int i = 1; i <= kMaxAtoms; ++i) {
         for (int j = 1; j <= 3; ++j) atom_coord(i, j) = 0.0f;
         atom_coord(i, 4) = 1.0f;
         atom_coord(i, 5) = 1.0f;
-        ATOMS.W(1000 + i) = kBlankWord;
+        atom_label_word(i) = kBlankWord;
     }
 }
 
@@ -138,10 +129,10 @@ bool act_on_directive(const std::string& key, std::string& line, int n, const st
         LCASE(head);
         if (head == "foll") {
             d.source = DataDirectives::Source::CommandFile;
-            IMPL.I(3) = UNIT.I(1);
+            IMPL.I(implw::kReflectionUnit) = UNIT.I(unitw::kCommands);
         } else {
             d.source = DataDirectives::Source::NamedFile;
-            IMPL.I(3) = 34;
+            IMPL.I(implw::kReflectionUnit) = 34;
         }
         return true;
     }
@@ -153,8 +144,8 @@ bool act_on_directive(const std::string& key, std::string& line, int n, const st
         return true;
     }
     if (key == "fosq") return d.sign = -1, true;
-    if (key == "gene") return GENOB.I(1) = 0, true;
-    if (key == "nosi") return UREQ.I(kUreqSigma) = 0, true;
+    if (key == "gene") return GENOB.I(genob::kMissing) = 0, true;
+    if (key == "nosi") return UREQ.I(ureqw::kSigma) = 0, true;
     return false;  // not reached: numeric directives are handled by the caller
 }
 
@@ -165,7 +156,7 @@ bool act_on_numbers(const std::string& key, const Numbers& v, const std::string&
         float cell[6];
         std::copy(v.r, v.r + 6, cell);
         if (!cell_is_sound(cell)) return directive_error(orig), false;
-        for (int j = 0; j < 6; ++j) RC.R(7 + j) = cell[j];
+        for (int j = 0; j < 6; ++j) cell_constant(1 + j) = cell[j];
         FRM01(cell);
         d.cell_read = true;
         return true;
@@ -183,18 +174,18 @@ bool act_on_numbers(const std::string& key, const Numbers& v, const std::string&
     }
     if (key == "rhom") {
         if (v.n != 1) return directive_error(orig), false;
-        RC.R(kRcRhomax) = v.r[0];
+        RC.R(rcw::kRhomax) = v.r[0];
         if (!(v.r[0] >= 0.0f && v.r[0] <= 1.0f)) return directive_error(orig), false;
         return true;
     }
     if (key == "prin") {
         if (v.n != 1) return directive_error(orig), false;
-        UREQ.I(kUreqPrint) = v.i[0];
+        UREQ.I(ureqw::kPrint) = v.i[0];
         return true;
     }
     if (key == "know") {
         if (v.n != 0) return directive_error(orig), false;
-        UREQ.I(kUreqKnown) = 1;
+        UREQ.I(ureqw::kKnown) = 1;
         return true;
     }
     if (key == "reco") {
@@ -232,9 +223,9 @@ bool read_directives(DataDirectives& d) {
         LCASE(word);
         const std::string key = word.substr(0, 4);
         if (key == "frag") {
-            if (ATOMS.I(kFragCount) >= kMaxFragments) return directive_error(orig), false;
-            int f = ++ATOMS.I(kFragCount);
-            ATOMS.I(kFragType + f) = kDataFragmentType;
+            if (ATOMS.I(atomsw::kFragments) >= kMaxFragments) return directive_error(orig), false;
+            int f = ++ATOMS.I(atomsw::kFragments);
+            atomsw::fragment_type(f) = kDataFragmentType;
             int ierr = 0;
             GETFRG(line, n, orig, lineno, nlines, d, ierr);
             if (ierr < 0) return directive_error(orig), false;
@@ -282,21 +273,21 @@ void site_occupancies(const DataDirectives& d) {
 // after the message when an atom's type is not in the content.
 bool label_fragments() {
     int first = 1;
-    for (int f = 1; f <= std::min(ATOMS.I(kFragCount), kMaxFragments); ++f) {
-        int natoms = ATOMS.I(kFragAtoms + f);
+    for (int f = 1; f <= std::min(ATOMS.I(atomsw::kFragments), kMaxFragments); ++f) {
+        int natoms = atomsw::fragment_atoms(f);
         lst("(/' fragment number          =',i3/' no. of atoms in fragment =',i3/5x,'type',7x,'x',9x,'y',9x,"
             "'z',7x,'occ.   number in cell')",
             {f, natoms});
         for (int slot = first; slot < first + natoms; ++slot) {
             int type = 0;
             for (int t = 1; t <= std::min(sf::species(), sf::kMaxSpecies); ++t)
-                if (std::memcmp(&sf::symbol(t), &ATOMS.W(1000 + slot), 4) == 0) {
+                if (std::memcmp(&sf::symbol(t), &atom_label_word(slot), 4) == 0) {
                     type = t;
                     break;
                 }
             if (type == 0) {
                 char s[4];
-                std::memcpy(s, &ATOMS.W(1000 + slot), 4);
+                std::memcpy(s, &atom_label_word(slot), 4);
                 lst("('  *** error *** ',a2,' type not present in the declared content')", {std::string(s, 2)});
                 return false;
             }
@@ -304,7 +295,7 @@ bool label_fragments() {
         }
         first += natoms;
     }
-    if (ATOMS.I(kFragCount) > 0) FRM15(total_fragment_atoms(), 0, 0);
+    if (ATOMS.I(atomsw::kFragments) > 0) FRM15(total_fragment_atoms(), 0, 0);
     return true;
 }
 
@@ -313,11 +304,12 @@ void finish_directives(DataDirectives& d, int& ierr) {
     d.nrec = d.records * d.sign;
     if (d.cell_read) {
         YFL01();
+        const float* g = s2_coefficients();
         lst("(/' Direct cell',9x,'a =',f8.3,4x,'b =',f8.3,4x,'c =',f8.3,4x,'alpha =',f7.2,4x,'beta =',f7.2,4x,"
             "'gamma =',f7.2//' s2 = s**2 =',f9.6,' * h**2 +',f9.6,' * k**2 +',f9.6,' * l**2 +',f9.6,"
             "' * h * k +',f9.6,' * h * l +',f9.6,' * k * l')",
-            {RC.R(7), RC.R(8), RC.R(9), RC.R(10), RC.R(11), RC.R(12), RC.R(1), RC.R(2), RC.R(3), RC.R(4), RC.R(5),
-             RC.R(6)});
+            {cell_constant(1), cell_constant(2), cell_constant(3), cell_constant(4), cell_constant(5), cell_constant(6),
+             g[0], g[1], g[2], g[3], g[4], g[5]});
     } else {
         lst("(/' *** error *** no cell parameters supplied')");
         ierr = -1;
@@ -346,7 +338,7 @@ void finish_directives(DataDirectives& d, int& ierr) {
     if (ierr < 0) return;
 
     print_content();
-    SYM.R(kSymRatio) = content_ratio();
+    SYM.R(symw::kSigma3) = content_ratio();
     site_occupancies(d);
     if (!label_fragments()) ierr = -1;
 }
@@ -413,11 +405,11 @@ void GETCON(std::string& line, int& ntypes) {
 
 void GETFRG(std::string& line, int& n, std::string& orig, int& lineno, int nlines, DataDirectives& d,
             int& ierr) {
-    const int f = ATOMS.I(kFragCount);
+    const int f = ATOMS.I(atomsw::kFragments);
     int slot = total_fragment_atoms();  // atoms of the earlier fragments
     int count = 0;
     auto done = [&](int code) {
-        ATOMS.I(kFragAtoms + f) = count;
+        atomsw::fragment_atoms(f) = count;
         ierr = code;
     };
     if (n < 0) {  // the atoms start on the next directive line
@@ -438,7 +430,7 @@ void GETFRG(std::string& line, int& n, std::string& orig, int& lineno, int nline
         ++slot;
         std::string sym = word.substr(0, 2);
         LCASE(sym);
-        ATOMS.W(1000 + slot) = species_word(sym);
+        atom_label_word(slot) = species_word(sym);
         Numbers v;
         if (!v.read(line) || (v.n != 3 && v.n != 4)) return done(-1);
         for (int j = 0; j < 3; ++j) atom_coord(slot, j + 1) = v.r[j];
@@ -467,9 +459,9 @@ void DIRDAT(DataDirectives& d, int& ierr) {
 
 void DATAZAN(int /*new_file*/, int& status) {
     command_heading(" ZANEK : Data routine", HeadingEnd::TwoEmpty);
-    SYM.I(kSymCount) = 0;
-    RC.I(kRcCount) = 0;
-    RC.R(kRcLargestS2) = 0.0f;
+    SYM.I(symw::kOps) = 0;
+    RC.I(rcw::kReflections) = 0;
+    RC.R(rcw::kLargestS2) = 0.0f;
 
     if (!open_reflection_scratch()) {
         skip_directives();
@@ -480,23 +472,24 @@ void DATAZAN(int /*new_file*/, int& status) {
     int ierr = 0;
     DIRDAT(d, ierr);
     if (ierr < 0) {
-        units().close(UNIT.I(5));  // the reflection scratch file
+        units().close(UNIT.I(unitw::kScratch));  // the reflection scratch file
         status = -1;
         return;
     }
 
     // Derived quantities of the cell and its content.
-    const int equivalents = (SYM.I(kSymCentric) + 1) * SYM.I(kSymCount);
-    const double points = SYM.R(kSymLatticePoints);
+    const int equivalents = (SYM.I(symw::kCentric) + 1) * SYM.I(symw::kOps);
+    const double points = SYM.R(symw::kLatticePoints);
     const double atoms = sf::heavy_atoms();
     const double nasym = equivalents > 0 && points > 0 ? atoms / (equivalents * points) : 0.0;
-    const float ratio = static_cast<float>(SYM.R(kSymRatio) * std::sqrt(points));
-    SYM.R(kSymRatio) = ratio;
-    SYM.R(kSymRatioData) = ratio;
+    const float ratio = static_cast<float>(SYM.R(symw::kSigma3) * std::sqrt(points));
+    SYM.R(symw::kSigma3) = ratio;
+    SYM.R(symw::kSigma3Prim) = ratio;
     const int equal_atoms = ratio > 0.0f ? static_cast<int>(1.0 / (double(ratio) * ratio) + 0.5) : 0;
-    const double rad = TRIG.R(453);
-    const double ca = std::cos(RC.R(10) * rad), cb = std::cos(RC.R(11) * rad), cg = std::cos(RC.R(12) * rad);
-    const double volume = double(RC.R(7)) * RC.R(8) * RC.R(9) *
+    const double rad = TRIG.R(trig::kRadian);
+    const double ca = std::cos(cell_constant(4) * rad), cb = std::cos(cell_constant(5) * rad),
+                 cg = std::cos(cell_constant(6) * rad);
+    const double volume = double(cell_constant(1)) * cell_constant(2) * cell_constant(3) *
                           std::sqrt(std::max(0.0, 1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg));
     const double per_atom = atoms > 0 ? volume / atoms : 0.0;
     lst("(/39x,'Number of atoms in asymmetric unit =',f6.2/31x,'Equivalent number of equal atoms in primitive cell "
@@ -504,8 +497,8 @@ void DATAZAN(int /*new_file*/, int& status) {
         {nasym, equal_atoms, per_atom});
 
     if (d.source != DataDirectives::Source::None) {
-        RC.I(kRcNref) =
-            default_phasing_reflections(nasym, SYM.I(kSymCentric) == 1, SYM.I(kSymCount) == 1);
+        RC.I(rcw::kNref) =
+            default_phasing_reflections(nasym, SYM.I(symw::kCentric) == 1, SYM.I(symw::kOps) == 1);
         int nacc = 0;
         DATAIN(d.name, d.format, d.nrec, nacc, ierr);
         if (ierr >= 0) {
@@ -514,7 +507,7 @@ void DATAZAN(int /*new_file*/, int& status) {
         }
         XDUMP();
     }
-    units().close(UNIT.I(5));  // the reflection scratch file
+    units().close(UNIT.I(unitw::kScratch));  // the reflection scratch file
     if (ierr < 0) status = -1;
 }
 

@@ -13,14 +13,8 @@ namespace zanek {
 namespace {
 
 constexpr int kMaxOperators = 24;
-constexpr int kSymCount = 217;    // SYM: number of stored operators
-constexpr int kSymCentric = 220;  // SYM: centric flag
-constexpr int kSymLattice = 221;  // SYM: lattice code 1..7 = p a b c i f r
-constexpr int kRhomax = 23;       // RC: largest s^2 accepted
-constexpr int kLargestS2 = 18;    // RC: largest s^2 of the input
-constexpr int kRecordCount = 16;  // RC: reflection records
 
-inline int stored_operators() { return std::clamp(SYM.I(kSymCount), 0, kMaxOperators); }
+inline int stored_operators() { return std::clamp(SYM.I(symw::kOps), 0, kMaxOperators); }
 
 // Image h R of the row vector h under stored operator j, from the compact
 // row codes (every slot holding +-c adds +-h_r to component c).
@@ -36,7 +30,7 @@ inline void image(int j, const int h[3], int out[3]) {
 }
 
 // Translation component i (0..2) of stored operator j.
-inline float translation(int j, int i) { return SYM.R(145 + 3 * (j - 1) + i); }
+inline float translation(int j, int i) { return sym_translation(j, i + 1); }
 
 // h.t in 1/24 of a turn, from the stored translations.
 inline int phase_turns24(int j, const int h[3]) {
@@ -81,7 +75,7 @@ void EXTIN(int& absent, int h, int k, int l, int lm1, int nt, const int* tlist) 
         default: break;
     }
     const int hv[3] = {h, k, l};
-    const bool centric = SYM.I(kSymCentric) == 1;
+    const bool centric = SYM.I(symw::kCentric) == 1;
     nt = std::clamp(nt, 0, kMaxOperators);
     for (int m = 0; m < nt; ++m) {
         int j = tlist[m];
@@ -101,18 +95,18 @@ void EXTIN(int& absent, int h, int k, int l, int lm1, int nt, const int* tlist) 
 
 void GENEQ(int mode, int& h, int& k, int& l, int& shift, int& code, int& sign, int& same, float& s2) {
     sign = 1;
-    float s = RHOF(&RC.R(1), h, k, l);
+    float s = RHOF(s2_coefficients(), h, k, l);
     s2 = s * s;
     // Beyond rhomax, or beyond the indices a packed index can hold: the
     // caller rejects the reflection; the answers are still defined.
-    if (s2 > RC.R(kRhomax) || std::abs(h) > 255 || std::abs(k) > 255 || std::abs(l) > 255) {
+    if (s2 > RC.R(rcw::kRhomax) || std::abs(h) > 255 || std::abs(k) > 255 || std::abs(l) > 255) {
         shift = 0;
         code = kPhaseGeneral;
         same = 0;
         return;
     }
     const int hv[3] = {h, k, l};
-    const bool centric = SYM.I(kSymCentric) == 1;
+    const bool centric = SYM.I(symw::kCentric) == 1;
     const int n = stored_operators();
     int best_key = -1, best_shift24 = 0, best_sign = 1;
     int restriction = -1;  // phase of h restricted to 15 r or 15 r + 180 degrees
@@ -134,8 +128,8 @@ void GENEQ(int mode, int& h, int& k, int& l, int& shift, int& code, int& sign, i
         }
     }
     if (mode == 1) {
-        RC.R(kLargestS2) = std::max(RC.R(kLargestS2), s2);
-        for (int i = 0; i < 3; ++i) UREQ.I(1 + i) = std::max(UREQ.I(1 + i), hmax[i]);
+        RC.R(rcw::kLargestS2) = std::max(RC.R(rcw::kLargestS2), s2);
+        for (int i = 0; i < 3; ++i) max_index(1 + i) = std::max(max_index(1 + i), hmax[i]);
     }
     int H = best_key / 262144;
     int rest = best_key - H * 262144;
@@ -160,13 +154,13 @@ void GENEQ(int mode, int& h, int& k, int& l, int& shift, int& code, int& sign, i
 }
 
 void INDMM(int& hmin, int& hmax, int& kmin, int& kmax, int& lmin, int& lmax) {
-    hmax = std::clamp(UREQ.I(1), 0, 255);
-    kmax = std::clamp(UREQ.I(2), 0, 255);
-    lmax = std::clamp(UREQ.I(3), 0, 255);
+    hmax = std::clamp(max_index(1), 0, 255);
+    kmax = std::clamp(max_index(2), 0, 255);
+    lmax = std::clamp(max_index(3), 0, 255);
     hmin = -hmax;
     kmin = -kmax;
     lmin = -lmax;
-    switch (ERL.I(593)) {
+    switch (ERL.I(erlw::kSystem)) {
         case 1:
             hmin = 0;
             break;
@@ -194,9 +188,9 @@ void INDMM(int& hmin, int& hmax, int& kmin, int& kmax, int& lmin, int& lmax) {
 }
 
 void UNOBS(const int strides[2], int lm1, int nt, const int* tlist, MissingReflections& table) {
-    const float largest = RC.R(kLargestS2);
-    const bool generate = GENOB.I(1) >= 0;
-    const int system = ERL.I(593);
+    const float largest = RC.R(rcw::kLargestS2);
+    const bool generate = GENOB.I(genob::kMissing) >= 0;
+    const int system = ERL.I(erlw::kSystem);
     int hmin, hmax, kmin, kmax, lmin, lmax;
     INDMM(hmin, hmax, kmin, kmax, lmin, lmax);
     const int c1 = strides[0], c2 = strides[1];
@@ -216,14 +210,14 @@ void UNOBS(const int strides[2], int lm1, int nt, const int* tlist, MissingRefle
                 float s2;
                 GENEQ(0, H, K, L, shift, code, sign, same, s2);
                 if (s2 > largest) continue;
-                if (std::abs(H) > UREQ.I(1) || std::abs(K) > UREQ.I(2) || std::abs(L) > UREQ.I(3)) continue;
+                if (std::abs(H) > max_index(1) || std::abs(K) > max_index(2) || std::abs(L) > max_index(3)) continue;
                 int sp = std::abs(c1 * H + c2 * K + L);
                 if (table.presence(sp) != 0) continue;
                 table.mark_generated(sp);
                 ++count;
                 if (generate) {
                     table.append(H, K, L, code);
-                    RC.I(kRecordCount) += 1;
+                    RC.I(rcw::kReflections) += 1;
                 }
             }
     if (generate) table.finish();
@@ -233,7 +227,7 @@ void UNOBS(const int strides[2], int lm1, int nt, const int* tlist, MissingRefle
         else
             lst("(10x,i5,'  reflections are not in input data')", {count});
     }
-    RC.R(kLargestS2) = largest;
+    RC.R(rcw::kLargestS2) = largest;
 }
 
 const char* restriction_text(int code) {

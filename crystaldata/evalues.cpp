@@ -183,7 +183,7 @@ void print_e_statistics(EStatistics& st, float s2max) {
 
     // Number of E at or above each limit 0.1 j.
     for (int j = kEHistogram - 1; j >= 1; --j) st.hist[j] += st.hist[j + 1];
-    for (int j = 1; j <= kEHistogram; ++j) C.R(60 + j) = 0.1f * j;  // C words 61-85: E limits
+    for (int j = 1; j <= kEHistogram; ++j) cw::e_limit(j) = 0.1f * j;
     lst_blank(2);
     lst_line(std::string(38, ' ') + "distribution of E - number of E's .gt. limit");
     lst_blank();
@@ -237,18 +237,18 @@ void write_list7(const std::vector<std::array<Word, 6>>& recs, int npseudo, int 
     int n1 = 0, nref = 0, nzro = 0, ip = 0, x = 0;
     YSFP07(n, npseudo, seed);
     YSFL07(n1, nref, nzro, ip, x);
-    UREQ.I(9) = 240000;  // UREQ word 9: size mark of the list-7 writer
+    UREQ.I(ureqw::kMultiUse) = 240000;  // size mark of the list-7 writer
     for (const auto& r : recs) XSLW07(r.data());
     YSFL07(n1, nref, nzro, ip, x);
     XDUMP();
 }
 
 void ECAL(WorkingFile& wf, int NSTORE, int& SEED, float B0, float S0, int& IERR) {
-    const bool pseudo_class = CPSEUD.I(1) > 0;  // CPSEUD word 1
-    const int ns = std::clamp(RC.I(17), 1, kMaxWilsonShells);
-    const float s2max = RC.R(18);
-    const float scale = C.R(144);
-    const float strong_limit = RC.R(20), weak_limit = RC.R(22);
+    const bool pseudo_class = CPSEUD.I(cpseud::kClass) > 0;
+    const int ns = std::clamp(RC.I(rcw::kShells), 1, kMaxWilsonShells);
+    const float s2max = RC.R(rcw::kLargestS2);
+    const float scale = C.R(cw::kScale);
+    const float strong_limit = RC.R(rcw::kELimit), weak_limit = RC.R(rcw::kWeakE);
 
     // Known-fragment pass: E', E'p and the fragment phase, no statistics;
     // first pass of a known-fragment run: no amplitude tables, no listing.
@@ -286,21 +286,21 @@ void ECAL(WorkingFile& wf, int NSTORE, int& SEED, float B0, float S0, int& IERR)
                      [](const std::array<Word, 6>& a, const std::array<Word, 6>& b) { return a[1].r > b[1].r; });
 
     const int n = static_cast<int>(recs.size());
-    int nref = RC.I(19), nzro = RC.I(21);
+    int nref = RC.I(rcw::kNref), nzro = RC.I(rcw::kNzro);
     if (!fragment_pass) {
         print_e_statistics(st, s2max);
-        phasing_counts(st.strong, st.weak, n, RC.I(19), RC.I(21), pseudo_class, nref, nzro);
+        phasing_counts(st.strong, st.weak, n, RC.I(rcw::kNref), RC.I(rcw::kNzro), pseudo_class, nref, nzro);
     }
-    RC.I(16) = n;
-    RC.I(19) = nref;
-    RC.I(21) = nzro;
+    RC.I(rcw::kReflections) = n;
+    RC.I(rcw::kNref) = nref;
+    RC.I(rcw::kNzro) = nzro;
     write_list7(recs, NSTORE, SEED);
     if (first_of_two) return;  // the known-fragment pass follows
 
     // Amplitude statistics of the list as stored.
     int n1 = 0, r19 = 0, r21 = 0, ip = 0, x = 0;
     YSFL07(n1, r19, r21, ip, x);
-    const bool with_sigma = UREQ.I(4) > 0;  // UREQ word 4: sigma flag
+    const bool with_sigma = UREQ.I(ureqw::kSigma) > 0;
     std::array<long, 10> above{};
     std::vector<float> fo_obs;
     fo_obs.reserve(static_cast<std::size_t>(n1));
@@ -314,7 +314,7 @@ void ECAL(WorkingFile& wf, int NSTORE, int& SEED, float B0, float S0, int& IERR)
         }
         if (sigma >= 0.0f) fo_obs.push_back(fo);
     }
-    UREQ.R(8) = amplitude_tables(fo_obs, above, n1, with_sigma);  // UREQ word 8: weak-amplitude limit
+    UREQ.R(ureqw::kWeakLimit) = amplitude_tables(fo_obs, above, n1, with_sigma);
     SEED = -1;
     SPB07(SEED);
     if (fragment_pass)

@@ -75,8 +75,8 @@ std::string fo_sigma_text(float fo, float sigma, bool with_sigma) {
 }
 
 void OUT90(int N, int NREF, int NZRO) {
-    const bool phases = UREQ.I(5) != 0;     // UREQ word 5: known phases
-    const bool with_sigma = UREQ.I(4) >= 1;  // UREQ word 4: sigma flag
+    const bool phases = UREQ.I(ureqw::kKnown) != 0;
+    const bool with_sigma = UREQ.I(ureqw::kSigma) >= 1;
     int n = 0, nref = 0, nzro = 0, ip = 0, x = 0;
     YSFL07(n, nref, nzro, ip, x);
     N = std::min(N, n);

@@ -23,13 +23,7 @@ namespace zanek {
 namespace {
 
 // Words of the shared records read in more than one place.
-constexpr int kUreqPartial = 6, kUreqSecondReading = 11;
-constexpr int kCB = 143, kCScale = 144;
-constexpr int kSymCount = 217, kSymLatticePoints = 218, kSymCentric = 220, kSymRatio = 222, kSymRatioData = 224;
-constexpr int kFragCount = 1201;  // ATOMS: number of fragments
-constexpr int kFragType = 1201;   // ATOMS: 1201 + f, type of fragment f
-constexpr int kFragAtoms = 1211;  // ATOMS: 1211 + f, atoms of fragment f
-constexpr int kCpseudClass = 1, kNoPseudoRequest = -1;
+constexpr int kNoPseudoRequest = -1;
 constexpr int kPhaseUnit = 32768;  // phase word: P * 32768 + known phase * 32 + code
 constexpr float kCountTolerance = 0.001f;
 
@@ -39,12 +33,12 @@ int32_t g_full[sf::kMaxSpecies];
 float g_unlocated[sf::kMaxSpecies];
 
 int species() { return std::clamp(sf::species(), 0, sf::kMaxSpecies); }
-int fragments() { return std::clamp(ATOMS.I(kFragCount), 0, kMaxFragments); }
-int fragment_atoms(int f) { return std::clamp(ATOMS.I(kFragAtoms + f), 0, kMaxAtoms); }
+int fragments() { return std::clamp(ATOMS.I(atomsw::kFragments), 0, kMaxFragments); }
+int fragment_atoms(int f) { return std::clamp(atomsw::fragment_atoms(f), 0, kMaxAtoms); }
 
 // General positions in the cell: equivalent positions times lattice points.
 double general_positions() {
-    return (SYM.I(kSymCentric) + 1.0) * SYM.I(kSymCount) * static_cast<double>(SYM.R(kSymLatticePoints));
+    return (SYM.I(symw::kCentric) + 1.0) * SYM.I(symw::kOps) * static_cast<double>(SYM.R(symw::kLatticePoints));
 }
 
 // A species symbol word with its first letter in upper case.
@@ -90,7 +84,7 @@ void print_section(int natoms, double m) {
     lst_blank(2);
     lst_line(" " + std::string(120, '+'));
     lst_line(std::string(40, ' ') + "***  partial structure section  ***");
-    lst_line(std::string(37, ' ') + "Previous temperature factor (b) =" + fmt_f(C.R(kCB), 9, 5));
+    lst_line(std::string(37, ' ') + "Previous temperature factor (b) =" + fmt_f(C.R(cw::kB), 9, 5));
     lst_line(std::string(25, ' ') + "Fragment : known positions for" + fmt_i(natoms, 5) +
              "  atoms having multiplicity =" + fmt_f(m, 5, 1));
     lst_line(std::string(28, ' ') + "Type" + std::string(12, ' ') + "x" + std::string(14, ' ') + "y" +
@@ -114,20 +108,20 @@ bool known_atoms(bool second_reading) {
         const int natoms = fragment_atoms(f);
         for (int j = 1; j <= natoms && slot < kMaxAtoms; ++j) {
             ++slot;
-            if (in_use && ATOMS.I(kFragType + f) == kPartialFragmentType && j == 1) print_section(natoms, m);
+            if (in_use && atomsw::fragment_type(f) == kPartialFragmentType && j == 1) print_section(natoms, m);
             // The first reading replaces the symbol word by the type.
-            const int typed = ATOMS.I(1000 + slot);
+            const int typed = atom_label(slot);
             if (!second_reading || typed < 1 || typed > species()) {
-                const int t = species_of(ATOMS.W(1000 + slot));
+                const int t = species_of(atom_label_word(slot));
                 if (t == 0) {
                     char s[4];
-                    std::memcpy(s, &ATOMS.W(1000 + slot), 4);
+                    std::memcpy(s, &atom_label_word(slot), 4);
                     lst("(' error :',a2,' type not present in the declared content')", {std::string(s, 2)});
                     return false;
                 }
-                ATOMS.I(1000 + slot) = t;
+                atom_label(slot) = t;
             }
-            const int t = ATOMS.I(1000 + slot);
+            const int t = atom_label(slot);
             if (!in_use) continue;
             const double occupancy = atom_coord(slot, 5);
             const int equal = static_cast<int>(std::lround(m * occupancy));
@@ -162,7 +156,7 @@ bool known_atoms(bool second_reading) {
 // over the measured ones, brings Fo and sigma to it.
 void put_on_absolute_scale(WorkingFile& wf, float b, float k) {
     if (!(k > 0.0f)) return;
-    const double points = SYM.R(kSymLatticePoints);
+    const double points = SYM.R(symw::kLatticePoints);
     double absolute = 0.0, stored = 0.0;
     for (const WorkRecord& r : wf) {
         if (!r.observed()) continue;
@@ -185,14 +179,14 @@ void put_on_absolute_scale(WorkingFile& wf, float b, float k) {
 void finish_reading() {
     build_tables();
     if (partial_state() == kPartialInUse) {
-        UREQ.I(kUreqSecondReading) = 1;
-        SYM.R(kSymRatio) = unlocated_ratio();
+        UREQ.I(ureqw::kWork) = 1;
+        SYM.R(symw::kSigma3) = unlocated_ratio();
     }
 }
 
 }  // namespace
 
-int& partial_state() { return UREQ.I(kUreqPartial); }
+int& partial_state() { return UREQ.I(ureqw::kPartial); }
 
 void fragment_site_occupancies(const std::vector<int>& slots) {
     for (int slot : slots) {
@@ -209,12 +203,12 @@ void fragment_site_occupancies(const std::vector<int>& slots) {
 }
 
 bool finish_fragment_directives(bool bfac_given) {
-    if (partial_state() != kPartialNone && CPSEUD.I(kCpseudClass) != kNoPseudoRequest) {
+    if (partial_state() != kPartialNone && CPSEUD.I(cpseud::kClass) != kNoPseudoRequest) {
         lst_line("  *** warning *** PSEUDO & PARTIAL directives are not compatible. PSEUDO ignored.");
-        CPSEUD.I(kCpseudClass) = kNoPseudoRequest;
+        CPSEUD.I(cpseud::kClass) = kNoPseudoRequest;
     }
     // On data normalised before, the fragment pass runs at once.
-    if (partial_state() == kPartialRequested && C.R(kCScale) > 0.0f) partial_state() = kPartialInUse;
+    if (partial_state() == kPartialRequested && C.R(cw::kScale) > 0.0f) partial_state() = kPartialInUse;
     if (partial_state() == kPartialRequested && bfac_given) {
         lst_line("  *** error *** BFAC & PARTIAL directives are not compatible.");
         return false;
@@ -227,10 +221,10 @@ bool finish_fragment_directives(bool bfac_given) {
 
 bool second_fragment_reading() {
     keep_counts();
-    FRGMT.I(1) = RC.I(19);
-    FRGMT.I(2) = RC.I(21);
+    FRGMT.I(frgmt::kNref) = RC.I(rcw::kNref);
+    FRGMT.I(frgmt::kNzro) = RC.I(rcw::kNzro);
     partial_state() = kPartialInUse;
-    ATOMS.I(kFragCount) = std::min(ATOMS.I(kFragCount), 1);  // only the first fragment counts now
+    ATOMS.I(atomsw::kFragments) = std::min(ATOMS.I(atomsw::kFragments), 1);  // only the first fragment counts now
     if (!known_atoms(true)) return false;
     finish_reading();
     return true;
@@ -238,9 +232,9 @@ bool second_fragment_reading() {
 
 bool begin_fragment_pass() {
     const double m = general_positions();
-    const double points = SYM.R(kSymLatticePoints);
-    const float ratio = static_cast<float>(SYM.R(kSymRatio) * std::sqrt(std::max(points, 0.0)));
-    SYM.R(kSymRatioData) = ratio;
+    const double points = SYM.R(symw::kLatticePoints);
+    const float ratio = static_cast<float>(SYM.R(symw::kSigma3) * std::sqrt(std::max(points, 0.0)));
+    SYM.R(symw::kSigma3Prim) = ratio;
     const int equal_atoms = ratio > 0.0f ? static_cast<int>(1.0 / (double(ratio) * ratio) + 0.5) : 0;
     lst("(/31x,'Number of not localized atoms in asymmetric unit =',f6.2/31x,"
         "'Equivalent number of equal atoms in primitive cell =',i6)",
@@ -275,23 +269,23 @@ void SFAC(int first, int last, const int hp[3], float shift, float s2, float& a,
     first = std::max(first, 1);
     last = std::min(last, kMaxAtoms);
     for (int j = first; j <= last; ++j) {
-        const int t = ATOMS.I(1000 + j);
+        const int t = atom_label(j);
         if (t < 1 || t > species()) continue;
         const double u = hp[0] * static_cast<double>(atom_coord(j, 1)) + hp[1] * static_cast<double>(atom_coord(j, 2)) +
                          hp[2] * static_cast<double>(atom_coord(j, 3)) + shift;
         const double x = u - std::floor(u);  // whole cycles removed
         int d = static_cast<int>(360.0 * x + 0.5) + 1;
         if (d > 360) d = 1;
-        // TRIG word i = sin(i - 1 degrees); cos(d - 1) = sin(d + 89).
+        // The phase is d - 1 degrees; its cosine is the sine of d + 89.
         const double w = sf::f_now(t) * static_cast<double>(atom_coord(j, 5));
-        a += static_cast<float>(w * TRIG.R(d + 90));
-        b += static_cast<float>(w * TRIG.R(d));
+        a += static_cast<float>(w * trig::sine(d - 1 + 90));
+        b += static_cast<float>(w * trig::sine(d - 1));
     }
 }
 
 void fragment_structure_factor(const WorkRecord& r, float& fc, int& phase) {
-    const int nsym = std::clamp(SYM.I(kSymCount), 0, 24);
-    const bool centric = SYM.I(kSymCentric) == 1;
+    const int nsym = std::clamp(SYM.I(symw::kOps), 0, 24);
+    const bool centric = SYM.I(symw::kCentric) == 1;
     const int hv[3] = {r.h, r.k, r.l};
     double A = 0.0, B = 0.0;
     int first = 1;
@@ -302,11 +296,12 @@ void fragment_structure_factor(const WorkRecord& r, float& fc, int& phase) {
             int hp[3] = {0, 0, 0};
             for (int i = 0; i < 3; ++i)
                 for (int s = 1; s <= 2; ++s) {
-                    const int c = SYM.I(6 * (m - 1) + 2 * i + s);  // row code: signed column number
+                    const int c = sym_row_code(m, i + 1, s);  // row code: signed column number
                     if (c != 0) hp[std::abs(c) - 1] += (c > 0 ? 1 : -1) * hv[i];
                 }
-            const float shift = static_cast<float>(r.h * double(SYM.R(142 + 3 * m)) + r.k * double(SYM.R(143 + 3 * m)) +
-                                                   r.l * double(SYM.R(144 + 3 * m)) + 1000.0);
+            const float shift =
+                static_cast<float>(r.h * double(sym_translation(m, 1)) + r.k * double(sym_translation(m, 2)) +
+                                   r.l * double(sym_translation(m, 3)) + 1000.0);
             float am = 0.0f, bm = 0.0f;
             SFAC(first, last, hp, shift, r.s2, am, bm, done);
             A += am;
@@ -322,30 +317,31 @@ void fragment_structure_factor(const WorkRecord& r, float& fc, int& phase) {
     double phi = 0.0;
     fc = 0.0f;
     if (A * A + B * B > 1e-6) {
-        fc = static_cast<float>(std::sqrt(A * A + B * B) * SYM.R(kSymLatticePoints) *
-                                std::exp(-static_cast<double>(C.R(kCB)) * r.s2));
+        fc = static_cast<float>(std::sqrt(A * A + B * B) * SYM.R(symw::kLatticePoints) *
+                                std::exp(-static_cast<double>(C.R(cw::kB)) * r.s2));
         phi = std::atan2(B, A) * 180.0 / M_PI;
     }
-    FRGMT.R(7) += std::fabs(fc - r.fo);
-    FRGMT.R(8) += r.fo;
+    FRGMT.R(frgmt::kResidual) += std::fabs(fc - r.fo);
+    FRGMT.R(frgmt::kFoSum) += r.fo;
     phase = static_cast<int>(phi + 360.0 + 0.5) % 360;
     if (phase == 0) phase = kNoFragmentPhase;
 }
 
 void fragment_working_file(WorkingFile& wf) {
     // Opening list 7 reloads its header: keep what this command set.
-    const Word ratio = SYM.W(kSymRatio), ratio_data = SYM.W(kSymRatioData), b = C.W(kCB), scale = C.W(kCScale);
+    const Word ratio = SYM.W(symw::kSigma3), ratio_data = SYM.W(symw::kSigma3Prim);
+    const Word b = C.W(cw::kB), scale = C.W(cw::kScale);
     int n = 0, nref = 0, nzro = 0, ipseudo = 0, x = 0;
     YSFL07(n, nref, nzro, ipseudo, x);
     // The list's own state and scale: written by the first pass of this
     // command (state -1, amplitudes already absolute) or by an earlier,
     // complete %normal (state 0).
     const bool earlier_run = partial_state() == kPartialNone;
-    const float earlier_b = C.R(kCB), earlier_scale = C.R(kCScale);
-    SYM.W(kSymRatio) = ratio;
-    SYM.W(kSymRatioData) = ratio_data;
-    C.W(kCB) = b;
-    C.W(kCScale) = scale;
+    const float earlier_b = C.R(cw::kB), earlier_scale = C.R(cw::kScale);
+    SYM.W(symw::kSigma3) = ratio;
+    SYM.W(symw::kSigma3Prim) = ratio_data;
+    C.W(cw::kB) = b;
+    C.W(cw::kScale) = scale;
     partial_state() = kPartialInUse;
     wf.assign(static_cast<std::size_t>(std::max(n, 0)), WorkRecord{});
     Word out[9];
@@ -360,19 +356,21 @@ void fragment_working_file(WorkingFile& wf) {
         r.fc = word < 0 ? -1.0f : 1.0f;
         r.phase = word < 0 ? -word : word;
         r.sigma = out[8].r;
-        const float s = RHOF(&RC.R(1), r.h, r.k, r.l);
+        const float s = RHOF(s2_coefficients(), r.h, r.k, r.l);
         r.s2 = s * s;
     }
     if (earlier_run) put_on_absolute_scale(wf, earlier_b, earlier_scale);
 }
 
 void print_fragment_residual(int n) {
-    FRGMT.R(7) = FRGMT.R(8) > 0.0f ? 100.0f * FRGMT.R(7) / FRGMT.R(8) : 0.0f;
-    lst("(/35x,'Resid =',f7.2,'%'/35x,'using ',i6,' reflexions'/)", {FRGMT.R(7), n});
+    float& residual = FRGMT.R(frgmt::kResidual);
+    const float fo_sum = FRGMT.R(frgmt::kFoSum);
+    residual = fo_sum > 0.0f ? 100.0f * residual / fo_sum : 0.0f;
+    lst("(/35x,'Resid =',f7.2,'%'/35x,'using ',i6,' reflexions'/)", {FRGMT.R(frgmt::kResidual), n});
 }
 
 void fragment_ecal_record(const WorkRecord& r, Word out[6]) {
-    const double t = C.R(kCScale) * std::exp(2.0 * C.R(kCB) * static_cast<double>(r.s2));
+    const double t = C.R(cw::kScale) * std::exp(2.0 * C.R(cw::kB) * static_cast<double>(r.s2));
     const float e = static_cast<float>(std::sqrt(std::max(0.0, t * r.v)));
     const float ep = static_cast<float>(std::sqrt(std::max(0.0, t * r.z)));
     out[0].i = compact_index(r.h, r.k, r.l);

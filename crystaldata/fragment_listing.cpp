@@ -72,16 +72,16 @@ std::string fo_sigma_text6(float fo, float sigma, bool with_sigma) {
 }
 
 void OUT90P(int N) {
-    const bool phases = UREQ.I(5) != 0;      // UREQ word 5: known phases
-    const bool with_sigma = UREQ.I(4) >= 1;  // UREQ word 4: sigma flag
+    const bool phases = UREQ.I(ureqw::kKnown) != 0;
+    const bool with_sigma = UREQ.I(ureqw::kSigma) >= 1;
     int n = 0, nref = 0, nzro = 0, ipseudo = 0, x = 0;
     YSFL07(n, nref, nzro, ipseudo, x);
     N = std::clamp(N, 0, n);
-    const int strong = std::clamp(FRGMT.I(1), 0, N);
-    const int weak = std::max(FRGMT.I(2), 0);
+    const int strong = std::clamp(FRGMT.I(frgmt::kNref), 0, N);
+    const int weak = std::max(FRGMT.I(frgmt::kNzro), 0);
 
     lst_blank(3);
-    lst_line(fmt_i(FRGMT.I(1), 6) + " reflections with largest" + kAssociated);
+    lst_line(fmt_i(FRGMT.I(frgmt::kNref), 6) + " reflections with largest" + kAssociated);
     lst_blank();
     print_header(phases);
     std::vector<Entry> entries;
@@ -90,7 +90,7 @@ void OUT90P(int N) {
     print_entries(entries, phases);
 
     lst_blank(2);
-    lst_line(fmt_i(FRGMT.I(2), 5) + " reflections with weakest" + kAssociated);
+    lst_line(fmt_i(FRGMT.I(frgmt::kNzro), 5) + " reflections with weakest" + kAssociated);
     lst_blank(2);
     print_header(phases);
     // The weak list is the end of list 7; when the two extracts overlap

@@ -26,11 +26,6 @@ namespace zanek {
 namespace {
 
 // Words of the shared records that the link sets or reads.
-constexpr int kRcCount = 16, kRcLargestS2 = 18, kRcNref = 19, kRcElimit = 20, kRcNzro = 21, kRcWeakE = 22,
-              kRcRhomax = 23, kRcUnused = 24;
-constexpr int kUreqSigma = 4, kUreqKnown = 5, kUreqPartial = 6, kUreqKept = 7, kUreqWeak = 8, kUreqPrint = 10;
-constexpr int kCB = 143, kCScale = 144;
-constexpr int kSymCount = 217, kSymLatticePoints = 218, kSymCentric = 220, kSymRatio = 222, kSymRatioData = 224;
 constexpr int kWordLength = 40;  // CUTST's longest word
 
 bool list_present(int type) {
@@ -64,7 +59,7 @@ int link_phase(float value, int shift, int sign) {
     double phase = value;
     if (phase < 0.0) phase += 360.0;
     phase = std::fmod(std::trunc(phase + 0.05), 360.0);
-    if (SYM.I(kSymCentric) == 1) phase = std::cos(phase * TRIG.R(453)) > 0.0 ? 0.0 : 180.0;
+    if (SYM.I(symw::kCentric) == 1) phase = std::cos(phase * TRIG.R(trig::kRadian)) > 0.0 ? 0.0 : 180.0;
     return standard_phase(static_cast<int>(phase), shift, sign);
 }
 
@@ -72,12 +67,12 @@ int link_phase(float value, int shift, int sign) {
 // reduced all the same (the link does not screen the resolution), so that
 // every stored record carries its standard indices and restriction code.
 void standard_equivalent(int& h, int& k, int& l, int& shift, int& code, int& sign, float s2) {
-    const float rhomax = RC.R(kRcRhomax);
-    RC.R(kRcRhomax) = std::max(rhomax, s2);
+    const float rhomax = RC.R(rcw::kRhomax);
+    RC.R(rcw::kRhomax) = std::max(rhomax, s2);
     int same = 0;
     float s2_out = 0.0f;
     GENEQ(1, h, k, l, shift, code, sign, same, s2_out);
-    RC.R(kRcRhomax) = rhomax;
+    RC.R(rcw::kRhomax) = rhomax;
 }
 
 }  // namespace
@@ -86,19 +81,19 @@ void DIRVORP(int& ierr) {
     // The sigmas are taken to mean something until the list-7 writer finds
     // them all alike, as for %data: the flag of the run's start (0) would
     // mark valid sigmas meaningless.
-    UREQ.I(kUreqSigma) = 1;
-    UREQ.I(kUreqKnown) = 0;
-    UREQ.I(kUreqPartial) = 0;
-    UREQ.I(kUreqKept) = 0;
-    UREQ.I(kUreqPrint) = 0;
-    RC.I(kRcNref) = 0;
-    RC.R(kRcElimit) = 1.2f;
-    RC.I(kRcNzro) = kLinkWeakWanted;
-    RC.R(kRcWeakE) = 0.3f;
-    RC.R(kRcRhomax) = kLinkRhomax;
-    RC.R(kRcUnused) = 0.0f;
-    C.R(kCB) = 0.0f;
-    C.R(kCScale) = -99.9f;
+    UREQ.I(ureqw::kSigma) = 1;
+    UREQ.I(ureqw::kKnown) = 0;
+    UREQ.I(ureqw::kPartial) = 0;
+    UREQ.I(ureqw::kKept) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
+    RC.I(rcw::kNref) = 0;
+    RC.R(rcw::kELimit) = 1.2f;
+    RC.I(rcw::kNzro) = kLinkWeakWanted;
+    RC.R(rcw::kWeakE) = 0.3f;
+    RC.R(rcw::kRhomax) = kLinkRhomax;
+    RC.R(rcw::kSpare) = 0.0f;
+    C.R(cw::kB) = 0.0f;
+    C.R(cw::kScale) = -99.9f;
 
     const int count = directive_count();
     for (int read = 0; read < count;) {
@@ -121,7 +116,7 @@ void DIRVORP(int& ierr) {
             lst("(1x,a)", {padded(orig, 80)});
             ierr = -1;
         } else {
-            UREQ.I(kUreqKnown) = 1;
+            UREQ.I(ureqw::kKnown) = 1;
             continue;
         }
         skip_rest(read, count);
@@ -150,10 +145,10 @@ void VORP(int& ierr) {
         ierr = -1;
     }
     if (ierr < 0) return;
-    SYM.R(kSymRatio) = content_ratio();
+    SYM.R(symw::kSigma3) = content_ratio();
 
-    RC.I(kRcCount) = 0;
-    UREQ.I(1) = UREQ.I(2) = UREQ.I(3) = -100;
+    RC.I(rcw::kReflections) = 0;
+    max_index(1) = max_index(2) = max_index(3) = -100;
     // Without its reflections the link has nothing to hand on: a later
     // command would work on whatever list 7 the file holds.
     if (!list_present(list6::kType)) {
@@ -165,8 +160,8 @@ void VORP(int& ierr) {
 
     int n = 0;
     const int opened = YFL06(0, n);
-    UREQ.R(kUreqWeak) = -999.9f;
-    RC.R(kRcLargestS2) = -999.9f;
+    UREQ.R(ureqw::kWeakLimit) = -999.9f;
+    RC.R(rcw::kLargestS2) = -999.9f;
     float largest_s2 = -99.9f;
     if (opened < 0) {  // records the stream cannot read (message printed)
         list6_problems();
@@ -174,7 +169,7 @@ void VORP(int& ierr) {
         return;
     }
 
-    const bool known = UREQ.I(kUreqKnown) == 1;
+    const bool known = UREQ.I(ureqw::kKnown) == 1;
     ScratchWriter scratch;
     LinkCounts counts;
     int stored = 0;
@@ -217,10 +212,10 @@ void VORP(int& ierr) {
             if (sigma < 0.1f) sigma = 0.1f;
             ++counts.negative;
         }
-        const float rho = RHOF(&RC.R(1), h, k, l);
+        const float rho = RHOF(s2_coefficients(), h, k, l);
         const float s2 = rho * rho;
-        RC.R(kRcLargestS2) = std::max(RC.R(kRcLargestS2), s2);
-        UREQ.R(kUreqWeak) = std::max(UREQ.R(kUreqWeak), fo);
+        RC.R(rcw::kLargestS2) = std::max(RC.R(rcw::kLargestS2), s2);
+        UREQ.R(ureqw::kWeakLimit) = std::max(UREQ.R(ureqw::kWeakLimit), fo);
 
         int shift = 0, code = kPhaseGeneral, sign = 1;
         standard_equivalent(h, k, l, shift, code, sign, s2);
@@ -234,14 +229,14 @@ void VORP(int& ierr) {
         ++stored;
     }
     scratch.close();
-    RC.I(kRcCount) = stored;
+    RC.I(rcw::kReflections) = stored;
 
     if (counts.big_index) lst("(10x,i5,'  rejected reflections with indices .gt. 63')", {counts.big_index});
     if (counts.negative) lst("(10x,i5,'  Fo(s) negative set to 0.0                ')", {counts.negative});
     lst("(10x,i5,'  independent input reflections'/3x,3i4,'  maximum  h,k,l  values'/"
         "8x,f7.4,'  maximum s**2 = (sin(theta)/lambda)**2')",
-        {stored, UREQ.I(1), UREQ.I(2), UREQ.I(3), largest_s2});
-    RC.R(kRcLargestS2) = largest_s2;
+        {stored, max_index(1), max_index(2), max_index(3), largest_s2});
+    RC.R(rcw::kLargestS2) = largest_s2;
     // The later commands index their tables by the super-index, as after
     // %data.
     if (!super_index_fits(super_index_of_maxima().largest, largest_s2)) ierr = -1;
@@ -260,25 +255,25 @@ void VORPM(int& status) {
     if (ierr >= 0) VORP(ierr);
     if (ierr >= 0) {
         // Derived quantities of the content, as %data gives them.
-        const int equivalents = (SYM.I(kSymCentric) + 1) * SYM.I(kSymCount);
-        const double points = SYM.R(kSymLatticePoints);
+        const int equivalents = (SYM.I(symw::kCentric) + 1) * SYM.I(symw::kOps);
+        const double points = SYM.R(symw::kLatticePoints);
         const double nasym = equivalents > 0 && points > 0 ? sf::heavy_atoms() / (equivalents * points) : 0.0;
-        const float ratio = static_cast<float>(SYM.R(kSymRatio) * std::sqrt(std::max(points, 0.0)));
-        SYM.R(kSymRatio) = ratio;
-        SYM.R(kSymRatioData) = ratio;
+        const float ratio = static_cast<float>(SYM.R(symw::kSigma3) * std::sqrt(std::max(points, 0.0)));
+        SYM.R(symw::kSigma3) = ratio;
+        SYM.R(symw::kSigma3Prim) = ratio;
         const int equal_atoms = ratio > 0.0f ? static_cast<int>(1.0 / (double(ratio) * ratio) + 0.5) : 0;
         lst("(/39x,'number of atoms in asymmetric unit =',f6.2/31x,"
             "'equivalent number of equal atoms in primitive cell =',i6)",
             {nasym, equal_atoms});
 
-        RC.I(kRcNref) = default_phasing_reflections(nasym, SYM.I(kSymCentric) == 1, SYM.I(kSymCount) == 1);
+        RC.I(rcw::kNref) = default_phasing_reflections(nasym, SYM.I(symw::kCentric) == 1, SYM.I(symw::kOps) == 1);
         // Even an empty list 6 gives a list 7 (of no record): the list 7
         // of an earlier job must not stand for the sibling's data.
         int seed = kDataSeed;
-        PREPL7(0, seed, RC.I(kRcCount));
+        PREPL7(0, seed, RC.I(rcw::kReflections));
         XDUMP();
     }
-    units().close(UNIT.I(5));  // the reflection scratch file
+    units().close(UNIT.I(unitw::kScratch));  // the reflection scratch file
     if (ierr < 0) status = -1;
 }
 

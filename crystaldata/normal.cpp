@@ -99,23 +99,23 @@ bool numbers(const std::string& rest, float r[40], int i[40], int& n) {
 
 // pseu: none (automatic search), one class number, or conditions a b c n.
 bool read_pseu(const float* r, const int* iv, int n) {
-    for (int w = 1; w <= 13; ++w) CPSEUD.I(w) = 0;
+    for (int w = cpseud::kClass; w < cpseud::kWithModulus; ++w) CPSEUD.I(w) = 0;
     if (n == 0) {
-        CPSEUD.I(1) = kAutomatic;
+        CPSEUD.I(cpseud::kClass) = kAutomatic;
         return true;
     }
     if (n == 1) {
         int k = iv[0];
-        CPSEUD.I(1) = (k >= 2 && k <= 72) ? k : kNoRequest;
+        CPSEUD.I(cpseud::kClass) = (k >= 2 && k <= 72) ? k : kNoRequest;
         return true;
     }
     if (n > 12) return false;  // three conditions at most
-    for (int j = 0; j < n; ++j) CPSEUD.I(2 + j) = iv[j];
+    for (int j = 0; j < n; ++j) cpseud::condition_word(1 + j) = iv[j];
     int conditions = 0;
     for (int c = 0; c < 3; ++c)
-        if (CPSEUD.I(2 + 4 * c + 3) != 0) ++conditions;
-    CPSEUD.I(14) = conditions;
-    CPSEUD.I(1) = conditions > 0 ? kGivenConditions : kNoCondition;
+        if (cpseud::n(c + 1) != 0) ++conditions;
+    CPSEUD.I(cpseud::kWithModulus) = conditions;
+    CPSEUD.I(cpseud::kClass) = conditions > 0 ? kGivenConditions : kNoCondition;
     (void)r;
     return conditions > 0;
 }
@@ -130,7 +130,7 @@ int wilson_shell_count(int n) {
 }
 
 void multiplicity_epsilon(int h, int k, int l, int& q, int& eps) {
-    const int nsym = SYM.I(217);  // SYM word 217: stored operators
+    const int nsym = SYM.I(symw::kOps);
     q = 1;
     eps = 1;
     if (nsym <= 1) return;
@@ -140,7 +140,7 @@ void multiplicity_epsilon(int h, int k, int l, int& q, int& eps) {
         int hp[3] = {0, 0, 0};
         for (int i = 0; i < 3; ++i) {
             for (int s = 1; s <= 2; ++s) {
-                int c = SYM.I(6 * (m - 1) + 2 * i + s);  // row code: signed column number
+                int c = sym_row_code(m, i + 1, s);  // row code: signed column number
                 if (c != 0) hp[std::abs(c) - 1] += (c > 0 ? 1 : -1) * hv[i];
             }
         }
@@ -148,7 +148,7 @@ void multiplicity_epsilon(int h, int k, int l, int& q, int& eps) {
         else if (hp[0] == -h && hp[1] == -k && hp[2] == -l) ++opposite;
     }
     q = nsym / (1 + same + opposite);
-    double e = 1.0 + same + (SYM.I(220) != 0 ? opposite : 0);
+    double e = 1.0 + same + (SYM.I(symw::kCentric) != 0 ? opposite : 0);
     eps = static_cast<int>(e + 0.5);
 }
 
@@ -170,17 +170,17 @@ float scattering_power(float s) { return interpolated_power(s, kPowerPoints, g_u
 float content_scattering_power(float s) { return interpolated_power(s, 0, g_content); }
 
 void HKLINP(WorkingFile& wf, int& IERR) {
-    RC.R(18) = -999.9f;  // largest s^2, raised below
+    RC.R(rcw::kLargestS2) = -999.9f;  // largest s^2, raised below
     // Opening list 7 reloads its header: keep what the directives set.
-    const int32_t want_nref = RC.I(19), want_nzro = RC.I(21);
-    const Word b = C.W(143), scale = C.W(144);
+    const int32_t want_nref = RC.I(rcw::kNref), want_nzro = RC.I(rcw::kNzro);
+    const Word b = C.W(cw::kB), scale = C.W(cw::kScale);
     const int32_t state = partial_state();  // a `part` directive may have set it
     int n = 0, nref = 0, nzro = 0, ip = 0, x = 0;
     YSFL07(n, nref, nzro, ip, x);
-    RC.I(19) = want_nref;
-    RC.I(21) = want_nzro;
-    C.W(143) = b;
-    C.W(144) = scale;
+    RC.I(rcw::kNref) = want_nref;
+    RC.I(rcw::kNzro) = want_nzro;
+    C.W(cw::kB) = b;
+    C.W(cw::kScale) = scale;
     partial_state() = state;
     wf.assign(static_cast<std::size_t>(std::max(n, 0)), WorkRecord{});
     Word out[9];
@@ -194,22 +194,22 @@ void HKLINP(WorkingFile& wf, int& IERR) {
         r.fo = out[4].r;
         r.phase = out[7].i % 32768;
         r.sigma = out[8].r;
-        float s = RHOF(&RC.R(1), r.h, r.k, r.l);
+        float s = RHOF(s2_coefficients(), r.h, r.k, r.l);
         r.s2 = s * s;
         r.code = 0;
         r.fc = 1.0f;
-        RC.R(18) = std::max(RC.R(18), r.s2);
+        RC.R(rcw::kLargestS2) = std::max(RC.R(rcw::kLargestS2), r.s2);
     }
     (void)IERR;
 }
 
 void FCAL(WorkingFile& wf) {
-    const float L = SYM.R(218);  // SYM word 218: lattice points
+    const float L = SYM.R(symw::kLatticePoints);
     // Known-fragment pass: the working file comes from list 7 itself.
     const bool fragment_pass = partial_state() == kPartialInUse;
     if (fragment_pass) fragment_working_file(wf);
     for (WorkRecord& r : wf) {
-        RC.R(18) = std::max(RC.R(18), r.s2);
+        RC.R(rcw::kLargestS2) = std::max(RC.R(rcw::kLargestS2), r.s2);
         int q = 1, eps = 1;
         multiplicity_epsilon(r.h, r.k, r.l, q, eps);
         float sigma_s = scattering_power(std::sqrt(r.s2));
@@ -233,7 +233,7 @@ void FCAL(WorkingFile& wf) {
 
 void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int& SEED) {
     // Second reading, before the known-fragment pass: no directive line.
-    if (UREQ.I(11) != 0) {
+    if (UREQ.I(ureqw::kWork) != 0) {
         NOWIL = -1;
         if (!second_fragment_reading()) IERR = -1;
         return;
@@ -242,20 +242,20 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
     A1 = 0;
     SEED = kDefaultSeed;
     NOWIL = -1;
-    for (int w = 1201; w <= 1221; ++w) ATOMS.I(w) = 0;  // fragment table
+    for (int w = atomsw::kFragments; w <= atomsw::kFragmentTableEnd; ++w) ATOMS.I(w) = 0;
     for (int slot = 1; slot <= kMaxAtoms; ++slot) {        // atom records
         for (int j = 1; j <= 5; ++j) atom_coord(slot, j) = 0.0f;
-        ATOMS.W(1000 + slot) = species_word("");
+        atom_label_word(slot) = species_word("");
     }
-    UREQ.I(10) = 0;  // print level
-    UREQ.I(7) = 0;
-    UREQ.I(6) = 0;
-    CPSEUD.I(1) = kNoRequest;
-    CPSEUD.I(14) = 0;
-    RC.R(20) = kStrongLimit;
-    RC.R(22) = kWeakLimit;
-    RC.R(23) = kRhoMax;
-    RC.R(24) = 0.0f;
+    UREQ.I(ureqw::kPrint) = 0;
+    UREQ.I(ureqw::kKept) = 0;
+    UREQ.I(ureqw::kPartial) = 0;
+    CPSEUD.I(cpseud::kClass) = kNoRequest;
+    CPSEUD.I(cpseud::kWithModulus) = 0;
+    RC.R(rcw::kELimit) = kStrongLimit;
+    RC.R(rcw::kWeakE) = kWeakLimit;
+    RC.R(rcw::kRhomax) = kRhoMax;
+    RC.R(rcw::kSpare) = 0.0f;
 
     // The lists the command needs; every missing one is reported.
     bool missing = false;
@@ -272,8 +272,8 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
         missing = true;
     } else {
         YFL02();
-        if (SYM.I(220) == 1) NEWMAT();
-        MUSYM(&ERL.I(1), &ERL.R(433), SYM.I(217), &SYM.I(1), &SYM.R(145));
+        if (SYM.I(symw::kCentric) == 1) NEWMAT();
+        MUSYM(&erl_R(1, 1, 1), &erl_T(1, 1), SYM.I(symw::kOps), &sym_row_code(1, 1, 1), &sym_translation(1, 1));
     }
     // The special-position library (occupancy 1/m of fragment atoms given
     // without one) is built afresh from the symmetry and cell just loaded.
@@ -295,11 +295,11 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
     } else {
         int n = 0, nref = 0, nzro = 0, ip = 0;
         YSFL07(n, nref, nzro, ip, SEED);
-        RC.I(16) = n;
-        SIG3 = SYM.R(222);
-        RC.I(21) = kWeakWanted;
-        FRGMT.I(1) = RC.I(19);
-        FRGMT.I(2) = RC.I(21);
+        RC.I(rcw::kReflections) = n;
+        SIG3 = SYM.R(symw::kSigma3);
+        RC.I(rcw::kNzro) = kWeakWanted;
+        FRGMT.I(frgmt::kNref) = RC.I(rcw::kNref);
+        FRGMT.I(frgmt::kNzro) = RC.I(rcw::kNzro);
     }
     if (missing) {
         skip_directives();
@@ -329,13 +329,13 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
         const std::string key = word.substr(0, 4);
         if (key == "part") {
             // The atoms of a known fragment are read into the fragment table.
-            if (ATOMS.I(1201) >= kMaxFragments) {
+            if (ATOMS.I(atomsw::kFragments) >= kMaxFragments) {
                 directive_error(LINE);
                 failed = true;
                 break;
             }
-            const int f = ++ATOMS.I(1201);  // ATOMS word 1201: fragments
-            ATOMS.I(1201 + f) = kPartialFragmentType;
+            const int f = ++ATOMS.I(atomsw::kFragments);
+            atomsw::fragment_type(f) = kPartialFragmentType;
             partial_state() = kPartialRequested;
             int ierr = 0;
             GETFRG(rest, n, LINE, lineno, count, fragment_input, ierr);
@@ -352,14 +352,14 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
         bool ok = numbers(rest, r, iv, nnum);
         auto exactly_one = [&]() { return ok && nnum == 1; };
         if (key == "nref") {
-            if ((ok = exactly_one())) RC.I(19) = iv[0];
+            if ((ok = exactly_one())) RC.I(rcw::kNref) = iv[0];
         } else if (key == "nzro") {
-            if ((ok = exactly_one())) RC.I(21) = iv[0];
+            if ((ok = exactly_one())) RC.I(rcw::kNzro) = iv[0];
         } else if (key == "prin") {
-            if ((ok = exactly_one())) UREQ.I(10) = iv[0];
+            if ((ok = exactly_one())) UREQ.I(ureqw::kPrint) = iv[0];
         } else if (key == "bfac") {
             if ((ok = exactly_one())) {
-                C.R(143) = r[0];
+                C.R(cw::kB) = r[0];
                 NOWIL = 0;
             }
         } else if (key == "pseu") {
@@ -384,7 +384,7 @@ void DIRNOR(int& A1, int& NOWIL, float& SIG3, std::string& LINE, int& IERR, int&
         IERR = -1;
         return;
     }
-    IMPL.I(3) = UNIT.I(1);
+    IMPL.I(implw::kReflectionUnit) = UNIT.I(unitw::kCommands);
     // The known fragments (their atoms typed, and in the fragment pass
     // taken off the content) and the scattering-power tables.
     fragment_site_occupancies(fragment_input.site_occupancy_slots);
@@ -399,7 +399,7 @@ void NORMAL(int& IERR) {
     if (list_present(7)) {
         int n = 0, nref = 0, nzro = 0, ipseudo = 0, x = 0;
         YSFL07(n, nref, nzro, ipseudo, x);
-        if (UREQ.I(6) != 0 || ipseudo != 0) {
+        if (UREQ.I(ureqw::kPartial) != 0 || ipseudo != 0) {
             lst_blank(2);
             lst_line(" *** error ***  PARTIAL or PSEUDO have been used");
             lst_line("                in a previous run of ZAN.       ");
@@ -409,12 +409,12 @@ void NORMAL(int& IERR) {
             return;
         }
     }
-    RC.R(18) = 0.0f;
-    for (int w = 2; w <= 13; ++w) CPSEUD.I(w) = 0;
-    BUFFER.I(508) = 39;  // working records per block
-    BUFFER.I(509) = 13;  // words per working record
-    UREQ.I(9) = 160000;
-    UREQ.I(11) = 0;
+    RC.R(rcw::kLargestS2) = 0.0f;
+    for (int w = cpseud::kConditions; w < cpseud::kWithModulus; ++w) CPSEUD.I(w) = 0;
+    BUFFER.I(bufw::kWorkRecordsPerBlock) = 39;
+    BUFFER.I(bufw::kWorkRecordWords) = 13;
+    UREQ.I(ureqw::kMultiUse) = 160000;
+    UREQ.I(ureqw::kWork) = 0;
     SHELL.clear();
     WorkingFile& wf = working_file();
     wf.clear();
@@ -450,7 +450,7 @@ void NORMAL(int& IERR) {
             return;
         }
         if (state == kPartialInUse) {
-            FRGMT.R(7) = FRGMT.R(8) = 0.0f;
+            FRGMT.R(frgmt::kResidual) = FRGMT.R(frgmt::kFoSum) = 0.0f;
             FCAL(wf);
             if (!refuse_generated(wf)) {
                 IERR = -1;
@@ -461,8 +461,8 @@ void NORMAL(int& IERR) {
             FCAL(wf);
         }
         const int n = static_cast<int>(wf.size());
-        RC.I(16) = n;
-        RC.I(17) = wilson_shell_count(n);
+        RC.I(rcw::kReflections) = n;
+        RC.I(rcw::kShells) = wilson_shell_count(n);
         if (n <= 0) {
             lst_line(" *** error *** no reflections supplied");
             IERR = -1;
@@ -471,26 +471,26 @@ void NORMAL(int& IERR) {
         if (state == kPartialInUse) {
             // List 7 keeps sigma3/sigma2^1.5 of the whole content in header
             // word 22, that of the atoms not yet located in word 23.
-            b0 = C.R(143);
-            s0 = C.R(144);
-            SYM.R(222) = sig3;
+            b0 = C.R(cw::kB);
+            s0 = C.R(cw::kScale);
+            SYM.R(symw::kSigma3) = sig3;
         }
 
         if (nowil == -1) {
-            if (UREQ.I(10) > 0) lst("(' number of points on wilson plot =',i3)", {RC.I(17)});
-            SUM(wf, SYM.R(218), IERR);
+            if (UREQ.I(ureqw::kPrint) > 0) lst("(' number of points on wilson plot =',i3)", {RC.I(rcw::kShells)});
+            SUM(wf, SYM.R(symw::kLatticePoints), IERR);
             if (IERR < 0) {
                 wf.clear();
                 return;
             }
             PLOTW();
         }
-        C.R(143) = 2.0f * C.R(143);  // the rescaling works with 2B
-        if (nowil != -1) C.R(144) = 1.0f;
+        C.R(cw::kB) = 2.0f * C.R(cw::kB);  // the rescaling works with 2B
+        if (nowil != -1) C.R(cw::kScale) = 1.0f;
         if (state != kPartialInUse) {
             RESCA(wf, IERR);
             if (IERR < 0) {
-                C.R(143) = C.R(143) / 2.0f;
+                C.R(cw::kB) = C.R(cw::kB) / 2.0f;
                 wf.clear();
                 return;
             }
@@ -499,13 +499,13 @@ void NORMAL(int& IERR) {
             lst_blank(2);
             lst_line(" " + std::string(120, '+'));
         }
-        C.R(143) = C.R(143) / 2.0f;
+        C.R(cw::kB) = C.R(cw::kB) / 2.0f;
 
         ECAL(wf, nstore, seed, b0, s0, IERR);
         if (IERR < 0) break;
         if (state != kPartialRequested) break;
         // The known-fragment pass follows.
-        UREQ.I(11) = 1;
+        UREQ.I(ureqw::kWork) = 1;
         DIRNOR(a1, nowil, sig3, line, IERR, seed);
         if (IERR < 0) break;
     }

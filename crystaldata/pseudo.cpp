@@ -66,10 +66,9 @@ void user_class(int count) {
     ClassRow row;
     for (auto& c : row.cond) c = Cond{0, 0, 0, 0};
     int k = 0;
-    for (int j = 0; j < 3; ++j) {
-        const int w = 2 + 4 * j;
-        if (CPSEUD.I(w + 3) == 0 || k >= count) continue;
-        row.cond[static_cast<std::size_t>(k++)] = Cond{CPSEUD.I(w), CPSEUD.I(w + 1), CPSEUD.I(w + 2), CPSEUD.I(w + 3)};
+    for (int j = 1; j <= cpseud::kMaxConditions; ++j) {
+        if (cpseud::n(j) == 0 || k >= count) continue;
+        row.cond[static_cast<std::size_t>(k++)] = Cond{cpseud::a(j), cpseud::b(j), cpseud::c(j), cpseud::n(j)};
     }
     row.ncond = k;
     class_row(kWorkClass) = row;
@@ -78,11 +77,11 @@ void user_class(int count) {
 // Runs the automatic search; returns the last class to evaluate (73 when
 // it found a class that is not in the table).
 int search_class() {
-    RSC.R(rsc::kScale) = C.R(144);     // C word 144: scale
+    RSC.R(rsc::kScale) = C.R(cw::kScale);
     RSC.R(rsc::kAcceptance) = 0.5f;
-    RSC.R(rsc::kDoubleB) = C.R(143);   // C word 143: 2B while this runs
+    RSC.R(rsc::kDoubleB) = C.R(cw::kB);  // 2B while this runs
     int ntab = 0;
-    AUTOGP(SYM.I(221), RC.R(20), ntab, RC.I(16), working_file());
+    AUTOGP(SYM.I(symw::kLattice), RC.R(rcw::kELimit), ntab, RC.I(rcw::kReflections), working_file());
     ClassRow found;
     int k = 0;
     for (int j = 1; j <= 3; ++j)
@@ -176,7 +175,7 @@ bool gather(int first, int last, int neq, float N) {
 
 void displacive_test(float slope, float cnst, float p_sel) {
     const float p0 = 1.0f - cnst;
-    const float pmax = 1.0f - (slope * RC.R(18) + cnst);  // RC word 18: largest s^2
+    const float pmax = 1.0f - (slope * RC.R(rcw::kLargestS2) + cnst);
     const float test = (p0 - pmax) / p_sel;
     if (!(test > kDisplaciveTest)) return;
     const std::string pad(30, ' ');
@@ -197,17 +196,17 @@ void PSEUDO(float& SLOPE, float& CONST, float& ESCALE, int& NSTORE, int& IERR) {
     section_heading();
 
     // The classes to evaluate.
-    const int w1 = CPSEUD.I(1);  // CPSEUD word 1: the request
+    const int w1 = CPSEUD.I(cpseud::kClass);  // the request
     int first = kFixedFirst, last = kFixedLast;
     clear_work_class();
     if (w1 >= kFixedFirst && w1 <= kFixedLast) {
         class_row(kWorkClass) = class_row(w1);
         first = last = kWorkClass;
     } else if (w1 == kGivenConditions) {
-        const int count = CPSEUD.I(14);  // CPSEUD word 14: conditions with a modulus
+        const int count = CPSEUD.I(cpseud::kWithModulus);  // conditions with a modulus
         if (count < 1) {
             user_conditions_missing();
-            CPSEUD.I(1) = kNoRequest;
+            CPSEUD.I(cpseud::kClass) = kNoRequest;
             return;
         }
         user_class(count);
@@ -219,16 +218,16 @@ void PSEUDO(float& SLOPE, float& CONST, float& ESCALE, int& NSTORE, int& IERR) {
     st.clear();
     NSTORE = 0;
     FILLKQ(st.map);
-    const int neq = std::clamp((SYM.I(220) + 1) * SYM.I(217), 1, kMaxNeq);  // SYM 220 centric, 217 operators
-    SYM.R(223) = static_cast<float>(neq);
-    const float sigma_ratio = SYM.R(224);  // SYM word 224: sigma3/sigma2^1.5, primitive cell
+    const int neq = std::clamp((SYM.I(symw::kCentric) + 1) * SYM.I(symw::kOps), 1, kMaxNeq);
+    SYM.R(symw::kEquivalents) = static_cast<float>(neq);
+    const float sigma_ratio = SYM.R(symw::kSigma3Prim);  // sigma3/sigma2^1.5, primitive cell
     // Atoms in the primitive cell; it cancels in every percentage, so a
     // missing ratio only takes the value 1.
     const float N = sigma_ratio > 0.0f ? 1.0f / (sigma_ratio * sigma_ratio) : 1.0f;
 
     if (!gather(first, last, neq, N)) {
         nothing_found();
-        CPSEUD.I(1) = kNoRequest;
+        CPSEUD.I(cpseud::kClass) = kNoRequest;
         return;
     }
 
@@ -238,7 +237,7 @@ void PSEUDO(float& SLOPE, float& CONST, float& ESCALE, int& NSTORE, int& IERR) {
     SORT(F.data(), R.data(), K.data(), Cn.data(), A.data(), B.data(), kEntries);
     if (Cn[1] == 0) {
         nothing_found();
-        CPSEUD.I(1) = kNoRequest;
+        CPSEUD.I(cpseud::kClass) = kNoRequest;
         return;
     }
 
@@ -264,18 +263,18 @@ void PSEUDO(float& SLOPE, float& CONST, float& ESCALE, int& NSTORE, int& IERR) {
     }
     if (selected == 0) {
         nothing_found();
-        CPSEUD.I(1) = kNoRequest;
+        CPSEUD.I(cpseud::kClass) = kNoRequest;
         return;
     }
 
     const ClassRow& sel = class_row(selected);
-    CPSEUD.I(1) = selected;
+    CPSEUD.I(cpseud::kClass) = selected;
     for (int j = 0; j < 3; ++j) {
         const Cond& c = sel.cond[static_cast<std::size_t>(j)];
-        CPSEUD.I(2 + 4 * j) = c.a;
-        CPSEUD.I(3 + 4 * j) = c.b;
-        CPSEUD.I(4 + 4 * j) = c.c;
-        CPSEUD.I(5 + 4 * j) = c.n;
+        cpseud::a(j + 1) = c.a;
+        cpseud::b(j + 1) = c.b;
+        cpseud::c(j + 1) = c.c;
+        cpseud::n(j + 1) = c.n;
     }
     double s1 = 0.0, s2 = 0.0;
     gamma_sums(st.gamma[selected], false, s1, s2);
@@ -284,7 +283,7 @@ void PSEUDO(float& SLOPE, float& CONST, float& ESCALE, int& NSTORE, int& IERR) {
     displacive_test(SLOPE, CONST, p_sel);
 
     if (w1 == kNoRequest) {
-        CPSEUD.I(1) = kNoRequest;
+        CPSEUD.I(cpseud::kClass) = kNoRequest;
         lst_blank();
         lst_line(std::string(20, ' ') + "*** pseudotranslational symmetry will be neglected in subsequent steps ***");
         lst_blank();
@@ -302,11 +301,11 @@ void pseudo_translation_of_normal(int& NSTORE, int& IERR) {
     NSTORE = 0;
     PSEUDO(slope, cnst, escale, NSTORE, IERR);
     if (NSTORE != 0) {
-        FRM19(&CPSEUD.I(2), slope, cnst);
-    } else if (CPSEUD.I(1) > 0) {
+        FRM19(&cpseud::a(1), slope, cnst);
+    } else if (CPSEUD.I(cpseud::kClass) > 0) {
         // The E values take the renormalised intensities only after a
         // renormalisation.
-        CPSEUD.I(1) = kNoRequest;
+        CPSEUD.I(cpseud::kClass) = kNoRequest;
     }
 }
 

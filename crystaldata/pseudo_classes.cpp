@@ -121,7 +121,7 @@ bool pseudo::same_conditions(const Conds& x, const Conds& y) {
 
 void FILLKQ(std::array<int, kEntries + 1>& MAP) {
     for (int m = 1; m <= kEntries; ++m) MAP[m] = m;
-    for (const Group& g : family_groups(ERL.I(593)))  // ERL word 593: crystal system
+    for (const Group& g : family_groups(ERL.I(erlw::kSystem)))
         for (int m : g.from) MAP[m] = g.to;
 }
 

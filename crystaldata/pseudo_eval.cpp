@@ -213,8 +213,8 @@ void ULTIMA(const WorkingFile& wf, int c, float N, int NEQ, float NQ, float& SLO
     const ClassRow& row = class_row(c);
     const int nc = row.ncond;
     const double g0 = static_cast<double>(moduli_product(row.cond, nc)) / std::max(NEQ, 1);
-    const int nsh = std::clamp(RC.I(17), 1, kMaxShells);  // RC word 17: Wilson shells
-    const float s2max = RC.R(18);                          // RC word 18: largest s^2
+    const int nsh = std::clamp(RC.I(rcw::kShells), 1, kMaxShells);
+    const float s2max = RC.R(rcw::kLargestS2);
 
     // Per shell: counts, sums of s^2, and the gamma table.
     std::array<double, kMaxShells + 3> count{}, q2{}, L{};
@@ -245,9 +245,9 @@ void ULTIMA(const WorkingFile& wf, int c, float N, int NEQ, float NQ, float& SLO
         const double d = std::max(n, 1.0);
         const double y = (L[i + 1] + L[i + 2]) / d;
         const double x = (q2[i + 1] + q2[i + 2]) / d;
-        C.R(1 + i) = static_cast<float>(y);
-        C.R(31 + i) = static_cast<float>(y);
-        C.R(61 + i) = static_cast<float>(x);
+        cw::log_wilson(1 + i) = static_cast<float>(y);
+        cw::log_debye(1 + i) = static_cast<float>(y);
+        cw::mean_s2(1 + i) = static_cast<float>(x);
         S += n;
         Sx += n * x;
         Sy += n * y;
@@ -273,10 +273,10 @@ void ULTIMA(const WorkingFile& wf, int c, float N, int NEQ, float NQ, float& SLO
 
 void RENORM(WorkingFile& wf, int LAST, float SLOPE, float CONST, float& ESCALE, int& NSTORE) {
     ClassStats& st = class_stats();
-    const int c = CPSEUD.I(1);  // CPSEUD word 1: the selected class
+    const int c = CPSEUD.I(cpseud::kClass);  // the selected class
     const ClassRow& sel = class_row(c);
     NSTORE = sel.ncond;
-    const int neq = std::max(static_cast<int>(SYM.R(223)), 1);  // SYM word 223: NEQ
+    const int neq = std::max(static_cast<int>(SYM.R(symw::kEquivalents)), 1);
     const double g0 = static_cast<double>(moduli_product(sel.cond, NSTORE)) / neq;
     const int last = std::clamp(LAST, 1, kWorkClass);
     FILLKQ(st.map);

@@ -24,21 +24,12 @@ namespace zanek {
 namespace {
 
 // Words of the records read in more than one place.
-constexpr int kRcCount = 16;       // RC: reflection count
-constexpr int kRcLargestS2 = 18;   // RC: largest s^2 of the accepted reflections
-constexpr int kRcRhomax = 23;      // RC: largest s^2 accepted
-constexpr int kUreqSigma = 4;      // UREQ: sigma flag
-constexpr int kUreqKnown = 5;      // UREQ: known phases
-constexpr int kUreqWeak = 8;       // UREQ: weak-amplitude limit
-constexpr int kUreqMulti = 9;      // UREQ: multi-use size word
-constexpr int kSymCentric = 220;   // SYM: centric flag
-constexpr int kSymLattice = 221;   // SYM: lattice code
 constexpr int kBlockWords = 512;
 constexpr int kMergeWorkWords = 240000;  // the merge's share of the work store
 constexpr float kEmptySlotKey = -9999.9f;
 constexpr float kSmallSigma = 0.001f;
 
-int scratch_unit() { return UNIT.I(5); }
+int scratch_unit() { return UNIT.I(unitw::kScratch); }
 
 // --- The direct-access scratch file -------------------------------------
 
@@ -195,9 +186,9 @@ void print_read_error(int unit, int status, int line) {
 
 // The reflections read and those passed over.
 void print_input_counts(const InputCounts& c) {
-    lst("(/10x,i5,'  input reflections')", {RC.I(kRcCount)});
+    lst("(/10x,i5,'  input reflections')", {RC.I(rcw::kReflections)});
     if (c.beyond_rhomax)
-        lst("(10x,i5,'  rejected reflections with s**2 .gt. ',f6.3)", {c.beyond_rhomax, RC.R(kRcRhomax)});
+        lst("(10x,i5,'  rejected reflections with s**2 .gt. ',f6.3)", {c.beyond_rhomax, RC.R(rcw::kRhomax)});
     if (c.big_index) lst("(10x,i5,'  rejected reflections with indices .gt. 63')", {c.big_index});
     if (c.negative) lst("(10x,i5,'  Fo(s) negative set to 0.0                ')", {c.negative});
 }
@@ -207,7 +198,7 @@ void print_summary(const InputCounts& c, int64_t largest_super) {
     lst("(10x,i5,'  independent input reflections'/10x,i5,'  systematically absent reflections rejected'/"
         "10x,i5,'  symmetry equivalent reflections rejected'/3x,3i4,'  maximum  h,k,l  values'/"
         "8x,f7.4,'  maximum s**2 = (sin(theta)/lambda)**2'/5x,i10,'  maximum super-index')",
-        {c.independent, c.absent, c.repeats, UREQ.I(1), UREQ.I(2), UREQ.I(3), c.largest_s2,
+        {c.independent, c.absent, c.repeats, max_index(1), max_index(2), max_index(3), c.largest_s2,
          static_cast<long long>(largest_super)});
 }
 
@@ -238,7 +229,7 @@ void mark_repeats(PresenceTable& table, int nacc, int blocks, int64_t c1, int64_
 
 bool open_reflection_scratch() {
     int opens = 1, iostat = 0;
-    if (!KOPEN(scratch_unit(), "", IMPL.I(5), opens, iostat)) return true;
+    if (!KOPEN(scratch_unit(), "", IMPL.I(implw::kRecordLength), opens, iostat)) return true;
     lst("(' *** error ***  open error, code =',i5,' file is ',a)", {iostat, "scratch"});
     return false;
 }
@@ -263,9 +254,9 @@ void ScratchWriter::close() { write_block(block_no_, block_); }
 
 SuperIndex super_index_of_maxima() {
     SuperIndex s;
-    s.c2 = 2LL * UREQ.I(3) + 1;
-    s.c1 = (2LL * UREQ.I(2) + 1) * s.c2;
-    s.largest = UREQ.I(1) * s.c1 + UREQ.I(2) * s.c2 + UREQ.I(3);
+    s.c2 = 2LL * max_index(3) + 1;
+    s.c1 = (2LL * max_index(2) + 1) * s.c2;
+    s.largest = max_index(1) * s.c1 + max_index(2) * s.c2 + max_index(3);
     return s;
 }
 
@@ -279,7 +270,7 @@ bool super_index_fits(int64_t largest, float largest_s2) {
 }
 
 int scratch_records_per_block() {
-    int n = BUFFER.I(511);
+    int n = BUFFER.I(bufw::kScratchRecordsPerBlock);
     return n >= 1 && n <= kBlockWords / kScratchRecordWords ? n : kBlockWords / kScratchRecordWords;
 }
 
@@ -364,14 +355,14 @@ int ReflectionReader::next(std::vector<InputReflection>& out) {
 // ===========================================================================
 
 void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc, int& ierr) {
-    UNO.I(1) = kXdataWords;
+    UNO.I(uno::kAvailable) = kXdataWords;
     int tlist[24];
     const int nt = translated_operators(tlist);
-    const int lm1 = SYM.I(kSymLattice) - 1;
-    const int unit = IMPL.I(3);
-    const bool own_file = unit != UNIT.I(1);
-    const bool known = UREQ.I(kUreqKnown) == 1;
-    const bool centric = SYM.I(kSymCentric) == 1;
+    const int lm1 = SYM.I(symw::kLattice) - 1;
+    const int unit = IMPL.I(implw::kReflectionUnit);
+    const bool own_file = unit != UNIT.I(unitw::kCommands);
+    const bool known = UREQ.I(ureqw::kKnown) == 1;
+    const bool centric = SYM.I(symw::kCentric) == 1;
     const bool intensities = nrec <= 0;
     const int per_record = std::min(std::abs(nrec), kMaxPerRecord);
 
@@ -388,9 +379,9 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
         if (own_file) units().close(unit);
     };
 
-    RC.I(kRcCount) = 0;
+    RC.I(rcw::kReflections) = 0;
     nacc = 0;
-    UREQ.I(1) = UREQ.I(2) = UREQ.I(3) = -100;
+    max_index(1) = max_index(2) = max_index(3) = -100;
     InputCounts counts;
     ScratchWriter out;
     ReflectionReader reader(unit, fmt, per_record, known);
@@ -434,7 +425,7 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
                 end_of_data = true;
                 break;
             }
-            RC.I(kRcCount) += 1;
+            RC.I(rcw::kReflections) += 1;
             if (indices_too_large(r.h, r.k, r.l)) {
                 ++counts.big_index;
                 continue;
@@ -448,7 +439,7 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
             int h = r.h, k = r.k, l = r.l, shift = 0, code = 1, sign = 1, same = 0;
             float s2 = 0.0f;
             GENEQ(1, h, k, l, shift, code, sign, same, s2);
-            if (s2 > RC.R(kRcRhomax)) {
+            if (s2 > RC.R(rcw::kRhomax)) {
                 ++counts.beyond_rhomax;
                 continue;
             }
@@ -489,7 +480,7 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
         print_input_counts(counts);
         lst("(/' *** error ***  no reflection accepted from the input')");
         print_expected();
-        RC.I(kRcCount) = 0;
+        RC.I(rcw::kReflections) = 0;
         close_file();
         ierr = -1;
         return;
@@ -497,18 +488,18 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
 
     const SuperIndex super = super_index_of_maxima();
     const int64_t c1 = super.c1, c2 = super.c2, largest = super.largest;
-    UNO.I(2) = static_cast<int32_t>(std::clamp<int64_t>(largest, INT32_MIN, INT32_MAX));
+    UNO.I(uno::kRequired) = static_cast<int32_t>(std::clamp<int64_t>(largest, INT32_MIN, INT32_MAX));
     if (largest > kXdataWords) {
         lst("(' available memory too small, a scratch file'/' on channel ',i3,' will be used temporarely.'/"
             "' required =',i5,'  available =',i5)",
-            {UNIT.I(4), static_cast<long long>(largest), kXdataWords});
+            {UNIT.I(unitw::kSequentialScratch), static_cast<long long>(largest), kXdataWords});
     }
     PresenceTable table(largest, nacc);
     mark_repeats(table, nacc, out.blocks(), c1, c2, counts);
     print_summary(counts, largest);
 
-    RC.I(kRcCount) = nacc;
-    RC.R(kRcLargestS2) = counts.largest_s2;
+    RC.I(rcw::kReflections) = nacc;
+    RC.R(rcw::kLargestS2) = counts.largest_s2;
     close_file();
     if (!super_index_fits(largest, counts.largest_s2)) {
         ierr = -1;
@@ -524,7 +515,7 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
 
 void PREPL7(int iclass, int& seed, int /*nacc*/) {
     const int per = scratch_records_per_block();
-    const int n0 = RC.I(kRcCount);
+    const int n0 = RC.I(rcw::kReflections);
     const int in_blocks = (n0 + per - 1) / per;
 
     Block in, outb;
@@ -569,20 +560,20 @@ void PREPL7(int iclass, int& seed, int /*nacc*/) {
     }
     if (fill > 0) write_block(++out_block, outb.w);
 
-    RC.I(kRcCount) = kept;
+    RC.I(rcw::kReflections) = kept;
     SMERGE(out_block, per, kept, iclass, seed, 1);
 
     // Sigmas all alike, or all 1, carry no information.
-    if (UREQ.I(kUreqSigma) != 0) {
+    if (UREQ.I(ureqw::kSigma) != 0) {
         const double mean = kept > 0 ? sigma_sum / kept : 0.0;
         double spread = 0.0;
         for (float s : sigmas) spread += std::fabs(mean - s);
-        if (kept > 0 && spread / kept < 0.01) UREQ.I(kUreqSigma) = 0;
-        if (std::lround(positive_sum) == positive) UREQ.I(kUreqSigma) = 0;
+        if (kept > 0 && spread / kept < 0.01) UREQ.I(ureqw::kSigma) = 0;
+        if (std::lround(positive_sum) == positive) UREQ.I(ureqw::kSigma) = 0;
     }
-    if (UREQ.I(kUreqSigma) == 0) lst("(/' *** warning ***  sigma(F) values are meaningless'/)");
+    if (UREQ.I(ureqw::kSigma) == 0) lst("(/' *** warning ***  sigma(F) values are meaningless'/)");
 
-    UREQ.R(kUreqWeak) = 0.0f;
+    UREQ.R(ureqw::kWeakLimit) = 0.0f;
     seed = -1;
     SPB07(seed);
 }
@@ -604,7 +595,7 @@ void SMERGE(int nblk, int nrec, int ntot, int iclass, int seed, int mode) {
     YSFP07(ntot, iclass, seed);
     int n = 0, nref = 0, nzro = 0, ipseudo = 0, x = 0;
     YSFL07(n, nref, nzro, ipseudo, x);
-    UREQ.I(kUreqMulti) = kMergeWorkWords;
+    UREQ.I(ureqw::kMultiUse) = kMergeWorkWords;
 
     nrec = std::clamp(nrec, 0, kBlockWords / kScratchRecordWords);
     std::vector<MergeBlock> blocks(static_cast<size_t>(std::max(nblk, 0)));

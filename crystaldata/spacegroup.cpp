@@ -593,7 +593,7 @@ void store_class(int cls) {
     const SeminvariantClass& c = kClasses[cls];
     for (int i = 1; i <= 3; ++i)
         for (int j = 1; j <= 3; ++j) erl_V(i, j) = c.V[i - 1][j - 1];
-    ERL.I(2908) = 3;
+    ERL.I(erlw::kThree) = 3;
     for (int i = 0; i < 3; ++i) {
         char w[4] = {' ', c.vector[i], ' ', ' '};
         pack_chars(ERL.at(2909 + i), w, 1);
@@ -615,12 +615,12 @@ void store_analysis(const SymbolAnalysis& a) {
     for (int i = 1; i <= 48; ++i)
         for (int j = 1; j <= 48; ++j) erl_P(i, j) = (i <= a.N && j <= a.N) ? a.P[i][j] : 0;
     store_class(a.cls);
-    ERL.I(593) = a.K;
-    ERL.I(594) = a.ngen;
+    ERL.I(erlw::kSystem) = a.K;
+    ERL.I(erlw::kGenerators) = a.ngen;
     char w[4] = {a.letter, ' ', ' ', ' '};
     Word letter;
     pack_chars(&letter, w, 1);
-    MODIF(&ERL.I(1), &ERL.R(433), a.N, a.acentric, letter.i);
+    MODIF(&erl_R(1, 1, 1), &erl_T(1, 1), a.N, a.acentric, letter.i);
 }
 
 }  // namespace
@@ -793,21 +793,21 @@ void INSYM(int shiftflag, const int shift[3], int& ierr) {
     const char* codes = "pabcifr";
     const char* at = std::strchr(codes, letter);
     int lattice = at && letter ? static_cast<int>(at - codes) + 1 : 1;
-    SYM.R(218) = 1.0f;
-    int n = SYM.I(217);
+    SYM.R(symw::kLatticePoints) = 1.0f;
+    int n = SYM.I(symw::kOps);
     auto row1_has = [&](int column) {
         for (int k = 1; k <= n; ++k)
-            if (std::abs(SYM.I(6 * k - 5)) == column || std::abs(SYM.I(6 * k - 4)) == column) return true;
+            if (std::abs(sym_row_code(k, 1, 1)) == column || std::abs(sym_row_code(k, 1, 2)) == column) return true;
         return false;
     };
     auto row1_slot1_is_z = [&]() {
         for (int k = 1; k <= n; ++k)
-            if (std::abs(SYM.I(6 * k - 5)) == 3) return true;
+            if (std::abs(sym_row_code(k, 1, 1)) == 3) return true;
         return false;
     };
-    if (letter == 'a' || letter == 'b' || letter == 'c' || letter == 'i') SYM.R(218) = 2.0f;
-    if (letter == 'f') SYM.R(218) = 4.0f;
-    if (letter == 'r') SYM.R(218) = row1_slot1_is_z() ? 1.0f : 3.0f;
+    if (letter == 'a' || letter == 'b' || letter == 'c' || letter == 'i') SYM.R(symw::kLatticePoints) = 2.0f;
+    if (letter == 'f') SYM.R(symw::kLatticePoints) = 4.0f;
+    if (letter == 'r') SYM.R(symw::kLatticePoints) = row1_slot1_is_z() ? 1.0f : 3.0f;
     int family;
     if (row1_has(3)) {
         family = 8;
@@ -820,15 +820,15 @@ void INSYM(int shiftflag, const int shift[3], int& ierr) {
         // the two-fold axis -x,-y,z are hexagonal.
         family = (n == 4 || n == 8) ? 4 : 5;
         for (int k = 2; k <= n && family == 5; ++k) {
-            bool row1_x_alone = std::abs(SYM.I(6 * k - 5)) == 1 && SYM.I(6 * k - 4) == 0;
-            bool row2_without_x = std::abs(SYM.I(6 * k - 3)) != 1 && std::abs(SYM.I(6 * k - 2)) != 1;
+            bool row1_x_alone = std::abs(sym_row_code(k, 1, 1)) == 1 && sym_row_code(k, 1, 2) == 0;
+            bool row2_without_x = std::abs(sym_row_code(k, 2, 1)) != 1 && std::abs(sym_row_code(k, 2, 2)) != 1;
             if (row1_x_alone && row2_without_x) family = 6;
         }
     } else {
         family = std::min(n, 3);
     }
-    SYM.I(219) = family;
-    SYM.I(221) = lattice;
+    SYM.I(symw::kFamily) = family;
+    SYM.I(symw::kLattice) = lattice;
 }
 
 void CALMOD(int number, int L, int A, const int vtab[3][3], int cls) {
@@ -836,7 +836,7 @@ void CALMOD(int number, int L, int A, const int vtab[3][3], int cls) {
     int m[4] = {0, 256, 256, 256};
     int M[4][4] = {};
     int rowsum[4] = {};
-    for (int j = 1; j <= 3; ++j) ERL.I(2920 + j) = 0;
+    for (int j = 1; j <= 3; ++j) erl_column_sum(j) = 0;
     for (int i = 1; i <= 3; ++i) {
         for (int j = 1; j <= 3; ++j) {
             int v = vtab[i - 1][j - 1];
@@ -853,17 +853,17 @@ void CALMOD(int number, int L, int A, const int vtab[3][3], int cls) {
     for (int i = 1; i <= 3; ++i)
         for (int j = 1; j <= 3; ++j)
             if (vtab[i - 1][j - 1] == 1) M[i][j] = 1;
-    for (int j = 1; j <= 3; ++j) ERL.I(2920 + j) = M[1][j] + M[2][j] + M[3][j];
+    for (int j = 1; j <= 3; ++j) erl_column_sum(j) = M[1][j] + M[2][j] + M[3][j];
     const char letter = "?pabcfir"[std::clamp(L, 0, 7)];
     bool done = false;
     if (letter == 'f') {
         count = 1;
         m[2] = m[3] = 0;
         if (number == 10) {
-            ERL.I(2921) = ERL.I(2922) = 0;
+            erl_column_sum(1) = erl_column_sum(2) = 0;
             m[1] = 0;
         } else {
-            ERL.I(2921) = ERL.I(2922) = 1;
+            erl_column_sum(1) = erl_column_sum(2) = 1;
             m[1] = A ? 4 : 2;
         }
     } else if (letter == 'a' || letter == 'c' || letter == 'i') {
@@ -878,7 +878,7 @@ void CALMOD(int number, int L, int A, const int vtab[3][3], int cls) {
                 int u = p;
                 if (letter == 'i') u = count == 2 ? q : p;
                 if (m[u] != 0) {
-                    ERL.I(2920 + u) = 0;
+                    erl_column_sum(u) = 0;
                     m[p] = 0;
                     break;
                 }
@@ -886,7 +886,7 @@ void CALMOD(int number, int L, int A, const int vtab[3][3], int cls) {
             bool i_special = letter == 'i' && (number == 12 || number == 16);
             if (letter == 'c' || (letter == 'i' && !i_special)) {
                 if (count == 1) {
-                    ERL.I(2921) = ERL.I(2922) = 0;
+                    erl_column_sum(1) = erl_column_sum(2) = 0;
                 } else {
                     m[2] = m[3];
                     m[3] = 0;
@@ -894,9 +894,9 @@ void CALMOD(int number, int L, int A, const int vtab[3][3], int cls) {
             }
             if (i_special) {
                 count = 1;
-                ERL.I(2921) = 0;
-                ERL.I(2922) = 2;
-                ERL.I(2923) = -1;
+                erl_column_sum(1) = 0;
+                erl_column_sum(2) = 2;
+                erl_column_sum(3) = -1;
                 m[1] = 4;
                 m[2] = m[3] = 0;
             }
@@ -904,24 +904,24 @@ void CALMOD(int number, int L, int A, const int vtab[3][3], int cls) {
     } else if (letter == 'r') {
         if (A && (number == 18 || number == 19)) {
             count = 1;
-            ERL.I(2923) = 0;
+            erl_column_sum(3) = 0;
         }
     } else if (letter == 'p') {
         if (A && (number == 26 || number == 22 || number == 23)) {
             count = 1;
-            ERL.I(2922) = 4;
-            ERL.I(2923) = 3;
+            erl_column_sum(2) = 4;
+            erl_column_sum(3) = 3;
             m[1] = 6;
             m[2] = 0;
         }
     }
     (void)done;
-    ERL.I(2917) = count;
-    for (int i = 1; i <= 3; ++i) ERL.I(2917 + i) = m[i];
+    ERL.I(erlw::kOriginPhases) = count;
+    for (int i = 1; i <= 3; ++i) erl_modulus(i) = m[i];
 }
 
 void NEWMAT() {
-    int n = std::clamp(SYM.I(217), 0, 24);
+    int n = std::clamp(SYM.I(symw::kOps), 0, 24);
     for (int k = 1; k <= n; ++k)
         for (int i = 1; i <= 3; ++i) {
             for (int j = 1; j <= 3; ++j) erl_R(n + k, i, j) = -erl_R(k, i, j);
@@ -930,12 +930,12 @@ void NEWMAT() {
 }
 
 void MODIF(const int* R, const float* T, int N, int A, int letter) {
-    SYM.I(220) = 1 - A;
+    SYM.I(symw::kCentric) = 1 - A;
     int n = A == 0 ? N / 2 : N;
     n = std::clamp(n, 0, 24);
-    SYM.I(217) = n;
-    SYM.I(221) = letter;
-    MUSYM(R, T, n, &SYM.I(1), &SYM.R(145));
+    SYM.I(symw::kOps) = n;
+    SYM.I(symw::kLattice) = letter;
+    MUSYM(R, T, n, &sym_row_code(1, 1, 1), &sym_translation(1, 1));
 }
 
 }  // namespace zanek

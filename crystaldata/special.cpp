@@ -17,8 +17,6 @@ namespace {
 
 constexpr int kMaxSpecOperators = 24;
 constexpr int kWorkRows = 48;
-constexpr int kNsym = 379, kLatticePoints = 380, kCentric = 381, kFloating = 382, kSystem = 383,
-              kLattice = 384, kCoincidence = 482, kListing = 483, kMessages = 484;
 
 // The 32 proper rotations of the crystallographic point groups (rows) and
 // their orders; entries 33-64 of the table are the same matrices negated.
@@ -49,20 +47,13 @@ int code_of(const int M[3][3]) {
     return code;
 }
 
-// Word accessors of SPEC.
-inline float& spec_R(int i, int r, int c) { return SPEC.R(12 * (i - 1) + r + 3 * (c - 1)); }
-inline float& spec_t(int i, int r) { return SPEC.R(12 * (i - 1) + 9 + r); }
-inline float& spec_cen(int lattice, int coordinate, int vector) {
-    return SPEC.R(289 + (lattice - 1) + 7 * (coordinate - 1) + 21 * (vector - 1));
-}
-
-int spec_nsym() { return std::clamp(SPEC.I(kNsym), 0, kMaxSpecOperators); }
+int spec_nsym() { return std::clamp(SPEC.I(specw::kNsym), 0, kMaxSpecOperators); }
 
 // Integer rotation of signed operator s*j.
 void signed_rotation(int sj, int M[3][3]) {
     int j = std::abs(sj), s = sj < 0 ? -1 : 1;
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) M[r][c] = s * static_cast<int>(std::lround(spec_R(j, r + 1, c + 1)));
+        for (int c = 0; c < 3; ++c) M[r][c] = s * static_cast<int>(std::lround(specw::rotation(j, r + 1, c + 1)));
 }
 
 // Coinciding images of the atom: the position is moved to their mean.
@@ -71,9 +62,9 @@ int XNUOVA(SiteWork& work, const float P[11], float PNEW[11], int KODE[10]) {
     double A[3] = {Y[0], Y[1], Y[2]};
     int count = 0;
     const int nsym = spec_nsym();
-    const int nlat = std::clamp(SPEC.I(kLatticePoints), 1, 4);
-    const bool centric = SPEC.I(kCentric) == 1;
-    const float limit = SPEC.R(kCoincidence);
+    const int nlat = std::clamp(SPEC.I(specw::kLatticePoints), 1, 4);
+    const bool centric = SPEC.I(specw::kCentric) == 1;
+    const float limit = SPEC.R(specw::kCoincidence);
     for (int L = 1; L <= nlat; ++L)
         for (int S = 1; S >= (centric ? -1 : 1); S -= 2)
             for (int j = 1; j <= nsym; ++j) {
@@ -110,9 +101,9 @@ const char* kLabels[9] = {" x", " y", " z", "11", "22", "33", "23", "13", "12"};
 Record<484> initial_spec() {
     Record<484> s;
     auto cen = [&](int lattice, int vector, float x, float y, float z) {
-        s.R(289 + (lattice - 1) + 21 * (vector - 1)) = x;
-        s.R(289 + (lattice - 1) + 7 + 21 * (vector - 1)) = y;
-        s.R(289 + (lattice - 1) + 14 + 21 * (vector - 1)) = z;
+        s.R(specw::kCentring + (lattice - 1) + 21 * (vector - 1)) = x;
+        s.R(specw::kCentring + (lattice - 1) + 7 + 21 * (vector - 1)) = y;
+        s.R(specw::kCentring + (lattice - 1) + 14 + 21 * (vector - 1)) = z;
     };
     cen(2, 2, 0.0f, 0.5f, 0.5f);  // A
     cen(3, 2, 0.5f, 0.0f, 0.5f);  // B
@@ -124,55 +115,57 @@ Record<484> initial_spec() {
     cen(7, 2, 0.6666f, 0.3333f, 0.3333f);  // R (four decimals)
     cen(7, 3, 0.3333f, 0.6666f, 0.6666f);
     for (int e = 1; e <= 32; ++e) {
-        s.I(384 + e) = kOrders[e - 1];
+        s.I(specw::kOrders + e) = kOrders[e - 1];
         int neg[3][3];
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) neg[r][c] = -kRotations[e - 1][r][c];
-        s.I(416 + e) = code_of(kRotations[e - 1]);
-        s.I(448 + e) = code_of(neg);
+        s.I(specw::kRotationCodes + e) = code_of(kRotations[e - 1]);
+        s.I(specw::kRotationCodes + 32 + e) = code_of(neg);
     }
     s.I(kSpecReady) = -1;
-    s.R(kCoincidence) = 0.6f;
+    s.R(specw::kCoincidence) = 0.6f;
     return s;
 }
 
 void XSPINB() {
     if (SPEC.I(kSpecReady) > 0) return;
-    const int nsym = std::clamp(SYM.I(217), 0, kMaxSpecOperators);
-    SPEC.I(kNsym) = nsym;
-    SPEC.I(kCentric) = SYM.I(220);
-    int lattice = std::clamp(SYM.I(221), 1, 7);
-    SPEC.I(kLattice) = lattice;
-    SPEC.I(kSystem) = ERL.I(593);
+    const int nsym = std::clamp(SYM.I(symw::kOps), 0, kMaxSpecOperators);
+    SPEC.I(specw::kNsym) = nsym;
+    SPEC.I(specw::kCentric) = SYM.I(symw::kCentric);
+    int lattice = std::clamp(SYM.I(symw::kLattice), 1, 7);
+    SPEC.I(specw::kLattice) = lattice;
+    SPEC.I(specw::kSystem) = ERL.I(erlw::kSystem);
     constexpr int kPoints[8] = {0, 1, 2, 2, 2, 2, 4, 3};
-    SPEC.I(kLatticePoints) = kPoints[lattice];
+    SPEC.I(specw::kLatticePoints) = kPoints[lattice];
     const double rad = 3.14159265358979 / 180.0;
-    double a = RC.R(7), b = RC.R(8), c = RC.R(9);
-    double ca = std::cos(RC.R(10) * rad), cb = std::cos(RC.R(11) * rad), cg = std::cos(RC.R(12) * rad);
-    SPEC.R(373) = static_cast<float>(a * a);
-    SPEC.R(374) = static_cast<float>(b * b);
-    SPEC.R(375) = static_cast<float>(c * c);
-    SPEC.R(376) = static_cast<float>(2 * a * b * cg);
-    SPEC.R(377) = static_cast<float>(2 * a * c * cb);
-    SPEC.R(378) = static_cast<float>(2 * b * c * ca);
+    double a = cell_constant(1), b = cell_constant(2), c = cell_constant(3);
+    double ca = std::cos(cell_constant(4) * rad), cb = std::cos(cell_constant(5) * rad),
+           cg = std::cos(cell_constant(6) * rad);
+    specw::metric()[0] = static_cast<float>(a * a);
+    specw::metric()[1] = static_cast<float>(b * b);
+    specw::metric()[2] = static_cast<float>(c * c);
+    specw::metric()[3] = static_cast<float>(2 * a * b * cg);
+    specw::metric()[4] = static_cast<float>(2 * a * c * cb);
+    specw::metric()[5] = static_cast<float>(2 * b * c * ca);
     for (int i = 1; i <= kMaxSpecOperators; ++i)
         for (int r = 1; r <= 3; ++r) {
-            for (int col = 1; col <= 3; ++col) spec_R(i, r, col) = i <= nsym ? static_cast<float>(erl_R(i, r, col)) : 0.0f;
-            spec_t(i, r) = i <= nsym ? erl_T(i, r) : 0.0f;
+            for (int col = 1; col <= 3; ++col)
+                specw::rotation(i, r, col) = i <= nsym ? static_cast<float>(erl_R(i, r, col)) : 0.0f;
+            specw::translation(i, r) = i <= nsym ? erl_T(i, r) : 0.0f;
         }
-    SPEC.I(kListing) = SPEC.I(kMessages) = listing_unit();
-    SPEC.I(kFloating) = XFLORI();
+    SPEC.I(specw::kListing) = SPEC.I(specw::kMessages) = listing_unit();
+    SPEC.I(specw::kFloating) = XFLORI();
     SPEC.I(kSpecReady) = 2;
 }
 
 int XFLORI() {
-    if (SPEC.I(kCentric) == 1) return 0;
+    if (SPEC.I(specw::kCentric) == 1) return 0;
     const int nsym = spec_nsym();
     int code = 0;
     for (int i = 1; i <= 3; ++i) {
         float sum = 0.0f;
         for (int k = 1; k <= nsym; ++k)
-            for (int r = 1; r <= 3; ++r) sum += spec_R(k, r, i);
+            for (int r = 1; r <= 3; ++r) sum += specw::rotation(k, r, i);
         int f = (nsym > 0 && std::lround(sum) == nsym) ? 1 : 0;
         code = 10 * code + f;
     }
@@ -182,11 +175,11 @@ int XFLORI() {
 void XEQUI(const float X[3], int K, float S, float Y[3], int L) {
     K = std::clamp(K, 1, kMaxSpecOperators);
     L = std::clamp(L, 1, 4);
-    int lattice = std::clamp(SPEC.I(kLattice), 1, 7);
+    int lattice = std::clamp(SPEC.I(specw::kLattice), 1, 7);
     for (int r = 1; r <= 3; ++r) {
         float v = 0.0f;
-        for (int c = 1; c <= 3; ++c) v += spec_R(K, r, c) * S * X[c - 1];
-        Y[r - 1] = v + spec_t(K, r) + spec_cen(lattice, r, L);
+        for (int c = 1; c <= 3; ++c) v += specw::rotation(K, r, c) * S * X[c - 1];
+        Y[r - 1] = v + specw::translation(K, r) + specw::centring(lattice, r, L);
     }
 }
 
@@ -197,7 +190,7 @@ void XDIST(const float X1[3], const float X2[3], float& D, float DX[3]) {
         f[i][0] = d - std::trunc(d);
         f[i][1] = f[i][0] > 0.0f ? f[i][0] - 1.0f : f[i][0] + 1.0f;
     }
-    const float* g = &SPEC.R(373);
+    const float* g = specw::metric();
     float best = -1.0f;
     for (int cx = 0; cx < 2; ++cx)
         for (int cy = 0; cy < 2; ++cy)
@@ -221,14 +214,14 @@ void XDEPAC(const int M[3][3], int& entry, int& order) {
     int code = XCMAT(M);
     entry = 0;
     for (int e = 1; e <= 64; ++e)
-        if (SPEC.I(416 + e) == code) entry = e;
+        if (specw::rotation_code(e) == code) entry = e;
     if (entry == 0) {
         lst_line(" stop speclib - xdepac ");
         for (int c = 0; c < 3; ++c) lst("(3i4)", {M[0][c], M[1][c], M[2][c]});
         lst("(i10)", {code});
         zstop(0, "speclib - xdepac ");
     }
-    order = entry <= 32 ? SPEC.I(384 + entry) : -SPEC.I(384 + entry - 32);
+    order = entry <= 32 ? specw::order(entry) : -specw::order(entry - 32);
 }
 
 void XELLES(const SiteWork& work, int m, int KODE[10]) {
@@ -330,7 +323,7 @@ void XTHERM(const SiteWork& work, int m, int KODE[10]) {
         row[p][4] = T[0][2] + T[2][0];
         row[p][5] = T[1][2] + T[2][1];
     }
-    if (SPEC.I(kSystem) == 5)
+    if (SPEC.I(specw::kSystem) == 5)
         for (int p = 3; p < 6; ++p)
             for (int c = 0; c < 6; ++c) row[p][c] *= 2;
     int TC[6];
@@ -430,7 +423,7 @@ int KSPECB(SiteWork& work, const float P[11], float PNEW[11], int KODE[10], int 
 }
 
 void XWRIFL() {
-    int code = SPEC.I(kFloating);
+    int code = SPEC.I(specw::kFloating);
     if (code == 0) return;
     std::string axes = "   ";
     if (code / 100 % 10) axes[0] = 'x';

@@ -17,7 +17,7 @@ int g_points = 0;  // points of the last Wilson plot in the C tables
 constexpr int kMinWilsonPoints = 3;         // a line through fewer says nothing
 constexpr int kMinWilsonReflections = 20;   // measured intensities the means need
 
-int print_level() { return UREQ.I(10); }  // UREQ word 10
+int print_level() { return UREQ.I(ureqw::kPrint); }
 
 void wilson_plot_error() {
     lst_blank(2);
@@ -47,9 +47,9 @@ int wilson_shell(float s2, float s2max, int ns) {
 }
 
 void SUM(WorkingFile& wf, float L, int& IERR) {
-    const int ns = std::clamp(RC.I(17), 1, kMaxWilsonShells);  // RC word 17
-    const float s2max = RC.R(18);                               // RC word 18
-    const bool fragment_pass = UREQ.I(6) > 0;                   // UREQ word 6
+    const int ns = std::clamp(RC.I(rcw::kShells), 1, kMaxWilsonShells);
+    const float s2max = RC.R(rcw::kLargestS2);
+    const bool fragment_pass = UREQ.I(ureqw::kPartial) > 0;
 
     // Shell sums, index 1..ns; index ns+1 stays empty (partner of the last point).
     std::array<int, kMaxWilsonShells + 2> n{}, u{}, nobs{}, nt{};
@@ -110,16 +110,16 @@ void SUM(WorkingFile& wf, float L, int& IERR) {
         }
         double f = 1.0 / std::max(pn, 1.0);
         ++m;
-        C.R(m) = static_cast<float>(std::log(f * pi));       // "wilson"
-        C.R(30 + m) = static_cast<float>(std::log(f * px));  // "debye"
-        C.R(60 + m) = static_cast<float>(f * pr);            // mean s^2
+        cw::log_wilson(m) = static_cast<float>(std::log(f * pi));  // "wilson"
+        cw::log_debye(m) = static_cast<float>(std::log(f * px));   // "debye"
+        cw::mean_s2(m) = static_cast<float>(f * pr);
         if (print_level() > 0) {
             if (m == 1) print_plot_header();
             float lo = (k - 1) * delta, hi = std::min((k + 1) * delta, s2max);
             lst("(i3,f15.4,'  -',f8.4,i11,f14.4,f14.1,f23.4,f15.4,f13.4)",
-                {k, lo, hi, static_cast<int>(pn), C.R(60 + m), f * py, f * px, C.R(30 + m), C.R(m)});
+                {k, lo, hi, static_cast<int>(pn), cw::mean_s2(m), f * py, f * px, cw::log_debye(m), cw::log_wilson(m)});
         }
-        double wx = C.R(60 + m), wy = C.R(30 + m);
+        double wx = cw::mean_s2(m), wy = cw::log_debye(m);
         S += pn;
         Sx += pn * wx;
         Sxx += pn * wx * wx;
@@ -145,25 +145,25 @@ void SUM(WorkingFile& wf, float L, int& IERR) {
         IERR = -1;
         return;
     }
-    C.R(141) = static_cast<float>(slope);
-    C.R(142) = static_cast<float>(intercept);
-    C.R(144) = static_cast<float>(std::exp(-intercept));
-    C.R(143) = static_cast<float>(-slope / 2.0);
+    C.R(cw::kSlope) = static_cast<float>(slope);
+    C.R(cw::kIntercept) = static_cast<float>(intercept);
+    C.R(cw::kScale) = static_cast<float>(std::exp(-intercept));
+    C.R(cw::kB) = static_cast<float>(-slope / 2.0);
     if (print_level() > 0) {
         lst_blank();
         lst("(1x,'slope =',f8.4,4x,'intercept =',f8.4,4x,'temperature factor (b) =',f8.4,4x,'scale =',f8.4)",
-            {C.R(141), C.R(142), C.R(143), C.R(144)});
+            {C.R(cw::kSlope), C.R(cw::kIntercept), C.R(cw::kB), C.R(cw::kScale)});
         lst_line(std::string(51, ' ') + "f(absolute)**2 = scale*f(observed)**2");
     }
     if (fragment_pass) {
-        for (int k = 1; k <= 30; ++k) C.R(k) = C.R(30 + k);
+        for (int k = 1; k <= 30; ++k) cw::log_wilson(k) = cw::log_debye(k);
     }
 }
 
 void RESCA(WorkingFile& wf, int& IERR) {
-    const int ns = std::clamp(RC.I(17), 1, kMaxWilsonShells);
-    const float s2max = RC.R(18);
-    const double scale = C.R(144), twob = C.R(143);  // C word 143 holds 2B here
+    const int ns = std::clamp(RC.I(rcw::kShells), 1, kMaxWilsonShells);
+    const float s2max = RC.R(rcw::kLargestS2);
+    const double scale = C.R(cw::kScale), twob = C.R(cw::kB);  // the B word holds 2B here
 
     // E^2 of the observed reflections, and the smallest per shell: an
     // unobserved reflection of a shell without a statistical estimate gets
@@ -202,7 +202,7 @@ void RESCA(WorkingFile& wf, int& IERR) {
         IERR = -1;
         return;
     }
-    if (UREQ.I(6) != -1) C.R(144) = static_cast<float>(ratio);
+    if (UREQ.I(ureqw::kPartial) != -1) C.R(cw::kScale) = static_cast<float>(ratio);
     for (std::size_t j = 0; j < wf.size(); ++j) {
         float v = static_cast<float>(ratio * e2[j]);
         if (!std::isfinite(v)) {

@@ -138,8 +138,8 @@ void XPLOT(const std::vector<float>& data, int npts, int nser, int stride, const
 
 void PLOTW() {
     const int n = wilson_points();
-    const float b = C.R(143), slope = C.R(141), intercept = C.R(142), scale = C.R(144);
-    const float uiso = b / (8.0f * TRIG.R(451) * TRIG.R(451));  // TRIG word 451: pi
+    const float b = C.R(cw::kB), slope = C.R(cw::kSlope), intercept = C.R(cw::kIntercept), scale = C.R(cw::kScale);
+    const float uiso = b / (8.0f * TRIG.R(trig::kPi) * TRIG.R(trig::kPi));
     const std::string stars20(20, '*'), stars14(14, '*');
     std::vector<std::string> lleg = {
         stars20,
@@ -173,8 +173,8 @@ void PLOTW() {
     };
     std::vector<float> pts;
     pts.reserve(static_cast<std::size_t>(6 * n));
-    for (int k = 1; k <= n; ++k) pts.insert(pts.end(), {C.R(60 + k), C.R(k), 0.0f});
-    for (int k = 1; k <= n; ++k) pts.insert(pts.end(), {C.R(60 + k), slope * C.R(60 + k) + intercept, 0.0f});
+    for (int k = 1; k <= n; ++k) pts.insert(pts.end(), {cw::mean_s2(k), cw::log_wilson(k), 0.0f});
+    for (int k = 1; k <= n; ++k) pts.insert(pts.end(), {cw::mean_s2(k), slope * cw::mean_s2(k) + intercept, 0.0f});
     const char symbols[2] = {'w', '*'};
     XPLOT(pts, n, 2, 3, symbols, rleg, lleg);
 }

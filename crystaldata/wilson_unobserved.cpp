@@ -36,7 +36,7 @@ void shell_row(int k, int no, int nu, double f, double zmax, double zmed, double
 
 void SUMUN(const int* NO, const int* NU, double* SUMI, int* NT, int nsh) {
     for (int w = 1; w <= 2 * nsh; ++w) SHELL.R(w) = 0.0f;
-    const bool centric = SYM.I(220) != 0;  // SYM word 220
+    const bool centric = SYM.I(symw::kCentric) != 0;
     lst_blank();
     lst_line(" shell   no   nu   nu/nt    zmax    zmed   sigma             legenda:");
     lst_blank();

@@ -7,5 +7,8 @@
 namespace zanek {
 
 inline Record<1> GENOB;
+namespace genob {
+constexpr int kMissing = 1;  // -1 count the missing reflections, 0 generate them
+}
 
 }  // namespace zanek

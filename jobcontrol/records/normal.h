@@ -24,6 +24,11 @@ inline float& smallest(int k) { return SHELL.R(61 + k); }
 // the directives were read (INTEGER); (7) sum |Fc - Fo| and (8) sum Fo of the
 // known-fragment residual (REAL).
 inline Record<8> FRGMT;
+namespace frgmt {
+constexpr int kNref = 1, kNzro = 2;
+constexpr int kResidual = 7;  // REAL sum |Fc - Fo|, then the residual in per cent
+constexpr int kFoSum = 8;     // REAL sum Fo
+}  // namespace frgmt
 
 // AT (REAL): scattering-power tables at s = sin(theta)/lambda = 0.01(i-1),
 // i = 1..142: word i the power of the whole cell content, word 142+i that of
@@ -35,5 +40,18 @@ inline Record<2 * kPowerPoints> AT;
 // automatic search, 2-72 a class of the table, 74 conditions given);
 // (2-13) up to three conditions a, b, c, n; (14) conditions with non-zero n.
 inline Record<14> CPSEUD;
+namespace cpseud {
+constexpr int kClass = 1;       // the request or the selected class
+constexpr int kConditions = 2;  // condition j = 1..3 at 2 + 4(j-1): a, b, c, n
+constexpr int kWithModulus = 14;
+constexpr int kMaxConditions = 3;
+// Condition j (1..3) of the request: hA + kB + lC = 0 modulo N.
+inline int& a(int j) { return CPSEUD.I(kConditions + 4 * (j - 1)); }
+inline int& b(int j) { return CPSEUD.I(kConditions + 4 * (j - 1) + 1); }
+inline int& c(int j) { return CPSEUD.I(kConditions + 4 * (j - 1) + 2); }
+inline int& n(int j) { return CPSEUD.I(kConditions + 4 * (j - 1) + 3); }
+// Word w (1..12) of the conditions as the directive gives them.
+inline int& condition_word(int w) { return CPSEUD.I(kConditions - 1 + w); }
+}  // namespace cpseud
 
 }  // namespace zanek

@@ -8,5 +8,8 @@
 namespace zanek {
 
 inline Record<2> UNO;
+namespace uno {
+constexpr int kAvailable = 1, kRequired = 2;
+}
 
 }  // namespace zanek
