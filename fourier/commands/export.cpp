@@ -42,7 +42,7 @@ int main_unit() { return UNIT.I(6); }
 int atom_count() { return std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms); }
 int species_of(int slot) { return std::abs(atom_label(slot)) / 100; }
 float u_from_b(float b) { return b / (8.0f * trig_pi() * trig_pi()); }
-float default_u() { return u_from_b(C.R(143)); }
+float default_u() { return u_from_b(C.R(cw::kB)); }
 
 std::string rest_of_line(const std::string& rest, int n) { return n > 0 ? padded(rest, 80) : std::string(); }
 
@@ -60,7 +60,7 @@ std::string shelx_atom_name(const std::string& sym, int i) {
 void DIREXP(int& plot, int /*set*/, int& comp, int& ierr) {
     plot = PLOT_VYROLA;
     comp = 0;
-    UREQ.I(10) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
     const int count = directive_count();
     for (int line_no = 0; line_no < count; ++line_no) {
         const std::string line = next_directive_line();
@@ -104,7 +104,7 @@ void OUTCRY(int comp) {
     const int n = atom_count();
     if (comp == 1) {
         put(u, "('#title ',a)", {title_chars(80)});
-        put(u, "('#quickstart ',/,'cell ',3f8.3,3f8.2)", {RC.R(7), RC.R(8), RC.R(9), RC.R(10), RC.R(11), RC.R(12)});
+        put(u, "('#quickstart ',/,'cell ',3f8.3,3f8.2)", {rc_cell(1), rc_cell(2), rc_cell(3), rc_cell(4), rc_cell(5), rc_cell(6)});
         put(u, "('spacegroup ',a)", {symbol_from_erl()});
         std::vector<FItem> content;
         for (int t = 1; t <= std::min(sf::species(), sf::kMaxSpecies); ++t)
@@ -113,7 +113,7 @@ void OUTCRY(int comp) {
         put(u, "('file ',a,/,'format (3f4.0,2f8.2) ',/,'end')", {dotdat_name(2)});
         put(u, "('# ',a,/,'# number of atoms = ',i5,' for set no. ',i5,'  final R value = ',f7.2,'%',/,'# ',/,"
                "'#list 28 ',/,'minima /fo/ = ',f10.3,/,'end ')",
-            {title_chars(76), n, CONST.I(konst::kSetNumber), 100.0 * EMAP.R(emap::kLastR), UREQ.R(8)});
+            {title_chars(76), n, CONST.I(konst::kSetNumber), 100.0 * EMAP.R(emap::kLastR), UREQ.R(ureqw::kWeakLimit)});
     }
     put(u, "('#list 5 ',/,'read natom = 0',/,'end',/,'#edit ')");
     bool any_q = false;
@@ -179,7 +179,7 @@ void OUTSHE() {
     const int z = nsym * (centric ? 2 : 1) * lattice_points;
     put(u, "('TITL    ',a)", {title_chars(72)});
     put(u, "('CELL  ',f8.5,2x,6f9.3,/,'ZERR  ',i8,2x,6f9.3)",
-        {0.71069, RC.R(7), RC.R(8), RC.R(9), RC.R(10), RC.R(11), RC.R(12), z, 0.005, 0.005, 0.005, 0.005, 0.005,
+        {0.71069, rc_cell(1), rc_cell(2), rc_cell(3), rc_cell(4), rc_cell(5), rc_cell(6), z, 0.005, 0.005, 0.005, 0.005, 0.005,
          0.005});
     const int latt = shelx_lattice(SPEC.I(384));
     put(u, "('LATT ',2i2)", {centric ? latt : -latt});
@@ -288,11 +288,11 @@ void export_heading() {
 // in a run of its own writes the stored structure. The centric flag that
 // a phasing command may have changed is kept.
 void load_crystal_lists() {
-    const int centric = SYM.I(220);
+    const int centric = SYM.I(symw::kCentric);
     if (list_stored(1)) YFL01();
     if (list_stored(2)) {
         YFL02();
-        if (centric == -1) SYM.I(220) = centric;
+        if (centric == -1) SYM.I(symw::kCentric) = centric;
     }
     if (list_stored(3)) YFL03();
 }

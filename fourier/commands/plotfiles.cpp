@@ -40,7 +40,7 @@ std::string compact_name(const std::string& sym, int i, int width) {
     return padded(s, width);
 }
 
-std::vector<FItem> cell_items() { return {RC.R(7), RC.R(8), RC.R(9), RC.R(10), RC.R(11), RC.R(12)}; }
+std::vector<FItem> cell_items() { return {rc_cell(1), rc_cell(2), rc_cell(3), rc_cell(4), rc_cell(5), rc_cell(6)}; }
 
 int spec_nsym() { return std::clamp(SPEC.I(379), 1, 24); }
 bool spec_centric() { return SPEC.I(381) == 1; }
@@ -155,9 +155,9 @@ bool OUTXYZ() {
     const int n = atom_count();
     put(u, "(i5,/,a)", {n, title_chars(80)});
     const double rad = trig_pi() / 180.0;
-    const double a = RC.R(7), b = RC.R(8), c = RC.R(9);
-    const double ca = std::cos(RC.R(10) * rad), cb = std::cos(RC.R(11) * rad), cg = std::cos(RC.R(12) * rad);
-    const double sa = std::sin(RC.R(10) * rad), sb = std::sin(RC.R(11) * rad);
+    const double a = rc_cell(1), b = rc_cell(2), c = rc_cell(3);
+    const double ca = std::cos(rc_cell(4) * rad), cb = std::cos(rc_cell(5) * rad), cg = std::cos(rc_cell(6) * rad);
+    const double sa = std::sin(rc_cell(4) * rad), sb = std::sin(rc_cell(5) * rad);
     // c along Z, a in the XZ plane; gamma* the reciprocal-cell angle.
     const double cgs = (sa * sb) != 0.0 ? (ca * cb - cg) / (sa * sb) : 0.0;
     const double sgs = std::sqrt(std::max(0.0, 1.0 - cgs * cgs));

@@ -104,7 +104,7 @@ void DIRRES(int& mode, int& ierr) {
     for (int k = 0; k < 3; ++k) TRAN.R(tran::kFraction + k) = 1.0f;
     UREQ1.I(ureq1::kNoPsiE) = 1;
     UREQ1.I(ureq1::kSectionAxis) = 1;
-    UREQ.I(10) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
     mode = 0;
     for (int k = 1; k <= 400; ++k) BUFFER.I(k) = 0;
     int start = 1, bonds = 0;
@@ -124,7 +124,7 @@ void DIRRES(int& mode, int& ierr) {
         if (key == "com") {
             mode = 2;
         } else if (key == "pri") {
-            UREQ.I(10) = 4;
+            UREQ.I(ureqw::kPrint) = 4;
         } else if (key == "del") {
             GETCOD(line, atom, code, 0, err);
             if (err == 0) {

@@ -41,7 +41,7 @@ constexpr int kCarbon = 6;
 // command (the export and the restart continue from them).
 std::array<int32_t, kMaxAtoms> g_codes{};
 
-int print_level() { return UREQ.I(10); }
+int print_level() { return UREQ.I(ureqw::kPrint); }
 
 // --- Directives ----------------------------------------------------------------
 
@@ -92,7 +92,7 @@ void set_directive_defaults(int& frag) {
     UREQ1.I(ureq1::kSectionAxis) = 1;
     frag = 0;
     for (int w = 1; w <= 51; ++w) INPCL.I(w) = 0;
-    UREQ.I(10) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
     UREQ1.I(ureq1::kNoPsiE) = 0;
     SDIR.I(2) = SDIR.I(3) = SDIR.I(4) = 0;
     TRAN.I(tran::kPrintUnit) = 0;
@@ -236,7 +236,7 @@ void DIRFOU(int& frag, int& ierr) {
         } else if (keyword(word, "peak")) {
             if (want(1)) SDIR.I(2) = iv[0];
         } else if (keyword(word, "prin")) {
-            if (want(1)) UREQ.I(10) = iv[0];
+            if (want(1)) UREQ.I(ureqw::kPrint) = iv[0];
         } else if (keyword(word, "dmax")) {
             if (want(1)) INPCL.R(inpcl::kDmax) = r[0];
         } else if (keyword(word, "proj")) {
@@ -287,7 +287,7 @@ void DIRFOU(int& frag, int& ierr) {
             return;
         }
     }
-    if (EMAP.R(emap::kSigm) > 0.0f && UREQ.I(4) == 0) {
+    if (EMAP.R(emap::kSigm) > 0.0f && UREQ.I(ureqw::kSigma) == 0) {
         lst_line(" *** warning ***  no suitable sigma(F) in data");
         lst_line("                  SIGMA directive ignored");
         EMAP.R(emap::kSigm) = -1.0f;
@@ -392,7 +392,7 @@ void STOPR(const std::string& name, int32_t* codes, int& icyc) {
     n = std::clamp(n, 0, kMaxAtoms);
     CONST.I(konst::kAtomCount) = n;
     const int saved_print = print_level();
-    if (UREQ.I(10) == 0) UREQ.I(10) = 2;
+    if (UREQ.I(ureqw::kPrint) == 0) UREQ.I(ureqw::kPrint) = 2;
     for (int i = 1; i <= n; ++i) {
         atom_label(i) = std::abs(atom_label(i));
         ATOMO.I(1000 + i) = atom_label(i);
@@ -411,7 +411,7 @@ void STOPR(const std::string& name, int32_t* codes, int& icyc) {
     }
     CONST.I(konst::kAtomCount) = kept;
     int mode = 4;
-    MAINCL(codes, mode, UREQ.I(10));
+    MAINCL(codes, mode, UREQ.I(ureqw::kPrint));
     const int nspecies = sf::species();
     for (int i = 1; i <= kept; ++i) {
         const int saved = ATOMO.I(1000 + i);
@@ -433,7 +433,7 @@ void STOPR(const std::string& name, int32_t* codes, int& icyc) {
         if (ATOMO.I(1000 + i) == 0) atom_label(i) = 0;
     EMAP.R(emap::kLastR) = EMAP.R(emap::kR);
     FRM15(n, CONST.I(konst::kSetNumber), 1);
-    UREQ.I(10) = saved_print;
+    UREQ.I(ureqw::kPrint) = saved_print;
     icyc = 0;
 }
 
@@ -469,17 +469,17 @@ void run_fourier(std::string& name, int& ierr) {
         lst_blank();
         section_banner("***  fast fourier transform section   ***");
     }
-    if (C.R(143) < 0.0f) C.R(143) = 0.1f;
-    for (int w = emap::kDefaultB; w <= emap::kLastB; ++w) EMAP.R(w) = C.R(143);
+    if (C.R(cw::kB) < 0.0f) C.R(cw::kB) = 0.1f;
+    for (int w = emap::kDefaultB; w <= emap::kLastB; ++w) EMAP.R(w) = C.R(cw::kB);
 
     if (frag != 0) {
         const int saved = print_level();
-        if (UREQ.I(10) == 0) UREQ.I(10) = 2;
+        if (UREQ.I(ureqw::kPrint) == 0) UREQ.I(ureqw::kPrint) = 2;
         GETPLT(frag, ierr);
         if (ierr < 0) return;
         XSPINB();
         FRM15(CONST.I(konst::kAtomCount), CONST.I(konst::kSetNumber), 0);
-        UREQ.I(10) = saved;
+        UREQ.I(ureqw::kPrint) = saved;
         EMAP.I(emap::kCycleLimit) = kDefaultCycles;
     }
     if (EMAP.I(emap::kCycleLimit) == 0) {
@@ -490,14 +490,14 @@ void run_fourier(std::string& name, int& ierr) {
     float xatoms = 0.0f, cfom = 0.0f;
     if (EMAP.I(emap::kCycleLimit) < 1) {
         const int saved = print_level();
-        if (UREQ.I(10) == 0) UREQ.I(10) = 1;
+        if (UREQ.I(ureqw::kPrint) == 0) UREQ.I(ureqw::kPrint) = 1;
         FFT(nrefl, 1, xatoms, cfom, nwork, ierr);
         if (ierr < 0) return;
         int mode = 3;
         OUTPEA(name, g_codes.data(), mode);
         FRM15(CONST.I(konst::kAtomCount), CONST.I(konst::kSetNumber), 1);
         EMAP.I(emap::kCycleLimit) = std::abs(EMAP.I(emap::kCycleLimit));
-        UREQ.I(10) = saved;
+        UREQ.I(ureqw::kPrint) = saved;
     }
     if (EMAP.I(emap::kCycleLimit) > 0) {
         CP1530();
@@ -519,13 +519,13 @@ void run_fourier(std::string& name, int& ierr) {
                 if (state == Stop::Running) {
                     state = Stop::IntermediateDone;
                     const int saved = print_level();
-                    if (UREQ.I(10) == 0) UREQ.I(10) = 1;
+                    if (UREQ.I(ureqw::kPrint) == 0) UREQ.I(ureqw::kPrint) = 1;
                     const int saved_step = EMAP.I(emap::kStepB);
                     EMAP.I(emap::kStepB) = emap::kIntermediate;
                     int mode = 3;
                     OUTPEA(name, g_codes.data(), mode);
                     EMAP.I(emap::kStepB) = saved_step;
-                    UREQ.I(10) = saved;
+                    UREQ.I(ureqw::kPrint) = saved;
                 } else {
                     state = Stop::Final;
                 }

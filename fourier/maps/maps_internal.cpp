@@ -42,12 +42,12 @@ int reduce(int d) {
 }  // namespace
 
 float sin_deg(int degrees) {
-    if (TRIG.R(452) == 0.0f) fill_trig();
+    if (TRIG.R(trig::kTwoPi) == 0.0f) fill_trig();
     return TRIG.R(reduce(degrees) + 1);
 }
 
 float cos_deg(int degrees) {
-    if (TRIG.R(452) == 0.0f) fill_trig();
+    if (TRIG.R(trig::kTwoPi) == 0.0f) fill_trig();
     return TRIG.R(reduce(degrees) + 91);
 }
 

@@ -150,8 +150,8 @@ Mat site_rotation(int signed_op) {
 }
 
 int crystal_family() {
-    if (TAPE.I(tape::kLattice) == 7 || SYM.I(221) == 7) return 7;
-    return ERL.I(593);
+    if (TAPE.I(tape::kLattice) == 7 || SYM.I(symw::kLattice) == 7) return 7;
+    return ERL.I(erlw::kSystem);
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ double shortest_equivalent_distance(const float x[3], const float y[3]) {
 }
 
 double multiplicity_factor() {
-    return (SYM.I(220) == 1 ? 2.0 : 1.0) * SYM.I(217) * (SYM.R(218) > 0.0f ? SYM.R(218) : 1.0f);
+    return (SYM.I(symw::kCentric) == 1 ? 2.0 : 1.0) * SYM.I(symw::kOps) * (SYM.R(symw::kLatticePoints) > 0.0f ? SYM.R(symw::kLatticePoints) : 1.0f);
 }
 
 double bonding_radius(int t) {
@@ -163,7 +163,7 @@ void MUOVI() {
     XSPINB();
     YFL03();
     const int n = std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms);
-    const bool print = UREQ.I(10) > 0;
+    const bool print = UREQ.I(ureqw::kPrint) > 0;
     for (int i = 1; i < n; ++i) {
         if (atom_label(i) == 0) continue;
         float xi[3];
@@ -208,7 +208,7 @@ void match_previous(bool restart) {
     nold = std::clamp(nold, 0, kMaxAtoms);
     const int n = std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms);
     const float bdef = EMAP.R(emap::kDefaultB);
-    const bool print = UREQ.I(10) > 2;
+    const bool print = UREQ.I(ureqw::kPrint) > 2;
     const float tolerance = SPEC.R(482) > 0.0f ? SPEC.R(482) : 0.6f;
     std::array<int, kMaxAtoms + 1> match{};
     std::array<float, kMaxAtoms + 1> bnew{}, bold{};

@@ -144,7 +144,7 @@ void PKL15(int n) {
     if (c == 0) return;
     int d = EMAP.I(emap::kPeaksKept) - c;
     EMAP.I(emap::kPeaksKept) = c;
-    if (UREQ.I(10) > 1 && d > 0) lst("(1x,i10,a)", {d, " ghost(s) rejected"});
+    if (UREQ.I(ureqw::kPrint) > 1 && d > 0) lst("(1x,i10,a)", {d, " ghost(s) rejected"});
 }
 
 namespace {
@@ -226,12 +226,12 @@ void SFTRYYY(int& mode, int& icyc, int& ncyc, int& nref, float* fc, float& scale
     Pass ps;
     ps.n = std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms);
     ps.nref = std::clamp(nref, 0, stage::kMaxReflections);
-    ps.centric = SYM.I(220) == 1;
-    ps.lattice = SYM.R(218) > 0.0f ? SYM.R(218) : 1.0;
+    ps.centric = SYM.I(symw::kCentric) == 1;
+    ps.lattice = SYM.R(symw::kLatticePoints) > 0.0f ? SYM.R(symw::kLatticePoints) : 1.0;
     ps.nspecies = std::clamp(sf::species(), 0, sf::kMaxSpecies);
     ps.light = light_species();
-    ps.print = UREQ.I(10);
-    ps.op.nsym = std::clamp(SYM.I(217), 0, kMaxOps);
+    ps.print = UREQ.I(ureqw::kPrint);
+    ps.op.nsym = std::clamp(SYM.I(symw::kOps), 0, kMaxOps);
     ps.tab.load();
 
     // 1. Site restrictions of the coordinates.

@@ -40,6 +40,8 @@ constexpr int kNzro = 21;           // weak reflections
 constexpr int kWeakE = 22;          // REAL E limit of the weak reflections
 constexpr int kRhomax = 23;         // REAL largest s^2 accepted in the reflection input
 }  // namespace rcw
+// Cell constant i (REAL; 1-3 a, b, c in Angstrom, 4-6 alpha, beta, gamma in degrees).
+inline float& rc_cell(int i) { return RC.R(rcw::kCell - 1 + i); }
 namespace ureqw {
 constexpr int kHmax = 1, kKmax = 2, kLmax = 3;  // largest |h|, |k|, |l| over all equivalents
 constexpr int kSigma = 4;       // 1 the reflections carry a usable sigma(Fo)
@@ -69,6 +71,9 @@ constexpr int kSigma3 = 222;       // REAL sigma3/sigma2^1.5 of the primitive ce
 constexpr int kEquivalents = 223;  // REAL equivalent positions (centric flag + 1) * operators
 constexpr int kSigma3Prim = 224;   // REAL sigma3/sigma2^1.5 of the primitive cell, as %data computed it
 constexpr int kMaxOps = 24;        // operators SYM holds
+
+// Words named for the Fourier maps.
+constexpr int kOperators = 1;      // 1-144 the compact rotation codes, 6 words to an operator
 }  // namespace symw
 namespace erlw {
 constexpr int kMaxMatrices = 48;     // point-group matrices R(k), k = 1..48
