@@ -32,12 +32,7 @@ namespace zanek {
 
 namespace {
 
-// IMPL words of the export settings (they last for the run).
-constexpr int kMainFormat = 4;   // 1 CRYSTALS, 0 SHELX-92, -1 by the outside-program mode
-constexpr int kOutsideMode = 7;  // 0 none, 1 MolEN, 2 TeXan
-constexpr int kResults = 8;      // words 8.. the results area
-
-int main_unit() { return UNIT.I(6); }
+int main_unit() { return UNIT.I(unitw::kPeaks); }
 
 int atom_count() { return std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms); }
 int species_of(int slot) { return std::abs(atom_label(slot)) / 100; }
@@ -69,19 +64,19 @@ void DIREXP(int& plot, int /*set*/, int& comp, int& ierr) {
         std::string name = rest_of_line(d.rest, d.rest_length);
         int target = 3;  // the main file; 4 the plot file
         if (key == "crys") {
-            IMPL.I(kMainFormat) = 1;
+            IMPL.I(implw::kMainFormat) = 1;
         } else if (key == "comp") {
-            IMPL.I(kMainFormat) = 1;
+            IMPL.I(implw::kMainFormat) = 1;
             comp = 1;
             name.clear();
         } else if (key == "shel") {
-            IMPL.I(kMainFormat) = 0;
+            IMPL.I(implw::kMainFormat) = 0;
         } else if (key == "texa") {
-            IMPL.I(kMainFormat) = -1;
-            IMPL.I(kOutsideMode) = 2;
+            IMPL.I(implw::kMainFormat) = -1;
+            IMPL.I(implw::kOutsideMode) = 2;
         } else if (key == "mole") {
-            IMPL.I(kMainFormat) = -1;
-            IMPL.I(kOutsideMode) = 1;
+            IMPL.I(implw::kMainFormat) = -1;
+            IMPL.I(implw::kOutsideMode) = 1;
         } else if (key == "mold") {
             plot = PLOT_MOLDRAW, target = 4;
         } else if (key == "scha") {
@@ -171,17 +166,17 @@ int shelx_lattice(int code) {
 void OUTSHE() {
     const int u = main_unit();
     const int n = atom_count();
-    const int nsym = std::clamp(SPEC.I(379), 1, 24);
-    const bool centric = SPEC.I(381) == 1;
+    const int nsym = std::clamp(SPEC.I(specw::kNsym), 1, 24);
+    const bool centric = SPEC.I(specw::kCentric) == 1;
     // Z: the general positions of the cell, every operator with and without
     // the centre, at every lattice point.
-    const int lattice_points = std::clamp(SPEC.I(380), 1, 4);
+    const int lattice_points = std::clamp(SPEC.I(specw::kLatticePoints), 1, 4);
     const int z = nsym * (centric ? 2 : 1) * lattice_points;
     put(u, "('TITL    ',a)", {title_chars(72)});
     put(u, "('CELL  ',f8.5,2x,6f9.3,/,'ZERR  ',i8,2x,6f9.3)",
         {0.71069, rc_cell(1), rc_cell(2), rc_cell(3), rc_cell(4), rc_cell(5), rc_cell(6), z, 0.005, 0.005, 0.005, 0.005, 0.005,
          0.005});
-    const int latt = shelx_lattice(SPEC.I(384));
+    const int latt = shelx_lattice(SPEC.I(specw::kLattice));
     put(u, "('LATT ',2i2)", {centric ? latt : -latt});
     for (int k = 2; k <= nsym; ++k) units().write_line(u, symm_line(k));
 
@@ -241,7 +236,7 @@ void OUTMSC(const std::vector<int>& spec) {
     const int u = main_unit();
     const int n = atom_count();
     std::vector<FItem> head{n, CONST.I(konst::kSetNumber)};
-    for (int k = 0; k < 5; ++k) head.push_back(IMPL.I(kResults + k));
+    for (int k = 0; k < 5; ++k) head.push_back(IMPL.I(implw::kResults + k));
     put(u, "(' ZANOL Release 93.02',i5,'  peaks for set no. ',i5,5i5)", head);
     for (int i = 1; i <= n; ++i) {
         const int t = spec[i - 1];
@@ -366,7 +361,7 @@ void EXPORT(int& status) {
     std::vector<int> spec(kMaxAtoms, 0);
     for (int i = 1; i <= n; ++i) spec[i - 1] = species_of(i);
     // The outside-program formats are those of a main format of -1.
-    const int outside = IMPL.I(kMainFormat) == -1 ? IMPL.I(kOutsideMode) : 0;
+    const int outside = IMPL.I(implw::kMainFormat) == -1 ? IMPL.I(implw::kOutsideMode) : 0;
     if (outside == 1 || outside == 2) {
         if (outside == 1) OUTENR(spec);
         else OUTMSC(spec);
@@ -378,7 +373,7 @@ void EXPORT(int& status) {
         return;
     }
     lst("(/,/,/,'   Atoms informations files produced:',/,/,'   Format        File Name ',/)");
-    const bool shelx = IMPL.I(kMainFormat) == 0;
+    const bool shelx = IMPL.I(implw::kMainFormat) == 0;
     if (shelx) OUTSHE();
     else OUTCRY(comp);
     if (!close_export_file(main_unit(), 3)) {

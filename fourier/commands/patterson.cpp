@@ -192,8 +192,8 @@ void PATTER(int& ierr) {
     FFT(nrefl, 1, xatoms, cfom, nwork, ierr);
     if (ierr < 0) return;
     peak_table();
-    units().close(UNIT.I(4));
-    units().close(UNIT.I(3));
+    units().close(UNIT.I(unitw::kJrel));
+    units().close(UNIT.I(unitw::kIfour));
 }
 
 }  // namespace zanek

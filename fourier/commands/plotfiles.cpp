@@ -25,7 +25,7 @@ namespace zanek {
 
 namespace {
 
-int plot_unit() { return UNIT.I(27); }
+int plot_unit() { return UNIT.I(unitw::kPlot); }
 int atom_count() { return std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms); }
 
 bool open_plot() { return open_export_file(plot_unit(), 4); }
@@ -42,8 +42,8 @@ std::string compact_name(const std::string& sym, int i, int width) {
 
 std::vector<FItem> cell_items() { return {rc_cell(1), rc_cell(2), rc_cell(3), rc_cell(4), rc_cell(5), rc_cell(6)}; }
 
-int spec_nsym() { return std::clamp(SPEC.I(379), 1, 24); }
-bool spec_centric() { return SPEC.I(381) == 1; }
+int spec_nsym() { return std::clamp(SPEC.I(specw::kNsym), 1, 24); }
+bool spec_centric() { return SPEC.I(specw::kCentric) == 1; }
 
 // The operators of the special-position library: translations, then the
 // rotation (rounded) row by row, times +1 and, in a centrosymmetric group,
@@ -53,10 +53,10 @@ void symmetry_block(int u) {
         if (sgn < 0 && !spec_centric()) break;
         for (int k = 1; k <= spec_nsym(); ++k) {
             std::vector<FItem> it;
-            for (int r = 1; r <= 3; ++r) it.push_back(SPEC.R(12 * (k - 1) + 9 + r));
+            for (int r = 1; r <= 3; ++r) it.push_back(spec_translation(k, r));
             for (int r = 1; r <= 3; ++r)
                 for (int c = 1; c <= 3; ++c)
-                    it.push_back(sgn * static_cast<int>(std::lround(SPEC.R(12 * (k - 1) + r + 3 * (c - 1)))));
+                    it.push_back(sgn * static_cast<int>(std::lround(spec_rotation(k, r, c))));
             put(u, "(3f10.5,3(3i4,4x))", it);
         }
     }
@@ -145,7 +145,7 @@ bool OUTVYRO() {
     put(u, "(i5)", {(spec_centric() ? 2 : 1) * spec_nsym()});
     symmetry_block(u);
     const std::string letters = "pabcifr";
-    put(u, "(a1)", {std::string(1, letters[std::clamp(SPEC.I(384), 1, 7) - 1])});
+    put(u, "(a1)", {std::string(1, letters[std::clamp(SPEC.I(specw::kLattice), 1, 7) - 1])});
     return close_plot();
 }
 

@@ -59,7 +59,7 @@ bool open_scratch(int unit, const char* name, int& ierr) {
 }  // namespace
 
 bool open_map_scratch_files(int& ierr) {
-    return open_scratch(UNIT.I(4), "jrel", ierr) && open_scratch(UNIT.I(3), "ifour", ierr);
+    return open_scratch(UNIT.I(unitw::kJrel), "jrel", ierr) && open_scratch(UNIT.I(unitw::kIfour), "ifour", ierr);
 }
 
 void GETCOD(std::string& line, int& atom, int& code, int flag, int& ierr) {
@@ -247,8 +247,8 @@ void run_restart(int& ierr) {
     ierr = 0;  // the stop rule ending the maps is no failure
     std::array<int32_t, 200> codes{};
     STOPR(std::string(80, ' '), codes.data(), cycle);
-    units().close(UNIT.I(4));
-    units().close(UNIT.I(3));
+    units().close(UNIT.I(unitw::kJrel));
+    units().close(UNIT.I(unitw::kIfour));
 }
 
 }  // namespace

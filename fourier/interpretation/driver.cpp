@@ -98,12 +98,12 @@ void XLAT(float tv[4][3]) {
 void CLUPAR(InterpSetup& su, int32_t* icode, int& mode, int iprint) {
     // 1. Print level, listing unit, the user's maximum distance.
     const int m = std::clamp(mode, 1, 5);
-    XUNIT.I(6) = std::max(kModeLevel[m], iprint);
-    XUNIT.I(2) = UNIT.I(2);
-    const int level = XUNIT.I(6);
+    XUNIT.I(xunit::kPrint) = std::max(kModeLevel[m], iprint);
+    XUNIT.I(xunit::kListing) = UNIT.I(unitw::kListing);
+    const int level = XUNIT.I(xunit::kPrint);
     su.few = 0;
     XBUIL.R(xb::kMaxDist2) = cond::max_distance() > 0.5f ? cond::max_distance() : 0.0f;
-    LST02.I(9) = SPEC.I(379);
+    LST02.I(9) = SPEC.I(specw::kNsym);
     const int n = std::clamp(static_cast<int>(CONST.I(konst::kAtomCount)), 0, kMaxAtoms);
 
     // 2. The cell: direct and reciprocal metric tensors.
@@ -258,7 +258,7 @@ void CLUPAR(InterpSetup& su, int32_t* icode, int& mode, int iprint) {
 
     // 10. The free word, the centric flag, the lattice points.
     XBUIL.I(xb::kFree) = next_free;
-    su.lat.centric = SPEC.I(381);
+    su.lat.centric = SPEC.I(specw::kCentric);
     su.lat.nlatt = std::clamp(static_cast<int>(LST02.I(21)), 1, 4);
 }
 

@@ -35,6 +35,9 @@ namespace zanek {
 inline Record<800> XBUIL;
 // XUNIT: word 2 the listing unit, word 6 the interpretation print level.
 inline Record<8> XUNIT;
+namespace xunit {
+constexpr int kListing = 2, kPrint = 6;
+}
 // WORKC: the projection plots' plane fit and scale (see plots.cpp).
 inline Record<141> WORKC;
 
@@ -83,7 +86,7 @@ inline float& group_rmin(int g) { return XBUIL.R(29 + g); }
 inline float& group_rmax(int g) { return XBUIL.R(38 + g); }
 inline int32_t& membership(int j) { return XBUIL.I(289 + j); }
 inline int32_t& group_of(int k) { return XBUIL.I(298 + k); }
-inline int print_level() { return XUNIT.I(6); }
+inline int print_level() { return XUNIT.I(xunit::kPrint); }
 
 // The user's conditions (INPCL, set by the %fourier directives), word by word.
 namespace cond {

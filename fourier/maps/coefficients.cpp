@@ -39,7 +39,7 @@ constexpr int kSetCapacity = 2500;     // sets a list-16 header can list in the 
 constexpr float kStepAStop = 0.0025f;  // step A ends when R falls by less
 constexpr int kStepBMinimum = 4;       // step-B passes before a rise of R stops
 
-int jrel() { return UNIT.I(4); }
+int jrel() { return UNIT.I(unitw::kJrel); }
 
 bool fourier_map() { return UREQ1.I(ureq1::kMapKind) == 0; }
 

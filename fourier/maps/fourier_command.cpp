@@ -106,7 +106,7 @@ void set_directive_defaults(int& frag) {
 
 // "frag": opens the fragment file named by the rest of the line.
 bool open_fragment(const std::string& rest, int& frag) {
-    const int unit = IMPL.I(2);
+    const int unit = IMPL.I(implw::kFormFactors);
     std::string name = rtrim(rest);
     int st = 0;
     if (JOPEN(unit, name, 0, 2, 1, st)) {
@@ -275,7 +275,7 @@ void DIRFOU(int& frag, int& ierr) {
             if (want(3))
                 for (int i = 0; i < 3; ++i) TRAN.R(tran::kFraction + i) = std::min(r[i], 1.0f);
         } else if (keyword(word, "map")) {
-            TRAN.I(tran::kPrintUnit) = UNIT.I(2);
+            TRAN.I(tran::kPrintUnit) = UNIT.I(unitw::kListing);
         } else {
             lst_line(" wrong directive on following line:");
             lst_line(rtrim(line));
@@ -368,7 +368,7 @@ void GETPLT(int& frag, int& ierr) {
     EMAP.I(emap::kFragmentFlag) = -unit;
     frag = unit;
 
-    const float multiplicity = static_cast<float>(SPEC.I(379) * (1 + SPEC.I(381)) * SPEC.I(380));
+    const float multiplicity = static_cast<float>(SPEC.I(specw::kNsym) * (1 + SPEC.I(specw::kCentric)) * SPEC.I(specw::kLatticePoints));
     lst("(/,' Fragment : known positions for',i5,'  atoms having multiplicity =',f5.1,/)", {count, multiplicity});
     lst("(5x,'type',13x,'x',14x,'y',14x,'z',13x,'occ')");
     for (int i = 1; i <= count; ++i)
@@ -445,13 +445,13 @@ void run_fourier(std::string& name, int& ierr) {
     EMAP.I(emap::kNextAction) = 0;
     command_heading(" fourier routine", HeadingEnd::AfterTitle);
     int st = 0;
-    if (JOPEN(UNIT.I(4), "jrel", 0, 1, 2, st)) {
-        lst("(' *** error ***  open error on scratch file jrel, code =',i5,',  channel =',i5)", {st, UNIT.I(4)});
+    if (JOPEN(UNIT.I(unitw::kJrel), "jrel", 0, 1, 2, st)) {
+        lst("(' *** error ***  open error on scratch file jrel, code =',i5,',  channel =',i5)", {st, UNIT.I(unitw::kJrel)});
         ierr = -1;
         return;
     }
-    if (JOPEN(UNIT.I(3), "ifour", 0, 1, 2, st)) {
-        lst("(' *** error ***  open error on scratch file ifour, code =',i5,',  channel =',i5)", {st, UNIT.I(3)});
+    if (JOPEN(UNIT.I(unitw::kIfour), "ifour", 0, 1, 2, st)) {
+        lst("(' *** error ***  open error on scratch file ifour, code =',i5,',  channel =',i5)", {st, UNIT.I(unitw::kIfour)});
         ierr = -1;
         return;
     }
@@ -535,8 +535,8 @@ void run_fourier(std::string& name, int& ierr) {
         int icyc = last_cycle;
         STOPR(name, g_codes.data(), icyc);
     }
-    units().close(UNIT.I(4));
-    units().close(UNIT.I(3));
+    units().close(UNIT.I(unitw::kJrel));
+    units().close(UNIT.I(unitw::kIfour));
 }
 
 }  // namespace

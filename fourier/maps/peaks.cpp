@@ -35,7 +35,7 @@ constexpr int kThresholdStep = 100, kLowestThreshold = -200;
 constexpr float kSpecialExcess = 1.2f;
 constexpr double kTolerance = 1e-6;
 
-int jrel() { return UNIT.I(4); }
+int jrel() { return UNIT.I(unitw::kJrel); }
 
 // Centring vectors by lattice code 1-7 (P A B C I F R), origin first.
 struct Centring {

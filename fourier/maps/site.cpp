@@ -145,7 +145,7 @@ Mat site_rotation(int signed_op) {
     const int s = signed_op < 0 ? -1 : 1;
     Mat m{};
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) m[r][c] = s * static_cast<int>(std::lround(SPEC.R(12 * (j - 1) + 3 * c + r + 1)));
+        for (int c = 0; c < 3; ++c) m[r][c] = s * static_cast<int>(std::lround(spec_rotation(j, r + 1, c + 1)));
     return m;
 }
 

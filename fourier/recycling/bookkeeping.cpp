@@ -26,9 +26,9 @@
 namespace zanek {
 
 double shortest_equivalent_distance(const float x[3], const float y[3]) {
-    const int nsym = std::clamp(SPEC.I(379), 1, 24);
-    const int nlat = std::clamp(SPEC.I(380), 1, 4);
-    const bool centric = SPEC.I(381) == 1;
+    const int nsym = std::clamp(SPEC.I(specw::kNsym), 1, 24);
+    const int nlat = std::clamp(SPEC.I(specw::kLatticePoints), 1, 4);
+    const bool centric = SPEC.I(specw::kCentric) == 1;
     float best = 9999.0f;
     for (int c = 1; c <= nlat; ++c)
         for (int sgn = 0; sgn < (centric ? 2 : 1); ++sgn)
@@ -209,7 +209,7 @@ void match_previous(bool restart) {
     const int n = std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms);
     const float bdef = EMAP.R(emap::kDefaultB);
     const bool print = UREQ.I(ureqw::kPrint) > 2;
-    const float tolerance = SPEC.R(482) > 0.0f ? SPEC.R(482) : 0.6f;
+    const float tolerance = SPEC.R(specw::kCoincidence) > 0.0f ? SPEC.R(specw::kCoincidence) : 0.6f;
     std::array<int, kMaxAtoms + 1> match{};
     std::array<float, kMaxAtoms + 1> bnew{}, bold{};
     for (int i = 1; i <= n; ++i) bnew[i] = bdef;

@@ -181,7 +181,7 @@ void coordinate_flags(Pass& ps) {
                     (kode[2] != 0 && kode[2] != 3);
         for (int c = 1; c <= 3; ++c) ps.flag[i][c] = tied ? 0 : kode[c - 1];
     }
-    int code = SPEC.I(382);
+    int code = SPEC.I(specw::kFloating);
     if (code != 0 && ps.n >= 1) {
         if (code / 100 % 10) ps.flag[1][1] = 0;
         if (code / 10 % 10) ps.flag[1][2] = 0;

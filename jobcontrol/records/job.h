@@ -100,4 +100,24 @@ void fill_trig();
 // Sets every job-control record to its initial value (start of a run).
 void reset_job_records();
 
+// Word numbers of UNIT and IMPL (INTEGER unit numbers and settings).
+namespace unitw {
+constexpr int kCommands = 1;        // command file
+constexpr int kListing = 2;         // listing
+constexpr int kIfour = 3;           // sequential scratch file "ifour" (results of the first map pass)
+constexpr int kJrel = 4;            // sequential scratch file "jrel" (map coefficients, then the map)
+constexpr int kDirectScratch = 5;   // direct-access scratch file
+constexpr int kPeaks = 6;           // fourier peaks file
+constexpr int kTitle = 7;           // 7-26 the job title, four characters to a word
+constexpr int kPlot = 27;           // peaks file to be plotted
+}  // namespace unitw
+namespace implw {
+constexpr int kStructure = 1;       // structure file unit
+constexpr int kFormFactors = 2;     // scattering factors file unit
+constexpr int kReflections = 3;     // reflection file unit
+constexpr int kMainFormat = 4;      // export format: 1 CRYSTALS, 0 SHELX-92, -1 by the outside-program mode
+constexpr int kOutsideMode = 7;     // 0 none, 1 MolEN, 2 TeXan
+constexpr int kResults = 8;         // 8-26 the results area
+}  // namespace implw
+
 }  // namespace zanek

@@ -29,4 +29,18 @@ Record<484> initial_spec();
 inline Record<484> SPEC = initial_spec();
 inline std::string ATPOS(124, ' ');
 
+// Word numbers of SPEC (INTEGER unless marked REAL).
+namespace specw {
+constexpr int kNsym = 379;          // operators stored
+constexpr int kLatticePoints = 380;
+constexpr int kCentric = 381;       // 1 centrosymmetric
+constexpr int kFloating = 382;      // floating-origin code
+constexpr int kSystem = 383;        // crystal system code
+constexpr int kLattice = 384;       // 1..7 = P, A, B, C, I, F, R
+constexpr int kCoincidence = 482;   // REAL distance below which two images coincide (Angstrom)
+}  // namespace specw
+// Rotation R(r, c) and translation t(r) of operator i (REAL).
+inline float& spec_rotation(int i, int r, int c) { return SPEC.R(12 * (i - 1) + r + 3 * (c - 1)); }
+inline float& spec_translation(int i, int r) { return SPEC.R(12 * (i - 1) + 9 + r); }
+
 }  // namespace zanek
