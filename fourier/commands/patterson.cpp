@@ -33,7 +33,7 @@ void set_defaults() {
     TRAN.I(tran::kPrintUnit) = 0;
     TRAN.I(tran::kUnderline) = 100;
     for (int k = 0; k < 3; ++k) TRAN.R(tran::kFraction + k) = 1.0f;
-    SDIR.I(2) = 0;
+    SDIR.I(sdir::kPeaks) = 0;
     CONST.R(konst::kGrid) = 0.33333334f;
     UREQ.I(ureqw::kPrint) = 0;
     SPEC.I(kSpecReady) = -1;
@@ -76,7 +76,7 @@ void DIRPAT(int& ierr) {
         } else if (k3 == "map") {
             TRAN.I(tran::kPrintUnit) = listing_unit();
         } else if (k4 == "peak") {
-            if (!(bad_numbers = !numbers(rest, 1, rnum, inum))) SDIR.I(2) = inum[0];
+            if (!(bad_numbers = !numbers(rest, 1, rnum, inum))) SDIR.I(sdir::kPeaks) = inum[0];
         } else if (k4 == "grid") {
             if (!(bad_numbers = !numbers(rest, 1, rnum, inum))) CONST.R(konst::kGrid) = rnum[0];
         } else if (k4 == "prin") {

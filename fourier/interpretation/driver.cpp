@@ -271,8 +271,8 @@ void CLUEND(const InterpSetup& su) {
     }
     if (su.few == 1) return;
     const int nb = std::clamp(static_cast<int>(XI(su.B)), 0, (static_cast<int>(TEMP.size()) - 1) / 2);
-    TEMP.R(1) = static_cast<float>(nb);
-    for (int i = 1; i <= 2 * nb; ++i) TEMP.R(1 + i) = static_cast<float>(XI(su.B + i));
+    TEMP.R(tempw::kBondCount) = static_cast<float>(nb);
+    for (int i = 1; i <= 2 * nb; ++i) bond_atom(i) = static_cast<float>(XI(su.B + i));
 }
 
 void MAINCL(int32_t* ICODE, int& MODE, int IPRINT) {

@@ -467,7 +467,7 @@ void EXPAND(int& nrefl, int icyc, float& cfom, int& ierr) {
     }
 
     float grid = CONST.R(konst::kGrid);
-    const float edges[3] = {TAPE.R(1), TAPE.R(2), TAPE.R(3)};
+    const float edges[3] = {map_cell(1), map_cell(2), map_cell(3)};
     int points[3];
     choose_grid(grid, edges, points);
     CONST.R(konst::kGrid) = grid;

@@ -94,7 +94,7 @@ void set_directive_defaults(int& frag) {
     for (int w = 1; w <= 51; ++w) INPCL.I(w) = 0;
     UREQ.I(ureqw::kPrint) = 0;
     UREQ1.I(ureq1::kNoPsiE) = 0;
-    SDIR.I(2) = SDIR.I(3) = SDIR.I(4) = 0;
+    SDIR.I(sdir::kPeaks) = SDIR.I(sdir::kProjections) = SDIR.I(sdir::kNoInterpretation) = 0;
     TRAN.I(tran::kPrintUnit) = 0;
     CONST.I(konst::kSetNumber) = 0;
     for (int i = 0; i < 3; ++i) TRAN.R(tran::kFraction + i) = 1.0f;
@@ -190,10 +190,10 @@ void check_file_error(int& ierr) {
 }  // namespace
 
 void DEFCO(int& nwork) {
-    SDIR.R(1) = kMergeDistance;
-    KUSE.I(1) = 10000;
-    KUSE.I(2) = kPeakCapacity;
-    KUSE.I(3) = kPeakBufferWords;
+    SDIR.R(sdir::kMerge) = kMergeDistance;
+    KUSE.I(kuse::kMark) = 10000;
+    KUSE.I(kuse::kCapacity) = kPeakCapacity;
+    KUSE.I(kuse::kBufferWords) = kPeakBufferWords;
     nwork = kFftWorkWords;
 }
 
@@ -234,15 +234,15 @@ void DIRFOU(int& frag, int& ierr) {
         } else if (keyword(word, "ls")) {
             if (want(1)) EMAP.I(emap::kLs) = iv[0];
         } else if (keyword(word, "peak")) {
-            if (want(1)) SDIR.I(2) = iv[0];
+            if (want(1)) SDIR.I(sdir::kPeaks) = iv[0];
         } else if (keyword(word, "prin")) {
             if (want(1)) UREQ.I(ureqw::kPrint) = iv[0];
         } else if (keyword(word, "dmax")) {
             if (want(1)) INPCL.R(inpcl::kDmax) = r[0];
         } else if (keyword(word, "proj")) {
-            if (want(1)) SDIR.I(3) = iv[0];
+            if (want(1)) SDIR.I(sdir::kProjections) = iv[0];
         } else if (keyword(word, "noin")) {
-            SDIR.I(4) = 1;
+            SDIR.I(sdir::kNoInterpretation) = 1;
         } else if (keyword(word, "psej")) {
             UREQ1.I(ureq1::kNoPsiE) = 1;
         } else if (keyword(word, "set")) {
@@ -306,7 +306,7 @@ void DIRFOU(int& frag, int& ierr) {
 
 void GETPLT(int& frag, int& ierr) {
     const int unit = -frag;
-    TEMP.R(1) = -1.0f;
+    TEMP.R(tempw::kBondCount) = -1.0f;
     CONST.I(konst::kAtomCount) = 0;
     for (int w = 1; w <= 5 * kMaxAtoms; ++w) ATOMS.R(w) = 0.0f;
     int count = 0;
@@ -358,7 +358,7 @@ void GETPLT(int& frag, int& ierr) {
         KSPECB(work, p, pnew, kode, 0, 0, 0, 1);
         atom_coord(i, 5) = 1.0f / static_cast<float>(std::max(kode[9], 1));
     }
-    SORTF(&ATOMS.R(1), count, 4);
+    SORTF(&atom_coord(1, 1), count, 4);
     for (int i = 1; i <= count; ++i) atom_label(i) = 100 * (static_cast<int>(atom_coord(i, 4)) % 100) + 1;
     CONST.I(konst::kAtomCount) = count;
     CONST.I(konst::kSetNumber) = 1;
@@ -380,7 +380,7 @@ void FFT(int& nrefl, int icyc, float& xatoms, float& cfom, int nwork, int& ierr)
     EXPAND(nrefl, icyc, cfom, ierr);
     if (ierr == 0) {
         nwork = std::clamp(nwork, 1, kFftWorkWords);
-        PP1(&XDATA.R(1), nwork, CONST.I(konst::kNx), CONST.I(konst::kNy), CONST.I(konst::kNz), ierr);
+        PP1(&XDATA.R(kMapWorkStart), nwork, CONST.I(konst::kNx), CONST.I(konst::kNy), CONST.I(konst::kNz), ierr);
     }
     // The stop rule makes no map: the last map is not searched again.
     if (ierr == 0) SEARCH(icyc, xatoms, ierr);
@@ -395,8 +395,8 @@ void STOPR(const std::string& name, int32_t* codes, int& icyc) {
     if (UREQ.I(ureqw::kPrint) == 0) UREQ.I(ureqw::kPrint) = 2;
     for (int i = 1; i <= n; ++i) {
         atom_label(i) = std::abs(atom_label(i));
-        ATOMO.I(1000 + i) = atom_label(i);
-        for (int w = 1; w <= 4; ++w) ATOMO.R(5 * (i - 1) + w) = atom_coord(i, w);
+        old_atom_label(i) = atom_label(i);
+        for (int w = 1; w <= 4; ++w) old_atom_coord(i, w) = atom_coord(i, w);
     }
     // Keep the labelled atoms and the peaks after them higher than half the
     // last labelled one.
@@ -414,7 +414,7 @@ void STOPR(const std::string& name, int32_t* codes, int& icyc) {
     MAINCL(codes, mode, UREQ.I(ureqw::kPrint));
     const int nspecies = sf::species();
     for (int i = 1; i <= kept; ++i) {
-        const int saved = ATOMO.I(1000 + i);
+        const int saved = old_atom_label(i);
         if (saved == 0) continue;
         const int s = codes[i - 1] <= 0 ? -1 : 1;
         int c = std::abs(codes[i - 1]) % 100;
@@ -430,7 +430,7 @@ void STOPR(const std::string& name, int32_t* codes, int& icyc) {
     mode = 4;
     OUTPEA(name, codes, mode);
     for (int i = 1; i <= n; ++i)
-        if (ATOMO.I(1000 + i) == 0) atom_label(i) = 0;
+        if (old_atom_label(i) == 0) atom_label(i) = 0;
     EMAP.R(emap::kLastR) = EMAP.R(emap::kR);
     FRM15(n, CONST.I(konst::kSetNumber), 1);
     UREQ.I(ureqw::kPrint) = saved_print;

@@ -58,9 +58,8 @@ inline void position(int slot, float p[3]) {
     for (int c = 1; c <= 3; ++c) p[c - 1] = atom_coord(slot, c);
 }
 inline void old_position(int j, float p[3]) {
-    for (int c = 1; c <= 3; ++c) p[c - 1] = ATOMO.R(5 * j - 5 + c);
+    for (int c = 1; c <= 3; ++c) p[c - 1] = old_atom_coord(j, c);
 }
-inline int& old_label(int j) { return ATOMO.I(1000 + j); }
 
 // Remaining cell contents by reverse species index k = nt + 1 - t (the
 // last species of the list first) and the atomic numbers used for the
@@ -220,10 +219,10 @@ void match_previous(bool restart) {
     auto list_atoms = [&](const char* caption, bool old) {
         lst_line(caption);
         for (int j = 1; j <= (old ? nold : n); ++j) {
-            int lab = old ? old_label(j) : atom_label(j);
+            int lab = old ? old_atom_label(j) : atom_label(j);
             float x[3];
             old ? old_position(j, x) : position(j, x);
-            float h = old ? ATOMO.R(5 * j - 1) : atom_coord(j, 4);
+            float h = old ? old_atom_coord(j, 4) : atom_coord(j, 4);
             int t = old ? lab : species_of_label(lab);
             if (t != 0)
                 lst("(2x,a2,i5,f8.1,3f10.3)", {species_symbol(t), j, h, x[0], x[1], x[2]});
@@ -233,9 +232,9 @@ void match_previous(bool restart) {
     };
 
     for (int j = 1; j <= nold; ++j) {
-        if (old_label(j) == 0) continue;
-        const int to = species_of_label(old_label(j));
-        old_label(j) = to;
+        if (old_atom_label(j) == 0) continue;
+        const int to = species_of_label(old_atom_label(j));
+        old_atom_label(j) = to;
         float xo[3];
         old_position(j, xo);
         double best = 9999.0;
@@ -261,7 +260,7 @@ void match_previous(bool restart) {
             bnew[ibest] = static_cast<float>((static_cast<double>(zof(to)) * bold[j] / zof(tn) + bdef) / 2.0);
             if (print) {
                 std::vector<FItem> it{species_symbol(to), j, static_cast<float>(zof(to)), bold[j]};
-                for (int w = 1; w <= 5; ++w) it.push_back(ATOMO.R(5 * j - 5 + w));
+                for (int w = 1; w <= 5; ++w) it.push_back(old_atom_coord(j, w));
                 it.push_back(species_symbol(tn));
                 it.push_back(ibest);
                 it.push_back(static_cast<float>(zof(tn)));
@@ -278,8 +277,8 @@ void match_previous(bool restart) {
     for (int i = 1; i <= n; ++i) {
         atom_b(i) = bnew[i];
         if (match[i] == 0) continue;
-        for (int w = 1; w <= 3; ++w) atom_coord(i, w) = ATOMO.R(5 * match[i] - 5 + w);
-        atom_coord(i, 5) = ATOMO.R(5 * match[i]);
+        for (int w = 1; w <= 3; ++w) atom_coord(i, w) = old_atom_coord(match[i], w);
+        atom_coord(i, 5) = old_atom_coord(match[i], 5);
     }
     if (!print) return;
     for (int i = 1; i <= n; ++i) {
@@ -288,12 +287,12 @@ void match_previous(bool restart) {
         const int tn = restart ? atom_label(i) : species_of_label(atom_label(i));
         std::vector<FItem> it{species_symbol(tn), i, atom_coord(i, 1), atom_coord(i, 2), atom_coord(i, 3), atom_b(i)};
         if (restart) {
-            it.push_back(old_label(j));
+            it.push_back(old_atom_label(j));
         } else {
-            it.push_back(species_symbol(old_label(j)));
+            it.push_back(species_symbol(old_atom_label(j)));
         }
         it.push_back(j);
-        for (int w = 1; w <= 3; ++w) it.push_back(ATOMO.R(5 * j - 5 + w));
+        for (int w = 1; w <= 3; ++w) it.push_back(old_atom_coord(j, w));
         it.push_back(bold[j]);
         if (restart)
             lst("(2x,a2,i4,4f10.3,10x,' nalf(',i2,')',i4,4f10.3,10x)", it);
