@@ -46,8 +46,8 @@ double multiplicity_factor() {
 }
 
 double bonding_radius(int t) {
-    if (t < 1 || t > LST03.I(4)) return 0.0;
-    return DATA.R(LST03.I(1) + list3::kRecordLength * (t - 1) + list3::kRadius - 1);
+    if (t < 1 || t > LST03.I(lst03::kSpecies)) return 0.0;
+    return DATA.R(LST03.I(lst03::kFirst) + list3::kRecordLength * (t - 1) + list3::kRadius - 1);
 }
 
 namespace {
