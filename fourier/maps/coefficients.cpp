@@ -250,8 +250,8 @@ void INPTF(int& flag, int& n) {
     const bool patterson = !fourier_map();
     YFL01();
     if (!patterson) YFL02();
-    for (int k = 1; k <= 72; ++k) TAPE.W(tape::kTrans - 1 + k) = SYM.W(symw::kTransl + k);  // SYM words 145-216
-    for (int k = 1; k <= 144; ++k) TAPE.W(tape::kRot - 1 + k) = SYM.W(k);
+    for (int k = 1; k <= 72; ++k) TAPE.W(tape::kTrans - 1 + k) = SYM.W(symw::kTransl + k);
+    for (int k = 1; k <= 144; ++k) TAPE.W(tape::kRot - 1 + k) = SYM.W(symw::kOperators - 1 + k);
     YFL03();
     int count = 0, nref = 0, nzro = 0, seed = 0;
     flag = 0;

@@ -43,12 +43,12 @@ int reduce(int d) {
 
 float sin_deg(int degrees) {
     if (TRIG.R(trig::kTwoPi) == 0.0f) fill_trig();
-    return TRIG.R(reduce(degrees) + 1);
+    return sine_of_degree(reduce(degrees));
 }
 
 float cos_deg(int degrees) {
     if (TRIG.R(trig::kTwoPi) == 0.0f) fill_trig();
-    return TRIG.R(reduce(degrees) + 91);
+    return sine_of_degree(reduce(degrees) + 90);
 }
 
 }  // namespace zanek

@@ -35,9 +35,9 @@ float g_last_scale_shift = 0.0f;
 
 // Sine table of whole degrees 0..449 (the cosine of d is entry d + 90).
 struct SineTable {
-    std::array<float, 450> s{};
+    std::array<float, trig::kSineDegrees> s{};
     void load() {
-        for (int d = 0; d < 450; ++d) s[d] = TRIG.R(d + 1);
+        for (int d = 0; d < trig::kSineDegrees; ++d) s[d] = sine_of_degree(d);
     }
 };
 

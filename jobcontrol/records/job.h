@@ -94,7 +94,13 @@ namespace trig {
 constexpr int kPi = 451, kTwoPi = 452;  // REAL
 constexpr int kRadian = 453;            // REAL pi/180, radians per degree
 constexpr int kDegree = 454;            // REAL 180/pi, degrees per radian
+
+// The sine table.
+constexpr int kSine = 1;                // REAL 1-450: sin of 0..449 whole degrees
+constexpr int kSineDegrees = 450;
 }  // namespace trig
+// Sine of d whole degrees, d = 0..449 (the cosine of d is the sine of d + 90).
+inline float& sine_of_degree(int d) { return TRIG.R(trig::kSine + d); }
 void fill_trig();
 
 // Sets every job-control record to its initial value (start of a run).
