@@ -52,14 +52,25 @@ constexpr int kMapKind = 1, kNoPsiE = 506, kSectionAxis = 507;
 // squares it in place), 2 peaks requested, 3 projections requested,
 // 4 flag "noin".
 inline Record<4> SDIR;
+namespace sdir {
+constexpr int kMerge = 1;        // REAL merge distance (its square during the peak search)
+constexpr int kPeaks = 2;        // peaks requested
+constexpr int kProjections = 3;  // projections of each cluster requested
+constexpr int kNoInterpretation = 4;  // 1: "noin" given
+}  // namespace sdir
 // KUSE: 1 10000 (read by nothing), 2 capacity of the peak list,
 // 3 words of the three-section peak buffer.
 inline Record<3> KUSE;
+namespace kuse {
+constexpr int kMark = 1, kCapacity = 2, kBufferWords = 3;
+}
 // The map-work defaults, set before every map.
 constexpr float kMergeDistance = 0.85f;
 constexpr int kPeakCapacity = 200;
 constexpr int kPeakBufferWords = 159856;
 constexpr int kFftWorkWords = 160000;
+// The map transform and the peak search's section buffer both start at XDATA word 1.
+constexpr int kMapWorkStart = 1;
 
 // TRAN, map output controls: 1 map scale (REAL), 2-4 largest h, k, l,
 // 5 underlining level, 6 print unit of the map (0 none), 7-9 printed
@@ -89,6 +100,8 @@ constexpr int kCell = 1, kNsym = 7, kCentric = 8, kLattice = 9, kExpected = 10;
 constexpr int kTrans = 11, kRot = 83, kMultiplicity = 227;
 constexpr int kHeaderWords = 226;  // words 1-226 travel with the map
 }  // namespace tape
+// Cell constant i of the map (REAL; 1-3 a, b, c, 4-6 the angles in degrees).
+inline float& map_cell(int i) { return TAPE.R(tape::kCell - 1 + i); }
 
 // CENT, centring table of the peak search: 1-12 up to four centring
 // vectors (REAL, the origin first), 13 onward the 3x3 REAL rotation of
@@ -107,6 +120,7 @@ constexpr int kVectors = 1, kMatrices = 13, kCount = 229;
 inline Record<64> INPCL;
 namespace inpcl {
 constexpr int kCount = 1, kElement = 1, kMin = 11, kMax = 21, kType = 31, kSpecies = 41;
+constexpr int kPlotSwitch = 52;  // set to 1 at every interpretation
 constexpr int kRegroup = 53, kDmax = 54, kRadius = 54;
 constexpr int kMaxEntries = 10;
 }  // namespace inpcl

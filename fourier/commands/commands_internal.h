@@ -40,7 +40,7 @@ inline std::string stored_symbol(int t) {
 }
 
 // pi as the sine table's record holds it.
-inline float trig_pi() { return TRIG.R(451) > 0.0f ? TRIG.R(451) : 3.1415927f; }
+inline float trig_pi() { return TRIG.R(trig::kPi) > 0.0f ? TRIG.R(trig::kPi) : 3.1415927f; }
 
 // The job title cut to n characters.
 inline std::string title_chars(int n) { return job_title().substr(0, n); }

@@ -32,17 +32,12 @@ namespace zanek {
 
 namespace {
 
-// IMPL words of the export settings (they last for the run).
-constexpr int kMainFormat = 4;   // 1 CRYSTALS, 0 SHELX-92, -1 by the outside-program mode
-constexpr int kOutsideMode = 7;  // 0 none, 1 MolEN, 2 TeXan
-constexpr int kResults = 8;      // words 8.. the results area
-
-int main_unit() { return UNIT.I(6); }
+int main_unit() { return UNIT.I(unitw::kPeaks); }
 
 int atom_count() { return std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms); }
 int species_of(int slot) { return std::abs(atom_label(slot)) / 100; }
 float u_from_b(float b) { return b / (8.0f * trig_pi() * trig_pi()); }
-float default_u() { return u_from_b(C.R(143)); }
+float default_u() { return u_from_b(C.R(cw::kB)); }
 
 std::string rest_of_line(const std::string& rest, int n) { return n > 0 ? padded(rest, 80) : std::string(); }
 
@@ -60,7 +55,7 @@ std::string shelx_atom_name(const std::string& sym, int i) {
 void DIREXP(int& plot, int /*set*/, int& comp, int& ierr) {
     plot = PLOT_VYROLA;
     comp = 0;
-    UREQ.I(10) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
     const int count = directive_count();
     for (int line_no = 0; line_no < count; ++line_no) {
         const std::string line = next_directive_line();
@@ -69,19 +64,19 @@ void DIREXP(int& plot, int /*set*/, int& comp, int& ierr) {
         std::string name = rest_of_line(d.rest, d.rest_length);
         int target = 3;  // the main file; 4 the plot file
         if (key == "crys") {
-            IMPL.I(kMainFormat) = 1;
+            IMPL.I(implw::kMainFormat) = 1;
         } else if (key == "comp") {
-            IMPL.I(kMainFormat) = 1;
+            IMPL.I(implw::kMainFormat) = 1;
             comp = 1;
             name.clear();
         } else if (key == "shel") {
-            IMPL.I(kMainFormat) = 0;
+            IMPL.I(implw::kMainFormat) = 0;
         } else if (key == "texa") {
-            IMPL.I(kMainFormat) = -1;
-            IMPL.I(kOutsideMode) = 2;
+            IMPL.I(implw::kMainFormat) = -1;
+            IMPL.I(implw::kOutsideMode) = 2;
         } else if (key == "mole") {
-            IMPL.I(kMainFormat) = -1;
-            IMPL.I(kOutsideMode) = 1;
+            IMPL.I(implw::kMainFormat) = -1;
+            IMPL.I(implw::kOutsideMode) = 1;
         } else if (key == "mold") {
             plot = PLOT_MOLDRAW, target = 4;
         } else if (key == "scha") {
@@ -104,7 +99,7 @@ void OUTCRY(int comp) {
     const int n = atom_count();
     if (comp == 1) {
         put(u, "('#title ',a)", {title_chars(80)});
-        put(u, "('#quickstart ',/,'cell ',3f8.3,3f8.2)", {RC.R(7), RC.R(8), RC.R(9), RC.R(10), RC.R(11), RC.R(12)});
+        put(u, "('#quickstart ',/,'cell ',3f8.3,3f8.2)", {cell_constant(1), cell_constant(2), cell_constant(3), cell_constant(4), cell_constant(5), cell_constant(6)});
         put(u, "('spacegroup ',a)", {symbol_from_erl()});
         std::vector<FItem> content;
         for (int t = 1; t <= std::min(sf::species(), sf::kMaxSpecies); ++t)
@@ -113,7 +108,7 @@ void OUTCRY(int comp) {
         put(u, "('file ',a,/,'format (3f4.0,2f8.2) ',/,'end')", {dotdat_name(2)});
         put(u, "('# ',a,/,'# number of atoms = ',i5,' for set no. ',i5,'  final R value = ',f7.2,'%',/,'# ',/,"
                "'#list 28 ',/,'minima /fo/ = ',f10.3,/,'end ')",
-            {title_chars(76), n, CONST.I(konst::kSetNumber), 100.0 * EMAP.R(emap::kLastR), UREQ.R(8)});
+            {title_chars(76), n, CONST.I(konst::kSetNumber), 100.0 * EMAP.R(emap::kLastR), UREQ.R(ureqw::kWeakLimit)});
     }
     put(u, "('#list 5 ',/,'read natom = 0',/,'end',/,'#edit ')");
     bool any_q = false;
@@ -171,17 +166,17 @@ int shelx_lattice(int code) {
 void OUTSHE() {
     const int u = main_unit();
     const int n = atom_count();
-    const int nsym = std::clamp(SPEC.I(379), 1, 24);
-    const bool centric = SPEC.I(381) == 1;
+    const int nsym = std::clamp(SPEC.I(specw::kNsym), 1, 24);
+    const bool centric = SPEC.I(specw::kCentric) == 1;
     // Z: the general positions of the cell, every operator with and without
     // the centre, at every lattice point.
-    const int lattice_points = std::clamp(SPEC.I(380), 1, 4);
+    const int lattice_points = std::clamp(SPEC.I(specw::kLatticePoints), 1, 4);
     const int z = nsym * (centric ? 2 : 1) * lattice_points;
     put(u, "('TITL    ',a)", {title_chars(72)});
     put(u, "('CELL  ',f8.5,2x,6f9.3,/,'ZERR  ',i8,2x,6f9.3)",
-        {0.71069, RC.R(7), RC.R(8), RC.R(9), RC.R(10), RC.R(11), RC.R(12), z, 0.005, 0.005, 0.005, 0.005, 0.005,
+        {0.71069, cell_constant(1), cell_constant(2), cell_constant(3), cell_constant(4), cell_constant(5), cell_constant(6), z, 0.005, 0.005, 0.005, 0.005, 0.005,
          0.005});
-    const int latt = shelx_lattice(SPEC.I(384));
+    const int latt = shelx_lattice(SPEC.I(specw::kLattice));
     put(u, "('LATT ',2i2)", {centric ? latt : -latt});
     for (int k = 2; k <= nsym; ++k) units().write_line(u, symm_line(k));
 
@@ -241,7 +236,7 @@ void OUTMSC(const std::vector<int>& spec) {
     const int u = main_unit();
     const int n = atom_count();
     std::vector<FItem> head{n, CONST.I(konst::kSetNumber)};
-    for (int k = 0; k < 5; ++k) head.push_back(IMPL.I(kResults + k));
+    for (int k = 0; k < 5; ++k) head.push_back(IMPL.I(implw::kResults + k));
     put(u, "(' ZANOL Release 93.02',i5,'  peaks for set no. ',i5,5i5)", head);
     for (int i = 1; i <= n; ++i) {
         const int t = spec[i - 1];
@@ -288,11 +283,11 @@ void export_heading() {
 // in a run of its own writes the stored structure. The centric flag that
 // a phasing command may have changed is kept.
 void load_crystal_lists() {
-    const int centric = SYM.I(220);
+    const int centric = SYM.I(symw::kCentric);
     if (list_stored(1)) YFL01();
     if (list_stored(2)) {
         YFL02();
-        if (centric == -1) SYM.I(220) = centric;
+        if (centric == -1) SYM.I(symw::kCentric) = centric;
     }
     if (list_stored(3)) YFL03();
 }
@@ -366,7 +361,7 @@ void EXPORT(int& status) {
     std::vector<int> spec(kMaxAtoms, 0);
     for (int i = 1; i <= n; ++i) spec[i - 1] = species_of(i);
     // The outside-program formats are those of a main format of -1.
-    const int outside = IMPL.I(kMainFormat) == -1 ? IMPL.I(kOutsideMode) : 0;
+    const int outside = IMPL.I(implw::kMainFormat) == -1 ? IMPL.I(implw::kOutsideMode) : 0;
     if (outside == 1 || outside == 2) {
         if (outside == 1) OUTENR(spec);
         else OUTMSC(spec);
@@ -378,7 +373,7 @@ void EXPORT(int& status) {
         return;
     }
     lst("(/,/,/,'   Atoms informations files produced:',/,/,'   Format        File Name ',/)");
-    const bool shelx = IMPL.I(kMainFormat) == 0;
+    const bool shelx = IMPL.I(implw::kMainFormat) == 0;
     if (shelx) OUTSHE();
     else OUTCRY(comp);
     if (!close_export_file(main_unit(), 3)) {

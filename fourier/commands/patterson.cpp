@@ -33,9 +33,9 @@ void set_defaults() {
     TRAN.I(tran::kPrintUnit) = 0;
     TRAN.I(tran::kUnderline) = 100;
     for (int k = 0; k < 3; ++k) TRAN.R(tran::kFraction + k) = 1.0f;
-    SDIR.I(2) = 0;
+    SDIR.I(sdir::kPeaks) = 0;
     CONST.R(konst::kGrid) = 0.33333334f;
-    UREQ.I(10) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
     SPEC.I(kSpecReady) = -1;
 }
 
@@ -76,11 +76,11 @@ void DIRPAT(int& ierr) {
         } else if (k3 == "map") {
             TRAN.I(tran::kPrintUnit) = listing_unit();
         } else if (k4 == "peak") {
-            if (!(bad_numbers = !numbers(rest, 1, rnum, inum))) SDIR.I(2) = inum[0];
+            if (!(bad_numbers = !numbers(rest, 1, rnum, inum))) SDIR.I(sdir::kPeaks) = inum[0];
         } else if (k4 == "grid") {
             if (!(bad_numbers = !numbers(rest, 1, rnum, inum))) CONST.R(konst::kGrid) = rnum[0];
         } else if (k4 == "prin") {
-            if (!(bad_numbers = !numbers(rest, 1, rnum, inum))) UREQ.I(10) = inum[0];
+            if (!(bad_numbers = !numbers(rest, 1, rnum, inum))) UREQ.I(ureqw::kPrint) = inum[0];
         } else if (k4 == "limi") {
             if (!(bad_numbers = !numbers(rest, 3, rnum, inum)))
                 for (int c = 0; c < 3; ++c) TRAN.R(tran::kFraction + c) = std::min(rnum[c], 1.0f);
@@ -129,11 +129,11 @@ namespace {
 // translations, with a centre of symmetry.
 void patterson_symmetry() {
     YFL02();
-    const int nsym = std::clamp(SYM.I(217), 0, 48);
+    const int nsym = std::clamp(SYM.I(symw::kOps), 0, 48);
     for (int k = 1; k <= nsym; ++k)
         for (int i = 1; i <= 3; ++i) erl_T(k, i) = 0.0f;
-    SYM.I(220) = 1;
-    MUSYM(&ERL.I(1), &ERL.R(433), nsym, &SYM.I(1), &SYM.R(145));
+    SYM.I(symw::kCentric) = 1;
+    MUSYM(&erl_R(1, 1, 1), &erl_T(1, 1), nsym, &SYM.I(symw::kOperators), &SYM.R(symw::kTransl + 1));
 }
 
 void coefficient_heading(int kind, const std::string& laue) {
@@ -177,13 +177,13 @@ void PATTER(int& ierr) {
     DIRPAT(ierr);
     if (ierr < 0) return;
     const int kind = UREQ1.I(ureq1::kMapKind);
-    if (kind != PATT_F2 && C.R(144) < 0.0f) {
+    if (kind != PATT_F2 && C.R(cw::kScale) < 0.0f) {
         lst_line(" *** error ***  reflections must be normalized.");
         ierr = -1;
     }
     patterson_symmetry();
     std::string laue = "     ";
-    LAUE(symbol_from_erl(), ERL.I(593), laue);
+    LAUE(symbol_from_erl(), ERL.I(erlw::kSystem), laue);
     coefficient_heading(kind, laue);
     // A Patterson map belongs to no phase set.
     CONST.I(konst::kSetNumber) = 0;
@@ -192,8 +192,8 @@ void PATTER(int& ierr) {
     FFT(nrefl, 1, xatoms, cfom, nwork, ierr);
     if (ierr < 0) return;
     peak_table();
-    units().close(UNIT.I(4));
-    units().close(UNIT.I(3));
+    units().close(UNIT.I(unitw::kSequentialScratch));
+    units().close(UNIT.I(unitw::kIfour));
 }
 
 }  // namespace zanek

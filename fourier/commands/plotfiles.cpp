@@ -25,7 +25,7 @@ namespace zanek {
 
 namespace {
 
-int plot_unit() { return UNIT.I(27); }
+int plot_unit() { return UNIT.I(unitw::kPlot); }
 int atom_count() { return std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms); }
 
 bool open_plot() { return open_export_file(plot_unit(), 4); }
@@ -40,10 +40,10 @@ std::string compact_name(const std::string& sym, int i, int width) {
     return padded(s, width);
 }
 
-std::vector<FItem> cell_items() { return {RC.R(7), RC.R(8), RC.R(9), RC.R(10), RC.R(11), RC.R(12)}; }
+std::vector<FItem> cell_items() { return {cell_constant(1), cell_constant(2), cell_constant(3), cell_constant(4), cell_constant(5), cell_constant(6)}; }
 
-int spec_nsym() { return std::clamp(SPEC.I(379), 1, 24); }
-bool spec_centric() { return SPEC.I(381) == 1; }
+int spec_nsym() { return std::clamp(SPEC.I(specw::kNsym), 1, 24); }
+bool spec_centric() { return SPEC.I(specw::kCentric) == 1; }
 
 // The operators of the special-position library: translations, then the
 // rotation (rounded) row by row, times +1 and, in a centrosymmetric group,
@@ -53,10 +53,10 @@ void symmetry_block(int u) {
         if (sgn < 0 && !spec_centric()) break;
         for (int k = 1; k <= spec_nsym(); ++k) {
             std::vector<FItem> it;
-            for (int r = 1; r <= 3; ++r) it.push_back(SPEC.R(12 * (k - 1) + 9 + r));
+            for (int r = 1; r <= 3; ++r) it.push_back(specw::translation(k, r));
             for (int r = 1; r <= 3; ++r)
                 for (int c = 1; c <= 3; ++c)
-                    it.push_back(sgn * static_cast<int>(std::lround(SPEC.R(12 * (k - 1) + r + 3 * (c - 1)))));
+                    it.push_back(sgn * static_cast<int>(std::lround(specw::rotation(k, r, c))));
             put(u, "(3f10.5,3(3i4,4x))", it);
         }
     }
@@ -145,7 +145,7 @@ bool OUTVYRO() {
     put(u, "(i5)", {(spec_centric() ? 2 : 1) * spec_nsym()});
     symmetry_block(u);
     const std::string letters = "pabcifr";
-    put(u, "(a1)", {std::string(1, letters[std::clamp(SPEC.I(384), 1, 7) - 1])});
+    put(u, "(a1)", {std::string(1, letters[std::clamp(SPEC.I(specw::kLattice), 1, 7) - 1])});
     return close_plot();
 }
 
@@ -155,9 +155,9 @@ bool OUTXYZ() {
     const int n = atom_count();
     put(u, "(i5,/,a)", {n, title_chars(80)});
     const double rad = trig_pi() / 180.0;
-    const double a = RC.R(7), b = RC.R(8), c = RC.R(9);
-    const double ca = std::cos(RC.R(10) * rad), cb = std::cos(RC.R(11) * rad), cg = std::cos(RC.R(12) * rad);
-    const double sa = std::sin(RC.R(10) * rad), sb = std::sin(RC.R(11) * rad);
+    const double a = cell_constant(1), b = cell_constant(2), c = cell_constant(3);
+    const double ca = std::cos(cell_constant(4) * rad), cb = std::cos(cell_constant(5) * rad), cg = std::cos(cell_constant(6) * rad);
+    const double sa = std::sin(cell_constant(4) * rad), sb = std::sin(cell_constant(5) * rad);
     // c along Z, a in the XZ plane; gamma* the reciprocal-cell angle.
     const double cgs = (sa * sb) != 0.0 ? (ca * cb - cg) / (sa * sb) : 0.0;
     const double sgs = std::sqrt(std::max(0.0, 1.0 - cgs * cgs));

@@ -59,7 +59,7 @@ bool open_scratch(int unit, const char* name, int& ierr) {
 }  // namespace
 
 bool open_map_scratch_files(int& ierr) {
-    return open_scratch(UNIT.I(4), "jrel", ierr) && open_scratch(UNIT.I(3), "ifour", ierr);
+    return open_scratch(UNIT.I(unitw::kSequentialScratch), "jrel", ierr) && open_scratch(UNIT.I(unitw::kIfour), "ifour", ierr);
 }
 
 void GETCOD(std::string& line, int& atom, int& code, int flag, int& ierr) {
@@ -104,7 +104,7 @@ void DIRRES(int& mode, int& ierr) {
     for (int k = 0; k < 3; ++k) TRAN.R(tran::kFraction + k) = 1.0f;
     UREQ1.I(ureq1::kNoPsiE) = 1;
     UREQ1.I(ureq1::kSectionAxis) = 1;
-    UREQ.I(10) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
     mode = 0;
     for (int k = 1; k <= 400; ++k) BUFFER.I(k) = 0;
     int start = 1, bonds = 0;
@@ -124,7 +124,7 @@ void DIRRES(int& mode, int& ierr) {
         if (key == "com") {
             mode = 2;
         } else if (key == "pri") {
-            UREQ.I(10) = 4;
+            UREQ.I(ureqw::kPrint) = 4;
         } else if (key == "del") {
             GETCOD(line, atom, code, 0, err);
             if (err == 0) {
@@ -247,8 +247,8 @@ void run_restart(int& ierr) {
     ierr = 0;  // the stop rule ending the maps is no failure
     std::array<int32_t, 200> codes{};
     STOPR(std::string(80, ' '), codes.data(), cycle);
-    units().close(UNIT.I(4));
-    units().close(UNIT.I(3));
+    units().close(UNIT.I(unitw::kSequentialScratch));
+    units().close(UNIT.I(unitw::kIfour));
 }
 
 }  // namespace

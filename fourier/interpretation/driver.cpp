@@ -82,7 +82,7 @@ void XLAT(float tv[4][3]) {
     };
     const float h = 0.5f, t1 = 1.0f / 3.0f, t2 = 2.0f / 3.0f;
     int points = 1;
-    switch (LST02.I(2)) {
+    switch (LST02.I(lst02::kStoredLattice)) {
         case 2: set(1, h, h, h); points = 2; break;                                       // I
         case 3: set(1, t1, t2, t2); set(2, t2, t1, t1); points = 3; break;                // R
         case 4: set(1, 0, h, h); set(2, h, 0, h); set(3, h, h, 0); points = 4; break;     // F
@@ -91,43 +91,43 @@ void XLAT(float tv[4][3]) {
         case 7: set(1, h, h, 0); points = 2; break;                                       // C
         default: break;                                                                   // P
     }
-    LST02.I(21) = points;
-    LST02.I(20) = 3;
+    LST02.I(lst02::kLatticePoints) = points;
+    LST02.I(lst02::kThree) = 3;
 }
 
 void CLUPAR(InterpSetup& su, int32_t* icode, int& mode, int iprint) {
     // 1. Print level, listing unit, the user's maximum distance.
     const int m = std::clamp(mode, 1, 5);
-    XUNIT.I(6) = std::max(kModeLevel[m], iprint);
-    XUNIT.I(2) = UNIT.I(2);
-    const int level = XUNIT.I(6);
+    XUNIT.I(xunit::kPrint) = std::max(kModeLevel[m], iprint);
+    XUNIT.I(xunit::kListing) = UNIT.I(unitw::kListing);
+    const int level = XUNIT.I(xunit::kPrint);
     su.few = 0;
     XBUIL.R(xb::kMaxDist2) = cond::max_distance() > 0.5f ? cond::max_distance() : 0.0f;
-    LST02.I(9) = SPEC.I(379);
+    LST02.I(lst02::kNsym) = SPEC.I(specw::kNsym);
     const int n = std::clamp(static_cast<int>(CONST.I(konst::kAtomCount)), 0, kMaxAtoms);
 
     // 2. The cell: direct and reciprocal metric tensors.
     YFL01();
     for (int k = 0; k < 9; ++k) {
-        XBUIL.R(xb::kMetric + k) = DATA.R(LST01.I(3) + k);
-        XBUIL.R(xb::kRecipMetric + k) = DATA.R(LST01.I(4) + k);
+        XBUIL.R(xb::kMetric + k) = DATA.R(LST01.I(lst01::kMetric) + k);
+        XBUIL.R(xb::kRecipMetric + k) = DATA.R(LST01.I(lst01::kRecipMetric) + k);
     }
 
     // 3. The symmetry: occupancy of a general position, centring vectors;
     // the operators are parked at the end of DATA while list 3 is loaded.
     YFL02();
     XSPINB();  // the library's centric flag is read below; prepare it if a caller has not
-    const int nops = std::clamp(static_cast<int>(LST02.I(9)), 0, list2::kMaxOps);
-    const double mult = static_cast<double>(nops) * LST02.R(3);
+    const int nops = std::clamp(static_cast<int>(LST02.I(lst02::kNsym)), 0, list2::kMaxOps);
+    const double mult = static_cast<double>(nops) * LST02.R(lst02::kPointsTimesCentric);
     su.w1 = mult > 0.0 ? static_cast<float>(1.0 / mult) : 1.0f;
     XLAT(su.lat.tv);
-    copy_words(DATA.at(kOpsParking), DATA.at(LST02.I(6)), static_cast<std::size_t>(12 * nops + 1));
+    copy_words(DATA.at(kOpsParking), DATA.at(LST02.I(lst02::kOperators)), static_cast<std::size_t>(12 * nops + 1));
 
     // 4. The species: symbol and rounded Z of each type, user radii, the
     // lightest type other than hydrogen.
     YFL03();
-    const int ntypes = LST03.I(4);
-    const int rec1 = LST03.I(1), reclen = LST03.I(3);
+    const int ntypes = LST03.I(lst03::kSpecies);
+    const int rec1 = LST03.I(lst03::kFirst), reclen = LST03.I(lst03::kRecordLength);
     Word sym[9];
     int zint[9] = {};
     int lightest = 0;
@@ -142,7 +142,7 @@ void CLUPAR(InterpSetup& su, int32_t* icode, int& mode, int iprint) {
     if (level > 3) list_species(rec1, ntypes, false);
 
     // 5. Operators behind list 3, then the interpretation peak table.
-    const int O = LST03.I(2);
+    const int O = LST03.I(lst03::kNext);
     copy_words(DATA.at(O), DATA.at(kOpsParking), static_cast<std::size_t>(12 * nops));
     const int P = O + 12 * nops;
     const int t_default = std::min(first_is_h ? 2 : 1, std::max(ntypes, 1));
@@ -258,8 +258,8 @@ void CLUPAR(InterpSetup& su, int32_t* icode, int& mode, int iprint) {
 
     // 10. The free word, the centric flag, the lattice points.
     XBUIL.I(xb::kFree) = next_free;
-    su.lat.centric = SPEC.I(381);
-    su.lat.nlatt = std::clamp(static_cast<int>(LST02.I(21)), 1, 4);
+    su.lat.centric = SPEC.I(specw::kCentric);
+    su.lat.nlatt = std::clamp(static_cast<int>(LST02.I(lst02::kLatticePoints)), 1, 4);
 }
 
 void CLUEND(const InterpSetup& su) {
@@ -271,8 +271,8 @@ void CLUEND(const InterpSetup& su) {
     }
     if (su.few == 1) return;
     const int nb = std::clamp(static_cast<int>(XI(su.B)), 0, (static_cast<int>(TEMP.size()) - 1) / 2);
-    TEMP.R(1) = static_cast<float>(nb);
-    for (int i = 1; i <= 2 * nb; ++i) TEMP.R(1 + i) = static_cast<float>(XI(su.B + i));
+    TEMP.R(tempw::kBondCount) = static_cast<float>(nb);
+    for (int i = 1; i <= 2 * nb; ++i) bond_atom(i) = static_cast<float>(XI(su.B + i));
 }
 
 void MAINCL(int32_t* ICODE, int& MODE, int IPRINT) {

@@ -35,6 +35,9 @@ namespace zanek {
 inline Record<800> XBUIL;
 // XUNIT: word 2 the listing unit, word 6 the interpretation print level.
 inline Record<8> XUNIT;
+namespace xunit {
+constexpr int kListing = 2, kPrint = 6;
+}
 // WORKC: the projection plots' plane fit and scale (see plots.cpp).
 inline Record<141> WORKC;
 
@@ -47,6 +50,9 @@ constexpr int kFragments = 7;
 constexpr int kHeavySpecies = 8, kLightSpecies = 9;
 constexpr int kMaxDist2 = 10, kMinDist2 = 11;  // REAL
 constexpr int kMetric = 12, kRecipMetric = 21;
+constexpr int kGroupRmin = 29, kGroupRmax = 38;  // REAL + g: smallest, largest radius of group g
+constexpr int kDmin = 47, kDmax = 128;          // REAL + g1 + 9(g2-1): DMIN(g1,g2), DMAX(g1,g2)
+constexpr int kAngleMin = 209, kAngleMax = 212;  // REAL + class: smallest, largest bond angle
 constexpr int kSpeciesTable = 216, kSpeciesLen = 217;
 // Contact and growth tables (work-store indices).
 constexpr int kStatus = 218;       // peak status words
@@ -66,24 +72,29 @@ constexpr int kAngleLen = 231;     // words per angle-record entry (3)
 constexpr int kShortIndex = 232;   // per peak: index of its short-contact list
 constexpr int kShortLists = 233;
 constexpr int kShortCursor = 234;
+constexpr int kAngleClass = 235;   // + g: angle class of group g; word 235 itself is set to 1
+constexpr int kFirstSpecies = 244, kLastSpecies = 253;  // + g
+constexpr int kFirstPeak = 262, kLastPeak = 271;        // + g
+constexpr int kMembership = 289;   // + j: membership of species j (10^(g-1) for each group g)
+constexpr int kGroupOf = 298;      // + k: group of peak k
 constexpr int kMaxGroups = 9;
 constexpr int kMaxPeakGroups = 500;
 }  // namespace xb
 
-inline float& dmin_of(int g1, int g2) { return XBUIL.R(47 + g1 + 9 * (g2 - 1)); }
-inline float& dmax_of(int g1, int g2) { return XBUIL.R(128 + g1 + 9 * (g2 - 1)); }
-inline float& angle_min(int cls) { return XBUIL.R(209 + cls); }
-inline float& angle_max(int cls) { return XBUIL.R(212 + cls); }
-inline int32_t& group_class(int g) { return XBUIL.I(235 + g); }
-inline int32_t& group_first_species(int g) { return XBUIL.I(244 + g); }
-inline int32_t& group_last_species(int g) { return XBUIL.I(253 + g); }
-inline int32_t& group_first_peak(int g) { return XBUIL.I(262 + g); }
-inline int32_t& group_last_peak(int g) { return XBUIL.I(271 + g); }
-inline float& group_rmin(int g) { return XBUIL.R(29 + g); }
-inline float& group_rmax(int g) { return XBUIL.R(38 + g); }
-inline int32_t& membership(int j) { return XBUIL.I(289 + j); }
-inline int32_t& group_of(int k) { return XBUIL.I(298 + k); }
-inline int print_level() { return XUNIT.I(6); }
+inline float& dmin_of(int g1, int g2) { return XBUIL.R(xb::kDmin + g1 + 9 * (g2 - 1)); }
+inline float& dmax_of(int g1, int g2) { return XBUIL.R(xb::kDmax + g1 + 9 * (g2 - 1)); }
+inline float& angle_min(int cls) { return XBUIL.R(xb::kAngleMin + cls); }
+inline float& angle_max(int cls) { return XBUIL.R(xb::kAngleMax + cls); }
+inline int32_t& group_class(int g) { return XBUIL.I(xb::kAngleClass + g); }
+inline int32_t& group_first_species(int g) { return XBUIL.I(xb::kFirstSpecies + g); }
+inline int32_t& group_last_species(int g) { return XBUIL.I(xb::kLastSpecies + g); }
+inline int32_t& group_first_peak(int g) { return XBUIL.I(xb::kFirstPeak + g); }
+inline int32_t& group_last_peak(int g) { return XBUIL.I(xb::kLastPeak + g); }
+inline float& group_rmin(int g) { return XBUIL.R(xb::kGroupRmin + g); }
+inline float& group_rmax(int g) { return XBUIL.R(xb::kGroupRmax + g); }
+inline int32_t& membership(int j) { return XBUIL.I(xb::kMembership + j); }
+inline int32_t& group_of(int k) { return XBUIL.I(xb::kGroupOf + k); }
+inline int print_level() { return XUNIT.I(xunit::kPrint); }
 
 // The user's conditions (INPCL, set by the %fourier directives), word by word.
 namespace cond {
@@ -93,7 +104,7 @@ inline float& dmin(int e) { return INPCL.R(inpcl::kMin + e); }
 inline float& dmax(int e) { return INPCL.R(inpcl::kMax + e); }
 inline int32_t& type(int e) { return INPCL.I(inpcl::kType + e); }
 inline int32_t& species(int e) { return INPCL.I(inpcl::kSpecies + e); }
-inline int32_t& plot_switch() { return INPCL.I(52); }  // set to 1 at every interpretation
+inline int32_t& plot_switch() { return INPCL.I(inpcl::kPlotSwitch); }
 inline int32_t& regroup() { return INPCL.I(inpcl::kRegroup); }
 inline float& max_distance() { return INPCL.R(inpcl::kDmax); }
 inline float& radius(int k) { return INPCL.R(inpcl::kRadius + k); }

@@ -353,7 +353,7 @@ void EIGNV3(const float g[9], const float m[9], float eval[3], float evec_out[9]
 
 void CLUPRZ(const Desc& d, const float* gg, int& flag, int newn, int newstart) {
     if (flag == -1) return;
-    for (int k = 0; k < 18; ++k) WORKC.R(1 + k) = gg[k];
+    for (int k = 0; k < 18; ++k) WORKC.R(kG + k) = gg[k];
     if (newn <= 3) return;
     const int n = d.n;
     const int start = XBUIL.I(xb::kFree);

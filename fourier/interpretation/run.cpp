@@ -186,8 +186,11 @@ void CLUST(InterpSetup& su, int32_t* icode, int mode) {
     std::vector<float> w(static_cast<std::size_t>(n) + 1, 0.0f);
     const float h1 = XR(peak_word(d, 1, 8));
     for (int k = 1; k <= n; ++k) w[k] = h1 != 0.0f ? XR(peak_word(d, k, 8)) / h1 : 0.0f;
-    const float ranges[6] = {55.0f, 85.0f, 55.0f, 180.0f, 145.0f, 180.0f};
-    for (int k = 0; k < 6; ++k) XBUIL.R(210 + k) = ranges[k];
+    const float smallest[3] = {55.0f, 85.0f, 55.0f}, largest[3] = {180.0f, 145.0f, 180.0f};
+    for (int cls = 1; cls <= 3; ++cls) {
+        angle_min(cls) = smallest[cls - 1];
+        angle_max(cls) = largest[cls - 1];
+    }
 
     GroupTable gt;
     int nspec = 0;
@@ -226,7 +229,7 @@ void CLUST(InterpSetup& su, int32_t* icode, int mode) {
         for (int k = 0; k < n; ++k) XI(sc + k) = 0;
         XBUIL.I(xb::kShortLists) = sc + n;
         XBUIL.I(xb::kShortCursor) = sc + n;
-        XBUIL.I(235) = 1;
+        XBUIL.I(xb::kAngleClass) = 1;
         for (int g = 1; g <= XBUIL.I(xb::kGroups); ++g) ANINC(g, mode, n);
 
         // 7. Exclusion list (unlabelled peaks of the label modes), angle records.

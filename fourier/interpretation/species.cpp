@@ -26,7 +26,7 @@ constexpr float kOccupancyTolerance = 1e-4f;
 // Shortening of the minimum bond distance: larger once recycling has
 // brought the residual below 0.15, when positions are trustworthy.
 float delta_now() {
-    const float r = EMAP.R(3);
+    const float r = EMAP.R(emap::kR);
     return (r > 0.0f && r < 0.15f) ? 0.54f : 0.35f;
 }
 

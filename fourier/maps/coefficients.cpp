@@ -39,7 +39,7 @@ constexpr int kSetCapacity = 2500;     // sets a list-16 header can list in the 
 constexpr float kStepAStop = 0.0025f;  // step A ends when R falls by less
 constexpr int kStepBMinimum = 4;       // step-B passes before a rise of R stops
 
-int jrel() { return UNIT.I(4); }
+int jrel() { return UNIT.I(unitw::kSequentialScratch); }
 
 bool fourier_map() { return UREQ1.I(ureq1::kMapKind) == 0; }
 
@@ -73,7 +73,7 @@ void figure_box(int set) {
 std::string space_group_symbol() {
     std::string s(16, ' ');
     for (int k = 0; k < 16; ++k) {
-        char c = static_cast<char>(ERL.I(577 + k) & 0xff);
+        char c = static_cast<char>(ERL.I(erlw::kSymbol + k) & 0xff);
         s[static_cast<std::size_t>(k)] = c ? c : ' ';
     }
     if (s[0] >= 'a' && s[0] <= 'z') s[0] = static_cast<char>(s[0] - 'a' + 'A');
@@ -153,12 +153,12 @@ bool take_phase_set(int n) {
 
 void recycling_heading_lines(int n, float sigm) {
     fourier_heading("***   Fourier recycling section  ***");
-    const int total = RC.I(16);
+    const int total = RC.I(rcw::kReflections);
     const int p = total > 0 ? static_cast<int>(std::lround(100.0 * n / total)) : 0;
     if (sigm >= 0.0f)
         lst("(1x,i5,' (',i3,'% of total ) reflections used with Fo > ',f4.2,' * sigma(Fo)')", {n, p, sigm});
     else
-        lst("(1x,i5,' (',i3,'% of total ) reflections used with Fo > ',f8.2)", {n, p, UREQ.R(8)});
+        lst("(1x,i5,' (',i3,'% of total ) reflections used with Fo > ',f8.2)", {n, p, UREQ.R(ureqw::kWeakLimit)});
     lst_blank();
     lst_line(std::string(20, ' ') + "Step      cycle       residual");
 }
@@ -218,7 +218,7 @@ bool recycling_step(int icyc, int n, float sigm) {
             EMAP.I(emap::kStepB) = 1;
             return false;
         case StopRule::EndStepB:
-            if (UREQ.I(10) > 2) lst("(1x,a,i8)", {" r-fac stop %", EMAP.I(emap::kStepB)});
+            if (UREQ.I(ureqw::kPrint) > 2) lst("(1x,a,i8)", {" r-fac stop %", EMAP.I(emap::kStepB)});
             fourier_heading("***   Final interpretation  ***");
             restore_previous();
             return false;
@@ -250,20 +250,20 @@ void INPTF(int& flag, int& n) {
     const bool patterson = !fourier_map();
     YFL01();
     if (!patterson) YFL02();
-    for (int k = 1; k <= 72; ++k) TAPE.W(tape::kTrans - 1 + k) = SYM.W(144 + k);  // SYM words 145-216
-    for (int k = 1; k <= 144; ++k) TAPE.W(tape::kRot - 1 + k) = SYM.W(k);
+    for (int k = 1; k <= 72; ++k) TAPE.W(tape::kTrans - 1 + k) = SYM.W(symw::kTransl + k);
+    for (int k = 1; k <= 144; ++k) TAPE.W(tape::kRot - 1 + k) = SYM.W(symw::kOperators - 1 + k);
     YFL03();
     int count = 0, nref = 0, nzro = 0, seed = 0;
     flag = 0;
     YSFL07(count, nref, nzro, flag, seed);
-    n = patterson ? RC.I(16) : RC.I(19);
-    for (int i = 0; i < 6; ++i) TAPE.R(tape::kCell + i) = RC.R(7 + i);
-    for (int i = 0; i < 3; ++i) TRAN.I(tran::kHmax + i) = UREQ.I(1 + i);
-    const int nsym = SYM.I(217), centric = SYM.I(220);
-    const float points = SYM.R(218);
+    n = patterson ? RC.I(rcw::kReflections) : RC.I(rcw::kNref);
+    for (int i = 0; i < 6; ++i) TAPE.R(tape::kCell + i) = cell_constant(i + 1);
+    for (int i = 0; i < 3; ++i) TRAN.I(tran::kHmax + i) = max_index(i + 1);
+    const int nsym = SYM.I(symw::kOps), centric = SYM.I(symw::kCentric);
+    const float points = SYM.R(symw::kLatticePoints);
     TAPE.I(tape::kNsym) = nsym;
     TAPE.I(tape::kCentric) = centric;
-    TAPE.I(tape::kLattice) = SYM.I(221);
+    TAPE.I(tape::kLattice) = SYM.I(symw::kLattice);
     const double per_unit = static_cast<double>(centric + 1) * nsym * points;
     TAPE.I(tape::kExpected) = per_unit > 0.0 ? static_cast<int>(sf::heavy_atoms() / per_unit + 0.5) : 0;
     MISC.R(misc::kLatticePoints) = points;
@@ -279,12 +279,12 @@ void INPTF(int& flag, int& n) {
 
 void GETREF(float& sigm, int icyc, int flag, int& n) {
     float threshold = 0.0f;
-    if (UREQ.I(4) >= 1 && EMAP.R(emap::kSigm) > 0.0f) {
+    if (UREQ.I(ureqw::kSigma) >= 1 && EMAP.R(emap::kSigm) > 0.0f) {
         sigm = EMAP.R(emap::kSigm);
     } else {
         sigm = -1.0f;
-        if (EMAP.R(emap::kFomi) > 0.0f) UREQ.R(8) = EMAP.R(emap::kFomi);
-        threshold = UREQ.R(8) * std::sqrt(std::max(C.R(144), 0.0f));
+        if (EMAP.R(emap::kFomi) > 0.0f) UREQ.R(ureqw::kWeakLimit) = EMAP.R(emap::kFomi);
+        threshold = UREQ.R(ureqw::kWeakLimit) * std::sqrt(std::max(C.R(cw::kScale), 0.0f));
     }
     int kept = 0;
     Word out[9];
@@ -304,7 +304,7 @@ void GETREF(float& sigm, int icyc, int flag, int& n) {
         } else {
             stage::A1(kept) = fo;
             stage::A2(kept) = value;
-            const float s = RHOF(&RC.R(1), h, k, l);
+            const float s = RHOF(&RC.R(rcw::kS2Coefficients), h, k, l);
             stage::A4(kept) = s * s;
         }
     }
@@ -408,7 +408,7 @@ void EXPAND(int& nrefl, int icyc, float& cfom, int& ierr) {
     const int kind = UREQ1.I(ureq1::kMapKind);
     int flag = 0, n = 0;
     INPTF(flag, n);
-    if (icyc > 1) n = RC.I(16);
+    if (icyc > 1) n = RC.I(rcw::kReflections);
     n = std::clamp(n, 0, stage::kMaxReflections);
 
     float sigm = -1.0f;
@@ -450,7 +450,7 @@ void EXPAND(int& nrefl, int icyc, float& cfom, int& ierr) {
         if (nadd == 0) {
             lst_blank(3);
         } else {
-            if (UREQ.I(5) != 0) {
+            if (UREQ.I(ureqw::kKnown) != 0) {
                 lst_line("                  mean phase error  " + fmt_f(err, 9, 2));
                 lst_line("         weighted mean phase error  " + fmt_f(werr, 9, 2));
             }
@@ -467,7 +467,7 @@ void EXPAND(int& nrefl, int icyc, float& cfom, int& ierr) {
     }
 
     float grid = CONST.R(konst::kGrid);
-    const float edges[3] = {TAPE.R(1), TAPE.R(2), TAPE.R(3)};
+    const float edges[3] = {map_cell(1), map_cell(2), map_cell(3)};
     int points[3];
     choose_grid(grid, edges, points);
     CONST.R(konst::kGrid) = grid;

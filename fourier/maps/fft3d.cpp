@@ -22,8 +22,8 @@ namespace zanek {
 
 namespace {
 
-int jrel() { return UNIT.I(4); }   // UNIT word 4: coefficients, then the map
-int ifour() { return UNIT.I(3); }  // UNIT word 3: results of pass 1
+int jrel() { return UNIT.I(unitw::kSequentialScratch); }
+int ifour() { return UNIT.I(unitw::kIfour); }
 
 // Sizes of the ifour records of the current map, in writing order.
 struct Bookkeeping {

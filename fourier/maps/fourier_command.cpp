@@ -41,7 +41,7 @@ constexpr int kCarbon = 6;
 // command (the export and the restart continue from them).
 std::array<int32_t, kMaxAtoms> g_codes{};
 
-int print_level() { return UREQ.I(10); }
+int print_level() { return UREQ.I(ureqw::kPrint); }
 
 // --- Directives ----------------------------------------------------------------
 
@@ -92,9 +92,9 @@ void set_directive_defaults(int& frag) {
     UREQ1.I(ureq1::kSectionAxis) = 1;
     frag = 0;
     for (int w = 1; w <= 51; ++w) INPCL.I(w) = 0;
-    UREQ.I(10) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
     UREQ1.I(ureq1::kNoPsiE) = 0;
-    SDIR.I(2) = SDIR.I(3) = SDIR.I(4) = 0;
+    SDIR.I(sdir::kPeaks) = SDIR.I(sdir::kProjections) = SDIR.I(sdir::kNoInterpretation) = 0;
     TRAN.I(tran::kPrintUnit) = 0;
     CONST.I(konst::kSetNumber) = 0;
     for (int i = 0; i < 3; ++i) TRAN.R(tran::kFraction + i) = 1.0f;
@@ -106,7 +106,7 @@ void set_directive_defaults(int& frag) {
 
 // "frag": opens the fragment file named by the rest of the line.
 bool open_fragment(const std::string& rest, int& frag) {
-    const int unit = IMPL.I(2);
+    const int unit = IMPL.I(implw::kFormUnit);
     std::string name = rtrim(rest);
     int st = 0;
     if (JOPEN(unit, name, 0, 2, 1, st)) {
@@ -190,10 +190,10 @@ void check_file_error(int& ierr) {
 }  // namespace
 
 void DEFCO(int& nwork) {
-    SDIR.R(1) = kMergeDistance;
-    KUSE.I(1) = 10000;
-    KUSE.I(2) = kPeakCapacity;
-    KUSE.I(3) = kPeakBufferWords;
+    SDIR.R(sdir::kMerge) = kMergeDistance;
+    KUSE.I(kuse::kMark) = 10000;
+    KUSE.I(kuse::kCapacity) = kPeakCapacity;
+    KUSE.I(kuse::kBufferWords) = kPeakBufferWords;
     nwork = kFftWorkWords;
 }
 
@@ -234,15 +234,15 @@ void DIRFOU(int& frag, int& ierr) {
         } else if (keyword(word, "ls")) {
             if (want(1)) EMAP.I(emap::kLs) = iv[0];
         } else if (keyword(word, "peak")) {
-            if (want(1)) SDIR.I(2) = iv[0];
+            if (want(1)) SDIR.I(sdir::kPeaks) = iv[0];
         } else if (keyword(word, "prin")) {
-            if (want(1)) UREQ.I(10) = iv[0];
+            if (want(1)) UREQ.I(ureqw::kPrint) = iv[0];
         } else if (keyword(word, "dmax")) {
             if (want(1)) INPCL.R(inpcl::kDmax) = r[0];
         } else if (keyword(word, "proj")) {
-            if (want(1)) SDIR.I(3) = iv[0];
+            if (want(1)) SDIR.I(sdir::kProjections) = iv[0];
         } else if (keyword(word, "noin")) {
-            SDIR.I(4) = 1;
+            SDIR.I(sdir::kNoInterpretation) = 1;
         } else if (keyword(word, "psej")) {
             UREQ1.I(ureq1::kNoPsiE) = 1;
         } else if (keyword(word, "set")) {
@@ -275,7 +275,7 @@ void DIRFOU(int& frag, int& ierr) {
             if (want(3))
                 for (int i = 0; i < 3; ++i) TRAN.R(tran::kFraction + i) = std::min(r[i], 1.0f);
         } else if (keyword(word, "map")) {
-            TRAN.I(tran::kPrintUnit) = UNIT.I(2);
+            TRAN.I(tran::kPrintUnit) = UNIT.I(unitw::kListing);
         } else {
             lst_line(" wrong directive on following line:");
             lst_line(rtrim(line));
@@ -287,7 +287,7 @@ void DIRFOU(int& frag, int& ierr) {
             return;
         }
     }
-    if (EMAP.R(emap::kSigm) > 0.0f && UREQ.I(4) == 0) {
+    if (EMAP.R(emap::kSigm) > 0.0f && UREQ.I(ureqw::kSigma) == 0) {
         lst_line(" *** warning ***  no suitable sigma(F) in data");
         lst_line("                  SIGMA directive ignored");
         EMAP.R(emap::kSigm) = -1.0f;
@@ -306,7 +306,7 @@ void DIRFOU(int& frag, int& ierr) {
 
 void GETPLT(int& frag, int& ierr) {
     const int unit = -frag;
-    TEMP.R(1) = -1.0f;
+    TEMP.R(tempw::kBondCount) = -1.0f;
     CONST.I(konst::kAtomCount) = 0;
     for (int w = 1; w <= 5 * kMaxAtoms; ++w) ATOMS.R(w) = 0.0f;
     int count = 0;
@@ -358,7 +358,7 @@ void GETPLT(int& frag, int& ierr) {
         KSPECB(work, p, pnew, kode, 0, 0, 0, 1);
         atom_coord(i, 5) = 1.0f / static_cast<float>(std::max(kode[9], 1));
     }
-    SORTF(&ATOMS.R(1), count, 4);
+    SORTF(&atom_coord(1, 1), count, 4);
     for (int i = 1; i <= count; ++i) atom_label(i) = 100 * (static_cast<int>(atom_coord(i, 4)) % 100) + 1;
     CONST.I(konst::kAtomCount) = count;
     CONST.I(konst::kSetNumber) = 1;
@@ -368,7 +368,7 @@ void GETPLT(int& frag, int& ierr) {
     EMAP.I(emap::kFragmentFlag) = -unit;
     frag = unit;
 
-    const float multiplicity = static_cast<float>(SPEC.I(379) * (1 + SPEC.I(381)) * SPEC.I(380));
+    const float multiplicity = static_cast<float>(SPEC.I(specw::kNsym) * (1 + SPEC.I(specw::kCentric)) * SPEC.I(specw::kLatticePoints));
     lst("(/,' Fragment : known positions for',i5,'  atoms having multiplicity =',f5.1,/)", {count, multiplicity});
     lst("(5x,'type',13x,'x',14x,'y',14x,'z',13x,'occ')");
     for (int i = 1; i <= count; ++i)
@@ -380,7 +380,7 @@ void FFT(int& nrefl, int icyc, float& xatoms, float& cfom, int nwork, int& ierr)
     EXPAND(nrefl, icyc, cfom, ierr);
     if (ierr == 0) {
         nwork = std::clamp(nwork, 1, kFftWorkWords);
-        PP1(&XDATA.R(1), nwork, CONST.I(konst::kNx), CONST.I(konst::kNy), CONST.I(konst::kNz), ierr);
+        PP1(&XDATA.R(kMapWorkStart), nwork, CONST.I(konst::kNx), CONST.I(konst::kNy), CONST.I(konst::kNz), ierr);
     }
     // The stop rule makes no map: the last map is not searched again.
     if (ierr == 0) SEARCH(icyc, xatoms, ierr);
@@ -392,11 +392,11 @@ void STOPR(const std::string& name, int32_t* codes, int& icyc) {
     n = std::clamp(n, 0, kMaxAtoms);
     CONST.I(konst::kAtomCount) = n;
     const int saved_print = print_level();
-    if (UREQ.I(10) == 0) UREQ.I(10) = 2;
+    if (UREQ.I(ureqw::kPrint) == 0) UREQ.I(ureqw::kPrint) = 2;
     for (int i = 1; i <= n; ++i) {
         atom_label(i) = std::abs(atom_label(i));
-        ATOMO.I(1000 + i) = atom_label(i);
-        for (int w = 1; w <= 4; ++w) ATOMO.R(5 * (i - 1) + w) = atom_coord(i, w);
+        old_atom_label(i) = atom_label(i);
+        for (int w = 1; w <= 4; ++w) old_atom_coord(i, w) = atom_coord(i, w);
     }
     // Keep the labelled atoms and the peaks after them higher than half the
     // last labelled one.
@@ -411,10 +411,10 @@ void STOPR(const std::string& name, int32_t* codes, int& icyc) {
     }
     CONST.I(konst::kAtomCount) = kept;
     int mode = 4;
-    MAINCL(codes, mode, UREQ.I(10));
+    MAINCL(codes, mode, UREQ.I(ureqw::kPrint));
     const int nspecies = sf::species();
     for (int i = 1; i <= kept; ++i) {
-        const int saved = ATOMO.I(1000 + i);
+        const int saved = old_atom_label(i);
         if (saved == 0) continue;
         const int s = codes[i - 1] <= 0 ? -1 : 1;
         int c = std::abs(codes[i - 1]) % 100;
@@ -430,10 +430,10 @@ void STOPR(const std::string& name, int32_t* codes, int& icyc) {
     mode = 4;
     OUTPEA(name, codes, mode);
     for (int i = 1; i <= n; ++i)
-        if (ATOMO.I(1000 + i) == 0) atom_label(i) = 0;
+        if (old_atom_label(i) == 0) atom_label(i) = 0;
     EMAP.R(emap::kLastR) = EMAP.R(emap::kR);
     FRM15(n, CONST.I(konst::kSetNumber), 1);
-    UREQ.I(10) = saved_print;
+    UREQ.I(ureqw::kPrint) = saved_print;
     icyc = 0;
 }
 
@@ -445,13 +445,13 @@ void run_fourier(std::string& name, int& ierr) {
     EMAP.I(emap::kNextAction) = 0;
     command_heading(" fourier routine", HeadingEnd::AfterTitle);
     int st = 0;
-    if (JOPEN(UNIT.I(4), "jrel", 0, 1, 2, st)) {
-        lst("(' *** error ***  open error on scratch file jrel, code =',i5,',  channel =',i5)", {st, UNIT.I(4)});
+    if (JOPEN(UNIT.I(unitw::kSequentialScratch), "jrel", 0, 1, 2, st)) {
+        lst("(' *** error ***  open error on scratch file jrel, code =',i5,',  channel =',i5)", {st, UNIT.I(unitw::kSequentialScratch)});
         ierr = -1;
         return;
     }
-    if (JOPEN(UNIT.I(3), "ifour", 0, 1, 2, st)) {
-        lst("(' *** error ***  open error on scratch file ifour, code =',i5,',  channel =',i5)", {st, UNIT.I(3)});
+    if (JOPEN(UNIT.I(unitw::kIfour), "ifour", 0, 1, 2, st)) {
+        lst("(' *** error ***  open error on scratch file ifour, code =',i5,',  channel =',i5)", {st, UNIT.I(unitw::kIfour)});
         ierr = -1;
         return;
     }
@@ -469,17 +469,17 @@ void run_fourier(std::string& name, int& ierr) {
         lst_blank();
         section_banner("***  fast fourier transform section   ***");
     }
-    if (C.R(143) < 0.0f) C.R(143) = 0.1f;
-    for (int w = emap::kDefaultB; w <= emap::kLastB; ++w) EMAP.R(w) = C.R(143);
+    if (C.R(cw::kB) < 0.0f) C.R(cw::kB) = 0.1f;
+    for (int w = emap::kDefaultB; w <= emap::kLastB; ++w) EMAP.R(w) = C.R(cw::kB);
 
     if (frag != 0) {
         const int saved = print_level();
-        if (UREQ.I(10) == 0) UREQ.I(10) = 2;
+        if (UREQ.I(ureqw::kPrint) == 0) UREQ.I(ureqw::kPrint) = 2;
         GETPLT(frag, ierr);
         if (ierr < 0) return;
         XSPINB();
         FRM15(CONST.I(konst::kAtomCount), CONST.I(konst::kSetNumber), 0);
-        UREQ.I(10) = saved;
+        UREQ.I(ureqw::kPrint) = saved;
         EMAP.I(emap::kCycleLimit) = kDefaultCycles;
     }
     if (EMAP.I(emap::kCycleLimit) == 0) {
@@ -490,14 +490,14 @@ void run_fourier(std::string& name, int& ierr) {
     float xatoms = 0.0f, cfom = 0.0f;
     if (EMAP.I(emap::kCycleLimit) < 1) {
         const int saved = print_level();
-        if (UREQ.I(10) == 0) UREQ.I(10) = 1;
+        if (UREQ.I(ureqw::kPrint) == 0) UREQ.I(ureqw::kPrint) = 1;
         FFT(nrefl, 1, xatoms, cfom, nwork, ierr);
         if (ierr < 0) return;
         int mode = 3;
         OUTPEA(name, g_codes.data(), mode);
         FRM15(CONST.I(konst::kAtomCount), CONST.I(konst::kSetNumber), 1);
         EMAP.I(emap::kCycleLimit) = std::abs(EMAP.I(emap::kCycleLimit));
-        UREQ.I(10) = saved;
+        UREQ.I(ureqw::kPrint) = saved;
     }
     if (EMAP.I(emap::kCycleLimit) > 0) {
         CP1530();
@@ -519,13 +519,13 @@ void run_fourier(std::string& name, int& ierr) {
                 if (state == Stop::Running) {
                     state = Stop::IntermediateDone;
                     const int saved = print_level();
-                    if (UREQ.I(10) == 0) UREQ.I(10) = 1;
+                    if (UREQ.I(ureqw::kPrint) == 0) UREQ.I(ureqw::kPrint) = 1;
                     const int saved_step = EMAP.I(emap::kStepB);
                     EMAP.I(emap::kStepB) = emap::kIntermediate;
                     int mode = 3;
                     OUTPEA(name, g_codes.data(), mode);
                     EMAP.I(emap::kStepB) = saved_step;
-                    UREQ.I(10) = saved;
+                    UREQ.I(ureqw::kPrint) = saved;
                 } else {
                     state = Stop::Final;
                 }
@@ -535,8 +535,8 @@ void run_fourier(std::string& name, int& ierr) {
         int icyc = last_cycle;
         STOPR(name, g_codes.data(), icyc);
     }
-    units().close(UNIT.I(4));
-    units().close(UNIT.I(3));
+    units().close(UNIT.I(unitw::kSequentialScratch));
+    units().close(UNIT.I(unitw::kIfour));
 }
 
 }  // namespace

@@ -42,13 +42,13 @@ int reduce(int d) {
 }  // namespace
 
 float sin_deg(int degrees) {
-    if (TRIG.R(452) == 0.0f) fill_trig();
-    return TRIG.R(reduce(degrees) + 1);
+    if (TRIG.R(trig::kTwoPi) == 0.0f) fill_trig();
+    return trig::sine(reduce(degrees));
 }
 
 float cos_deg(int degrees) {
-    if (TRIG.R(452) == 0.0f) fill_trig();
-    return TRIG.R(reduce(degrees) + 91);
+    if (TRIG.R(trig::kTwoPi) == 0.0f) fill_trig();
+    return trig::sine(reduce(degrees) + 90);
 }
 
 }  // namespace zanek

@@ -51,12 +51,12 @@ int site_of(int i, int level, SiteWork& work, int kode[10], float pnew[11]) {
 void OUTPEA(const std::string& /*name*/, int32_t* codes, int& mode) {
     const int n = std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms);
     const int nspecies = sf::species();
-    if (EMAP.I(emap::kCycleLimit) == 0) UREQ.I(10) = 3;
+    if (EMAP.I(emap::kCycleLimit) == 0) UREQ.I(ureqw::kPrint) = 3;
     const int step = EMAP.I(emap::kStepB);
     if (step == 0 || step == emap::kIntermediate) {
         if (step == emap::kIntermediate) mode = 3;
         std::fill(codes, codes + kMaxAtoms, 0);
-        MAINCL(codes, mode, UREQ.I(10));
+        MAINCL(codes, mode, UREQ.I(ureqw::kPrint));
         if (step == 0 && codes[0] == kNotInterpreted) codes[0] = 100;
     }
 
@@ -77,7 +77,7 @@ void OUTPEA(const std::string& /*name*/, int32_t* codes, int& mode) {
             break;
     }
 
-    const int print = UREQ.I(10);
+    const int print = UREQ.I(ureqw::kPrint);
     XSPINB();
     bool any_special = false;
     if (print > 1) {

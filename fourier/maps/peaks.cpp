@@ -35,7 +35,7 @@ constexpr int kThresholdStep = 100, kLowestThreshold = -200;
 constexpr float kSpecialExcess = 1.2f;
 constexpr double kTolerance = 1e-6;
 
-int jrel() { return UNIT.I(4); }
+int jrel() { return UNIT.I(unitw::kSequentialScratch); }
 
 // Centring vectors by lattice code 1-7 (P A B C I F R), origin first.
 struct Centring {
@@ -84,15 +84,15 @@ void setup_symmetry() {
 }
 
 void setup_metric() {
-    const double a = TAPE.R(1), b = TAPE.R(2), c = TAPE.R(3);
+    const double a = map_cell(1), b = map_cell(2), c = map_cell(3);
     const double rad = 3.14159265358979 / 180.0;
-    const double ca = std::cos(TAPE.R(4) * rad), cb = std::cos(TAPE.R(5) * rad), cg = std::cos(TAPE.R(6) * rad);
+    const double ca = std::cos(map_cell(4) * rad), cb = std::cos(map_cell(5) * rad), cg = std::cos(map_cell(6) * rad);
     const double g[9] = {a * a, a * b * cg, a * c * cb, a * b * cg, b * b, b * c * ca, a * c * cb, b * c * ca, c * c};
     for (int k = 0; k < 9; ++k) MISC.R(misc::kMetric + k) = static_cast<float>(g[k]);
     const double v = a * b * c * std::sqrt(std::max(1.0 - ca * ca - cb * cb - cg * cg + 2.0 * ca * cb * cg, 0.0));
     const double sa = std::sqrt(std::max(1.0 - ca * ca, 0.0)), sb = std::sqrt(std::max(1.0 - cb * cb, 0.0)),
                  sg = std::sqrt(std::max(1.0 - cg * cg, 0.0));
-    const double d = SDIR.R(1);
+    const double d = SDIR.R(sdir::kMerge);
     const double area[3] = {b * c * sa, c * a * sb, a * b * sg};
     for (int i = 0; i < 3; ++i) MISC.R(misc::kWidths + i) = v > 0.0 ? static_cast<float>(d * area[i] / v) : 1.0f;
 }
@@ -142,12 +142,12 @@ public:
             if (!read_rows(nullptr)) return false;
             ++next_section_;
         }
-        int32_t* s = &XDATA.I(1) + static_cast<std::size_t>(slot) * size_;
+        int32_t* s = &XDATA.I(kMapWorkStart) + static_cast<std::size_t>(slot) * size_;
         if (!read_rows(s)) return false;
         ++next_section_;
         return true;
     }
-    const int32_t* slot(int k) const { return &XDATA.I(1) + static_cast<std::size_t>(k) * size_; }
+    const int32_t* slot(int k) const { return &XDATA.I(kMapWorkStart) + static_cast<std::size_t>(k) * size_; }
 
 private:
     // RDSECT: nz rows of nx values, each row padded with its first two
@@ -173,7 +173,7 @@ private:
     std::vector<Word> rec_;
 };
 
-float& peak(int i, int w) { return ATOMS.R(5 * (i - 1) + w); }  // record i, word w (1 x ... 4 height 5 occ)
+float& peak(int i, int w) { return atom_coord(i, w); }  // record i, word w (1 x ... 4 height 5 occ)
 
 // Merges candidate record n+1 into the list of n peaks; returns the new n.
 int merge_candidate(int n) {
@@ -182,7 +182,7 @@ int merge_candidate(int n) {
     if (n == 0) return 1;
     const float* widths = &MISC.R(misc::kWidths);
     const float* g = &MISC.R(misc::kMetric);
-    const float limit = SDIR.R(1);  // squared merge distance
+    const float limit = SDIR.R(sdir::kMerge);  // squared merge distance
     int replaced = 0;
     const int nops = TAPE.I(tape::kMultiplicity);
     for (int k = 1; k <= nops; ++k) {
@@ -242,7 +242,7 @@ void peak_offsets(const int32_t v[3][3][3], double& dx, double& dy, double& dz) 
 
 int peaks_to_keep(int within, int highest_positive) {
     int c7 = CONST.I(konst::kAtomCount), c6 = CONST.I(konst::kPeaksWanted);
-    if (SDIR.I(2) <= 0) {
+    if (SDIR.I(sdir::kPeaks) <= 0) {
         c7 = std::min(kMaxPeaksRequested, (11 * within + 13) / 9);
         c6 = std::min(kMaxPeaksRequested, (3 * within + 1) / 2);
     }
@@ -326,7 +326,7 @@ void CENTRE(int n, int l) {
 }
 
 void SEARCH(int icyc, float& xatoms, int& ierr) {
-    SDIR.I(2) = std::min(SDIR.I(2), kMaxPeaksRequested);
+    SDIR.I(sdir::kPeaks) = std::min(SDIR.I(sdir::kPeaks), kMaxPeaksRequested);
     units().rewind(jrel());
     int set = 0;
     std::string title;
@@ -345,7 +345,7 @@ void SEARCH(int icyc, float& xatoms, int& ierr) {
         lst_line(" such that the sum of site occupancies");
         lst("(' ( occ. ) is equal to ',f8.3)", {x});
     }
-    const int requested = SDIR.I(2);
+    const int requested = SDIR.I(sdir::kPeaks);
     if (requested <= 0) {
         CONST.I(konst::kAtomCount) =
             std::max(std::min(kMaxPeaksRequested, (2 * static_cast<int>(11.0f * x + 13.0f)) / 9), kMinPeaks);
@@ -355,12 +355,12 @@ void SEARCH(int icyc, float& xatoms, int& ierr) {
         CONST.I(konst::kPeaksWanted) = requested;
         lst("(' number of peaks to be considered is',i6)", {requested});
     }
-    if (SDIR.I(3) > 0) lst("(' number of projections  of each  cluster to be output is',i3)", {SDIR.I(3)});
+    if (SDIR.I(sdir::kProjections) > 0) lst("(' number of projections  of each  cluster to be output is',i3)", {SDIR.I(sdir::kProjections)});
 
     const int region = region_code();
     setup_symmetry();
     setup_metric();
-    SDIR.R(1) = SDIR.R(1) * SDIR.R(1);
+    SDIR.R(sdir::kMerge) = SDIR.R(sdir::kMerge) * SDIR.R(sdir::kMerge);
     XSPINB();
     PKSRCH(xatoms, region, icyc, ierr);
 }
@@ -432,7 +432,7 @@ void PKSRCH(float& xatoms, int region, int icyc, int& ierr) {
                     peak(cand, 5) = 1.0f;
                     n = merge_candidate(n);
                     if (n >= capacity) {
-                        SORTF(&ATOMS.R(1), n, 4);
+                        SORTF(&atom_coord(1, 1), n, 4);
                         n = std::min(n, CONST.I(konst::kPeaksWanted));
                         threshold = static_cast<int>(peak(n, 4) + 0.5f);
                     }
@@ -443,7 +443,7 @@ void PKSRCH(float& xatoms, int region, int icyc, int& ierr) {
             cur = next;
             next = t;
         }
-        SORTF(&ATOMS.R(1), n, 4);
+        SORTF(&atom_coord(1, 1), n, 4);
         if (n < CONST.I(konst::kPeaksWanted) && threshold > kLowestThreshold) {
             threshold -= kThresholdStep;
             continue;
@@ -468,7 +468,7 @@ void PKSRCH(float& xatoms, int region, int icyc, int& ierr) {
         }
     }
     if (rejected) {
-        SORTF(&ATOMS.R(1), n, 4);
+        SORTF(&atom_coord(1, 1), n, 4);
         while (n > 0 && peak(n, 4) == kRejected) --n;
     }
     for (int i = 1; i <= kMaxAtoms; ++i) atom_label(i) = 0;

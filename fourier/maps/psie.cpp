@@ -50,7 +50,7 @@ int reduce360(int d) {
 }  // namespace
 
 void GPSIE(int& n, float& err, float& werr, int& nadd) {
-    const int print = UREQ.I(10);
+    const int print = UREQ.I(ureqw::kPrint);
     nadd = 0;
     err = werr = 0.0f;
     if (print > 2) {

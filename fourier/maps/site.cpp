@@ -145,13 +145,13 @@ Mat site_rotation(int signed_op) {
     const int s = signed_op < 0 ? -1 : 1;
     Mat m{};
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 3; ++c) m[r][c] = s * static_cast<int>(std::lround(SPEC.R(12 * (j - 1) + 3 * c + r + 1)));
+        for (int c = 0; c < 3; ++c) m[r][c] = s * static_cast<int>(std::lround(specw::rotation(j, r + 1, c + 1)));
     return m;
 }
 
 int crystal_family() {
-    if (TAPE.I(tape::kLattice) == 7 || SYM.I(221) == 7) return 7;
-    return ERL.I(593);
+    if (TAPE.I(tape::kLattice) == 7 || SYM.I(symw::kLattice) == 7) return 7;
+    return ERL.I(erlw::kSystem);
 }
 
 }  // namespace

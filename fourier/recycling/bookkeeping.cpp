@@ -26,9 +26,9 @@
 namespace zanek {
 
 double shortest_equivalent_distance(const float x[3], const float y[3]) {
-    const int nsym = std::clamp(SPEC.I(379), 1, 24);
-    const int nlat = std::clamp(SPEC.I(380), 1, 4);
-    const bool centric = SPEC.I(381) == 1;
+    const int nsym = std::clamp(SPEC.I(specw::kNsym), 1, 24);
+    const int nlat = std::clamp(SPEC.I(specw::kLatticePoints), 1, 4);
+    const bool centric = SPEC.I(specw::kCentric) == 1;
     float best = 9999.0f;
     for (int c = 1; c <= nlat; ++c)
         for (int sgn = 0; sgn < (centric ? 2 : 1); ++sgn)
@@ -42,12 +42,12 @@ double shortest_equivalent_distance(const float x[3], const float y[3]) {
 }
 
 double multiplicity_factor() {
-    return (SYM.I(220) == 1 ? 2.0 : 1.0) * SYM.I(217) * (SYM.R(218) > 0.0f ? SYM.R(218) : 1.0f);
+    return (SYM.I(symw::kCentric) == 1 ? 2.0 : 1.0) * SYM.I(symw::kOps) * (SYM.R(symw::kLatticePoints) > 0.0f ? SYM.R(symw::kLatticePoints) : 1.0f);
 }
 
 double bonding_radius(int t) {
-    if (t < 1 || t > LST03.I(4)) return 0.0;
-    return DATA.R(LST03.I(1) + list3::kRecordLength * (t - 1) + list3::kRadius - 1);
+    if (t < 1 || t > LST03.I(lst03::kSpecies)) return 0.0;
+    return DATA.R(LST03.I(lst03::kFirst) + list3::kRecordLength * (t - 1) + list3::kRadius - 1);
 }
 
 namespace {
@@ -58,9 +58,8 @@ inline void position(int slot, float p[3]) {
     for (int c = 1; c <= 3; ++c) p[c - 1] = atom_coord(slot, c);
 }
 inline void old_position(int j, float p[3]) {
-    for (int c = 1; c <= 3; ++c) p[c - 1] = ATOMO.R(5 * j - 5 + c);
+    for (int c = 1; c <= 3; ++c) p[c - 1] = old_atom_coord(j, c);
 }
-inline int& old_label(int j) { return ATOMO.I(1000 + j); }
 
 // Remaining cell contents by reverse species index k = nt + 1 - t (the
 // last species of the list first) and the atomic numbers used for the
@@ -163,7 +162,7 @@ void MUOVI() {
     XSPINB();
     YFL03();
     const int n = std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms);
-    const bool print = UREQ.I(10) > 0;
+    const bool print = UREQ.I(ureqw::kPrint) > 0;
     for (int i = 1; i < n; ++i) {
         if (atom_label(i) == 0) continue;
         float xi[3];
@@ -208,8 +207,8 @@ void match_previous(bool restart) {
     nold = std::clamp(nold, 0, kMaxAtoms);
     const int n = std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms);
     const float bdef = EMAP.R(emap::kDefaultB);
-    const bool print = UREQ.I(10) > 2;
-    const float tolerance = SPEC.R(482) > 0.0f ? SPEC.R(482) : 0.6f;
+    const bool print = UREQ.I(ureqw::kPrint) > 2;
+    const float tolerance = SPEC.R(specw::kCoincidence) > 0.0f ? SPEC.R(specw::kCoincidence) : 0.6f;
     std::array<int, kMaxAtoms + 1> match{};
     std::array<float, kMaxAtoms + 1> bnew{}, bold{};
     for (int i = 1; i <= n; ++i) bnew[i] = bdef;
@@ -220,10 +219,10 @@ void match_previous(bool restart) {
     auto list_atoms = [&](const char* caption, bool old) {
         lst_line(caption);
         for (int j = 1; j <= (old ? nold : n); ++j) {
-            int lab = old ? old_label(j) : atom_label(j);
+            int lab = old ? old_atom_label(j) : atom_label(j);
             float x[3];
             old ? old_position(j, x) : position(j, x);
-            float h = old ? ATOMO.R(5 * j - 1) : atom_coord(j, 4);
+            float h = old ? old_atom_coord(j, 4) : atom_coord(j, 4);
             int t = old ? lab : species_of_label(lab);
             if (t != 0)
                 lst("(2x,a2,i5,f8.1,3f10.3)", {species_symbol(t), j, h, x[0], x[1], x[2]});
@@ -233,9 +232,9 @@ void match_previous(bool restart) {
     };
 
     for (int j = 1; j <= nold; ++j) {
-        if (old_label(j) == 0) continue;
-        const int to = species_of_label(old_label(j));
-        old_label(j) = to;
+        if (old_atom_label(j) == 0) continue;
+        const int to = species_of_label(old_atom_label(j));
+        old_atom_label(j) = to;
         float xo[3];
         old_position(j, xo);
         double best = 9999.0;
@@ -261,7 +260,7 @@ void match_previous(bool restart) {
             bnew[ibest] = static_cast<float>((static_cast<double>(zof(to)) * bold[j] / zof(tn) + bdef) / 2.0);
             if (print) {
                 std::vector<FItem> it{species_symbol(to), j, static_cast<float>(zof(to)), bold[j]};
-                for (int w = 1; w <= 5; ++w) it.push_back(ATOMO.R(5 * j - 5 + w));
+                for (int w = 1; w <= 5; ++w) it.push_back(old_atom_coord(j, w));
                 it.push_back(species_symbol(tn));
                 it.push_back(ibest);
                 it.push_back(static_cast<float>(zof(tn)));
@@ -278,8 +277,8 @@ void match_previous(bool restart) {
     for (int i = 1; i <= n; ++i) {
         atom_b(i) = bnew[i];
         if (match[i] == 0) continue;
-        for (int w = 1; w <= 3; ++w) atom_coord(i, w) = ATOMO.R(5 * match[i] - 5 + w);
-        atom_coord(i, 5) = ATOMO.R(5 * match[i]);
+        for (int w = 1; w <= 3; ++w) atom_coord(i, w) = old_atom_coord(match[i], w);
+        atom_coord(i, 5) = old_atom_coord(match[i], 5);
     }
     if (!print) return;
     for (int i = 1; i <= n; ++i) {
@@ -288,12 +287,12 @@ void match_previous(bool restart) {
         const int tn = restart ? atom_label(i) : species_of_label(atom_label(i));
         std::vector<FItem> it{species_symbol(tn), i, atom_coord(i, 1), atom_coord(i, 2), atom_coord(i, 3), atom_b(i)};
         if (restart) {
-            it.push_back(old_label(j));
+            it.push_back(old_atom_label(j));
         } else {
-            it.push_back(species_symbol(old_label(j)));
+            it.push_back(species_symbol(old_atom_label(j)));
         }
         it.push_back(j);
-        for (int w = 1; w <= 3; ++w) it.push_back(ATOMO.R(5 * j - 5 + w));
+        for (int w = 1; w <= 3; ++w) it.push_back(old_atom_coord(j, w));
         it.push_back(bold[j]);
         if (restart)
             lst("(2x,a2,i4,4f10.3,10x,' nalf(',i2,')',i4,4f10.3,10x)", it);

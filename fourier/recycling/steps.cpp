@@ -105,7 +105,7 @@ void weigh_by_height(int n, int last, double hinv, bool every_atom) {
         atom_coord(i, 5) = static_cast<float>(occ0 * w);
         const int t = species_of_label(atom_label(i));
         atom_label(i) = t;
-        if (UREQ.I(10) > 1 && label != 0) {
+        if (UREQ.I(ureqw::kPrint) > 1 && label != 0) {
             std::vector<FItem> it{i};
             const bool named = t != 0;
             if (named) it.push_back(species_symbol(t));
@@ -122,7 +122,7 @@ void weigh_by_height(int n, int last, double hinv, bool every_atom) {
 void interpret_silently() {
     std::array<int32_t, kMaxResultCodes> codes{};
     int mode = interp_mode::kRecycle;
-    MAINCL(codes.data(), mode, UREQ.I(10));
+    MAINCL(codes.data(), mode, UREQ.I(ureqw::kPrint));
 }
 
 void store_and_show(int n, int icyc, int screen_mode) {
@@ -170,17 +170,17 @@ void SFTRA(int& icyc, int& nref, float* a2) {
     for (int i = n; i >= 1 && tl == 0; --i) tl = species_of_label(atom_label(i));
     const double hmin = z_of(t1) > 0 ? 0.667 * z_of(tl) / z_of(t1) : 0.667;
     std::array<double, kMaxAtoms + 1> rel{};
-    UREQ.I(11) = 0;
+    UREQ.I(ureqw::kWork) = 0;
     double href = 0.0;
     for (int i = 1; i <= n; ++i) {
         if (atom_label(i) == 0) continue;
         const double h = atom_coord(i, 4);
-        if (UREQ.I(11) == 0) {
+        if (UREQ.I(ureqw::kWork) == 0) {
             rel[i] = h1 > 0.0 ? h / h1 : 1.0;
             if (rel[i] < hmin) {
                 href = h;
                 rel[i] = hmin;
-                UREQ.I(11) = 1;
+                UREQ.I(ureqw::kWork) = 1;
             }
         } else {
             rel[i] = href > 0.0 && h > 0.0 ? hmin * std::sqrt(h / href) : 0.0;
@@ -198,7 +198,7 @@ void SFTRA(int& icyc, int& nref, float* a2) {
         const double zeff = z_of(nt) * rel[i] * w[i];
         if (zeff < 1.0) {
             atom_label(i) = 0;
-            if (UREQ.I(10) > 2)
+            if (UREQ.I(ureqw::kPrint) > 2)
                 lst("(' atom ',i3,' rejected',6f10.5)", {i, saved.occ[i], atom_coord(i, 4), w[i], rel[i], hmin, zeff});
         }
     }

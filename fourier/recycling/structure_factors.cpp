@@ -35,9 +35,9 @@ float g_last_scale_shift = 0.0f;
 
 // Sine table of whole degrees 0..449 (the cosine of d is entry d + 90).
 struct SineTable {
-    std::array<float, 450> s{};
+    std::array<float, trig::kSineDegrees> s{};
     void load() {
-        for (int d = 0; d < 450; ++d) s[d] = TRIG.R(d + 1);
+        for (int d = 0; d < trig::kSineDegrees; ++d) s[d] = trig::sine(d);
     }
 };
 
@@ -144,7 +144,7 @@ void PKL15(int n) {
     if (c == 0) return;
     int d = EMAP.I(emap::kPeaksKept) - c;
     EMAP.I(emap::kPeaksKept) = c;
-    if (UREQ.I(10) > 1 && d > 0) lst("(1x,i10,a)", {d, " ghost(s) rejected"});
+    if (UREQ.I(ureqw::kPrint) > 1 && d > 0) lst("(1x,i10,a)", {d, " ghost(s) rejected"});
 }
 
 namespace {
@@ -181,7 +181,7 @@ void coordinate_flags(Pass& ps) {
                     (kode[2] != 0 && kode[2] != 3);
         for (int c = 1; c <= 3; ++c) ps.flag[i][c] = tied ? 0 : kode[c - 1];
     }
-    int code = SPEC.I(382);
+    int code = SPEC.I(specw::kFloating);
     if (code != 0 && ps.n >= 1) {
         if (code / 100 % 10) ps.flag[1][1] = 0;
         if (code / 10 % 10) ps.flag[1][2] = 0;
@@ -226,12 +226,12 @@ void SFTRYYY(int& mode, int& icyc, int& ncyc, int& nref, float* fc, float& scale
     Pass ps;
     ps.n = std::clamp(CONST.I(konst::kAtomCount), 0, kMaxAtoms);
     ps.nref = std::clamp(nref, 0, stage::kMaxReflections);
-    ps.centric = SYM.I(220) == 1;
-    ps.lattice = SYM.R(218) > 0.0f ? SYM.R(218) : 1.0;
+    ps.centric = SYM.I(symw::kCentric) == 1;
+    ps.lattice = SYM.R(symw::kLatticePoints) > 0.0f ? SYM.R(symw::kLatticePoints) : 1.0;
     ps.nspecies = std::clamp(sf::species(), 0, sf::kMaxSpecies);
     ps.light = light_species();
-    ps.print = UREQ.I(10);
-    ps.op.nsym = std::clamp(SYM.I(217), 0, kMaxOps);
+    ps.print = UREQ.I(ureqw::kPrint);
+    ps.op.nsym = std::clamp(SYM.I(symw::kOps), 0, kMaxOps);
     ps.tab.load();
 
     // 1. Site restrictions of the coordinates.

@@ -55,6 +55,15 @@ namespace konst {
 constexpr int kSetNumber = 5, kAtomCount = 7, kSetCount = 9;
 }
 
+// Slot accessors of the previous atom list (slot 1..200), laid out as the peak list.
+inline float& old_atom_coord(int slot, int j) { return ATOMO.R(5 * slot - 5 + j); }  // j = 1..5
+inline int& old_atom_label(int slot) { return ATOMO.I(1000 + slot); }
+// The bond table in TEMP: the number of bonds, then atom k of the pairs (k = 1..2 x bonds).
+namespace tempw {
+constexpr int kBondCount = 1;  // REAL; -1.0: still to be found from distances
+}
+inline float& bond_atom(int k) { return TEMP.R(tempw::kBondCount + k); }
+
 inline void reset_atom_records() {
     ATOMS.clear();
     ATOMO.clear();

@@ -86,11 +86,11 @@ constexpr int kSigma3 = 222;       // REAL sigma3/sigma2^1.5 of the primitive ce
 constexpr int kEquivalents = 223;  // REAL equivalent positions (centric flag + 1) * operators
 constexpr int kSigma3Prim = 224;   // REAL sigma3/sigma2^1.5 of the primitive cell, as %data computed it
 constexpr int kMaxOps = 24;        // operators SYM holds
-constexpr int kCodes = 0;          // row code of operator k, row i, slot s at 6(k-1) + 2(i-1) + s
+constexpr int kOperators = 1;      // 1-144 the compact rotation codes, 6 words to an operator
 }  // namespace symw
 // Compact operator k (1..24), row i (1..3), slot s (1 first, 2 second
 // non-zero entry): the signed column number (+-1, +-2, +-3 for x, y, z) or 0.
-inline int& sym_row_code(int k, int i, int s) { return SYM.I(symw::kCodes + 6 * (k - 1) + 2 * (i - 1) + s); }
+inline int& sym_row_code(int k, int i, int s) { return SYM.I(symw::kOperators - 1 + 6 * (k - 1) + 2 * (i - 1) + s); }
 // Translation i (1..3) of compact operator k as a fraction of the cell.
 inline float& sym_translation(int k, int i) { return SYM.R(symw::kTransl + 3 * (k - 1) + i); }
 namespace erlw {

@@ -56,8 +56,12 @@ extern CharaRecord CHARA;
 inline Record<27> UNIT;
 namespace unitw {
 constexpr int kCommands = 1, kListing = 2;
-constexpr int kSequentialScratch = 4;  // the sequential scratch file
+constexpr int kIfour = 3;              // sequential scratch file "ifour" (results of the first map pass)
+constexpr int kSequentialScratch = 4;  // sequential scratch file "jrel" (map coefficients, then the map)
 constexpr int kScratch = 5;            // the direct-access scratch file of the reflections
+constexpr int kPeaks = 6;              // fourier peaks file
+constexpr int kTitle = 7;              // 7-26 the job title, four characters to a word
+constexpr int kPlot = 27;              // peaks file to be plotted
 }  // namespace unitw
 // The job title, UNIT words 7-26, four characters to a word.
 std::string job_title();
@@ -69,7 +73,10 @@ void set_job_title(const std::string& title);  // cut or blank-padded to 80
 inline Record<107> IMPL;
 namespace implw {
 constexpr int kStructureUnit = 1, kFormUnit = 2, kReflectionUnit = 3;
+constexpr int kMainFormat = 4;      // export format: 1 CRYSTALS, 0 SHELX-92, -1 by the outside-program mode
 constexpr int kRecordLength = 5, kBlockLength = 6;
+constexpr int kOutsideMode = 7;     // 0 none, 1 MolEN, 2 TeXan
+constexpr int kResults = 8;         // 8-26 the results area
 }  // namespace implw
 
 // DOTDAT: the four file names (structure, reflections, fourier peaks,
@@ -110,12 +117,15 @@ namespace trig {
 constexpr int kPi = 451, kTwoPi = 452;  // REAL
 constexpr int kRadian = 453;            // REAL pi/180, radians per degree
 constexpr int kDegree = 454;            // REAL 180/pi, degrees per radian
-// The sine of a whole number of degrees, 0..449 (word deg + 1).
-inline float& sine(int deg) { return TRIG.R(1 + deg); }
+constexpr int kSine = 1;                // REAL 1-450: sin of 0..449 whole degrees
+constexpr int kSineDegrees = 450;
+// The sine of a whole number of degrees, 0..449 (the cosine of d is the sine of d + 90).
+inline float& sine(int deg) { return TRIG.R(kSine + deg); }
 }  // namespace trig
 void fill_trig();
 
 // Sets every job-control record to its initial value (start of a run).
 void reset_job_records();
+
 
 }  // namespace zanek

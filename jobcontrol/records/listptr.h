@@ -39,6 +39,20 @@ inline Record<18> LST06;
 // XMATE: words 10-13 the strides of the strided matrix product.
 inline Record<13> XMATE;
 
+// Word numbers of LST01 and LST02 (INTEGER unless marked REAL).
+namespace lst01 {
+constexpr int kMetric = 3;          // DATA index of the direct metric tensor G (9 REAL words)
+constexpr int kRecipMetric = 4;     // DATA index of the reciprocal metric tensor G*
+}  // namespace lst01
+namespace lst02 {
+constexpr int kStoredLattice = 2;   // stored lattice code 1 P, 2 I, 3 R, 4 F, 5 A, 6 B, 7 C
+constexpr int kPointsTimesCentric = 3;  // REAL lattice points x (centric flag + 1)
+constexpr int kOperators = 6;       // DATA index of the first operator record
+constexpr int kNsym = 9;            // operators stored
+constexpr int kThree = 20;          // the constant 3
+constexpr int kLatticePoints = 21;
+}  // namespace lst02
+
 inline void reset_list_pointers() {
     LST01.clear();
     LST02.clear();

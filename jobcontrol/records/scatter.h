@@ -68,6 +68,9 @@ constexpr int kCard1Fourth = 18;
 // after the last record once loaded), (3) record length, (4) number of
 // species, (9) DATA index where the list was loaded.
 inline Record<9> LST03;
+namespace lst03 {
+constexpr int kFirst = 1, kNext = 2, kRecordLength = 3, kSpecies = 4, kLoaded = 9;
+}
 
 // XCARD: (1) characters packed into one word of a text field, (2-81) the
 // card, one character and three blanks per word, (82) column pointer,

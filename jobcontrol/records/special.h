@@ -53,4 +53,5 @@ inline int& order(int t) { return SPEC.I(kOrders + t); }
 inline int& rotation_code(int e) { return SPEC.I(kRotationCodes + e); }
 }  // namespace specw
 
+
 }  // namespace zanek
