@@ -301,24 +301,46 @@ bool open_structure_file(bool initialize, int& new_file) {
         lst("(' error ',i5,'  opening file ',a)", {iostat, rtrim(DOTDAT.name[1])});
         return false;
     }
-    new_file = load_or_initialise_index(initialize);
-    return true;
+    return load_or_initialise_index(initialize, new_file);
 }
 
-int load_or_initialise_index(bool initialize) {
-    XDWN(1600, XFILI.at(3), 10);
-    int new_file = 0;
-    if (initialize) XFILI.I(10) = XFILE.I(1) + 1;
-    if (XFILI.I(10) != XFILE.I(1)) {
+namespace {
+
+// A file that is not empty and holds no valid index may be anything (a
+// mistyped name); it is left exactly as it is.
+bool refuse_structure_file() {
+    lst("(' *** error *** file ',a,' is not empty and holds no valid structure file index'/"
+        "'               it is left untouched: check the name given with %structure')",
+        {rtrim(DOTDAT.name[1])});
+    return false;
+}
+
+}  // namespace
+
+bool load_or_initialise_index(bool initialize, int& new_file) {
+    new_file = 0;
+    if (store_file_empty()) {
         SETFI();
         new_file = 1;
+    } else {
+        // The index block must be whole before it is read: a read beyond
+        // the end of the file would write a zero block into it.
+        if (!store_block_in_file(kIndexHeaderAddress / kStoreBlockWords)) return refuse_structure_file();
+        XDWN(kIndexHeaderAddress, XFILI.at(3), 10);
+        if (XFILI.I(10) != XFILE.I(1)) return refuse_structure_file();
+        if (initialize) {
+            SETFI();
+            new_file = 1;
+        } else if (JSLDF()) {
+            index_corrupted_message();
+            return refuse_structure_file();
+        } else {
+            check_lists_in_file();
+        }
     }
-    if (XFILE.I(6) < 0) {
-        SLDF();
-        XFILE.I(6) = 1;
-    }
+    XFILE.I(6) = 1;
     XSAE.I(1) = 0;
-    return new_file;
+    return true;
 }
 
 void reset_run_records() {
