@@ -427,7 +427,10 @@ void open_progress_line(int code) {
     if (n >= 0 && n < 10) SCMESS.area[area][n] = std::string(80, ' ');
 }
 
-void run_command(int code, int new_file, int& job_count, int& status) {
+namespace {
+
+// Calls the routine of a command code.
+void dispatch_command(int code, int new_file, int& job_count, int& status) {
     switch (code) {
     case CMD_NORMAL: NORMAL(status); break;
     case CMD_SEMINV: SEMINV(status); break;
@@ -449,6 +452,16 @@ void run_command(int code, int new_file, int& job_count, int& status) {
         lst("(' wrong command code = ',i5,' for ',a14,' command')", {code, CHARAS.keyword(code)});
         status = -1;
         break;
+    }
+}
+
+}  // namespace
+
+void run_command(int code, int new_file, int& job_count, int& status) {
+    try {
+        dispatch_command(code, new_file, job_count, status);
+    } catch (const CommandFailed&) {
+        status = -1;
     }
 }
 

@@ -126,7 +126,7 @@ void YFL01() {
     XLIMI.I(1) = XLIMI.I(7);
     int serial = 0, first = 0, last = 0, part = 0, length = 0;
     SRLIN(list1::kType, serial, first, last, part, length);
-    if (first <= 0) return;
+    if (first <= 0) list_missing(list1::kType);
     const int i1 = XLIMI.I(1);
     const int i2 = i1 + list1::kLength - 1;
     // The list and the derived words behind it must fit in DATA.
@@ -247,7 +247,7 @@ void YFL02() {
     XLIMI.I(1) = XLIMI.I(7);
     int serial = 0, first = 0, last = 0, part = 0, length = 0;
     SRLIN(list2::kType, serial, first, last, part, length);
-    if (first <= 0) return;
+    if (first <= 0) list_missing(list2::kType);
     const int i1 = XLIMI.I(1);
     const int i2 = i1 + length - 1;
     check_list_read(list2::kType, i1, -list2::length(1, 1));

@@ -4,8 +4,10 @@
 // gemmi reference for three cells).
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
+#include "jobcontrol/commands.h"
 #include "jobcontrol/lists/list01.h"
 #include "tests/jobcontrol/lists_fixture.h"
 
@@ -277,13 +279,28 @@ TEST_F(CellList, StoredBytesAndLoaderPointers) {
     EXPECT_NEAR(DATA.R(LST01.I(8) + 1), std::cos(DATA.R(i1 + 16)), 1e-6);
 }
 
-TEST_F(CellList, AbsentListChangesOnlyTheNextFreeWord) {
-    RC.R(1) = 7.0f;
-    XLIMI.I(1) = 99;
-    YFL01();
-    EXPECT_EQ(XLIMI.I(1), 1);
-    EXPECT_EQ(RC.R(1), 7.0f);
-    EXPECT_EQ(XSAE.I(1), 0);
+// A command that loads the cell or the symmetry when the list is not stored
+// is told so and fails; nothing of the shared records is changed, so no
+// word of a missing list image is ever read.
+TEST_F(CellList, AbsentCellOrSymmetryListFailsTheCommand) {
+    struct Case { const char* what; int type; void (*load)(); };
+    const Case cases[] = {{"cell", 1, YFL01}, {"symmetry", 2, YFL02}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RC.R(1) = 7.0f;
+        SYM.I(217) = 3;
+        LST01.I(3) = 123;
+        XLIMI.I(1) = 99;
+        EXPECT_THROW(c.load(), CommandFailed);
+        EXPECT_EQ(XLIMI.I(1), 1);
+        EXPECT_EQ(RC.R(1), 7.0f);
+        EXPECT_EQ(SYM.I(217), 3);
+        EXPECT_EQ(LST01.I(3), 123);
+        EXPECT_EQ(XSAE.I(1), 0);
+        char text[64];
+        std::snprintf(text, sizeof text, "\n\n\n no list of type%5d  stored\n\n", c.type);
+        EXPECT_NE(listing().find(text), std::string::npos) << listing();
+    }
 }
 
 TEST_F(CellList, ATooShortListIsCorrupted) {
