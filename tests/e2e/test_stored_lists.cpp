@@ -3,6 +3,7 @@
 // absence message instead of working on a list image that is not there.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -38,14 +39,29 @@ std::string folder_with_solved_file(const std::string& name, const std::string& 
     return dir;
 }
 
-// Store address a lies at byte 8192*(a div 512) + 4*(a mod 512); row t of
-// the list-type table starts at store address 1650 + 6t, its first word is
-// t while the list is present.
+// Store address a lies at byte 8192*(a div 512) + 4*(a mod 512), a
+// little-endian 4-byte word; row t of the list-type table starts at store
+// address 1650 + 6t, its first word is t while the list is present.
+size_t byte_of(int addr) { return 8192 * static_cast<size_t>(addr / 512) + 4 * static_cast<size_t>(addr % 512); }
+
+int32_t word_at(const std::string& bytes, int addr) {
+    const size_t at = byte_of(addr);
+    uint32_t u = 0;
+    for (int b = 3; b >= 0; --b) u = u << 8 | static_cast<unsigned char>(bytes.at(at + b));
+    return static_cast<int32_t>(u);
+}
+
+void put_word(std::string& bytes, int addr, uint32_t u) {
+    for (int b = 0; b < 4; ++b) bytes.at(byte_of(addr) + b) = static_cast<char>(u >> (8 * b));
+}
+
+// Store address of word w of stored list t (row t word 3 is its first address).
+int list_word_address(const std::string& bytes, int type, int word) { return word_at(bytes, 1650 + 6 * type + 2) + word - 1; }
+
+// Removes list t from the index, as a file written elsewhere may lack it.
 void remove_list(std::string& bytes, int type) {
-    const int addr = 1650 + 6 * type;
-    const size_t at = 8192 * static_cast<size_t>(addr / 512) + 4 * static_cast<size_t>(addr % 512);
-    ASSERT_EQ(static_cast<unsigned char>(bytes.at(at)), type) << "list " << type << " is not in the solved file";
-    for (int b = 0; b < 4; ++b) bytes[at + b] = 0;
+    ASSERT_EQ(word_at(bytes, 1650 + 6 * type), type) << "list " << type << " is not in the solved file";
+    put_word(bytes, 1650 + 6 * type, 0);
 }
 
 struct MissingCase {
@@ -79,5 +95,20 @@ INSTANTIATE_TEST_SUITE_P(
                       MissingCase{"symmetry_restart", 2, "%restart"},
                       MissingCase{"symmetry_patterson", 2, "%patterson"}),
     [](const ::testing::TestParamInfo<MissingCase>& info) { return std::string(info.param.name); });
+
+// A cell edge damaged to NaN in the file is a corrupted list: the run
+// stops with the message instead of listing NaN and ending ok.
+TEST(PoisonedList, NaNCellEdgeStopsTheRun) {
+    for (const char* command : {"%normal", "%fourier"}) {
+        SCOPED_TRACE(command);
+        std::string bytes = solved_structure_file();
+        put_word(bytes, list_word_address(bytes, 1, 6), 0x7fc00000u);  // edge a: a quiet NaN
+        std::string dir = folder_with_solved_file("poisoned_cell", bytes);
+        RunResult r = run_zanek(dir, kOpenJob + command + "\n%end\n");
+        EXPECT_EQ(r.exit_code, 2) << r.listing;
+        EXPECT_NE(r.listing.find(" requested list   1 has been corrupted"), std::string::npos) << r.listing;
+        EXPECT_EQ(r.listing.find("ends ok"), std::string::npos);
+    }
+}
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <vector>
 
 #include "jobcontrol/commands.h"
@@ -312,6 +313,43 @@ TEST_F(CellList, ATooShortListIsCorrupted) {
     EXPECT_TRUE(listing_has(" requested list   1 has been corrupted"));
 }
 
+// A stored cell whose values would carry NaN or nonsense into every later
+// computation is a corrupted list: the run stops before RC is filled.
+TEST_F(CellList, PoisonedCellWordsAreACorruptedList) {
+    struct Case { const char* what; int word; float value; };
+    const float nan = std::nanf("");
+    const float inf = std::numeric_limits<float>::infinity();
+    const Case cases[] = {
+        {"edge a NaN", 6, nan},
+        {"edge b zero", 7, 0.0f},
+        {"edge c negative", 8, -9.1f},
+        {"edge a infinite", 6, inf},
+        {"angle alpha zero", 9, 0.0f},
+        {"angle beta 180 degrees", 10, static_cast<float>(180 * kDeg)},
+        {"angle gamma NaN", 11, nan},
+        // 20 + 20 < 90 degrees: three angles that close no cell.
+        {"no real volume", 11, static_cast<float>(150 * kDeg)},
+        {"volume zero", 12, 0.0f},
+        {"reciprocal edge negative", 14, -0.1f},
+        {"reciprocal volume NaN", 19, nan},
+        {"metric tensor NaN", 24, nan},
+        {"Cartesian matrix infinite", 40, inf},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const float cell[6] = {5.2f, 7.3f, 9.1f, 20.0f, 20.0f, 30.0f};
+        FRM01(cell);
+        fresh_run();
+        YFL01();  // the cell as stored is sound
+        patch_real(path, first_of(1) + c.word - 1, c.value);
+        fresh_run();
+        RC.R(7) = -1.0f;
+        EXPECT_EQ(stop_code([] { YFL01(); }), 1111);
+        EXPECT_TRUE(listing_has(" requested list   1 has been corrupted"));
+        EXPECT_EQ(RC.R(7), -1.0f);  // nothing of the cell reached RC
+    }
+}
+
 // ======================================================================
 // List 2
 // ======================================================================
@@ -520,6 +558,29 @@ TEST_F(SymmetryList, StoredLatticeCodeZeroKeepsTheSymCodeAndOnePoint) {
     YFL02();
     EXPECT_EQ(SYM.I(221), 6);
     EXPECT_EQ(SYM.R(218), 1.0f);
+}
+
+// Rotation words other than -1, 0, 1 and translations that are not finite
+// would poison every symmetry record: the list is corrupted.
+TEST_F(SymmetryList, PoisonedOperatorWordsAreACorruptedList) {
+    struct Case { const char* what; int offset; float value; };  // offset in operator 2's record
+    const Case cases[] = {
+        {"rotation NaN", 0, std::nanf("")},
+        {"rotation 2", 4, 2.0f},
+        {"rotation not whole", 8, 0.5f},
+        {"translation NaN", 9, std::nanf("")},
+        {"translation infinite", 11, std::numeric_limits<float>::infinity()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        set_group(kP21c, 1, 1, "x");
+        YFRM02();
+        patch_real(path, first_of(2) + 13 + 12 + c.offset, c.value);
+        fresh_run();
+        EXPECT_EQ(stop_code([] { YFL02(); }), 1111);
+        EXPECT_TRUE(listing_has(" requested list   2 has been corrupted"));
+        EXPECT_EQ(SYM.I(217), 0);  // nothing loaded
+    }
 }
 
 TEST_F(SymmetryList, CorruptOperatorCountStops1111WithoutOverrun) {
