@@ -7,6 +7,7 @@
 #include "jobcontrol/commands.h"
 #include "jobcontrol/files.h"
 #include "jobcontrol/history.h"
+#include "jobcontrol/lists/list01.h"
 #include "jobcontrol/lists/list03.h"
 #include "jobcontrol/records/crystal.h"
 #include "jobcontrol/records/job.h"
@@ -244,7 +245,9 @@ bool check_form_file(int& status) {
     return true;
 }
 
-void write_file_table(const JobNotes& notes, int export_flag, int& status) {
+// The file table; false when the preamble must stop at once (the first
+// line of the scattering factors file cannot be read).
+bool write_file_table(const JobNotes& notes, int export_flag, int& status) {
     lst_blank(2);
     lst_line(" Files used in zan:");
     lst_blank();
@@ -256,13 +259,14 @@ void write_file_table(const JobNotes& notes, int export_flag, int& status) {
     lst("(i6,'    sequential scratch file ')", {UNIT.I(4)});
     if (notes.reflection_file)
         lst("(i6,'    reflection input file            ',a)", {IMPL.I(3), notes.reflection_name});
-    if (notes.contents_seen && !check_form_file(status)) return;
+    if (notes.contents_seen && !check_form_file(status)) return false;
     if (export_flag) {
         lst("(i6,'    fourier peaks file               ',a)", {UNIT.I(6), rtrim(DOTDAT.name[3])});
         lst("(i6,'    peaks file to be plotted         ',a)", {UNIT.I(27), rtrim(DOTDAT.name[4])});
         lst("(i6,'    sequential scratch file ')", {UNIT.I(3)});
         lst_blank(2);
     }
+    return true;
 }
 
 void write_preamble(const JobNotes& notes, int new_file, int& export_flag, int& status) {
@@ -271,8 +275,9 @@ void write_preamble(const JobNotes& notes, int new_file, int& export_flag, int& 
     lst_blank(2);
     WRHEAD();
     write_command_table(export_flag);
-    write_file_table(notes, export_flag, status);
-    if (status == -2) return;
+    // A scattering factors file that cannot be opened or has the wrong
+    // release fails the run, but the rest of the preamble is still written.
+    if (!write_file_table(notes, export_flag, status)) return;
     lst_blank(3);
     if (new_file == 1) {
         lst_line("      Direct access structure file has been initialized");
@@ -348,6 +353,7 @@ void reset_run_records() {
     reset_store_records();
     reset_crystal_records();
     reset_scatter_records();
+    reset_symmetry_list();
     reset_atom_records();
     reset_list_pointers();
     reset_phaseset_records();
@@ -396,7 +402,12 @@ void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, 
             return;
         }
     }
-    if (job_count > 0) return;
+    if (job_count > 0) {
+        // Only the first job of a run opens the structure file.
+        if (notes.initialize)
+            lst_line(" *** warning *** %initialize ignored: only the first job of a run can initialize the structure file");
+        return;
+    }
     job_count += 1;
     if (IMPL.I(7) == 0)
         for (int k = 8; k <= 106; ++k) IMPL.I(k) = 0;

@@ -12,6 +12,7 @@
 #include "jobcontrol/records/listptr.h"
 #include "jobcontrol/records/store.h"
 #include "jobcontrol/store/store.h"
+#include "platform/listing.h"
 #include "platform/stop.h"
 
 namespace zanek {
@@ -193,14 +194,20 @@ void YFL01() {
 // --- List 2 --------------------------------------------------------------
 
 namespace {
+// The stored lattice code of the last YFRM02 of the run, kept for an
+// unknown SYM code (0 before the first store).
+int g_stored_lattice = 0;
+}  // namespace
+
+void reset_symmetry_list() { g_stored_lattice = 0; }
+
+namespace {
 
 // Lattice codes: SYM word 221 counts P A B C I F R; the list counts
 // P I R F A B C, so that P, I, R, F give the number of lattice points.
 constexpr int kStoredFromSym[8] = {0, 1, 5, 6, 7, 2, 4, 3};
 constexpr int kSymFromStored[8] = {0, 1, 5, 7, 6, 2, 3, 4};
 
-// The stored lattice code of the last YFRM02, kept for an unknown SYM code.
-int g_stored_lattice = 0;
 
 int rotation_word(int h0, int k, int i, int j) {  // DATA index of REAL(R(k,i,j))
     return h0 + list2::kHeaderLength + list2::kOpWords * (k - 1) + 3 * (i - 1) + (j - 1);
@@ -236,7 +243,13 @@ void YFRM02() {
     put_list_header(h0, list2::kType);
     ERL.I(594) = 0;
     const int code = SYM.I(221);
-    if (code >= 1 && code <= 7) g_stored_lattice = kStoredFromSym[code];
+    if (code >= 1 && code <= 7) {
+        g_stored_lattice = kStoredFromSym[code];
+    } else {
+        // The code of the previous store (none on the first) is kept: say so.
+        lst("(' *** warning *** unknown lattice code',i5,', list 2 is stored with lattice code',i2)",
+            {code, g_stored_lattice});
+    }
     auto put = [&](int word, double v) { DATA.R(h0 + word - 1) = static_cast<float>(v); };
     put(6, g_stored_lattice);
     put(7, centric + 1);

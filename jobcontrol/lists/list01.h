@@ -31,6 +31,8 @@ void FRM01(const float cell[6]);
 void YFL01();
 // Forms and stores list 2 from SYM and ERL.
 void YFRM02();
+// Forgets the lattice code kept from the last store of list 2 (a new run).
+void reset_symmetry_list();
 // Loads list 2 into DATA, ERL, SYM and LST02; absent: as YFL01.
 void YFL02();
 

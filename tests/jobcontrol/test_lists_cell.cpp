@@ -549,6 +549,27 @@ TEST_F(SymmetryList, LatticeCodesMapBothWaysAndGiveTheLatticePoints) {
     EXPECT_EQ(file_real(path, first_of(2) + 5), 3.0f);
 }
 
+// An unknown lattice code is said: on the first store of the run no code
+// is kept (0, one lattice point), later the previous store's code is.
+TEST_F(SymmetryList, UnknownLatticeCodeIsSaid) {
+    set_group(kP21c, 0, 99, "x");
+    YFRM02();
+    EXPECT_EQ(file_real(path, first_of(2) + 5), 0.0f);
+    EXPECT_TRUE(listing_has(" *** warning *** unknown lattice code   99, list 2 is stored with lattice code 0\n"))
+        << listing();
+    set_group(kP21c, 0, 5, "x");  // I: stored code 2
+    YFRM02();
+    set_group(kP21c, 0, -1, "x");
+    YFRM02();
+    EXPECT_EQ(file_real(path, first_of(2) + 5), 2.0f);
+    EXPECT_TRUE(listing_has(" *** warning *** unknown lattice code   -1, list 2 is stored with lattice code 2\n"));
+    // A new run starts without a kept code.
+    fresh_run();
+    set_group(kP21c, 0, 0, "x");
+    YFRM02();
+    EXPECT_EQ(file_real(path, first_of(2) + 5), 0.0f);
+}
+
 TEST_F(SymmetryList, StoredLatticeCodeZeroKeepsTheSymCodeAndOnePoint) {
     set_group(kP21c, 0, 5, "x");
     YFRM02();
