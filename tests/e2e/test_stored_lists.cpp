@@ -1,10 +1,15 @@
 // A complete structure file (a test job solved from %data to %export) taken
-// through later jobs: a job that needs a list the file lacks fails with the
-// absence message instead of working on a list image that is not there.
+// through later jobs: a job that fails on its input leaves every stored list
+// and the exported model as they were, and a job that needs a list the file
+// lacks fails with the absence message instead of working on a list image
+// that is not there.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <string>
 
 #include "tests/support/test_support.h"
@@ -110,5 +115,101 @@ TEST(PoisonedList, NaNCellEdgeStopsTheRun) {
         EXPECT_EQ(r.listing.find("ends ok"), std::string::npos);
     }
 }
+
+// --- A failing later job leaves the file as it was ------------------------
+
+// The file as a reader of its index sees it: the index header and the
+// list-type table (store addresses 1600 to 1889), and the words of every
+// list the table names.
+struct StoredLists {
+    std::array<int32_t, 290> index{};
+    std::map<int, std::string> words;  // list type -> its words, as stored
+};
+
+StoredLists stored_lists(const std::string& bytes) {
+    StoredLists s;
+    for (int a = 1600; a <= 1889; ++a) s.index[a - 1600] = word_at(bytes, a);
+    for (int t = 1; t <= 39; ++t) {
+        const int row = 1650 + 6 * t;
+        if (word_at(bytes, row) <= 0) continue;
+        const int first = word_at(bytes, row + 2), length = word_at(bytes, row + 5);
+        std::string& w = s.words[t];
+        for (int a = first; a < first + length; ++a) w += bytes.substr(byte_of(a), 4);
+    }
+    return s;
+}
+
+// The SHELX model that %export writes from the structure file in dir.
+std::string exported_model(const std::string& dir) {
+    const std::string ins = dir + "/" + kJob + ".ins";
+    std::filesystem::remove(ins);
+    RunResult r = run_zanek(dir, kOpenJob + "%export\nshel\n%end\n", "export.cmd", "export.lis");
+    EXPECT_EQ(r.exit_code, 0) << r.listing;
+    return read_file(ins);
+}
+
+const std::string& solved_export() {
+    static const std::string text = exported_model(folder_with_solved_file("stored_lists_export"));
+    return text;
+}
+
+// Marks a row whose command is being mended on another branch; the row is
+// skipped until that mend is merged.
+constexpr const char* kNoKnownFault = nullptr;
+
+struct FailingJob {
+    const char* name;
+    const char* commands;  // the later job's commands and directives
+    const char* message;   // what the failing command says
+    const char* known_fault = kNoKnownFault;
+};
+
+class LaterJob : public ::testing::TestWithParam<FailingJob> {};
+
+TEST_P(LaterJob, FailingOnItsInputKeepsEveryListAndTheExport) {
+    const FailingJob& c = GetParam();
+    if (c.known_fault) GTEST_SKIP() << c.known_fault;
+    const StoredLists before = stored_lists(solved_structure_file());
+    ASSERT_GE(before.words.size(), 10u);  // cell to atoms: a complete file
+
+    std::string dir = folder_with_solved_file(std::string("later_job_") + c.name);
+    RunResult r = run_zanek(dir, kOpenJob + c.commands + "\n%end\n");
+    EXPECT_EQ(r.exit_code, 1) << r.listing;
+    EXPECT_NE(r.listing.find(c.message), std::string::npos) << r.listing;
+    EXPECT_NE(r.listing.find(" == ZANEK ends in error"), std::string::npos);
+
+    const StoredLists after = stored_lists(read_file(dir + "/" + kStructure));
+    for (int a = 0; a < 290; ++a) EXPECT_EQ(after.index[a], before.index[a]) << "store address " << 1600 + a;
+    for (const auto& [type, words] : before.words) {
+        auto it = after.words.find(type);
+        ASSERT_NE(it, after.words.end()) << "list " << type << " is gone";
+        EXPECT_TRUE(it->second == words) << "list " << type << " has changed";
+    }
+    EXPECT_EQ(after.words.size(), before.words.size());
+    EXPECT_EQ(exported_model(dir), solved_export());
+}
+
+const char* const kPhaseDeletesAtoms = "%phase deletes the atom list before its directives are accepted";
+const char* const kExportUnopenable = "%export to an unopenable file reports success";
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, LaterJob,
+    ::testing::Values(
+        // A cell whose angles close no cell: refused before list 1 is replaced.
+        FailingJob{"data", "%data\ncell 16.1930 16.1930 11.2421 90 90 220\nspac r -3 c\n"
+                           "cont o 126 h 108 cl 18 fe 6\nrefl data.hkl",
+                   " error in directive : cell 16.1930 16.1930 11.2421 90 90 220"},
+        FailingJob{"normal", "%normal\nnref 10 20", " error in directive : nref 10 20"},
+        FailingJob{"seminvariants", "%seminvariants\nbeth", " wrong directive on following line:\nbeth"},
+        FailingJob{"invariants", "%invariants\nnsig 3", " error in directive : nsig 3"},
+        // Skipped until mended: %phase deletes the atom list before its directives are accepted.
+        FailingJob{"phase", "%phase\nseed 1 2", " error in directive : seed 1 2", kPhaseDeletesAtoms},
+        FailingJob{"fourier", "%fourier\nradi zn 1.2", " error in directive : radi zn 1.2"},
+        FailingJob{"restart", "%restart\ndel zz99", " error in directive : del zz99"},
+        FailingJob{"export_directive", "%export\nxxxx", " error in directive : xxxx"},
+        // Skipped until mended: %export to an unopenable file reports success.
+        FailingJob{"export_unopenable", "%export\nshel nodir/x.ins", " open error, code =", kExportUnopenable},
+        FailingJob{"patterson", "%patterson\ngrid 1 2", " error in directive : grid 1 2"}),
+    [](const ::testing::TestParamInfo<FailingJob>& info) { return std::string(info.param.name); });
 
 }  // namespace
