@@ -194,20 +194,15 @@ void YFL01() {
 // --- List 2 --------------------------------------------------------------
 
 namespace {
-// The stored lattice code of the last YFRM02 of the run, kept for an
-// unknown SYM code (0 before the first store).
-int g_stored_lattice = 0;
-}  // namespace
-
-void reset_symmetry_list() { g_stored_lattice = 0; }
-
-namespace {
 
 // Lattice codes: SYM word 221 counts P A B C I F R; the list counts
 // P I R F A B C, so that P, I, R, F give the number of lattice points.
 constexpr int kStoredFromSym[8] = {0, 1, 5, 6, 7, 2, 4, 3};
 constexpr int kSymFromStored[8] = {0, 1, 5, 7, 6, 2, 3, 4};
 
+// The stored lattice code of the last YFRM02 of the run, kept for an
+// unknown SYM code (0 before the first store).
+int g_stored_lattice = 0;
 
 int rotation_word(int h0, int k, int i, int j) {  // DATA index of REAL(R(k,i,j))
     return h0 + list2::kHeaderLength + list2::kOpWords * (k - 1) + 3 * (i - 1) + (j - 1);
@@ -229,6 +224,8 @@ bool operators_are_sound(int i1, int nsym) {
 }
 
 }  // namespace
+
+void reset_symmetry_list() { g_stored_lattice = 0; }
 
 void YFRM02() {
     const int h0 = XLIMI.I(7);
