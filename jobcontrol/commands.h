@@ -2,9 +2,17 @@
 // command routine follows: the command heading and the directive reader.
 #pragma once
 
+#include <stdexcept>
 #include <string>
 
 namespace zanek {
+
+// A command that cannot go on, after its message (a list it needs is not in
+// the structure file): the dispatcher fails the command (status -1), so the
+// run ends in error instead of working on a list image that is not there.
+struct CommandFailed : std::runtime_error {
+    CommandFailed() : std::runtime_error("command failed") {}
+};
 
 // Command routines (each sets status to -1 on failure, after its message).
 void NORMAL(int& status);

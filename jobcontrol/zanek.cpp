@@ -7,6 +7,7 @@
 #include "jobcontrol/commands.h"
 #include "jobcontrol/files.h"
 #include "jobcontrol/history.h"
+#include "jobcontrol/lists/list01.h"
 #include "jobcontrol/lists/list03.h"
 #include "jobcontrol/records/crystal.h"
 #include "jobcontrol/records/job.h"
@@ -244,7 +245,9 @@ bool check_form_file(int& status) {
     return true;
 }
 
-void write_file_table(const JobNotes& notes, int export_flag, int& status) {
+// The file table; false when the preamble must stop at once (the first
+// line of the scattering factors file cannot be read).
+bool write_file_table(const JobNotes& notes, int export_flag, int& status) {
     lst_blank(2);
     lst_line(" Files used in zan:");
     lst_blank();
@@ -256,13 +259,14 @@ void write_file_table(const JobNotes& notes, int export_flag, int& status) {
     lst("(i6,'    sequential scratch file ')", {UNIT.I(4)});
     if (notes.reflection_file)
         lst("(i6,'    reflection input file            ',a)", {IMPL.I(3), notes.reflection_name});
-    if (notes.contents_seen && !check_form_file(status)) return;
+    if (notes.contents_seen && !check_form_file(status)) return false;
     if (export_flag) {
         lst("(i6,'    fourier peaks file               ',a)", {UNIT.I(6), rtrim(DOTDAT.name[3])});
         lst("(i6,'    peaks file to be plotted         ',a)", {UNIT.I(27), rtrim(DOTDAT.name[4])});
         lst("(i6,'    sequential scratch file ')", {UNIT.I(3)});
         lst_blank(2);
     }
+    return true;
 }
 
 void write_preamble(const JobNotes& notes, int new_file, int& export_flag, int& status) {
@@ -271,8 +275,9 @@ void write_preamble(const JobNotes& notes, int new_file, int& export_flag, int& 
     lst_blank(2);
     WRHEAD();
     write_command_table(export_flag);
-    write_file_table(notes, export_flag, status);
-    if (status == -2) return;
+    // A scattering factors file that cannot be opened or has the wrong
+    // release fails the run, but the rest of the preamble is still written.
+    if (!write_file_table(notes, export_flag, status)) return;
     lst_blank(3);
     if (new_file == 1) {
         lst_line("      Direct access structure file has been initialized");
@@ -301,24 +306,46 @@ bool open_structure_file(bool initialize, int& new_file) {
         lst("(' error ',i5,'  opening file ',a)", {iostat, rtrim(DOTDAT.name[1])});
         return false;
     }
-    new_file = load_or_initialise_index(initialize);
-    return true;
+    return load_or_initialise_index(initialize, new_file);
 }
 
-int load_or_initialise_index(bool initialize) {
-    XDWN(1600, XFILI.at(3), 10);
-    int new_file = 0;
-    if (initialize) XFILI.I(10) = XFILE.I(1) + 1;
-    if (XFILI.I(10) != XFILE.I(1)) {
+namespace {
+
+// A file that is not empty and holds no valid index may be anything (a
+// mistyped name); it is left exactly as it is.
+bool refuse_structure_file() {
+    lst("(' *** error *** file ',a,' is not empty and holds no valid structure file index'/"
+        "'               it is left untouched: check the name given with %structure')",
+        {rtrim(DOTDAT.name[1])});
+    return false;
+}
+
+}  // namespace
+
+bool load_or_initialise_index(bool initialize, int& new_file) {
+    new_file = 0;
+    if (store_file_empty()) {
         SETFI();
         new_file = 1;
+    } else {
+        // The index block must be whole before it is read: a read beyond
+        // the end of the file would write a zero block into it.
+        if (!store_block_in_file(kIndexHeaderAddress / kStoreBlockWords)) return refuse_structure_file();
+        XDWN(kIndexHeaderAddress, XFILI.at(3), 10);
+        if (XFILI.I(10) != XFILE.I(1)) return refuse_structure_file();
+        if (initialize) {
+            SETFI();
+            new_file = 1;
+        } else if (JSLDF()) {
+            index_corrupted_message();
+            return refuse_structure_file();
+        } else {
+            check_lists_in_file();
+        }
     }
-    if (XFILE.I(6) < 0) {
-        SLDF();
-        XFILE.I(6) = 1;
-    }
+    XFILE.I(6) = 1;
     XSAE.I(1) = 0;
-    return new_file;
+    return true;
 }
 
 void reset_run_records() {
@@ -326,6 +353,7 @@ void reset_run_records() {
     reset_store_records();
     reset_crystal_records();
     reset_scatter_records();
+    reset_symmetry_list();
     reset_atom_records();
     reset_list_pointers();
     reset_phaseset_records();
@@ -374,7 +402,12 @@ void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, 
             return;
         }
     }
-    if (job_count > 0) return;
+    if (job_count > 0) {
+        // Only the first job of a run opens the structure file.
+        if (notes.initialize)
+            lst_line(" *** warning *** %initialize ignored: only the first job of a run can initialize the structure file");
+        return;
+    }
     job_count += 1;
     if (IMPL.I(7) == 0)
         for (int k = 8; k <= 106; ++k) IMPL.I(k) = 0;
@@ -405,7 +438,10 @@ void open_progress_line(int code) {
     if (n >= 1 && n <= kProgressLines) SCMESS.area[area][n] = std::string(80, ' ');
 }
 
-void run_command(int code, int new_file, int& job_count, int& status) {
+namespace {
+
+// Calls the routine of a command code.
+void dispatch_command(int code, int new_file, int& job_count, int& status) {
     switch (code) {
     case CMD_NORMAL: NORMAL(status); break;
     case CMD_SEMINV: SEMINV(status); break;
@@ -427,6 +463,16 @@ void run_command(int code, int new_file, int& job_count, int& status) {
         lst("(' wrong command code = ',i5,' for ',a14,' command')", {code, CHARAS.keyword(code)});
         status = -1;
         break;
+    }
+}
+
+}  // namespace
+
+void run_command(int code, int new_file, int& job_count, int& status) {
+    try {
+        dispatch_command(code, new_file, job_count, status);
+    } catch (const CommandFailed&) {
+        status = -1;
     }
 }
 

@@ -14,14 +14,17 @@ int ZANEK();
 
 // Sets every shared record to its state at the start of a run.
 void reset_run_records();
-// Opens the structure file (DOTDAT name 1) and loads its index, or gives it
-// a new one when it has none or initialize is set; new_file := 1 then.
-// False (after the message) when the file cannot be opened.
+// Opens the structure file (DOTDAT name 1) and loads its index, or gives a
+// new or empty file (or, with initialize, a valid one) a new index;
+// new_file := 1 then. False (after the message) when the file cannot be
+// opened or is refused.
 bool open_structure_file(bool initialize, int& new_file);
-// On the open structure file: reads the index header, gives the file a new
-// index when it has none or initialize is set, loads the index once and
-// empties the store map. Returns the new-file flag.
-int load_or_initialise_index(bool initialize);
+// On the open structure file: a new or empty file gets a new index, and so
+// does a valid one when initialize is set; otherwise the index is loaded
+// (a list lying beyond the end of the file stops the run with 1111). A
+// file that is not empty and holds no valid index is refused: false after
+// the message, with nothing written to it. Empties the store map.
+bool load_or_initialise_index(bool initialize, int& new_file);
 // Runs one command by its code, as the dispatcher does (the caller has set
 // the running command's number). Codes 7 and 15 set job_count to -1.
 void run_command(int code, int new_file, int& job_count, int& status);

@@ -12,6 +12,7 @@
 #include "jobcontrol/records/listptr.h"
 #include "jobcontrol/records/store.h"
 #include "jobcontrol/store/store.h"
+#include "platform/listing.h"
 #include "platform/stop.h"
 
 namespace zanek {
@@ -31,6 +32,27 @@ void cell_angles(const float cell[6], double ang[3]) {
         const double v = cell[3 + i];
         ang[i] = cosines ? std::atan2(std::sqrt(1.0 - v * v), v) : v * deg;
     }
+}
+
+// A stored cell from which every length, angle, volume and s^2 of the run
+// is derived must be a real cell: finite words, positive edges, angles
+// strictly between 0 and 180 degrees that close a cell of positive volume.
+// Anything else (a damaged or foreign list) would carry NaN through the
+// whole run.
+bool cell_is_sound(int i1) {
+    auto w = [&](int word) { return static_cast<double>(DATA.R(i1 + word - 1)); };
+    for (int word = kCell; word <= list1::kLength; ++word)
+        if (!std::isfinite(w(word))) return false;
+    constexpr double kPi = 3.14159265358979323846;
+    double c[3];
+    for (int k = 0; k < 3; ++k) {
+        if (!(w(kCell + k) > 0.0 && w(kRecip + k) > 0.0)) return false;
+        const double angle = w(kCell + 3 + k);
+        if (!(angle > 0.0 && angle < kPi)) return false;
+        c[k] = std::cos(angle);
+    }
+    const double volume_factor = 1.0 - c[0] * c[0] - c[1] * c[1] - c[2] * c[2] + 2.0 * c[0] * c[1] * c[2];
+    return volume_factor > 0.0 && w(kVolume) > 0.0 && w(kRecipVolume) > 0.0;
 }
 
 }  // namespace
@@ -126,7 +148,7 @@ void YFL01() {
     XLIMI.I(1) = XLIMI.I(7);
     int serial = 0, first = 0, last = 0, part = 0, length = 0;
     SRLIN(list1::kType, serial, first, last, part, length);
-    if (first <= 0) return;
+    if (first <= 0) list_missing(list1::kType);
     const int i1 = XLIMI.I(1);
     const int i2 = i1 + list1::kLength - 1;
     // The list and the derived words behind it must fit in DATA.
@@ -136,6 +158,7 @@ void YFL01() {
     XSAC(list1::kType, serial, i1, i2);
     int n = 0;
     SRDLS(list1::kType, serial, i1, n);
+    if (!cell_is_sound(i1)) list_corrupted(list1::kType);
 
     const int offsets[6] = {5, 12, 19, 28, 37, 46};
     for (int k = 0; k < 6; ++k) LST01.I(k + 1) = i1 + offsets[k];
@@ -177,14 +200,32 @@ namespace {
 constexpr int kStoredFromSym[8] = {0, 1, 5, 6, 7, 2, 4, 3};
 constexpr int kSymFromStored[8] = {0, 1, 5, 7, 6, 2, 3, 4};
 
-// The stored lattice code of the last YFRM02, kept for an unknown SYM code.
+// The stored lattice code of the last YFRM02 of the run, kept for an
+// unknown SYM code (0 before the first store).
 int g_stored_lattice = 0;
 
 int rotation_word(int h0, int k, int i, int j) {  // DATA index of REAL(R(k,i,j))
     return h0 + list2::kHeaderLength + list2::kOpWords * (k - 1) + 3 * (i - 1) + (j - 1);
 }
 
+// Stored operators are rotations of whole numbers -1, 0, 1 and finite
+// translations; anything else would be copied into every symmetry record.
+bool operators_are_sound(int i1, int nsym) {
+    for (int k = 1; k <= nsym; ++k) {
+        const int r0 = rotation_word(i1, k, 1, 1);
+        for (int e = 0; e < 9; ++e) {
+            const float r = DATA.R(r0 + e);
+            if (r != -1.0f && r != 0.0f && r != 1.0f) return false;
+        }
+        for (int t = 9; t < 12; ++t)
+            if (!std::isfinite(DATA.R(r0 + t))) return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+void reset_symmetry_list() { g_stored_lattice = 0; }
 
 void YFRM02() {
     const int h0 = XLIMI.I(7);
@@ -199,7 +240,13 @@ void YFRM02() {
     put_list_header(h0, list2::kType);
     ERL.I(594) = 0;
     const int code = SYM.I(221);
-    if (code >= 1 && code <= 7) g_stored_lattice = kStoredFromSym[code];
+    if (code >= 1 && code <= 7) {
+        g_stored_lattice = kStoredFromSym[code];
+    } else {
+        // The code of the previous store (none on the first) is kept: say so.
+        lst("(' *** warning *** unknown lattice code',i5,', list 2 is stored with lattice code',i2)",
+            {code, g_stored_lattice});
+    }
     auto put = [&](int word, double v) { DATA.R(h0 + word - 1) = static_cast<float>(v); };
     put(6, g_stored_lattice);
     put(7, centric + 1);
@@ -247,7 +294,7 @@ void YFL02() {
     XLIMI.I(1) = XLIMI.I(7);
     int serial = 0, first = 0, last = 0, part = 0, length = 0;
     SRLIN(list2::kType, serial, first, last, part, length);
-    if (first <= 0) return;
+    if (first <= 0) list_missing(list2::kType);
     const int i1 = XLIMI.I(1);
     const int i2 = i1 + length - 1;
     check_list_read(list2::kType, i1, -list2::length(1, 1));
@@ -260,7 +307,7 @@ void YFL02() {
     const int centric1 = header(7);  // centric flag + 1
     // The counts decide how many words are copied into ERL and SYM.
     if (nsym < 1 || nsym > list2::kMaxOps || centric1 < 1 || centric1 > 2 ||
-        list2::length(nsym, nsym * centric1) > length)
+        list2::length(nsym, nsym * centric1) > length || !operators_are_sound(i1, nsym))
         list_corrupted(list2::kType);
     const int ntot = nsym * centric1;
 

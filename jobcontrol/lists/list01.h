@@ -25,13 +25,15 @@ constexpr int length(int nsym, int ntot) { return kOpWords * nsym + kHeaderLengt
 // Forms and stores list 1 from a, b, c, alpha, beta, gamma. Angles are
 // degrees, or cosines when alpha is below 1.5.
 void FRM01(const float cell[6]);
-// Loads list 1 into DATA, sets LST01 and RC words 1-15; absent: only
-// XLIMI word 1 is reset.
+// Loads list 1 into DATA, sets LST01 and RC words 1-15. A caller that
+// can do without the cell tests for it first: an absent list 1 resets only
+// XLIMI word 1, prints the absence message and fails the running command.
 void YFL01();
 // Forms and stores list 2 from SYM and ERL.
 void YFRM02();
-// Loads list 2 into DATA, ERL, SYM and LST02; absent: only XLIMI word 1
-// is reset.
+// Forgets the lattice code kept from the last store of list 2 (a new run).
+void reset_symmetry_list();
+// Loads list 2 into DATA, ERL, SYM and LST02; absent: as YFL01.
 void YFL02();
 
 // B := the inverse of the 3x3 matrix A (column-major), truncated.

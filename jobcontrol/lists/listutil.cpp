@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 
+#include "jobcontrol/commands.h"
 #include "jobcontrol/records/store.h"
 #include "jobcontrol/store/store.h"
 #include "platform/listing.h"
@@ -27,6 +28,11 @@ void list_corrupted(int type) {
     lst_blank(2);
     lst("(' requested list',i4,' has been corrupted')", {type});
     zstop(1111);
+}
+
+void list_missing(int type) {
+    list_absent_message(type);
+    throw CommandFailed();
 }
 
 void list_programming_error() {

@@ -20,6 +20,10 @@ int trunc_word(const Word& w);
 // "requested list tt has been corrupted", then stop 1111.
 [[noreturn]] void list_corrupted(int type);
 
+// A list the running command needs is not stored: the absence message
+// (" no list of type tt  stored"), then the command fails (CommandFailed).
+[[noreturn]] void list_missing(int type);
+
 // " ****  programming  error  **** ", then stop 1234: a caller asked for
 // something that would write outside a list or an array.
 [[noreturn]] void list_programming_error();

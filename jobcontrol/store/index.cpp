@@ -7,6 +7,7 @@
 // Everything read from the file is checked before it is used as a length
 // or an address, so that a damaged or foreign file stops the run with the
 // corruption message instead of reading or writing outside the records.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -41,8 +42,7 @@ constexpr int kPresent = 1, kSerial = 2, kFirst = 3, kLast = 4, kPart = 5, kLeng
 int32_t& header_word(int w) { return XFILI.I(static_cast<std::size_t>(2 + w)); }
 
 [[noreturn]] void index_corrupted() {
-    lst_blank(1);
-    lst_line(" the file index has been corrupted");
+    index_corrupted_message();
     zstop(1111);
 }
 
@@ -109,6 +109,11 @@ bool truncate_real(float x, int& value) {
 
 }  // namespace
 
+void index_corrupted_message() {
+    lst_blank(1);
+    lst_line(" the file index has been corrupted");
+}
+
 int32_t& table_word(int t, int j) { return XFILI.I(static_cast<std::size_t>(2 + kListRowLength * t + j)); }
 
 void SETFI() {
@@ -160,6 +165,21 @@ bool JSLDF(int) {
 
 void SLDF() {
     if (JSLDF()) index_corrupted();
+    check_lists_in_file();
+}
+
+void check_lists_in_file() {
+    for (int t = 1; t <= kMaxListType; ++t) {
+        if (table_word(t, row::kPresent) <= 0) continue;
+        const int64_t last_word = int64_t{table_word(t, row::kFirst)} + std::max(table_word(t, row::kLength), 1) - 1;
+        if (!store_block_in_file(static_cast<int>(last_word / kStoreBlockWords))) list_corrupted(t);
+    }
+}
+
+void list_absent_message(int type) {
+    lst_blank(3);
+    lst("(' no list of type',i5,'  stored')", {type});
+    lst_blank(1);
 }
 
 void XLC() { ensure_index_loaded(); }
@@ -248,9 +268,7 @@ void SRDLS(int type, int& serial, int i1, int& n) {
     int first = -1, last = 0, part = 0, length = 0;
     SRLIN(type, serial, first, last, part, length);
     if (first <= 0) {
-        lst_blank(3);
-        lst("(' no list of type',i5,'  stored')", {type});
-        lst_blank(1);
+        list_absent_message(type);
         zstop(1111);
     }
     const int count = part > 0 ? part : length;

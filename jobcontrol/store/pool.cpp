@@ -79,6 +79,12 @@ void write_back(int p) {
 
 }  // namespace
 
+bool store_file_empty() { return record_bytes_present(XDISU.I(1), 1) == 0; }
+
+bool store_block_in_file(int block) {
+    return block >= 0 && record_bytes_present(XDISU.I(1), block + 1) >= 4LL * kStoreBlockWords;
+}
+
 int KWLNT(int n) { return (n + kStoreBlockWords - 1) / kStoreBlockWords * kStoreBlockWords; }
 
 void XGIV(int base, int size, int& next) {

@@ -31,9 +31,25 @@ void XFTCH(int block, Word* buf, int n);           // read record block+1
 void XSTOR(int block, const Word* buf, int n);     // write record block+1
 int KWLNT(int n);                                  // n raised to whole blocks
 
+// What the structure file (unit XDISU word 1) holds on disc: nothing at
+// all, and the whole of store block b. A block missing from the file reads
+// as zeros and is then written (free space of the store); these let the
+// caller tell free space from words the file has lost.
+bool store_file_empty();
+bool store_block_in_file(int block);
+
 // --- File index and lists ----------------------------------------------
 void SETFI();                                      // new empty index, loaded
 void SLDF();                                       // load the index; stop 1111 when corrupt
+// Every list the loaded index names must lie whole in the file: a file cut
+// short at a record boundary would otherwise read its lost lists as zero
+// blocks. Stops with 1111 (" requested list tt has been corrupted").
+void check_lists_in_file();
+// A blank line and " the file index has been corrupted".
+void index_corrupted_message();
+// The absence message of a list that is not stored (three blank lines,
+// " no list of type tt  stored", a blank line).
+void list_absent_message(int type);
 bool JSLDF(int dummy = 0);                         // load the index; true when corrupt
 void SWLIN(int type, int serial, int first, int last, int part, int length);
 void SRLIN(int type, int& serial, int& first, int& last, int& part, int& length);

@@ -143,10 +143,52 @@ TEST(SpineRuns, ScatteringFactorsReleaseCheck) {
     EXPECT_EQ(bad.exit_code, 1);
     expect_golden("release_wrong", bad.listing);
 
+    // A scattering factors file that cannot be opened: the rest of the
+    // preamble (export files, the state of the structure file) still follows.
     std::string none = fresh_dir("spine_release_none");
-    RunResult missing = run_zanek(none, "%job rel\n%data\ncont c 4\n%end\n", "job.cmd", "job.lis", "CRYSDIR=" + none + "/");
+    RunResult missing = run_zanek(none, "%job rel\n%data\ncont c 4\n%export\n%end\n", "job.cmd", "job.lis",
+                                  "CRYSDIR=" + none + "/");
     EXPECT_EQ(missing.exit_code, 1);
-    EXPECT_NE(missing.listing.find(" *** error ***  open error, code ="), std::string::npos);
+    const size_t open_error = missing.listing.find(" *** error ***  open error, code =");
+    ASSERT_NE(open_error, std::string::npos) << missing.listing;
+    const size_t peaks = missing.listing.find("    fourier peaks file               struct.ins", open_error);
+    EXPECT_NE(peaks, std::string::npos) << missing.listing;
+    EXPECT_NE(missing.listing.find("      Direct access structure file has been initialized", peaks), std::string::npos)
+        << missing.listing;
+
+    // Its first line cannot be read: the preamble stops there.
+    std::string empty = fresh_dir("spine_release_empty");
+    write_file(empty + "/form.dat", "");
+    RunResult unread = run_zanek(empty, "%job rel\n%data\ncont c 4\n%end\n", "job.cmd", "job.lis",
+                                 "CRYSDIR=" + empty + "/");
+    EXPECT_EQ(unread.exit_code, 1);
+    EXPECT_NE(unread.listing.find(" reading record no.   1 in file crysdir:form.dat"), std::string::npos)
+        << unread.listing;
+    EXPECT_EQ(unread.listing.find("Direct access structure file"), std::string::npos) << unread.listing;
+}
+
+// %initialize counts only in the first job of a run, which alone opens the
+// structure file; in a later job it is ignored with a warning.
+TEST(SpineRuns, InitializeAfterAGoLineIsIgnoredWithAWarning) {
+    const std::string warning =
+        " *** warning *** %initialize ignored: only the first job of a run can initialize the structure file";
+    struct Case { const char* commands; bool initialized; bool warned; };
+    const Case cases[] = {
+        {"%history\n%%\n%initialize\n%history\n%end\n", false, true},
+        {"%initialize\n%history\n%%\n%history\n%end\n", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.commands);
+        std::string dir = fresh_dir("spine_initialize_later");
+        ASSERT_EQ(run_zanek(dir, "%job  kept title\n%history\n%end\n").exit_code, 0);
+        RunResult r = run_zanek(dir, c.commands);
+        EXPECT_EQ(r.exit_code, 0) << r.listing;
+        EXPECT_EQ(r.listing.find("has been initialized") != std::string::npos, c.initialized) << r.listing;
+        EXPECT_EQ(r.listing.find("actually contains:") != std::string::npos, !c.initialized);
+        const size_t prompt = r.listing.find(" Please enter commands and directives");
+        ASSERT_NE(prompt, std::string::npos);
+        EXPECT_EQ(r.listing.find(warning, prompt) != std::string::npos, c.warned) << r.listing;
+    }
 }
 
 TEST(SpineRuns, SecondRunFindsTheStoredTitle) {

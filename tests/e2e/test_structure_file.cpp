@@ -21,12 +21,50 @@ std::string job_with_data(const std::string& name) {
     return dir;
 }
 
-TEST(StructureFile, ForeignFileGetsANewIndex) {
-    std::string dir = fresh_dir("sf_foreign");
-    write_file(dir + "/struct.bin", std::string(30000, 'x'));
-    RunResult r = run_zanek(dir, "%job foreign\n%history\n%end\n");
-    EXPECT_EQ(r.exit_code, 0) << r.output;
-    EXPECT_NE(r.listing.find("Direct access structure file has been initialized"), std::string::npos);
+// A file that is not empty and holds no index of ours is never given a new
+// index, %initialize or not: the run names it, ends in error and leaves it
+// as it was.
+TEST(StructureFile, FileWithoutAValidIndexIsRefusedAndLeftUntouched) {
+    struct Case {
+        const char* name;
+        const char* structure;  // the %structure name, "" for the default
+        const char* options;    // command lines before %history
+    };
+    const Case cases[] = {
+        {"sf_foreign_long", "", ""},
+        {"sf_foreign_text", "notes", ""},
+        {"sf_foreign_initialize", "notes", "%initialize\n"},
+        {"sf_damaged_magic", "", ""},
+        {"sf_damaged_magic_initialize", "", "%initialize\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string dir = fresh_dir(c.name);
+        const std::string file = std::string(*c.structure ? c.structure : "struct") + ".bin";
+        const std::string path = dir + "/" + file;
+        if (std::string(c.name).find("damaged") != std::string::npos) {
+            dir = job_with_data(c.name);
+            ASSERT_EQ(run_zanek(dir, kDataJob).exit_code, 0);
+            std::string bytes = read_file(dir + "/struct.bin");
+            bytes[8192 * 3 + 4 * (1607 % 512)] = 0x11;  // header word 8, the index magic
+            write_file(dir + "/struct.bin", bytes);
+        } else if (*c.structure) {
+            write_file(path, "%job mistyped\n%data\ncell 5 6 7 90 90 90\n%end\n");
+        } else {
+            write_file(path, std::string(30000, 'x'));
+        }
+        const std::string before = read_file(path);
+        std::string cmd = "%job foreign\n";
+        if (*c.structure) cmd += std::string("%structure ") + c.structure + "\n";
+        RunResult r = run_zanek(dir, cmd + c.options + "%history\n%end\n");
+        EXPECT_EQ(r.exit_code, 1) << r.listing;
+        EXPECT_NE(r.listing.find(" *** error *** file " + file +
+                                 " is not empty and holds no valid structure file index"),
+                  std::string::npos) << r.listing;
+        EXPECT_NE(r.listing.find(" == ZANEK ends in error"), std::string::npos);
+        EXPECT_EQ(r.listing.find("has been initialized"), std::string::npos);
+        EXPECT_EQ(read_file(path), before);
+    }
 }
 
 TEST(StructureFile, ZeroLengthFileIsNew) {
@@ -37,21 +75,35 @@ TEST(StructureFile, ZeroLengthFileIsNew) {
     EXPECT_NE(r.listing.find("Direct access structure file has been initialized"), std::string::npos);
 }
 
+// A file cut short, inside a record or at a record boundary: the lists that
+// lay beyond the cut are lost, which is a corrupted list, and the file is
+// neither padded with zero blocks nor otherwise written.
 TEST(StructureFile, TruncatedFileStopsWithoutOverwritingIt) {
-    std::string dir = job_with_data("sf_truncated");
-    ASSERT_EQ(run_zanek(dir, kDataJob).exit_code, 0);
-    std::string path = dir + "/struct.bin";
-    auto size = std::filesystem::file_size(path);
-    ASSERT_GT(size, 5u * 8192);
-    std::filesystem::resize_file(path, 4 * 8192 + 100);  // cut inside block 4's record
-    std::string before = read_file(path);
-    RunResult r = run_zanek(dir, "%job again\n%history\n%end\n");
-    EXPECT_NE(r.exit_code, 0);
-    EXPECT_NE(r.listing.find(" xftch:"), std::string::npos) << r.listing;
-    EXPECT_EQ(read_file(path), before);  // nothing on disk was replaced by zeros
+    struct Case { const char* name; long long cut; const char* message; };
+    const Case cases[] = {
+        {"sf_cut_inside_record", 4 * 8192 + 100, " requested list   3 has been corrupted"},
+        {"sf_cut_at_record_boundary", 5 * 8192, " requested list   7 has been corrupted"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string dir = job_with_data(c.name);
+        ASSERT_EQ(run_zanek(dir, kDataJob).exit_code, 0);
+        std::string path = dir + "/struct.bin";
+        auto size = std::filesystem::file_size(path);
+        ASSERT_GT(size, 12u * 8192);  // list 7 runs to block 11
+        std::filesystem::resize_file(path, c.cut);
+        std::string before = read_file(path);
+        RunResult r = run_zanek(dir, "%job again\n%history\n%end\n");
+        EXPECT_EQ(r.exit_code, 2);
+        EXPECT_NE(r.listing.find(c.message), std::string::npos) << r.listing;
+        EXPECT_NE(r.listing.find(" STOP 1111"), std::string::npos);
+        EXPECT_EQ(read_file(path), before);  // nothing on disk was replaced by zeros
+    }
 }
 
-TEST(StructureFile, CorruptIndexStops1111) {
+// A damaged list-type table behind a valid index magic: the run says the
+// index is corrupted, names the file and ends in error without writing it.
+TEST(StructureFile, CorruptIndexEndsInErrorNamingTheFile) {
     std::string dir = job_with_data("sf_corrupt_index");
     ASSERT_EQ(run_zanek(dir, kDataJob).exit_code, 0);
     std::string path = dir + "/struct.bin";
@@ -61,9 +113,12 @@ TEST(StructureFile, CorruptIndexStops1111) {
     bytes[at] = 0x01;
     write_file(path, bytes);
     RunResult r = run_zanek(dir, "%job again\n%history\n%end\n");
-    EXPECT_EQ(r.exit_code, 2);
-    EXPECT_NE(r.listing.find(" the file index has been corrupted"), std::string::npos) << r.listing;
-    EXPECT_NE(r.listing.find(" STOP 1111"), std::string::npos);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.listing.find(" the file index has been corrupted\n"
+                             " *** error *** file struct.bin is not empty and holds no valid structure file index"),
+              std::string::npos) << r.listing;
+    EXPECT_NE(r.listing.find(" == ZANEK ends in error"), std::string::npos);
+    EXPECT_EQ(read_file(path), bytes);
 }
 
 TEST(StructureFile, UnwritableDirectoryIsAnOpenError) {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "jobcontrol/lists/list01.h"
 #include "jobcontrol/records/atoms.h"
 #include "jobcontrol/records/crystal.h"
 #include "jobcontrol/records/job.h"
@@ -124,6 +125,7 @@ protected:
         reset_list_pointers();
         reset_atom_records();
         reset_phaseset_records();
+        reset_symmetry_list();
         ASSERT_EQ(units().open_direct(kStoreUnit, path, false, 2048), IO_OK);
         XDISU.I(1) = kStoreUnit;
         int next = 0;

@@ -4,8 +4,11 @@
 // gemmi reference for three cells).
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <limits>
 #include <vector>
 
+#include "jobcontrol/commands.h"
 #include "jobcontrol/lists/list01.h"
 #include "tests/jobcontrol/lists_fixture.h"
 
@@ -277,13 +280,28 @@ TEST_F(CellList, StoredBytesAndLoaderPointers) {
     EXPECT_NEAR(DATA.R(LST01.I(8) + 1), std::cos(DATA.R(i1 + 16)), 1e-6);
 }
 
-TEST_F(CellList, AbsentListChangesOnlyTheNextFreeWord) {
-    RC.R(1) = 7.0f;
-    XLIMI.I(1) = 99;
-    YFL01();
-    EXPECT_EQ(XLIMI.I(1), 1);
-    EXPECT_EQ(RC.R(1), 7.0f);
-    EXPECT_EQ(XSAE.I(1), 0);
+// A command that loads the cell or the symmetry when the list is not stored
+// is told so and fails; nothing of the shared records is changed, so no
+// word of a missing list image is ever read.
+TEST_F(CellList, AbsentCellOrSymmetryListFailsTheCommand) {
+    struct Case { const char* what; int type; void (*load)(); };
+    const Case cases[] = {{"cell", 1, YFL01}, {"symmetry", 2, YFL02}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RC.R(1) = 7.0f;
+        SYM.I(217) = 3;
+        LST01.I(3) = 123;
+        XLIMI.I(1) = 99;
+        EXPECT_THROW(c.load(), CommandFailed);
+        EXPECT_EQ(XLIMI.I(1), 1);
+        EXPECT_EQ(RC.R(1), 7.0f);
+        EXPECT_EQ(SYM.I(217), 3);
+        EXPECT_EQ(LST01.I(3), 123);
+        EXPECT_EQ(XSAE.I(1), 0);
+        char text[64];
+        std::snprintf(text, sizeof text, "\n\n\n no list of type%5d  stored\n\n", c.type);
+        EXPECT_NE(listing().find(text), std::string::npos) << listing();
+    }
 }
 
 TEST_F(CellList, ATooShortListIsCorrupted) {
@@ -293,6 +311,43 @@ TEST_F(CellList, ATooShortListIsCorrupted) {
     fresh_run();
     EXPECT_EQ(stop_code([] { YFL01(); }), 1111);
     EXPECT_TRUE(listing_has(" requested list   1 has been corrupted"));
+}
+
+// A stored cell whose values would carry NaN or nonsense into every later
+// computation is a corrupted list: the run stops before RC is filled.
+TEST_F(CellList, PoisonedCellWordsAreACorruptedList) {
+    struct Case { const char* what; int word; float value; };
+    const float nan = std::nanf("");
+    const float inf = std::numeric_limits<float>::infinity();
+    const Case cases[] = {
+        {"edge a NaN", 6, nan},
+        {"edge b zero", 7, 0.0f},
+        {"edge c negative", 8, -9.1f},
+        {"edge a infinite", 6, inf},
+        {"angle alpha zero", 9, 0.0f},
+        {"angle beta 180 degrees", 10, static_cast<float>(180 * kDeg)},
+        {"angle gamma NaN", 11, nan},
+        // 20 + 20 < 90 degrees: three angles that close no cell.
+        {"no real volume", 11, static_cast<float>(150 * kDeg)},
+        {"volume zero", 12, 0.0f},
+        {"reciprocal edge negative", 14, -0.1f},
+        {"reciprocal volume NaN", 19, nan},
+        {"metric tensor NaN", 24, nan},
+        {"Cartesian matrix infinite", 40, inf},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const float cell[6] = {5.2f, 7.3f, 9.1f, 20.0f, 20.0f, 30.0f};
+        FRM01(cell);
+        fresh_run();
+        YFL01();  // the cell as stored is sound
+        patch_real(path, first_of(1) + c.word - 1, c.value);
+        fresh_run();
+        RC.R(7) = -1.0f;
+        EXPECT_EQ(stop_code([] { YFL01(); }), 1111);
+        EXPECT_TRUE(listing_has(" requested list   1 has been corrupted"));
+        EXPECT_EQ(RC.R(7), -1.0f);  // nothing of the cell reached RC
+    }
 }
 
 // ======================================================================
@@ -494,6 +549,27 @@ TEST_F(SymmetryList, LatticeCodesMapBothWaysAndGiveTheLatticePoints) {
     EXPECT_EQ(file_real(path, first_of(2) + 5), 3.0f);
 }
 
+// An unknown lattice code is said: on the first store of the run no code
+// is kept (0, one lattice point), later the previous store's code is.
+TEST_F(SymmetryList, UnknownLatticeCodeIsSaid) {
+    set_group(kP21c, 0, 99, "x");
+    YFRM02();
+    EXPECT_EQ(file_real(path, first_of(2) + 5), 0.0f);
+    EXPECT_TRUE(listing_has(" *** warning *** unknown lattice code   99, list 2 is stored with lattice code 0\n"))
+        << listing();
+    set_group(kP21c, 0, 5, "x");  // I: stored code 2
+    YFRM02();
+    set_group(kP21c, 0, -1, "x");
+    YFRM02();
+    EXPECT_EQ(file_real(path, first_of(2) + 5), 2.0f);
+    EXPECT_TRUE(listing_has(" *** warning *** unknown lattice code   -1, list 2 is stored with lattice code 2\n"));
+    // A new run starts without a kept code.
+    fresh_run();
+    set_group(kP21c, 0, 0, "x");
+    YFRM02();
+    EXPECT_EQ(file_real(path, first_of(2) + 5), 0.0f);
+}
+
 TEST_F(SymmetryList, StoredLatticeCodeZeroKeepsTheSymCodeAndOnePoint) {
     set_group(kP21c, 0, 5, "x");
     YFRM02();
@@ -503,6 +579,29 @@ TEST_F(SymmetryList, StoredLatticeCodeZeroKeepsTheSymCodeAndOnePoint) {
     YFL02();
     EXPECT_EQ(SYM.I(221), 6);
     EXPECT_EQ(SYM.R(218), 1.0f);
+}
+
+// Rotation words other than -1, 0, 1 and translations that are not finite
+// would poison every symmetry record: the list is corrupted.
+TEST_F(SymmetryList, PoisonedOperatorWordsAreACorruptedList) {
+    struct Case { const char* what; int offset; float value; };  // offset in operator 2's record
+    const Case cases[] = {
+        {"rotation NaN", 0, std::nanf("")},
+        {"rotation 2", 4, 2.0f},
+        {"rotation not whole", 8, 0.5f},
+        {"translation NaN", 9, std::nanf("")},
+        {"translation infinite", 11, std::numeric_limits<float>::infinity()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        set_group(kP21c, 1, 1, "x");
+        YFRM02();
+        patch_real(path, first_of(2) + 13 + 12 + c.offset, c.value);
+        fresh_run();
+        EXPECT_EQ(stop_code([] { YFL02(); }), 1111);
+        EXPECT_TRUE(listing_has(" requested list   2 has been corrupted"));
+        EXPECT_EQ(SYM.I(217), 0);  // nothing loaded
+    }
 }
 
 TEST_F(SymmetryList, CorruptOperatorCountStops1111WithoutOverrun) {

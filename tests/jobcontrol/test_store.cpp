@@ -103,8 +103,13 @@ protected:
         ASSERT_EQ(units().open_direct(kStoreUnit, path, false, 2048), IO_OK);
     }
 
-    // What the first job of a run does with the file; returns the new-file flag.
-    int first_job(bool initialize = false) { return load_or_initialise_index(initialize); }
+    // What the first job of a run does with the file; returns the new-file
+    // flag, or kRefused when the file is refused.
+    static constexpr int kRefused = -1;
+    int first_job(bool initialize = false) {
+        int new_file = 0;
+        return load_or_initialise_index(initialize, new_file) ? new_file : kRefused;
+    }
 
     void end_run() {
         units().close(kStoreUnit);  // as the main program: no final dump
@@ -315,7 +320,11 @@ TEST_F(Store, TruncatedRecordStopsWithoutTouchingTheFile) {
     fs::resize_file(path, cut);
     const std::string before = test::read_file(path);
     start_run();
-    EXPECT_EQ(stop_code([&] { first_job(); }), 100);
+    // The first job finds no whole index block and refuses the file; a read
+    // of the cut record stops.
+    EXPECT_EQ(first_job(), kRefused);
+    Word header[10];
+    EXPECT_EQ(stop_code([&] { XDWN(1600, header, 10); }), 100);
     units().close(kStoreUnit);
     EXPECT_EQ(file_size(), cut);
     EXPECT_EQ(test::read_file(path), before);
@@ -323,6 +332,57 @@ TEST_F(Store, TruncatedRecordStopsWithoutTouchingTheFile) {
     EXPECT_NE(l.find(" xftch:    36 error - unit =   30"), std::string::npos) << l;
     EXPECT_NE(l.find(" xftch: record       4 is incomplete - the structure file has been cut short"),
               std::string::npos) << l;
+}
+
+// A file cut at a record boundary: the lists the index names beyond its
+// end are lost words, never free space to be read as zero blocks.
+TEST_F(Store, ListsBeyondTheEndOfACutFileStop1111WithoutTouchingIt) {
+    struct Case { const char* what; long long cut; int list; };
+    // List 1 lies in block 3, list 2 in blocks 3 to 4, list 15 in blocks 4 to 6.
+    const Case cases[] = {
+        {"last block of list 15 missing", 6 * 8192, 15},
+        {"list 15 wholly missing", 4 * 8192 + 2048 - 4, 2},
+        {"everything after the index block missing", 4 * 8192, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::write_file(path, "");
+        start_run();
+        ASSERT_EQ(first_job(), 1);
+        store_list(1, 20, 1);
+        store_list(2, 300, 2);
+        store_list(15, 1000, 15);
+        end_run();
+        ASSERT_GE(file_size(), 6 * 8192 + 2048);
+        fs::resize_file(path, c.cut);
+        const std::string before = test::read_file(path);
+        start_run();
+        EXPECT_EQ(stop_code([&] { first_job(); }), 1111);
+        units().close(kStoreUnit);
+        EXPECT_EQ(test::read_file(path), before);
+        char text[64];
+        std::snprintf(text, sizeof text, " requested list%4d has been corrupted", c.list);
+        EXPECT_NE(listing().find(text), std::string::npos) << listing();
+        test::write_file(lis, "");
+        units().open_seq(kListingUnit, lis, OpenStatus::Unknown, FileForm::Formatted);
+    }
+}
+
+TEST_F(Store, SpaceTakenButNeverWrittenIsFreeSpace) {
+    start_run();
+    first_job();
+    store_list(1, 20, 1);
+    // A run that took space and stopped before the list was written: the
+    // next free address lies far beyond the end of the file.
+    const int taken = take_store_space(5000);
+    end_run();
+    ASSERT_LT(file_size(), 8192LL * ((taken + 5000) / 512));
+    start_run();
+    EXPECT_EQ(first_job(), 0);
+    store_list(2, 30, 2);
+    end_run();
+    EXPECT_EQ(file_row(path, 2), (Row{2, 1, taken + 5000, taken + 5029, 0, 30}));
+    EXPECT_EQ(file_int(path, taken + 5029), 2030);
 }
 
 TEST_F(Store, RecordCutInItsUnusedTailStillReads) {
@@ -604,14 +664,8 @@ TEST_F(Store, InitializeOnAValidFileStartsAnEmptyIndex) {
     EXPECT_EQ(file_bits(path, 1610), uint32_t('n') | uint32_t('e') << 8 | uint32_t('w') << 16 | uint32_t(' ') << 24);
 }
 
-TEST_F(Store, ZeroLengthAndForeignFilesGetANewIndex) {
-    // A zero-length file is a new file.
+TEST_F(Store, ZeroLengthFileGetsANewIndex) {
     test::write_file(path, "");
-    start_run();
-    EXPECT_EQ(first_job(), 1);
-    end_run();
-    // A file of something else (no index magic): a new index over it.
-    test::write_file(path, std::string(5 * 8192 + 100, 'x'));
     start_run();
     EXPECT_EQ(first_job(), 1);
     store_list(1, 20, 1);
@@ -620,8 +674,54 @@ TEST_F(Store, ZeroLengthAndForeignFilesGetANewIndex) {
     EXPECT_EQ(file_int(path, 1607), 10000);
 }
 
-// A valid index whose words have been damaged: every load stops with
-// " the file index has been corrupted" and 1111, before any list is read.
+// A file that is not empty and has no index of ours (a mistyped name, a
+// damaged index block) is never given a new index, %initialize or not: the
+// first job names it and refuses it, and not a byte of it changes.
+TEST_F(Store, FileWithoutAValidIndexIsRefusedAndLeftUntouched) {
+    enum Kind { Text, StructureFile };
+    struct Case { const char* what; Kind kind; int patch_addr; bool initialize; };
+    const Case cases[] = {
+        {"short text file", Text, 0, false},
+        {"short text file, initialize", Text, 0, true},
+        {"long text file", Text, 0, false},
+        {"long text file, initialize", Text, 0, true},
+        {"index magic damaged", StructureFile, 1607, false},
+        {"index magic damaged, initialize", StructureFile, 1607, true},
+        {"table magic damaged", StructureFile, 1650, false},
+    };
+    DOTDAT.name[1] = "struct.bin";  // the name the run opens (path is the same file)
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.kind == Text) {
+            const bool long_one = std::string(c.what).find("long") != std::string::npos;
+            test::write_file(path, long_one ? std::string(5 * 8192 + 100, 'x') : "%job mistyped\n%data\n%end\n");
+        } else {
+            test::write_file(path, "");
+            start_run();
+            first_job();
+            store_list(1, 20, 1);
+            end_run();
+            patch_int(path, c.patch_addr, 12345);
+        }
+        const std::string before = test::read_file(path);
+        start_run();
+        EXPECT_EQ(first_job(c.initialize), kRefused);
+        end_run();
+        EXPECT_EQ(test::read_file(path), before);
+        const std::string l = listing();
+        EXPECT_NE(l.find(" *** error *** file struct.bin is not empty and holds no valid structure file index\n"
+                         "               it is left untouched: check the name given with %structure\n"),
+                  std::string::npos) << l;
+        EXPECT_EQ(l.find(" the file index has been corrupted") != std::string::npos, c.patch_addr == 1650) << l;
+        test::write_file(lis, "");
+        units().open_seq(kListingUnit, lis, OpenStatus::Unknown, FileForm::Formatted);
+    }
+}
+
+// A valid index whose words have been damaged: the first job says so and
+// refuses the file without writing to it, and every later load (SLDF)
+// stops with " the file index has been corrupted" and 1111, before any list
+// is read.
 TEST_F(Store, CorruptIndexStops1111) {
     struct Case { const char* what; int addr; int32_t value; };
     const Case cases[] = {
@@ -642,6 +742,7 @@ TEST_F(Store, CorruptIndexStops1111) {
         {"reserved end beyond next free", 1650 + 6 * 1 + 3, 5000},
         {"huge first address", 1650 + 6 * 1 + 2, 2147483600},
     };
+    DOTDAT.name[1] = "struct.bin";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         test::write_file(path, "");
@@ -650,9 +751,17 @@ TEST_F(Store, CorruptIndexStops1111) {
         store_list(1, 20, 1);
         end_run();
         patch_int(path, c.addr, c.value);
+        const std::string before = test::read_file(path);
         start_run();
-        EXPECT_EQ(stop_code([&] { first_job(); }), 1111);
+        EXPECT_EQ(first_job(), kRefused);
+        EXPECT_EQ(listing().rfind("\n the file index has been corrupted\n *** error *** file struct.bin", 0), 0u)
+            << listing();
+        test::write_file(lis, "");
+        units().open_seq(kListingUnit, lis, OpenStatus::Unknown, FileForm::Formatted);
+        EXPECT_EQ(stop_code([] { SLDF(); }), 1111);
         EXPECT_EQ(listing(), "\n the file index has been corrupted\n");
+        end_run();
+        EXPECT_EQ(test::read_file(path), before);
         test::write_file(lis, "");
         units().open_seq(kListingUnit, lis, OpenStatus::Unknown, FileForm::Formatted);
     }

@@ -1,0 +1,215 @@
+// A complete structure file (a test job solved from %data to %export) taken
+// through later jobs: a job that fails on its input leaves every stored list
+// and the exported model as they were, and a job that needs a list the file
+// lacks fails with the absence message instead of working on a list image
+// that is not there.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "tests/support/test_support.h"
+
+using namespace zanek::test;
+
+namespace {
+
+const std::string kJob = "fecl_r3c_synth";
+const std::string kStructure = kJob + ".bin";
+const std::string kOpenJob = "%structure " + kJob + "\n%nowindow\n";
+
+// The structure file of the test job solved by its own command file, made
+// once per test process.
+const std::string& solved_structure_file() {
+    static const std::string bytes = [] {
+        std::string dir = fresh_dir("stored_lists_solved");
+        for (const char* f : {"job.cmd", "data.hkl"})
+            write_file(dir + "/" + f, read_file(shared_dir() + "/testdata/" + kJob + "/" + f));
+        RunResult r = run_zanek(dir, "");
+        EXPECT_EQ(r.exit_code, 0) << r.listing;
+        return read_file(dir + "/" + kStructure);
+    }();
+    return bytes;
+}
+
+// A fresh folder with the solved structure file and the job's reflections.
+std::string folder_with_solved_file(const std::string& name, const std::string& bytes = solved_structure_file()) {
+    std::string dir = fresh_dir(name);
+    write_file(dir + "/" + kStructure, bytes);
+    write_file(dir + "/data.hkl", read_file(shared_dir() + "/testdata/" + kJob + "/data.hkl"));
+    return dir;
+}
+
+// Store address a lies at byte 8192*(a div 512) + 4*(a mod 512), a
+// little-endian 4-byte word; row t of the list-type table starts at store
+// address 1650 + 6t, its first word is t while the list is present.
+size_t byte_of(int addr) { return 8192 * static_cast<size_t>(addr / 512) + 4 * static_cast<size_t>(addr % 512); }
+
+int32_t word_at(const std::string& bytes, int addr) {
+    const size_t at = byte_of(addr);
+    uint32_t u = 0;
+    for (int b = 3; b >= 0; --b) u = u << 8 | static_cast<unsigned char>(bytes.at(at + b));
+    return static_cast<int32_t>(u);
+}
+
+void put_word(std::string& bytes, int addr, uint32_t u) {
+    for (int b = 0; b < 4; ++b) bytes.at(byte_of(addr) + b) = static_cast<char>(u >> (8 * b));
+}
+
+// Store address of word w of stored list t (row t word 3 is its first address).
+int list_word_address(const std::string& bytes, int type, int word) { return word_at(bytes, 1650 + 6 * type + 2) + word - 1; }
+
+// Removes list t from the index, as a file written elsewhere may lack it.
+void remove_list(std::string& bytes, int type) {
+    ASSERT_EQ(word_at(bytes, 1650 + 6 * type), type) << "list " << type << " is not in the solved file";
+    put_word(bytes, 1650 + 6 * type, 0);
+}
+
+struct MissingCase {
+    const char* name;
+    int list;
+    const char* command;
+};
+
+class MissingList : public ::testing::TestWithParam<MissingCase> {};
+
+// The cell or the symmetry list is missing (a file written by another
+// program, or damaged): every command that loads it says so and fails.
+TEST_P(MissingList, FailsTheCommandWithTheAbsenceMessage) {
+    const MissingCase& c = GetParam();
+    std::string bytes = solved_structure_file();
+    remove_list(bytes, c.list);
+    std::string dir = folder_with_solved_file(std::string("missing_") + c.name, bytes);
+    RunResult r = run_zanek(dir, kOpenJob + c.command + "\n%end\n");
+    EXPECT_EQ(r.exit_code, 1) << r.listing;
+    char absent[64];
+    std::snprintf(absent, sizeof absent, "\n\n\n no list of type%5d  stored\n\n", c.list);
+    EXPECT_NE(r.listing.find(absent), std::string::npos) << r.listing;
+    EXPECT_NE(r.listing.find(" == ZANEK ends in error"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, MissingList,
+    ::testing::Values(MissingCase{"cell_phase", 1, "%phase"}, MissingCase{"cell_fourier", 1, "%fourier"},
+                      MissingCase{"cell_restart", 1, "%restart"}, MissingCase{"cell_patterson", 1, "%patterson"},
+                      MissingCase{"symmetry_phase", 2, "%phase"}, MissingCase{"symmetry_fourier", 2, "%fourier"},
+                      MissingCase{"symmetry_restart", 2, "%restart"},
+                      MissingCase{"symmetry_patterson", 2, "%patterson"}),
+    [](const ::testing::TestParamInfo<MissingCase>& info) { return std::string(info.param.name); });
+
+// A cell edge damaged to NaN in the file is a corrupted list: the run
+// stops with the message instead of listing NaN and ending ok.
+TEST(PoisonedList, NaNCellEdgeStopsTheRun) {
+    for (const char* command : {"%normal", "%fourier"}) {
+        SCOPED_TRACE(command);
+        std::string bytes = solved_structure_file();
+        put_word(bytes, list_word_address(bytes, 1, 6), 0x7fc00000u);  // edge a: a quiet NaN
+        std::string dir = folder_with_solved_file("poisoned_cell", bytes);
+        RunResult r = run_zanek(dir, kOpenJob + command + "\n%end\n");
+        EXPECT_EQ(r.exit_code, 2) << r.listing;
+        EXPECT_NE(r.listing.find(" requested list   1 has been corrupted"), std::string::npos) << r.listing;
+        EXPECT_EQ(r.listing.find("ends ok"), std::string::npos);
+    }
+}
+
+// --- A failing later job leaves the file as it was ------------------------
+
+// The file as a reader of its index sees it: the index header and the
+// list-type table (store addresses 1600 to 1889), and the words of every
+// list the table names.
+struct StoredLists {
+    std::array<int32_t, 290> index{};
+    std::map<int, std::string> words;  // list type -> its words, as stored
+};
+
+StoredLists stored_lists(const std::string& bytes) {
+    StoredLists s;
+    for (int a = 1600; a <= 1889; ++a) s.index[a - 1600] = word_at(bytes, a);
+    for (int t = 1; t <= 39; ++t) {
+        const int row = 1650 + 6 * t;
+        if (word_at(bytes, row) <= 0) continue;
+        const int first = word_at(bytes, row + 2), length = word_at(bytes, row + 5);
+        std::string& w = s.words[t];
+        for (int a = first; a < first + length; ++a) w += bytes.substr(byte_of(a), 4);
+    }
+    return s;
+}
+
+// The SHELX model that %export writes from the structure file in dir.
+std::string exported_model(const std::string& dir) {
+    const std::string ins = dir + "/" + kJob + ".ins";
+    std::filesystem::remove(ins);
+    RunResult r = run_zanek(dir, kOpenJob + "%export\nshel\n%end\n", "export.cmd", "export.lis");
+    EXPECT_EQ(r.exit_code, 0) << r.listing;
+    return read_file(ins);
+}
+
+const std::string& solved_export() {
+    static const std::string text = exported_model(folder_with_solved_file("stored_lists_export"));
+    return text;
+}
+
+// Marks a row whose command is being mended on another branch; the row is
+// skipped until that mend is merged.
+constexpr const char* kNoKnownFault = nullptr;
+
+struct FailingJob {
+    const char* name;
+    const char* commands;  // the later job's commands and directives
+    const char* message;   // what the failing command says
+    const char* known_fault = kNoKnownFault;
+};
+
+class LaterJob : public ::testing::TestWithParam<FailingJob> {};
+
+TEST_P(LaterJob, FailingOnItsInputKeepsEveryListAndTheExport) {
+    const FailingJob& c = GetParam();
+    if (c.known_fault) GTEST_SKIP() << c.known_fault;
+    const StoredLists before = stored_lists(solved_structure_file());
+    ASSERT_GE(before.words.size(), 10u);  // cell to atoms: a complete file
+
+    std::string dir = folder_with_solved_file(std::string("later_job_") + c.name);
+    RunResult r = run_zanek(dir, kOpenJob + c.commands + "\n%end\n");
+    EXPECT_EQ(r.exit_code, 1) << r.listing;
+    EXPECT_NE(r.listing.find(c.message), std::string::npos) << r.listing;
+    EXPECT_NE(r.listing.find(" == ZANEK ends in error"), std::string::npos);
+
+    const StoredLists after = stored_lists(read_file(dir + "/" + kStructure));
+    for (int a = 0; a < 290; ++a) EXPECT_EQ(after.index[a], before.index[a]) << "store address " << 1600 + a;
+    for (const auto& [type, words] : before.words) {
+        auto it = after.words.find(type);
+        ASSERT_NE(it, after.words.end()) << "list " << type << " is gone";
+        EXPECT_TRUE(it->second == words) << "list " << type << " has changed";
+    }
+    EXPECT_EQ(after.words.size(), before.words.size());
+    EXPECT_EQ(exported_model(dir), solved_export());
+}
+
+const char* const kPhaseDeletesAtoms = "%phase deletes the atom list before its directives are accepted";
+const char* const kExportUnopenable = "%export to an unopenable file reports success";
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, LaterJob,
+    ::testing::Values(
+        // A cell whose angles close no cell: refused before list 1 is replaced.
+        FailingJob{"data", "%data\ncell 16.1930 16.1930 11.2421 90 90 220\nspac r -3 c\n"
+                           "cont o 126 h 108 cl 18 fe 6\nrefl data.hkl",
+                   " error in directive : cell 16.1930 16.1930 11.2421 90 90 220"},
+        FailingJob{"normal", "%normal\nnref 10 20", " error in directive : nref 10 20"},
+        FailingJob{"seminvariants", "%seminvariants\nbeth", " wrong directive on following line:\nbeth"},
+        FailingJob{"invariants", "%invariants\nnsig 3", " error in directive : nsig 3"},
+        // Skipped until mended: %phase deletes the atom list before its directives are accepted.
+        FailingJob{"phase", "%phase\nseed 1 2", " error in directive : seed 1 2", kPhaseDeletesAtoms},
+        FailingJob{"fourier", "%fourier\nradi zn 1.2", " error in directive : radi zn 1.2"},
+        FailingJob{"restart", "%restart\ndel zz99", " error in directive : del zz99"},
+        FailingJob{"export_directive", "%export\nxxxx", " error in directive : xxxx"},
+        // Skipped until mended: %export to an unopenable file reports success.
+        FailingJob{"export_unopenable", "%export\nshel nodir/x.ins", " open error, code =", kExportUnopenable},
+        FailingJob{"patterson", "%patterson\ngrid 1 2", " error in directive : grid 1 2"}),
+    [](const ::testing::TestParamInfo<FailingJob>& info) { return std::string(info.param.name); });
+
+}  // namespace
