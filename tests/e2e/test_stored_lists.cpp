@@ -153,22 +153,16 @@ const std::string& solved_export() {
     return text;
 }
 
-// Marks a row whose command is being mended on another branch; the row is
-// skipped until that mend is merged.
-constexpr const char* kNoKnownFault = nullptr;
-
 struct FailingJob {
     const char* name;
     const char* commands;  // the later job's commands and directives
     const char* message;   // what the failing command says
-    const char* known_fault = kNoKnownFault;
 };
 
 class LaterJob : public ::testing::TestWithParam<FailingJob> {};
 
 TEST_P(LaterJob, FailingOnItsInputKeepsEveryListAndTheExport) {
     const FailingJob& c = GetParam();
-    if (c.known_fault) GTEST_SKIP() << c.known_fault;
     const StoredLists before = stored_lists(solved_structure_file());
     ASSERT_GE(before.words.size(), 10u);  // cell to atoms: a complete file
 
@@ -189,9 +183,6 @@ TEST_P(LaterJob, FailingOnItsInputKeepsEveryListAndTheExport) {
     EXPECT_EQ(exported_model(dir), solved_export());
 }
 
-const char* const kPhaseDeletesAtoms = "%phase deletes the atom list before its directives are accepted";
-const char* const kExportUnopenable = "%export to an unopenable file reports success";
-
 INSTANTIATE_TEST_SUITE_P(
     Commands, LaterJob,
     ::testing::Values(
@@ -202,13 +193,11 @@ INSTANTIATE_TEST_SUITE_P(
         FailingJob{"normal", "%normal\nnref 10 20", " error in directive : nref 10 20"},
         FailingJob{"seminvariants", "%seminvariants\nbeth", " wrong directive on following line:\nbeth"},
         FailingJob{"invariants", "%invariants\nnsig 3", " error in directive : nsig 3"},
-        // Skipped until mended: %phase deletes the atom list before its directives are accepted.
-        FailingJob{"phase", "%phase\nseed 1 2", " error in directive : seed 1 2", kPhaseDeletesAtoms},
+        FailingJob{"phase", "%phase\nseed 1 2", " error in directive : seed 1 2"},
         FailingJob{"fourier", "%fourier\nradi zn 1.2", " error in directive : radi zn 1.2"},
         FailingJob{"restart", "%restart\ndel zz99", " error in directive : del zz99"},
         FailingJob{"export_directive", "%export\nxxxx", " error in directive : xxxx"},
-        // Skipped until mended: %export to an unopenable file reports success.
-        FailingJob{"export_unopenable", "%export\nshel nodir/x.ins", " open error, code =", kExportUnopenable},
+        FailingJob{"export_unopenable", "%export\nshel nodir/x.ins", " open error, code ="},
         FailingJob{"patterson", "%patterson\ngrid 1 2", " error in directive : grid 1 2"}),
     [](const ::testing::TestParamInfo<FailingJob>& info) { return std::string(info.param.name); });
 
