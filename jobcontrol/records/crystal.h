@@ -78,6 +78,10 @@ constexpr int kGenerators = 594;     // generators of the point group
 constexpr int kOriginPhases = 2917;  // number of origin phases to fix (0..3)
 }  // namespace erlw
 
+// Compact column code of row i (1..3), slot (1..2) of operator k: a signed
+// column number, the sign that of the matrix element.
+inline int& sym_row_code(int k, int i, int slot) { return SYM.I(6 * (k - 1) + 2 * (i - 1) + slot); }
+
 inline int& erl_R(int k, int i, int j) { return ERL.I(k + 48 * (i - 1) + 144 * (j - 1)); }
 inline float& erl_T(int k, int i) { return ERL.R(432 + k + 48 * (i - 1)); }
 inline int& erl_P(int i, int j) { return ERL.I(594 + i + 48 * (j - 1)); }

@@ -35,5 +35,8 @@ inline Record<2 * kPowerPoints> AT;
 // automatic search, 2-72 a class of the table, 74 conditions given);
 // (2-13) up to three conditions a, b, c, n; (14) conditions with non-zero n.
 inline Record<14> CPSEUD;
+namespace cpseud {
+constexpr int kClass = 1;  // pseudo-translation class code
+}  // namespace cpseud
 
 }  // namespace zanek
