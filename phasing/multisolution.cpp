@@ -62,7 +62,8 @@ void print_int_rows(const std::string& fmt, const std::vector<int>& v, size_t pe
 // The debugging dumps of print level 2.
 void dump_setup(int nrel) {
     const int n = nref();
-    lst("(' nant=',4i6)", {PARAM.I(param::kEnan), PARAM.I(param::kEnanCand), PARAM.I(param::kEnanCand + 1), PARAM.I(param::kEnanCand + 2)});
+    lst("(' nant=',4i6)", {PARAM.I(param::kEnan), PARAM.I(param::kEnanCand), PARAM.I(param::kEnanCand + 1),
+                           PARAM.I(param::kEnanCand + 2)});
     lst("(' nrel=',i8)", {nrel});
     std::vector<int> order, codes;
     for (int i = 1; i <= n; ++i) order.push_back(proc_order(i));
@@ -310,7 +311,8 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
         if (class_last(c) < limit[c]) start_slot(++class_last(c)) = j;
         if (c != 2) trial_phase(j) = int(v);
     }
-    CRIS.I(cris::kRandomSetSize) = CRIS.I(cris::kRandomCount) + ERL.I(erlw::kOriginPhases) + (PARAM.I(param::kEnan) != 0 ? 1 : 0);
+    CRIS.I(cris::kRandomSetSize) =
+        CRIS.I(cris::kRandomCount) + ERL.I(erlw::kOriginPhases) + (PARAM.I(param::kEnan) != 0 ? 1 : 0);
     if (UREQ.I(ureqw::kPrint) == 2) {
         lst("('  icont =',3i6)", {class_last(1), class_last(2), class_last(3)});
         lst("(' nsymb =',i6)", {class_last(2) - 3});
@@ -501,7 +503,8 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
     }
     nkeep = std::min(UREQ1.I(ureq1::kSetsStored), nkeep);
     int nlist = std::max(0, std::min(evaluated, nkeep));
-    if (FOM4.I(fom4::kZeroRejects) != 0) lst("(7x,'the number of sets rejected with cfom=0.0 is ',i6)", {FOM4.I(fom4::kZeroRejects)});
+    if (FOM4.I(fom4::kZeroRejects) != 0)
+        lst("(7x,'the number of sets rejected with cfom=0.0 is ',i6)", {FOM4.I(fom4::kZeroRejects)});
     if (UREQ1.I(ureq1::kEquivRejected) != 0)
         lst("(10x,'the number of equivalent sets rejected is ',i6)", {UREQ1.I(ureq1::kEquivRejected)});
     std::vector<float> a(kSetSlots);

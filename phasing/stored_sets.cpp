@@ -104,7 +104,8 @@ void KEEPSET(const TrialFigures& f, int nkeep, int& slotword, float& lowest) {
             if (!same_seminvariants(i, nref)) continue;
             n -= 1;
             UREQ1.I(ureq1::kEquivRejected) += 1;
-            const bool better = UREQ.I(ureqw::kKnown) == 0 ? f.cfom > set_table(kCfom, i) : f.error < set_table(kError, i);
+            const bool better =
+                UREQ.I(ureqw::kKnown) == 0 ? f.cfom > set_table(kCfom, i) : f.error < set_table(kError, i);
             if (better) return store(f, i);
             return;
         }
