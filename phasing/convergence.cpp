@@ -249,7 +249,8 @@ bool user_origin(PhaseSettings& s, const PhaseDirectives& d, Convergence& cv) {
     }
     if (print_level() == 2) {
         lst("(' igin',3i8)", {d.orig_rank[0], d.orig_rank[1], d.orig_rank[2]});
-        lst("('   ipigin',3i8)", {USE2.I(1), USE2.I(2), USE2.I(3)});
+        lst("('   ipigin',3i8)",
+            {USE2.I(use2::kOrigValue), USE2.I(use2::kOrigValue + 1), USE2.I(use2::kOrigValue + 2)});
     }
     auto is_origin = [&](int r) { return std::find(d.orig_rank, d.orig_rank + 3, r) != d.orig_rank + 3; };
     for (int r = 1; r <= nref(); ++r)

@@ -38,7 +38,7 @@ void put_at(std::string& line, int col, const std::string& text) {
 }  // namespace
 
 void PRTFOM(int& n, int nenan, float* a, int nref, int& status) {
-    const bool known_sets = UREQ.I(5) == 1 && UREQ.I(6) == 0;
+    const bool known_sets = UREQ.I(ureqw::kKnown) == 1 && UREQ.I(ureqw::kPartial) == 0;
     if (known_sets) n += 2;
     n = std::clamp(n, 0, kSetSlots);
     // The record of list 16 that holds each slot's set: the slot itself,
@@ -136,7 +136,7 @@ void PRTFOM(int& n, int nenan, float* a, int nref, int& status) {
         }
     }
 
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     const int count = known_sets ? m + 2 * MAG.I(mag::kLas) : m;
     SUP16(a, b.data(), count);
     if (status == -1) {
@@ -154,7 +154,7 @@ void SSFOM(const int32_t* known) {
     int serial = 0, first = -1, last = 0, part = 0, length = 0;
     SRLIN(16, serial, first, last, part, length);
     if (first < 0) return;
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     std::vector<float> a(kSetSlots);
     std::vector<int32_t> b(kSetSlots);
     int count = 0;

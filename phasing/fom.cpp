@@ -371,8 +371,8 @@ void FOMSP(int nref, int t, int ntrials, int onep, float twop, float s, int cent
     // Progress.
     UREQ1.I(ureq1::kSetsStored) += 1;
     evaluated += 1;
-    if (t <= ntrials) CFOMXX.R(1) = track_max(track::kCfom);
-    SCRP(t, ntrials, trial_figure(fig::kLatestCfom), CFOMXX.R(1));
+    if (t <= ntrials) CFOMXX.R(cfomxx::kBest) = track_max(track::kCfom);
+    SCRP(t, ntrials, trial_figure(fig::kLatestCfom), CFOMXX.R(cfomxx::kBest));
     KEEPSET(f, nkeep, slot, lowest);
 }
 

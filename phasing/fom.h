@@ -17,8 +17,12 @@ constexpr int kCount = 21;
 }  // namespace track
 // FOMTRK: word 2k-1 the maximum and 2k the minimum of figure k.
 inline Record<42> FOMTRK;
-inline float& track_max(int k) { return FOMTRK.R(2 * k - 1); }
-inline float& track_min(int k) { return FOMTRK.R(2 * k); }
+namespace fomtrk {
+constexpr int kMax = 1, kMin = 2;  // REAL the pair of figure 1; figure k lies kPair*(k-1) further on
+constexpr int kPair = 2;
+}  // namespace fomtrk
+inline float& track_max(int k) { return FOMTRK.R(fomtrk::kMax + fomtrk::kPair * (k - 1)); }
+inline float& track_min(int k) { return FOMTRK.R(fomtrk::kMin + fomtrk::kPair * (k - 1)); }
 
 // Scores trial t and hands it to the set keeping. Arguments: 1 NREF;
 // 2 trial number; 3 number of trials; 4 one-phase count; 5 two-phase

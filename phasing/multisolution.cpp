@@ -42,8 +42,8 @@ constexpr double kPi = 3.14159265358979323846;
 int nref() { return PARAM.I(param::kNref); }
 bool random_start() { return CRIS.I(cris::kRandomStart) == 1; }
 
-inline int& magic(int k) { return MAG.I(2 + k); }      // m(k), k = 1..n
-inline int& fibonacci(int k) { return MAG.I(17 + k); } // f(k), k = 1..n-1
+inline int& magic(int k) { return MAG.I(mag::kMagic - 1 + k); }      // m(k), k = 1..n
+inline int& fibonacci(int k) { return MAG.I(mag::kFibonacci - 1 + k); } // f(k), k = 1..n-1
 
 // True until the first trial of a sequence has been made.
 bool g_fresh_sequence = false;
@@ -62,7 +62,8 @@ void print_int_rows(const std::string& fmt, const std::vector<int>& v, size_t pe
 // The debugging dumps of print level 2.
 void dump_setup(int nrel) {
     const int n = nref();
-    lst("(' nant=',4i6)", {PARAM.I(2), PARAM.I(3), PARAM.I(4), PARAM.I(5)});
+    lst("(' nant=',4i6)", {PARAM.I(param::kEnan), PARAM.I(param::kEnanCand), PARAM.I(param::kEnanCand + 1),
+                           PARAM.I(param::kEnanCand + 2)});
     lst("(' nrel=',i8)", {nrel});
     std::vector<int> order, codes;
     for (int i = 1; i <= n; ++i) order.push_back(proc_order(i));
@@ -152,7 +153,7 @@ void MAGIC(int& N) {
         if (N % 2 == 1) ++N;
         MAG.R(mag::kDx) = 360.0f / float(N);
     }
-    if (UREQ.I(10) != 0) {
+    if (UREQ.I(ureqw::kPrint) != 0) {
         lst_blank();
         lst("(3x,'sequence of',i3,'  m. i. (no. of intervals =',i5,' dx =',f8.4,' )')", {n, N, MAG.R(mag::kDx)});
         std::vector<int> m;
@@ -166,7 +167,7 @@ void start_trial_sequence() { g_fresh_sequence = true; }
 void WEIPHA(int& more, float& x, float dx, int nsymb, const std::array<float, 12>& weights) {
     const int n = nref();
     const bool random = random_start();
-    const int centric = SYM.I(220);
+    const int centric = SYM.I(symw::kCentric);
     const int e = std::abs(PARAM.I(param::kEnan));
     for (;;) {
         more = 0;
@@ -261,9 +262,9 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
     class_last(3) = random ? 496 : 15;
     for (int s = 1; s <= kSlotCount; ++s) start_slot(s) = 0;
     fill_tables();
-    MAG.R(1) = float(std::sqrt(kPi));
-    MAG.R(2) = float(2.0 / std::sqrt(kPi));
-    float s = SYM.R(222);
+    MAG.R(mag::kSqrtPi) = float(std::sqrt(kPi));
+    MAG.R(mag::kTwoOverSqrtPi) = float(2.0 / std::sqrt(kPi));
+    float s = SYM.R(symw::kSigma3);
 
     // 2. Heading.
     lst_blank(3);
@@ -285,20 +286,20 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
         YSFL07(n7, nr, nz, ipseudo, x);
         PARAM.I(param::kReflCount) = n7;
         PSI0.I(psi0::kNzro) = nz;
-        CPSEUD.I(1) = ipseudo;
+        CPSEUD.I(cpseud::kClass) = ipseudo;
         seed = x;
     }
     // sigma3/sigma2^1.5 as the reflection list holds it: s^2 is the
     // reciprocal of the number of equal atoms in the primitive cell.
-    s = SYM.R(222);
-    if (s > 0.0f) SF.I(90) = int(1.0f / (s * s) + 0.05f);
+    s = SYM.R(symw::kSigma3);
+    if (s > 0.0f) sf::heavy_atoms() = int(1.0f / (s * s) + 0.05f);
     // 4. The strong and weak reflections, expected alphas, psi-zero list.
     REFSTO(2);
-    RIALFNEW(SYM.I(220), s);
-    UREQ.I(6) = 0;
+    RIALFNEW(SYM.I(symw::kCentric), s);
+    UREQ.I(ureqw::kPartial) = 0;
     prepare_tangent_relations();
     const int n = nref();
-    if (UREQ.I(10) == 2) dump_setup(nrel);
+    if (UREQ.I(ureqw::kPrint) == 2) dump_setup(nrel);
 
     // 6. Classes of the preset phases: 1 origin, 2 symbols, 3 other phases
     // fixed before the trials.
@@ -310,8 +311,9 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
         if (class_last(c) < limit[c]) start_slot(++class_last(c)) = j;
         if (c != 2) trial_phase(j) = int(v);
     }
-    CRIS.I(cris::kRandomSetSize) = CRIS.I(cris::kRandomCount) + ERL.I(2917) + (PARAM.I(param::kEnan) != 0 ? 1 : 0);
-    if (UREQ.I(10) == 2) {
+    CRIS.I(cris::kRandomSetSize) =
+        CRIS.I(cris::kRandomCount) + ERL.I(erlw::kOriginPhases) + (PARAM.I(param::kEnan) != 0 ? 1 : 0);
+    if (UREQ.I(ureqw::kPrint) == 2) {
         lst("('  icont =',3i6)", {class_last(1), class_last(2), class_last(3)});
         lst("(' nsymb =',i6)", {class_last(2) - 3});
     }
@@ -340,8 +342,8 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
             c = 0;
         }
     }
-    if (PARAM.I(3) > 0) ++kbits;
-    if (PARAM.I(4) > 0) ++kbits;
+    if (PARAM.I(param::kEnanCand) > 0) ++kbits;
+    if (PARAM.I(param::kEnanCand + 1) > 0) ++kbits;
     kbits = std::min(kbits, 20);
 
     // 9. Number of trials.
@@ -372,7 +374,7 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
             trials = (1L << kbits) * N;
         }
         if (PARAM.I(param::kEnan) != 0) {
-            if (SYM.I(220) == 0) trials /= 2;
+            if (SYM.I(symw::kCentric) == 0) trials /= 2;
             if (e > 0 && bare_restriction(restrict_code(e)) == kRestrictGeneral && phase_code(e) < 0)
                 PARAM.I(param::kPolar) /= 2;
         }
@@ -384,7 +386,7 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
     UREQ1.I(ureq1::kSetsStored) = 0;
     UREQ1.I(ureq1::kEquivRejected) = 0;
     UREQ1.I(ureq1::kFinalPass) = 0;
-    FOM4.I(10) = 0;
+    FOM4.I(fom4::kZeroRejects) = 0;
     int evaluated = 0;
     // No figure yet: a run in which no trial is scored is seen as such by
     // the final table, whatever an earlier %phase left.
@@ -405,19 +407,19 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
     // origin-phase count; the refinement reads those the convergence and
     // divergence stages left (no origin phase, for one, when a fragment
     // fixes the origin).
-    const int centric = SYM.I(220), norigin = ERL.I(erlw::kOriginPhases);
+    const int centric = SYM.I(symw::kCentric), norigin = ERL.I(erlw::kOriginPhases);
     YFL01();
     YFL02();
     YFL03();
-    SYM.I(220) = centric;
+    SYM.I(symw::kCentric) = centric;
     ERL.I(erlw::kOriginPhases) = norigin;
     if (test == 0) seed = list7::kDefaultSeed;
     trial_figure(fig::kLatestCfom) = -0.1f;
     nkeep = std::max(0, std::min({nkeep, int(std::min(trials, 300L)), kMaxKeptSets}));
     lst("(' the maximum number of sets stored will be ',i4)", {nkeep});
-    const int known_flag = UREQ.I(5) != 0 ? 1 : 0;
+    const int known_flag = UREQ.I(ureqw::kKnown) != 0 ? 1 : 0;
     NFRM16(nkeep + 2 * known_flag * (MAG.I(mag::kLas) != 0 ? 1 : 0));
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     {
         std::vector<float> a(kSetSlots);
         std::vector<int32_t> b(kSetSlots);
@@ -476,7 +478,7 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
     // Closing.
     nkeep = std::min({UREQ1.I(ureq1::kSetsStored), nkeep, t - 1 - UREQ1.I(ureq1::kEquivRejected)});
     UREQ1.I(ureq1::kFinalPass) = 1;
-    if (UREQ.I(5) != 0 && UREQ.I(6) == 0) {
+    if (UREQ.I(ureqw::kKnown) != 0 && UREQ.I(ureqw::kPartial) == 0) {
         for (int p = 0; p < 2; ++p) {
             for (int j = 1; j <= n; ++j) {
                 if (known[j - 1] == 0) known[j - 1] = 360;
@@ -495,13 +497,14 @@ void TANGEN(int& pass_through, int& nrel, int& onep, float& twop, int& tria, int
             WEITAN(tria, t, known, pass, onep, twop, s, nkeep, slot, evaluated, lowest, nenan);
         }
     }
-    if (UREQ.I(5) == 1 && UREQ.I(6) == 0) {
+    if (UREQ.I(ureqw::kKnown) == 1 && UREQ.I(ureqw::kPartial) == 0) {
         evaluated -= 2;
         nkeep -= 2;
     }
     nkeep = std::min(UREQ1.I(ureq1::kSetsStored), nkeep);
     int nlist = std::max(0, std::min(evaluated, nkeep));
-    if (FOM4.I(10) != 0) lst("(7x,'the number of sets rejected with cfom=0.0 is ',i6)", {FOM4.I(10)});
+    if (FOM4.I(fom4::kZeroRejects) != 0)
+        lst("(7x,'the number of sets rejected with cfom=0.0 is ',i6)", {FOM4.I(fom4::kZeroRejects)});
     if (UREQ1.I(ureq1::kEquivRejected) != 0)
         lst("(10x,'the number of equivalent sets rejected is ',i6)", {UREQ1.I(ureq1::kEquivRejected)});
     std::vector<float> a(kSetSlots);

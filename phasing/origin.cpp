@@ -26,7 +26,7 @@ void rotation(int k, int R[3][3]) {
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) R[i][j] = 0;
         for (int slot = 1; slot <= 2; ++slot) {
-            const int code = sym_code(k, i + 1, slot);
+            const int code = sym_row_code(k, i + 1, slot);
             if (code != 0) R[i][std::abs(code) - 1] += code > 0 ? 1 : -1;
         }
     }
@@ -45,7 +45,7 @@ int pack_residues(int a, int b, int c) { return (a * 512 + b) * 512 + c + kResid
 // Some operator reverses axis j (the first slot of its row j is negative).
 bool axis_reversed(int j) {
     for (int k = 1; k <= nops(); ++k)
-        if (sym_code(k, j, 1) < 0) return true;
+        if (sym_row_code(k, j, 1) < 0) return true;
     return false;
 }
 
@@ -55,7 +55,7 @@ int x_mixing() {
     for (int axis : {3, 2})
         for (int k = 1; k <= nops(); ++k)
             for (int slot = 1; slot <= 2; ++slot)
-                if (std::abs(sym_code(k, 1, slot)) == axis) return axis;
+                if (std::abs(sym_row_code(k, 1, slot)) == axis) return axis;
     return 0;
 }
 

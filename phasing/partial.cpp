@@ -174,8 +174,8 @@ void XSIM(int&, int&, int&, int&, int*, int&) {
         alpha3_est(j) = 2.0f * pa(j) * pb(j);
         if (pphase(j) <= 0) pphase(j) += 360;
     }
-    const bool test = UREQ.I(5) != 0;
-    const double sigma = SYM.R(224);
+    const bool test = UREQ.I(ureqw::kKnown) != 0;
+    const double sigma = SYM.R(symw::kSigma3Prim);
     std::vector<int> known(static_cast<size_t>(n)), P(static_cast<size_t>(n));
     for (int j = 1; j <= n; ++j) P[size_t(j) - 1] = pphase(j);
     if (test) {
@@ -314,9 +314,9 @@ void XCON(int& nspec, int& ngen, int& nany, int&, int* origin, int&) {
         else
             ++fixed;
     }
-    if (UREQ.I(10) > 1) print_codes();
+    if (UREQ.I(ureqw::kPrint) > 1) print_codes();
     // 3. The fragment fixes the origin.
-    ERL.I(2917) = 0;
+    ERL.I(erlw::kOriginPhases) = 0;
     for (int i = 0; i < 3; ++i) origin[i] = 0;
     // 4. Phase codes.
     for (int k = 1; k <= n; ++k) {
@@ -325,7 +325,7 @@ void XCON(int& nspec, int& ngen, int& nany, int&, int* origin, int&) {
         phase_code(r) = k > fixed ? kCodeNoPhase : 1000 * trial_phase(r) + kCodeFixed;
     }
     // 5. Does the starting set define the enantiomorph?
-    if (SYM.I(220) != 1) {
+    if (SYM.I(symw::kCentric) != 1) {
         bool defined = false;
         for (int j = 1; j <= n && !defined; ++j) {
             if (phase_code(j) <= 0) continue;
@@ -422,9 +422,9 @@ void XCON(int& nspec, int& ngen, int& nany, int&, int* origin, int&) {
     for (int r : old)
         if (r >= 1 && r <= n && std::find(now.begin(), now.end(), r) == now.end()) now.push_back(r);
     set_order(now);
-    if (UREQ.I(10) > 1) {
+    if (UREQ.I(ureqw::kPrint) > 1) {
         print_codes();
-        UREQ.I(10) = 0;
+        UREQ.I(ureqw::kPrint) = 0;
     }
 }
 

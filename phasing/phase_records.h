@@ -145,8 +145,6 @@ constexpr int kThirdReflLimit = 700;  // word 2 A at or above this is a value wo
 // ---------------------------------------------------------------------------
 // Words of the crystal-data records (symw, ureqw, erlw: crystal.h).
 
-// Compact column code of row i (1..3), slot (1..2) of operator k.
-inline int sym_code(int k, int i, int slot) { return SYM.I(6 * (k - 1) + 2 * (i - 1) + slot); }
 enum Lattice { kLatP = 1, kLatA, kLatB, kLatC, kLatI, kLatF, kLatR };
 
 // ---------------------------------------------------------------------------
@@ -170,11 +168,20 @@ constexpr int kTrials = 11;     // number of trials
 inline Record<503> PARAM2;
 constexpr int kResidueBias = 131328;  // 256*512 + 256
 inline int& residue_vector(int r) { return PARAM2.I(r); }
-inline int& sem_modulus(int j) { return PARAM2.I(500 + j); }  // j = 1..3
+constexpr int kSemModulus = 501;  // INTEGER w501-503 the seminvariant moduli
+inline int& sem_modulus(int j) { return PARAM2.I(kSemModulus - 1 + j); }  // j = 1..3
 
 // UNP: super-index strides: w1-3 the largest |h|, |k|, |l|, w4 C1,
 // w5 C2, w6 offset kmax*C2 + lmax.
 inline Record<8> UNP;
+namespace unp {
+constexpr int kMaxH = 1;    // INTEGER w1-3 the largest |h|, |k|, |l|
+constexpr int kStrideH = 4;  // INTEGER C1 = (2 kmax + 1)(2 lmax + 1), stride of h
+constexpr int kStrideK = 5;  // INTEGER C2 = 2 lmax + 1, stride of k
+constexpr int kOffset = 6;   // INTEGER kmax*C2 + lmax, makes the super-index of (0,-k,-l) positive
+}  // namespace unp
+// Largest |index| i (1 h, 2 k, 3 l) of the phasing set.
+inline int& unp_max(int i) { return UNP.I(unp::kMaxH - 1 + i); }
 
 // UREQ1 (phasing overlay): w2-501 ranks whose phase is a structure
 // seminvariant, w502 their count, w503 sets stored, w504 equivalent sets
@@ -196,6 +203,10 @@ constexpr int kRandomCount = 1, kRandomStart = 2, kMaxTrials = 3, kRandomSetSize
 // terms, w33 REAL dx, w35 "las" flag.
 inline Record<35> MAG;
 namespace mag {
+constexpr int kSqrtPi = 1;       // REAL sqrt(pi)
+constexpr int kTwoOverSqrtPi = 2;  // REAL 2/sqrt(pi)
+constexpr int kMagic = 3;        // INTEGER w3.. the magic integers m(1..n)
+constexpr int kFibonacci = 18;   // INTEGER w18.. the Fibonacci terms f(1..n-1)
 constexpr int kLas = 35, kDx = 33;
 }
 
@@ -214,9 +225,16 @@ inline Record<21208> PSI0;
 // FOM4: figure-of-merit constants and counts (w10 sets rejected with cfom 0,
 // w11 R(x,y)).
 inline Record<11> FOM4;
+namespace fom4 {
+constexpr int kZeroRejects = 10;  // INTEGER sets rejected with cfom 0
+constexpr int kRxy = 11;          // REAL correlation R(x,y)
+}  // namespace fom4
 
 // CFOMXX: w1 REAL the best cfom shown on the progress line.
 inline Record<1> CFOMXX;
+namespace cfomxx {
+constexpr int kBest = 1;  // REAL best cfom so far
+}  // namespace cfomxx
 
 // PARTIA: partial-structure data: w1-799 and w801-1599 REAL the two values of
 // word 4 of each phasing reflection, w1601-2100 known phases of a test run,

@@ -10,6 +10,7 @@
 #include "jobcontrol/records/crystal.h"
 #include "jobcontrol/records/phaseset.h"
 #include "phasing/phase_records.h"
+#include "phasing/psizero.h"
 #include "platform/listing.h"
 #include "platform/stop.h"
 #include "relationships/semalg.h"
@@ -30,16 +31,16 @@ int hundredths(float e) {
     return static_cast<int>(std::clamp(v, 0.0, 4000.0));
 }
 
-int super_index(int h, int k, int l) { return h * UNP.I(4) + k * UNP.I(5) + l; }
+int super_index(int h, int k, int l) { return h * UNP.I(unp::kStrideH) + k * UNP.I(unp::kStrideK) + l; }
 
 }  // namespace
 
 void REFSTO(int mode) {
     // The strides of the super-index from the largest indices of the data.
-    for (int i = 1; i <= 3; ++i) UNP.I(i) = UREQ.I(i);
-    UNP.I(5) = 2 * UNP.I(3) + 1;
-    UNP.I(4) = (2 * UNP.I(2) + 1) * UNP.I(5);
-    UNP.I(6) = UNP.I(2) * UNP.I(5) + UNP.I(3);
+    for (int i = 1; i <= 3; ++i) unp_max(i) = max_index(i);
+    UNP.I(unp::kStrideK) = 2 * unp_max(3) + 1;
+    UNP.I(unp::kStrideH) = (2 * unp_max(2) + 1) * UNP.I(unp::kStrideK);
+    UNP.I(unp::kOffset) = unp_max(2) * UNP.I(unp::kStrideK) + unp_max(3);
 
     // Read the reflection list from its first record; opening it reloads
     // the run switches from its header, so keep the ones this command set.
@@ -72,7 +73,7 @@ void REFSTO(int mode) {
 
     // Mode 2: the phasing set, then the weak reflections at the end of the
     // list, as entries 1.. of the strong-and-weak arrays.
-    const int nzro = std::clamp(PSI0.I(2), 0, count);
+    const int nzro = std::clamp(PSI0.I(psi0::kNzro), 0, count);
     const int n_strong = std::min(nref, kMaxStrongWeak);
     const int n_weak = std::min(nzro, kMaxStrongWeak - n_strong);
     const int weak_from = count - nzro + 1;
@@ -91,12 +92,12 @@ void REFSTO(int mode) {
 }
 
 void UNPACC(int S, int& h, int& k, int& l) {
-    const int c1 = UNP.I(4), c2 = UNP.I(5);
-    const int t = S + UNP.I(6);
+    const int c1 = UNP.I(unp::kStrideH), c2 = UNP.I(unp::kStrideK);
+    const int t = S + UNP.I(unp::kOffset);
     h = t / c1;
     const int u = t % c1;
-    k = u / c2 - UNP.I(2);
-    l = u % c2 - UNP.I(3);
+    k = u / c2 - unp_max(2);
+    l = u % c2 - unp_max(3);
 }
 
 void DEPACC(int r, int pos, float& value, int& shift, int& nwords) {

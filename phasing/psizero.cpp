@@ -141,8 +141,8 @@ inline float& z3(int i) { return GIAN.R(gian::kZ3 - 1 + i); }
 inline float& z4(int i) { return GIAN.R(gian::kZ4 - 1 + i); }
 
 // s' of the psi-zero and triplet terms: s in a centrosymmetric group, 2s otherwise.
-inline float s_prime(float s) { return SYM.I(220) >= 1 ? s : 2.0f * s; }
-inline float c_zero() { return SYM.I(220) >= 1 ? 0.798f : 0.886f; }
+inline float s_prime(float s) { return SYM.I(symw::kCentric) >= 1 ? s : 2.0f * s; }
+inline float c_zero() { return SYM.I(symw::kCentric) >= 1 ? 0.798f : 0.886f; }
 
 }  // namespace
 
@@ -271,7 +271,7 @@ void NEWPSI1() {
             if (a >= 1 && a <= top) ++cnt[a];
         }
     }
-    GIAN.I(1) = 0;
+    GIAN.I(gian::kRankPtr) = 0;
     for (int r = 1; r <= top; ++r) GIAN.I(r + 1) = GIAN.I(r) + cnt[r];
     if (GIAN.I(top + 1) > gian::kRecords - gian::kEntries)
         zstop(1111, "psi-zero index larger than its table");
@@ -305,7 +305,7 @@ void NEWPSI3(int i) {
     z3(i) = 0.0f;
     z4(i) = 0.0f;
     if (i < 1 || size_t(i) + 1 >= g_psi.weak_first.size()) return;
-    const float sp = s_prime(SYM.R(222));
+    const float sp = s_prime(SYM.R(symw::kSigma3));
     double sa2 = 0.0, S = 0.0, C = 0.0;
     for (int e = g_psi.weak_first[i]; e < g_psi.weak_first[i + 1]; ++e) {
         const int r2 = g_psi.weak_k2[e], r3 = g_psi.weak_k3[e];
@@ -335,7 +335,7 @@ void NEWPSI(int t, int h, double& gs, double& gc, double& ts, double& tc, double
     double ps = 0.0, pc = 0.0;
     if (h >= 1 && size_t(h) + 1 < g_psi.strong_first.size()) {
         const int n = nref();
-        const float sp = s_prime(SYM.R(222));
+        const float sp = s_prime(SYM.R(symw::kSigma3));
         for (int e = g_psi.strong_first[h]; e < g_psi.strong_first[h + 1]; ++e) {
             const int r1 = g_psi.strong_weak[e], r2 = g_psi.strong_k[e];
             const int i = std::abs(r1) - n, k = std::abs(r2);
@@ -401,7 +401,7 @@ void ABSNEW(const int32_t* known, float* figs, int t, float s) {
     const TangentRelations& rel = tangent_relations();
     const double sp = s_prime(s);
     const double sps = sp * s;
-    const bool with_known = UREQ.I(5) > 0;
+    const bool with_known = UREQ.I(ureqw::kKnown) > 0;
     double mabs = 0.0, undet = 0.0, error = 0.0, werror = 0.0;
     double sum_a = 0.0, sum_exp = 0.0, sum_aw = 0.0;
     int n1 = 0;
@@ -556,7 +556,7 @@ void ABSNEW(const int32_t* known, float* figs, int t, float s) {
         sxx += dx * dx;
         syy += dy * dy;
     }
-    FOM4.R(11) = sxx * syy > 0.0 ? float(sxy / std::sqrt(sxx * syy)) : -9999.0f;
+    FOM4.R(fom4::kRxy) = sxx * syy > 0.0 ? float(sxy / std::sqrt(sxx * syy)) : -9999.0f;
 
     const double vt = PARAM.R(param::kTotalVar);
     figs[fig::kMabs - 1] = float(mabs);

@@ -23,6 +23,7 @@ constexpr int32_t kGroupMark = 1 << 30;
 
 // GIAN words of the psi-zero index.
 namespace gian {
+constexpr int kRankPtr = 1;     // INTEGER w1.. entries before those of rank r at r (w1 = 0)
 constexpr int kEntries = 801;    // list entries (record positions grouped by rank)
 constexpr int kRecords = 61801;  // records, two words each
 constexpr int kZ1 = 101802, kZ2 = 102102, kZ3 = 102402, kZ4 = 102702;

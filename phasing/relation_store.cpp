@@ -421,7 +421,7 @@ bool build_relation_store(PhaseSettings& s, PhaseDirectives& d, Convergence& cv)
     YSFL07(n, nref_list, nzro, ipseudo, seed);
     PARAM.I(param::kReflCount) = n;
     PARAM.I(param::kNref) = nref_list;
-    CPSEUD.I(1) = ipseudo;
+    CPSEUD.I(cpseud::kClass) = ipseudo;
     s.seed = seed;
     for (int i = 1; i <= 3; ++i) UNP.I(i) = UREQ.I(i);
 

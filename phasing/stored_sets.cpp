@@ -47,7 +47,7 @@ void store(const TrialFigures& f, int slot) {
                             f.error,        f.werror, f.enantio, f.trial,   f.pscomb};
     for (int c = 1; c <= 11; ++c) set_table(c, slot) = cols[c - 1];
     const bool final_pass = UREQ1.I(ureq1::kFinalPass) == 1;
-    if (final_pass && UREQ.I(5) == 1 && MAG.I(mag::kLas) == 0) return;
+    if (final_pass && UREQ.I(ureqw::kKnown) == 1 && MAG.I(mag::kLas) == 0) return;
     Word head[list16::kFigureWords];
     for (int c = 0; c < 10; ++c) head[c].r = cols[c];
     head[10].i = 0;
@@ -73,7 +73,7 @@ void KEEPSET(const TrialFigures& f, int nkeep, int& slotword, float& lowest) {
         if (final_pass) return store(f, slot);
         // The first set of a run is kept whatever its figure.
         if (f.cfom < 0.0001f && n > 1) {
-            FOM4.I(10) += 1;
+            FOM4.I(fom4::kZeroRejects) += 1;
             n -= 1;
             return;
         }
@@ -88,7 +88,7 @@ void KEEPSET(const TrialFigures& f, int nkeep, int& slotword, float& lowest) {
         lowest = set_table(kCfom, slot);
         if (f.cfom < lowest) {
             n -= 1;
-            if (f.cfom < 0.01f) FOM4.I(10) += 1;
+            if (f.cfom < 0.01f) FOM4.I(fom4::kZeroRejects) += 1;
             return;
         }
     }
@@ -104,7 +104,8 @@ void KEEPSET(const TrialFigures& f, int nkeep, int& slotword, float& lowest) {
             if (!same_seminvariants(i, nref)) continue;
             n -= 1;
             UREQ1.I(ureq1::kEquivRejected) += 1;
-            const bool better = UREQ.I(5) == 0 ? f.cfom > set_table(kCfom, i) : f.error < set_table(kError, i);
+            const bool better =
+                UREQ.I(ureqw::kKnown) == 0 ? f.cfom > set_table(kCfom, i) : f.error < set_table(kError, i);
             if (better) return store(f, i);
             return;
         }

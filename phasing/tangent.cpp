@@ -130,7 +130,7 @@ struct Cycle {
 // One cycle over the first K entries of the processing order.
 void cycle(const Arrays& A, int K, int stage, double tau, int t, const int32_t* known, Cycle& c) {
     const bool random = random_start();
-    const bool with_known = UREQ.I(5) != 0;
+    const bool with_known = UREQ.I(ureqw::kKnown) != 0;
     const bool dump = CRIS.I(cris::kDumpSet) == t;
     const int n = nref();
     for (int k = 1; k <= K; ++k) {
@@ -215,7 +215,7 @@ void print_start_weights() {
 
 // The trial lines the directives "all" and "tria" ask for.
 void print_trial(int tria, int t, const float* figs) {
-    const bool with_known = UREQ.I(5) != 0;
+    const bool with_known = UREQ.I(ureqw::kKnown) != 0;
     if (CONST.I(konst::kAll) == 1) {
         lst_blank();
         if (with_known)
@@ -321,13 +321,13 @@ void WEITAN(int& tria, int& t, const int32_t* known, int& pass, int& onep, float
         // The psi-zero sums of the weak reflections start from zero, so
         // that no trial inherits the phases of the one before.
         clear_psizero_sums(PSI0.I(psi0::kNzro));
-        const int norig = std::min(ERL.I(2917), 3);
+        const int norig = std::min(ERL.I(erlw::kOriginPhases), 3);
         if (random) {
             for (int i = 1; i <= 3; ++i)
                 if (start_slot(i) > 0) BUFFER.I(start_slot(i)) = 1;
             if (e > 0) BUFFER.I(e) = 1;
         }
-        if (UREQ.I(5) != 0) {
+        if (UREQ.I(ureqw::kKnown) != 0) {
             auto take_known = [&](int r) {
                 if (r >= 1 && r <= n && known[r - 1] != 0) A.phi[r] = known[r - 1];
             };
@@ -373,7 +373,7 @@ void WEITAN(int& tria, int& t, const int32_t* known, int& pass, int& onep, float
             cycle(A, K, stage, tau, t, known, c);
             sum = c.sum_a2;
             if (K == n)
-                for (int i = 1; i <= PSI0.I(2); ++i) NEWPSI3(i);
+                for (int i = 1; i <= PSI0.I(psi0::kNzro); ++i) NEWPSI3(i);
             const double err = c.accepted > 0 ? c.sum_e / c.accepted : 0.0;
             const double werr = c.sum_a > 1e-4 ? c.sum_ae / c.sum_a : 0.0;
             if (dump) {
@@ -389,7 +389,7 @@ void WEITAN(int& tria, int& t, const int32_t* known, int& pass, int& onep, float
                 if (tau > 1.5) continue;
                 if (K < n) {
                     K = n;
-                    for (int i = 1; i <= PSI0.I(2); ++i) NEWPSI3(i);
+                    for (int i = 1; i <= PSI0.I(psi0::kNzro); ++i) NEWPSI3(i);
                     if (random) {
                         for (int i = 1; i <= 3; ++i)
                             if (start_slot(i) > 0) A.fixed[start_slot(i)] = 0;
@@ -422,7 +422,7 @@ void WEITAN(int& tria, int& t, const int32_t* known, int& pass, int& onep, float
     for (int k = 0; k < 8; ++k) figs[k] = trial_figure(k + 1);
     ABSNEW(known, figs, t, s);
     for (int k = 0; k < 8; ++k) trial_figure(k + 1) = figs[k];
-    FOMSP(n, t, PARAM.I(param::kTrials), onep, twop, s, SYM.I(220), nkeep, slot, evaluated, lowest, nenan);
+    FOMSP(n, t, PARAM.I(param::kTrials), onep, twop, s, SYM.I(symw::kCentric), nkeep, slot, evaluated, lowest, nenan);
     print_trial(tria, t, figs);
 }
 

@@ -14,6 +14,11 @@ inline Record<242> XFILI;    // index header address/length and resident list-ty
 inline Record<5000> DATA;    // the list image area
 inline Record<7> XLIMI;      // (1) next free word of DATA, (2) capacity, (7) list area base
 inline Record<160> XSAE;     // the store map
+namespace xlimi {
+constexpr int kNextFree = 1;  // next free word of DATA
+constexpr int kCapacity = 2;  // words DATA holds
+constexpr int kListBase = 7;  // first word of the list area
+}  // namespace xlimi
 
 // Sets the store records to their initial values (start of a run).
 void reset_store_records();
