@@ -34,6 +34,18 @@ inline Record<40> CONST;
 // Slot accessors of the peak list (slot 1..200).
 inline float& atom_coord(int slot, int j) { return ATOMS.R(5 * slot - 5 + j); }  // j = 1..5
 inline int& atom_label(int slot) { return ATOMS.I(1000 + slot); }
+// The label of a slot as four characters (a species symbol before it is coded).
+inline Word& atom_label_word(int slot) { return ATOMS.W(1000 + slot); }
+// Fragment table: the count, then the type and the number of atoms of each
+// fragment f = 1..10.
+namespace atomsw {
+constexpr int kFragments = 1201;      // fragments in the table
+constexpr int kFragmentTypes = 1201;  // type of fragment f at 1201 + f
+constexpr int kFragmentAtoms = 1211;  // atoms of fragment f at 1211 + f
+constexpr int kFragmentTableEnd = 1221;
+inline int& fragment_type(int f) { return ATOMS.I(kFragmentTypes + f); }
+inline int& fragment_atoms(int f) { return ATOMS.I(kFragmentAtoms + f); }
+}  // namespace atomsw
 inline float& atom_b(int slot) { return EMAP.R(9 + slot); }
 
 namespace emap {

@@ -30,6 +30,7 @@ inline Record<2923> ERL;
 namespace rcw {
 constexpr int kS2Coefficients = 1;  // REAL 1-6: G1..G6 of s^2 = G1 h^2 + G2 k^2 + G3 l^2 + G4 hk + G5 hl + G6 kl
 constexpr int kCell = 7;            // REAL 7-9 a, b, c; 10-12 the angles in degrees
+constexpr int kAngles = 10;         // REAL 10-12 alpha, beta, gamma in degrees
 constexpr int kSines = 13;          // REAL 13-15 sines of the angles
 constexpr int kReflections = 16;    // reflection count
 constexpr int kShells = 17;         // Wilson-plot shells
@@ -39,7 +40,12 @@ constexpr int kELimit = 20;         // REAL E limit of the E statistics (1.2)
 constexpr int kNzro = 21;           // weak reflections
 constexpr int kWeakE = 22;          // REAL E limit of the weak reflections
 constexpr int kRhomax = 23;         // REAL largest s^2 accepted in the reflection input
+constexpr int kSpare = 24;          // REAL 0.0, written by the directive readers, read by nothing
 }  // namespace rcw
+// The s^2 coefficients G1..G6 (RC words 1-6), as the s^2 routines take them.
+inline float* s2_coefficients() { return &RC.R(rcw::kS2Coefficients); }
+// Cell constant i of RC: 1-3 a, b, c; 4-6 alpha, beta, gamma in degrees.
+inline float& cell_constant(int i) { return RC.R(rcw::kCell - 1 + i); }
 namespace ureqw {
 constexpr int kHmax = 1, kKmax = 2, kLmax = 3;  // largest |h|, |k|, |l| over all equivalents
 constexpr int kSigma = 4;       // 1 the reflections carry a usable sigma(Fo)
@@ -47,16 +53,27 @@ constexpr int kKnown = 5;       // 1 each reflection carries a known phase
 constexpr int kPartial = 6;     // partial structure: 0 none, -1 requested, 1 in use
 constexpr int kKept = 7;        // flag kept in list 7
 constexpr int kWeakLimit = 8;   // REAL weak-amplitude limit
-constexpr int kMultiUse = 9;
+constexpr int kMultiUse = 9;    // size mark of the list-7 writers (240000 %data, 160000 %normal)
 constexpr int kPrint = 10;      // print level
 constexpr int kWork = 11;       // work flag of the routine that sets it
 }  // namespace ureqw
 // Largest |index| i (1 h, 2 k, 3 l) over the stored reflections.
 inline int& max_index(int i) { return UREQ.I(ureqw::kHmax - 1 + i); }
 namespace cw {
+constexpr int kMaxWilsonPoints = 30;           // points of the Wilson plot, words 1-90
+constexpr int kLogWilson = 0;                  // REAL ln <I> of Wilson point m at word m
+constexpr int kLogDebye = 30;                  // REAL ln <sum f^2 exp> of point m at word 30 + m
+constexpr int kMeanS2 = 60;                    // REAL mean s^2 of point m at word 60 + m; then E limit 0.1 m
 constexpr int kSlope = 141, kIntercept = 142;  // REAL the Wilson line
 constexpr int kB = 143;                        // REAL overall temperature factor
 constexpr int kScale = 144;                    // REAL scale constant; negative: not normalised
+// Wilson-plot point m (1..30): the ordinate ln <I>, the Debye ordinate and
+// the abscissa, the mean s^2 (reused for the E limits of the E distribution).
+inline float& log_wilson(int m) { return C.R(kLogWilson + m); }
+inline float& log_debye(int m) { return C.R(kLogDebye + m); }
+inline float& mean_s2(int m) { return C.R(kMeanS2 + m); }
+// After the E statistics the abscissa words hold the E limits 0.1 j.
+inline float& e_limit(int j) { return C.R(kMeanS2 + j); }
 }  // namespace cw
 namespace symw {
 constexpr int kOps = 217;          // number of stored operators (the first half in a centrosymmetric group)
@@ -69,19 +86,35 @@ constexpr int kSigma3 = 222;       // REAL sigma3/sigma2^1.5 of the primitive ce
 constexpr int kEquivalents = 223;  // REAL equivalent positions (centric flag + 1) * operators
 constexpr int kSigma3Prim = 224;   // REAL sigma3/sigma2^1.5 of the primitive cell, as %data computed it
 constexpr int kMaxOps = 24;        // operators SYM holds
+constexpr int kCodes = 0;          // row code of operator k, row i, slot s at 6(k-1) + 2(i-1) + s
 }  // namespace symw
+// Compact operator k (1..24), row i (1..3), slot s (1 first, 2 second
+// non-zero entry): the signed column number (+-1, +-2, +-3 for x, y, z) or 0.
+inline int& sym_row_code(int k, int i, int s) { return SYM.I(symw::kCodes + 6 * (k - 1) + 2 * (i - 1) + s); }
+// Translation i (1..3) of compact operator k as a fraction of the cell.
+inline float& sym_translation(int k, int i) { return SYM.R(symw::kTransl + 3 * (k - 1) + i); }
 namespace erlw {
 constexpr int kMaxMatrices = 48;     // point-group matrices R(k), k = 1..48
 constexpr int kSymbol = 577;         // 577-592 condensed symbol, a character to a word
 constexpr int kSystem = 593;         // crystal system 1..6
 constexpr int kGenerators = 594;     // generators of the point group
+constexpr int kSeminvMatrix = 2898;  // V(i, j) at 2898 + i + 3(j-1), words 2899-2907
+constexpr int kThree = 2908;         // the constant 3
+constexpr int kVectorText = 2909;    // 2909-2911 the seminvariant vector as text
+constexpr int kConditionText = 2912; // 2912-2916 the seminvariance condition as text
 constexpr int kOriginPhases = 2917;  // number of origin phases to fix (0..3)
+constexpr int kModuli = 2917;        // seminvariant modulus i (1..3) at 2917 + i
+constexpr int kColumnSums = 2920;    // column sum j (1..3) of the reduced seminvariant matrix at 2920 + j
 }  // namespace erlw
 
 inline int& erl_R(int k, int i, int j) { return ERL.I(k + 48 * (i - 1) + 144 * (j - 1)); }
 inline float& erl_T(int k, int i) { return ERL.R(432 + k + 48 * (i - 1)); }
 inline int& erl_P(int i, int j) { return ERL.I(594 + i + 48 * (j - 1)); }
-inline int& erl_V(int i, int j) { return ERL.I(2898 + i + 3 * (j - 1)); }
+inline int& erl_V(int i, int j) { return ERL.I(erlw::kSeminvMatrix + i + 3 * (j - 1)); }
+inline int& erl_modulus(int i) { return ERL.I(erlw::kModuli + i); }
+// Column sum j of the reduced seminvariant matrix, or the special value the
+// moduli rules leave there.
+inline int& erl_column_sum(int j) { return ERL.I(erlw::kColumnSums + j); }
 
 inline void reset_crystal_records() {
     RC.clear();

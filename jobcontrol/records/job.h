@@ -54,6 +54,11 @@ extern CharaRecord CHARA;
 // UNIT: 1 command file, 2 listing, 3-6 scratch and peaks files,
 // 7-26 the job title (80 characters), 27 plot file.
 inline Record<27> UNIT;
+namespace unitw {
+constexpr int kCommands = 1, kListing = 2;
+constexpr int kSequentialScratch = 4;  // the sequential scratch file
+constexpr int kScratch = 5;            // the direct-access scratch file of the reflections
+}  // namespace unitw
 // The job title, UNIT words 7-26, four characters to a word.
 std::string job_title();
 void set_job_title(const std::string& title);  // cut or blank-padded to 80
@@ -62,6 +67,10 @@ void set_job_title(const std::string& title);  // cut or blank-padded to 80
 // 5 record length, 6 block length, 7 outside-program mode,
 // 8-26 results, 27 history count, 28-106 history codes, 107 heading digit.
 inline Record<107> IMPL;
+namespace implw {
+constexpr int kStructureUnit = 1, kFormUnit = 2, kReflectionUnit = 3;
+constexpr int kRecordLength = 5, kBlockLength = 6;
+}  // namespace implw
 
 // DOTDAT: the four file names (structure, reflections, fourier peaks,
 // plot peaks) and their suffixes.
@@ -89,6 +98,11 @@ extern ScmessRecord SCMESS;
 
 // BUFFER word 511: six-word reflection records per block of the scratch file.
 inline Record<512> BUFFER;
+namespace bufw {
+constexpr int kWorkRecordsPerBlock = 508;  // working records of %normal per block
+constexpr int kWorkRecordWords = 509;      // words per working record of %normal
+constexpr int kScratchRecordsPerBlock = 511;
+}  // namespace bufw
 
 // TRIG: sin of 0..449 whole degrees (words 1-450), then pi, 2pi, pi/180, 180/pi.
 inline Record<456> TRIG;
@@ -96,6 +110,8 @@ namespace trig {
 constexpr int kPi = 451, kTwoPi = 452;  // REAL
 constexpr int kRadian = 453;            // REAL pi/180, radians per degree
 constexpr int kDegree = 454;            // REAL 180/pi, degrees per radian
+// The sine of a whole number of degrees, 0..449 (word deg + 1).
+inline float& sine(int deg) { return TRIG.R(1 + deg); }
 }  // namespace trig
 void fill_trig();
 

@@ -7,5 +7,8 @@
 namespace zanek {
 
 inline Record<1> NEUTRO;
+namespace neutro {
+constexpr int kNeutron = 1;
+}
 
 }  // namespace zanek

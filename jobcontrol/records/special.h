@@ -22,11 +22,35 @@
 
 namespace zanek {
 
-constexpr int kSpecReady = 481;
 
 Record<484> initial_spec();
 
 inline Record<484> SPEC = initial_spec();
 inline std::string ATPOS(124, ' ');
+constexpr int kSpecReady = 481;
+
+namespace specw {
+constexpr int kOpWords = 12;          // words per operator: R(r,c) at r + 3(c-1), translation at 10..12
+constexpr int kCentring = 289;        // REAL CEN(lattice, coordinate, vector) from 289
+constexpr int kMetric = 373;          // REAL 373-378 a^2, b^2, c^2, 2ab cos(gamma), 2ac cos(beta), 2bc cos(alpha)
+constexpr int kNsym = 379, kLatticePoints = 380, kCentric = 381;
+constexpr int kFloating = 382;        // floating-origin code
+constexpr int kSystem = 383, kLattice = 384;
+constexpr int kOrders = 384;          // order of proper rotation type t (1..32) at 384 + t
+constexpr int kRotationCodes = 416;   // rotation code of entry e (1..64) at 416 + e
+constexpr int kCoincidence = 482;     // REAL coincidence distance
+constexpr int kListing = 483, kMessages = 484;  // listing units
+
+// Rotation R(r, c) and translation t(r) of operator i (1..24).
+inline float& rotation(int i, int r, int c) { return SPEC.R(kOpWords * (i - 1) + r + 3 * (c - 1)); }
+inline float& translation(int i, int r) { return SPEC.R(kOpWords * (i - 1) + 9 + r); }
+// Centring vector component of lattice 1..7, coordinate 1..3, vector 1..4.
+inline float& centring(int lattice, int coordinate, int vector) {
+    return SPEC.R(kCentring + (lattice - 1) + 7 * (coordinate - 1) + 21 * (vector - 1));
+}
+inline float* metric() { return &SPEC.R(kMetric); }  // six words
+inline int& order(int t) { return SPEC.I(kOrders + t); }
+inline int& rotation_code(int e) { return SPEC.I(kRotationCodes + e); }
+}  // namespace specw
 
 }  // namespace zanek
