@@ -27,6 +27,12 @@ inline Record<220> EMAP;
 // -1.0: still to be found from distances), then the pairs of atom numbers
 // from word 2. Other commands use it as work space (up to word 9800).
 inline Record<10000> TEMP;
+namespace tempw {
+constexpr int kBondCount = 1;  // REAL bonds in the table; -1.0 still to be found from distances
+}  // namespace tempw
+// The bond table in TEMP: the count, and atom e (1, 2) of bond k at word 2k + e - 1 (REAL).
+inline float& bond_count() { return TEMP.R(tempw::kBondCount); }
+inline float& bond_atom(int k, int e) { return TEMP.R(2 * k + e - 1); }
 // CONST: the Fourier command's constants; word 5 the phase-set number of
 // the current atom list, 7 its number of atoms, 9 the number of phase sets.
 inline Record<40> CONST;

@@ -68,6 +68,13 @@ constexpr int kCard1Fourth = 18;
 // after the last record once loaded), (3) record length, (4) number of
 // species, (9) DATA index where the list was loaded.
 inline Record<9> LST03;
+namespace lst03 {
+constexpr int kFirst = 1;          // DATA index of the first species record
+constexpr int kRunning = 2;        // running record
+constexpr int kRecordLength = 3;   // words per species record
+constexpr int kSpecies = 4;        // number of species
+constexpr int kLoadedAt = 9;       // DATA index where the list was loaded
+}  // namespace lst03
 
 // XCARD: (1) characters packed into one word of a text field, (2-81) the
 // card, one character and three blanks per word, (82) column pointer,
