@@ -151,7 +151,10 @@ void WINDOW(float& xmin, float& ymin, float& xmax, float& ymax) {
 }
 
 int pixel_x(float x) { return nint(SCALE.R(scalew::kXScale) * (x + SCALE.R(scalew::kXShift))); }
-int pixel_y(float y) { return (viewer::screen_h() - static_cast<int>(SCALE.R(scalew::kTitleHeight))) - nint(SCALE.R(scalew::kYScale) * (y + SCALE.R(scalew::kYShift))); }
+int pixel_y(float y) {
+    const int base = viewer::screen_h() - static_cast<int>(SCALE.R(scalew::kTitleHeight));
+    return base - nint(SCALE.R(scalew::kYScale) * (y + SCALE.R(scalew::kYShift)));
+}
 int pixel_radius(float r) { return nint(SCALE.R(scalew::kYScale) * r); }
 
 void ANGTOPIX() {

@@ -74,7 +74,8 @@ std::vector<int> table_atoms() {
     for (int k = 1; k <= n; ++k)
         if (!ATOMI.deleted(k)) v.push_back(k);
     // The list is also kept in the point buffer from word 201 on.
-    for (std::size_t j = 0; j < v.size() && bufw::kAtomTable + j <= BUFFER.size(); ++j) BUFFER.I(bufw::kAtomTable + static_cast<int>(j)) = v[j];
+    for (std::size_t j = 0; j < v.size() && bufw::kAtomTable + j <= BUFFER.size(); ++j)
+        BUFFER.I(bufw::kAtomTable + static_cast<int>(j)) = v[j];
     return v;
 }
 

@@ -195,8 +195,10 @@ void TOVYROLA2() {
     if (present(3)) {
         YFL03();
         nsp = std::min(sf::species(), 8);
-        for (int s = 1; s <= nsp; ++s)
-            contr_radius(s) = DATA.R(LST03.I(lst03::kFirst) + (s - 1) * LST03.I(lst03::kRecordLength) + list3::kRadius - 1);
+        for (int s = 1; s <= nsp; ++s) {
+            const int record = LST03.I(lst03::kFirst) + (s - 1) * LST03.I(lst03::kRecordLength);
+            contr_radius(s) = DATA.R(record + list3::kRadius - 1);
+        }
     } else {
         sf::species() = 0;
     }
