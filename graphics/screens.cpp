@@ -28,7 +28,7 @@ enum Area { kPhaseArea = 0, kFourierArea = 1, kRestartArea = 2 };
 // window was opened; a run with more such commands keeps no more lines.
 bool area_line(int n) { return n >= 1 && n <= kProgressLines; }
 
-bool window_mode() { return SCREEN.I(1) == 1; }
+bool window_mode() { return SCREEN.I(screenw::kMode) == 1; }
 
 void graphs(int op, int x = 0, int y = 0, int n = 0, const std::string& text = std::string(), int value = 0) {
     int px[2] = {x, 0}, py[2] = {y, 0};
@@ -65,20 +65,20 @@ void set_progress_line(int area, const std::string& text) {
 
 void show_title_line() {
     colour(2);
-    SCREEN.I(2) = 60;
+    SCREEN.I(screenw::kTextY) = 60;
     text_line(100, 60, SCRTXT.title_length, SCRTXT.title);
 }
 
 // Opens the window at the first start screen of a run; the other screens
 // draw on the window as it is.
 void open_window_once() {
-    if (SCREEN.I(6) != 0) return;
+    if (SCREEN.I(screenw::kOpened) != 0) return;
     for (int& c : SCMESS.counter) c = 0;
     SCRTXT = ScreenTextsRecord();
     reset_window_records();
     graphs(gop::kOpen, 0, 0, 79, job_title());
-    SCREEN.I(6) = 1;
-    SCREEN.I(3) = SCREEN.I(5) / 20;
+    SCREEN.I(screenw::kOpened) = 1;
+    SCREEN.I(screenw::kLineSpacing) = SCREEN.I(screenw::kHeight) / 20;
 }
 
 // The queued commands, one a line below the title. While running (end
@@ -98,9 +98,9 @@ void show_command_list(bool end_screen) {
                 break;
             }
     int seen[3] = {0, 0, 0};
-    int running_y = SCREEN.I(2);
+    int running_y = SCREEN.I(screenw::kTextY);
     for (int i = 1; i <= count; ++i) {
-        SCREEN.I(2) += SCREEN.I(3);
+        SCREEN.I(screenw::kTextY) += SCREEN.I(screenw::kLineSpacing);
         const std::string keyword = keyword_of(COMDIR.I(i));
         std::string text = keyword;
         int length = 14;
@@ -114,10 +114,10 @@ void show_command_list(bool end_screen) {
         }
         const bool arrow = end_screen ? i >= arrow_from : i == running;
         if (!end_screen) colour(i <= running ? 2 : 3);
-        text_line(arrow ? -10 : 10, SCREEN.I(2), length, text);
-        if (i == running) running_y = SCREEN.I(2);
+        text_line(arrow ? -10 : 10, SCREEN.I(screenw::kTextY), length, text);
+        if (i == running) running_y = SCREEN.I(screenw::kTextY);
     }
-    if (!end_screen) SCREEN.I(2) = running_y;
+    if (!end_screen) SCREEN.I(screenw::kTextY) = running_y;
 }
 
 // The final-R text of a recycling step.
@@ -137,7 +137,7 @@ void SCR1() {
     if (!window_mode()) return;
     open_window_once();
     for (int area = 0; area < 3; ++area) SCRTXT.before[area] = SCMESS.counter[area];
-    SCREEN.I(3) = SCREEN.I(5) / 20;
+    SCREEN.I(screenw::kLineSpacing) = SCREEN.I(screenw::kHeight) / 20;
     graphs(gop::kClearDrawing);
     // "At ..." time, then the structure name (up to its first ".") and one
     // blank past it.
@@ -153,10 +153,10 @@ void SCR1() {
     colour(3);
     const int count = std::clamp(COMDIR.I(comdir::kCount), 0, kQueueCapacity);
     for (int i = 1; i <= count; ++i) {
-        SCREEN.I(2) += SCREEN.I(3);
-        text_line(10, SCREEN.I(2), 14, keyword_of(COMDIR.I(i)));
+        SCREEN.I(screenw::kTextY) += SCREEN.I(screenw::kLineSpacing);
+        text_line(10, SCREEN.I(screenw::kTextY), 14, keyword_of(COMDIR.I(i)));
     }
-    SCREEN.I(2) = 60;
+    SCREEN.I(screenw::kTextY) = 60;
     qwin::update_window();
 }
 
@@ -179,7 +179,7 @@ void SCRP(int itrial, int ntrial, float cfom, float cmax) {
     const int running = COMDIR.I(comdir::kRunning);
     const int code = running >= 1 && running <= kQueueCapacity ? COMDIR.I(running) : 0;
     // Shown with the drawing's frame rate: a trial may take less than a frame.
-    text_line(10, SCREEN.I(2), 62, keyword_of(code) + progress);
+    text_line(10, SCREEN.I(screenw::kTextY), 62, keyword_of(code) + progress);
 }
 
 void SCRF(int iset, int icyc, int mode) {
@@ -222,18 +222,18 @@ void SCREND(std::string& message, int& n) {
     if (!window_mode()) return;
     graphs(gop::kClearDrawing);
     colour(4);
-    SCREEN.I(2) = 60;
+    SCREEN.I(screenw::kTextY) = 60;
     text_line(100, 60, SCRTXT.title_length, SCRTXT.title);
     show_command_list(true);
-    SCREEN.I(2) += SCREEN.I(3);
-    text_line(100, SCREEN.I(2), n, message);
+    SCREEN.I(screenw::kTextY) += SCREEN.I(screenw::kLineSpacing);
+    text_line(100, SCREEN.I(screenw::kTextY), n, message);
     colour(14);
     const float last_r = 100.0f * EMAP.R(emap::kLastR);
     std::string quit;
     if (last_r > 0.0f) quit = fformat("('Final R =',f7.2,'%   Quit to finish !')", {last_r}).front();
     else quit = std::string(23, ' ') + "Quit to finish !";
     graphs(gop::kMessage, 0, 0, 79, fitted(quit, 80));
-    if (SCREEN.I(8) < 0) SCREEN.I(8) = 1;
+    if (SCREEN.I(screenw::kMouse) < 0) SCREEN.I(screenw::kMouse) = 1;
     int px[100] = {}, py[100] = {};
     int group = menugroup::kQuitOnly;
     GRAPHS(px, py, group, gop::kWait, std::string(80, ' '), 0);
@@ -248,14 +248,14 @@ void LASTPLOT(float& r) {
     int serial = 0, first = -1, last = 0, part = 0, length = 0;
     SRLIN(list15::kType, serial, first, last, part, length);
     if (first == -1) return;
-    for (int k = 1; k <= 6; ++k) TAPE.R(k) = RC.R(6 + k);
+    for (int k = 1; k <= 6; ++k) TAPE.R(k) = cell_constant(k);
     int n = 0, start = 1, set = 0, bondflag = 0;
     SFL15(n, start, set, bondflag);
     EMAP.I(emap::kNextAction) = 0;
     // Stored with a bond table: when the list had none, the table says
     // "bonds still to be found from distances" rather than passing on
     // whatever work another command left in TEMP.
-    if (bondflag != 1) TEMP.R(1) = -1.0f;
+    if (bondflag != 1) bond_count() = -1.0f;
     FRM15(n, set, 1);
     colour(1);
     graphs(gop::kClearBelowTitle);

@@ -32,7 +32,7 @@ void draw() {
         BALLS();
     for (int b = 1; b <= CRT.nbonds; ++b) CRT.bond_a[b] = std::abs(CRT.bond_a[b]);
     for (int i = 1; i <= ATOMI.count(); ++i) ATOMI.mark[i] = 0.0f;
-    if (g_last_action == vac::kHardCopyOver) CONTR.I(contr::kScaleMode) = CONTR.I(36);
+    if (g_last_action == vac::kHardCopyOver) CONTR.I(contr::kScaleMode) = CONTR.I(contr::kSavedScaleMode);
 }
 
 void full() {
@@ -58,14 +58,14 @@ void after_edit(float a[9]) {
         draw();
 }
 
-void use_chosen_style() { CRT.style = CONTR.I(27); }
+void use_chosen_style() { CRT.style = CONTR.I(contr::kStyle); }
 
 void regroup(float a[9]) {
     MODCOM(0);
     INPCL.I(inpcl::kRegroup) = 1;
     int32_t icode[kMaxResultCodes] = {};
     int mode = interp_mode::kRecycle;
-    MAINCL(icode, mode, UREQ.I(10));
+    MAINCL(icode, mode, UREQ.I(ureqw::kPrint));
     FRM15(CONST.I(konst::kAtomCount), CONST.I(konst::kSetNumber), 1);
     CONTR.I(contr::kSymmetry) = 0;
     SOLOIND(a, GENERAC.n1_kept);
@@ -86,7 +86,7 @@ void MMENU(float a[9], int& f) {
         full();
     }
     for (;;) {
-        if (CONTR.I(2) == 1) return;
+        if (CONTR.I(contr::kDrawOnce) == 1) return;
         if (MESS.pending == 1) PRINTMESS();
         int c = menugroup::kMain;
         GETKEY(c);
@@ -101,7 +101,7 @@ void MMENU(float a[9], int& f) {
             return;
         case 1: case 2: case 3: case 4: case 5: case 6:
             CRT.style = c;
-            CONTR.I(27) = c;
+            CONTR.I(contr::kStyle) = c;
             after_edit(a);
             break;
         case 7: case 8: case 9: case 10: case 11: case 12:
@@ -120,7 +120,7 @@ void MMENU(float a[9], int& f) {
                 GENERAC.n1_kept = ATOMI.n1;
                 CONTR.I(contr::kSymmetry) = 1;
                 GENERA(a);
-                CONTR.I(2) = 0;
+                CONTR.I(contr::kDrawOnce) = 0;
             } else {
                 CONTR.I(contr::kSymmetry) = 0;
                 SOLOIND(a, GENERAC.n1_kept);
@@ -171,7 +171,7 @@ void MMENU(float a[9], int& f) {
             full();
             break;
         case vac::kHardCopyOver:
-            CONTR.I(36) = scale_mode();
+            CONTR.I(contr::kSavedScaleMode) = scale_mode();
             CONTR.I(contr::kScaleMode) = 2;
             refit(a, 0.0f, 0);
             break;
@@ -232,7 +232,7 @@ void MODCOM(int action) {
         if (j != i) {
             for (int w = 1; w <= 5; ++w) atom_coord(j, w) = atom_coord(i, w);
             atom_label(j) = atom_label(i);
-            EMAP.W(9 + j) = EMAP.W(9 + i);
+            EMAP.W(emap::kDefaultB + j) = EMAP.W(emap::kDefaultB + i);
         }
     }
     CONST.I(konst::kAtomCount) = j;
@@ -245,10 +245,10 @@ void MODCOM(int action) {
         if (p < 1 || q < 1 || p > ATOMI.n1 || q > ATOMI.n1) continue;
         if (renumber[p] <= 0 || renumber[q] <= 0) continue;
         ++kept;
-        TEMP.R(2 * kept) = static_cast<float>(renumber[p]);
-        TEMP.R(2 * kept + 1) = static_cast<float>(renumber[q]);
+        bond_atom(kept, 1) = static_cast<float>(renumber[p]);
+        bond_atom(kept, 2) = static_cast<float>(renumber[q]);
     }
-    TEMP.R(1) = static_cast<float>(kept);
+    bond_count() = static_cast<float>(kept);
 
     EMAP.I(emap::kNextAction) = action;
     FRM15(j, CONST.I(konst::kSetNumber), 1);
@@ -259,7 +259,7 @@ void REGRO() {
     INPCL.I(inpcl::kRegroup) = 1;
     int32_t icode[kMaxResultCodes] = {};
     int mode = interp_mode::kRecycle;
-    MAINCL(icode, mode, UREQ.I(10));
+    MAINCL(icode, mode, UREQ.I(ureqw::kPrint));
     FRM15(CONST.I(konst::kAtomCount), CONST.I(konst::kSetNumber), 1);
 }
 

@@ -211,7 +211,7 @@ int INTERNO(int x0, int y0, int n) {
 
 void RELAB(int x, int y, int& k) {
     const int h = viewer::hydrogen_offset();
-    if (h == 1 && NEUTRO.I(1) == 0) ++k;
+    if (h == 1 && NEUTRO.I(neutro::kNeutron) == 0) ++k;
     const int e = pick_in_order(x, y, false);
     if (e == 0 || k < 1) {
         viewer::set_message(" No Atom reLabelled !", 21);

@@ -142,17 +142,20 @@ void SETSCALE(int mode) {
 void WINDOW(float& xmin, float& ymin, float& xmax, float& ymax) {
     if (std::fabs(xmin - xmax) < 1.0f) xmin -= 0.5f, xmax += 0.5f;
     if (std::fabs(ymin - ymax) < 1.0f) ymin -= 0.5f, ymax += 0.5f;
-    const float wpix = static_cast<float>(viewer::screen_w()) - SCALE.R(6);
-    const float hpix = static_cast<float>(viewer::screen_h()) - SCALE.R(7);
-    SCALE.R(1) = wpix / (xmax - xmin);
-    SCALE.R(2) = hpix / (ymax - ymin);
-    SCALE.R(3) = SCALE.R(6) / SCALE.R(1) - xmin;
-    SCALE.R(4) = -(SCALE.R(7) / SCALE.R(2) + ymin);
+    const float wpix = static_cast<float>(viewer::screen_w()) - SCALE.R(scalew::kMenuWidth);
+    const float hpix = static_cast<float>(viewer::screen_h()) - SCALE.R(scalew::kTitleHeight);
+    SCALE.R(scalew::kXScale) = wpix / (xmax - xmin);
+    SCALE.R(scalew::kYScale) = hpix / (ymax - ymin);
+    SCALE.R(scalew::kXShift) = SCALE.R(scalew::kMenuWidth) / SCALE.R(scalew::kXScale) - xmin;
+    SCALE.R(scalew::kYShift) = -(SCALE.R(scalew::kTitleHeight) / SCALE.R(scalew::kYScale) + ymin);
 }
 
-int pixel_x(float x) { return nint(SCALE.R(1) * (x + SCALE.R(3))); }
-int pixel_y(float y) { return (viewer::screen_h() - static_cast<int>(SCALE.R(7))) - nint(SCALE.R(2) * (y + SCALE.R(4))); }
-int pixel_radius(float r) { return nint(SCALE.R(2) * r); }
+int pixel_x(float x) { return nint(SCALE.R(scalew::kXScale) * (x + SCALE.R(scalew::kXShift))); }
+int pixel_y(float y) {
+    const int base = viewer::screen_h() - static_cast<int>(SCALE.R(scalew::kTitleHeight));
+    return base - nint(SCALE.R(scalew::kYScale) * (y + SCALE.R(scalew::kYShift)));
+}
+int pixel_radius(float r) { return nint(SCALE.R(scalew::kYScale) * r); }
 
 void ANGTOPIX() {
     double sum = 0.0;
@@ -162,10 +165,10 @@ void ANGTOPIX() {
         ATOMI.px[i] = pixel_x(ATOMI.r[i][0]);
         ATOMI.py[i] = pixel_y(ATOMI.r[i][1]);
         ATOMI.pr[i] = pixel_radius(r);
-        const float pr = SCALE.R(2) * r;
+        const float pr = SCALE.R(scalew::kYScale) * r;
         if (pr > 0.0f && i <= ATOMI.n1) sum += pr, ++count;
     }
-    SCALE.R(5) = count > 0 ? static_cast<float>(sum / count) : 0.0f;
+    SCALE.R(scalew::kMeanRadius) = count > 0 ? static_cast<float>(sum / count) : 0.0f;
 }
 
 void TRASLATE(int k) {

@@ -74,7 +74,8 @@ std::vector<int> table_atoms() {
     for (int k = 1; k <= n; ++k)
         if (!ATOMI.deleted(k)) v.push_back(k);
     // The list is also kept in the point buffer from word 201 on.
-    for (std::size_t j = 0; j < v.size() && 200 + j + 1 <= BUFFER.size(); ++j) BUFFER.I(201 + j) = v[j];
+    for (std::size_t j = 0; j < v.size() && bufw::kAtomTable + j <= BUFFER.size(); ++j)
+        BUFFER.I(bufw::kAtomTable + static_cast<int>(j)) = v[j];
     return v;
 }
 
@@ -208,7 +209,7 @@ void NUMTABLE(int& key) {
     const std::vector<int> list = table_atoms();
     const int l = static_cast<int>(list.size());
     const int h = viewer::screen_h();
-    const int y0 = viewer::trunc_int(SCALE.R(7) + 30.0f);
+    const int y0 = viewer::trunc_int(SCALE.R(scalew::kTitleHeight) + 30.0f);
     int s = 1, first_page = -1, last_drawn = 0;
     // Draws the page that starts at list position s; returns the entries drawn.
     auto page = [&]() {
@@ -263,8 +264,8 @@ void HISTOGR(int& key) {
         float hmax = -999.0f;
         for (int k : list) hmax = std::max(hmax, height(k));
         if (std::fabs(hmax) <= 0.0001f) hmax = 1.0f;
-        const int x0 = viewer::trunc_int(SCALE.R(6) + 5.0f);
-        int yt = viewer::trunc_int(SCALE.R(7) + 10.0f), yb = h - 30;
+        const int x0 = viewer::trunc_int(SCALE.R(scalew::kMenuWidth) + 5.0f);
+        int yt = viewer::trunc_int(SCALE.R(scalew::kTitleHeight) + 10.0f), yb = h - 30;
         // The pitch shares the width right of the first bar among the bars
         // of a row, and a second row takes the smaller half of an odd
         // count, so that the last bar of a row ends inside the window.
@@ -312,7 +313,7 @@ void HISTOGR(int& key) {
             GRAPHS(bx, by, five, gop::kFilledPolygon, std::string(80, ' '), ATOMI.colour[k]);
             x += p;
         }
-        if (SCREEN.I(8) < 0) SCREEN.I(8) = 1;
+        if (SCREEN.I(screenw::kMouse) < 0) SCREEN.I(screenw::kMouse) = 1;
         wait_group(key, menugroup::kTablePage);
         if (key == 0 || key == 2) return;
     }

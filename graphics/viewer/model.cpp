@@ -38,11 +38,11 @@ bool present(int type) {
 // has loaded them yet (an %export in a job of its own); the centric flag a
 // phasing command may have changed is kept.
 void load_crystal_data() {
-    if (!(RC.R(7) > 0.0f) && present(1)) YFL01();
-    if (SYM.I(217) == 0 && present(2)) {
-        const int centric = SYM.I(220);
+    if (!(cell_constant(1) > 0.0f) && present(1)) YFL01();
+    if (SYM.I(symw::kOps) == 0 && present(2)) {
+        const int centric = SYM.I(symw::kCentric);
         YFL02();
-        if (centric == -1) SYM.I(220) = centric;
+        if (centric == -1) SYM.I(symw::kCentric) = centric;
     }
 }
 
@@ -116,7 +116,7 @@ namespace viewer {
 
 float species_radius(int s) {
     if (s < 1 || s > sf::species() || s > 8) return 0.0f;
-    return CONTR.R(27 + s);
+    return contr_radius(s);
 }
 
 int hydrogen_offset() { return sf::species() >= 1 && sf::z(1) == 1 ? 1 : 0; }
@@ -126,16 +126,16 @@ int hydrogen_offset() { return sf::species() >= 1 && sf::z(1) == 1 ? 1 : 0; }
 void VYROLA(int mode) {
     load_crystal_data();
     XSPINB();
-    CONTR.I(1) = 0;
+    CONTR.I(contr::kStarted) = 0;
     CRT.bond_outline = 2;
     CRT.pi = 3.1415927f;
-    CONTR.I(2) = 1;
+    CONTR.I(contr::kDrawOnce) = 1;
     int style = mode;
-    if (mode == 3) CONTR.I(2) = 0, style = 2;
+    if (mode == 3) CONTR.I(contr::kDrawOnce) = 0, style = 2;
     const int w = viewer::screen_w(), h = viewer::screen_h();
     CRT.frame[0] = 0, CRT.frame[1] = 0, CRT.frame[2] = w, CRT.frame[3] = h;
     CRT.frame_w = static_cast<float>(w), CRT.frame_h = static_cast<float>(h);
-    CONTR.I(27) = style;
+    CONTR.I(contr::kStyle) = style;
     CONTR.R(contr::kAspect) = h != 20 ? static_cast<float>(w - 80) / static_cast<float>(h - 20) : contr::kScreenAspect;
 
     float a[9];
@@ -148,7 +148,7 @@ void VYROLA(int mode) {
         set_switch_labels();
         int n = 0;
         GRAPHS(viewer::px_buffer(), viewer::py_buffer(), n, gop::kNothing8, std::string(80, ' '), 0);
-        if (static_cast<int>(TEMP.R(1)) == -1)
+        if (static_cast<int>(bond_count()) == -1)
             BUILDBONDS(1);
         else
             GETBONDS(1);
@@ -164,8 +164,8 @@ void VYROLA(int mode) {
 }
 
 void TOVYROLA1(float& a, float& b, float& c, float& alpha, float& beta, float& gamma) {
-    a = RC.R(7), b = RC.R(8), c = RC.R(9);
-    alpha = RC.R(10), beta = RC.R(11), gamma = RC.R(12);
+    a = cell_constant(1), b = cell_constant(2), c = cell_constant(3);
+    alpha = cell_constant(4), beta = cell_constant(5), gamma = cell_constant(6);
     set_contr_title(job_title());
 }
 
@@ -195,14 +195,16 @@ void TOVYROLA2() {
     if (present(3)) {
         YFL03();
         nsp = std::min(sf::species(), 8);
-        for (int s = 1; s <= nsp; ++s)
-            CONTR.R(27 + s) = DATA.R(LST03.I(1) + (s - 1) * LST03.I(3) + list3::kRadius - 1);
+        for (int s = 1; s <= nsp; ++s) {
+            const int record = LST03.I(lst03::kFirst) + (s - 1) * LST03.I(lst03::kRecordLength);
+            contr_radius(s) = DATA.R(record + list3::kRadius - 1);
+        }
     } else {
         sf::species() = 0;
     }
     const int h = viewer::hydrogen_offset();
 
-    if (SCREEN.I(6) == 1) {
+    if (SCREEN.I(screenw::kOpened) == 1) {
         std::string text(80, ' ');
         for (int s = h + 1; s <= nsp; ++s) {
             const int i = s - h;
@@ -212,7 +214,7 @@ void TOVYROLA2() {
         }
         int n = nsp - h;
         GRAPHS(viewer::px_buffer(), viewer::py_buffer(), n, gop::kLegend, text, 0);
-        SCREEN.I(6) = 2;
+        SCREEN.I(screenw::kOpened) = 2;
     }
 
     ATOMI.n1 = 0;
@@ -221,13 +223,13 @@ void TOVYROLA2() {
     // A stored bond count of -1 (bonds still to be found from distances)
     // is not copied by the loader: TEMP says so beforehand, and a stored
     // table replaces it.
-    TEMP.R(1) = -1.0f;
+    bond_count() = -1.0f;
     if (present(15)) SFL15(n, start, set, bondflag);
     CONST.I(konst::kAtomCount) = n;
     CONST.I(konst::kSetNumber) = set;
     // Without a bond table in the list, TEMP holds another command's work:
     // the bonds are then found from distances.
-    if (bondflag != 1) TEMP.R(1) = -1.0f;
+    if (bondflag != 1) bond_count() = -1.0f;
     for (int i = 1; i <= n; ++i) {
         ATOMI.n1 = i;
         const int t = atom_label(i) / 100;
@@ -330,10 +332,10 @@ void GETBONDS(int mode) {
     bonds_prologue();
     if (mode == 2) return;
     const int room = CRT.capacity - CRT.reserve;
-    const int count = std::clamp(static_cast<int>(TEMP.R(1)), 0, (static_cast<int>(TEMP.size()) - 1) / 2);
+    const int count = std::clamp(static_cast<int>(bond_count()), 0, (static_cast<int>(TEMP.size()) - 1) / 2);
     int nb = 0;
     for (int k = 1; k <= count && nb < room; ++k) {
-        const int a = static_cast<int>(TEMP.R(2 * k)), b = static_cast<int>(TEMP.R(2 * k + 1));
+        const int a = static_cast<int>(bond_atom(k, 1)), b = static_cast<int>(bond_atom(k, 2));
         // Pairs that name no atom of the model are passed over.
         if (!viewer::independent(a) || !viewer::independent(b) || a > kMaxAtoms || b > kMaxAtoms) continue;
         if (atom_label(a) == 0 || atom_label(b) == 0) continue;

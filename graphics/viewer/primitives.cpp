@@ -62,7 +62,7 @@ void PAINT(int x, int y, int c, int v, int r) {
 }
 
 void GETKEY(int& k) {
-    if (SCREEN.I(8) < 0) SCREEN.I(8) = 1;
+    if (SCREEN.I(screenw::kMouse) < 0) SCREEN.I(screenw::kMouse) = 1;
     GRAPHS(viewer::px_buffer(), viewer::py_buffer(), k, gop::kWait, blank_text(), 1);
 }
 

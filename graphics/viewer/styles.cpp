@@ -304,7 +304,7 @@ void DISEPALLE(int a, int x, int y, int r, int& c) {
         }
     }
     if (style != 3) return;
-    const float m = SCALE.R(5);
+    const float m = SCALE.R(scalew::kMeanRadius);
     float sy = 4.0f, sx = 3.0f;
     if (m < 10.0f)
         sy = 1.0f, sx = 0.75f;

@@ -98,24 +98,24 @@ void TRASL(const float t[3], int i, float p[3], int f) {
 }
 
 void GENERA(float a[9]) {
-    const int n = std::clamp(SPEC.I(379), 0, 24);
+    const int n = std::clamp(SPEC.I(specw::kNsym), 0, 24);
     for (int k = 1; k <= n; ++k) {
-        for (int w = 0; w < 9; ++w) GENERAC.rot[k - 1][w] = SPEC.R(12 * (k - 1) + 1 + w);
-        for (int w = 0; w < 3; ++w) GENERAC.trans[k - 1][w] = SPEC.R(12 * (k - 1) + 10 + w);
+        for (int w = 0; w < 9; ++w) GENERAC.rot[k - 1][w] = specw::rotation(k, w % 3 + 1, w / 3 + 1);
+        for (int w = 0; w < 3; ++w) GENERAC.trans[k - 1][w] = specw::translation(k, w + 1);
     }
     GENERAC.nop = n;
-    if (SPEC.I(381) == 1) {
+    if (SPEC.I(specw::kCentric) == 1) {
         for (int k = 1; k <= n; ++k) {
             for (int w = 0; w < 9; ++w) GENERAC.rot[n + k - 1][w] = -GENERAC.rot[k - 1][w];
             GENERAC.trans[n + k - 1] = GENERAC.trans[k - 1];
         }
         GENERAC.nop = 2 * n;
     }
-    const int lc = SPEC.I(384);
+    const int lc = SPEC.I(specw::kLattice);
     GENERAC.lattice = lc >= 1 && lc <= 7 ? "pabcifr"[lc - 1] : 'p';
     GENERAC.cell = {{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
     for (int k = 0; k < 3; ++k) {
-        const float e = RC.R(7 + k);
+        const float e = cell_constant(k + 1);
         const float m = e > 0.0f ? std::min(3.0f / e, 0.5f * e) : 0.0f;
         GENERAC.upper[k] = 1.0f + m;
         GENERAC.lower[k] = -m;

@@ -26,13 +26,22 @@ inline int trunc_int(double v) {
     return static_cast<int>(v);
 }
 
+}  // namespace zanek::viewer
+// The viewer's use of BUFFER: the point buffer of the graphics calls and the
+// atoms of the geometry tables.
+namespace zanek::bufw {
+constexpr int kPointX = 1;       // INTEGER x pixels of the point buffer, words 1-100
+constexpr int kPointY = 101;     // INTEGER y pixels of the point buffer, words 101-200
+constexpr int kAtomTable = 201;  // INTEGER the atoms of the geometry tables, from word 201
+}  // namespace zanek::bufw
+namespace zanek::viewer {
 // The point buffer: BUFFER words 1-100 (x) and 101-200 (y).
-inline int* px_buffer() { return &BUFFER.I(1); }
-inline int* py_buffer() { return &BUFFER.I(101); }
+inline int* px_buffer() { return &BUFFER.I(bufw::kPointX); }
+inline int* py_buffer() { return &BUFFER.I(bufw::kPointY); }
 constexpr int kMaxPicks = 99;  // picks the buffer holds before its end mark
 
-inline int screen_w() { return SCREEN.I(4); }
-inline int screen_h() { return SCREEN.I(5); }
+inline int screen_w() { return SCREEN.I(screenw::kWidth); }
+inline int screen_h() { return SCREEN.I(screenw::kHeight); }
 
 // The independent entry / generated entry tests.
 inline bool independent(int i) { return i >= 1 && i <= ATOMI.n1; }

@@ -16,8 +16,8 @@ namespace {
 
 constexpr int kBackToWait = -9999;  // a dialogue cancelled: wait again
 
-int largest_x() { return SCREEN.I(4); }
-int largest_y() { return SCREEN.I(5); }
+int largest_x() { return SCREEN.I(screenw::kWidth); }
+int largest_y() { return SCREEN.I(screenw::kHeight); }
 
 int wait_button() {
     for (;;) {
@@ -42,8 +42,8 @@ void start_hard_copy() {
     XWI.screen_x = largest_x();
     XWI.screen_y = largest_y();
     qwin::begin_hard_copy(959, 575);
-    SCREEN.I(4) = 959;
-    SCREEN.I(5) = 575;
+    SCREEN.I(screenw::kWidth) = 959;
+    SCREEN.I(screenw::kHeight) = 575;
     XWI.hardcopy = 1;
     CONTR.R(contr::kAspect) = 1.0f;
     DRAWMENU(menugroup::kMain);
@@ -53,8 +53,8 @@ void end_hard_copy() {
     // The picture drawn at hard-copy size goes to the hard-copy file; the
     // window returns to the drawing size it had before.
     qwin::end_hard_copy("hcopy.bmp");
-    SCREEN.I(4) = XWI.screen_x;
-    SCREEN.I(5) = XWI.screen_y;
+    SCREEN.I(screenw::kWidth) = XWI.screen_x;
+    SCREEN.I(screenw::kHeight) = XWI.screen_y;
     XWI.hardcopy = 0;
     CONTR.R(contr::kAspect) = screen_aspect(XWI.screen_x, XWI.screen_y);
     CLEARMESSAGE();

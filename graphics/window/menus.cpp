@@ -12,8 +12,8 @@ namespace zanek {
 
 namespace {
 
-int largest_x() { return SCREEN.I(4); }
-int largest_y() { return SCREEN.I(5); }
+int largest_x() { return SCREEN.I(screenw::kWidth); }
+int largest_y() { return SCREEN.I(screenw::kHeight); }
 
 struct Row {
     int x, y, w;

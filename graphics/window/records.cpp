@@ -25,8 +25,8 @@ void reset_window_records() {
     CONTR.I(contr::kScaleMode) = 1;
     set_contr_title("");
     SCALE.clear();
-    SCALE.R(6) = 80.0f;
-    SCALE.R(7) = 20.0f;
+    SCALE.R(scalew::kMenuWidth) = scalew::kMenuWidthPixels;
+    SCALE.R(scalew::kTitleHeight) = scalew::kTitleHeightPixels;
     MESS = MessRecord();
 }
 

@@ -34,19 +34,38 @@ inline XwiRecord XWI;
 // radii (REAL), 36 saved scale mode.
 inline Record<40> CONTR;
 namespace contr {
+constexpr int kStarted = 1;         // set to 0 when the viewer starts
+constexpr int kDrawOnce = 2;        // 1 draw the model once and return, 0 interactive
 constexpr int kTitle = 3, kAspect = 23, kSymmetry = 24, kCellEdges = 25, kScaleMode = 26;
+constexpr int kStyle = 27;          // plot style chosen (1-6)
+constexpr int kRadii = 27;          // REAL radius of species s (1..8) at 27 + s
+constexpr int kSavedScaleMode = 36; // scale mode saved during a hard-copy redraw
 // Aspect of the screen drawing area, (639 - 80) / (479 - 20).
 constexpr float kScreenAspect = 559.0f / 459.0f;
 }
+// The display radius of species s (1..8), CONTR word 27 + s.
+inline float& contr_radius(int s) { return CONTR.R(contr::kRadii + s); }
 std::string contr_title();                     // words 3-22
 void set_contr_title(const std::string& text);  // cut or blank-padded to 80
 
 // SCALE: world-to-pixel mapping of the viewer; words 6 and 7 (REAL) the
 // margins of the drawing area, 80.0 (menu column) and 20.0 (title strip).
+// Words 1-5 (REAL) the mapping the viewer sets for the picture drawn:
+// pixel x = word 1 * (x + word 3), pixel y = H - word 7 - word 2 * (y + word 4).
+namespace scalew {
+constexpr int kXScale = 1;       // REAL pixels per unit of x
+constexpr int kYScale = 2;       // REAL pixels per unit of y
+constexpr int kXShift = 3;       // REAL shift added to x before scaling
+constexpr int kYShift = 4;       // REAL shift added to y before scaling
+constexpr int kMeanRadius = 5;   // REAL mean pixel radius of the atoms drawn
+constexpr int kMenuWidth = 6;    // REAL left margin, the menu column (80.0)
+constexpr int kTitleHeight = 7;  // REAL top margin, the title strip (20.0)
+constexpr float kMenuWidthPixels = 80.0f, kTitleHeightPixels = 20.0f;
+}  // namespace scalew
 inline Record<8> SCALE = [] {
     Record<8> s;
-    s.R(6) = 80.0f;
-    s.R(7) = 20.0f;
+    s.R(scalew::kMenuWidth) = scalew::kMenuWidthPixels;
+    s.R(scalew::kTitleHeight) = scalew::kTitleHeightPixels;
     return s;
 }();
 

@@ -21,8 +21,8 @@ namespace {
 // Only the low 16 bits of coordinates, counts and colours are used.
 int s16(int v) { return static_cast<int16_t>(static_cast<uint16_t>(v & 0xffff)); }
 
-int largest_x() { return SCREEN.I(4); }
-int largest_y() { return SCREEN.I(5); }
+int largest_x() { return SCREEN.I(screenw::kWidth); }
+int largest_y() { return SCREEN.I(screenw::kHeight); }
 
 // TEXT(1:N), shown up to a NUL character.
 std::string text_part(const std::string& text, int n) {
@@ -53,8 +53,8 @@ void open_window(int n, const std::string& text) {
     qwin::set_frame(0, 0, 640, 480);
     qwin::open(largest_x(), largest_y());
     set_contr_title(text);
-    SCALE.R(6) = 80.0f;
-    SCALE.R(7) = 20.0f;
+    SCALE.R(scalew::kMenuWidth) = scalew::kMenuWidthPixels;
+    SCALE.R(scalew::kTitleHeight) = scalew::kTitleHeightPixels;
     CMENU.button_colour = 3;
     // Title strip, then the name box with its bevel and the program's name.
     qwin::fill(81, 0, largest_x(), 20, 3);
@@ -74,9 +74,9 @@ void text_line(int x, int y, int n, const std::string& text) {
         x = -x;
         qwin::fill(0, 21, 80, largest_y(), 0);
     }
-    const int px = x + static_cast<int>(SCALE.R(6));
+    const int px = x + static_cast<int>(SCALE.R(scalew::kMenuWidth));
     const int py = y > largest_y() ? largest_y() - 7 : y;
-    const int band = SCREEN.I(3) - 5;
+    const int band = SCREEN.I(screenw::kLineSpacing) - 5;
     if (band >= 0) qwin::fill(px, py, largest_x(), py + band, 0);
     qwin::text(px, py, text_part(text, n), XWI.colour);
     if (arrow) {
@@ -209,7 +209,7 @@ void DISPLAY_MOUSE_CURSOR() {}
 void HIDE_MOUSE_CURSOR() {}
 
 bool IF_MOUSE_THERE() {
-    if (SCREEN.I(8) < 0) SCREEN.I(8) = 1;
+    if (SCREEN.I(screenw::kMouse) < 0) SCREEN.I(screenw::kMouse) = 1;
     return true;
 }
 

@@ -27,6 +27,12 @@ inline Record<220> EMAP;
 // -1.0: still to be found from distances), then the pairs of atom numbers
 // from word 2. Other commands use it as work space (up to word 9800).
 inline Record<10000> TEMP;
+namespace tempw {
+constexpr int kBondCount = 1;  // REAL bonds in the table; -1.0 still to be found from distances
+}  // namespace tempw
+// The bond table in TEMP: the count, and atom e (1, 2) of bond k at word 2k + e - 1 (REAL).
+inline float& bond_count() { return TEMP.R(tempw::kBondCount); }
+inline float& bond_atom(int k, int e) { return TEMP.R(2 * k + e - 1); }
 // CONST: the Fourier command's constants; word 5 the phase-set number of
 // the current atom list, 7 its number of atoms, 9 the number of phase sets.
 inline Record<40> CONST;
@@ -58,10 +64,7 @@ constexpr int kSetNumber = 5, kAtomCount = 7, kSetCount = 9;
 // Slot accessors of the previous atom list (slot 1..200), laid out as the peak list.
 inline float& old_atom_coord(int slot, int j) { return ATOMO.R(5 * slot - 5 + j); }  // j = 1..5
 inline int& old_atom_label(int slot) { return ATOMO.I(1000 + slot); }
-// The bond table in TEMP: the number of bonds, then atom k of the pairs (k = 1..2 x bonds).
-namespace tempw {
-constexpr int kBondCount = 1;  // REAL; -1.0: still to be found from distances
-}
+// Item k (1..2 x bonds) of the bond table, the pairs read as one run of atom numbers.
 inline float& bond_atom(int k) { return TEMP.R(tempw::kBondCount + k); }
 
 inline void reset_atom_records() {

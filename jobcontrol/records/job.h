@@ -91,6 +91,16 @@ extern DotdatRecord DOTDAT;
 // SCREEN: 1 window mode, 4 and 5 window width and height less one,
 // 7 name shown, 8 mouse flag (the other words belong to the window code).
 inline Record<16> SCREEN;
+namespace screenw {
+constexpr int kMode = 1;         // 1 window mode, 0 listing only
+constexpr int kTextY = 2;        // y (pixels) of the current text line of the progress screens
+constexpr int kLineSpacing = 3;  // pixels from one text line to the next (height / 20)
+constexpr int kWidth = 4;        // largest x of the drawing size (width less one)
+constexpr int kHeight = 5;       // largest y of the drawing size (height less one)
+constexpr int kOpened = 6;       // 0 window not yet opened, 1 opened, 2 species legend drawn
+constexpr int kNameShown = 7;    // 1 the structure name is shown on the screens
+constexpr int kMouse = 8;        // mouse flag: negative while no mouse action has been seen
+}  // namespace screenw
 
 // SCMESS: three progress areas (phasing, Fourier, restart) of ten lines of
 // 80 characters, line k (1-10) for the k-th command of its kind since the

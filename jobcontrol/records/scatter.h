@@ -69,8 +69,12 @@ constexpr int kCard1Fourth = 18;
 // species, (9) DATA index where the list was loaded.
 inline Record<9> LST03;
 namespace lst03 {
-constexpr int kFirst = 1, kNext = 2, kRecordLength = 3, kSpecies = 4, kLoaded = 9;
-}
+constexpr int kFirst = 1;          // DATA index of the first species record
+constexpr int kNext = 2;           // running record
+constexpr int kRecordLength = 3;   // words per species record
+constexpr int kSpecies = 4;        // number of species
+constexpr int kLoaded = 9;         // DATA index where the list was loaded
+}  // namespace lst03
 
 // XCARD: (1) characters packed into one word of a text field, (2-81) the
 // card, one character and three blanks per word, (82) column pointer,
