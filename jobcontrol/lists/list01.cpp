@@ -27,7 +27,7 @@ constexpr int kCell = 6, kVolume = 12, kRecip = 13, kRecipVolume = 19, kG = 20, 
 // below 1.5, else degrees.
 void cell_angles(const float cell[6], double ang[3]) {
     const bool cosines = cell[3] < 1.5f;
-    const double deg = TRIG.R(453);  // pi/180
+    const double deg = TRIG.R(trig::kRadian);  // pi/180
     for (int i = 0; i < 3; ++i) {
         const double v = cell[3 + i];
         ang[i] = cosines ? std::atan2(std::sqrt(1.0 - v * v), v) : v * deg;
@@ -95,8 +95,8 @@ void MINV9(const float a[9], int b[9]) {
 }
 
 void FRM01(const float cell[6]) {
-    const int h0 = XLIMI.I(7);
-    XLIMI.I(1) = h0;
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = h0;
     if (!fits_data(h0, 224)) list_programming_error();
     put_list_header(h0, list1::kType);
     for (int k = kCell; k <= list1::kLength; ++k) DATA.R(h0 + k - 1) = 0.0f;
@@ -145,11 +145,11 @@ void FRM01(const float cell[6]) {
 }
 
 void YFL01() {
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     int serial = 0, first = 0, last = 0, part = 0, length = 0;
     SRLIN(list1::kType, serial, first, last, part, length);
     if (first <= 0) list_missing(list1::kType);
-    const int i1 = XLIMI.I(1);
+    const int i1 = XLIMI.I(xlimi::kNextFree);
     const int i2 = i1 + list1::kLength - 1;
     // The list and the derived words behind it must fit in DATA.
     check_list_read(list1::kType, i1, -list1::kLength);
@@ -165,12 +165,12 @@ void YFL01() {
     LST01.I(7) = i2 + 1;
     LST01.I(8) = i2 + 7;
     LST01.I(9) = i2 + 10;
-    XLIMI.I(1) = i2 + 16;
+    XLIMI.I(xlimi::kNextFree) = i2 + 16;
 
     auto w = [&](int word) { return static_cast<double>(DATA.R(i1 + word - 1)); };
     const double as = w(kRecip), bs = w(kRecip + 1), cs = w(kRecip + 2);
     const double cas = std::cos(w(kRecip + 3)), cbs = std::cos(w(kRecip + 4)), cgs = std::cos(w(kRecip + 5));
-    const double pi = TRIG.R(451) != 0.0f ? TRIG.R(451) : 3.1415927f;
+    const double pi = TRIG.R(trig::kPi) != 0.0f ? TRIG.R(trig::kPi) : 3.1415927f;
     const double two_pi2 = 2.0 * pi * pi, four_pi2 = 4.0 * pi * pi;
     const double derived[15] = {-two_pi2 * as * as, -two_pi2 * bs * bs, -two_pi2 * cs * cs,
                                 -four_pi2 * bs * cs, -four_pi2 * as * cs, -four_pi2 * as * bs,
@@ -182,12 +182,12 @@ void YFL01() {
 
     // RC: s^2 coefficients G1..G6, the cell, its angles in degrees and their sines.
     const int order[6] = {9, 12, 14, 10, 11, 13};  // index into derived[]
-    for (int k = 0; k < 6; ++k) RC.R(1 + k) = static_cast<float>(derived[order[k]]);
-    const double to_deg = TRIG.R(454);
+    for (int k = 0; k < 6; ++k) RC.R(rcw::kS2Coefficients + k) = static_cast<float>(derived[order[k]]);
+    const double to_deg = TRIG.R(trig::kDegree);
     for (int k = 0; k < 3; ++k) {
-        RC.R(7 + k) = DATA.R(i1 + kCell - 1 + k);
-        RC.R(10 + k) = static_cast<float>(w(kCell + 3 + k) * to_deg);
-        RC.R(13 + k) = static_cast<float>(std::sin(w(kCell + 3 + k)));
+        RC.R(rcw::kCell + k) = DATA.R(i1 + kCell - 1 + k);
+        RC.R(rcw::kAngles + k) = static_cast<float>(w(kCell + 3 + k) * to_deg);
+        RC.R(rcw::kSines + k) = static_cast<float>(std::sin(w(kCell + 3 + k)));
     }
 }
 
@@ -228,18 +228,18 @@ bool operators_are_sound(int i1, int nsym) {
 void reset_symmetry_list() { g_stored_lattice = 0; }
 
 void YFRM02() {
-    const int h0 = XLIMI.I(7);
-    XLIMI.I(1) = h0;
-    const int nsym = SYM.I(217);
-    const int centric = SYM.I(220);
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = h0;
+    const int nsym = SYM.I(symw::kOps);
+    const int centric = SYM.I(symw::kCentric);
     if (nsym < 1 || nsym > list2::kMaxOps || centric < 0 || centric > 1) list_programming_error();
     const int ntot = nsym * (centric + 1);
     const int length = list2::length(nsym, ntot);
     if (!fits_data(h0, length)) list_programming_error();
 
     put_list_header(h0, list2::kType);
-    ERL.I(594) = 0;
-    const int code = SYM.I(221);
+    ERL.I(erlw::kGenerators) = 0;
+    const int code = SYM.I(symw::kLattice);
     if (code >= 1 && code <= 7) {
         g_stored_lattice = kStoredFromSym[code];
     } else {
@@ -251,8 +251,8 @@ void YFRM02() {
     put(6, g_stored_lattice);
     put(7, centric + 1);
     put(8, nsym);
-    put(9, ERL.I(593));
-    put(10, ERL.I(2917));
+    put(9, ERL.I(erlw::kSystem));
+    put(10, ERL.I(erlw::kOriginPhases));
     put(11, list2::kHeaderLength);
     put(12, 0.0);
     put(13, list2::kOpWords * nsym + list2::kHeaderLength);
@@ -291,11 +291,11 @@ void YFRM02() {
 }
 
 void YFL02() {
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     int serial = 0, first = 0, last = 0, part = 0, length = 0;
     SRLIN(list2::kType, serial, first, last, part, length);
     if (first <= 0) list_missing(list2::kType);
-    const int i1 = XLIMI.I(1);
+    const int i1 = XLIMI.I(xlimi::kNextFree);
     const int i2 = i1 + length - 1;
     check_list_read(list2::kType, i1, -list2::length(1, 1));
     XSAC(list2::kType, serial, i1, i2);
@@ -311,18 +311,18 @@ void YFL02() {
         list_corrupted(list2::kType);
     const int ntot = nsym * centric1;
 
-    SYM.I(217) = nsym;
-    LST02.I(9) = nsym;
+    SYM.I(symw::kOps) = nsym;
+    LST02.I(lst02::kNsym) = nsym;
     LST02.I(17) = nsym;
-    ERL.I(593) = header(9);
+    ERL.I(erlw::kSystem) = header(9);
     LST02.I(4) = header(9);
-    ERL.I(2917) = header(10);
-    ERL.I(594) = header(12);
+    ERL.I(erlw::kOriginPhases) = header(10);
+    ERL.I(erlw::kGenerators) = header(12);
     LST02.I(1) = centric1;
-    SYM.I(220) = centric1 - 1;
+    SYM.I(symw::kCentric) = centric1 - 1;
     const int stored = header(6);
-    LST02.I(2) = stored;
-    if (stored >= 1 && stored <= 7) SYM.I(221) = kSymFromStored[stored];
+    LST02.I(lst02::kStoredLattice) = stored;
+    if (stored >= 1 && stored <= 7) SYM.I(symw::kLattice) = kSymFromStored[stored];
 
     for (int k = 1; k <= nsym; ++k) {
         for (int i = 1; i <= 3; ++i)
@@ -339,7 +339,7 @@ void YFL02() {
     for (int i = 1; i <= ntot; ++i)
         for (int j = 1; j <= ntot; ++j) erl_P(i, j) = DATA.I(p++);
 
-    LST02.I(6) = i1 + list2::kHeaderLength;
+    LST02.I(lst02::kOperators) = i1 + list2::kHeaderLength;
     LST02.I(7) = products;
     LST02.I(22) = products;
     LST02.I(8) = list2::kOpWords;
@@ -347,12 +347,12 @@ void YFL02() {
     LST02.I(11) = part2;
     LST02.I(14) = i2 + 1;
     LST02.I(16) = 10;
-    LST02.I(20) = 3;
+    LST02.I(lst02::kThree) = 3;
     const float code = DATA.R(i1 + 5);
     const int points = code > 4.0f ? 2 : (code < 0.1f ? 1 : stored);
-    LST02.I(21) = points;
-    SYM.R(218) = static_cast<float>(points);
-    LST02.R(3) = SYM.R(218) * static_cast<float>(centric1);
+    LST02.I(lst02::kLatticePoints) = points;
+    SYM.R(symw::kLatticePoints) = static_cast<float>(points);
+    LST02.R(lst02::kPointsTimesCentric) = SYM.R(symw::kLatticePoints) * static_cast<float>(centric1);
     XSAC(list2::kType, serial, i1, i2 + 10 * nsym);
     MUSYM(&ERL.I(1), &ERL.R(433), nsym, &SYM.I(1), &SYM.R(145));
 }
