@@ -133,7 +133,7 @@ void SUMMAR() {
     }
     if (list_present(2)) {
         YFL02();
-        count_line(SYM.I(217), " symmetry operators ");
+        count_line(SYM.I(symw::kOps), " symmetry operators ");
     }
     if (list_present(3)) {
         YFL03();
@@ -142,9 +142,9 @@ void SUMMAR() {
     if (list_present(7)) {
         int n = 0, nref = 0, nzro = 0, ipseudo = 0, x = 0;
         YSFL07(n, nref, nzro, ipseudo, x);
-        if (UREQ.I(6) > 0) caption_line(" fragment information");
+        if (UREQ.I(ureqw::kPartial) > 0) caption_line(" fragment information");
         if (ipseudo > 0) caption_line(" pseudotranslational information");
-        count_line(n, C.R(144) >= 0.0f ? " normalized reflections " : " not normalized reflections ");
+        count_line(n, C.R(cw::kScale) >= 0.0f ? " normalized reflections " : " not normalized reflections ");
     }
     table_line(26, " one phase seminvariants ", false);
     table_line(27, " two phase seminvariants", false);
@@ -156,7 +156,7 @@ void SUMMAR() {
     table_line(20, " negative quartets ", false);
     table_line(21, " enantiomorph sensitive quartets ", false);
     if (list_present(16)) {
-        XLIMI.I(1) = XLIMI.I(7);
+        XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
         // The figure-of-merit arrays of the header are at most as long as
         // the list image area.
         std::vector<float> fom(5000);

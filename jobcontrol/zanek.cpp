@@ -375,7 +375,7 @@ void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, 
         set_job_title(title);
         export_flag = 0;
     }
-    UREQ.I(9) = 0;
+    UREQ.I(ureqw::kMultiUse) = 0;
     status = 0;
     clear_queue();
     notes = JobNotes();
@@ -483,7 +483,7 @@ void ZANCOM(int new_file, int& job_count, int& status) {
     for (;;) {
         int& running = COMDIR.I(comdir::kRunning);
         running += 1;
-        XLIMI.I(7) = 1;
+        XLIMI.I(xlimi::kListBase) = 1;
         int code = running <= kQueueCapacity ? COMDIR.I(running) : 0;
         if (code == 0) return;
         record_history(code);

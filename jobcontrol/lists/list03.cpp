@@ -361,8 +361,8 @@ void YFRM03(int& ierr) {
     for (int t = 1; t <= n; ++t) wanted_count[t - 1] = static_cast<float>(sf::count(t));
 
     // The header of list 3; the records follow from word 13.
-    XLIMI.I(1) = XLIMI.I(7);
-    const int base = XLIMI.I(1);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
+    const int base = XLIMI.I(xlimi::kNextFree);
     for (int k = 0; k < kHeaderLength; ++k) DATA.I(base + k) = 0;
     DATA.R(base) = 11111.0f;
     DATA.R(base + 1) = static_cast<float>(kType);
@@ -451,10 +451,10 @@ void YFRM03(int& ierr) {
 
 void YFL03() {
     using namespace list3;
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     int serial = 0, first = 0, last = 0, part = 0, length = 0;
     SRLIN(kType, serial, first, last, part, length);
-    const int base = XLIMI.I(1);
+    const int base = XLIMI.I(xlimi::kNextFree);
     LST03.I(9) = base;
     XSAC(kType, serial, base, base + length - 1);
     int nread = 0;

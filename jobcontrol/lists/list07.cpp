@@ -69,8 +69,8 @@ float pack_pair(float a, float b) {
 
 void YSFP07(int n, int ipseudo, int x) {
     if (n < 0) list_programming_error();
-    const int h0 = XLIMI.I(7);
-    XLIMI.I(1) = h0;
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = h0;
     if (!fits_data(h0, list7::kHeaderLength + list7::kRecordLength + list7::kReserved)) list_programming_error();
     put_list_header(h0, list7::kType);
     auto real = [&](int word, double v) { DATA.R(h0 + word - 1) = static_cast<float>(v); };
@@ -81,28 +81,28 @@ void YSFP07(int n, int ipseudo, int x) {
     real(list7::kCount, n);
     real(10, list7::kHeaderLength);
     for (int i = 1; i <= 3; ++i) real(10 + i, UREQ.I(i));
-    real(16, UREQ.I(6));
-    real(17, UREQ.I(5));
-    bits(18, C.W(143));
-    bits(19, C.W(144));
-    real(20, RC.I(19));
-    real(21, RC.I(21));
-    bits(22, SYM.W(222));
-    bits(23, SYM.W(224));
-    real(24, UREQ.I(7));
+    real(16, UREQ.I(ureqw::kPartial));
+    real(17, UREQ.I(ureqw::kKnown));
+    bits(18, C.W(cw::kB));
+    bits(19, C.W(cw::kScale));
+    real(20, RC.I(rcw::kNref));
+    real(21, RC.I(rcw::kNzro));
+    bits(22, SYM.W(symw::kSigma3));
+    bits(23, SYM.W(symw::kSigma3Prim));
+    real(24, UREQ.I(ureqw::kKept));
     real(list7::kPseudo, ipseudo);
     // -1 in the seed word would read as "update words 27-28" to SPB07's
     // callers that pass the seed back; such a seed is replaced.
     DATA.I(h0 + list7::kSeed - 1) = x == list7::kUpdateSigmaWords ? list7::kDefaultSeed : x;
-    bits(list7::kWeakLimit, UREQ.W(8));
-    bits(list7::kSigmaFlag, UREQ.W(4));
+    bits(list7::kWeakLimit, UREQ.W(ureqw::kWeakLimit));
+    bits(list7::kSigmaFlag, UREQ.W(ureqw::kSigma));
 
     LST07.I(c7::kHeader) = h0;
     set_radices(LST07);
     LST07.I(c7::kRecLen) = list7::kRecordLength;
     LST07.I(c7::kReserved) = list7::kReserved;
     LST07.I(c7::kPart) = list7::kHeaderLength;
-    RC.I(16) = n;
+    RC.I(rcw::kReflections) = n;
 
     const int64_t space64 = list7::space(n);
     if (space64 > 2000000000) list_programming_error();
@@ -121,8 +121,8 @@ void YSFP07(int n, int ipseudo, int x) {
 }
 
 void YSFL07(int& n, int& nref, int& nzro, int& ipseudo, int& x) {
-    const int h0 = XLIMI.I(7);
-    XLIMI.I(1) = h0;
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = h0;
     set_radices(LST07);
     int serial = 0, length = 0;
     const int first = read_list7_header(h0, serial, length);
@@ -141,30 +141,30 @@ void YSFL07(int& n, int& nref, int& nzro, int& ipseudo, int& x) {
     LST07.I(c7::kCount) = count;
     LST07.I(c7::kCount2) = count;
     n = count;
-    RC.I(16) = count;
+    RC.I(rcw::kReflections) = count;
     for (int i = 1; i <= 3; ++i) UREQ.I(i) = trunc_word(w(10 + i));
-    UREQ.I(6) = trunc_word(w(16));
-    UREQ.I(5) = trunc_word(w(17));
-    C.W(143) = w(18);
-    C.W(144) = w(19);
-    RC.I(19) = trunc_word(w(20));
-    nref = RC.I(19);
-    RC.I(21) = trunc_word(w(21));
-    nzro = RC.I(21);
-    SYM.W(222) = w(22);
-    SYM.W(224) = w(23);
-    UREQ.I(7) = trunc_word(w(24));
+    UREQ.I(ureqw::kPartial) = trunc_word(w(16));
+    UREQ.I(ureqw::kKnown) = trunc_word(w(17));
+    C.W(cw::kB) = w(18);
+    C.W(cw::kScale) = w(19);
+    RC.I(rcw::kNref) = trunc_word(w(20));
+    nref = RC.I(rcw::kNref);
+    RC.I(rcw::kNzro) = trunc_word(w(21));
+    nzro = RC.I(rcw::kNzro);
+    SYM.W(symw::kSigma3) = w(22);
+    SYM.W(symw::kSigma3Prim) = w(23);
+    UREQ.I(ureqw::kKept) = trunc_word(w(24));
     ipseudo = trunc_word(w(list7::kPseudo));
     x = w(list7::kSeed).i;
-    UREQ.W(8) = w(list7::kWeakLimit);
-    UREQ.W(4) = w(list7::kSigmaFlag);
+    UREQ.W(ureqw::kWeakLimit) = w(list7::kWeakLimit);
+    UREQ.W(ureqw::kSigma) = w(list7::kSigmaFlag);
 
     const int records = first + list7::kHeaderLength;
     LST07.I(c7::kRead) = records;
     LST07.I(c7::kWrite) = records;
     LST07.I(c7::kEnd) = records + list7::kRecordLength * count;
     LST07.I(c7::kStaging) = h0 + list7::kHeaderLength;
-    XLIMI.I(1) = h0 + list7::kHeaderLength + list7::kRecordLength + list7::kReserved;
+    XLIMI.I(xlimi::kNextFree) = h0 + list7::kHeaderLength + list7::kRecordLength + list7::kReserved;
 }
 
 void SNR07(Word* out) {
@@ -204,13 +204,13 @@ void XSLW07(const Word* rec) {
 }
 
 void SPB07(int x) {
-    const int h0 = XLIMI.I(7);
-    XLIMI.I(1) = h0;
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = h0;
     int serial = 0, length = 0;
     const int first = read_list7_header(h0, serial, length);
     if (x == list7::kUpdateSigmaWords) {
-        DATA.W(h0 + list7::kWeakLimit - 1) = UREQ.W(8);
-        DATA.W(h0 + list7::kSigmaFlag - 1) = UREQ.W(4);
+        DATA.W(h0 + list7::kWeakLimit - 1) = UREQ.W(ureqw::kWeakLimit);
+        DATA.W(h0 + list7::kSigmaFlag - 1) = UREQ.W(ureqw::kSigma);
     } else {
         DATA.I(h0 + list7::kSeed - 1) = x;
     }
@@ -227,8 +227,8 @@ int YFL06(int mode, int& n) {
         return LST06.I(c6::kState) == 1 ? 0 : -1;
     }
     LST06.I(c6::kState) = 0;
-    const int h0 = XLIMI.I(7);
-    XLIMI.I(1) = h0;
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = h0;
     set_radices(LST06);
     int serial = 0, first = -1, last = 0, part = 0, length = 0;
     SRLIN(list6::kType, serial, first, last, part, length);
@@ -256,7 +256,7 @@ int YFL06(int mode, int& n) {
     LST06.I(c6::kFirstRecord) = first + part;
     LST06.I(c6::kRead) = first + part;
     LST06.I(c6::kDone) = 0;
-    XLIMI.I(1) = staging + std::max(reclen, 0) + reserved;
+    XLIMI.I(xlimi::kNextFree) = staging + std::max(reclen, 0) + reserved;
 
     // A record longer than the staging record the callers receive cannot
     // be read; the stream then yields no record.
@@ -305,8 +305,8 @@ int KKFNR(Word* rec) {
 // --- List 19 --------------------------------------------------------------
 
 void FRM19(const int ic[12], float slope, float aint) {
-    const int h0 = XLIMI.I(7);
-    XLIMI.I(1) = h0;
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = h0;
     if (!fits_data(h0, list19::kLength)) list_programming_error();
     put_list_header(h0, list19::kType);
     for (int w = 6; w <= list19::kLength; ++w) DATA.R(h0 + w - 1) = 0.0f;
@@ -317,11 +317,11 @@ void FRM19(const int ic[12], float slope, float aint) {
 }
 
 void SFL19(int ic[12], float& slope, float& aint) {
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     int serial = 0, first = -1, last = 0, part = 0, length = 0;
     SRLIN(list19::kType, serial, first, last, part, length);
     if (first <= 0) return;
-    const int i1 = XLIMI.I(1);
+    const int i1 = XLIMI.I(xlimi::kNextFree);
     check_list_read(list19::kType, i1, -list19::kLength);
     XSAC(list19::kType, serial, i1, i1 + length - 1);
     int n = 0;

@@ -35,8 +35,8 @@ bool records_fit(int n, int bondflag, int nb_if_any) {
 
 // Loads list TYPE into DATA from XLIMI word 7 and returns its DATA index.
 int load_atom_list(int type) {
-    const int i1 = XLIMI.I(7);
-    XLIMI.I(1) = i1;
+    const int i1 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = i1;
     int serial = 0, first = -1, last = 0, part = 0, length = 0;
     SRLIN(type, serial, first, last, part, length);
     if (first > 0) {
@@ -70,7 +70,7 @@ int record_label(int rec) { return list15::rebuild_label(DATA.I(rec), DATA.I(rec
 // Copies the list at DATA(i1) as list TYPE (its own serial number).
 void store_copy(int i1, int type) {
     DATA.R(i1 + 1) = static_cast<float>(type);
-    XLIMI.I(1) = i1;
+    XLIMI.I(xlimi::kNextFree) = i1;
     SFRML(type, list15::kLength);
     XDUMP();
 }
@@ -94,8 +94,8 @@ int list15::rebuild_label(int species, int number) {
 void FRM15(int n, int set, int bondflag) {
     const int nb = bondflag == 1 ? trunc_word(TEMP.W(1)) : 0;
     if (!records_fit(n, bondflag, nb)) list_programming_error();
-    const int h0 = XLIMI.I(7);
-    XLIMI.I(1) = h0;
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = h0;
     if (!fits_data(h0, list15::kLength)) list_programming_error();
     // Words beyond the bond table are not read: they are written as zeros.
     for (int k = 0; k < list15::kLength; ++k) DATA.I(h0 + k) = 0;

@@ -46,8 +46,8 @@ void list16::unpack_phase(int32_t word, float& weight, int& phase) {
 void NFRM16(int nsets) {
     const int nref = PARAM.I(1);
     if (nsets < 0 || nref < 0) list_programming_error();
-    const int h0 = XLIMI.I(7);
-    XLIMI.I(1) = h0;
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = h0;
     const int hlen = 2 * nsets + list16::kFixedHeader;
     const int setlen = list16::kFigureWords + nref;
     if (!fits_data(h0, hlen + setlen)) list_programming_error();
@@ -88,7 +88,7 @@ void NFRM16(int nsets) {
 }
 
 void SFL16(float* a1, int32_t* a2, int& nsets, int capacity) {
-    const int h0 = XLIMI.I(1);
+    const int h0 = XLIMI.I(xlimi::kNextFree);
     LST016.I(kHeader) = h0;
     int serial = 0, first = -1, last = 0, part = 0, length = 0;
     SRLIN(list16::kType, serial, first, last, part, length);
@@ -150,7 +150,7 @@ void SNW16(int i, const Word* fom, float* w, const int32_t* phi) {
 }
 
 void SUP16(const float* a1, const int32_t* a2, int n) {
-    const int h0 = XLIMI.I(1);
+    const int h0 = XLIMI.I(xlimi::kNextFree);
     LST016.I(kHeader) = h0;
     int serial = 0, first = -1, last = 0, part = 0, length = 0;
     SRLIN(list16::kType, serial, first, last, part, length);
@@ -176,12 +176,12 @@ void SUP16(const float* a1, const int32_t* a2, int n) {
 }
 
 void YSFL16(float* a1, int32_t* a2, int& nsets, int capacity) {
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     SFL16(a1, a2, nsets, capacity);
 }
 
 void YSUP16(const float* a1, const int32_t* a2, int n) {
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     SUP16(a1, a2, n);
 }
 

@@ -35,8 +35,8 @@ void FRMXX(int flag, int type, int count, int i1, int i2, int i3, int i4, const 
         zstop(1111);
     }
     if (count < 0) list_programming_error();
-    const int h0 = XLIMI.I(7);
-    XLIMI.I(1) = h0;
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = h0;
     if (!fits_data(h0, listxx::kHeaderLength + w)) list_programming_error();
     put_list_header(h0, type);
     for (int k = 6; k <= listxx::kHeaderLength; ++k) DATA.R(h0 + k - 1) = 0.0f;
@@ -58,7 +58,7 @@ void FRMXX(int flag, int type, int count, int i1, int i2, int i3, int i4, const 
     if (flag < 0) return;
 
     const int staging = h0 + listxx::kHeaderLength;
-    XLIMI.I(1) = staging + w;
+    XLIMI.I(xlimi::kNextFree) = staging + w;
     for (int k = 0; k < count; ++k) {
         copy_words(DATA.at(staging), items + int64_t{k} * s, w);
         XUP(first + listxx::kHeaderLength + k * w, DATA.at(staging), w);
@@ -67,8 +67,8 @@ void FRMXX(int flag, int type, int count, int i1, int i2, int i3, int i4, const 
 }
 
 void SFLXX(int flag, int type, int& count, int& i1, int& i2, int& i3, int& i4, Word* items, int capacity) {
-    const int h0 = XLIMI.I(7);
-    XLIMI.I(1) = h0;
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = h0;
     int serial = 0, first = -1, last = 0, part = 0, length = 0;
     SRLIN(type, serial, first, last, part, length);
     if (first > 0) check_list_read(type, h0, listxx::kHeaderLength);
@@ -92,7 +92,7 @@ void SFLXX(int flag, int type, int& count, int& i1, int& i2, int& i3, int& i4, W
     if (stored > 0 && int64_t{stored - 1} * s + w > capacity) list_corrupted(type);
 
     const int staging = h0 + listxx::kHeaderLength;
-    XLIMI.I(1) = staging + w;
+    XLIMI.I(xlimi::kNextFree) = staging + w;
     int addr = first + hlen;
     for (int k = 0; k < stored; ++k) {
         XDWN(addr, DATA.at(staging), w);

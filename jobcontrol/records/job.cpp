@@ -65,10 +65,10 @@ void fill_trig() {
     // Single-precision constants, used as written.
     const float deg = 0.017453294f;
     for (int i = 1; i <= 450; ++i) TRIG.R(i) = static_cast<float>(std::sin(static_cast<float>(i - 1) * deg));
-    TRIG.R(451) = 3.1415927f;
-    TRIG.R(452) = 6.2831855f;
-    TRIG.R(453) = 0.017453294f;
-    TRIG.R(454) = 57.295776f;
+    TRIG.R(trig::kPi) = 3.1415927f;
+    TRIG.R(trig::kTwoPi) = 6.2831855f;
+    TRIG.R(trig::kRadian) = 0.017453294f;
+    TRIG.R(trig::kDegree) = 57.295776f;
 }
 
 void reset_job_records() {

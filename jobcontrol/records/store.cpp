@@ -20,10 +20,10 @@ void reset_store_records() {
     XFILI.I(2) = 50;
     DATA.clear();
     XLIMI.clear();
-    XLIMI.I(1) = 1;
-    XLIMI.I(2) = 5000;
+    XLIMI.I(xlimi::kNextFree) = 1;
+    XLIMI.I(xlimi::kCapacity) = 5000;
     XLIMI.I(3) = 5000;
-    XLIMI.I(7) = 1;
+    XLIMI.I(xlimi::kListBase) = 1;
     XSAE.clear();
 }
 

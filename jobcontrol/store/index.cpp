@@ -248,7 +248,7 @@ void SOWL(int n, int type, int& serial, int& first, int& last, int& part, int& l
 }
 
 void SFRML(int type, int n) {
-    const int i0 = XLIMI.I(1);
+    const int i0 = XLIMI.I(xlimi::kNextFree);
     if (n < 3 || i0 < 1 || static_cast<int64_t>(i0) + n - 1 > static_cast<int64_t>(DATA.size()))
         programming_error();
     int serial, first, last, part, length;
@@ -308,8 +308,8 @@ void XSAC(int type, int serial, int i1, int i2) {
     XSAE.I(static_cast<std::size_t>(4 * k + 1)) = i2;
     // The next free word must leave the reserve of five words, and the
     // list registered (with the words derived behind it) must fit.
-    const int capacity = std::min<int>(XLIMI.I(2), static_cast<int>(DATA.size()));
-    if (XLIMI.I(1) > capacity - 5 || i1 < 1 || i2 > capacity) {
+    const int capacity = std::min<int>(XLIMI.I(xlimi::kCapacity), static_cast<int>(DATA.size()));
+    if (XLIMI.I(xlimi::kNextFree) > capacity - 5 || i1 < 1 || i2 > capacity) {
         lst("('1***store overflow*** (list type',i5,')')", {type});
         XPAS();
         lst_flush();
@@ -335,7 +335,7 @@ void XPAS() {
     }
     lst_blank(2);
     lst("(' free location(s) :',i7,' to ',i7,', ',i7,' word(s) ')",
-        {XLIMI.I(1), XLIMI.I(2), XLIMI.I(2) - XLIMI.I(1) + 1});
+        {XLIMI.I(xlimi::kNextFree), XLIMI.I(xlimi::kCapacity), XLIMI.I(xlimi::kCapacity) - XLIMI.I(xlimi::kNextFree) + 1});
 }
 
 void SNXTF(int n) {
@@ -355,7 +355,7 @@ void SLDL(int type, int& serial, int& i1, int& i2) {
         i2 = -1;
         return;
     }
-    i1 = XLIMI.I(1);
+    i1 = XLIMI.I(xlimi::kNextFree);
     i2 = i1 + length - 1;
     XSAC(type, serial, i1, i2);
     int n = 0;
@@ -363,7 +363,7 @@ void SLDL(int type, int& serial, int& i1, int& i2) {
 }
 
 void XCLN(int type) {
-    const int i0 = XLIMI.I(1);
+    const int i0 = XLIMI.I(xlimi::kNextFree);
     if (i0 < 1 || static_cast<int64_t>(i0) + kListHeaderWords - 1 > static_cast<int64_t>(DATA.size()))
         programming_error();
     DATA.R(static_cast<std::size_t>(i0)) = kListMarker;
