@@ -8,7 +8,7 @@ namespace zanek {
 
 void command_heading(const std::string& title, HeadingEnd end, int pad_blanks, int digit) {
     const std::string rule(120, '+');
-    int control = digit >= 0 ? digit : IMPL.I(107);
+    int control = digit >= 0 ? digit : IMPL.I(implw::kHeadingDigit);
     lst_blank(3);
     lst_line(std::to_string(control % 10) + rule);
     lst_blank();

@@ -30,33 +30,33 @@ bool is_console_name(const std::string& arg) {
 }
 
 void PC386(int& ierr) {
-    UNIT.I(1) = 1;
-    UNIT.I(2) = 2;
+    UNIT.I(unitw::kCommands) = 1;
+    UNIT.I(unitw::kListing) = 2;
     set_listing_unit(2);
     std::string first = getarg(1), second = getarg(2);
     if (first[0] == ' ') return;
     int iostat = 0;
     if (is_console_name(first)) {
-        units().connect_console(UNIT.I(1));
-    } else if (JOPEN(UNIT.I(1), rtrim(first), 0, 2, 1, iostat)) {
+        units().connect_console(UNIT.I(unitw::kCommands));
+    } else if (JOPEN(UNIT.I(unitw::kCommands), rtrim(first), 0, 2, 1, iostat)) {
         ierr = -1;
         report_open_error(iostat, first);
         return;
     }
     if (second[0] == ' ') return;
     if (is_console_name(second)) {
-        UNIT.I(2) = 6;
+        UNIT.I(unitw::kListing) = 6;
         set_listing_unit(6);
         units().connect_console(6);
-        SCREEN.I(1) = 0;
+        SCREEN.I(screenw::kMode) = 0;
         return;
     }
-    if (JOPEN(UNIT.I(2), rtrim(second), 0, 0, 1, iostat)) {
+    if (JOPEN(UNIT.I(unitw::kListing), rtrim(second), 0, 0, 1, iostat)) {
         ierr = -1;
         report_open_error(iostat, second);
         return;
     }
-    SCREEN.I(1) = 1;
+    SCREEN.I(screenw::kMode) = 1;
 }
 
 bool JOPEN(int unit, const std::string& name, int /*recl*/, int status, int form, int& iostat) {

@@ -32,8 +32,8 @@ const char* const kResultsFile = "struc.nme";
 
 void BEFOR() {
     command_heading(" ZANEK : History of the structure      ", HeadingEnd::Standard, -1, 0);
-    int count = IMPL.I(27) - 1;
-    IMPL.I(27) = count;
+    int count = IMPL.I(implw::kHistoryCount) - 1;
+    IMPL.I(implw::kHistoryCount) = count;
     lst_blank();
     if (count <= 0) {
         lst_line(std::string(10, ' ') + " The structure has no story");
@@ -43,14 +43,14 @@ void BEFOR() {
     lst_line(std::string(10, ' ') + " List of commands issued in the past");
     lst_blank();
     for (int k = 1; k <= std::min(count, 79); ++k) {
-        int code = IMPL.I(27 + k);
+        int code = IMPL.I(implw::kHistoryCount + k);
         lst_line(rtrim(std::string(11, ' ') + CHARAS.command_mark() + CHARAS.keyword(code)));
     }
 }
 
 void HISTOR(int index, int value, int& ierr) {
     if (index < 1 || index > 19) return;
-    int mode = IMPL.I(7);
+    int mode = IMPL.I(implw::kOutsideMode);
     if (mode == 0 || mode == 2) {
         IMPL.I(7 + index) = value;
         return;

@@ -62,7 +62,7 @@ int command_code(const std::string& line) {
 // 80 characters is cut with a warning.
 bool read_command_line(std::string& line) {
     std::string raw;
-    if (units().read_line(UNIT.I(1), raw) != IO_OK) return false;
+    if (units().read_line(UNIT.I(unitw::kCommands), raw) != IO_OK) return false;
     if (!raw.empty() && raw.back() == '\r') raw.pop_back();
     if (KSTRLN(raw) > 80) {
         lst("(' *** warning *** line longer than 80 characters, cut: ',a)", {raw.substr(0, 80)});
@@ -130,7 +130,7 @@ bool store_directive(const std::string& line, JobNotes& notes, int& status) {
         key = rest.substr(0, 4);
         LCASE(key);
         if (key == "foll") {
-            IMPL.I(3) = UNIT.I(1);
+            IMPL.I(implw::kReflectionUnit) = UNIT.I(unitw::kCommands);
             notes.reflection_name = "card reader";
         } else {
             notes.reflection_name = rtrim(rest);
@@ -159,14 +159,14 @@ bool command_line(const std::string& line, JobNotes& notes, int& status, bool& e
         int inum[40], count = 0, iflag = 0;
         GETNUM(rest, rnum, inum, count, iflag);
         if (count == 2) {
-            SCREEN.I(4) = std::max(inum[0], 639);
-            SCREEN.I(5) = std::max(inum[1], 479);
+            SCREEN.I(screenw::kWidth) = std::max(inum[0], 639);
+            SCREEN.I(screenw::kHeight) = std::max(inum[1], 479);
         }
-        SCREEN.I(1) = 1;
+        SCREEN.I(screenw::kMode) = 1;
         return true;
     }
     case CMD_NOWINDOW:
-        SCREEN.I(1) = 0;
+        SCREEN.I(screenw::kMode) = 0;
         return true;
     case CMD_CONTINUE:
         if (!queue_continuation(notes, status)) return false;
@@ -221,7 +221,7 @@ void write_command_table(int& export_flag) {
 // preamble must stop at once.
 bool check_form_file(int& status) {
     std::string name = rtrim(CHARA.form_file());
-    int unit = IMPL.I(2), iostat = 0;
+    int unit = IMPL.I(implw::kFormUnit), iostat = 0;
     if (JOPEN(unit, name, 0, 2, 1, iostat)) {
         lst("(' *** error ***  open error, code =',i5,' file is ',a)", {iostat, name});
         status = -2;
@@ -252,18 +252,18 @@ bool write_file_table(const JobNotes& notes, int export_flag, int& status) {
     lst_line(" Files used in zan:");
     lst_blank();
     lst_line("  Channel                                  Name");
-    lst("(i6,'    card reader')", {UNIT.I(1)});
-    lst("(i6,'    line printer')", {UNIT.I(2)});
-    lst("(i6,'    direct access structure file     ',a)", {IMPL.I(1), rtrim(DOTDAT.name[1])});
-    lst("(i6,'    direct access scratch file')", {UNIT.I(5)});
-    lst("(i6,'    sequential scratch file ')", {UNIT.I(4)});
+    lst("(i6,'    card reader')", {UNIT.I(unitw::kCommands)});
+    lst("(i6,'    line printer')", {UNIT.I(unitw::kListing)});
+    lst("(i6,'    direct access structure file     ',a)", {IMPL.I(implw::kStructureUnit), rtrim(DOTDAT.name[1])});
+    lst("(i6,'    direct access scratch file')", {UNIT.I(unitw::kScratch)});
+    lst("(i6,'    sequential scratch file ')", {UNIT.I(unitw::kSequentialScratch)});
     if (notes.reflection_file)
-        lst("(i6,'    reflection input file            ',a)", {IMPL.I(3), notes.reflection_name});
+        lst("(i6,'    reflection input file            ',a)", {IMPL.I(implw::kReflectionUnit), notes.reflection_name});
     if (notes.contents_seen && !check_form_file(status)) return false;
     if (export_flag) {
-        lst("(i6,'    fourier peaks file               ',a)", {UNIT.I(6), rtrim(DOTDAT.name[3])});
-        lst("(i6,'    peaks file to be plotted         ',a)", {UNIT.I(27), rtrim(DOTDAT.name[4])});
-        lst("(i6,'    sequential scratch file ')", {UNIT.I(3)});
+        lst("(i6,'    fourier peaks file               ',a)", {UNIT.I(unitw::kPeaks), rtrim(DOTDAT.name[3])});
+        lst("(i6,'    peaks file to be plotted         ',a)", {UNIT.I(unitw::kPlot), rtrim(DOTDAT.name[4])});
+        lst("(i6,'    sequential scratch file ')", {UNIT.I(unitw::kIfour)});
         lst_blank(2);
     }
     return true;
@@ -294,15 +294,15 @@ void write_preamble(const JobNotes& notes, int new_file, int& export_flag, int& 
 bool open_structure_file(bool initialize, int& new_file) {
     // A later job treated as a first job may name another file: the file
     // open until now is flushed and closed, and the new file's index loaded.
-    if (units().connected(IMPL.I(1))) {
+    if (units().connected(IMPL.I(implw::kStructureUnit))) {
         XDUMP();
-        units().close(IMPL.I(1));
+        units().close(IMPL.I(implw::kStructureUnit));
         XFILE.I(6) = -1;
     }
     int next = 0;
     XGIV(1, 800, next);
     int count = 0, iostat = 0;
-    if (KOPEN(IMPL.I(1), DOTDAT.name[1], IMPL.I(5), count, iostat)) {
+    if (KOPEN(IMPL.I(implw::kStructureUnit), DOTDAT.name[1], IMPL.I(implw::kRecordLength), count, iostat)) {
         lst("(' error ',i5,'  opening file ',a)", {iostat, rtrim(DOTDAT.name[1])});
         return false;
     }
@@ -361,8 +361,8 @@ void reset_run_records() {
     reset_error_routines();
     SHELL.clear();
     CPSEUD.clear();
-    XDISU.I(1) = IMPL.I(1);
-    BUFFER.I(511) = IMPL.I(6) / 6;
+    XDISU.I(1) = IMPL.I(implw::kStructureUnit);
+    BUFFER.I(511) = IMPL.I(implw::kBlockLength) / 6;
     fill_trig();
 }
 
@@ -409,7 +409,7 @@ void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, 
         return;
     }
     job_count += 1;
-    if (IMPL.I(7) == 0)
+    if (IMPL.I(implw::kOutsideMode) == 0)
         for (int k = 8; k <= 106; ++k) IMPL.I(k) = 0;
     if (!open_structure_file(notes.initialize, new_file)) {
         status = -2;
@@ -421,9 +421,9 @@ void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, 
 namespace {
 
 void record_history(int code) {
-    int& count = IMPL.I(27);
+    int& count = IMPL.I(implw::kHistoryCount);
     count += 1;
-    if (count <= 79) IMPL.I(27 + count) = code;
+    if (count <= 79) IMPL.I(implw::kHistoryCount + count) = code;
 }
 
 }  // namespace
@@ -499,7 +499,7 @@ int ZANEK() {
     int status = 0;
     PC386(status);
     if (status >= 0) {
-        if (!units().connected(UNIT.I(1))) units().connect_console(UNIT.I(1));
+        if (!units().connected(UNIT.I(unitw::kCommands))) units().connect_console(UNIT.I(unitw::kCommands));
         int job_count = -1, new_file = 0, export_flag = 0;
         for (int i = 1; i <= 4; ++i) {
             std::string name = DOTDAT.name[i].substr(0, 30) + DOTDAT.suffix[i];
@@ -519,7 +519,7 @@ int ZANEK() {
     std::string message = status >= 0 ? " == ZANEK ends ok      " : " == ZANEK ends in error";
     int n = 23;
     if (status != -2) SCREND(message, n);
-    units().close(IMPL.I(1));
+    units().close(IMPL.I(implw::kStructureUnit));
     lst_blank(2);
     lst("(1x,a)", {message.substr(0, n)});
     XWIN(nullptr, nullptr, 0, 17, "    ", 0);
@@ -540,7 +540,7 @@ int run_program(int argc, char** argv) {
         exit_code = 2;
     }
     lst_flush();
-    units().close(IMPL.I(1));
+    units().close(IMPL.I(implw::kStructureUnit));
     units().close(listing_unit());
     std::fflush(stdout);
     return exit_code;

@@ -343,7 +343,7 @@ void form_release_message() {
 void YFRM03(int& ierr) {
     using namespace list3;
     const std::string name = form_name();
-    const int unit = IMPL.I(2);
+    const int unit = IMPL.I(implw::kFormUnit);
     int iostat = 0;
     if (JOPEN(unit, CHARA.form_file(), 0, 2, 1, iostat)) {
         lst("(' *** error ***  file not found, file is ',a)", {name});

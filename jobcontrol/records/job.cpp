@@ -78,27 +78,27 @@ void reset_job_records() {
     DOTDAT = DotdatRecord();
     SCMESS = ScmessRecord();
     UNIT.clear();
-    UNIT.I(1) = 1;
-    UNIT.I(2) = 2;
-    UNIT.I(3) = 33;
-    UNIT.I(4) = 32;
-    UNIT.I(5) = 31;
-    UNIT.I(6) = 35;
-    UNIT.I(27) = 36;
+    UNIT.I(unitw::kCommands) = 1;
+    UNIT.I(unitw::kListing) = 2;
+    UNIT.I(unitw::kIfour) = 33;
+    UNIT.I(unitw::kSequentialScratch) = 32;
+    UNIT.I(unitw::kScratch) = 31;
+    UNIT.I(unitw::kPeaks) = 35;
+    UNIT.I(unitw::kPlot) = 36;
     set_job_title(std::string());
     IMPL.clear();
-    IMPL.I(1) = 30;
-    IMPL.I(2) = 41;
-    IMPL.I(3) = 34;
-    IMPL.I(4) = 1;  // main export format: CRYSTALS until a directive says otherwise
-    IMPL.I(5) = 2048;
-    IMPL.I(6) = 512;
-    IMPL.I(107) = 1;
+    IMPL.I(implw::kStructureUnit) = 30;
+    IMPL.I(implw::kFormUnit) = 41;
+    IMPL.I(implw::kReflectionUnit) = 34;
+    IMPL.I(implw::kMainFormat) = 1;  // main export format: CRYSTALS until a directive says otherwise
+    IMPL.I(implw::kRecordLength) = 2048;
+    IMPL.I(implw::kBlockLength) = 512;
+    IMPL.I(implw::kHeadingDigit) = 1;
     SCREEN.clear();
-    SCREEN.I(4) = 639;
-    SCREEN.I(5) = 479;
-    SCREEN.I(7) = 1;   // the structure name is shown on the screens
-    SCREEN.I(8) = -1;  // the mouse flag: no mouse action seen yet
+    SCREEN.I(screenw::kWidth) = 639;
+    SCREEN.I(screenw::kHeight) = 479;
+    SCREEN.I(screenw::kNameShown) = 1;   // the structure name is shown on the screens
+    SCREEN.I(screenw::kMouse) = -1;  // the mouse flag: no mouse action seen yet
     BUFFER.clear();
     TRIG.clear();
 }

@@ -77,6 +77,8 @@ constexpr int kMainFormat = 4;      // export format: 1 CRYSTALS, 0 SHELX-92, -1
 constexpr int kRecordLength = 5, kBlockLength = 6;
 constexpr int kOutsideMode = 7;     // 0 none, 1 MolEN, 2 TeXan
 constexpr int kResults = 8;         // 8-26 the results area
+constexpr int kHistoryCount = 27;   // commands recorded in the history (codes n at 27 + n, n <= 79)
+constexpr int kHeadingDigit = 107;  // digit of the listing heading
 }  // namespace implw
 
 // DOTDAT: the four file names (structure, reflections, fourier peaks,
