@@ -58,7 +58,7 @@ bool cell_is_sound(int i1) {
 }  // namespace
 
 void XMTMR(const float* a, const float* b, float* c, int n, int m, int l) {
-    const int s10 = XMATE.I(10), s11 = XMATE.I(11), s12 = XMATE.I(12), s13 = XMATE.I(13);
+    const int s10 = XMATE.I(xmate::kStrides), s11 = XMATE.I(xmate::kStrides + 1), s12 = XMATE.I(xmate::kStrides + 2), s13 = XMATE.I(xmate::kStrides + 3);
     for (int ll = 1; ll <= l; ++ll) {
         for (int r = 1; r <= n; ++r) {
             double sum = 0.0;
@@ -71,10 +71,10 @@ void XMTMR(const float* a, const float* b, float* c, int n, int m, int l) {
 }
 
 void XMTMT(const float* a, const float* b, float* c, int n, int m, int l) {
-    XMATE.I(10) = n;
-    XMATE.I(11) = 1;
-    XMATE.I(12) = l;
-    XMATE.I(13) = 1;
+    XMATE.I(xmate::kStrides) = n;
+    XMATE.I(xmate::kStrides + 1) = 1;
+    XMATE.I(xmate::kStrides + 2) = l;
+    XMATE.I(xmate::kStrides + 3) = 1;
     XMTMR(a, b, c, n, m, l);
 }
 
@@ -133,10 +133,10 @@ void FRM01(const float cell[6]) {
         put(kDeortho + k, deortho[k]);
     }
     // G = P P^T and G* = Q Q^T with P, Q the stored 3x3 column-major arrays.
-    XMATE.I(10) = 3;
-    XMATE.I(11) = 1;
-    XMATE.I(12) = 3;
-    XMATE.I(13) = 1;
+    XMATE.I(xmate::kStrides) = 3;
+    XMATE.I(xmate::kStrides + 1) = 1;
+    XMATE.I(xmate::kStrides + 2) = 3;
+    XMATE.I(xmate::kStrides + 3) = 1;
     const float* p = &DATA.R(h0 + kOrtho - 1);
     const float* q = &DATA.R(h0 + kDeortho - 1);
     XMTMR(p, p, &DATA.R(h0 + kG - 1), 3, 3, 3);
@@ -162,9 +162,9 @@ void YFL01() {
 
     const int offsets[6] = {5, 12, 19, 28, 37, 46};
     for (int k = 0; k < 6; ++k) LST01.I(k + 1) = i1 + offsets[k];
-    LST01.I(7) = i2 + 1;
-    LST01.I(8) = i2 + 7;
-    LST01.I(9) = i2 + 10;
+    LST01.I(lst01::kExponents) = i2 + 1;
+    LST01.I(lst01::kRecipCosines) = i2 + 7;
+    LST01.I(lst01::kS2Coefficients) = i2 + 10;
     XLIMI.I(xlimi::kNextFree) = i2 + 16;
 
     auto w = [&](int word) { return static_cast<double>(DATA.R(i1 + word - 1)); };
@@ -313,12 +313,12 @@ void YFL02() {
 
     SYM.I(symw::kOps) = nsym;
     LST02.I(lst02::kNsym) = nsym;
-    LST02.I(17) = nsym;
+    LST02.I(lst02::kNsymCopy) = nsym;
     ERL.I(erlw::kSystem) = header(9);
-    LST02.I(4) = header(9);
+    LST02.I(lst02::kSystem) = header(9);
     ERL.I(erlw::kOriginPhases) = header(10);
     ERL.I(erlw::kGenerators) = header(12);
-    LST02.I(1) = centric1;
+    LST02.I(lst02::kCentricPlusOne) = centric1;
     SYM.I(symw::kCentric) = centric1 - 1;
     const int stored = header(6);
     LST02.I(lst02::kStoredLattice) = stored;
@@ -340,13 +340,13 @@ void YFL02() {
         for (int j = 1; j <= ntot; ++j) erl_P(i, j) = DATA.I(p++);
 
     LST02.I(lst02::kOperators) = i1 + list2::kHeaderLength;
-    LST02.I(7) = products;
-    LST02.I(22) = products;
-    LST02.I(8) = list2::kOpWords;
-    LST02.I(10) = part2;
-    LST02.I(11) = part2;
-    LST02.I(14) = i2 + 1;
-    LST02.I(16) = 10;
+    LST02.I(lst02::kProducts) = products;
+    LST02.I(lst02::kProductsCopy) = products;
+    LST02.I(lst02::kOpWords) = list2::kOpWords;
+    LST02.I(lst02::kGroupTables) = part2;
+    LST02.I(lst02::kGroupTablesCopy) = part2;
+    LST02.I(lst02::kAfterList) = i2 + 1;
+    LST02.I(lst02::kTen) = 10;
     LST02.I(lst02::kThree) = 3;
     const float code = DATA.R(i1 + 5);
     const int points = code > 4.0f ? 2 : (code < 0.1f ? 1 : stored);

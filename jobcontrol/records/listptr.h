@@ -38,13 +38,29 @@ inline Record<18> LST06;
 
 // XMATE: words 10-13 the strides of the strided matrix product.
 inline Record<13> XMATE;
+namespace xmate {
+constexpr int kStrides = 10;  // 10-13 the strides of the strided matrix product
+}  // namespace xmate
 
 // Word numbers of LST01 and LST02 (INTEGER unless marked REAL).
 namespace lst01 {
 constexpr int kMetric = 3;          // DATA index of the direct metric tensor G (9 REAL words)
 constexpr int kRecipMetric = 4;     // DATA index of the reciprocal metric tensor G*
+constexpr int kExponents = 7;       // DATA index of the exponent factors
+constexpr int kRecipCosines = 8;    // DATA index of the reciprocal cosines
+constexpr int kS2Coefficients = 9;  // DATA index of the s^2 coefficients
 }  // namespace lst01
 namespace lst02 {
+constexpr int kCentricPlusOne = 1;  // centric flag + 1
+constexpr int kSystem = 4;          // crystal system
+constexpr int kProducts = 7;        // DATA index of the product table (copied at 22)
+constexpr int kOpWords = 8;         // operator record length
+constexpr int kGroupTables = 10;    // DATA index of the group tables (copied at 11)
+constexpr int kGroupTablesCopy = 11;
+constexpr int kAfterList = 14;      // DATA index just past the list
+constexpr int kTen = 16;            // the constant 10
+constexpr int kNsymCopy = 17;       // operators stored, a second copy
+constexpr int kProductsCopy = 22;
 constexpr int kStoredLattice = 2;   // stored lattice code 1 P, 2 I, 3 R, 4 F, 5 A, 6 B, 7 C
 constexpr int kPointsTimesCentric = 3;  // REAL lattice points x (centric flag + 1)
 constexpr int kOperators = 6;       // DATA index of the first operator record
