@@ -112,17 +112,11 @@ struct TruthAtom {
     float x, y, z;
 };
 
+// The atoms of the shared truth reader, in the viewer's single precision.
 inline std::vector<TruthAtom> truth_atoms(const std::string& job) {
-    std::ifstream in(shared_dir() + "/testdata/" + job + "/truth.res");
     std::vector<TruthAtom> v;
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream s(line);
-        TruthAtom a;
-        float occ = 0;
-        if (line.rfind("TITL", 0) == 0 || line.rfind("CELL", 0) == 0 || line.rfind("REM", 0) == 0) continue;
-        if (s >> a.label >> a.element >> a.x >> a.y >> a.z >> occ) v.push_back(a);
-    }
+    for (const TrueAtom& a : true_atoms(job))
+        v.push_back({a.label, a.element, static_cast<float>(a.x), static_cast<float>(a.y), static_cast<float>(a.z)});
     return v;
 }
 

@@ -128,8 +128,10 @@ std::vector<TrueAtom> true_atoms(const std::string& job) {
         std::istringstream in(line);
         TrueAtom a;
         double occ = 0;
+        // An atom line: label, element (one or two letters), x, y, z,
+        // occupancy; TITL, CELL and REM lines fail one of these reads.
         if (in >> a.label >> a.element >> a.x >> a.y >> a.z >> occ && a.element.size() <= 2 &&
-            a.label.rfind(a.element, 0) == 0)
+            std::isalpha(static_cast<unsigned char>(a.element[0])))
             atoms.push_back(a);
     }
     return atoms;
