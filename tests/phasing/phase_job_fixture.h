@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "jobcontrol/numeric.h"
 #include "jobcontrol/records/job.h"
 #include "tests/support/inprocess.h"
 #include "tests/support/test_support.h"
@@ -56,5 +57,15 @@ protected:
         COMDIR.I(comdir::kRunning) = kPhase;
     }
 };
+
+// The three fields of a packed relation word.
+struct Fields {
+    int a, b, c;
+};
+inline Fields fields(int32_t w) {
+    int32_t a = 0, b = 0, c = 0;
+    UNPAK3(w, a, b, c);
+    return {a, b, c};
+}
 
 }  // namespace zanek::test

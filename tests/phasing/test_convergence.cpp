@@ -46,15 +46,6 @@ Stored read_list(int type) {
     return t;
 }
 
-struct Fields {
-    int a, b, c;
-};
-Fields fields(int32_t w) {
-    int32_t a = 0, b = 0, c = 0;
-    UNPAK3(w, a, b, c);
-    return {a, b, c};
-}
-
 class ConvergenceJob : public PhaseJob {
 protected:
     PhaseSettings s;

@@ -22,15 +22,6 @@ using namespace zanek::test;
 
 namespace {
 
-struct Fields {
-    int a, b, c;
-};
-Fields fields(int32_t w) {
-    int32_t a = 0, b = 0, c = 0;
-    UNPAK3(w, a, b, c);
-    return {a, b, c};
-}
-
 struct Index {
     int h, k, l;
     bool operator==(const Index&) const = default;
