@@ -39,7 +39,8 @@ constexpr int kPresent = 1, kSerial = 2, kFirst = 3, kLast = 4, kPart = 5, kLeng
 }
 
 // Header word w while the header is held in XFILI (during a load).
-int32_t& header_word(int w) { return XFILI.I(static_cast<std::size_t>(2 + w)); }
+Word* header_at(int w) { return XFILI.at(static_cast<std::size_t>(xfili::kTable - 1 + w)); }
+int32_t& header_word(int w) { return header_at(w)->i; }
 
 [[noreturn]] void index_corrupted() {
     index_corrupted_message();
@@ -57,13 +58,13 @@ int32_t& header_word(int w) { return XFILI.I(static_cast<std::size_t>(2 + w)); }
     zstop(1234);
 }
 
-bool index_loaded() { return XFILE.I(6) == 1; }
+bool index_loaded() { return XFILE.I(xfile::kIndexState) == xfile::kLoaded; }
 
 // Loads the index once per run (stop 1111 when it is corrupted).
 void ensure_index_loaded() {
     if (index_loaded()) return;
     SLDF();
-    XFILE.I(6) = 1;
+    XFILE.I(xfile::kIndexState) = xfile::kLoaded;
 }
 
 // The next free address as stored in the file.
@@ -98,7 +99,7 @@ bool table_is_sound(int64_t next_free) {
     return true;
 }
 
-void write_table() { XUP(kListTableAddress, XFILI.at(3), kListTableLength); }
+void write_table() { XUP(kListTableAddress, XFILI.at(xfili::kTable), kListTableLength); }
 
 // INTEGER(x) of a REAL word, false when it has no INTEGER value.
 bool truncate_real(float x, int& value) {
@@ -114,7 +115,7 @@ void index_corrupted_message() {
     lst_line(" the file index has been corrupted");
 }
 
-int32_t& table_word(int t, int j) { return XFILI.I(static_cast<std::size_t>(2 + kListRowLength * t + j)); }
+int32_t& table_word(int t, int j) { return XFILI.I(static_cast<std::size_t>(xfili::kTable - 1 + kListRowLength * t + j)); }
 
 void SETFI() {
     for (int w = 1; w <= kIndexHeaderLength; ++w) header_word(w) = kNotUsed;
@@ -125,10 +126,10 @@ void SETFI() {
     header_word(hdr::kTitleStart) = hdr::kTitle;
     header_word(hdr::kRowLength) = kListRowLength;
     header_word(hdr::kMagic) = kIndexMagic;
-    copy_words(XFILI.at(2 + hdr::kTitle), UNIT.at(7), kTitleWords);
-    XUP(kIndexHeaderAddress, XFILI.at(3), kIndexHeaderLength);
+    copy_words(header_at(hdr::kTitle), UNIT.at(unitw::kTitle), kTitleWords);
+    XUP(kIndexHeaderAddress, XFILI.at(xfili::kTable), kIndexHeaderLength);
 
-    for (int k = 3; k <= 2 + kListTableLength; ++k) XFILI.I(k) = 0;
+    for (int k = 0; k < kListTableLength; ++k) XFILI.I(xfili::kTable + k) = 0;
     table_word(0, 1) = kIndexMagic;
     table_word(0, 2) = kListTableLength / kListRowLength - 1;
     table_word(0, 3) = kListTableAddress;
@@ -142,15 +143,15 @@ void SETFI() {
 }
 
 bool JSLDF(int) {
-    XDWN(kIndexHeaderAddress, XFILI.at(3), 10);
+    XDWN(kIndexHeaderAddress, XFILI.at(xfili::kTable), 10);
     // The whole header, as long as it says it is.
     const int header_length = header_word(hdr::kHeaderLength);
     if (header_length < 10 || header_length > kListTableLength) return true;
-    XDWN(kIndexHeaderAddress, XFILI.at(3), header_length);
+    XDWN(kIndexHeaderAddress, XFILI.at(xfili::kTable), header_length);
 
     const int title_start = header_word(hdr::kTitleStart);
     if (title_start < 1 || title_start + kTitleWords - 1 > header_length) return true;
-    copy_words(UNIT.at(7), XFILI.at(static_cast<std::size_t>(2 + title_start)), kTitleWords);
+    copy_words(UNIT.at(unitw::kTitle), header_at(title_start), kTitleWords);
 
     // The table is written back to its fixed place with its fixed length,
     // so it must have been read from there.
@@ -159,7 +160,7 @@ bool JSLDF(int) {
         return true;
     const int64_t next_free = header_word(hdr::kNextFree);
     if (next_free < kFirstListAddress) return true;
-    XDWN(kListTableAddress, XFILI.at(3), kListTableLength);
+    XDWN(kListTableAddress, XFILI.at(xfili::kTable), kListTableLength);
     return !table_is_sound(next_free);
 }
 
@@ -294,18 +295,18 @@ void CANCELLA(int type) {
 
 void XSAC(int type, int serial, int i1, int i2) {
     if (type < 1 || type > kMaxListType) programming_error();
-    int count = XSAE.I(1);
+    int count = XSAE.I(xsae::kCount);
     if (count < 0 || count > kMaxListType) programming_error();
     int k = 1;
-    while (k <= count && XSAE.I(static_cast<std::size_t>(4 * k - 2)) != type) ++k;
+    while (k <= count && xsae::entry(k, xsae::kType) != type) ++k;
     if (k > count) {
         if (count >= kMaxListType) programming_error();
-        XSAE.I(1) = count = k;
+        XSAE.I(xsae::kCount) = count = k;
     }
-    XSAE.I(static_cast<std::size_t>(4 * k - 2)) = type;
-    XSAE.I(static_cast<std::size_t>(4 * k - 1)) = serial;
-    XSAE.I(static_cast<std::size_t>(4 * k)) = i1;
-    XSAE.I(static_cast<std::size_t>(4 * k + 1)) = i2;
+    xsae::entry(k, xsae::kType) = type;
+    xsae::entry(k, xsae::kSerial) = serial;
+    xsae::entry(k, xsae::kFirst) = i1;
+    xsae::entry(k, xsae::kLast) = i2;
     // The next free word must leave the reserve of five words, and the
     // list registered (with the words derived behind it) must fit.
     const int capacity = std::min<int>(XLIMI.I(xlimi::kCapacity), static_cast<int>(DATA.size()));
@@ -318,7 +319,7 @@ void XSAC(int type, int serial, int i1, int i2) {
 }
 
 void XPAS() {
-    const int count = XSAE.I(1);
+    const int count = XSAE.I(xsae::kCount);
     if (count > 0 && count <= kMaxListType) {
         lst_blank(3);
         lst_line(" allocated store :");
@@ -326,10 +327,10 @@ void XPAS() {
         lst_line("     list type    serial no.         address         length");
         lst_blank(1);
         for (int k = 1; k <= count; ++k) {
-            const int first = XSAE.I(static_cast<std::size_t>(4 * k));
-            const int last = XSAE.I(static_cast<std::size_t>(4 * k + 1));
-            lst("(i13,i13,i14,'  to',i7,i10)", {XSAE.I(static_cast<std::size_t>(4 * k - 2)),
-                                               XSAE.I(static_cast<std::size_t>(4 * k - 1)), first, last,
+            const int first = xsae::entry(k, xsae::kFirst);
+            const int last = xsae::entry(k, xsae::kLast);
+            lst("(i13,i13,i14,'  to',i7,i10)", {xsae::entry(k, xsae::kType),
+                                               xsae::entry(k, xsae::kSerial), first, last,
                                                last - first + 1});
         }
     }
@@ -373,6 +374,6 @@ void XCLN(int type) {
     DATA.R(static_cast<std::size_t>(i0 + 4)) = -1.0f;
 }
 
-void XCSAE() { XSAE.I(1) = 0; }
+void XCSAE() { XSAE.I(xsae::kCount) = 0; }
 
 }  // namespace zanek

@@ -32,12 +32,6 @@ constexpr int kDirty = -1;
 // Buffer word offsets.
 constexpr int kNextLink = 1, kBlockHeld = 2, kDirtyFlag = 3, kFirstWord = 4;
 
-// XDISC words.
-namespace disc {
-constexpr int kState = 1, kMaxBuffers = 2, kHead = 3, kAddress = 4, kLeft = 5, kArrayPos = 6,
-              kBlockLen = 7, kBlockLen2 = 8, kBuffer = 9, kSegFirst = 10, kSegLast = 11,
-              kBufLast = 12, kCursor = 13, kOffset = 14;
-}
 
 int& pool_word(int k) { return XBUFD.I(static_cast<std::size_t>(k)); }
 int& disc_word(int k) { return XDISC.I(static_cast<std::size_t>(k)); }
@@ -79,10 +73,10 @@ void write_back(int p) {
 
 }  // namespace
 
-bool store_file_empty() { return record_bytes_present(XDISU.I(1), 1) == 0; }
+bool store_file_empty() { return record_bytes_present(XDISU.I(xdisu::kUnit), 1) == 0; }
 
 bool store_block_in_file(int block) {
-    return block >= 0 && record_bytes_present(XDISU.I(1), block + 1) >= 4LL * kStoreBlockWords;
+    return block >= 0 && record_bytes_present(XDISU.I(xdisu::kUnit), block + 1) >= 4LL * kStoreBlockWords;
 }
 
 int KWLNT(int n) { return (n + kStoreBlockWords - 1) / kStoreBlockWords * kStoreBlockWords; }
@@ -96,13 +90,13 @@ void XGIV(int base, int size, int& next) {
     int room = base >= 1 ? std::min<int64_t>(size, static_cast<int64_t>(XBUFD.size()) - base + 1) : 0;
     int count = (room - kHeadWords) / kBufferWords;
     if (room < kHeadWords || count <= 0) {
-        disc_word(disc::kState) = -1;
+        disc_word(disc::kState) = disc::kNoPool;
         next = base;
         return;
     }
     count = std::min(count, disc_word(disc::kMaxBuffers));
     if (count <= 0) {
-        disc_word(disc::kState) = -1;
+        disc_word(disc::kState) = disc::kNoPool;
         next = base;
         return;
     }
@@ -120,7 +114,7 @@ void XGIV(int base, int size, int& next) {
     }
     pool_word(prev + kNextLink) = kNone;
     disc_word(disc::kHead) = base;
-    disc_word(disc::kState) = 1;
+    disc_word(disc::kState) = disc::kReady;
     next = base + kHeadWords + kBufferWords * count;
 }
 
@@ -222,7 +216,7 @@ void XDUMP() {
     }
     // A dump is the point at which a change is in the file: push it past
     // the run-time's own buffering.
-    if (wrote && units().flush(XDISU.I(1)) != IO_OK) {
+    if (wrote && units().flush(XDISU.I(xdisu::kUnit)) != IO_OK) {
         lst("(' xstor: ',i5,' error')", {static_cast<int>(IO_WRITE_FAILED)});
         zstop(200);
     }
@@ -230,7 +224,7 @@ void XDUMP() {
 
 void XFTCH(int block, Word* buf, int n) {
     if (n < 1 || n > kStoreBlockWords) programming_error();
-    const int unit = XDISU.I(1);
+    const int unit = XDISU.I(xdisu::kUnit);
     const int rec = block + 1;
     const int status = units().read_direct(unit, rec, buf, n);
     if (status <= 0) return;
@@ -258,7 +252,7 @@ void XFTCH(int block, Word* buf, int n) {
 
 void XSTOR(int block, const Word* buf, int n) {
     if (n < 1 || n > kStoreBlockWords) programming_error();
-    const int status = units().write_direct(XDISU.I(1), block + 1, buf, n);
+    const int status = units().write_direct(XDISU.I(xdisu::kUnit), block + 1, buf, n);
     if (status > 0) {
         lst("(' xstor: ',i5,' error')", {status});
         zstop(200);
