@@ -20,10 +20,9 @@ inline int stored_operators() { return std::clamp(SYM.I(symw::kOps), 0, kMaxOper
 // row codes (every slot holding +-c adds +-h_r to component c).
 inline void image(int j, const int h[3], int out[3]) {
     out[0] = out[1] = out[2] = 0;
-    const Word* ms = SYM.at(6 * j - 5);
     for (int r = 0; r < 3; ++r)
         for (int slot = 0; slot < 2; ++slot) {
-            int v = ms[2 * r + slot].i;
+            int v = sym_row_code(j, r + 1, slot + 1);
             if (v > 0 && v <= 3) out[v - 1] += h[r];
             else if (v < 0 && v >= -3) out[-v - 1] -= h[r];
         }
@@ -167,8 +166,8 @@ void INDMM(int& hmin, int& hmax, int& kmin, int& kmax, int& lmin, int& lmax) {
         case 2: {
             // c unique (p 1 1 2 ...): characters 3 and 5 of the symbol are 1
             char w3[4], w5[4];
-            unpack_chars(w3, ERL.at(579), 1);
-            unpack_chars(w5, ERL.at(581), 1);
+            unpack_chars(w3, erl_symbol_char(3), 1);
+            unpack_chars(w5, erl_symbol_char(5), 1);
             hmin = 0;
             if (w3[0] == '1' && w5[0] == '1') lmin = 0;
             else kmin = 0;

@@ -596,13 +596,13 @@ void store_class(int cls) {
     ERL.I(erlw::kThree) = 3;
     for (int i = 0; i < 3; ++i) {
         char w[4] = {' ', c.vector[i], ' ', ' '};
-        pack_chars(ERL.at(2909 + i), w, 1);
+        pack_chars(ERL.at(erlw::kVectorText + i), w, 1);
     }
     std::string cond = c.condition;
     cond.resize(10, ' ');
     for (int i = 0; i < 5; ++i) {
         char w[4] = {cond[2 * i], cond[2 * i + 1], ' ', ' '};
-        pack_chars(ERL.at(2912 + i), w, 1);
+        pack_chars(ERL.at(erlw::kConditionText + i), w, 1);
     }
 }
 
@@ -757,7 +757,7 @@ std::string symbol_from_erl() {
     std::string s(16, ' ');
     for (int i = 0; i < 16; ++i) {
         char w[4];
-        unpack_chars(w, ERL.at(577 + i), 1);
+        unpack_chars(w, erl_symbol_char(i + 1), 1);
         s[i] = w[0];
     }
     return s;
@@ -766,7 +766,7 @@ std::string symbol_from_erl() {
 void store_symbol_in_erl(std::string_view sym16) {
     for (int i = 0; i < 16; ++i) {
         char w[4] = {i < static_cast<int>(sym16.size()) ? sym16[i] : ' ', ' ', ' ', ' '};
-        pack_chars(ERL.at(577 + i), w, 1);
+        pack_chars(erl_symbol_char(i + 1), w, 1);
     }
 }
 
@@ -788,7 +788,7 @@ void INSYM(int shiftflag, const int shift[3], int& ierr) {
     SYMM(listing_unit(), shiftflag, shift, ierr);
     if (ierr < 0) return;
     char w[4];
-    unpack_chars(w, SYM.at(221), 1);
+    unpack_chars(w, SYM.at(symw::kLattice), 1);
     char letter = w[0];
     const char* codes = "pabcifr";
     const char* at = std::strchr(codes, letter);

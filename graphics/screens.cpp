@@ -93,7 +93,7 @@ void show_command_list(bool end_screen) {
     int arrow_from = count + 1;
     if (end_screen)
         for (int i = 1; i <= count; ++i)
-            if (keyword_of(COMDIR.I(i)).compare(0, 3, "end") == 0) {
+            if (keyword_of(comdir::code(i)).compare(0, 3, "end") == 0) {
                 arrow_from = i;
                 break;
             }
@@ -101,7 +101,7 @@ void show_command_list(bool end_screen) {
     int running_y = SCREEN.I(screenw::kTextY);
     for (int i = 1; i <= count; ++i) {
         SCREEN.I(screenw::kTextY) += SCREEN.I(screenw::kLineSpacing);
-        const std::string keyword = keyword_of(COMDIR.I(i));
+        const std::string keyword = keyword_of(comdir::code(i));
         std::string text = keyword;
         int length = 14;
         const int area = area_of(keyword);
@@ -154,7 +154,7 @@ void SCR1() {
     const int count = std::clamp(COMDIR.I(comdir::kCount), 0, kQueueCapacity);
     for (int i = 1; i <= count; ++i) {
         SCREEN.I(screenw::kTextY) += SCREEN.I(screenw::kLineSpacing);
-        text_line(10, SCREEN.I(screenw::kTextY), 14, keyword_of(COMDIR.I(i)));
+        text_line(10, SCREEN.I(screenw::kTextY), 14, keyword_of(comdir::code(i)));
     }
     SCREEN.I(screenw::kTextY) = 60;
     qwin::update_window();
@@ -177,7 +177,7 @@ void SCRP(int itrial, int ntrial, float cfom, float cmax) {
     set_progress_line(kPhaseArea, progress);
     SCRTXT.length[kPhaseArea] = 48;
     const int running = COMDIR.I(comdir::kRunning);
-    const int code = running >= 1 && running <= kQueueCapacity ? COMDIR.I(running) : 0;
+    const int code = running >= 1 && running <= kQueueCapacity ? comdir::code(running) : 0;
     // Shown with the drawing's frame rate: a trial may take less than a frame.
     text_line(10, SCREEN.I(screenw::kTextY), 62, keyword_of(code) + progress);
 }

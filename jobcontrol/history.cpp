@@ -52,7 +52,7 @@ void HISTOR(int index, int value, int& ierr) {
     if (index < 1 || index > 19) return;
     int mode = IMPL.I(implw::kOutsideMode);
     if (mode == 0 || mode == 2) {
-        IMPL.I(7 + index) = value;
+        implw::result(index) = value;
         return;
     }
     if (mode != 1) return;
@@ -62,15 +62,15 @@ void HISTOR(int index, int value, int& ierr) {
         ierr = -1;
         return;
     }
-    iostat = units().read_direct(kResultsUnit, kResultsRecord, IMPL.at(8), 16);
+    iostat = units().read_direct(kResultsUnit, kResultsRecord, IMPL.at(implw::kResults), 16);
     if (iostat != IO_OK) {
         lst("(' error ',i5,' reading record no. ',i3,' in file ',a)", {iostat, kResultsRecord, kResultsFile});
         units().close(kResultsUnit);
         ierr = -1;
         return;
     }
-    IMPL.I(7 + index) = value;
-    iostat = units().write_direct(kResultsUnit, kResultsRecord, IMPL.at(8), 16);
+    implw::result(index) = value;
+    iostat = units().write_direct(kResultsUnit, kResultsRecord, IMPL.at(implw::kResults), 16);
     if (iostat != IO_OK) {
         lst("(' error ',i5,' writing record no. ',i3,' in file ',a)", {iostat, kResultsRecord, kResultsFile});
         units().close(kResultsUnit);
@@ -163,14 +163,14 @@ void SUMMAR() {
         std::vector<int32_t> sets(5000);
         int nsets = 0;
         SFL16(fom.data(), sets.data(), nsets, static_cast<int>(fom.size()));
-        CONST.I(9) = nsets;
+        CONST.I(konst::kSetCount) = nsets;
         count_line(nsets, " sets of phases");
     }
     if (list_present(15)) {
         int n = 0, start = 1, set = 0, bondflag = 0;
         SFL15(n, start, set, bondflag);
-        CONST.I(5) = set;
-        CONST.I(7) = n;
+        CONST.I(konst::kSetNumber) = set;
+        CONST.I(konst::kAtomCount) = n;
         if (set > 0)
             lst("(26x,i6,a,i4)", {n, " coordinates related to set no.", set});
         else

@@ -26,11 +26,11 @@ bool MODQUE(const std::string& buf, int n) {
     // %end, or the last command of a job that ends with a go line) moves
     // one place on, directive counts with their commands.
     for (int k = count; k >= running; --k) {
-        COMDIR.I(k + 1) = COMDIR.I(k);
-        COMDIR.I(200 + k + 1) = COMDIR.I(200 + k);
+        comdir::code(k + 1) = comdir::code(k);
+        comdir::directives(k + 1) = comdir::directives(k);
     }
-    COMDIR.I(running) = code;
-    COMDIR.I(200 + running) = 0;
+    comdir::code(running) = code;
+    comdir::directives(running) = 0;
     COMDIR.I(comdir::kCount) = count + 1;
     COMDIR.I(comdir::kRunning) = running - 1;
     return true;

@@ -41,7 +41,7 @@ struct JobNotes {
 const std::string kRule120Stars = std::string(120, '*');
 
 void clear_queue() {
-    for (int k = 1; k <= 400; ++k) COMDIR.I(k) = 0;
+    for (int k = 1; k <= kQueueCapacity; ++k) comdir::code(k) = comdir::directives(k) = 0;
     COMDIR.I(comdir::kCount) = 0;
     COMDIR.I(comdir::kCursor) = 0;
 }
@@ -80,8 +80,8 @@ bool queue_code(int code, JobNotes& notes, int& status) {
         return false;
     }
     count += 1;
-    COMDIR.I(count) = code;
-    COMDIR.I(200 + count) = 0;
+    comdir::code(count) = code;
+    comdir::directives(count) = 0;
     notes.last_code = code;
     return true;
 }
@@ -112,7 +112,7 @@ bool store_directive(const std::string& line, JobNotes& notes, int& status) {
     }
     cursor += 1;
     CHARA.set_line(cursor, line);
-    COMDIR.I(200 + COMDIR.I(comdir::kCount)) += 1;
+    comdir::directives(COMDIR.I(comdir::kCount)) += 1;
 
     std::string key = line.substr(0, 4);
     LCASE(key);
@@ -203,8 +203,8 @@ void write_command_table(int& export_flag) {
     lst_blank();
     int line_no = 0;
     for (int k = 1; k <= COMDIR.I(comdir::kCount); ++k) {
-        int code = COMDIR.I(k);
-        int ndir = COMDIR.I(200 + k);
+        int code = comdir::code(k);
+        int ndir = comdir::directives(k);
         if (code == CMD_EXPORT) export_flag = 1;
         std::string head = std::string(11, ' ') + CHARAS.command_mark() + CHARAS.keyword(code) + " ";
         lst_blank();
@@ -297,7 +297,7 @@ bool open_structure_file(bool initialize, int& new_file) {
     if (units().connected(IMPL.I(implw::kStructureUnit))) {
         XDUMP();
         units().close(IMPL.I(implw::kStructureUnit));
-        XFILE.I(6) = -1;
+        XFILE.I(xfile::kIndexState) = xfile::kNotLoaded;
     }
     int next = 0;
     XGIV(1, 800, next);
@@ -331,8 +331,8 @@ bool load_or_initialise_index(bool initialize, int& new_file) {
         // The index block must be whole before it is read: a read beyond
         // the end of the file would write a zero block into it.
         if (!store_block_in_file(kIndexHeaderAddress / kStoreBlockWords)) return refuse_structure_file();
-        XDWN(kIndexHeaderAddress, XFILI.at(3), 10);
-        if (XFILI.I(10) != XFILE.I(1)) return refuse_structure_file();
+        XDWN(kIndexHeaderAddress, XFILI.at(xfili::kTable), 10);
+        if (XFILI.I(xfili::kHeaderMagic) != XFILE.I(xfile::kIndexMagic)) return refuse_structure_file();
         if (initialize) {
             SETFI();
             new_file = 1;
@@ -343,8 +343,8 @@ bool load_or_initialise_index(bool initialize, int& new_file) {
             check_lists_in_file();
         }
     }
-    XFILE.I(6) = 1;
-    XSAE.I(1) = 0;
+    XFILE.I(xfile::kIndexState) = xfile::kLoaded;
+    XSAE.I(xsae::kCount) = 0;
     return true;
 }
 
@@ -361,8 +361,8 @@ void reset_run_records() {
     reset_error_routines();
     SHELL.clear();
     CPSEUD.clear();
-    XDISU.I(1) = IMPL.I(implw::kStructureUnit);
-    BUFFER.I(511) = IMPL.I(implw::kBlockLength) / 6;
+    XDISU.I(xdisu::kUnit) = IMPL.I(implw::kStructureUnit);
+    BUFFER.I(bufw::kScratchRecordsPerBlock) = IMPL.I(implw::kBlockLength) / 6;
     fill_trig();
 }
 
@@ -484,7 +484,7 @@ void ZANCOM(int new_file, int& job_count, int& status) {
         int& running = COMDIR.I(comdir::kRunning);
         running += 1;
         XLIMI.I(xlimi::kListBase) = 1;
-        int code = running <= kQueueCapacity ? COMDIR.I(running) : 0;
+        int code = running <= kQueueCapacity ? comdir::code(running) : 0;
         if (code == 0) return;
         record_history(code);
         open_progress_line(code);

@@ -62,7 +62,7 @@ inline float& set_table(int c, int s) { return XDATA.R(xm::kSetTable + (c - 1) *
 
 void fill_tables();
 inline float tsin(int d) { return TABLES.R(d + 1); }
-inline float tcos(int d) { return TABLES.R(d + 91); }
+inline float tcos(int d) { return tsin(d + 90); }
 inline int reduce360(int d) {
     const int r = d % 360;
     return r < 0 ? r + 360 : r;

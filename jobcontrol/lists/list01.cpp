@@ -262,13 +262,13 @@ void YFRM02() {
         for (int i = 1; i <= 3; ++i)
             for (int j = 1; j <= 3; ++j) DATA.R(rotation_word(h0, k, i, j)) = static_cast<float>(erl_R(k, i, j));
         const int t0 = rotation_word(h0, k, 1, 1) + 9;
-        for (int i = 1; i <= 3; ++i) DATA.W(t0 + i - 1) = ERL.W(432 + k + 48 * (i - 1));
+        for (int i = 1; i <= 3; ++i) DATA.W(t0 + i - 1) = erl_T_word(k, i);
     }
     // Group tables: symbol, seminvariant vectors and moduli, inverses, products.
     int p = h0 + list2::kOpWords * nsym + list2::kHeaderLength;
-    copy_words(DATA.at(p), ERL.at(577), 16);
-    copy_words(DATA.at(p + 16), ERL.at(2899), 18);
-    copy_words(DATA.at(p + 34), ERL.at(2918), 6);
+    copy_words(DATA.at(p), ERL.at(erlw::kSymbol), erlw::kSymbolWords);
+    copy_words(DATA.at(p + list2::kGroupSeminv), ERL.at(erlw::kSeminvTables), erlw::kSeminvTableWords);
+    copy_words(DATA.at(p + list2::kGroupModuli), ERL.at(erlw::kModuliTables), erlw::kModuliTableWords);
     p += list2::kGroupFixed;
     DATA.I(p) = 1;
     for (int k = 2; k <= nsym; ++k) {
@@ -328,12 +328,12 @@ void YFL02() {
         for (int i = 1; i <= 3; ++i)
             for (int j = 1; j <= 3; ++j) erl_R(k, i, j) = trunc_word(DATA.W(rotation_word(i1, k, i, j)));
         const int t0 = rotation_word(i1, k, 1, 1) + 9;
-        for (int i = 1; i <= 3; ++i) ERL.W(432 + k + 48 * (i - 1)) = DATA.W(t0 + i - 1);
+        for (int i = 1; i <= 3; ++i) erl_T_word(k, i) = DATA.W(t0 + i - 1);
     }
     const int part2 = i1 + list2::kOpWords * nsym + list2::kHeaderLength;
-    copy_words(ERL.at(577), DATA.at(part2), 16);
-    copy_words(ERL.at(2899), DATA.at(part2 + 16), 18);
-    copy_words(ERL.at(2918), DATA.at(part2 + 34), 6);
+    copy_words(ERL.at(erlw::kSymbol), DATA.at(part2), erlw::kSymbolWords);
+    copy_words(ERL.at(erlw::kSeminvTables), DATA.at(part2 + list2::kGroupSeminv), erlw::kSeminvTableWords);
+    copy_words(ERL.at(erlw::kModuliTables), DATA.at(part2 + list2::kGroupModuli), erlw::kModuliTableWords);
     const int products = part2 + list2::kGroupFixed + nsym;
     int p = products;
     for (int i = 1; i <= ntot; ++i)
@@ -354,7 +354,7 @@ void YFL02() {
     SYM.R(symw::kLatticePoints) = static_cast<float>(points);
     LST02.R(lst02::kPointsTimesCentric) = SYM.R(symw::kLatticePoints) * static_cast<float>(centric1);
     XSAC(list2::kType, serial, i1, i2 + 10 * nsym);
-    MUSYM(&ERL.I(1), &ERL.R(433), nsym, &SYM.I(1), &SYM.R(145));
+    MUSYM(&erl_R(1, 1, 1), &erl_T(1, 1), nsym, &sym_row_code(1, 1, 1), &sym_translation(1, 1));
 }
 
 }  // namespace zanek

@@ -17,6 +17,8 @@ constexpr int kType = 2;
 constexpr int kHeaderLength = 13;
 constexpr int kOpWords = 12;    // nine rotation words, three translation words
 constexpr int kGroupFixed = 40; // symbol 16, seminvariant vectors 18, moduli 6
+// Offsets of the seminvariant vectors and of the moduli in the group tables.
+constexpr int kGroupSeminv = 16, kGroupModuli = 34;
 constexpr int kMaxOps = 24;     // operators SYM can hold
 // Words of list 2 for nsym operators and ntot group operations.
 constexpr int length(int nsym, int ntot) { return kOpWords * nsym + kHeaderLength + kGroupFixed + nsym + ntot * ntot; }

@@ -421,7 +421,7 @@ void YFRM03(int& ierr) {
             finish(true);
             return;
         }
-        int k = KCOMP(1, field, SF.at(100), n, 1);
+        int k = KCOMP(1, field, &sf::symbol(1), n, 1);
         if (k > 0 && found[k - 1]) k = -1;  // a species met again: its first entry counts
         if (k < 0) {
             for (int skip = 1; skip < cards; ++skip) {
@@ -455,7 +455,7 @@ void YFL03() {
     int serial = 0, first = 0, last = 0, part = 0, length = 0;
     SRLIN(kType, serial, first, last, part, length);
     const int base = XLIMI.I(xlimi::kNextFree);
-    LST03.I(9) = base;
+    LST03.I(lst03::kLoaded) = base;
     XSAC(kType, serial, base, base + length - 1);
     int nread = 0;
     SRDLS(kType, serial, base, nread);
@@ -470,15 +470,15 @@ void YFL03() {
         lst("(' requested list',i4,' has been corrupted')", {kType});
         zstop(1111);
     }
-    LST03.I(4) = n;
-    LST03.I(1) = base + start;
-    LST03.I(3) = reclen;
-    LST03.I(2) = LST03.I(1);
+    LST03.I(lst03::kSpecies) = n;
+    LST03.I(lst03::kFirst) = base + start;
+    LST03.I(lst03::kRecordLength) = reclen;
+    LST03.I(lst03::kNext) = LST03.I(lst03::kFirst);
 
     sf::species() = n;
     sf::heavy_atoms() = 0;
     for (int t = 1; t <= n; ++t) {
-        const int p = LST03.I(2);
+        const int p = LST03.I(lst03::kNext);
         sf::symbol(t) = DATA.W(p + kSymbol - 1);
         for (int k = 1; k <= 3; ++k) {
             sf::a(t, k) = rec(p, kA1 + 2 * (k - 1));
@@ -490,7 +490,7 @@ void YFL03() {
         sf::count(t) = static_cast<int32_t>(std::lround(rec(p, kCount)));
         sf::z(t) = static_cast<int32_t>(std::lround(rec(p, kZ)));
         if (sf::z(t) >= 2) sf::heavy_atoms() += sf::count(t);
-        LST03.I(2) += reclen;
+        LST03.I(lst03::kNext) += reclen;
     }
 }
 

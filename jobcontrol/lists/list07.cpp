@@ -19,10 +19,13 @@ namespace {
 
 constexpr int kRadixGroup = 2097152, kRadixH = 16384, kRadixK = 128;
 
+// Words 16-18 of the list 7 and list 6 cursors: the radices of the packed indices.
+constexpr int kRadixGroupWord = 16, kRadixHWord = 17, kRadixKWord = 18;
+
 void set_radices(Record<18>& cursor) {
-    cursor.I(16) = kRadixGroup;
-    cursor.I(17) = kRadixH;
-    cursor.I(18) = kRadixK;
+    cursor.I(kRadixGroupWord) = kRadixGroup;
+    cursor.I(kRadixHWord) = kRadixH;
+    cursor.I(kRadixKWord) = kRadixK;
 }
 
 // LST07 words.
@@ -178,10 +181,10 @@ void SNR07(Word* out) {
     LST07.I(c7::kRead) = addr + list7::kRecordLength;
 
     const int32_t word = DATA.I(s);
-    const int32_t r = word % LST07.I(16);
-    out[0].i = r / LST07.I(17) - 64;
-    out[1].i = (r % LST07.I(17)) / LST07.I(18) - 64;
-    out[2].i = r % LST07.I(18) - 64;
+    const int32_t r = word % LST07.I(kRadixGroupWord);
+    out[0].i = r / LST07.I(kRadixHWord) - 64;
+    out[1].i = (r % LST07.I(kRadixHWord)) / LST07.I(kRadixKWord) - 64;
+    out[2].i = r % LST07.I(kRadixKWord) - 64;
     out[3] = DATA.W(s + 1);
     out[4] = DATA.W(s + 2);
     // Word 4 holds two values to 0.001 packed as a*32768 + b in a REAL.

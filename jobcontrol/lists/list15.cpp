@@ -92,7 +92,7 @@ int list15::rebuild_label(int species, int number) {
 }
 
 void FRM15(int n, int set, int bondflag) {
-    const int nb = bondflag == 1 ? trunc_word(TEMP.W(1)) : 0;
+    const int nb = bondflag == 1 ? trunc_word(TEMP.W(tempw::kBondCount)) : 0;
     if (!records_fit(n, bondflag, nb)) list_programming_error();
     const int h0 = XLIMI.I(xlimi::kListBase);
     XLIMI.I(xlimi::kNextFree) = h0;
@@ -118,11 +118,11 @@ void FRM15(int n, int set, int bondflag) {
         DATA.I(rec + 1) = i;
         DATA.I(rec + 2) = label >= 0 ? label % 100 : 0;
         for (int j = 1; j <= 5; ++j) DATA.R(rec + 2 + j) = atom_coord(i, j);
-        DATA.W(rec + 8) = EMAP.W(9 + i);
+        DATA.R(rec + 8) = atom_b(i);
     }
     if (bondflag == 1) {
         DATA.R(rec) = -1.0f;
-        if (nb >= 0) copy_words(DATA.at(rec), TEMP.at(1), 2 * nb + 1);
+        if (nb >= 0) copy_words(DATA.at(rec), TEMP.at(tempw::kBondCount), 2 * nb + 1);
     }
     SFRML(list15::kType, list15::kLength);
     XDUMP();
@@ -142,13 +142,13 @@ void SFL15(int& n, int& start, int& set, int& bondflag) {
     for (int i = 1; i <= n; ++i, rec += list15::kRecordLength) {
         const int k = start + i - 1;
         atom_label(k) = record_label(rec);
-        for (int j = 1; j <= 5; ++j) ATOMS.W(5 * k - 5 + j) = DATA.W(rec + 2 + j);
-        EMAP.W(9 + k) = DATA.W(rec + 8);
+        for (int j = 1; j <= 5; ++j) atom_coord(k, j) = DATA.R(rec + 2 + j);
+        atom_b(k) = DATA.R(rec + 8);
     }
     // A stored count of -1 (bonds to be found from distances) is loaded too,
     // so that no bond table left in TEMP by other work is taken for this
     // model's bonds.
-    if (bondflag == 1 && nb >= -1) copy_words(TEMP.at(1), DATA.at(rec), std::max(1, 2 * nb + 1));
+    if (bondflag == 1 && nb >= -1) copy_words(TEMP.at(tempw::kBondCount), DATA.at(rec), std::max(1, 2 * nb + 1));
 }
 
 void SFL30(int& n, int& start, int& set, int& bondflag) {
@@ -158,8 +158,8 @@ void SFL30(int& n, int& start, int& set, int& bondflag) {
     int rec = i1 + list15::kHeaderLength;
     for (int i = 1; i <= n; ++i, rec += list15::kRecordLength) {
         const int k = start + i - 1;
-        ATOMO.I(1000 + k) = record_label(rec);
-        for (int j = 1; j <= 5; ++j) ATOMO.W(5 * k - 5 + j) = DATA.W(rec + 2 + j);
+        old_atom_label(k) = record_label(rec);
+        for (int j = 1; j <= 5; ++j) old_atom_coord(k, j) = DATA.R(rec + 2 + j);
     }
 }
 

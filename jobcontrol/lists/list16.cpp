@@ -44,7 +44,7 @@ void list16::unpack_phase(int32_t word, float& weight, int& phase) {
 }
 
 void NFRM16(int nsets) {
-    const int nref = PARAM.I(1);
+    const int nref = PARAM.I(param::kNref);
     if (nsets < 0 || nref < 0) list_programming_error();
     const int h0 = XLIMI.I(xlimi::kListBase);
     XLIMI.I(xlimi::kNextFree) = h0;

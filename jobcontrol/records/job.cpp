@@ -50,7 +50,7 @@ ScmessRecord::ScmessRecord() {
 
 std::string job_title() {
     std::string t(80, ' ');
-    unpack_chars(t.data(), UNIT.at(7), 20);
+    unpack_chars(t.data(), UNIT.at(unitw::kTitle), 20);
     return t;
 }
 
@@ -58,7 +58,7 @@ void set_job_title(const std::string& title) {
     char t[80];
     std::string s = pad(title, 80);
     std::copy(s.begin(), s.end(), t);
-    pack_chars(UNIT.at(7), t, 20);
+    pack_chars(UNIT.at(unitw::kTitle), t, 20);
 }
 
 void fill_trig() {
