@@ -22,7 +22,7 @@ TEST_F(DataRun, CellGroupAndContentWithoutReflectionsStoreLists123) {
     EXPECT_TRUE(stored(3));
     EXPECT_FALSE(stored(7));
     EXPECT_FALSE(stored(15));
-    EXPECT_EQ(RC.I(19), 0);  // no reflections: no default number to phase
+    EXPECT_EQ(RC.I(rcw::kNref), 0);  // no reflections: no default number to phase
     // s^2 = h^2/(4a^2) + k^2/(4b^2) + l^2/(4c^2) for an orthogonal cell.
     EXPECT_TRUE(listed(" Direct cell         a =  10.000    b =  12.000    c =  15.000    alpha =  90.00    "
                        "beta =  90.00    gamma =  90.00\n"))
@@ -37,20 +37,20 @@ TEST_F(DataRun, CellGroupAndContentWithoutReflectionsStoreLists123) {
                        "                               Equivalent number of equal atoms in primitive cell =    23\n"
                        "                                              Volume per atom =  75.00\n"))
         << listing();
-    EXPECT_NEAR(SYM.R(222), 7552.0 / std::pow(1088.0, 1.5), 1e-6);
-    EXPECT_EQ(SYM.R(224), SYM.R(222));
+    EXPECT_NEAR(SYM.R(symw::kSigma3), 7552.0 / std::pow(1088.0, 1.5), 1e-6);
+    EXPECT_EQ(SYM.R(symw::kSigma3Prim), SYM.R(symw::kSigma3));
     // The content table: type, count, Z and the nine constants of form.dat.
     EXPECT_TRUE(listed("\n atom    number in cell    atomic number     a(1)     b(1)     a(2)"));
     EXPECT_TRUE(listed("\n  C             16                6     "));
     EXPECT_TRUE(listed("\n  O              8                8     "));
     // The defaults of the directive reader.
-    EXPECT_FLOAT_EQ(RC.R(23), 1.98f);
-    EXPECT_FLOAT_EQ(RC.R(20), 1.2f);
-    EXPECT_FLOAT_EQ(RC.R(22), 0.3f);
-    EXPECT_EQ(RC.I(21), 166);
-    EXPECT_FLOAT_EQ(C.R(144), -99.9f);
-    EXPECT_EQ(GENOB.I(1), -1);
-    EXPECT_EQ(UREQ.I(4), 1);
+    EXPECT_FLOAT_EQ(RC.R(rcw::kRhomax), 1.98f);
+    EXPECT_FLOAT_EQ(RC.R(rcw::kELimit), 1.2f);
+    EXPECT_FLOAT_EQ(RC.R(rcw::kWeakE), 0.3f);
+    EXPECT_EQ(RC.I(rcw::kNzro), 166);
+    EXPECT_FLOAT_EQ(C.R(cw::kScale), -99.9f);
+    EXPECT_EQ(GENOB.I(genob::kMissing), -1);
+    EXPECT_EQ(UREQ.I(ureqw::kSigma), 1);
 }
 
 TEST_F(DataRun, HeadingIsTheDataRoutinesWithTwoEmptyLines) {
@@ -135,17 +135,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DataRun, SwitchDirectivesSetTheirRecords) {
     ASSERT_EQ(run(with(p1_job(), {"prin 2", "know", "nosi", "gene", "rhom 0.5"})), 0);
-    EXPECT_EQ(UREQ.I(10), 2);
-    EXPECT_EQ(UREQ.I(5), 1);
-    EXPECT_EQ(UREQ.I(4), 0);
-    EXPECT_EQ(GENOB.I(1), 0);
-    EXPECT_FLOAT_EQ(RC.R(23), 0.5f);
+    EXPECT_EQ(UREQ.I(ureqw::kPrint), 2);
+    EXPECT_EQ(UREQ.I(ureqw::kKnown), 1);
+    EXPECT_EQ(UREQ.I(ureqw::kSigma), 0);
+    EXPECT_EQ(GENOB.I(genob::kMissing), 0);
+    EXPECT_FLOAT_EQ(RC.R(rcw::kRhomax), 0.5f);
     // The next %data starts from the defaults again.
     ASSERT_EQ(run(p1_job()), 0);
-    EXPECT_EQ(UREQ.I(10), 0);
-    EXPECT_EQ(UREQ.I(5), 0);
-    EXPECT_EQ(UREQ.I(4), 1);
-    EXPECT_EQ(GENOB.I(1), -1);
+    EXPECT_EQ(UREQ.I(ureqw::kPrint), 0);
+    EXPECT_EQ(UREQ.I(ureqw::kKnown), 0);
+    EXPECT_EQ(UREQ.I(ureqw::kSigma), 1);
+    EXPECT_EQ(GENOB.I(genob::kMissing), -1);
 }
 
 TEST_F(DataRun, AFailingDirectiveEndsTheReadingAtOnce) {
@@ -158,7 +158,7 @@ TEST_F(DataRun, AFailingDirectiveEndsTheReadingAtOnce) {
 
 TEST_F(DataRun, ContentWithNineTypesKeepsEight) {
     ASSERT_EQ(run(with(p1_job(), {"cont c 1 h 2 n 3 o 4 f 5 s 6 cl 7 br 8 i 9"})), 0);
-    EXPECT_EQ(SF.I(89), 8);
+    EXPECT_EQ(sf::species(), 8);
 }
 
 // --- Fragments ----------------------------------------------------------------
@@ -167,11 +167,11 @@ TEST_F(DataRun, FragmentEndsAtAWordOfThreeLettersWhichIsThenADirective) {
     ASSERT_EQ(run(with(p1_job("p -1"), {"frag", "c 0.1 0.2 0.3", "o 0.2 0.3 0.4 0.7", "nosi", "frag c 0 0 0.5"})),
               0)
         << listing();
-    EXPECT_EQ(UREQ.I(4), 0);  // the line that ended the fragment was read as a directive
-    EXPECT_EQ(ATOMS.I(1201), 2);
-    EXPECT_EQ(ATOMS.I(1202), 3);
-    EXPECT_EQ(ATOMS.I(1212), 2);
-    EXPECT_EQ(ATOMS.I(1213), 1);
+    EXPECT_EQ(UREQ.I(ureqw::kSigma), 0);  // the line that ended the fragment was read as a directive
+    EXPECT_EQ(ATOMS.I(atomsw::kFragments), 2);
+    EXPECT_EQ(atomsw::fragment_type(1), 3);
+    EXPECT_EQ(atomsw::fragment_atoms(1), 2);
+    EXPECT_EQ(atomsw::fragment_atoms(2), 1);
     EXPECT_TRUE(listed("\n fragment number          =  1\n no. of atoms in fragment =  2\n     type       x         y"
                        "         z       occ.   number in cell\n"));
     EXPECT_TRUE(listed("\n fragment number          =  2\n no. of atoms in fragment =  1\n"));
@@ -207,7 +207,7 @@ TEST_F(DataRun, SiteOccupancyFollowsTheNewSymmetry) {
 
 TEST_F(DataRun, FragmentAtTheLastLineUsesUpTheDirectives) {
     ASSERT_EQ(run(with(p1_job(), {"frag", "c 0.1 0.2 0.3"})), 0);
-    EXPECT_EQ(ATOMS.I(1212), 1);
+    EXPECT_EQ(atomsw::fragment_atoms(1), 1);
     EXPECT_TRUE(stored(15));
 }
 
@@ -216,7 +216,7 @@ TEST_F(DataRun, ElevenFragmentsAreRefused) {
     for (int f = 0; f < 11; ++f) lines.push_back("frag c 0.1 0.2 0.3");
     EXPECT_EQ(run(lines), -1);
     EXPECT_TRUE(listed(" error in directive : frag c 0.1 0.2 0.3"));
-    EXPECT_EQ(ATOMS.I(1201), 10);
+    EXPECT_EQ(ATOMS.I(atomsw::kFragments), 10);
 }
 
 TEST_F(DataRun, AtomTypeNotInTheContentFailsAfterAllDirectives) {
@@ -259,8 +259,8 @@ TEST_F(DataRun, ReflectionsGiveTheDefaultNumberToPhase) {
                   hkl(1, 2, 3, 10, 1) + hkl(0, 0, 0, 0, 0)),
               0)
         << listing();
-    EXPECT_EQ(RC.I(19), 174);
-    EXPECT_EQ(IMPL.I(3), 1);  // the command-file unit was read
+    EXPECT_EQ(RC.I(rcw::kNref), 174);
+    EXPECT_EQ(IMPL.I(implw::kReflectionUnit), 1);  // the command-file unit was read
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ protected:
         ASSERT_EQ(test::analyse(symbol), 0) << symbol;
         test::set_small_metric();
         nt = translated_operators(tlist);
-        lm1 = SYM.I(221) - 1;
+        lm1 = SYM.I(symw::kLattice) - 1;
     }
     int absent(int h, int k, int l) {
         int a;
@@ -103,7 +103,7 @@ TEST_F(Equivalents, FriedelMateThroughTheIdentity) {
 
 TEST_F(Equivalents, BeyondRhomaxStillDefined) {
     group("p 41 2 2");
-    RC.R(23) = 0.001f;  // s^2 of 1 1 1 is 0.003
+    RC.R(rcw::kRhomax) = 0.001f;  // s^2 of 1 1 1 is 0.003
     Answer a{1, 1, 1, 77, 77, 77, 77, 0};
     GENEQ(0, a.h, a.k, a.l, a.shift, a.code, a.sign, a.same, a.s2);
     EXPECT_EQ(std::tie(a.h, a.k, a.l), std::make_tuple(1, 1, 1));
@@ -112,24 +112,24 @@ TEST_F(Equivalents, BeyondRhomaxStillDefined) {
     EXPECT_EQ(a.shift, 0);
     EXPECT_EQ(a.same, 0);
     EXPECT_FLOAT_EQ(a.s2, 0.003f);
-    RC.R(23) = 1000.0f;
+    RC.R(rcw::kRhomax) = 1000.0f;
     Answer big = geneq(300, -2, 1);
     EXPECT_EQ(std::tie(big.h, big.k, big.l, big.code, big.shift), std::make_tuple(300, -2, 1, 1, 0));
 }
 
 TEST_F(Equivalents, ModeOneRaisesTheMaxima) {
     group("p 4");
-    RC.R(18) = 0.0f;
+    RC.R(rcw::kLargestS2) = 0.0f;
     Answer a = geneq(1, 2, 3, 1);
     EXPECT_EQ(a.same, 0);
-    EXPECT_EQ(UREQ.I(1), 2);
-    EXPECT_EQ(UREQ.I(2), 2);
-    EXPECT_EQ(UREQ.I(3), 3);
-    EXPECT_FLOAT_EQ(RC.R(18), a.s2);
+    EXPECT_EQ(UREQ.I(ureqw::kHmax), 2);
+    EXPECT_EQ(UREQ.I(ureqw::kKmax), 2);
+    EXPECT_EQ(UREQ.I(ureqw::kLmax), 3);
+    EXPECT_FLOAT_EQ(RC.R(rcw::kLargestS2), a.s2);
     EXPECT_EQ(std::tie(a.h, a.k, a.l), std::make_tuple(2, -1, 3));  // k,-h,l
-    UREQ.I(1) = UREQ.I(2) = UREQ.I(3) = 0;
+    UREQ.I(ureqw::kHmax) = UREQ.I(ureqw::kKmax) = UREQ.I(ureqw::kLmax) = 0;
     Answer b = geneq(2, -1, 3, 0);
-    EXPECT_EQ(UREQ.I(1), 0);
+    EXPECT_EQ(UREQ.I(ureqw::kHmax), 0);
     EXPECT_EQ(b.same, 1);
     Answer c = geneq(1, 2, 3, 0);
     EXPECT_EQ(c.same, 0);
@@ -166,9 +166,9 @@ TEST_F(Equivalents, IndexBox) {
                           Case{"p 21 3", 0, 0, 0}}) {
         SCOPED_TRACE(c.symbol);
         group(c.symbol);
-        UREQ.I(1) = 2;
-        UREQ.I(2) = 3;
-        UREQ.I(3) = 4;
+        UREQ.I(ureqw::kHmax) = 2;
+        UREQ.I(ureqw::kKmax) = 3;
+        UREQ.I(ureqw::kLmax) = 4;
         int hmin, hmax, kmin, kmax, lmin, lmax;
         INDMM(hmin, hmax, kmin, kmax, lmin, lmax);
         EXPECT_EQ(std::tie(hmin, kmin, lmin), std::tie(c.hmin, c.kmin, c.lmin));
@@ -193,10 +193,10 @@ TEST_F(Equivalents, MissingReflectionsAreCountedOrGenerated) {
         SCOPED_TRACE(generate);
         group("p -1");
         test::capture_listing("unobs");
-        UREQ.I(1) = UREQ.I(2) = UREQ.I(3) = 1;
-        RC.R(18) = 1.0f;
-        RC.I(16) = 2;
-        GENOB.I(1) = generate;
+        UREQ.I(ureqw::kHmax) = UREQ.I(ureqw::kKmax) = UREQ.I(ureqw::kLmax) = 1;
+        RC.R(rcw::kLargestS2) = 1.0f;
+        RC.I(rcw::kReflections) = 2;
+        GENOB.I(genob::kMissing) = generate;
         const int strides[2] = {9, 3};
         Table t;
         t.words[9 * 1] = 1;          // 1 0 0 present
@@ -204,9 +204,9 @@ TEST_F(Equivalents, MissingReflectionsAreCountedOrGenerated) {
         UNOBS(strides, lm1, nt, tlist, t);
         // 13 independent reflections in the box (h >= 0), 2 present.
         EXPECT_EQ(t.records.size(), generate >= 0 ? 11u : 0u);
-        EXPECT_EQ(RC.I(16), generate >= 0 ? 13 : 2);
+        EXPECT_EQ(RC.I(rcw::kReflections), generate >= 0 ? 13 : 2);
         EXPECT_EQ(t.finished, generate >= 0 ? 1 : 0);
-        EXPECT_FLOAT_EQ(RC.R(18), 1.0f);
+        EXPECT_FLOAT_EQ(RC.R(rcw::kLargestS2), 1.0f);
         int generated = 0;
         for (auto& [s, w] : t.words) generated += w == -10;
         EXPECT_EQ(generated, 11);
@@ -223,10 +223,10 @@ TEST_F(Equivalents, MissingReflectionsAreCountedOrGenerated) {
 TEST_F(Equivalents, NothingPrintedWhenNothingIsMissing) {
     group("p -1");
     test::capture_listing("unobs_none");
-    UREQ.I(1) = 1;
-    UREQ.I(2) = UREQ.I(3) = 0;
-    RC.R(18) = 1.0f;
-    GENOB.I(1) = -1;
+    UREQ.I(ureqw::kHmax) = 1;
+    UREQ.I(ureqw::kKmax) = UREQ.I(ureqw::kLmax) = 0;
+    RC.R(rcw::kLargestS2) = 1.0f;
+    GENOB.I(genob::kMissing) = -1;
     const int strides[2] = {1, 1};
     Table t;
     t.words[1] = 1;  // 1 0 0

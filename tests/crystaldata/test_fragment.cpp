@@ -86,7 +86,7 @@ protected:
     Word header_word(int w) {
         int n = 0, nref = 0, nzro = 0, ip = 0, x = 0;
         YSFL07(n, nref, nzro, ip, x);
-        return DATA.W(XLIMI.I(7) + w - 1);
+        return DATA.W(XLIMI.I(xlimi::kListBase) + w - 1);
     }
 };
 
@@ -124,7 +124,7 @@ TEST_P(FragmentPhases, AgreeWithTheTruePhasesOfTheStrongReflections) {
     EXPECT_EQ(header_word(16).r, 1.0f);  // the partial-structure state travels with list 7
     EXPECT_NEAR(header_word(22).r, s3 / std::pow(s2, 1.5), 1e-5);
     EXPECT_NEAR(header_word(23).r, u3 / std::pow(u2, 1.5), 1e-5);
-    const int nref = RC.I(19);
+    const int nref = RC.I(rcw::kNref);
     ASSERT_GT(nref, 50);
     double sum = 0.0;
     int agree = 0;
@@ -254,8 +254,8 @@ TEST_F(Fragment, ListingWithoutKnownPhasesHasThreeEntriesALine) {
     for (int j = 0; j < 3; ++j) {
         const List7Record& r = recs[static_cast<std::size_t>(j)];
         line += fmt_i(j + 1, 4) + fmt_i(r.h, 3) + fmt_i(r.k, 3) + fmt_i(r.l, 3) + fmt_f(r.a, 5, 2) + fmt_f(r.b, 5, 2) +
-                fmt_i(fragment_phase(r), 4) + fmt_f(r.key, 6, 2) + fo_sigma_text6(r.fo, r.sigma, UREQ.I(4) >= 1) +
-                "   ";
+                fmt_i(fragment_phase(r), 4) + fmt_f(r.key, 6, 2) +
+                fo_sigma_text6(r.fo, r.sigma, UREQ.I(ureqw::kSigma) >= 1) + "   ";
         EXPECT_EQ(known_phase(r), 0);
     }
     while (!line.empty() && line.back() == ' ') line.pop_back();
@@ -355,7 +355,7 @@ TEST_F(Fragment, PseudoRequestIsIgnoredWithAWarning) {
               0)
         << listing();
     EXPECT_TRUE(listed("\n  *** warning *** PSEUDO & PARTIAL directives are not compatible. PSEUDO ignored.\n"));
-    EXPECT_EQ(CPSEUD.I(1), -1);
+    EXPECT_EQ(CPSEUD.I(cpseud::kClass), -1);
 }
 
 TEST_F(Fragment, ANormalisedListTakesTheFragmentInOnePass) {
@@ -465,15 +465,15 @@ protected:
         sf::species() = 1;
         sf::c(1) = 6.0f;
         // P 1: the identity.
-        SYM.I(217) = 1;
-        SYM.I(1) = 1;
-        SYM.I(3) = 2;
-        SYM.I(5) = 3;
-        SYM.R(218) = 1.0f;
-        ATOMS.I(1201) = 1;
-        ATOMS.I(1202) = 1;
-        ATOMS.I(1212) = 1;
-        ATOMS.I(1001) = 1;
+        SYM.I(symw::kOps) = 1;
+        sym_row_code(1, 1, 1) = 1;
+        sym_row_code(1, 2, 1) = 2;
+        sym_row_code(1, 3, 1) = 3;
+        SYM.R(symw::kLatticePoints) = 1.0f;
+        ATOMS.I(atomsw::kFragments) = 1;
+        atomsw::fragment_type(1) = 1;
+        atomsw::fragment_atoms(1) = 1;
+        atom_label(1) = 1;
     }
     void atom(float x, float y, float z, float occ) {
         atom_coord(1, 1) = x;
@@ -518,8 +518,8 @@ TEST_F(FragmentFactors, EmptySumGivesNoAmplitudeAndPhase360) {
     fragment_structure_factor(r, fc, p);
     EXPECT_EQ(fc, 0.0f);
     EXPECT_EQ(p, 360);
-    EXPECT_FLOAT_EQ(FRGMT.R(7), 5.0f);  // |Fc - Fo|
-    EXPECT_FLOAT_EQ(FRGMT.R(8), 5.0f);
+    EXPECT_FLOAT_EQ(FRGMT.R(frgmt::kResidual), 5.0f);  // |Fc - Fo|
+    EXPECT_FLOAT_EQ(FRGMT.R(frgmt::kFoSum), 5.0f);
     atom(0.25f, 0.0f, 0.0f, 1.0f);  // phase 90 degrees
     fragment_structure_factor(r, fc, p);
     EXPECT_NEAR(fc, 6.0f, 1e-5);

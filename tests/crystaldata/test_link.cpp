@@ -91,7 +91,7 @@ protected:
     Header7 header7() {
         Header7 h;
         YSFL07(h.n, h.nref, h.nzro, h.ipseudo, h.seed);
-        for (int j = 0; j < 30; ++j) h.w[j] = DATA.W(XLIMI.I(7) + j);
+        for (int j = 0; j < 30; ++j) h.w[j] = DATA.W(XLIMI.I(xlimi::kListBase) + j);
         return h;
     }
 };
@@ -164,7 +164,7 @@ TEST_P(LinkMatchesData, SameList7AsDataFromTheSameReflections) {
     EXPECT_EQ(hv.seed, 67543);
     for (int w : {11, 12, 13, 16, 17, 18, 19, 22, 23, 24, 27, 28})
         EXPECT_EQ(hv.w[w - 1].i, hd.w[w - 1].i) << "header word " << w;
-    EXPECT_FLOAT_EQ(C.R(144), -99.9f);  // not normalised
+    EXPECT_FLOAT_EQ(C.R(cw::kScale), -99.9f);  // not normalised
     EXPECT_TRUE(listed(" ZANEK : Vorp-Zan link routine"));
     EXPECT_TRUE(listed("\n              6  independent input reflections\n"));
     EXPECT_TRUE(listed("  maximum  h,k,l  values\n"));
@@ -219,7 +219,7 @@ TEST_F(Link, RecordBeyondRhomaxIsStillReducedToItsStandardEquivalent) {
     EXPECT_EQ(l7[1].h, 1);
     EXPECT_EQ(l7[1].k, 1);
     EXPECT_EQ(l7[1].l, 1);
-    EXPECT_NEAR(RC.R(18), 1.44f, 1e-5);
+    EXPECT_NEAR(RC.R(rcw::kLargestS2), 1.44f, 1e-5);
     EXPECT_TRUE(listed("   1.4400  maximum s**2 = (sin(theta)/lambda)**2"));
 }
 
@@ -240,13 +240,13 @@ TEST_F(Link, NegativeAmplitudeBecomesZeroAndIndex64IsRejected) {
 TEST_F(Link, DirectiveDefaultsAndFaults) {
     ASSERT_EQ(data("p 1", "30 30 30 90 90 90", {}, false), 0);
     write_list6({{1, 2, 3, 4, 1, 0}}, 1, true);
-    RC.I(21) = 7;
+    RC.I(rcw::kNzro) = 7;
     ASSERT_EQ(vorp({}), 0);
-    EXPECT_EQ(RC.I(21), 100);
-    EXPECT_FLOAT_EQ(RC.R(23), 1.0f);
-    EXPECT_FLOAT_EQ(RC.R(22), 0.3f);
-    EXPECT_FLOAT_EQ(C.R(144), -99.9f);
-    EXPECT_EQ(UREQ.I(5), 0);
+    EXPECT_EQ(RC.I(rcw::kNzro), 100);
+    EXPECT_FLOAT_EQ(RC.R(rcw::kRhomax), 1.0f);
+    EXPECT_FLOAT_EQ(RC.R(rcw::kWeakE), 0.3f);
+    EXPECT_FLOAT_EQ(C.R(cw::kScale), -99.9f);
+    EXPECT_EQ(UREQ.I(ureqw::kKnown), 0);
 
     struct Case {
         const char* line;
@@ -339,7 +339,7 @@ TEST_F(Link, SigmaFlagIsJudgedFromTheLinkedReflections) {
         reset_crystal_records();  // a new run: the link is its first command
         const std::size_t from = listing().size();
         ASSERT_EQ(vorp({}), 0) << listing();
-        EXPECT_EQ(UREQ.I(4), c.flag);
+        EXPECT_EQ(UREQ.I(ureqw::kSigma), c.flag);
         EXPECT_EQ(header7().w[27].i, c.flag);  // stored in the list-7 header
         EXPECT_EQ(listing().find(warning, from) != std::string::npos, c.flag == 0) << listing().substr(from);
     }
@@ -392,7 +392,7 @@ TEST_F(Link, NormalFollowsTheLink) {
     EXPECT_TRUE(listed("  largest E-values to phase"));
     auto l7 = list7();
     EXPECT_EQ(l7.size(), refl.size());
-    EXPECT_GT(C.R(144), 0.0f);  // normalised
+    EXPECT_GT(C.R(cw::kScale), 0.0f);  // normalised
 }
 
 }  // namespace

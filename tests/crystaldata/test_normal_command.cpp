@@ -63,7 +63,7 @@ std::vector<std::string> data_directives(const std::string& job) { return test_j
 // of the input, list 7 those of the standard equivalent, so every symmetry
 // image (and its Friedel mate) is looked up.
 bool reference_e(const Reference& ref, const NormalL7& r, double& e) {
-    const int n = SYM.I(217) * (1 + SYM.I(220));
+    const int n = SYM.I(symw::kOps) * (1 + SYM.I(symw::kCentric));
     const int hv[3] = {r.h, r.k, r.l};
     for (int k = 1; k <= n; ++k) {
         int hp[3] = {0, 0, 0};
@@ -148,10 +148,10 @@ TEST_P(NormalReferenceJobs, AgreesWithAnIndependentNormalisation) {
     ASSERT_EQ(run(data_directives(job), {}), 0) << listing();
 
     // Wilson plot: B, the scale of the line, and the scale of the E values.
-    EXPECT_NEAR(C.R(143), ref.b, 0.5);
-    const double wilson_scale = std::exp(-C.R(142));
+    EXPECT_NEAR(C.R(cw::kB), ref.b, 0.5);
+    const double wilson_scale = std::exp(-C.R(cw::kIntercept));
     EXPECT_NEAR(wilson_scale / ref.wilson_scale, 1.0, 0.15);
-    EXPECT_NEAR(wilson_scale * C.R(144) / ref.e_scale, 1.0, 0.15);
+    EXPECT_NEAR(wilson_scale * C.R(cw::kScale) / ref.e_scale, 1.0, 0.15);
 
     auto recs = list7();
     ASSERT_EQ(recs.size(), ref.e.size());
@@ -215,7 +215,7 @@ TEST_F(NormalRun, MissingReflectionsAreGeneratedAndKeepANegativeSigma) {
     EXPECT_GT(generated, 100);
     // The shells with many missing reflections are corrected.
     EXPECT_TRUE(listed(" shell   no   nu   nu/nt    zmax    zmed   sigma "));
-    EXPECT_NEAR(C.R(143), p.b, 0.5);
+    EXPECT_NEAR(C.R(cw::kB), p.b, 0.5);
 }
 
 TEST_F(NormalRun, NoSigmasStillNormalise) {
@@ -228,7 +228,7 @@ TEST_F(NormalRun, NoSigmasStillNormalise) {
     auto recs = list7();
     ASSERT_EQ(static_cast<int>(recs.size()), n);
     for (const NormalL7& r : recs) ASSERT_TRUE(std::isfinite(r.key));
-    EXPECT_NEAR(C.R(143), 2.5, 0.5);
+    EXPECT_NEAR(C.R(cw::kB), 2.5, 0.5);
 }
 
 TEST_F(NormalRun, ZeroAmplitudesAmongMeasuredOnes) {
@@ -240,8 +240,8 @@ TEST_F(NormalRun, ZeroAmplitudesAmongMeasuredOnes) {
     auto recs = list7();
     ASSERT_EQ(static_cast<int>(recs.size()), n);
     EXPECT_EQ(recs.back().key, 0.0f);
-    EXPECT_EQ(RC.I(19), 100);
-    EXPECT_EQ(RC.I(21), 20);
+    EXPECT_EQ(RC.I(rcw::kNref), 100);
+    EXPECT_EQ(RC.I(rcw::kNzro), 20);
     // The weak list is the end of list 7.
     EXPECT_TRUE(listed("    20  smallest E-values for psi0 and negative quartets"));
     EXPECT_TRUE(listed(" " + std::to_string(n)));
@@ -305,8 +305,8 @@ TEST_P(NormalBadInput, FailsWithAMessageAndKeepsList7) {
             raw[j][5].r = -1.0f;
         }
         write_list7(raw, 0, 67543);
-        XLIMI.I(7) = 1;
-        C.R(144) = -99.9f;
+        XLIMI.I(xlimi::kListBase) = 1;
+        C.R(cw::kScale) = -99.9f;
     }
     auto before = list7();
     EXPECT_EQ(dispatch(2), -1);
@@ -392,8 +392,8 @@ TEST_F(NormalRun, PseudoTranslationRequests) {
         // These data have no pseudo-translation: whatever the request, no
         // class is taken as prior information (the requests themselves are
         // tested with the pseudo-translation section).
-        EXPECT_EQ(CPSEUD.I(1), -1) << c.line;
-        EXPECT_EQ(CPSEUD.I(14), c.conditions) << c.line;
+        EXPECT_EQ(CPSEUD.I(cpseud::kClass), -1) << c.line;
+        EXPECT_EQ(CPSEUD.I(cpseud::kWithModulus), c.conditions) << c.line;
     }
     EXPECT_TRUE(listed("least squares plot"));
     EXPECT_TRUE(listed("0normal equations"));
@@ -417,10 +417,10 @@ TEST_F(NormalRun, KnownFragmentAtomsAreReadAndTheRunGoesOn) {
     int n = 0;
     std::string hkl = synthetic_hkl(Synthetic{}, n);
     ASSERT_EQ(run(p1_data(), {"part", "c 0.1 0.2 0.3", "o 0.2 0.3 0.4 0.5", "nref 50"}, hkl), 0) << listing();
-    EXPECT_EQ(ATOMS.I(1201), 1);
-    EXPECT_EQ(ATOMS.I(1212), 2);
+    EXPECT_EQ(ATOMS.I(atomsw::kFragments), 1);
+    EXPECT_EQ(atomsw::fragment_atoms(1), 2);
     EXPECT_FLOAT_EQ(atom_coord(2, 4), 0.5f);
-    EXPECT_EQ(RC.I(19), 50);
+    EXPECT_EQ(RC.I(rcw::kNref), 50);
     // A list 7 that took a fragment is not normalised again: the bad atom
     // line is read on fresh data.
     queue({{23, p1_data()}, {1, {"part", "c 0.1 x 0.3"}}}, hkl);

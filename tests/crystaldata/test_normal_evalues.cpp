@@ -190,7 +190,7 @@ TEST_F(EValueRecords, StatisticsSection) {
     // E = 0.22 and 1.40: 50 reflections reach each limit up to 1.3, none beyond.
     EXPECT_EQ(ls.back(), "  no.     50    50    50    50    50    50    50     0     0     0     0     0     0     0     0"
                          "     0     0     0     0");
-    for (int j = 1; j <= 25; ++j) EXPECT_FLOAT_EQ(C.R(60 + j), 0.1f * j);
+    for (int j = 1; j <= 25; ++j) EXPECT_FLOAT_EQ(cw::e_limit(j), 0.1f * j);
 }
 
 TEST_F(EValueRecords, AmplitudeLimitsNeedTenAmplitudes) {

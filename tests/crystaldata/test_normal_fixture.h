@@ -85,13 +85,13 @@ inline WorkRecord unobserved(float s2, int q = 1) {
 // The crystal records the Wilson plot reads: ns shells up to s2max, one
 // lattice point, acentric unless said otherwise.
 inline void wilson_setup(int ns, float s2max, bool centric = false) {
-    RC.I(17) = ns;
-    RC.R(18) = s2max;
-    SYM.R(218) = 1.0f;
-    SYM.I(217) = 1;
-    SYM.I(220) = centric ? 1 : 0;
-    UREQ.I(6) = 0;
-    UREQ.I(10) = 0;
+    RC.I(rcw::kShells) = ns;
+    RC.R(rcw::kLargestS2) = s2max;
+    SYM.R(symw::kLatticePoints) = 1.0f;
+    SYM.I(symw::kOps) = 1;
+    SYM.I(symw::kCentric) = centric ? 1 : 0;
+    UREQ.I(ureqw::kPartial) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
 }
 
 using NormalL7 = List7Record;

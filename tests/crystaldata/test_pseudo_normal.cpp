@@ -149,8 +149,8 @@ TEST_P(PseudoFixtures, SearchSelectsTheTranslationAndRenormalises) {
     ASSERT_EQ(run(data_lines(job), {"pseu"}), 0) << listing();
 
     EXPECT_TRUE(listed(" " + std::string(31, ' ') + "h= 2n class has been selected as the most probable one;"));
-    EXPECT_EQ(CPSEUD.I(1), 2);
-    EXPECT_EQ(SYM.R(223), 2.0f);  // two rotations in both groups
+    EXPECT_EQ(CPSEUD.I(cpseud::kClass), 2);
+    EXPECT_EQ(SYM.R(symw::kEquivalents), 2.0f);  // two rotations in both groups
 
     // The fraction of the scattering power in pseudo-translation, against
     // the structure's own: 1 - q over the weak reflections.
@@ -200,7 +200,7 @@ TEST_F(PseudoNormal, WithoutRequestThePseudoTranslationIsOnlyReported) {
     EXPECT_TRUE(listed(std::string(20, ' ') +
                        "*** pseudotranslational symmetry will be neglected in subsequent steps ***"));
     EXPECT_GT(row_percent(), 60);
-    EXPECT_EQ(CPSEUD.I(1), -1);
+    EXPECT_EQ(CPSEUD.I(cpseud::kClass), -1);
     EXPECT_FALSE(stored(19));
     EXPECT_EQ(stored_conditions(), 0);
     // The weak class keeps its weak intensities: the E values are the
@@ -229,10 +229,10 @@ TEST_P(PseudoRequests, RequestedClassIsEvaluatedAlone) {
     EXPECT_EQ(stored_conditions(), rq.selected ? 1 : 0);
     if (!rq.selected) {
         EXPECT_TRUE(listed("***  no pseudo-translational symmetry has been found   ***"));
-        EXPECT_EQ(CPSEUD.I(1), -1);
+        EXPECT_EQ(CPSEUD.I(cpseud::kClass), -1);
         return;
     }
-    EXPECT_EQ(CPSEUD.I(1), 73);
+    EXPECT_EQ(CPSEUD.I(cpseud::kClass), 73);
     int ic[12] = {};
     float slope = 0, intercept = 0;
     SFL19(ic, slope, intercept);
@@ -270,7 +270,7 @@ TEST_P(PseudoNone, RandomStructuresHaveNoPseudoTranslation) {
     EXPECT_TRUE(listed(std::string(29, ' ') + "***  no pseudo-translational symmetry has been found   ***"));
     EXPECT_FALSE(listed("class has been selected"));
     EXPECT_FALSE(listed("will be neglected"));
-    EXPECT_EQ(CPSEUD.I(1), -1);
+    EXPECT_EQ(CPSEUD.I(cpseud::kClass), -1);
     EXPECT_FALSE(stored(19));
     EXPECT_EQ(stored_conditions(), 0);
     ASSERT_EQ(plain.size(), searched.size());
@@ -301,7 +301,7 @@ TEST_P(PseudoIron, IronSubstructureIsReportedAndNeglected) {
     EXPECT_LE(percent, 45);
     EXPECT_TRUE(listed(std::string(20, ' ') +
                        "*** pseudotranslational symmetry will be neglected in subsequent steps ***"));
-    EXPECT_EQ(CPSEUD.I(1), -1);
+    EXPECT_EQ(CPSEUD.I(cpseud::kClass), -1);
     EXPECT_FALSE(stored(19));
     EXPECT_EQ(stored_conditions(), 0);
 }

@@ -30,19 +30,19 @@ void set_group(Lattice g) {
             for (int j = 1; j <= 3; ++j) erl_R(k, i, j) = r[static_cast<std::size_t>(3 * (i - 1) + (j - 1))];
     };
     put(1, {1, 0, 0, 0, 1, 0, 0, 0, 1});
-    SYM.I(217) = 1;
-    SYM.I(220) = 0;
-    ERL.I(593) = 1;
+    SYM.I(symw::kOps) = 1;
+    SYM.I(symw::kCentric) = 0;
+    ERL.I(erlw::kSystem) = 1;
     if (g == Lattice::Pbar1) {
         put(2, {-1, 0, 0, 0, -1, 0, 0, 0, -1});
-        SYM.I(220) = 1;
+        SYM.I(symw::kCentric) = 1;
     } else if (g == Lattice::P21) {
         put(2, {-1, 0, 0, 0, 1, 0, 0, 0, -1});
-        SYM.I(217) = 2;
-        ERL.I(593) = 2;
+        SYM.I(symw::kOps) = 2;
+        ERL.I(erlw::kSystem) = 2;
     }
-    SYM.I(221) = 1;
-    SYM.R(224) = 1.0f;  // N = 1: the fractions are the numbers
+    SYM.I(symw::kLattice) = 1;
+    SYM.R(symw::kSigma3Prim) = 1.0f;  // N = 1: the fractions are the numbers
 }
 
 WorkRecord refl(int h, int k, int l, float s2, float e2, int q = 1) {
@@ -70,9 +70,9 @@ WorkingFile ideal_h2(float (*q)(float), int ns = 6, float s2max = 0.6f) {
                 const float qq = q(s2);
                 wf.push_back(refl(h, k, l, s2, (h % 2 != 0) ? qq : 2.0f - qq));
             }
-    RC.I(16) = static_cast<int>(wf.size());
-    RC.I(17) = ns;
-    RC.R(18) = s2max;
+    RC.I(rcw::kReflections) = static_cast<int>(wf.size());
+    RC.I(rcw::kShells) = ns;
+    RC.R(rcw::kLargestS2) = s2max;
     return wf;
 }
 
@@ -83,7 +83,7 @@ protected:
         set_group(Lattice::P1);
         RSC.clear();
         RSC.R(rsc::kAcceptance) = 0.5f;  // as the section sets it
-        RC.R(20) = 1.2f;
+        RC.R(rcw::kELimit) = 1.2f;
         working_file().clear();
     }
     void TearDown() override {
@@ -150,7 +150,7 @@ TEST(PseudoClasses, ConditionTextsAreRightJustifiedIn36Columns) {
 TEST(PseudoClasses, ClassMapsJoinTheClassesTheLaueSymmetryMakesEquivalent) {
     std::array<int, kEntries + 1> map{};
     for (int system = 1; system <= 6; ++system) {
-        ERL.I(593) = system;
+        ERL.I(erlw::kSystem) = system;
         FILLKQ(map);
         for (int m = 1; m <= kEntries; ++m) EXPECT_EQ(map[map[m]], map[m]) << system << " " << m;
         EXPECT_EQ(map[73], 73);
@@ -165,7 +165,7 @@ TEST(PseudoClasses, ClassMapsJoinTheClassesTheLaueSymmetryMakesEquivalent) {
                  {4, 3, 2},   {4, 49, 26}, {4, 69, 68}, {5, 70, 4},  {5, 58, 11}, {5, 71, 68}, {6, 21, 6},
                  {6, 70, 5},  {6, 4, 2},   {6, 67, 65}, {6, 64, 59}};
     for (const auto& c : cases) {
-        ERL.I(593) = c.system;
+        ERL.I(erlw::kSystem) = c.system;
         FILLKQ(map);
         EXPECT_EQ(map[c.m], c.rep) << c.system << " " << c.m;
     }
@@ -429,15 +429,15 @@ TEST_F(PseudoUnits, LineOfQAgainstS2LeavesTheTwoLowestShellsOut) {
     int n3 = 0;
     for (const WorkRecord& r : wf)
         if (r.s2 >= 0.2f && r.s2 < 0.3f) s3 += r.s2, ++n3;
-    EXPECT_NEAR(C.R(2), 0.1 + 0.5 * s3 / n3, 1e-5);  // y of pair 1
-    EXPECT_EQ(C.R(32), C.R(2));
-    EXPECT_NEAR(C.R(62), s3 / n3, 1e-5);  // x of pair 1: the mean s^2 of shell 3
+    EXPECT_NEAR(cw::log_wilson(2), 0.1 + 0.5 * s3 / n3, 1e-5);  // y of pair 1
+    EXPECT_EQ(cw::log_debye(2), cw::log_wilson(2));
+    EXPECT_NEAR(cw::mean_s2(2), s3 / n3, 1e-5);  // x of pair 1: the mean s^2 of shell 3
 }
 
 TEST_F(PseudoUnits, RenormalisationDividesByTheExpectedIntensity) {
     CPSEUD.clear();
-    CPSEUD.I(1) = 2;
-    SYM.R(223) = 1.0f;
+    CPSEUD.I(cpseud::kClass) = 2;
+    SYM.R(symw::kEquivalents) = 1.0f;
     struct Case {
         const char* name;
         float slope, cnst;
@@ -468,10 +468,10 @@ TEST_F(PseudoUnits, RenormalisationDividesByTheExpectedIntensity) {
 
 TEST_F(PseudoUnits, StatisticAfterRenormalisationShowsEveryClass) {
     CPSEUD.clear();
-    CPSEUD.I(1) = 73;
+    CPSEUD.I(cpseud::kClass) = 73;
     clear_work_class();
     class_row(73) = class_row(2);
-    SYM.R(223) = 1.0f;
+    SYM.R(symw::kEquivalents) = 1.0f;
     WorkingFile wf = ideal_h2(linear_q);
     float escale = 0;
     int nstore = 0;
@@ -511,18 +511,18 @@ TEST_F(PseudoUnits, StatisticAfterRenormalisationShowsEveryClass) {
 TEST_F(PseudoUnits, AutomaticSearchSelectsTheClassAndRenormalises) {
     working_file() = ideal_h2([](float) { return 0.3f; });
     CPSEUD.clear();
-    CPSEUD.I(1) = 0;
+    CPSEUD.I(cpseud::kClass) = 0;
     float slope = -1, cnst = -1, escale = 0;
     int nstore = -1, ierr = 0;
     PSEUDO(slope, cnst, escale, nstore, ierr);
     EXPECT_EQ(ierr, 0);
-    EXPECT_EQ(CPSEUD.I(1), 2);
+    EXPECT_EQ(CPSEUD.I(cpseud::kClass), 2);
     const int want[12] = {1, 0, 0, 2, 1, 1, 1, 1, 1, 1, 1, 1};
-    for (int w = 0; w < 12; ++w) EXPECT_EQ(CPSEUD.I(2 + w), want[w]) << w;
+    for (int w = 0; w < 12; ++w) EXPECT_EQ(cpseud::condition_word(1 + w), want[w]) << w;
     EXPECT_EQ(nstore, 1);
     EXPECT_NEAR(slope, 0.0f, 1e-5);
     EXPECT_NEAR(cnst, 0.3f, 1e-5);
-    EXPECT_EQ(SYM.R(223), 1.0f);
+    EXPECT_EQ(SYM.R(symw::kEquivalents), 1.0f);
     for (const WorkRecord& r : working_file()) EXPECT_NEAR(r.z, 1.0f, 1e-5);
     // The row of the class, worked out from the data: inside E^2 1.7,
     // outside 0.3, overall mean M.
@@ -548,12 +548,12 @@ TEST_F(PseudoUnits, WithoutARequestTheClassIsNeglected) {
     working_file() = ideal_h2([](float) { return 0.3f; });
     for (WorkRecord& r : working_file()) r.z = -5.0f;
     CPSEUD.clear();
-    CPSEUD.I(1) = -1;
+    CPSEUD.I(cpseud::kClass) = -1;
     float slope = 0, cnst = 0, escale = 0;
     int nstore = 0, ierr = 0;
     PSEUDO(slope, cnst, escale, nstore, ierr);
-    EXPECT_EQ(CPSEUD.I(1), -1);
-    EXPECT_EQ(CPSEUD.I(5), 2);  // the conditions of the class found stay
+    EXPECT_EQ(CPSEUD.I(cpseud::kClass), -1);
+    EXPECT_EQ(cpseud::n(1), 2);  // the conditions of the class found stay
     EXPECT_EQ(nstore, 0);
     EXPECT_NEAR(cnst, 0.3f, 1e-5);
     for (const WorkRecord& r : working_file()) EXPECT_EQ(r.z, -5.0f);  // word 10 untouched
@@ -567,7 +567,7 @@ TEST_F(PseudoUnits, RequestedClassesAndTheirThresholds) {
         const char* name;
         int request;
         float q_outside;  // E^2 of the reflections outside class 2 (h odd)
-        std::vector<int> user;  // CPSEUD words 2.. for request 74
+        std::vector<int> user;  // condition words (a, b, c, n each) for request 74
         int selected;
         const char* percent;
     } cases[] = {
@@ -586,17 +586,17 @@ TEST_F(PseudoUnits, RequestedClassesAndTheirThresholds) {
         for (WorkRecord& r : working_file())
             if (r.h % 2 != 0) r.key.r = c.q_outside;
         CPSEUD.clear();
-        CPSEUD.I(1) = c.request;
-        for (std::size_t w = 0; w < c.user.size(); ++w) CPSEUD.I(2 + static_cast<int>(w)) = c.user[w];
-        CPSEUD.I(14) = c.request == 74 ? 1 : 0;
+        CPSEUD.I(cpseud::kClass) = c.request;
+        for (std::size_t w = 0; w < c.user.size(); ++w) cpseud::condition_word(1 + static_cast<int>(w)) = c.user[w];
+        CPSEUD.I(cpseud::kWithModulus) = c.request == 74 ? 1 : 0;
         float slope = 0, cnst = 0, escale = 0;
         int nstore = 0, ierr = 0;
         PSEUDO(slope, cnst, escale, nstore, ierr);
-        EXPECT_EQ(CPSEUD.I(1), c.selected) << c.name;
+        EXPECT_EQ(CPSEUD.I(cpseud::kClass), c.selected) << c.name;
         EXPECT_EQ(nstore, c.selected > 0 ? 1 : 0) << c.name;
         if (c.selected > 0) {
-            EXPECT_EQ(CPSEUD.I(2), 1) << c.name;
-            EXPECT_EQ(CPSEUD.I(5), 2) << c.name;
+            EXPECT_EQ(cpseud::a(1), 1) << c.name;
+            EXPECT_EQ(cpseud::n(1), 2) << c.name;
             EXPECT_TRUE(listed(std::string("h= 2n") + "  ")) << c.name;
             EXPECT_TRUE(listed(c.percent)) << c.name;
             // One class evaluated: one row.
@@ -615,12 +615,12 @@ TEST_F(PseudoUnits, RequestedClassesAndTheirThresholds) {
 TEST_F(PseudoUnits, UserRequestWithoutConditionIsIgnored) {
     working_file() = ideal_h2([](float) { return 0.3f; });
     CPSEUD.clear();
-    CPSEUD.I(1) = 74;
-    CPSEUD.I(14) = 0;
+    CPSEUD.I(cpseud::kClass) = 74;
+    CPSEUD.I(cpseud::kWithModulus) = 0;
     float slope = 0, cnst = 0, escale = 0;
     int nstore = 0, ierr = 0;
     PSEUDO(slope, cnst, escale, nstore, ierr);
-    EXPECT_EQ(CPSEUD.I(1), -1);
+    EXPECT_EQ(CPSEUD.I(cpseud::kClass), -1);
     EXPECT_EQ(nstore, 0);
     const auto ls = lines();
     bool found = false;
@@ -640,11 +640,11 @@ TEST_F(PseudoUnits, FallingScatteringFractionIsReportedAsDisplacive) {
     // resolution only.
     working_file() = ideal_h2([](float s2) { return 0.05f + 1.5f * s2; }, 6, 0.6f);
     CPSEUD.clear();
-    CPSEUD.I(1) = 2;
+    CPSEUD.I(cpseud::kClass) = 2;
     float slope = 0, cnst = 0, escale = 0;
     int nstore = 0, ierr = 0;
     PSEUDO(slope, cnst, escale, nstore, ierr);
-    ASSERT_EQ(CPSEUD.I(1), 73);
+    ASSERT_EQ(CPSEUD.I(cpseud::kClass), 73);
     EXPECT_NEAR(slope, 1.5f, 1e-3);
     EXPECT_NEAR(cnst, 0.05f, 1e-3);
     const std::string pad(30, ' ');
@@ -671,20 +671,20 @@ TEST_F(PseudoUnits, MonoclinicClassesRankByTheirRepresentative) {
                 const float gamma = 3.0f * static_cast<float>(g) / 2.0f;
                 wf.push_back(refl(h, k, l, 0.01f * static_cast<float>(h * h + k * k + l * l), 0.25f + 0.75f * gamma));
             }
-    RC.I(17) = 5;
-    RC.R(18) = 0.48f;
+    RC.I(rcw::kShells) = 5;
+    RC.R(rcw::kLargestS2) = 0.48f;
     working_file() = wf;
     CPSEUD.clear();
-    CPSEUD.I(1) = 0;
+    CPSEUD.I(cpseud::kClass) = 0;
     float slope = 0, cnst = 0, escale = 0;
     int nstore = 0, ierr = 0;
     PSEUDO(slope, cnst, escale, nstore, ierr);
-    EXPECT_EQ(SYM.R(223), 2.0f);
+    EXPECT_EQ(SYM.R(symw::kEquivalents), 2.0f);
     const ClassStats& st = class_stats();
     EXPECT_EQ(st.number[17], 0);        // never ranked itself
     EXPECT_EQ(st.nin[17], st.nin[15]);  // statistics of its representative
     EXPECT_EQ(st.r1[18], st.r1[16]);
-    EXPECT_EQ(CPSEUD.I(1), 16);
+    EXPECT_EQ(CPSEUD.I(cpseud::kClass), 16);
     EXPECT_NEAR(cnst, 0.25f, 1e-4);
 }
 

@@ -116,7 +116,7 @@ TEST_F(DataRun, RepeatedEquivalentsKeepTheFirst) {
                        "              0  systematically absent reflections rejected\n"
                        "              2  symmetry equivalent reflections rejected\n"))
         << listing();
-    EXPECT_EQ(RC.I(16), 2);
+    EXPECT_EQ(RC.I(rcw::kReflections), 2);
 }
 
 TEST_F(DataRun, SequenceKeysKeepTheInputOrder) {
@@ -289,14 +289,14 @@ TEST_F(DataRun, LinesAfterTheEndOfTheDataAreCountedInAWarning) {
 
 TEST_F(DataRun, SigmasAllOneAreMeaningless) {
     ASSERT_EQ(run(with(p1_job(), {"refl foll"}), hkl(1, 0, 0, 5, 1) + hkl(2, 0, 0, 6, 1)), 0);
-    EXPECT_EQ(UREQ.I(4), 0);
+    EXPECT_EQ(UREQ.I(ureqw::kSigma), 0);
     EXPECT_TRUE(listed("\n *** warning ***  sigma(F) values are meaningless\n\n"));
     ASSERT_EQ(run(with(p1_job(), {"refl foll"}), hkl(1, 0, 0, 5, 1) + hkl(2, 0, 0, 6, 2.5)), 0);
-    EXPECT_EQ(UREQ.I(4), 1);
+    EXPECT_EQ(UREQ.I(ureqw::kSigma), 1);
     int n = 0, nref = 0, nzro = 0, ip = 0, seed = 0;
     YSFL07(n, nref, nzro, ip, seed);
     EXPECT_EQ(seed, kDataSeed);
-    EXPECT_EQ(UREQ.I(4), 1);  // stored in the list-7 header
+    EXPECT_EQ(UREQ.I(ureqw::kSigma), 1);  // stored in the list-7 header
 }
 
 // --- Known phases ------------------------------------------------------------
@@ -325,7 +325,7 @@ TEST_F(DataRun, KnownPhaseOfAFriedelMateIsStoredNegated) {
     EXPECT_EQ(got[0].code(), 1);
     EXPECT_EQ(got[1].phase(), 360);  // 0 of its own standard reflection
     EXPECT_EQ(got[2].phase(), 330);  // truncated to -30
-    EXPECT_EQ(UREQ.I(5), 1);
+    EXPECT_EQ(UREQ.I(ureqw::kKnown), 1);
 }
 
 // A known phase carried through an operator with a translation and the

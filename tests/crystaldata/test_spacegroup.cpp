@@ -57,7 +57,7 @@ Op stored_op(int k) {
     return op;
 }
 
-int operation_count() { return SYM.I(217) * (SYM.I(220) + 1); }
+int operation_count() { return SYM.I(symw::kOps) * (SYM.I(symw::kCentric) + 1); }
 
 bool has_op(const std::string& text) {
     Op want = parse_op(text);
@@ -127,11 +127,11 @@ TEST_F(SpaceGroup, CubicSymbolsWithMinusThreeInSecondPosition) {
         ASSERT_EQ(test::analyse(old), 0);
         std::vector<Op> expected;
         for (int k = 1; k <= operation_count(); ++k) expected.push_back(stored_op(k));
-        int family = SYM.I(219);
+        int family = SYM.I(symw::kFamily);
         ASSERT_EQ(test::analyse(today), 0);
-        EXPECT_EQ(ERL.I(593), 6);
+        EXPECT_EQ(ERL.I(erlw::kSystem), 6);
         EXPECT_EQ(family, 8);
-        EXPECT_EQ(SYM.I(219), 8);
+        EXPECT_EQ(SYM.I(symw::kFamily), 8);
         ASSERT_EQ(static_cast<std::size_t>(operation_count()), expected.size());
         for (int k = 1; k <= operation_count(); ++k) EXPECT_TRUE(stored_op(k) == expected[k - 1]) << k;
     }
@@ -141,23 +141,23 @@ TEST_F(SpaceGroup, ShortMonoclinicSymbol) {
     ASSERT_EQ(test::analyse("p 21/c"), 0);
     const char* ops[] = {"x,y,z", "-x,y+1/2,-z+1/2", "-x,-y,-z", "x,-y+1/2,z+1/2"};
     for (int k = 1; k <= 4; ++k) EXPECT_TRUE(stored_op(k) == parse_op(ops[k - 1])) << ops[k - 1];
-    EXPECT_EQ(SYM.I(217), 2);
-    EXPECT_EQ(SYM.I(220), 1);
-    EXPECT_EQ(SYM.I(221), 1);
-    EXPECT_EQ(SYM.R(218), 1.0f);
-    EXPECT_EQ(SYM.I(219), 2);
-    EXPECT_EQ(ERL.I(593), 2);
-    EXPECT_EQ(ERL.I(594), 2);
+    EXPECT_EQ(SYM.I(symw::kOps), 2);
+    EXPECT_EQ(SYM.I(symw::kCentric), 1);
+    EXPECT_EQ(SYM.I(symw::kLattice), 1);
+    EXPECT_EQ(SYM.R(symw::kLatticePoints), 1.0f);
+    EXPECT_EQ(SYM.I(symw::kFamily), 2);
+    EXPECT_EQ(ERL.I(erlw::kSystem), 2);
+    EXPECT_EQ(ERL.I(erlw::kGenerators), 2);
     // Compact operator 2: rows -x, y, -z as column codes; translation 0 1/2 1/2.
-    EXPECT_EQ(SYM.I(7), -1);
-    EXPECT_EQ(SYM.I(9), 2);
-    EXPECT_EQ(SYM.I(11), -3);
-    EXPECT_FLOAT_EQ(SYM.R(149), 0.5f);
-    EXPECT_FLOAT_EQ(SYM.R(150), 0.5f);
+    EXPECT_EQ(sym_row_code(2, 1, 1), -1);
+    EXPECT_EQ(sym_row_code(2, 2, 1), 2);
+    EXPECT_EQ(sym_row_code(2, 3, 1), -3);
+    EXPECT_FLOAT_EQ(sym_translation(2, 2), 0.5f);
+    EXPECT_FLOAT_EQ(sym_translation(2, 3), 0.5f);
     // Seminvariant moduli of class 8 with a primitive lattice.
-    EXPECT_EQ(ERL.I(2917), 3);
-    for (int w = 2918; w <= 2920; ++w) EXPECT_EQ(ERL.I(w), 2);
-    for (int w = 2921; w <= 2923; ++w) EXPECT_EQ(ERL.I(w), 1);
+    EXPECT_EQ(ERL.I(erlw::kOriginPhases), 3);
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(erl_modulus(i), 2);
+    for (int j = 1; j <= 3; ++j) EXPECT_EQ(erl_column_sum(j), 1);
     // Product table: (-x,y+1/2,-z+1/2)(-x,-y,-z) = x,-y+1/2,z+1/2.
     EXPECT_EQ(erl_P(2, 3), 4);
     EXPECT_EQ(erl_P(3, 3), 1);
@@ -231,10 +231,10 @@ TEST_F(SpaceGroup, LatticeCodePointsAndFamily) {
                           Case{"i a -3 d", 6, 5, 2.f, 8}, Case{"a m a 2", 3, 2, 2.f, 3}, Case{"b 1 1 2", 2, 3, 2.f, 2}}) {
         SCOPED_TRACE(c.symbol);
         ASSERT_EQ(test::analyse(c.symbol), 0);
-        EXPECT_EQ(ERL.I(593), c.system);
-        EXPECT_EQ(SYM.I(221), c.lattice);
-        EXPECT_EQ(SYM.R(218), c.points);
-        EXPECT_EQ(SYM.I(219), c.family);
+        EXPECT_EQ(ERL.I(erlw::kSystem), c.system);
+        EXPECT_EQ(SYM.I(symw::kLattice), c.lattice);
+        EXPECT_EQ(SYM.R(symw::kLatticePoints), c.points);
+        EXPECT_EQ(SYM.I(symw::kFamily), c.family);
     }
     ASSERT_EQ(test::analyse("r -3"), 0);
     EXPECT_EQ(operation_count(), 6);
@@ -250,9 +250,9 @@ TEST_F(SpaceGroup, SeminvariantModuli) {
                           Case{"f d d 2", 1, {0, 0, 0}, {0, 0, 1}}, Case{"p 3 1 2", 1, {6, 0, 0}, {2, 4, 3}}}) {
         SCOPED_TRACE(c.symbol);
         ASSERT_EQ(test::analyse(c.symbol), 0);
-        EXPECT_EQ(ERL.I(2917), c.count);
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(ERL.I(2918 + i), c.m[i]) << "modulus " << i + 1;
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(ERL.I(2921 + i), c.w[i]) << "word " << 2921 + i;
+        EXPECT_EQ(ERL.I(erlw::kOriginPhases), c.count);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(erl_modulus(1 + i), c.m[i]) << "modulus " << i + 1;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(erl_column_sum(1 + i), c.w[i]) << "column sum " << i + 1;
     }
 }
 
@@ -261,16 +261,16 @@ TEST_F(SpaceGroup, SeminvariantDescriptionWords) {
     char w[4];
     std::string vector, condition;
     for (int i = 0; i < 3; ++i) {
-        unpack_chars(w, ERL.at(2909 + i), 1);
+        unpack_chars(w, ERL.at(erlw::kVectorText + i), 1);
         vector += std::string(w, 4);
     }
     for (int i = 0; i < 5; ++i) {
-        unpack_chars(w, ERL.at(2912 + i), 1);
+        unpack_chars(w, ERL.at(erlw::kConditionText + i), 1);
         condition += std::string(w, 4);
     }
     EXPECT_EQ(vector, " h   k   0  ");
     EXPECT_EQ(condition, "h+  k=  2n          ");
-    EXPECT_EQ(ERL.I(2908), 3);
+    EXPECT_EQ(ERL.I(erlw::kThree), 3);
     EXPECT_EQ(erl_V(1, 1), 96);
     EXPECT_EQ(erl_V(1, 2), 96);
     EXPECT_EQ(erl_V(2, 3), 1);

@@ -74,11 +74,12 @@ std::string listing_text() {
 }
 
 void set_small_metric() {
-    for (int i = 1; i <= 3; ++i) RC.R(i) = 0.001f;
-    for (int i = 4; i <= 6; ++i) RC.R(i) = 0.0f;
-    RC.R(23) = 1.98f;
-    RC.R(18) = 0.0f;
-    UREQ.I(1) = UREQ.I(2) = UREQ.I(3) = 0;
+    float* g = s2_coefficients();
+    for (int i = 0; i < 3; ++i) g[i] = 0.001f;
+    for (int i = 3; i < 6; ++i) g[i] = 0.0f;
+    RC.R(rcw::kRhomax) = 1.98f;
+    RC.R(rcw::kLargestS2) = 0.0f;
+    UREQ.I(ureqw::kHmax) = UREQ.I(ureqw::kKmax) = UREQ.I(ureqw::kLmax) = 0;
 }
 
 int analyse(const std::string& symbol, int shiftflag, const int shift[3]) {

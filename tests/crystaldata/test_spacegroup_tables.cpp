@@ -73,7 +73,7 @@ std::string check_reflections(const FixtureGroup& g) {
     std::ostringstream faults;
     int tlist[24];
     int nt = translated_operators(tlist);
-    int lm1 = SYM.I(221) - 1;
+    int lm1 = SYM.I(symw::kLattice) - 1;
     for (const auto& r : g.reflections) {
         int absent;
         EXTIN(absent, r.h[0], r.h[1], r.h[2], lm1, nt, tlist);
@@ -121,8 +121,8 @@ TEST_F(SpaceGroupTables, OperatorsOfEveryGroupAgree) {
         SCOPED_TRACE(g.symbol + "  (" + g.reference_name + ")");
         reset_crystal_records();
         ASSERT_EQ(test::analyse(g.symbol), 0);
-        int stored = SYM.I(217);
-        int centric = SYM.I(220);
+        int stored = SYM.I(symw::kOps);
+        int centric = SYM.I(symw::kCentric);
         int N = stored * (centric + 1);
         EXPECT_EQ(static_cast<std::size_t>(N), g.ops.size());
         EXPECT_EQ(centric == 1, has_inversion(g));

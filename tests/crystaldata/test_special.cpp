@@ -21,7 +21,7 @@ namespace {
 void setup(const std::string& symbol, std::array<float, 6> cell) {
     reset_crystal_records();
     ASSERT_EQ(test::analyse(symbol), 0) << symbol;
-    for (int i = 0; i < 6; ++i) RC.R(7 + i) = cell[i];
+    for (int i = 0; i < 6; ++i) cell_constant(1 + i) = cell[i];
     SPEC.I(kSpecReady) = -1;
     XSPINB();
 }
@@ -162,7 +162,7 @@ TEST(SpecialPositions, FloatingOriginCodesAndWarning) {
         SCOPED_TRACE(c.symbol);
         setup(c.symbol, {5.f, 6.f, 7.f, 90.f, 90.f, 90.f});
         test::capture_listing("special_floating");
-        EXPECT_EQ(SPEC.I(382), c.code);
+        EXPECT_EQ(SPEC.I(specw::kFloating), c.code);
         XWRIFL();
         std::string expected = c.code ? "\n *** warning *** freely floating origin along " + std::string(c.axes) + "\n\n" : "";
         EXPECT_EQ(test::listing_text(), expected);

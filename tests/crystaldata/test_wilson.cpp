@@ -28,7 +28,7 @@ WorkingFile wilson_data(int n, float s2max, const std::function<bool(float)>& ke
 }
 
 bool all_finite_tables() {
-    for (int w = 1; w <= 144; ++w)
+    for (int w = 1; w <= cw::kScale; ++w)
         if (!std::isfinite(C.R(w))) return false;
     return true;
 }
@@ -60,13 +60,13 @@ TEST_F(WilsonPlot, FitsTheTemperatureFactorAndScale) {
     int ierr = 0;
     SUM(wf, 1.0f, ierr);
     ASSERT_EQ(ierr, 0);
-    EXPECT_NEAR(C.R(143), kB, 0.05);
-    EXPECT_NEAR(C.R(144), kScale, 0.03 * kScale);
-    EXPECT_NEAR(C.R(141), -2.0 * C.R(143), 1e-5);
-    EXPECT_NEAR(C.R(144), std::exp(-C.R(142)), 1e-6);
+    EXPECT_NEAR(C.R(cw::kB), kB, 0.05);
+    EXPECT_NEAR(C.R(cw::kScale), kScale, 0.03 * kScale);
+    EXPECT_NEAR(C.R(cw::kSlope), -2.0 * C.R(cw::kB), 1e-5);
+    EXPECT_NEAR(C.R(cw::kScale), std::exp(-C.R(cw::kIntercept)), 1e-6);
     EXPECT_EQ(wilson_points(), 10);
     // The last point is the last shell alone: its mean s^2 lies in it.
-    EXPECT_GT(C.R(70), 0.45f);
+    EXPECT_GT(cw::mean_s2(10), 0.45f);
 }
 
 TEST_F(WilsonPlot, EmptyShellsAreSkipped) {
@@ -77,7 +77,7 @@ TEST_F(WilsonPlot, EmptyShellsAreSkipped) {
     SUM(wf, 1.0f, ierr);
     ASSERT_EQ(ierr, 0);
     EXPECT_EQ(wilson_points(), 9);
-    EXPECT_NEAR(C.R(143), kB, 0.08);
+    EXPECT_NEAR(C.R(cw::kB), kB, 0.08);
     EXPECT_TRUE(all_finite_tables());
 }
 
@@ -90,7 +90,7 @@ TEST_F(WilsonPlot, ShellOfUnobservedReflectionsOnlyIsSkipped) {
     SUM(wf, 1.0f, ierr);
     ASSERT_EQ(ierr, 0);
     EXPECT_EQ(wilson_points(), 9);
-    EXPECT_NEAR(C.R(143), kB, 0.08);
+    EXPECT_NEAR(C.R(cw::kB), kB, 0.08);
     EXPECT_TRUE(all_finite_tables());
     EXPECT_TRUE(listed(" shell   no   nu   nu/nt    zmax    zmed   sigma             legenda:"));
     EXPECT_TRUE(listed("    4    0  200   1.000   0.000   0.000   0.000            zmax  = maximum value of z for unobserved reflections"));
@@ -108,15 +108,15 @@ class WilsonPlotFails : public NormalListing, public ::testing::WithParamInterfa
 
 TEST_P(WilsonPlotFails, WithItsOwnMessageAndNoNaN) {
     wilson_setup(5, 0.4f);
-    C.R(143) = 7.0f;
-    C.R(144) = 0.5f;
+    C.R(cw::kB) = 7.0f;
+    C.R(cw::kScale) = 0.5f;
     WorkingFile wf = GetParam().data();
     int ierr = 0;
     SUM(wf, 1.0f, ierr);
     EXPECT_EQ(ierr, -1);
     EXPECT_TRUE(listed(" ***  Wilson-plot procedure in error  ***\n ***         Check reflections        ***"));
-    EXPECT_EQ(C.R(143), 7.0f);  // B and scale untouched
-    EXPECT_EQ(C.R(144), 0.5f);
+    EXPECT_EQ(C.R(cw::kB), 7.0f);  // B and scale untouched
+    EXPECT_EQ(C.R(cw::kScale), 0.5f);
     EXPECT_TRUE(all_finite_tables());
 }
 
@@ -212,8 +212,8 @@ class Rescaling : public NormalListing {};
 
 TEST_F(Rescaling, MeanWeightedESquaredIsOne) {
     wilson_setup(4, 0.4f);
-    C.R(144) = 0.5f;        // Wilson scale
-    C.R(143) = 2.0f * 1.5f;  // 2B while the rescaling runs
+    C.R(cw::kScale) = 0.5f;     // Wilson scale
+    C.R(cw::kB) = 2.0f * 1.5f;  // 2B while the rescaling runs
     WorkingFile wf = {observed(0.05f, 1.0, 2), observed(0.15f, 3.0, 1), observed(0.25f, 0.5, 4),
                       observed(0.35f, 2.0, 1)};
     int ierr = 0;
@@ -229,13 +229,13 @@ TEST_F(Rescaling, MeanWeightedESquaredIsOne) {
     double e0 = 0.5 * 1.0 * std::exp(3.0 * 0.05), e1 = 0.5 * 3.0 * std::exp(3.0 * 0.15);
     EXPECT_NEAR(wf[1].key.r / wf[0].key.r, e1 / e0, 1e-5);
     double ratio = sw / (2 * e0 + e1 + 4 * 0.5 * 0.5 * std::exp(0.75) + 0.5 * 2.0 * std::exp(1.05));
-    EXPECT_NEAR(C.R(144), ratio, 1e-6 * ratio);
+    EXPECT_NEAR(C.R(cw::kScale), ratio, 1e-6 * ratio);
 }
 
 TEST_F(Rescaling, UnobservedTakeTheShellEstimateOrHalfTheSmallestObserved) {
     wilson_setup(4, 0.4f);
-    C.R(144) = 1.0f;
-    C.R(143) = 0.0f;
+    C.R(cw::kScale) = 1.0f;
+    C.R(cw::kB) = 0.0f;
     shell::zmed(2) = 0.3f;  // shell 2 corrected by the statistics
     WorkingFile wf = {observed(0.02f, 2.0), observed(0.04f, 0.6), unobserved(0.03f),  // shell 1
                       observed(0.15f, 1.0), unobserved(0.16f),                         // shell 2
@@ -251,8 +251,8 @@ TEST_F(Rescaling, UnobservedTakeTheShellEstimateOrHalfTheSmallestObserved) {
 
 TEST_F(Rescaling, FallbackIsInESquaredUnitsWithATemperatureFactor) {
     wilson_setup(2, 0.4f);
-    C.R(144) = 0.1f;
-    C.R(143) = 2.0f * 4.0f;  // B = 4
+    C.R(cw::kScale) = 0.1f;
+    C.R(cw::kB) = 2.0f * 4.0f;  // B = 4
     WorkingFile wf = {observed(0.1f, 5.0), observed(0.3f, 2.0), observed(0.35f, 9.0), unobserved(0.38f)};
     int ierr = 0;
     RESCA(wf, ierr);
@@ -264,25 +264,25 @@ TEST_F(Rescaling, FallbackIsInESquaredUnitsWithATemperatureFactor) {
 
 TEST_F(Rescaling, KnownFragmentFirstPassKeepsTheScale) {
     wilson_setup(1, 0.4f);
-    C.R(144) = 0.25f;
-    UREQ.I(6) = -1;
+    C.R(cw::kScale) = 0.25f;
+    UREQ.I(ureqw::kPartial) = -1;
     WorkingFile wf = {observed(0.1f, 1.0), observed(0.2f, 3.0)};
     int ierr = 0;
     RESCA(wf, ierr);
     EXPECT_EQ(ierr, 0);
-    EXPECT_EQ(C.R(144), 0.25f);
+    EXPECT_EQ(C.R(cw::kScale), 0.25f);
 }
 
 TEST_F(Rescaling, NothingMeasurableFails) {
     wilson_setup(2, 0.4f);
-    C.R(144) = 1.0f;
-    C.R(143) = 0.0f;
+    C.R(cw::kScale) = 1.0f;
+    C.R(cw::kB) = 0.0f;
     for (WorkingFile wf : {WorkingFile{unobserved(0.1f), unobserved(0.3f)}, WorkingFile{observed(0.1f, 0.0)},
                            WorkingFile{}}) {
         int ierr = 0;
         RESCA(wf, ierr);
         EXPECT_EQ(ierr, -1);
-        EXPECT_EQ(C.R(144), 1.0f);
+        EXPECT_EQ(C.R(cw::kScale), 1.0f);
         for (const WorkRecord& r : wf) EXPECT_FALSE(std::isnan(r.key.r));
     }
     EXPECT_TRUE(listed(" *** error *** no reflection with a measurable intensity"));
@@ -334,6 +334,6 @@ TEST_F(WilsonChartListing, ChartLayoutAndLegend) {
     EXPECT_EQ(rows_with_symbols, 51);
     // Legend box in the last 13 rows, left half over columns 96-115.
     EXPECT_EQ(ls[6 + 38].substr(95, 34), std::string(34, '*'));
-    EXPECT_EQ(ls[6 + 46].substr(95), "*           b(iso) =" + fmt_f(C.R(143), 12, 5) + " *");
+    EXPECT_EQ(ls[6 + 46].substr(95), "*           b(iso) =" + fmt_f(C.R(cw::kB), 12, 5) + " *");
     EXPECT_EQ(ls[6 + 49].substr(95), "* scale*f(obs.)**2 =  f(abs.)**2 *");
 }
