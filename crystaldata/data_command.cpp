@@ -21,6 +21,7 @@
 #include "jobcontrol/records/neutro.h"
 #include "jobcontrol/records/scatter.h"
 #include "jobcontrol/records/special.h"
+#include "jobcontrol/store/snapshot.h"
 #include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
 #include "platform/fread.h"
@@ -457,25 +458,14 @@ void DIRDAT(DataDirectives& d, int& ierr) {
     finish_directives(d, ierr);
 }
 
-void DATAZAN(int /*new_file*/, int& status) {
-    command_heading(" ZANEK : Data routine", HeadingEnd::TwoEmpty);
-    SYM.I(symw::kOps) = 0;
-    RC.I(rcw::kReflections) = 0;
-    RC.R(rcw::kLargestS2) = 0.0f;
+namespace {
 
-    if (!open_reflection_scratch()) {
-        skip_directives();
-        status = -1;
-        return;
-    }
+// The directives, the derived numbers and the reflections; ierr < 0 when
+// the command fails.
+void read_and_store(int& ierr) {
     DataDirectives d;
-    int ierr = 0;
     DIRDAT(d, ierr);
-    if (ierr < 0) {
-        units().close(UNIT.I(unitw::kScratch));  // the reflection scratch file
-        status = -1;
-        return;
-    }
+    if (ierr < 0) return;
 
     // Derived quantities of the cell and its content.
     const int equivalents = (SYM.I(symw::kCentric) + 1) * SYM.I(symw::kOps);
@@ -507,8 +497,31 @@ void DATAZAN(int /*new_file*/, int& status) {
         }
         XDUMP();
     }
+}
+
+}  // namespace
+
+void DATAZAN(int /*new_file*/, int& status) {
+    command_heading(" ZANEK : Data routine", HeadingEnd::TwoEmpty);
+    SYM.I(symw::kOps) = 0;
+    RC.I(rcw::kReflections) = 0;
+    RC.R(rcw::kLargestS2) = 0.0f;
+
+    if (!open_reflection_scratch()) {
+        skip_directives();
+        status = -1;
+        return;
+    }
+    // The cell, symmetry, content, fragment and reflection lists are stored
+    // as they are met; a %data that fails later puts back those it replaced.
+    StoreSnapshot before = StoreSnapshot::take();
+    int ierr = 0;
+    read_and_store(ierr);
     units().close(UNIT.I(unitw::kScratch));  // the reflection scratch file
-    if (ierr < 0) status = -1;
+    if (ierr < 0) {
+        before.restore();
+        status = -1;
+    }
 }
 
 // Sigma3 / Sigma2^1.5 of the cell content of SF (the cell, not yet the

@@ -60,19 +60,22 @@ TEST_F(DataRun, HeadingIsTheDataRoutinesWithTwoEmptyLines) {
     EXPECT_NE(l.find("\n " + std::string(120, '+') + "\n\n\n\n Direct cell"), std::string::npos);
 }
 
-TEST_F(DataRun, MissingCellAndContentAreBothReportedAndTheGroupIsStillStored) {
+// A %data that fails after it has formed some lists leaves none of them:
+// the file keeps what it held before the command (here nothing).
+TEST_F(DataRun, MissingCellAndContentAreBothReportedAndNoListIsKept) {
     EXPECT_EQ(run({"spac p 21/c"}), -1);
     EXPECT_TRUE(listed("\n *** error *** no cell parameters supplied\n"));
     EXPECT_TRUE(listed("\n *** error *** no cell content supplied\n"));
     EXPECT_FALSE(listed("no space group symbol supplied"));
-    EXPECT_TRUE(stored(2));
+    EXPECT_FALSE(stored(2));
     EXPECT_FALSE(stored(3));
 }
 
 TEST_F(DataRun, MissingGroupIsReported) {
     EXPECT_EQ(run({"cell 10 10 10 90 90 90", "cont c 4"}), -1);
     EXPECT_TRUE(listed("\n *** error *** no space group symbol supplied\n"));
-    EXPECT_TRUE(stored(1));
+    EXPECT_FALSE(stored(1));
+    EXPECT_FALSE(stored(3));
 }
 
 // --- Directive faults and accepted variants ---------------------------------
@@ -222,8 +225,8 @@ TEST_F(DataRun, ElevenFragmentsAreRefused) {
 TEST_F(DataRun, AtomTypeNotInTheContentFailsAfterAllDirectives) {
     EXPECT_EQ(run({"frag", "n 0.1 0.2 0.3", "cell 10 10 10 90 90 90", "spac p 1", "cont c 4"}), -1);
     EXPECT_TRUE(listed("  *** error *** n  type not present in the declared content"));
-    EXPECT_TRUE(stored(1));
-    EXPECT_TRUE(stored(3));
+    EXPECT_FALSE(stored(1));
+    EXPECT_FALSE(stored(3));
     EXPECT_FALSE(stored(15));
 }
 

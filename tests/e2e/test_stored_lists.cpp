@@ -190,6 +190,17 @@ INSTANTIATE_TEST_SUITE_P(
         FailingJob{"data", "%data\ncell 16.1930 16.1930 11.2421 90 90 220\nspac r -3 c\n"
                            "cont o 126 h 108 cl 18 fe 6\nrefl data.hkl",
                    " error in directive : cell 16.1930 16.1930 11.2421 90 90 220"},
+        // Failures met after lists 1, 2, 3 or 15 of the new data have been
+        // stored: those lists are put back as they were.
+        FailingJob{"data_group", "%data\ncell 16.0 16.0 11.0 90 90 120\nspac r -3 q\n"
+                                 "cont o 126 h 108 cl 18 fe 6\nrefl data.hkl",
+                   " error in directive : spac r -3 q"},
+        FailingJob{"data_fragment", "%data\ncell 16.0 16.0 11.0 90 90 120\nspac r -3 c\n"
+                                    "cont o 126 h 108 cl 18 fe 6\nfrag zn 0.1 0.2 0.3\nrefl data.hkl",
+                   "  *** error *** zn type not present in the declared content"},
+        FailingJob{"data_reflections", "%data\ncell 16.0 16.0 11.0 90 90 120\nspac r -3 c\n"
+                                       "cont o 120 h 108 cl 18 fe 6\nfrag fe 0.1 0.2 0.3\nrefl missing.hkl",
+                   " *** error ***  open error, code ="},
         FailingJob{"normal", "%normal\nnref 10 20", " error in directive : nref 10 20"},
         FailingJob{"seminvariants", "%seminvariants\nbeth", " wrong directive on following line:\nbeth"},
         FailingJob{"invariants", "%invariants\nnsig 3", " error in directive : nsig 3"},

@@ -1,0 +1,48 @@
+// A copy of the file index and of the lists it names, taken before a
+// command that replaces several lists one after another (%data stores the
+// cell, the symmetry and the content as it meets them). When such a
+// command fails later, the copy is written back: the index, its next free
+// address and every list's words are as they were before the command, so
+// no list of the structure the user had is lost to a job that failed.
+#include "jobcontrol/store/snapshot.h"
+
+#include "jobcontrol/records/store.h"
+#include "jobcontrol/store/store.h"
+
+namespace zanek {
+
+namespace {
+
+constexpr int kIndexWords = kIndexHeaderLength + kListTableLength;  // store words 1600-1889
+constexpr int kRowFirst = 3, kRowLast = 4;
+
+}  // namespace
+
+StoreSnapshot StoreSnapshot::take() {
+    StoreSnapshot s;
+    int serial = 0, first = 0, last = 0, part = 0, length = 0;
+    SRLIN(1, serial, first, last, part, length);  // loads the index when it is not resident
+    s.index_.resize(kIndexWords);
+    XDWN(kIndexHeaderAddress, s.index_.data(), kIndexWords);
+    // The loader has checked every row: a present list lies whole in the
+    // used part of the file.
+    for (int t = 1; t <= kMaxListType; ++t) {
+        if (table_word(t, 1) <= 0) continue;
+        List list;
+        list.first = table_word(t, kRowFirst);
+        list.words.resize(static_cast<std::size_t>(table_word(t, kRowLast) - list.first + 1));
+        XDWN(list.first, list.words.data(), static_cast<int>(list.words.size()));
+        s.lists_.push_back(std::move(list));
+    }
+    return s;
+}
+
+void StoreSnapshot::restore() {
+    for (List& list : lists_) XUP(list.first, list.words.data(), static_cast<int>(list.words.size()));
+    XUP(kIndexHeaderAddress, index_.data(), kIndexWords);
+    // The resident table is the one the rest of the run reads and writes.
+    for (int k = 0; k < kListTableLength; ++k) XFILI.W(xfili::kTable + k) = index_[kIndexHeaderLength + k];
+    XDUMP();
+}
+
+}  // namespace zanek
