@@ -33,7 +33,7 @@ void section_banner(const std::string& text) { lst_line(std::string(40, ' ') + t
 int directive_count() {
     int c = COMDIR.I(comdir::kRunning);
     if (c < 1 || c > kQueueCapacity) return 0;
-    return comdir::directives(c);
+    return comdir::directive_lines(c);
 }
 
 std::string next_directive_line() {

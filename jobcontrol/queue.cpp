@@ -27,10 +27,10 @@ bool MODQUE(const std::string& buf, int n) {
     // one place on, directive counts with their commands.
     for (int k = count; k >= running; --k) {
         comdir::code(k + 1) = comdir::code(k);
-        comdir::directives(k + 1) = comdir::directives(k);
+        comdir::directive_lines(k + 1) = comdir::directive_lines(k);
     }
     comdir::code(running) = code;
-    comdir::directives(running) = 0;
+    comdir::directive_lines(running) = 0;
     COMDIR.I(comdir::kCount) = count + 1;
     COMDIR.I(comdir::kRunning) = running - 1;
     return true;

@@ -41,7 +41,7 @@ struct JobNotes {
 const std::string kRule120Stars = std::string(120, '*');
 
 void clear_queue() {
-    for (int k = 1; k <= kQueueCapacity; ++k) comdir::code(k) = comdir::directives(k) = 0;
+    for (int k = 1; k <= kQueueCapacity; ++k) comdir::code(k) = comdir::directive_lines(k) = 0;
     COMDIR.I(comdir::kCount) = 0;
     COMDIR.I(comdir::kCursor) = 0;
 }
@@ -81,7 +81,7 @@ bool queue_code(int code, JobNotes& notes, int& status) {
     }
     count += 1;
     comdir::code(count) = code;
-    comdir::directives(count) = 0;
+    comdir::directive_lines(count) = 0;
     notes.last_code = code;
     return true;
 }
@@ -112,7 +112,7 @@ bool store_directive(const std::string& line, JobNotes& notes, int& status) {
     }
     cursor += 1;
     CHARA.set_line(cursor, line);
-    comdir::directives(COMDIR.I(comdir::kCount)) += 1;
+    comdir::directive_lines(COMDIR.I(comdir::kCount)) += 1;
 
     std::string key = line.substr(0, 4);
     LCASE(key);
@@ -204,7 +204,7 @@ void write_command_table(int& export_flag) {
     int line_no = 0;
     for (int k = 1; k <= COMDIR.I(comdir::kCount); ++k) {
         int code = comdir::code(k);
-        int ndir = comdir::directives(k);
+        int ndir = comdir::directive_lines(k);
         if (code == CMD_EXPORT) export_flag = 1;
         std::string head = std::string(11, ' ') + CHARAS.command_mark() + CHARAS.keyword(code) + " ";
         lst_blank();

@@ -37,11 +37,11 @@ extern CharasRecord CHARAS;
 inline Record<404> COMDIR;
 namespace comdir {
 constexpr int kCapacity = 401, kCount = 402, kCursor = 403, kRunning = 404;
-constexpr int kCode = 0, kDirectives = 200;  // bases of the command codes and their directive counts
-// The code and the number of directive lines of queued command k (1..200).
-inline int32_t& code(int k) { return COMDIR.I(kCode + k); }
-inline int32_t& directives(int k) { return COMDIR.I(kDirectives + k); }
-}
+// Queue entry k (1..200): its command code (word k) and the number of its
+// directive lines (word 200 + k).
+inline int& code(int k) { return COMDIR.I(k); }
+inline int& directive_lines(int k) { return COMDIR.I(kQueueCapacity + k); }
+}  // namespace comdir
 
 // CHARA: the 13-character table " 0123456789.-", 100 directive lines of 80
 // characters, and the 80-character name of the scattering factors file.

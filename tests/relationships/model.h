@@ -140,22 +140,22 @@ public:
     void set_records() const {
         SYM.clear();
         ERL.clear();
-        SYM.I(217) = static_cast<int>(group_.ops.size());
-        SYM.I(220) = group_.centric ? 1 : 0;
+        SYM.I(symw::kOps) = static_cast<int>(group_.ops.size());
+        SYM.I(symw::kCentric) = group_.centric ? 1 : 0;
         for (std::size_t k = 0; k < group_.ops.size(); ++k)
             for (int i = 1; i <= 3; ++i) {
                 for (int j = 1; j <= 3; ++j) erl_R(static_cast<int>(k) + 1, i, j) = group_.ops[k].r[i - 1][j - 1];
                 erl_T(static_cast<int>(k) + 1, i) = static_cast<float>(group_.ops[k].t[i - 1]);
             }
-        UREQ.I(1) = box_[0];
-        UREQ.I(2) = box_[1];
-        UREQ.I(3) = box_[2];
-        UREQ.I(5) = 1;
-        UREQ.I(10) = 0;
-        PARAM.I(1) = (2 * box_[1] + 1) * (2 * box_[2] + 1);
-        PARAM.I(2) = 2 * box_[2] + 1;
-        PARAM.I(3) = box_[0] * PARAM.I(1) + box_[1] * PARAM.I(2) + box_[2];
-        INP.R(2) = static_cast<float>(q());
+        UREQ.I(ureqw::kHmax) = box_[0];
+        UREQ.I(ureqw::kKmax) = box_[1];
+        UREQ.I(ureqw::kLmax) = box_[2];
+        UREQ.I(ureqw::kKnown) = 1;
+        UREQ.I(ureqw::kPrint) = 0;
+        PARAM.I(param::kStrideH) = (2 * box_[1] + 1) * (2 * box_[2] + 1);
+        PARAM.I(param::kStrideK) = 2 * box_[2] + 1;
+        PARAM.I(param::kLargest) = box_[0] * PARAM.I(param::kStrideH) + box_[1] * PARAM.I(param::kStrideK) + box_[2];
+        INP.R(inp::kQ) = static_cast<float>(q());
     }
 
     // Fills the table: the nstrong strongest reflections as rows 1..nstrong,
@@ -174,11 +174,11 @@ public:
         for (int w = 1; w <= nweak; ++w) put(nstrong + w, following ? refl_[nstrong + w - 1] : refl_[refl_.size() - w]);
         DIRTR.clear();
         DIRPS.clear();
-        DIRTR.I(1) = nstrong;
-        DIRTR.R(2) = static_cast<float>(refl_[nstrong - 1].e);
-        DIRTR.I(9) = nstrong;
-        DIRPS.I(1) = nweak;
-        DIRPS.I(4) = nlar > 0 ? nlar : nstrong;
+        DIRTR.I(dirtr::kNrtr) = nstrong;
+        DIRTR.R(dirtr::kEmin) = static_cast<float>(refl_[nstrong - 1].e);
+        DIRTR.I(dirtr::kStrongRows) = nstrong;
+        DIRPS.I(dirps::kNrps) = nweak;
+        DIRPS.I(dirps::kNlar) = nlar > 0 ? nlar : nstrong;
     }
 
 private:
@@ -237,9 +237,9 @@ inline Relation decoded(int n) {
     Relation r;
     DECOM(n, r.g, r.gp3, r.t, r.phi);
     for (int k = 0; k < 3; ++k) {
-        r.row[k] = CP10.I(1 + k);
-        r.op[k] = CP10.I(4 + k);
-        r.sign[k] = CP10.I(7 + k);
+        r.row[k] = cp10::row(1 + k);
+        r.op[k] = cp10::op(1 + k);
+        r.sign[k] = cp10::sign(1 + k);
     }
     return r;
 }

@@ -40,23 +40,23 @@ struct HandOp {
 void set_group(const std::vector<HandOp>& ops, bool centric, std::array<int, 3> box = {6, 6, 6}) {
     SYM.clear();
     ERL.clear();
-    SYM.I(217) = static_cast<int>(ops.size());
-    SYM.I(220) = centric ? 1 : 0;
+    SYM.I(symw::kOps) = static_cast<int>(ops.size());
+    SYM.I(symw::kCentric) = centric ? 1 : 0;
     for (std::size_t k = 0; k < ops.size(); ++k)
         for (int i = 1; i <= 3; ++i) {
             for (int j = 1; j <= 3; ++j) erl_R(static_cast<int>(k) + 1, i, j) = ops[k].r[3 * (i - 1) + (j - 1)];
             erl_T(static_cast<int>(k) + 1, i) = ops[k].t[i - 1];
         }
-    for (int i = 1; i <= 3; ++i) UREQ.I(i) = box[i - 1];
-    UREQ.I(10) = 0;
-    PARAM.I(1) = (2 * box[1] + 1) * (2 * box[2] + 1);
-    PARAM.I(2) = 2 * box[2] + 1;
-    PARAM.I(3) = box[0] * PARAM.I(1) + box[1] * PARAM.I(2) + box[2];
-    ASSERT_LE(PARAM.I(3), kIsrSize);
+    for (int i = 1; i <= 3; ++i) max_index(i) = box[i - 1];
+    UREQ.I(ureqw::kPrint) = 0;
+    PARAM.I(param::kStrideH) = (2 * box[1] + 1) * (2 * box[2] + 1);
+    PARAM.I(param::kStrideK) = 2 * box[2] + 1;
+    PARAM.I(param::kLargest) = box[0] * PARAM.I(param::kStrideH) + box[1] * PARAM.I(param::kStrideK) + box[2];
+    ASSERT_LE(PARAM.I(param::kLargest), kIsrSize);
     DIRQN.clear();
-    DIRQN.I(2) = 100;
-    DIRQN.I(13) = 300;
-    for (int s = 1; s <= PARAM.I(3); ++s) isr(s) = 0;
+    DIRQN.I(dirqn::kSpecialE100) = 100;
+    DIRQN.I(dirqn::kEquivSpecialE100) = 300;
+    for (int s = 1; s <= PARAM.I(param::kLargest); ++s) isr(s) = 0;
 }
 
 int32_t& entry(int h, int k, int l) {
@@ -244,7 +244,7 @@ TEST_F(Zones, ExtinctionWinsOverALaterOrEarlierZone) {
 
 TEST_F(Zones, PrintLevelThreeListsEveryMarkedReflection) {
     set_group({{kIdentity, {0, 0, 0}}, {{-1, 0, 0, 0, 1, 0, 0, 0, -1}, {0, 0.5f, 0}}}, false, {2, 2, 2});
-    UREQ.I(10) = 3;
+    UREQ.I(ureqw::kPrint) = 3;
     entry(0, 2, 0) = qcode::ordinary(100, 9);
     GEEST();
     const std::string lis = listing();
@@ -322,10 +322,10 @@ protected:
         for (int r = 1; r <= row; ++r) row_eword(r) = pack_eword(1.0f, 0);
         DIRTR.clear();
         DIRPS.clear();
-        DIRTR.I(1) = nstrong;
-        DIRTR.I(9) = nstrong;
-        DIRPS.I(1) = static_cast<int>(weak_records.size());
-        DIRPS.I(4) = nstrong;
+        DIRTR.I(dirtr::kNrtr) = nstrong;
+        DIRTR.I(dirtr::kStrongRows) = nstrong;
+        DIRPS.I(dirps::kNrps) = static_cast<int>(weak_records.size());
+        DIRPS.I(dirps::kNlar) = nstrong;
     }
 };
 
@@ -450,7 +450,7 @@ TEST_P(RecipJobs, DataReflectionsAreNeverExtinctAndExtinctionsAreAbsences) {
     // ordinal (or as a row of the table).
     const auto recs = list7();
     ASSERT_GT(recs.size(), 500u);
-    const int ns = SYM.I(217);
+    const int ns = SYM.I(symw::kOps);
     for (std::size_t n = 0; n < recs.size(); ++n) {
         const int h[3] = {recs[n].h, recs[n].k, recs[n].l};
         for (int op = 1; op <= ns; ++op) {
@@ -474,11 +474,11 @@ TEST_P(RecipJobs, DataReflectionsAreNeverExtinctAndExtinctionsAreAbsences) {
     // primitive groups every absence is coded extinct.
     int tlist[24];
     const int nt = translated_operators(tlist);
-    const int lm1 = SYM.I(221) - 1;
+    const int lm1 = SYM.I(symw::kLattice) - 1;
     int extinct = 0;
-    for (int h = -UREQ.I(1); h <= UREQ.I(1); ++h)
-        for (int k = -UREQ.I(2); k <= UREQ.I(2); ++k)
-            for (int l = -UREQ.I(3); l <= UREQ.I(3); ++l) {
+    for (int h = -UREQ.I(ureqw::kHmax); h <= UREQ.I(ureqw::kHmax); ++h)
+        for (int k = -UREQ.I(ureqw::kKmax); k <= UREQ.I(ureqw::kKmax); ++k)
+            for (int l = -UREQ.I(ureqw::kLmax); l <= UREQ.I(ureqw::kLmax); ++l) {
                 if (h == 0 && k == 0 && l == 0) continue;
                 int absent = 0;
                 EXTIN(absent, h, k, l, lm1, nt, tlist);

@@ -34,13 +34,13 @@ std::string prepared(const std::string& job) {
 }
 
 void queue_one(int code, const std::vector<std::string>& lines) {
-    for (int k = 1; k <= 404; ++k) COMDIR.I(k) = 0;
-    COMDIR.I(1) = code;
-    COMDIR.I(201) = static_cast<int>(lines.size());
-    COMDIR.I(402) = 1;
-    COMDIR.I(404) = 1;
+    COMDIR.clear();
+    comdir::code(1) = code;
+    comdir::directive_lines(1) = static_cast<int>(lines.size());
+    COMDIR.I(comdir::kCount) = 1;
+    COMDIR.I(comdir::kRunning) = 1;
     for (std::size_t k = 0; k < lines.size(); ++k) CHARA.set_line(static_cast<int>(k) + 1, lines[k]);
-    XLIMI.I(7) = 1;
+    XLIMI.I(xlimi::kListBase) = 1;
 }
 
 // One run of the program on a copy of a prepared structure file.
@@ -107,17 +107,17 @@ TEST_F(InvCommand, DirectiveValuesAndTheirLimits) {
         int big = 0, psie = 0;
         ASSERT_EQ(dirinv(c.lines, big, psie), 0);
         EXPECT_EQ(big, c.big);
-        EXPECT_EQ(DIRTR.I(1), c.nrtr);
-        EXPECT_EQ(DIRPS.I(1), c.nrps);
-        EXPECT_EQ(DIRPS.I(4), c.nlar);
-        EXPECT_EQ(DIR10.I(1), c.numk);
+        EXPECT_EQ(DIRTR.I(dirtr::kNrtr), c.nrtr);
+        EXPECT_EQ(DIRPS.I(dirps::kNrps), c.nrps);
+        EXPECT_EQ(DIRPS.I(dirps::kNlar), c.nlar);
+        EXPECT_EQ(DIR10.I(dir10::kNumk), c.numk);
         const int proc[5] = {c.p1, c.p2, c.p3, c.p4, c.p5};
         for (int w = 1; w <= 5; ++w) EXPECT_EQ(PROC.I(w), proc[w - 1]) << "PROC " << w;
         EXPECT_EQ(psie, c.psie);
-        EXPECT_FLOAT_EQ(DIRTR.R(2), c.emin);
-        EXPECT_FLOAT_EQ(DIR10.R(4), c.gmin);
-        EXPECT_FLOAT_EQ(DIRPS.R(2), 0.4f);
-        EXPECT_EQ(COMDIR.I(403), static_cast<int>(c.lines.size())) << "every own line read";
+        EXPECT_FLOAT_EQ(DIRTR.R(dirtr::kEmin), c.emin);
+        EXPECT_FLOAT_EQ(DIR10.R(dir10::kGmin), c.gmin);
+        EXPECT_FLOAT_EQ(DIRPS.R(dirps::kEmax), 0.4f);
+        EXPECT_EQ(COMDIR.I(comdir::kCursor), static_cast<int>(c.lines.size())) << "every own line read";
     }
     EXPECT_TRUE(listing_has(" wrong directive on following line:"));
     EXPECT_TRUE(listing_has(" unknown 3"));
@@ -148,18 +148,18 @@ TEST_F(InvCommand, StrongRowsThenWeakestFirst) {
     for (auto& r : recs) SNR07(r.data());
 
     using namespace invtab;
-    const int nrtr = DIRTR.I(1);
+    const int nrtr = DIRTR.I(dirtr::kNrtr);
     EXPECT_EQ(nrtr, 150);
-    EXPECT_EQ(DIRTR.I(9), 150);
-    EXPECT_EQ(DIR10.I(1), std::min(DIR10.I(1), 150));
-    EXPECT_FLOAT_EQ(DIRTR.R(2), recs[149][3].r);
+    EXPECT_EQ(DIRTR.I(dirtr::kStrongRows), 150);
+    EXPECT_EQ(DIR10.I(dir10::kNumk), std::min(DIR10.I(dir10::kNumk), 150));
+    EXPECT_FLOAT_EQ(DIRTR.R(dirtr::kEmin), recs[149][3].r);
     for (int r = 1; r <= nrtr; ++r) {
         EXPECT_EQ(row_index(r), pack_index(recs[r - 1][0].i, recs[r - 1][1].i, recs[r - 1][2].i));
         EXPECT_EQ(row_restriction(r), recs[r - 1][7].i % 32);
         EXPECT_EQ(row_phase(r), ((recs[r - 1][7].i % 32768) / 32) % 360);
     }
     // Weak rows: the last 40 records, weakest first, none above emax.
-    const int nrps = DIRPS.I(1);
+    const int nrps = DIRPS.I(dirps::kNrps);
     ASSERT_GT(nrps, 0);
     ASSERT_LE(nrps, 40);
     int expected_row = nrtr + 1;
@@ -175,7 +175,7 @@ TEST_F(InvCommand, StrongRowsThenWeakestFirst) {
     INPT9(ierr, sugg, mode, npsie);
     ASSERT_EQ(mode, 1);
     EXPECT_EQ(npsie, 75);
-    EXPECT_EQ(DIRPS.I(1), 75);
+    EXPECT_EQ(DIRPS.I(dirps::kNrps), 75);
     for (int k = 1; k <= npsie; ++k)
         EXPECT_EQ(row_index(nrtr + k), pack_index(recs[nrtr + k - 1][0].i, recs[nrtr + k - 1][1].i,
                                                   recs[nrtr + k - 1][2].i));
@@ -191,11 +191,11 @@ TEST_F(InvCommand, FreeVectorsNeverExceedTheStrongRows) {
     float sugg = 0.0f;
     INPT9(ierr, sugg, mode, npsie);
     ASSERT_EQ(ierr, 0);
-    const int nrtr = DIRTR.I(1);
+    const int nrtr = DIRTR.I(dirtr::kNrtr);
     ASSERT_GT(nrtr, 3);
     ASSERT_LT(nrtr, 60);
-    EXPECT_EQ(DIR10.I(1), nrtr);
-    EXPECT_EQ(DIRTR.I(9), nrtr);
+    EXPECT_EQ(DIR10.I(dir10::kNumk), nrtr);
+    EXPECT_EQ(DIRTR.I(dirtr::kStrongRows), nrtr);
     for (int r = 1; r <= nrtr; ++r) EXPECT_GE(invtab::row_e(r), 2.8f);
     EXPECT_LE(invtab::row_e(nrtr + 1), 0.4f) << "row after the strong ones is a weak reflection";
     // The command runs and strengthens with exactly those free vectors.
@@ -212,7 +212,7 @@ TEST_F(InvCommand, NoPsiEReflectionsWithOneStrongReflection) {
     int ierr = 0, mode = 0, npsie = -5;
     float sugg = 0.0f;
     INPT9(ierr, sugg, mode, npsie);
-    ASSERT_EQ(DIRTR.I(1), 1);
+    ASSERT_EQ(DIRTR.I(dirtr::kNrtr), 1);
     mode = 1;
     INPT9(ierr, sugg, mode, npsie);
     EXPECT_EQ(ierr, 0);
@@ -233,12 +233,12 @@ TEST_F(InvCommand, EarlierRelationListsAreReplacedOrDeleted) {
     EXPECT_NE(header(20, 11), 999);
     ASSERT_TRUE(present(8));
     ASSERT_TRUE(present(9));
-    EXPECT_EQ(header(8, 11), DIRTR.I(1));
-    EXPECT_EQ(header(9, 11), DIRPS.I(1));
+    EXPECT_EQ(header(8, 11), DIRTR.I(dirtr::kNrtr));
+    EXPECT_EQ(header(9, 11), DIRPS.I(dirps::kNrps));
     // A centrosymmetric group has no enantiomorph-sensitive triplets; its
     // negative ones are those of this run.
     if (present(10)) {
-        EXPECT_EQ(header(10, 11), DIRTR.I(1));
+        EXPECT_EQ(header(10, 11), DIRTR.I(dirtr::kNrtr));
     }
 
     // coch: p-3 estimates only, no lists 10 and 11.
@@ -282,7 +282,7 @@ TEST_F(InvCommand, ListHeadersAndTheSmallestReliability) {
         previous = a2;
         EXPECT_EQ(a, b2);  // sigma*j in both words
         EXPECT_EQ(c, c2);  // t in both words
-        EXPECT_GT(a2, DIRTR.I(1));
+        EXPECT_GT(a2, DIRTR.I(dirtr::kNrtr));
     }
     EXPECT_GT(marks, 10);
 }

@@ -67,7 +67,7 @@ TEST(KnownPhaseStats, CumulativeCountsBySignAndClass) {
 class KnownPhaseListing : public ListingTest {};
 
 TEST_F(KnownPhaseListing, PrintedTables) {
-    UREQ.I(5) = 1;
+    UREQ.I(ureqw::kKnown) = 1;
     CLRT();
     SCTST(1.3f, 1.3f, 1);
     SCTST(1.1f, -1.1f, 1);

@@ -20,16 +20,16 @@ protected:
     void SetUp() override {
         SYM.clear();
         ERL.clear();
-        SYM.I(217) = 1;
+        SYM.I(symw::kOps) = 1;
         for (int i = 1; i <= 3; ++i) erl_R(1, i, i) = 1;
-        UREQ.I(1) = UREQ.I(2) = UREQ.I(3) = 3;
-        PARAM.I(1) = 49;
-        PARAM.I(2) = 7;
-        PARAM.I(3) = 3 * 49 + 3 * 7 + 3;
-        INP.R(2) = 0.3f;
+        UREQ.I(ureqw::kHmax) = UREQ.I(ureqw::kKmax) = UREQ.I(ureqw::kLmax) = 3;
+        PARAM.I(param::kStrideH) = 49;
+        PARAM.I(param::kStrideK) = 7;
+        PARAM.I(param::kLargest) = 3 * 49 + 3 * 7 + 3;
+        INP.R(inp::kQ) = 0.3f;
         DIRTR.clear();
-        DIRTR.I(1) = 4;
-        DIRTR.I(9) = 4;
+        DIRTR.I(dirtr::kNrtr) = 4;
+        DIRTR.I(dirtr::kStrongRows) = 4;
     }
     void put(int row, V3 h, float e) {
         row_index(row) = pack_index(h[0], h[1], h[2]);
@@ -82,8 +82,8 @@ TEST_F(HandP10, NoTermWhenACrossVectorMeetsTheTripletOrAStrongerFreeVector) {
                           {"cross vector is a stronger free vector", {0, 1, 1}, {0, 0, 1}, 2}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        DIRTR.I(1) = 6;
-        DIRTR.I(9) = 6;
+        DIRTR.I(dirtr::kNrtr) = 6;
+        DIRTR.I(dirtr::kStrongRows) = 6;
         put(1, c.free1, 2.2f);
         put(2, c.free2, 2.0f);
         put(3, {1, 0, 0}, 1.8f);

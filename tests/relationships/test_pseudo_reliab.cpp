@@ -47,20 +47,20 @@ void setup(std::array<int, 4> cond, float slope, float intercept, float n_atoms,
         erl_R(2, 3, 3) = -1;
         neq = 2;
     }
-    SYM.I(217) = neq;
-    SYM.I(220) = 0;
-    PSEUD.I(436) = 1;
-    for (int w = 0; w < 4; ++w) PSEUD.I(437 + w) = cond[static_cast<std::size_t>(w)];
-    PSEUD.I(450) = neq;
-    PSEUD.R(433) = static_cast<float>(neq);
-    PSEUD.R(434) = slope;
-    PSEUD.R(435) = intercept;
-    PSEUD.R(509) = 99999.0f;
-    for (int w = 1; w <= 3; ++w) SINTE.R(w) = 10.0f;
-    for (int w = 4; w <= 6; ++w) SINTE.R(w) = 90.0f;
-    INP.R(4) = n_atoms;
-    PARAM.I(1) = 41 * 41;
-    PARAM.I(2) = 41;
+    SYM.I(symw::kOps) = neq;
+    SYM.I(symw::kCentric) = 0;
+    PSEUD.I(pseud::kConditions) = 1;
+    for (int w = 0; w < 4; ++w) pseud::condition(1, w + 1) = cond[static_cast<std::size_t>(w)];
+    PSEUD.I(pseud::kNeq) = neq;
+    PSEUD.R(pseud::kNeqReal) = static_cast<float>(neq);
+    PSEUD.R(pseud::kSlope) = slope;
+    PSEUD.R(pseud::kIntercept) = intercept;
+    PSEUD.R(pseud::kCoefficient) = 99999.0f;
+    for (int i = 1; i <= 3; ++i) sinte::cell(i) = 10.0f;
+    for (int i = 4; i <= 6; ++i) sinte::cell(i) = 90.0f;
+    INP.R(inp::kAtomsReal) = n_atoms;
+    PARAM.I(param::kStrideH) = 41 * 41;
+    PARAM.I(param::kStrideK) = 41;
 }
 
 // Table row r holds h with E, and its weight.
@@ -74,8 +74,8 @@ TEST(PseudoReliab, WeightsAndOperatorCounts) {
     setup({0, 1, 0, 2}, 0, 0.3f, 16, true);
     float sugg = 0;
     PREPA(sugg);
-    EXPECT_EQ(PSEUD.R(451), 2.0f);
-    EXPECT_EQ(PSEUD.R(452), 4.0f);
+    EXPECT_EQ(PSEUD.R(pseud::kP), 2.0f);
+    EXPECT_EQ(PSEUD.R(pseud::kP2), 4.0f);
     const struct {
         std::array<int, 3> h;
         float alpha;
@@ -125,14 +125,14 @@ TEST(PseudoReliab, SuggestedCoefficientComesFromTheHeaviestAtoms) {
     for (const Case& c : cases) {
         setup({1, 0, 0, c.modulus}, 0, 0.3f, 16);
         for (int t = 0; t < 8; ++t) {
-            PSEUD.I(518 + t) = c.z[static_cast<std::size_t>(t)];
-            PSEUD.I(510 + t) = c.count[static_cast<std::size_t>(t)];
+            pseud::atomic_number(t + 1) = c.z[static_cast<std::size_t>(t)];
+            pseud::atom_count(t + 1) = c.count[static_cast<std::size_t>(t)];
         }
-        PSEUD.R(509) = c.corr;
+        PSEUD.R(pseud::kCoefficient) = c.corr;
         float sugg = 9;
         PREPA(sugg);
         EXPECT_FLOAT_EQ(sugg, c.sugg) << c.name;
-        EXPECT_FLOAT_EQ(PSEUD.R(509), c.applied) << c.name;
+        EXPECT_FLOAT_EQ(PSEUD.R(pseud::kCoefficient), c.applied) << c.name;
     }
 }
 
@@ -172,7 +172,7 @@ TEST(PseudoReliab, ModifiedEstimateOfStrongAndWeakTriplets) {
         setup(c.cond, c.slope, c.ic, 16);
         float sugg = 0;
         PREPA(sugg);
-        PSEUD.R(509) = c.w;
+        PSEUD.R(pseud::kCoefficient) = c.w;
         const std::array<double, 3> e = {2.0, 1.5, 1.2};
         for (int r = 0; r < 3; ++r) put_row(r + 1, c.rows[static_cast<std::size_t>(r)], static_cast<float>(e[static_cast<std::size_t>(r)]));
         for (int r = 0; r < 3; ++r) EXPECT_EQ(row_alpha(r + 1), static_cast<int>(1000 * c.alpha[static_cast<std::size_t>(r)])) << c.name;
@@ -196,7 +196,7 @@ TEST(PseudoReliab, ModifiedEstimateOfStrongAndWeakTriplets) {
     setup({1, 0, 0, 2}, 0, 0.25f, 16);
     float sugg = 0;
     PREPA(sugg);
-    PSEUD.R(509) = 0;
+    PSEUD.R(pseud::kCoefficient) = 0;
     put_row(1, {2, 0, 0}, 2.0f);
     put_row(2, {2, 2, 0}, 1.5f);
     put_row(3, {4, 2, 0}, 1.2f);
@@ -232,9 +232,9 @@ TEST(PseudoReliab, VectorsThatDoNotCloseAreAProgrammingError) {
 
 TEST(PseudoReliab, RelationsAreSortedIntoTenClassesAndTheRest) {
     setup({1, 0, 0, 2}, 0, 0.25f, 16);
-    UREQ.I(5) = 1;
+    UREQ.I(ureqw::kKnown) = 1;
     NCLRT();
-    for (int w = 453; w <= 508; ++w) PSEUD.I(w) = 0;
+    for (int w = pseud::kClassTable; w <= pseud::kClassCount; ++w) PSEUD.I(w) = 0;
     auto enter = [](int key_part, float g) {
         int32_t rec[16] = {};
         rec[4] = key_part;
@@ -243,14 +243,14 @@ TEST(PseudoReliab, RelationsAreSortedIntoTenClassesAndTheRest) {
     };
     for (int c = 0; c < 12; ++c) enter(10 * c, 0.5f);  // twelve distinct keys
     enter(0, 0.5f);                                    // the key of class 1, after ten classes
-    EXPECT_EQ(PSEUD.I(508), 10);
-    EXPECT_EQ(PSEUD.I(453), 1);  // key: 0 + B = 1
-    EXPECT_EQ(PSEUD.I(457), 1000);
+    EXPECT_EQ(PSEUD.I(pseud::kClassCount), 10);
+    EXPECT_EQ(pseud::class_word(1, 0), 1);  // key: 0 + B = 1
+    EXPECT_EQ(pseud::class_word(1, 4), 1000);
     for (int c = 1; c <= 10; ++c) EXPECT_EQ(NCTST.I(stats::nctst_count(c, 1, 1)), 1) << c;
     EXPECT_EQ(NCTST.I(stats::nctst_count(11, 1, 1)), 3);
     // 2 G enters: a relation of G 0.5 counts under the limit 0.8.
     EXPECT_EQ(NCTST.I(stats::nctst_count(1, 3, 1)), 1);
-    UREQ.I(5) = 0;
+    UREQ.I(ureqw::kKnown) = 0;
 }
 
 // --- %invariants after %normal on the fixtures --------------------------------
@@ -383,7 +383,7 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, PseudoInvariants,
 // Without a pseudo-translation the heading has no such block and the table
 // rows carry no weight.
 TEST(PseudoReliabNone, NoConditionsNoWeights) {
-    PSEUD.I(436) = 0;
+    PSEUD.I(pseud::kConditions) = 0;
     EXPECT_FALSE(pseudo_conditions());
     EXPECT_EQ(pseudo_weight_word(2, 0, 0), 0);
 }

@@ -34,13 +34,13 @@ namespace {
 
 void set_quartet_constants() {
     DIRQN.clear();
-    DIRQN.R(1) = 1.0f;
-    DIRQN.I(2) = 100;
-    DIRQN.I(8) = 2000;
-    DIRQN.I(9) = 750;
-    DIRQN.I(10) = 500;
-    DIRQN.R(12) = 3.0f;
-    DIRQN.I(13) = 300;
+    DIRQN.R(dirqn::kOrdinaryE) = 1.0f;
+    DIRQN.I(dirqn::kSpecialE100) = 100;
+    DIRQN.I(dirqn::kOverflow) = 2000;
+    DIRQN.I(dirqn::kNegativeCap) = 750;
+    DIRQN.I(dirqn::kEnantCap) = 500;
+    DIRQN.R(dirqn::kEquivOrdinaryE) = 3.0f;
+    DIRQN.I(dirqn::kEquivSpecialE100) = 300;
 }
 
 TEST(QuartetThreshold, FollowsTheNumberOfAtoms) {
@@ -60,12 +60,12 @@ protected:
     void SetUp() override {
         ListingTest::SetUp();
         SYM.clear();
-        SYM.I(217) = 1;
-        for (int i = 1; i <= 3; ++i) UREQ.I(i) = 6;
-        PARAM.I(1) = 13 * 13;
-        PARAM.I(2) = 13;
-        PARAM.I(3) = 6 * 169 + 6 * 13 + 6;
-        for (int s = 1; s <= PARAM.I(3); ++s) isr(s) = 0;
+        SYM.I(symw::kOps) = 1;
+        for (int i = 1; i <= 3; ++i) max_index(i) = 6;
+        PARAM.I(param::kStrideH) = 13 * 13;
+        PARAM.I(param::kStrideK) = 13;
+        PARAM.I(param::kLargest) = 6 * 169 + 6 * 13 + 6;
+        for (int s = 1; s <= PARAM.I(param::kLargest); ++s) isr(s) = 0;
         set_quartet_constants();
         row_eword(4) = pack_eword(2.5f, 0);
         row_eword(20) = pack_eword(0.2f, 0);
@@ -163,14 +163,14 @@ protected:
     }
     void SetUp() override {
         CrossVector::SetUp();
-        for (int i = 1; i <= 3; ++i) UREQ.I(i) = 2;
-        UREQ.I(1) = 3;
-        PARAM.I(1) = 25;
-        PARAM.I(2) = 5;
-        PARAM.I(3) = 3 * 25 + 2 * 5 + 2;
-        for (int s = 1; s <= PARAM.I(3); ++s) isr(s) = 0;
-        SYM.I(217) = 2;
-        SYM.I(220) = 0;
+        for (int i = 1; i <= 3; ++i) max_index(i) = 2;
+        UREQ.I(ureqw::kHmax) = 3;
+        PARAM.I(param::kStrideH) = 25;
+        PARAM.I(param::kStrideK) = 5;
+        PARAM.I(param::kLargest) = 3 * 25 + 2 * 5 + 2;
+        for (int s = 1; s <= PARAM.I(param::kLargest); ++s) isr(s) = 0;
+        SYM.I(symw::kOps) = 2;
+        SYM.I(symw::kCentric) = 0;
         quartet::load_images(0, 2);
         slots_[1] = {image(1, 0, 0), image(-1, 0, 0)};
         slots_[2] = {image(1, 0, 2), image(-1, 0, 2, 2)};
@@ -226,7 +226,7 @@ TEST_F(Equivalents, OnlyQuartetsThatCloseContribute) {
 TEST_F(Equivalents, AWeakCrossVectorBelowThePairsWeakRowDropsTheQuartet) {
     entry({0, 0, 2}) = qcode::weak(1);
     row_eword(1) = pack_eword(0.1f, 0);
-    UREQ.I(10) = 2;
+    UREQ.I(ureqw::kPrint) = 2;
     EXPECT_EQ(run(image(0, 0, 4), 1), 0) << "the pair's own weak row is acceptable";
     EXPECT_EQ(run(image(0, 0, 4), 2), -1);
     EXPECT_DOUBLE_EQ(quartet::work().c, 1.0);
@@ -238,8 +238,8 @@ TEST_F(CrossVector, TheFiftyNinthEquivalentDropsTheQuartet) {
     // quartet (1 0 0) + (0 a 0) - (0 b 0) - (1 d 0) whenever d = a - b:
     // far more equivalents than the identifier positions hold.
     constexpr int kOps = 24;
-    SYM.I(217) = kOps;
-    SYM.I(220) = 0;
+    SYM.I(symw::kOps) = kOps;
+    SYM.I(symw::kCentric) = 0;
     quartet::load_images(0, kOps);
     auto image = [](int h, int k, int l) {
         const int v[3] = {h, k, l};
@@ -266,7 +266,7 @@ TEST_F(CrossVector, TheFiftyNinthEquivalentDropsTheQuartet) {
         for (int c = 0; c < 3; ++c) w.v[t].h[c] = signs[t] * im.h[c];
     }
     w.weak = 1;
-    UREQ.I(10) = 2;
+    UREQ.I(ureqw::kPrint) = 2;
     EXPECT_EQ(IEQUI(quartet::kIdentLimit), -1);
     const std::string lis = listing();
     EXPECT_NE(lis.find("     1     2     3     4 quartet with more than  180 equivalents"), std::string::npos);
@@ -329,7 +329,7 @@ protected:
     // List 7 of the model, the table, and the psi-zero relations.
     void prepare(const Model& m, int nstrong, int nweak) {
         m.set_records();
-        SYM.R(222) = static_cast<float>(m.q());
+        SYM.R(symw::kSigma3) = static_cast<float>(m.q());
         const auto& refl = m.reflections();
         YSFP07(static_cast<int>(refl.size()), 0, 1);
         int nn, nref, nzro, ip, x;
@@ -352,8 +352,8 @@ protected:
         CANCELLA(21);
         build_relation_images();
         int hdr = 0;
-        DIRPS.I(3) = generate_relations(1, 0, kRelations, 0.0f, hdr).stored;
-        ASSERT_GT(DIRPS.I(3), 10);
+        DIRPS.I(dirps::kStored) = generate_relations(1, 0, kRelations, 0.0f, hdr).stored;
+        ASSERT_GT(DIRPS.I(dirps::kStored), 10);
     }
 
     int counts[14] = {};
@@ -523,9 +523,9 @@ TEST_F(QuartetModel, CapacitiesKeepTheStrongestAndEndTheSearch) {
 
     // Ten places: the ten strongest of all candidates.
     prepare(m, 60, 40);
-    DIRQN.I(9) = 10;
-    DIRQN.I(8) = 1000000;
-    DIRQN.I(10) = 3;
+    DIRQN.I(dirqn::kNegativeCap) = 10;
+    DIRQN.I(dirqn::kOverflow) = 1000000;
+    DIRQN.I(dirqn::kEnantCap) = 3;
     run();
     const auto top = negative();
     ASSERT_EQ(top.size(), 10u);
@@ -543,8 +543,8 @@ TEST_F(QuartetModel, CapacitiesKeepTheStrongestAndEndTheSearch) {
 
     // Five candidates met with the list full end the search.
     prepare(m, 60, 40);
-    DIRQN.I(9) = 10;
-    DIRQN.I(8) = 5;
+    DIRQN.I(dirqn::kNegativeCap) = 10;
+    DIRQN.I(dirqn::kOverflow) = 5;
     run();
     EXPECT_EQ(counts[12], 10);
     EXPECT_EQ(counts[5], 15);
@@ -553,8 +553,8 @@ TEST_F(QuartetModel, CapacitiesKeepTheStrongestAndEndTheSearch) {
 TEST_F(QuartetModel, FewerThanTwoPsiZeroRelationsFormNoQuartet) {
     const Model m(group_p1(), 9, 4321, {4, 4, 4});
     prepare(m, 60, 40);
-    DIRPS.I(3) = 1;
-    UREQ.I(10) = 1;
+    DIRPS.I(dirps::kStored) = 1;
+    UREQ.I(ureqw::kPrint) = 1;
     run();
     EXPECT_EQ(counts[5] + counts[6] + counts[12] + counts[13], 0);
     EXPECT_FALSE(stored(20));

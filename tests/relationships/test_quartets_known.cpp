@@ -92,7 +92,7 @@ TEST_P(QuartetJobs, NegativeQuartetsNear180AndSmallEnantiomorphSensitiveOnes) {
         EXPECT_TRUE(es.empty());
     } else {
         ASSERT_GT(es.size(), 50u);
-        const float t = quartet::threshold(1.0f / (INP.R(2) * INP.R(2)));
+        const float t = quartet::threshold(1.0f / (INP.R(inp::kQ) * INP.R(inp::kQ)));
         std::vector<double> cos_es;
         for (const auto& q : es) {
             EXPECT_LE(q.g, t + 0.005);
@@ -106,7 +106,7 @@ TEST_P(QuartetJobs, NegativeQuartetsNear180AndSmallEnantiomorphSensitiveOnes) {
     // The listing: the pass's own lines and the count table.
     const auto pass = invtest::numbers_after(lis, " Negative quartets relationships estimated using ");
     ASSERT_EQ(pass.size(), 1u);
-    EXPECT_EQ(pass[0], DIRPS.I(3));
+    EXPECT_EQ(pass[0], DIRPS.I(dirps::kStored));
     EXPECT_NE(lis.find(std::string(38, ' ') + "         Negative quartets statistic"), std::string::npos);
     std::size_t at = lis.find(" negative quartet(s) calculated and");
     ASSERT_NE(at, std::string::npos);

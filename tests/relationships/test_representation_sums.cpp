@@ -52,7 +52,7 @@ protected:
     void SetUp() override {
         listing_to("representation_sums");
         ASSERT_TRUE(setup_group("p 41", 12));
-        ASSERT_EQ(SYM2.I(3), 4);
+        ASSERT_EQ(SYM2.I(sym2::kNsym), 4);
         // The operators the cases rely on.
         ASSERT_FLOAT_EQ(erl_T(kTwoFold, 3), 0.5f);
         ASSERT_FLOAT_EQ(erl_T(kFourFold, 3), 0.25f);
@@ -62,22 +62,22 @@ protected:
         ASSERT_EQ(img[0], 2);
         ASSERT_EQ(img[1], -1);
         ASSERT_EQ(img[2], 3);
-        for (int x = 1; x <= COST.I(4); ++x) semtab::isr(x) = semtab::kAbsent;
+        for (int x = 1; x <= COST.I(cost::kLargest); ++x) semtab::isr(x) = semtab::kAbsent;
         PRO.clear();
         PROSS2.clear();
-        COST.R(1) = static_cast<float>(2.0 * kPi);
-        UREQ.I(10) = 0;
-        UREQ.I(11) = 0;
-        DIR1.I(2) = 1;
-        DIR1.I(5) = 0;
-        DIR1.R(7) = 1.5f;
-        INP.R(2) = 20.0f;
+        COST.R(cost::kTwoPi) = static_cast<float>(2.0 * kPi);
+        UREQ.I(ureqw::kPrint) = 0;
+        UREQ.I(ureqw::kWork) = 0;
+        DIR1.I(dir1::kFormula) = 1;
+        DIR1.I(dir1::kFreeVectors) = 0;
+        DIR1.R(dir1::kFreeE) = 1.5f;
+        INP.R(inp::kSemAtomsReal) = 20.0f;
     }
 
     // Reflection h among the data with |E| = e1000 / 1000.
     static void present(int h, int k, int l, int e1000) {
         const int v[3] = {h, k, l};
-        for (int j = 1; j <= SYM2.I(3); ++j) {
+        for (int j = 1; j <= SYM2.I(sym2::kNsym); ++j) {
             int img[3], s = -1;
             EQUIV(v, img, j, s);
             if (s > 0) semtab::isr(s) = e1000;
@@ -87,14 +87,15 @@ protected:
     // H, its |E| and the class matrix m; the solutions K = u + t (0, 0, 1)
     // (line) or K = u alone.
     static void seminvariant(const int H[3], float eh, int m, const int u[3], bool line) {
-        for (int w = 1; w <= 12; ++w) PRO.I(w) = 0;
-        if (line) PRO.I(9) = 1;  // column 3 of P
+        for (int j = 1; j <= 3; ++j)
+            for (int i = 1; i <= 3; ++i) pro::solution(i, j) = 0;
+        if (line) pro::solution(3, 3) = 1;  // column 3 of P
         for (int c = 0; c < 3; ++c) {
-            PRO.I(10 + c) = u[c];
-            PRO.I(18 + c) = H[c];
+            pro::current_k(1 + c) = u[c];
+            pro::h(1 + c) = H[c];
         }
-        PRO.R(21) = eh;
-        PRO.I(14) = m;
+        PRO.R(pro::kEH) = eh;
+        PRO.I(pro::kMatrix) = m;
     }
 
     static void one_phase(float phir) {
@@ -141,9 +142,9 @@ protected:
 
     void expect_sums(const std::vector<Term>& terms, int count) {
         const auto [c, s] = sum_of(terms);
-        EXPECT_NEAR(PRO.R(15), c, 1e-4);
-        EXPECT_NEAR(PRO.R(16), s, 1e-4);
-        EXPECT_EQ(PRO.I(17), count);
+        EXPECT_NEAR(PRO.R(pro::kCos1), c, 1e-4);
+        EXPECT_NEAR(PRO.R(pro::kSin1), s, 1e-4);
+        EXPECT_EQ(PRO.I(pro::kContributors), count);
     }
 };
 
@@ -152,8 +153,8 @@ TEST_F(OnePhaseSums, FirstFormulaTermByTerm) {
     one_phase(static_cast<float>(kPi / 3.0));
     expect_sums(two_fold, 4);
     // The second pair repeats the first under the first formula.
-    EXPECT_NEAR(PRO.R(25), PRO.R(15), 1e-5);
-    EXPECT_NEAR(PRO.R(26), PRO.R(16), 1e-5);
+    EXPECT_NEAR(PRO.R(pro::kCos2), PRO.R(pro::kCos1), 1e-5);
+    EXPECT_NEAR(PRO.R(pro::kSin2), PRO.R(pro::kSin1), 1e-5);
 
     // The next class matrix adds to the same sums; the marks stay.
     seminvariant(H, 2.0f, kFourFold, u4, true);
@@ -161,21 +162,21 @@ TEST_F(OnePhaseSums, FirstFormulaTermByTerm) {
     std::vector<Term> all = two_fold;
     all.insert(all.end(), four_fold.begin(), four_fold.end());
     expect_sums(all, 7);
-    EXPECT_NEAR(PRO.R(25), PRO.R(15), 1e-5);
-    EXPECT_NEAR(PRO.R(26), PRO.R(16), 1e-5);
+    EXPECT_NEAR(PRO.R(pro::kCos2), PRO.R(pro::kCos1), 1e-5);
+    EXPECT_NEAR(PRO.R(pro::kSin2), PRO.R(pro::kSin1), 1e-5);
     unmark_all();
 }
 
 TEST_F(OnePhaseSums, SecondFormulaWithoutFreeVectorsTakesGOfTheFarReflections) {
     // Without free vectors the term of a far K is G (cos, sin): here the
     // far reflections have w = 1, so both pairs agree.
-    DIR1.I(2) = 2;
+    DIR1.I(dir1::kFormula) = 2;
     seminvariant(H, 2.0f, kFourFold, u4, true);
     one_phase(static_cast<float>(kPi / 3.0));
     expect_sums(four_fold, 3);
     const auto [c, s] = sum_of(four_fold);
-    EXPECT_NEAR(PRO.R(25), c, 1e-4);
-    EXPECT_NEAR(PRO.R(26), s, 1e-4);
+    EXPECT_NEAR(PRO.R(pro::kCos2), c, 1e-4);
+    EXPECT_NEAR(PRO.R(pro::kSin2), s, 1e-4);
     unmark_all();
 }
 
@@ -190,11 +191,11 @@ TEST_F(RepresentationSums, ReflectionOfTinyEIsCountedOnce) {
     const int H[3] = {2, 0, 0}, u[3] = {1, 0, 0};
     seminvariant(H, 2.0f, kTwoFold, u, true);
     one_phase(static_cast<float>(kPi / 3.0));
-    EXPECT_EQ(PRO.I(17), 1);
+    EXPECT_EQ(PRO.I(pro::kContributors), 1);
     // l = -3: 60 + 540 degrees; E entered as 0.01.
     const auto [c, s] = sum_of({{0.0001 - 1.0, 1.0, 240.0}});
-    EXPECT_NEAR(PRO.R(15), c, 1e-4);
-    EXPECT_NEAR(PRO.R(16), s, 1e-4);
+    EXPECT_NEAR(PRO.R(pro::kCos1), c, 1e-4);
+    EXPECT_NEAR(PRO.R(pro::kSin1), s, 1e-4);
     unmark_all();
 }
 
@@ -225,12 +226,12 @@ TEST_F(RepresentationSums, SecondFormulaTermOfAFarReflection) {
     present(2, 1, 1, 1400);
     present(1, 0, 10, 1300);
     present(2, -1, 10, 900);
-    DIR1.I(2) = 2;
-    DIR1.I(5) = 2;
+    DIR1.I(dir1::kFormula) = 2;
+    DIR1.I(dir1::kFreeVectors) = 2;
     seminvariant(H, 2.0f, kFourFold, u, false);
     EHK();
     one_phase(static_cast<float>(kPi / 3.0));
-    ASSERT_EQ(PRO.I(17), 1);
+    ASSERT_EQ(PRO.I(pro::kContributors), 1);
 
     const double G = 0.21, w = 1.0, qn = 1.56, qh = 3.0, natoms = 20.0;
     const double S1 = 0.96, S2 = 0.69 * 0.96, S3 = 0.69 - 0.19, S4 = 0.69 * -0.19;
@@ -239,10 +240,10 @@ TEST_F(RepresentationSums, SecondFormulaTermOfAFarReflection) {
     const double B = std::max(0.0, (G * A + (qn * S1 + S4) * qh) / (2.0 * natoms));
     const double C = ((S2 + S4) * a * qn - A / 2.0) / natoms;
     const double c = std::cos(330.0 * kPi / 180.0), s = std::sin(330.0 * kPi / 180.0);
-    EXPECT_NEAR(PRO.R(15), G * c, 1e-5);  // the first pair keeps the plain term
-    EXPECT_NEAR(PRO.R(16), G * s, 1e-5);
-    EXPECT_NEAR(PRO.R(25), G * c + C * c / (1.0 + B), 1e-5);
-    EXPECT_NEAR(PRO.R(26), G * s + C * s / (1.0 + B), 1e-5);
+    EXPECT_NEAR(PRO.R(pro::kCos1), G * c, 1e-5);  // the first pair keeps the plain term
+    EXPECT_NEAR(PRO.R(pro::kSin1), G * s, 1e-5);
+    EXPECT_NEAR(PRO.R(pro::kCos2), G * c + C * c / (1.0 + B), 1e-5);
+    EXPECT_NEAR(PRO.R(pro::kSin2), G * s + C * s / (1.0 + B), 1e-5);
     // A different sum in each column: the correction is not small.
     EXPECT_GT(std::fabs(C), 0.02);
     unmark_all();
@@ -254,17 +255,16 @@ struct QuartetCase {
     const char* name;
     int m;                  // class matrix
     int k1[3], k2[3], k[3];  // partners and K (the only solution)
-    int flag27, flag28, flag34, square;  // as the two-phase routine sets them
+    int flag_k1, flag_k2, flag34, square;  // as the two-phase routine sets them
     int p1[3];              // K1 R_m + K1
     int sigma;              // shift of the sigma2 relation
     struct Entry {
         int h, k, l, e1000;
     };
     std::vector<Entry> data;  // K, X5 .. X14 (when formed) and the rest
-    int quartet_shift;      // expected PROSS2 word 29
-    // Expected E^2 - 1 of K, X5 .. X10 (words 19, 21 .. 26) and X11 .. X14
-    // (words 45 .. 48).
-    double q19, q21, q22, q23, q24, q25, q45, q46, q47, q48;
+    int quartet_shift;      // expected quartet shift, in 15 degree steps
+    // Expected E^2 - 1 of K, X5 .. X9 and X11 .. X14.
+    double qK, qX5, qX6, qX7, qX8, qX9, qX11, qX12, qX13, qX14;
     double q_sum;           // Q worked out by hand
     int flag;               // expected FLAG
 };
@@ -279,16 +279,16 @@ TEST_P(QuartetTerm, CrossReflectionsSumAndShift) {
     const int H[3] = {c.k1[0] + c.k2[0], c.k1[1] + c.k2[1], c.k1[2] + c.k2[2]};
     seminvariant(H, 2.0f, c.m, c.k, false);
     for (int i = 0; i < 3; ++i) {
-        PRO.I(30 + i) = c.k1[i];
-        PRO.I(33 + i) = c.k2[i];
-        PROSS2.I(pross2::kP1 + 1 + i) = c.p1[i];
+        pro::k1(1 + i) = c.k1[i];
+        pro::k2(1 + i) = c.k2[i];
+        pross2::p1(1 + i) = c.p1[i];
     }
     PROSS2.R(pross2::kEH) = 2.0f;
     PROSS2.R(pross2::kERow1) = 2.1f;
     PROSS2.R(pross2::kERow2) = 1.9f;
     PROSS2.I(pross2::kShift) = c.sigma;
-    PROSS2.I(pross2::kFlagK1) = c.flag27;
-    PROSS2.I(pross2::kFlagK2) = c.flag28;
+    PROSS2.I(pross2::kFlagK1) = c.flag_k1;
+    PROSS2.I(pross2::kFlagK2) = c.flag_k2;
     PROSS2.I(pross2::kFlag34) = c.flag34;
     PROSS2.I(pross2::kSquare) = c.square;
     PROSS2.I(pross2::kMode) = 2;
@@ -296,20 +296,23 @@ TEST_P(QuartetTerm, CrossReflectionsSumAndShift) {
     FIND1(1, 0.0f, flag);
     EXPECT_EQ(flag, c.flag);
     if (c.flag != 0) {
-        EXPECT_EQ(PRO.I(17), 0);
+        EXPECT_EQ(PRO.I(pro::kContributors), 0);
         EXPECT_EQ(PROSS2.R(pross2::kSin), 0.0f);
         EXPECT_EQ(PROSS2.R(pross2::kCos), 0.0f);
         unmark_all();
         return;
     }
-    ASSERT_EQ(PRO.I(17), 1);
+    ASSERT_EQ(PRO.I(pro::kContributors), 1);
     // Term by term: the E^2 - 1 of K and of each cross reflection.
     const struct {
-        int word;
+        const char* what;
+        float value;
         double q;
-    } qs[] = {{19, c.q19}, {21, c.q21}, {22, c.q22}, {23, c.q23}, {24, c.q24}, {25, c.q25},
-              {45, c.q45}, {46, c.q46}, {47, c.q47}, {48, c.q48}};
-    for (const auto& x : qs) EXPECT_NEAR(PROSS2.R(x.word), x.q, 1e-5) << "PROSS2 word " << x.word;
+    } qs[] = {{"K", pross2::q(3), c.qK},      {"X5", pross2::q(5), c.qX5},    {"X6", pross2::q(6), c.qX6},
+              {"X7", pross2::q(7), c.qX7},    {"X8", pross2::q(8), c.qX8},    {"X9", pross2::q(9), c.qX9},
+              {"X11", pross2::qx(1), c.qX11}, {"X12", pross2::qx(2), c.qX12}, {"X13", pross2::qx(3), c.qX13},
+              {"X14", pross2::qx(4), c.qX14}};
+    for (const auto& x : qs) EXPECT_NEAR(x.value, x.q, 1e-5) << "E^2 - 1 of " << x.what;
     EXPECT_EQ(PROSS2.I(pross2::kQuartetShift), c.quartet_shift);
     const double q = c.q_sum;
     const double angle = 15.0 * c.quartet_shift * kPi / 180.0;
@@ -342,7 +345,7 @@ const QuartetCase kTwoFoldCase{
     9, 1.25, 0.69, 0.21, -0.51, 0.44, -0.75, -0.36, 0.96, -0.64, 1.56, -3.3349, 0};
 
 // Four-fold screw axis (its square the two-fold): no X11 .. X14 and no
-// q23 + q25 terms. K1 = (2, 1, 1), K2 = (0, 2, -3), K = (1, 0, 5);
+// qX7 + qX9 terms. K1 = (2, 1, 1), K2 = (0, 2, -3), K = (1, 0, 5);
 // P1 = (1, -2, 1) + K1 = (3, -1, 2). X5 = (2, 3, -2), X6 = (1, 1, -4),
 // X7 = (-1, 2, -8), X8 = (1, 0, -2), X9 = (2, -1, -3), X10 = (1, 3, -7).
 // K.t = 5/4: 24 K.t = 30 = 6 mod 24, less sigma 2: 4 (60 degrees); with the
@@ -354,9 +357,9 @@ const QuartetCase kFourFoldCase{
     4, 1.25, 0.69, 0.21, -0.51, 0.44, -0.75, 0.0, 0.0, 0.0, 0.0, 1.3499, 0};
 
 // Four-fold axis with K1 = (2, 1, -1), K2 = (0, 3, -3): K1 R + K1 = (3, -1, -2)
-// and K2 R + K2 = (3, 3, -6) sum to 0, so flags 27 and 28 are set: X7 and
+// and K2 R + K2 = (3, 3, -6) sum to 0, so the flags of K1 and K2 are set: X7 and
 // X9 are not looked up (their q stay 0 although they are among the data)
-// and the terms 2 q19 q23, 2 q22 q25 drop out. X5 = (2, 4, -4),
+// and the terms 2 qK qX7, 2 qX6 qX9 drop out. X5 = (2, 4, -4),
 // X6 = (1, 1, -6), X7 = (-1, 3, -8), X8 = (1, 1, -4), X9 = (2, -1, -7).
 const QuartetCase kFlaggedCase{
     "four_fold_flags_set", kFourFold, {2, 1, -1}, {0, 3, -3}, {1, 0, 5}, 1, 1, 0, 1, {3, -1, -2}, 2,
@@ -378,14 +381,14 @@ INSTANTIATE_TEST_SUITE_P(Cases, QuartetTerm, ::testing::Values(kTwoFoldCase, kFo
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(QuartetTermSum, EveryTermOfTheFirstCaseCounts) {
-    // Q = q19 + q22 + q22 q24 + q19 q21 + 2 q19 q22 + (q23 + q25) + 2 q19 q23
-    //     + 2 q22 q25 + 2 (q45 q48 + q25 q46 + q23 q45 + q46 q47): in the
+    // Q = qK + qX6 + qX6 qX8 + qK qX5 + 2 qK qX6 + (qX7 + qX9) + 2 qK qX7
+    //     + 2 qX6 qX9 + 2 (qX11 qX14 + qX9 qX12 + qX7 qX11 + qX12 qX13): in the
     // two-fold case each term is far from 0, so a term left out moves the
     // sums well beyond the tolerance of the comparison.
     const QuartetCase& c = kTwoFoldCase;
-    const double terms[] = {c.q19, c.q22, c.q22 * c.q24, c.q19 * c.q21, 2 * c.q19 * c.q22, c.q23 + c.q25,
-                            2 * c.q19 * c.q23, 2 * c.q22 * c.q25, 2 * c.q45 * c.q48, 2 * c.q25 * c.q46,
-                            2 * c.q23 * c.q45, 2 * c.q46 * c.q47};
+    const double terms[] = {c.qK, c.qX6, c.qX6 * c.qX8, c.qK * c.qX5, 2 * c.qK * c.qX6, c.qX7 + c.qX9,
+                            2 * c.qK * c.qX7, 2 * c.qX6 * c.qX9, 2 * c.qX11 * c.qX14, 2 * c.qX9 * c.qX12,
+                            2 * c.qX7 * c.qX11, 2 * c.qX12 * c.qX13};
     double total = 0.0;
     for (double t : terms) {
         EXPECT_GT(std::fabs(t), 0.05);

@@ -96,16 +96,16 @@ void image(int k, const int K[3], int H[3]) {
 }
 
 bool solve(int k, const int H[3], int u[3], Mat3 P) {
-    PRO.I(14) = k;
-    for (int c = 0; c < 3; ++c) PRO.I(18 + c) = H[c];
+    PRO.I(pro::kMatrix) = k;
+    for (int c = 0; c < 3; ++c) pro::h(1 + c) = H[c];
     Mat3 A;
     a_matrix(k, A);
     int flag = 0, hout[3];
     std::string sign, mult, letter;
     DIOF(A, flag, hout, sign, mult, letter);
     for (int c = 0; c < 3; ++c) {
-        u[c] = PRO.I(10 + c);
-        for (int r = 0; r < 3; ++r) P[r][c] = PRO.I(3 * c + r + 1);
+        u[c] = pro::current_k(1 + c);
+        for (int r = 0; r < 3; ++r) P[r][c] = pro::solution(r + 1, c + 1);
     }
     return flag == 0;
 }
@@ -140,13 +140,13 @@ TEST_P(SeminvGroups, SeminvarianceTestFollowsTheTables) {
 TEST_P(SeminvGroups, CongruencesSolvedInIntegers) {
     const GroupCase& g = GetParam();
     ASSERT_TRUE(setup_group(g.symbol)) << g.symbol;
-    const int order = SYM2.I(1);
-    for (int k = 2; k <= SYM2.I(2); ++k) {
+    const int order = SYM2.I(sym2::kOrder);
+    for (int k = 2; k <= SYM2.I(sym2::kMatrices); ++k) {
         // A X A = Y A for the scaled generalised inverse.
         Mat3 A, X, AX, AXA;
         a_matrix(k, A);
-        for (int m = 1; m <= 9; ++m) X[(m - 1) % 3][(m - 1) / 3] = INV.I(k + 48 * (2 * m - 2));
-        const int Y = INV.I(k + 48 * 18);
+        for (int m = 1; m <= 9; ++m) X[(m - 1) % 3][(m - 1) / 3] = inv::x(k, m);
+        const int Y = inv::y(k);
         ASSERT_NE(Y, 0) << g.symbol << " matrix " << k;
         multiply(A, X, AX);
         multiply(AX, A, AXA);
@@ -218,11 +218,11 @@ TEST(SeminvAlgebra, DiofOfATwoFoldAxis) {
     listing_to("seminv_diof");
     ASSERT_TRUE(setup_group("p 1 1 2"));
     int axis = 0;  // the two-fold along c
-    for (int k = 1; k <= SYM2.I(1); ++k)
+    for (int k = 1; k <= SYM2.I(sym2::kOrder); ++k)
         if (erl_R(k, 1, 1) == -1 && erl_R(k, 2, 2) == -1 && erl_R(k, 3, 3) == 1) axis = k;
     ASSERT_NE(axis, 0);
     const Mat3 A = {{2, 0, 0}, {0, 2, 0}, {0, 0, 0}};
-    PRO.I(14) = axis;
+    PRO.I(pro::kMatrix) = axis;
     struct Case {
         int H[3];
         int flag;
@@ -231,7 +231,7 @@ TEST(SeminvAlgebra, DiofOfATwoFoldAxis) {
     };
     const Case cases[] = {{{2, 4, 3}, 1, {}, ""}, {{2, 4, 0}, 0, {1, 2, 0}, "00l"}, {{1, 4, 0}, 1, {}, ""}};
     for (const Case& c : cases) {
-        for (int i = 0; i < 3; ++i) PRO.I(18 + i) = c.H[i];
+        for (int i = 0; i < 3; ++i) pro::h(1 + i) = c.H[i];
         int flag = -1, hout[3];
         std::string sign, mult, letter;
         DIOF(A, flag, hout, sign, mult, letter);
@@ -239,9 +239,10 @@ TEST(SeminvAlgebra, DiofOfATwoFoldAxis) {
         if (c.flag != 0) continue;
         EXPECT_EQ(letter, c.letters);
         EXPECT_EQ(sign, "   ");
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(PRO.I(10 + i), c.u[i]);
-        const int P[9] = {0, 0, 0, 0, 0, 0, 0, 0, 1};  // diag(0, 0, 1)
-        for (int w = 1; w <= 9; ++w) EXPECT_EQ(PRO.I(w), P[w - 1]);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(pro::current_k(1 + i), c.u[i]);
+        const int P[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 1}};
+        for (int i = 0; i < 3; ++i)
+            for (int j = 0; j < 3; ++j) EXPECT_EQ(pro::solution(i + 1, j + 1), P[i][j]) << i << j;
     }
 }
 
@@ -249,7 +250,7 @@ TEST(SeminvAlgebra, ClassesOfMatrices) {
     listing_to("seminv_classes");
     struct Case {
         const char* symbol;
-        int generators;  // ERL word 594 as the analysis leaves it, or 0 as list 2 does
+        int generators;  // the generators word of ERL as the analysis leaves it, or 0 as list 2 does
         int classes, largest;
     };
     const Case cases[] = {
@@ -262,20 +263,20 @@ TEST(SeminvAlgebra, ClassesOfMatrices) {
     for (const Case& c : cases) {
         ASSERT_TRUE(setup_group(c.symbol));
         if (c.generators < 0) {
-            ERL.I(594) = 1;
+            ERL.I(erlw::kGenerators) = 1;
             CHOICE();
         }
         if (c.classes == 0) {
-            const int minus_i = SYM2.I(1) / 2 + 1;
+            const int minus_i = SYM2.I(sym2::kOrder) / 2 + 1;
             bool alone = false;
-            for (int k = 1; k <= CHOI.I(3); ++k)
-                alone = alone || (CHOI.I(4 + 8 * (k - 1) + 1) == minus_i && CHOI.I(4 + 8 * (k - 1) + 2) == 0);
+            for (int k = 1; k <= CHOI.I(choi::kClassCount); ++k)
+                alone = alone || (choi::member(k, 1) == minus_i && choi::member(k, 2) == 0);
             EXPECT_TRUE(alone) << c.symbol;
             continue;
         }
-        EXPECT_EQ(CHOI.I(3), c.classes) << c.symbol;
-        EXPECT_EQ(CHOI.I(1), c.classes) << c.symbol;
-        EXPECT_EQ(CHOI.I(2), c.largest) << c.symbol;
+        EXPECT_EQ(CHOI.I(choi::kClassCount), c.classes) << c.symbol;
+        EXPECT_EQ(CHOI.I(choi::kClasses), c.classes) << c.symbol;
+        EXPECT_EQ(CHOI.I(choi::kLargest), c.largest) << c.symbol;
     }
 }
 
@@ -286,17 +287,17 @@ TEST(SeminvAlgebra, ClassesCoverTheGroup) {
     listing_to("seminv_cover");
     for (const char* symbol : {"p 4/m m m", "p 6/m m m", "f m -3 m", "r -3 c", "p -3", "i 41/a m d"}) {
         ASSERT_TRUE(setup_group(symbol));
-        const int order = SYM2.I(1);
+        const int order = SYM2.I(sym2::kOrder);
         std::set<int> members;
-        for (int c = 1; c <= CHOI.I(3); ++c)
-            for (int m = 1; m <= 8; ++m)
-                if (int k = CHOI.I(4 + 8 * (c - 1) + m); k != 0) members.insert(k);
+        for (int c = 1; c <= CHOI.I(choi::kClassCount); ++c)
+            for (int m = 1; m <= choi::kMaxMembers; ++m)
+                if (int k = choi::member(c, m); k != 0) members.insert(k);
         for (int k : members) {
-            const int inv = CHOI.I(132 + k);
+            const int inv = choi::inverse(k);
             if (inv != k) EXPECT_FALSE(members.count(inv)) << symbol << " " << k << " and its inverse " << inv;
         }
         for (int k = 2; k <= order; ++k) {
-            bool reached = members.count(k) > 0 || members.count(CHOI.I(132 + k)) > 0;
+            bool reached = members.count(k) > 0 || members.count(choi::inverse(k)) > 0;
             for (int b = 2; b <= order && !reached; ++b) {
                 // Some member conjugate to k or to its inverse.
                 Mat3 inv;
@@ -308,7 +309,7 @@ TEST(SeminvAlgebra, ClassesCoverTheGroup) {
                     PRODM(m, b, conj);
                     Mat3 rk, rki;
                     erl_matrix(k, rk);
-                    erl_matrix(CHOI.I(132 + k), rki);
+                    erl_matrix(choi::inverse(k), rki);
                     bool same = true, same_inv = true;
                     for (int r = 0; r < 3; ++r)
                         for (int c = 0; c < 3; ++c) {
@@ -325,13 +326,13 @@ TEST(SeminvAlgebra, ClassesCoverTheGroup) {
 
 TEST(SeminvAlgebra, SuperIndex) {
     reset_crystal_records();
-    UREQ.I(1) = 5;
-    UREQ.I(2) = 6;
-    UREQ.I(3) = 7;
+    UREQ.I(ureqw::kHmax) = 5;
+    UREQ.I(ureqw::kKmax) = 6;
+    UREQ.I(ureqw::kLmax) = 7;
     seminv_strides();
-    EXPECT_EQ(COST.I(3), 15);
-    EXPECT_EQ(COST.I(2), 13 * 15);
-    EXPECT_EQ(COST.I(4), 5 * 195 + 6 * 15 + 7);
+    EXPECT_EQ(COST.I(cost::kStrideK), 15);
+    EXPECT_EQ(COST.I(cost::kStrideH), 13 * 15);
+    EXPECT_EQ(COST.I(cost::kLargest), 5 * 195 + 6 * 15 + 7);
     auto indr = [](int h, int k, int l) {
         const int H[3] = {h, k, l};
         int s = 0;
@@ -343,7 +344,7 @@ TEST(SeminvAlgebra, SuperIndex) {
     EXPECT_EQ(indr(0, -3, 4), indr(0, 3, -4));
     EXPECT_EQ(indr(6, 0, 0), -1);
     EXPECT_EQ(indr(0, 0, -8), -1);
-    // Distinct reflections of the box get distinct super-indices within 1..COST word 4.
+    // Distinct reflections of the box get distinct super-indices up to the largest one.
     std::set<int> seen;
     for (int h = 0; h <= 5; ++h)
         for (int k = -6; k <= 6; ++k)
@@ -351,7 +352,7 @@ TEST(SeminvAlgebra, SuperIndex) {
                 if (h == 0 && (k < 0 || (k == 0 && l <= 0))) continue;
                 int s = indr(h, k, l);
                 ASSERT_GE(s, 1);
-                ASSERT_LE(s, COST.I(4));
+                ASSERT_LE(s, COST.I(cost::kLargest));
                 ASSERT_TRUE(seen.insert(s).second) << h << " " << k << " " << l;
             }
 }
@@ -365,7 +366,7 @@ TEST(SeminvAlgebra, ConditionTextsDescribeTheImages) {
     std::vector<std::array<std::array<int, 3>, 3>> mats;
     for (const char* symbol : {"p m -3 m", "p 6/m m m"}) {
         ASSERT_TRUE(setup_group(symbol));
-        for (int k = 1; k <= SYM2.I(1); ++k) {
+        for (int k = 1; k <= SYM2.I(sym2::kOrder); ++k) {
             std::array<std::array<int, 3>, 3> m;
             for (int r = 0; r < 3; ++r)
                 for (int c = 0; c < 3; ++c) m[r][c] = erl_R(k, r + 1, c + 1);
@@ -469,8 +470,8 @@ TEST(SeminvAlgebra, FirstRankEntries) {
     listing_to("seminv_fillis");
     ASSERT_TRUE(setup_group("p 1 21/c 1"));
     semtab::first_rank_count() = 0;
-    PRO.R(21) = 2.5f;
-    COST.I(10) = 13;
+    PRO.R(pro::kEH) = 2.5f;
+    COST.I(cost::kCode) = 13;
     struct Case {
         int H[3];
         int found;
@@ -500,8 +501,8 @@ TEST(SeminvAlgebra, AtMostFiveClassMatrices) {
     const std::string path = listing_to("seminv_fillis_five");
     ASSERT_TRUE(setup_group("f m -3 m", 26));
     semtab::first_rank_count() = 0;
-    PRO.R(21) = 1.5f;
-    COST.I(10) = 13;
+    PRO.R(pro::kEH) = 1.5f;
+    COST.I(cost::kCode) = 13;
     const int H[3] = {14, 8, 2};
     int found = 0;
     FILLIS(H, 1, found, 0);

@@ -32,7 +32,7 @@ inline std::string listing_of(const std::string& path) {
 }
 
 // Analyses SYMBOL as %data does and prepares the algebra as the command
-// does after loading list 2 (which leaves ERL word 594 at 0). The maximum
+// does after loading list 2 (which leaves the generators word of ERL at 0). The maximum
 // indices become MAXH in all three directions.
 inline bool setup_group(const std::string& symbol, int maxh = 12, int print_level = 0) {
     reset_crystal_records();
@@ -46,9 +46,9 @@ inline bool setup_group(const std::string& symbol, int maxh = 12, int print_leve
     const int zero[3] = {0, 0, 0};
     INSYM(0, zero, ierr);
     if (ierr < 0) return false;
-    ERL.I(594) = 0;
-    UREQ.I(1) = UREQ.I(2) = UREQ.I(3) = maxh;
-    UREQ.I(10) = print_level;
+    ERL.I(erlw::kGenerators) = 0;
+    UREQ.I(ureqw::kHmax) = UREQ.I(ureqw::kKmax) = UREQ.I(ureqw::kLmax) = maxh;
+    UREQ.I(ureqw::kPrint) = print_level;
     seminv_symmetry();
     seminv_strides();
     seminv_algebra();

@@ -29,7 +29,7 @@ namespace {
 void queue(const std::vector<std::string>& lines) {
     COMDIR.clear();
     COMDIR.I(comdir::kRunning) = 1;
-    COMDIR.I(201) = static_cast<int>(lines.size());
+    comdir::directive_lines(1) = static_cast<int>(lines.size());
     for (std::size_t k = 0; k < lines.size(); ++k) CHARA.set_line(static_cast<int>(k) + 1, lines[k]);
 }
 
@@ -37,8 +37,8 @@ struct DirectiveCase {
     std::vector<std::string> lines;
     int ierr;
     bool message;
-    // Expected switches: DIRG 1, 3; DIR1 1 (both), 2 (formula), 3 (list), 4 (nrs1); DIR1 6; print level;
-    // DIR2 2 (glim), 5, 6 (traced pair).
+    // Expected switches: one- and two-phase routines; DIR1 both, formula, list, nrs1 and the E limit of
+    // the reflections to search; print level; DIR2 glim and the traced pair of codes.
     int one, two, both, formula, list, nrs1;
     float elimit;
     int print;
@@ -72,7 +72,7 @@ TEST(SeminvUnits, DirectiveReader) {
     for (const DirectiveCase& c : cases) {
         const std::string path = listing_to("seminv_dirsem");
         queue(c.lines);
-        UREQ.I(10) = 9;
+        UREQ.I(ureqw::kPrint) = 9;
         int ierr = 0;
         DIRSEM(ierr);
         const std::string what = c.lines.empty() ? "(none)" : c.lines.front();
@@ -81,20 +81,20 @@ TEST(SeminvUnits, DirectiveReader) {
         const std::string lis = listing_of(path);
         EXPECT_EQ(!lis.empty(), c.message) << what << "\n" << lis;
         if (c.ierr != 0) continue;
-        EXPECT_EQ(DIRG.I(1), c.one) << what;
-        EXPECT_EQ(DIRG.I(2), 0) << what;
-        EXPECT_EQ(DIRG.I(3), c.two) << what;
-        EXPECT_EQ(DIR1.I(1), c.both) << what;
-        EXPECT_EQ(DIR1.I(2), c.formula) << what;
-        EXPECT_EQ(DIR1.I(3), c.list) << what;
-        EXPECT_EQ(DIR1.I(4), c.nrs1) << what;
-        EXPECT_EQ(DIR1.I(5), 0) << what;
-        EXPECT_FLOAT_EQ(DIR1.R(6), c.elimit) << what;
-        EXPECT_FLOAT_EQ(DIR1.R(7), 0.0f) << what;
-        EXPECT_EQ(UREQ.I(10), c.print) << what;
-        EXPECT_FLOAT_EQ(DIR2.R(2), c.glim) << what;
-        EXPECT_EQ(DIR2.I(5), c.code1) << what;
-        EXPECT_EQ(DIR2.I(6), c.code2) << what;
+        EXPECT_EQ(DIRG.I(dirg::kOnePhase), c.one) << what;
+        EXPECT_EQ(DIRG.I(dirg::kOption), 0) << what;
+        EXPECT_EQ(DIRG.I(dirg::kTwoPhase), c.two) << what;
+        EXPECT_EQ(DIR1.I(dir1::kBoth), c.both) << what;
+        EXPECT_EQ(DIR1.I(dir1::kFormula), c.formula) << what;
+        EXPECT_EQ(DIR1.I(dir1::kList), c.list) << what;
+        EXPECT_EQ(DIR1.I(dir1::kNrs1), c.nrs1) << what;
+        EXPECT_EQ(DIR1.I(dir1::kFreeVectors), 0) << what;
+        EXPECT_FLOAT_EQ(DIR1.R(dir1::kSearchE), c.elimit) << what;
+        EXPECT_FLOAT_EQ(DIR1.R(dir1::kFreeE), 0.0f) << what;
+        EXPECT_EQ(UREQ.I(ureqw::kPrint), c.print) << what;
+        EXPECT_FLOAT_EQ(DIR2.R(dir2::kGlim), c.glim) << what;
+        EXPECT_EQ(DIR2.I(dir2::kTraced1), c.code1) << what;
+        EXPECT_EQ(DIR2.I(dir2::kTraced2), c.code2) << what;
     }
     EXPECT_EQ(listing_of(listing_to("seminv_dirsem_msg")), "");
     queue({"nss1", "what 1", "nss2"});
@@ -150,7 +150,7 @@ TEST(SeminvUnits, SearchTableRows) {
 TEST(SeminvUnits, ETableOverTheSuperIndex) {
     listing_to("seminv_fillr");
     ASSERT_TRUE(setup_group("p 4", 4));
-    UREQ.I(2) = 3;  // |k| at most 3: the four-fold takes (4, 1, 0) to (-1, 4, 0), beyond it
+    UREQ.I(ureqw::kKmax) = 3;  // |k| at most 3: the four-fold takes (4, 1, 0) to (-1, 4, 0), beyond it
     seminv_strides();
     std::vector<SeminvReflection>& refs = seminv_reflections();
     refs.clear();
@@ -179,7 +179,7 @@ TEST(SeminvUnits, ETableOverTheSuperIndex) {
 TEST(SeminvUnits, MarksAndLookups) {
     listing_to("seminv_marks");
     ASSERT_TRUE(setup_group("p -1", 12));
-    for (int s = 1; s <= COST.I(4); ++s) semtab::isr(s) = 1500;
+    for (int s = 1; s <= COST.I(cost::kLargest); ++s) semtab::isr(s) = 1500;
     const int absent[3] = {0, 0, 5};
     int sa = -1;
     INDR(absent, sa);
@@ -201,25 +201,25 @@ TEST(SeminvUnits, MarksAndLookups) {
     EXPECT_FLOAT_EQ(q, 1.25f);
 
     // Marking negates; the owner of the sums makes the entries positive again.
-    PRO.I(13) = 0;
+    PRO.I(pro::kMarks) = 0;
     int n = 0;
-    for (int h = 1; h <= 12 && UREQ.I(11) == 0; ++h)
-        for (int k = -12; k <= 12 && UREQ.I(11) == 0; ++k)
+    for (int h = 1; h <= 12 && UREQ.I(ureqw::kWork) == 0; ++h)
+        for (int k = -12; k <= 12 && UREQ.I(ureqw::kWork) == 0; ++k)
             for (int l = -12; l <= 12; ++l) {
                 const int H[3] = {h, k, l};
                 MARK(H, 0, n, H);
-                if (UREQ.I(11) != 0) break;
+                if (UREQ.I(ureqw::kWork) != 0) break;
             }
-    EXPECT_EQ(UREQ.I(11), 1);
+    EXPECT_EQ(UREQ.I(ureqw::kWork), 1);
     EXPECT_EQ(n, semtab::kMarks);
     const int first[3] = {1, -12, -12};
     int s1 = -1;
     INDR(first, s1);
     EXPECT_EQ(semtab::isr(s1), -1500);
-    PRO.I(13) = n;
+    PRO.I(pro::kMarks) = n;
     unmark_all();
     EXPECT_EQ(semtab::isr(s1), 1500);
-    EXPECT_EQ(PRO.I(13), 0);
+    EXPECT_EQ(PRO.I(pro::kMarks), 0);
     KSYM(L, L, e, q, S, is);  // a marked entry is looked up by its magnitude
     EXPECT_FLOAT_EQ(e, 1.5f);
 

@@ -234,18 +234,18 @@ TEST(RelationRecord, SortAndUnpacking) {
     EXPECT_FLOAT_EQ(gp3, 1.98f);
     EXPECT_EQ(t, 5);
     EXPECT_EQ(phi, 341);
-    EXPECT_EQ(CP10.I(1), 4);
-    EXPECT_EQ(CP10.I(2), 9);
-    EXPECT_EQ(CP10.I(3), 17);
-    EXPECT_EQ(CP10.I(4), 1);
-    EXPECT_EQ(CP10.I(5), 3);
-    EXPECT_EQ(CP10.I(6), 2);
-    EXPECT_EQ(CP10.I(7), 1);
-    EXPECT_EQ(CP10.I(8), -1);
-    EXPECT_EQ(CP10.I(9), -1);
-    EXPECT_FLOAT_EQ(CP10.R(10), 3.0f);
-    EXPECT_FLOAT_EQ(CP10.R(11), 1.25f);
-    EXPECT_FLOAT_EQ(CP10.R(12), 0.5625f);
+    EXPECT_EQ(cp10::row(1), 4);
+    EXPECT_EQ(cp10::row(2), 9);
+    EXPECT_EQ(cp10::row(3), 17);
+    EXPECT_EQ(cp10::op(1), 1);
+    EXPECT_EQ(cp10::op(2), 3);
+    EXPECT_EQ(cp10::op(3), 2);
+    EXPECT_EQ(cp10::sign(1), 1);
+    EXPECT_EQ(cp10::sign(2), -1);
+    EXPECT_EQ(cp10::sign(3), -1);
+    EXPECT_FLOAT_EQ(cp10::q(1), 3.0f);
+    EXPECT_FLOAT_EQ(cp10::q(2), 1.25f);
+    EXPECT_FLOAT_EQ(cp10::q(3), 0.5625f);
 
     // The E word rounds halves up; the phase is kept modulo 360.
     EXPECT_EQ(pack_eword(1.125f, 0) / 512, 113);
