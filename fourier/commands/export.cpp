@@ -25,6 +25,7 @@
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/scatter.h"
 #include "jobcontrol/records/special.h"
+#include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
 #include "platform/listing.h"
 
@@ -281,15 +282,21 @@ void export_heading() {
 
 // The cell, symmetry and species of the structure file, so that an export
 // in a run of its own writes the stored structure. The centric flag that
-// a phasing command may have changed is kept.
-void load_crystal_lists() {
+// a phasing command may have changed is kept. A file that lacks one of
+// them (damaged, or written elsewhere) has no model to export: false after
+// the absence message, instead of a model in a cell of zeros.
+bool load_crystal_lists() {
+    for (int type : {1, 2, 3})
+        if (!list_stored(type)) {
+            list_absent_message(type);
+            return false;
+        }
     const int centric = SYM.I(symw::kCentric);
-    if (list_stored(1)) YFL01();
-    if (list_stored(2)) {
-        YFL02();
-        if (centric == -1) SYM.I(symw::kCentric) = centric;
-    }
-    if (list_stored(3)) YFL03();
+    YFL01();
+    YFL02();
+    if (centric == -1) SYM.I(symw::kCentric) = centric;
+    YFL03();
+    return true;
 }
 
 // The plot file in the format of the directives, then its line of the
@@ -326,7 +333,10 @@ void EXPORT(int& status) {
         status = -1;
         return;
     }
-    load_crystal_lists();
+    if (!load_crystal_lists()) {
+        status = -1;
+        return;
+    }
     SPEC.I(kSpecReady) = -1;
     XSPINB();
     int n = 0, start = 1, set = 0, bonds = 0;

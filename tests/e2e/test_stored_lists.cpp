@@ -98,7 +98,9 @@ INSTANTIATE_TEST_SUITE_P(
                       MissingCase{"cell_restart", 1, "%restart"}, MissingCase{"cell_patterson", 1, "%patterson"},
                       MissingCase{"symmetry_phase", 2, "%phase"}, MissingCase{"symmetry_fourier", 2, "%fourier"},
                       MissingCase{"symmetry_restart", 2, "%restart"},
-                      MissingCase{"symmetry_patterson", 2, "%patterson"}),
+                      MissingCase{"symmetry_patterson", 2, "%patterson"},
+                      MissingCase{"cell_export", 1, "%export\nshel"}, MissingCase{"symmetry_export", 2, "%export\nshel"},
+                      MissingCase{"species_export", 3, "%export\nshel"}),
     [](const ::testing::TestParamInfo<MissingCase>& info) { return std::string(info.param.name); });
 
 // A cell edge damaged to NaN in the file is a corrupted list: the run
