@@ -37,7 +37,10 @@ extern CharasRecord CHARAS;
 inline Record<404> COMDIR;
 namespace comdir {
 constexpr int kCapacity = 401, kCount = 402, kCursor = 403, kRunning = 404;
-}
+// Command code and number of directive lines of queued command c (1..200).
+inline int& code(int c) { return COMDIR.I(c); }
+inline int& directives(int c) { return COMDIR.I(200 + c); }
+}  // namespace comdir
 
 // CHARA: the 13-character table " 0123456789.-", 100 directive lines of 80
 // characters, and the 80-character name of the scattering factors file.
