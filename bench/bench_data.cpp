@@ -72,14 +72,14 @@ void BM_DataCommand100k(benchmark::State& state) {
     setup_run(dir);
     int status = 0;
     for (auto _ : state) {
-        COMDIR.I(1) = 23;
-        COMDIR.I(201) = 4;
-        COMDIR.I(402) = 1;
-        COMDIR.I(403) = 0;
-        COMDIR.I(404) = 1;
+        comdir::code(1) = CMD_DATA;
+        comdir::directive_lines(1) = 4;
+        COMDIR.I(comdir::kCount) = 1;
+        COMDIR.I(comdir::kCursor) = 0;
+        COMDIR.I(comdir::kRunning) = 1;
         status = 0;
         DATAZAN(0, status);
-        benchmark::DoNotOptimize(RC.I(16));
+        benchmark::DoNotOptimize(RC.I(rcw::kReflections));
         if (status != 0) break;
     }
     if (status != 0) state.SkipWithError("%data failed");

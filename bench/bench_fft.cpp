@@ -41,8 +41,8 @@ BENCHMARK(BM_ComplexKernels)->Arg(30)->Arg(48)->Arg(60)->Arg(150);
 void BM_Map(benchmark::State& state) {
     const int nx = static_cast<int>(state.range(0)), ny = static_cast<int>(state.range(1)),
               nz = static_cast<int>(state.range(2));
-    UNIT.I(3) = 33;
-    UNIT.I(4) = 32;
+    UNIT.I(unitw::kIfour) = 33;
+    UNIT.I(unitw::kSequentialScratch) = 32;
     int st = 0;
     JOPEN(32, "", 0, 1, 2, st);
     JOPEN(33, "", 0, 1, 2, st);

@@ -23,8 +23,8 @@ void set_group(const char* symbol) {
     zanek::store_symbol_in_erl(s.substr(0, 16));
     const int zero[3] = {0, 0, 0};
     zanek::INSYM(0, zero, ierr);
-    for (int i = 1; i <= 3; ++i) zanek::RC.R(i) = 0.0004f;
-    zanek::RC.R(23) = 1.98f;
+    for (int i = 0; i < 3; ++i) zanek::s2_coefficients()[i] = 0.0004f;  // G1..G3: h^2, k^2, l^2
+    zanek::RC.R(zanek::rcw::kRhomax) = 1.98f;
 }
 
 void run_geneq(benchmark::State& state, const char* symbol) {
@@ -50,7 +50,7 @@ void BM_ExtinCubic(benchmark::State& state) {
     set_group("i a -3 d");
     int tlist[24];
     int nt = zanek::translated_operators(tlist);
-    int lm1 = zanek::SYM.I(221) - 1;
+    int lm1 = zanek::SYM.I(zanek::symw::kLattice) - 1;
     for (auto _ : state) {
         long sum = 0;
         for (int n = 0; n < 100000; ++n) {

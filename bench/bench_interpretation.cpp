@@ -34,12 +34,12 @@ namespace {
 void prepare(const std::vector<std::string>& lines) {
     bench::start_run("interp");
     bench::run_one(23, lines);
-    XLIMI.I(7) = 1;
+    XLIMI.I(xlimi::kListBase) = 1;
     SPEC.I(kSpecReady) = -1;
     INPCL.clear();
     for (int k = 1; k <= 8; ++k) cond::radius(k) = -1.0f;
     cond::regroup() = 1;
-    EMAP.R(3) = 1.0f;
+    EMAP.R(emap::kR) = 1.0f;
 }
 
 // n peaks at random, at least `gap` A apart in an orthogonal frame of

@@ -50,9 +50,9 @@ void run(benchmark::State& state, const std::string& job, const std::vector<std:
         INVAR(status);
         if (status < 0) state.SkipWithError("%invariants failed");
     }
-    state.counters["triplets"] = DIR10.I(3);
-    state.counters["free_vectors"] = DIR10.I(1);
-    state.counters["operators"] = SYM.I(217);
+    state.counters["triplets"] = DIR10.I(dir10::kProcessed);
+    state.counters["free_vectors"] = DIR10.I(dir10::kNumk);
+    state.counters["operators"] = SYM.I(symw::kOps);
 }
 
 void BM_Invariants_P21c(benchmark::State& state) { run(state, "rand_p21c_c18n2o4", {}); }

@@ -24,7 +24,7 @@ void open_store(const std::string& path) {
     reset_store_records();
     reset_crystal_records();
     reset_list_pointers();
-    XDISU.I(1) = kUnit;
+    XDISU.I(xdisu::kUnit) = kUnit;
     int next = 0;
     XGIV(1, 800, next);
     units().open_direct(kUnit, path, false, 2048);

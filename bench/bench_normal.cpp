@@ -12,6 +12,7 @@
 #include <fstream>
 #include <random>
 
+#include "bench/bench_support.h"
 #include "crystaldata/data_command.h"
 #include "crystaldata/evalues.h"
 #include "jobcontrol/commands.h"
@@ -28,20 +29,11 @@
 #include "platform/units.h"
 
 using namespace zanek;
+using zanek::bench::queue_one;
 
 namespace {
 
 constexpr int kStoreUnit = 30, kListingUnit = 2, kCommandUnit = 1;
-
-void queue_one(int code, const std::vector<std::string>& lines) {
-    for (int k = 1; k <= 404; ++k) COMDIR.I(k) = 0;
-    COMDIR.I(1) = code;
-    COMDIR.I(201) = static_cast<int>(lines.size());
-    COMDIR.I(402) = 1;
-    COMDIR.I(404) = 1;
-    for (std::size_t k = 0; k < lines.size(); ++k) CHARA.set_line(static_cast<int>(k) + 1, lines[k]);
-    XLIMI.I(7) = 1;
-}
 
 // A structure file holding the cell, symmetry and content of %data and a
 // list 7 of about 100,000 reflections with Wilson statistics.

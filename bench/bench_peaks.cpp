@@ -41,21 +41,21 @@ void store_setup() {
 void p1_setup(double a, double b, double c, int atoms) {
     SYM.clear();
     ERL.clear();
-    SYM.I(217) = 1;
-    SYM.I(221) = 1;
-    SYM.R(218) = 1.0f;
-    ERL.I(593) = 1;
+    SYM.I(symw::kOps) = 1;
+    SYM.I(symw::kLattice) = 1;
+    SYM.R(symw::kLatticePoints) = 1.0f;
+    ERL.I(erlw::kSystem) = 1;
     for (int i = 1; i <= 3; ++i) erl_R(1, i, i) = 1;
     for (int r = 0; r < 3; ++r) {
-        SYM.I(2 * r + 1) = r + 1;
+        sym_row_code(1, r + 1, 1) = r + 1;
         TAPE.I(tape::kRot + 2 * r) = r + 1;
     }
     const double e[3] = {a, b, c};
     for (int i = 1; i <= 3; ++i) {
-        RC.R(6 + i) = static_cast<float>(e[i - 1]);
-        RC.R(9 + i) = 90.0f;
-        TAPE.R(i) = static_cast<float>(e[i - 1]);
-        TAPE.R(3 + i) = 90.0f;
+        cell_constant(i) = static_cast<float>(e[i - 1]);
+        cell_constant(3 + i) = 90.0f;
+        map_cell(i) = static_cast<float>(e[i - 1]);
+        map_cell(3 + i) = 90.0f;
     }
     TAPE.I(tape::kNsym) = 1;
     TAPE.I(tape::kCentric) = 0;
@@ -102,7 +102,7 @@ void BM_PeakSearch(benchmark::State& state) {
               nz = static_cast<int>(state.range(2)), atoms = static_cast<int>(state.range(3));
     const double edge[3] = {nx / 3.0, ny / 3.0, nz / 3.0};
     store_setup();
-    UNIT.I(4) = 32;
+    UNIT.I(unitw::kSequentialScratch) = 32;
     int st = 0;
     JOPEN(32, "", 0, 1, 2, st);
     p1_setup(edge[0], edge[1], edge[2], atoms);
@@ -114,8 +114,8 @@ void BM_PeakSearch(benchmark::State& state) {
     UREQ1.I(ureq1::kMapKind) = 0;
     EMAP.I(emap::kCycleLimit) = 0;
     for (auto _ : state) {
-        SDIR.R(1) = kMergeDistance;
-        SDIR.I(2) = 0;
+        SDIR.R(sdir::kMerge) = kMergeDistance;
+        SDIR.I(sdir::kPeaks) = 0;
         float x = 0;
         int ierr = 0;
         SEARCH(1, x, ierr);
@@ -123,7 +123,7 @@ void BM_PeakSearch(benchmark::State& state) {
     }
     state.counters["peaks"] = CONST.I(konst::kAtomCount);
     units().close(32);
-    units().close(IMPL.I(1));
+    units().close(IMPL.I(implw::kStructureUnit));
     units().close(2);
 }
 BENCHMARK(BM_PeakSearch)->Args({48, 48, 60, 40})->Args({90, 100, 120, 150})->Unit(benchmark::kMillisecond);

@@ -30,11 +30,11 @@ void cubic_group() {
             ++k;
             for (int i = 0; i < 3; ++i) erl_R(k, i + 1, p[i] + 1) = (s >> i) & 1 ? -1 : 1;
         }
-    SYM.I(217) = 24;
-    SYM.I(220) = 1;
-    SYM.I(221) = 1;
-    SYM.R(224) = 0.1f;
-    ERL.I(593) = 6;
+    SYM.I(symw::kOps) = 24;
+    SYM.I(symw::kCentric) = 1;
+    SYM.I(symw::kLattice) = 1;
+    SYM.R(symw::kSigma3Prim) = 0.1f;
+    ERL.I(erlw::kSystem) = 6;
 }
 
 void fill(WorkingFile& wf) {
@@ -57,12 +57,12 @@ void fill(WorkingFile& wf) {
                 r.sigma = 1.0f;
                 wf.push_back(r);
             }
-    RC.I(16) = static_cast<int>(wf.size());
-    RC.I(17) = 20;
+    RC.I(rcw::kReflections) = static_cast<int>(wf.size());
+    RC.I(rcw::kShells) = 20;
     float s2max = 0;
     for (const WorkRecord& r : wf) s2max = std::max(s2max, r.s2);
-    RC.R(18) = s2max;
-    RC.R(20) = 1.2f;
+    RC.R(rcw::kLargestS2) = s2max;
+    RC.R(rcw::kELimit) = 1.2f;
 }
 
 void setup() {
@@ -82,7 +82,7 @@ void BM_PseudoSectionCubic(benchmark::State& state) {
         state.PauseTiming();
         fill(working_file());
         CPSEUD.clear();
-        CPSEUD.I(1) = 0;
+        CPSEUD.I(cpseud::kClass) = 0;
         state.ResumeTiming();
         float slope = 0, cnst = 0, escale = 0;
         int nstore = 0, ierr = 0;
@@ -96,8 +96,8 @@ void BM_RenormalisationCubic(benchmark::State& state) {
     setup();
     fill(working_file());
     CPSEUD.clear();
-    CPSEUD.I(1) = 2;
-    SYM.R(223) = 48.0f;
+    CPSEUD.I(cpseud::kClass) = 2;
+    SYM.R(symw::kEquivalents) = 48.0f;
     for (auto _ : state) {
         float escale = 0;
         int nstore = 0;

@@ -44,14 +44,14 @@ constexpr int kStoreUnit = 30, kListingUnit = 2;
 bool prepare(const std::string& job, std::vector<std::string> selection) {
     if (!data_and_normal("quart_" + job, job)) return false;
     selection.insert(selection.end(), {"nsig", "nops"});
-    return run_one(3, selection) >= 0 && DIRPS.I(3) > 1;
+    return run_one(3, selection) >= 0 && DIRPS.I(dirps::kStored) > 1;
 }
 
 void counters(benchmark::State& state, const int counts[14]) {
-    state.counters["psi_zero"] = DIRPS.I(3);
+    state.counters["psi_zero"] = DIRPS.I(dirps::kStored);
     state.counters["negative_met"] = counts[5];
     state.counters["enant"] = counts[13];
-    state.counters["operators"] = SYM.I(217);
+    state.counters["operators"] = SYM.I(symw::kOps);
 }
 
 void run_pass(benchmark::State& state, const std::string& job, const std::vector<std::string>& selection) {
@@ -70,7 +70,7 @@ void run_index(benchmark::State& state, const std::string& job) {
         return;
     }
     for (auto _ : state) RECIP();
-    state.counters["largest_super_index"] = PARAM.I(3);
+    state.counters["largest_super_index"] = PARAM.I(param::kLargest);
 }
 
 const std::vector<std::string> kLargest = {"nrtr 499", "nrps 300"};

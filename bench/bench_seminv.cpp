@@ -40,17 +40,17 @@ void prepare() {
     store_symbol_in_erl(line.substr(0, 16));
     const int zero[3] = {0, 0, 0};
     INSYM(0, zero, ierr);
-    ERL.I(594) = 0;
-    UREQ.I(1) = 12;
-    UREQ.I(2) = 14;
-    UREQ.I(3) = 18;
-    UREQ.I(10) = 0;
+    ERL.I(erlw::kGenerators) = 0;
+    UREQ.I(ureqw::kHmax) = 12;
+    UREQ.I(ureqw::kKmax) = 14;
+    UREQ.I(ureqw::kLmax) = 18;
+    UREQ.I(ureqw::kPrint) = 0;
     seminv_symmetry();
     seminv_strides();
     seminv_algebra();
-    COST.R(1) = 6.2831855f;
-    INP.R(2) = 92.0f;
-    INP.R(3) = std::sqrt(92.0f);
+    COST.R(cost::kTwoPi) = 6.2831855f;
+    INP.R(inp::kSemAtomsReal) = 92.0f;
+    INP.R(inp::kSemSqrtAtoms) = std::sqrt(92.0f);
 
     std::mt19937 rng(11);
     std::exponential_distribution<float> e2(1.0f);
@@ -69,20 +69,20 @@ void prepare() {
     std::vector<SeminvReflection>& list = seminv_reflections();
     list.clear();
     semtab::first_rank_count() = 0;
-    COST.I(9) = 0;
+    COST.I(cost::kCandidates) = 0;
     for (std::size_t r = 1; r <= refs.size(); ++r) {
         const R& x = refs[r - 1];
         list.push_back({{x.h[0], x.h[1], x.h[2]}, seminv_e(x.e), 13 * 1 + 360 * 32});
-        PRO.R(21) = x.e;
-        COST.I(10) = 13;
+        PRO.R(pro::kEH) = x.e;
+        COST.I(cost::kCode) = 13;
         int found = 0;
         if (semtab::first_rank_count() < semtab::kFirstRank) FILLIS(x.h, static_cast<int>(r), found, 360);
         if (r <= 350) FILL(x.h, x.e, 13, 360, static_cast<int>(r), 0);
     }
-    DIR1.I(2) = 2;
-    DIR1.I(4) = 350;
-    DIR1.I(5) = 60;
-    DIR1.R(7) = semtab::row_e(60);
+    DIR1.I(dir1::kFormula) = 2;
+    DIR1.I(dir1::kNrs1) = 350;
+    DIR1.I(dir1::kFreeVectors) = 60;
+    DIR1.R(dir1::kFreeE) = semtab::row_e(60);
     FILLR();
 }
 
@@ -95,16 +95,16 @@ void BM_OnePhaseSums(benchmark::State& state) {
         for (int i = 1; i <= nfr; ++i) {
             const int r = semtab::first_rank(i, 1) / 10;
             if (r > 350) continue;
-            for (int c = 0; c < 3; ++c) PRO.I(18 + c) = semtab::first_rank(i, 3 + c);
-            PRO.R(21) = semtab::row_e(r);
-            for (int w : {15, 16, 25, 26}) PRO.R(w) = 0.0f;
-            PRO.I(13) = 0;
-            PRO.I(17) = 0;
+            for (int c = 0; c < 3; ++c) pro::h(1 + c) = semtab::first_rank(i, 3 + c);
+            PRO.R(pro::kEH) = semtab::row_e(r);
+            for (int w : {pro::kCos1, pro::kSin1, pro::kCos2, pro::kSin2}) PRO.R(w) = 0.0f;
+            PRO.I(pro::kMarks) = 0;
+            PRO.I(pro::kContributors) = 0;
             EHK();
             int word = semtab::first_rank(i, 2);
             for (int m = 0; m < semtab::first_rank(i, 1) % 10; ++m, word /= 64) {
                 const int k = word % 64;
-                PRO.I(14) = k;
+                PRO.I(pro::kMatrix) = k;
                 Mat3 R, A;
                 erl_matrix(k, R);
                 for (int a = 0; a < 3; ++a)
@@ -116,7 +116,7 @@ void BM_OnePhaseSums(benchmark::State& state) {
                 FIND1(r, 0.0f, flag);
             }
             unmark_all();
-            total += PRO.R(25);
+            total += PRO.R(pro::kCos2);
         }
         benchmark::DoNotOptimize(total);
     }
@@ -128,7 +128,7 @@ void BM_Sigma2Pairs(benchmark::State& state) {
     prepare();
     for (auto _ : state) {
         SIGMA2();
-        benchmark::DoNotOptimize(SIG2.I(2));
+        benchmark::DoNotOptimize(SIG2.I(sig2::kRelations));
     }
     FILLR();
 }

@@ -36,11 +36,11 @@ void set_group(const Op* ops, int n, bool centric) {
             for (int j = 1; j <= 3; ++j) erl_R(k, i, j) = ops[k - 1].r[i - 1][j - 1];
             erl_T(k, i) = ops[k - 1].t[i - 1];
         }
-    SYM.I(217) = n;
-    SYM.R(218) = 1.0f;
-    SYM.I(220) = centric ? 1 : 0;
-    SYM.I(221) = 1;
-    ERL.I(593) = 3;
+    SYM.I(symw::kOps) = n;
+    SYM.R(symw::kLatticePoints) = 1.0f;
+    SYM.I(symw::kCentric) = centric ? 1 : 0;
+    SYM.I(symw::kLattice) = 1;
+    ERL.I(erlw::kSystem) = 3;
 }
 
 void set_up(bool centric) {
@@ -56,7 +56,7 @@ void set_up(bool centric) {
     else
         set_group(p212121, 4, false);
     const float cell[6] = {12.0f, 14.0f, 16.0f, 90.0f, centric ? 100.0f : 90.0f, 90.0f};
-    for (int i = 0; i < 6; ++i) RC.R(7 + i) = cell[i];
+    for (int i = 0; i < 6; ++i) cell_constant(i + 1) = cell[i];
     // Carbon and oxygen, four-Gaussian form factors.
     SF.clear();
     const float a[2][4] = {{2.31f, 1.02f, 1.5886f, 0.865f}, {3.0485f, 2.2868f, 1.5463f, 0.867f}};
@@ -97,7 +97,7 @@ void set_up(bool centric) {
                 stage::P(r) = packed_index(h, k, l);
                 stage::A4(r) = static_cast<float>(s2);
             }
-    UREQ.I(10) = 0;
+    UREQ.I(ureqw::kPrint) = 0;
 }
 
 // Observed amplitudes: those of the model itself; each run starts from the

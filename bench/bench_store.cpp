@@ -19,7 +19,7 @@ constexpr int kRecords = 20000;
 void open_store(const std::string& path) {
     units().close(kUnit);
     reset_store_records();
-    XDISU.I(1) = kUnit;
+    XDISU.I(xdisu::kUnit) = kUnit;
     int next = 0;
     XGIV(1, 800, next);
     units().open_direct(kUnit, path, false, 2048);

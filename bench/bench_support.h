@@ -43,13 +43,13 @@ inline std::string start_run(const std::string& tag, const std::string& job = ""
 
 // Queues one command with its directive lines as command 1 of a job.
 inline void queue_one(int code, const std::vector<std::string>& lines) {
-    for (int k = 1; k <= 404; ++k) COMDIR.I(k) = 0;
-    COMDIR.I(1) = code;
-    COMDIR.I(201) = static_cast<int>(lines.size());
-    COMDIR.I(402) = 1;
-    COMDIR.I(404) = 1;
+    COMDIR.clear();
+    comdir::code(1) = code;
+    comdir::directive_lines(1) = static_cast<int>(lines.size());
+    COMDIR.I(comdir::kCount) = 1;
+    COMDIR.I(comdir::kRunning) = 1;
     for (std::size_t k = 0; k < lines.size(); ++k) CHARA.set_line(static_cast<int>(k) + 1, lines[k]);
-    XLIMI.I(7) = 1;
+    XLIMI.I(xlimi::kListBase) = 1;
 }
 
 // Queues one command and runs it; returns its status.

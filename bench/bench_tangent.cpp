@@ -112,9 +112,9 @@ void open_store() {
 void setup() {
     open_store();
     fill_tables();
-    SYM.I(220) = 0;
-    SYM.R(222) = 0.15f;
-    UREQ.I(5) = 0;
+    SYM.I(symw::kCentric) = 0;
+    SYM.R(symw::kSigma3) = 0.15f;
+    UREQ.I(ureqw::kKnown) = 0;
     CRIS.I(cris::kDumpSet) = -1;
     install_problem();
     RIALFNEW(0, 0.15f);
@@ -135,7 +135,7 @@ void start_trial() {
         trial_phase(s) = g_truth[size_t(s) - 1];
         refl_weight(s) = 100.0f;
     }
-    ERL.I(2917) = 3;
+    ERL.I(erlw::kOriginPhases) = 3;
 }
 
 // One cycle's sums over every reflection: the inner loop of the refinement.
@@ -159,7 +159,7 @@ BENCHMARK(BM_TangentSums)->Unit(benchmark::kMicrosecond);
 void BM_TangentTrial(benchmark::State& state) {
     setup();
     NFRM16(10);
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     UREQ1.I(ureq1::kSetsStored) = 0;
     int t = 1, slot = 0, evaluated = 0, nenan = 0, tria = 0, pass = 0, onep = 0, nkeep = 10;
     float lowest = 0.0f, twop = 1.0f, s = 0.15f;

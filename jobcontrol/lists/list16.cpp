@@ -15,9 +15,7 @@ namespace zanek {
 
 namespace {
 
-// LST016 words.
-constexpr int kSet1 = 1, kFirst = 2, kRoom = 3, kPerPhase = 4, kFigures = 5, kHeaderLen = 7, kHeader = 8,
-              kStaging = 9, kPhases = 10, kSetLen = 11, kNref = 12;
+using namespace lst016;  // the cursor words
 // Header words.
 constexpr int kArraysAfter = 9, kHeaderWord = 10, kNsets = 11;
 

@@ -12,6 +12,11 @@ namespace zanek {
 // record; 10 DATA index of its first phase word; 11 set length L;
 // 12 NREF, phases per set.
 inline Record<12> LST016;
+namespace lst016 {
+constexpr int kSet1 = 1, kFirst = 2, kRoom = 3, kPerPhase = 4, kFigures = 5, kHeaderLen = 7, kHeader = 8,
+              kStaging = 9, kPhases = 10, kSetLen = 11;
+constexpr int kNref = 12;  // NREF, phases per set
+}  // namespace lst016
 
 // PARAM: filled afresh by each command that uses it (invariants,
 // seminvariants, phasing); word 1 is the number of phasing reflections

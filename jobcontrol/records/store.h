@@ -8,8 +8,8 @@ namespace zanek {
 
 inline Record<1> XDISU;      // (1) unit of the structure file
 namespace xdisu {
-constexpr int kUnit = 1;
-}
+constexpr int kUnit = 1;  // unit of the structure file
+}  // namespace xdisu
 inline Record<1600> XBUFD;   // the block buffer pool
 inline Record<16> XDISC;     // pool state and transfer cursor
 inline Record<6> XFILE;      // index constants and state

@@ -43,7 +43,7 @@ inline void put_operator(int k, const std::string& text) {
             } else if (c == '-') {
                 sign = -1;
             } else if (c == 'x' || c == 'y' || c == 'z') {
-                SYM.I(6 * (k - 1) + 2 * i + slot) = sign * (c - 'x' + 1);
+                sym_row_code(k, i + 1, slot) = sign * (c - 'x' + 1);
                 ++slot;
                 sign = 1;
             } else if (std::isdigit(static_cast<unsigned char>(c))) {
@@ -55,7 +55,7 @@ inline void put_operator(int k, const std::string& text) {
             }
         }
         if (t < 0.0f) t += 1.0f;
-        SYM.R(144 + 3 * (k - 1) + i + 1) = t;
+        sym_translation(k, i + 1) = t;
     }
 }
 
@@ -64,25 +64,26 @@ inline void put_operator(int k, const std::string& text) {
 inline void set_group(const std::vector<std::string>& ops, int centric, int lattice) {
     SYM.clear();
     for (std::size_t k = 0; k < ops.size(); ++k) put_operator(static_cast<int>(k) + 1, ops[k]);
-    SYM.I(217) = static_cast<int>(ops.size());
-    SYM.I(220) = centric;
-    SYM.I(221) = lattice;
+    SYM.I(symw::kOps) = static_cast<int>(ops.size());
+    SYM.I(symw::kCentric) = centric;
+    SYM.I(symw::kLattice) = lattice;
 }
 
 // The phasing set: the reflections in rank order, E = 2.0 each, with the
 // super-index strides for indices up to 15.
 inline void set_phasing_set(const std::vector<Hkl>& refl) {
-    for (int i = 1; i <= 3; ++i) UNP.I(i) = 15;
-    UNP.I(5) = 2 * 15 + 1;
-    UNP.I(4) = (2 * 15 + 1) * UNP.I(5);
-    UNP.I(6) = 15 * UNP.I(5) + 15;
+    for (int i = 1; i <= 3; ++i) unp_max(i) = 15;
+    UNP.I(unp::kStrideK) = 2 * 15 + 1;
+    UNP.I(unp::kStrideH) = (2 * 15 + 1) * UNP.I(unp::kStrideK);
+    UNP.I(unp::kOffset) = 15 * UNP.I(unp::kStrideK) + 15;
     PARAM.I(param::kNref) = static_cast<int>(refl.size());
     for (std::size_t i = 0; i < refl.size(); ++i) {
         const Hkl& r = refl[i];
-        packed_refl(static_cast<int>(i) + 1) = pack_reflection(2.0f, r.h * UNP.I(4) + r.k * UNP.I(5) + r.l);
+        const int super = r.h * UNP.I(unp::kStrideH) + r.k * UNP.I(unp::kStrideK) + r.l;
+        packed_refl(static_cast<int>(i) + 1) = pack_reflection(2.0f, super);
         phase_code(static_cast<int>(i) + 1) = 0;
     }
-    UREQ.I(6) = 0;
+    UREQ.I(ureqw::kPartial) = 0;
 }
 
 }  // namespace zanek::test

@@ -43,7 +43,7 @@ protected:
     }
     void score(int t, int nref) {
         int nkeep = 5;
-        FOMSP(nref, t, 10, 0, 1.0f, SYM.R(222), SYM.I(220), nkeep, slot, evaluated, lowest, nenan);
+        FOMSP(nref, t, 10, 0, 1.0f, SYM.R(symw::kSigma3), SYM.I(symw::kCentric), nkeep, slot, evaluated, lowest, nenan);
     }
     float kept(int column, int s = 1) { return set_table(column, s); }
 };
@@ -62,7 +62,7 @@ TEST_F(FomTest, AbsoluteFigureOfMeritOfOneTriplet) {
     EXPECT_NEAR(figs[fig::kMabs - 1], 1.0 / BES(4.8f), 1e-4);
     EXPECT_EQ(figs[fig::kUndet - 1], 0.0f);
     // All alphas per relation and all E equal: no correlation.
-    EXPECT_EQ(FOM4.R(11), -9999.0f);
+    EXPECT_EQ(FOM4.R(fom4::kRxy), -9999.0f);
     // Alphas are rescaled by mabs, so each equals its expectation and the
     // deviations vanish.
     EXPECT_NEAR(alpha_obs(1), alpha_exp(1), 1e-5);
@@ -219,13 +219,13 @@ TEST_F(FomTest, EnantiomorphAverage) {
 // The progress line of window mode: the trial, the trials, the cfom and
 // the best so far (a negative best written 0).
 TEST_F(FomTest, ProgressLineInWindowMode) {
-    SCREEN.I(1) = 1;
+    SCREEN.I(screenw::kMode) = 1;
     SCMESS.counter[0] = 2;
     one_triplet(false, {90, 30, 240});
     alpha_stats(1.0f, 1.0f, 1.0f, 0.968f, 0.798f, 0.0f);
     score(1, 3);
     EXPECT_EQ(SCMESS.area[0][2].substr(0, 48), "Trial    1 /   10  CFom = 0.914  (max = 0.914)  ");
-    SCREEN.I(1) = 0;
+    SCREEN.I(screenw::kMode) = 0;
 }
 
 }  // namespace

@@ -16,7 +16,7 @@ namespace {
 
 TEST(MagicIntegers, SequencesAndIntervals) {
     MAG.clear();
-    MAG.R(1) = float(std::sqrt(M_PI));
+    MAG.R(mag::kSqrtPi) = float(std::sqrt(M_PI));
     struct Case {
         int n, N;
         std::vector<int> m;
@@ -32,13 +32,13 @@ TEST(MagicIntegers, SequencesAndIntervals) {
         int N = c.n;
         MAGIC(N);
         EXPECT_EQ(N, c.N) << c.n;
-        for (int k = 1; k <= c.n; ++k) EXPECT_EQ(MAG.I(2 + k), c.m[size_t(k) - 1]) << c.n << " " << k;
+        for (int k = 1; k <= c.n; ++k) EXPECT_EQ(MAG.I(mag::kMagic - 1 + k), c.m[size_t(k) - 1]) << c.n << " " << k;
         EXPECT_FLOAT_EQ(MAG.R(mag::kDx), 360.0f / float(c.N));
     }
 }
 
 TEST(MagicIntegers, GammaOfHalfIntegers) {
-    MAG.R(1) = float(std::sqrt(M_PI));
+    MAG.R(mag::kSqrtPi) = float(std::sqrt(M_PI));
     const double spi = std::sqrt(M_PI);
     const std::pair<int, double> cases[] = {{1, spi}, {2, 1}, {3, spi / 2}, {4, 1}, {5, 0.75 * spi}, {6, 2}, {8, 6}};
     for (auto [n, g] : cases) EXPECT_NEAR(GAMFU(n), g, 1e-6 * g) << n;
@@ -51,7 +51,7 @@ protected:
     void reflections(int n, bool centric) {
         start_trial_sequence();
         PARAM.I(param::kNref) = n;
-        SYM.I(220) = centric ? 1 : 0;
+        SYM.I(symw::kCentric) = centric ? 1 : 0;
         for (int r = 1; r <= n; ++r) {
             restrict_code(r) = 1;
             phase_code(r) = 0;
@@ -95,8 +95,8 @@ TEST_F(TrialGenerator, TwoGeneralSymbolsFollowTheirMagicIntegers) {
     reflections(2, true);
     int N = 2;
     MAGIC(N);
-    phase_code(1) = -MAG.I(3);
-    phase_code(2) = -MAG.I(4);
+    phase_code(1) = -MAG.I(mag::kMagic);
+    phase_code(2) = -MAG.I(mag::kMagic + 1);
     PARAM.I(param::kPolar) = N;
     float dx = MAG.R(mag::kDx), x = dx / 2 - 360.0f;
     std::set<std::pair<int, int>> pairs;
@@ -145,8 +145,8 @@ TEST_F(TrialGenerator, PermutableReflectionsAlternate) {
     reflections(3, false);
     phase_code(1) = 1000 * 100 + kCodeOrigin;
     phase_code(2) = 1000 * 30 + kCodeOrigin;
-    PARAM.I(3) = 1;
-    PARAM.I(4) = 2;
+    PARAM.I(param::kEnanCand) = 1;
+    PARAM.I(param::kEnanCand + 1) = 2;
     PARAM.I(param::kPolar) = 1;
     float x = 0.0f;
     std::vector<std::vector<int>> trials;

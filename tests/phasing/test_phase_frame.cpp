@@ -282,7 +282,7 @@ TEST(Unpacc, InvertsTheSuperIndex) {
         for (int k = -15; k <= 15; k += 5)
             for (int l = -15; l <= 15; l += 2) {
                 if (h == 0 && (k < 0 || (k == 0 && l < 0))) continue;  // first non-zero index positive
-                const int s = h * UNP.I(4) + k * UNP.I(5) + l;
+                const int s = h * UNP.I(unp::kStrideH) + k * UNP.I(unp::kStrideK) + l;
                 int a = 0, b = 0, c = 0;
                 UNPACC(s, a, b, c);
                 EXPECT_EQ(a, h);

@@ -100,7 +100,7 @@ TEST_F(PsiZeroJob, GroupsAreScoredAgainstTheWeakReflectionTheyName) {
     }
 
     float figs[8] = {};
-    ABSNEW(&SUP.I(sup::kKnownMode2), figs, 1, SYM.R(222));
+    ABSNEW(&SUP.I(sup::kKnownMode2), figs, 1, SYM.R(symw::kSigma3));
     const double mabs = figs[fig::kMabs - 1];
     ASSERT_GT(mabs, 1e-4);
 
@@ -125,7 +125,7 @@ TEST_F(PsiZeroJob, GroupsAreScoredAgainstTheWeakReflectionTheyName) {
     }
     // The groups: the psi-zero sum at the true phases, projected on the
     // allowed line of the weak reflection, against its expected modulus.
-    const double sp = SYM.R(222);  // centrosymmetric: s' = s
+    const double sp = SYM.R(symw::kSigma3);  // centrosymmetric: s' = s
     for (size_t g = 0; g < groups.size(); ++g) {
         double S = 0, C = 0, a2 = 0;
         for (const Fields& f : groups[g].items) {
@@ -154,7 +154,7 @@ TEST_F(PsiZeroJob, GroupsAreScoredAgainstTheWeakReflectionTheyName) {
         syy += (e - ebar) * (e - ebar);
     }
     const double N = double(qe.size());
-    EXPECT_NEAR(FOM4.R(11), sxy / std::sqrt(sxx * syy), 2e-5);
+    EXPECT_NEAR(FOM4.R(fom4::kRxy), sxy / std::sqrt(sxx * syy), 2e-5);
     EXPECT_NEAR(figs[fig::kQ - 1], d2sum / PARAM.R(param::kTotalVar), 1e-4 * figs[fig::kQ - 1]);
     EXPECT_NEAR(figs[fig::kZabs - 1], zabs / N, 1e-4);
     EXPECT_NEAR(figs[fig::kZ2 - 1], z2 / N, 1e-4 * z2 / N);

@@ -81,12 +81,12 @@ protected:
         YSFL16(a.data(), b.data(), count, 400);
         EXPECT_GE(count, 1);
         if (count < 1) return c;
-        const int nref = LST016.I(12);
+        const int nref = LST016.I(lst016::kNref);
         std::vector<float> w(static_cast<size_t>(nref));
         std::vector<int32_t> phi(static_cast<size_t>(nref));
         Word head[list16::kFigureWords];
         SNR16(b[0], head, w.data(), phi.data(), nref);
-        c.centric = SYM.I(220) == 1;
+        c.centric = SYM.I(symw::kCentric) == 1;
         for (int hand : {1, -1}) {
             if (hand < 0 && c.centric) break;
             for (int t = 0; t < 8; ++t) {

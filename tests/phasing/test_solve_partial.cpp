@@ -21,7 +21,7 @@ protected:
     }
     void install_partial(const Problem& p) {
         install(p);
-        SYM.R(224) = 0.3f;
+        SYM.R(symw::kSigma3Prim) = 0.3f;
         for (int r = 1; r <= p.nref; ++r) packed_refl(r) = 500000 * 200 + packed_refl(r);  // mode-1 words
     }
     int args[6] = {0, 0, 0, 0, 0, 0};
@@ -85,7 +85,7 @@ TEST_F(PartialTest, StartingSetAndSymbols) {
     args[1] = 0;
     args[2] = 3;  // symbols of either kind
     xcon();
-    EXPECT_EQ(ERL.I(2917), 0);
+    EXPECT_EQ(ERL.I(erlw::kOriginPhases), 0);
     EXPECT_EQ(origin[0], 0);
     EXPECT_EQ(SUP.I(sup::kStartSize), 18);
     EXPECT_EQ(PARTIA.I(partia::kStartSize), 18);
@@ -122,7 +122,7 @@ TEST_F(PartialTest, WeakFragmentGivesTheFourBest) {
             fragment(r, p.truth[size_t(r) - 1], 0.3f, 0.3f);
         phase_code(r) = 0;
     }
-    SYM.R(224) = 0.01f;  // triplet estimates negligible
+    SYM.R(symw::kSigma3Prim) = 0.01f;  // triplet estimates negligible
     xsim();
     xcon();
     EXPECT_EQ(SUP.I(sup::kStartSize), 4);

@@ -64,7 +64,7 @@ TEST_F(StoredSetsTest, FirstSetKeptWhateverItsCfomLaterZeroSetsDropped) {
     EXPECT_EQ(record(1), (std::vector<int>{10, 20, 30, 40}));
     offer(trial(0.00005f, 2), {50, 60, 70, 80}, 3);
     EXPECT_EQ(stored(), 1);
-    EXPECT_EQ(FOM4.I(10), 1);
+    EXPECT_EQ(FOM4.I(fom4::kZeroRejects), 1);
     offer(trial(0.5f, 3), {50, 60, 70, 80}, 3);
     EXPECT_EQ(stored(), 2);
     EXPECT_EQ(set_table(kTrialCol, 2), 3.0f);
@@ -81,7 +81,7 @@ TEST_F(StoredSetsTest, FullStoreReplacesTheWorstSet) {
     offer(trial(0.4f, 4), {1, 2, 3, 4}, 2);  // worse than every kept set
     EXPECT_EQ(set_table(kTrialCol, 1), 3.0f);
     EXPECT_EQ(set_table(kTrialCol, 2), 2.0f);
-    EXPECT_EQ(FOM4.I(10), 0);
+    EXPECT_EQ(FOM4.I(fom4::kZeroRejects), 0);
     // Equal to the lowest: takes the first slot holding it.
     offer(trial(0.6f, 5), {5, 6, 7, 8}, 2);
     EXPECT_EQ(set_table(kTrialCol, 1), 5.0f);
@@ -127,7 +127,7 @@ TEST_F(StoredSetsTest, WeakSeminvariantsAndNoreLeaveSetsApart) {
 // With known phases the better of two equivalent sets is the one with the
 // smaller phase error.
 TEST_F(StoredSetsTest, KnownPhasesCompareByError) {
-    UREQ.I(5) = 1;
+    UREQ.I(ureqw::kKnown) = 1;
     make_list16(5);
     TrialFigures a = trial(0.5f, 1), b = trial(0.495f, 2);
     a.error = 40.0f;
@@ -140,7 +140,7 @@ TEST_F(StoredSetsTest, KnownPhasesCompareByError) {
 // The known-phase passes go to the slots after the kept sets; without
 // "las" only to the table, not to list 16.
 TEST_F(StoredSetsTest, KnownPhasePassesStayOutOfList16WithoutLas) {
-    UREQ.I(5) = 1;
+    UREQ.I(ureqw::kKnown) = 1;
     make_list16(2);
     offer(trial(0.5f, 1), {30, 100, 200, 300}, 2);
     UREQ1.I(ureq1::kFinalPass) = 1;
@@ -157,13 +157,13 @@ TEST_F(StoredSetsTest, KnownPhasePassesStayOutOfList16WithoutLas) {
 class UndeterminedSetTest : public PhasingTest {};
 
 TEST_F(UndeterminedSetTest, StoresZeroCorrelationAndErrors) {
-    UREQ.I(5) = 1;  // known phases: the errors are computed
+    UREQ.I(ureqw::kKnown) = 1;  // known phases: the errors are computed
     const Problem whole = random_problem(40, 400, false, 1);
     install(whole);
     make_list16(2);
     start_with({1, 2, 3}, {4, 5, 6});
     refine(1, 2);
-    ASSERT_NE(FOM4.R(11), 0.0f);  // the correlation of a determined trial
+    ASSERT_NE(FOM4.R(fom4::kRxy), 0.0f);  // the correlation of a determined trial
 
     // A new run on a phasing set of which only the first 15 reflections
     // have relations, from symbols 90 degrees off.
@@ -228,7 +228,7 @@ TEST_F(FinalTableTest, RankingGoesToTheHeaderOfList16) {
 // second to N + 1: the table shows them in trial order, and the ranking in
 // list 16 still points at the record holding each set.
 TEST_F(FinalTableTest, KnownPhaseSetsInTrialOrderKeepTheirRecords) {
-    UREQ.I(5) = 1;
+    UREQ.I(ureqw::kKnown) = 1;
     MAG.I(mag::kLas) = 1;
     make_list16(4);
     offer(trial(0.3f, 1), {1, 1, 1, 1}, 2);

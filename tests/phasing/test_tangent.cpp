@@ -16,7 +16,7 @@ class TangentTest : public PhasingTest {
 protected:
     void SetUp() override {
         PhasingTest::SetUp();
-        UREQ.I(5) = 1;  // known phases: the errors are computed
+        UREQ.I(ureqw::kKnown) = 1;  // known phases: the errors are computed
         make_list16(5);
     }
 };
@@ -207,7 +207,7 @@ TEST_F(TangentTest, PsiZeroTermOfOneWeakReflection) {
     FRMXX(0, 9, 1, 1, 1, 0, 0, items);
     GIAN.I(gian::kSwitch) = 1;
     NEWPSI1();
-    RIALFNEW(0, SYM.R(222));
+    RIALFNEW(0, SYM.R(symw::kSigma3));
     ASSERT_EQ(PSI0.I(psi0::kNzro), 1);
     set_phase(1, 90, 1.0f);
     set_phase(2, 30, 1.0f);
@@ -335,7 +335,7 @@ TEST_F(TangentTest, TrialDoesNotDependOnTheTrialBefore) {
     p.triplets = trip;
     p.e[size_t(h) - 1] = 5.5f;
     for (int k : partners) p.e[size_t(k) - 1] = 5.5f;
-    SYM.R(222) = 1.0f;
+    SYM.R(symw::kSigma3) = 1.0f;
     install(p);
     std::vector<Word> items;
     for (int i = 1; i <= 6; ++i) {
@@ -349,7 +349,7 @@ TEST_F(TangentTest, TrialDoesNotDependOnTheTrialBefore) {
     FRMXX(0, 9, 6, 6, 6, 0, 0, items.data());
     GIAN.I(gian::kSwitch) = 1;
     NEWPSI1();
-    RIALFNEW(0, SYM.R(222));
+    RIALFNEW(0, SYM.R(symw::kSigma3));
     prepare_tangent_relations();
 
     struct Result {

@@ -152,8 +152,8 @@ protected:
         FOMTRK.clear();
         fill_tables();
         CRIS.I(cris::kDumpSet) = -1;
-        SYM.R(222) = 0.3f;
-        SYM.R(224) = 0.3f;
+        SYM.R(symw::kSigma3) = 0.3f;
+        SYM.R(symw::kSigma3Prim) = 0.3f;
     }
 
     // Installs the problem as the convergence stage would leave it: no
@@ -162,18 +162,18 @@ protected:
         const int n = p.nref;
         PARAM.I(param::kNref) = n;
         PARAM.I(param::kTrials) = 1;
-        SYM.I(220) = p.centric ? 1 : 0;
-        UNP.I(1) = 10;
-        UNP.I(2) = 10;
-        UNP.I(3) = 10;
-        UNP.I(5) = 21;
-        UNP.I(4) = 21 * 21;
-        UNP.I(6) = 10 * 21 + 10;
+        SYM.I(symw::kCentric) = p.centric ? 1 : 0;
+        unp_max(1) = 10;
+        unp_max(2) = 10;
+        unp_max(3) = 10;
+        UNP.I(unp::kStrideK) = 21;
+        UNP.I(unp::kStrideH) = 21 * 21;
+        UNP.I(unp::kOffset) = 10 * 21 + 10;
         for (int r = 1; r <= n; ++r) {
             e_mode2(r) = p.e[size_t(r) - 1];
             restrict_code(r) = p.restrict[size_t(r) - 1];
             const Hkl& q = p.hkl.empty() ? Hkl{0, 0, r} : p.hkl[size_t(r) - 1];
-            packed_refl(r) = q.h * UNP.I(4) + q.k * UNP.I(5) + q.l;  // super-index
+            packed_refl(r) = q.h * UNP.I(unp::kStrideH) + q.k * UNP.I(unp::kStrideK) + q.l;  // super-index
             proc_order(r) = r;
             trial_phase(r) = 0;
             refl_weight(r) = 0.0f;
@@ -218,7 +218,7 @@ protected:
         for (int q = 1; q <= n; ++q) run[size_t(q)] = rel_ptr(q - 1);
         for (size_t i = 0; i < names.size(); ++i)
             for (int r : names[i]) rel_index(++run[size_t(std::abs(r))]) = at[i];
-        RIALFNEW(SYM.I(220), SYM.R(222));
+        RIALFNEW(SYM.I(symw::kCentric), SYM.R(symw::kSigma3));
         prepare_tangent_relations();
     }
 
@@ -231,7 +231,7 @@ protected:
         for (int s = 1; s <= kSlotCount; ++s) start_slot(s) = 0;
         for (int r : origin) start_slot(++class_last(1)) = r;
         for (int r : symbols) start_slot(++class_last(2)) = r;
-        ERL.I(2917) = int(origin.size());
+        ERL.I(erlw::kOriginPhases) = int(origin.size());
         for (int r : origin) set_phase(r, known[size_t(r) - 1], 100.0f);
         for (int r : symbols) set_phase(r, known[size_t(r) - 1], 100.0f);
     }
@@ -245,7 +245,7 @@ protected:
     float lowest = 0.0f;
     void make_list16(int n) {
         NFRM16(n);
-        XLIMI.I(1) = XLIMI.I(7);
+        XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
         UREQ1.I(ureq1::kSetsStored) = 0;
         UREQ1.I(ureq1::kEquivRejected) = 0;
         UREQ1.I(ureq1::kFinalPass) = 0;
@@ -254,7 +254,7 @@ protected:
     // One trial refined and scored.
     void refine(int t, int nkeep = 5, int pass = 0) {
         int tria = 0, onep = 0;
-        float twop = 1.0f, s = SYM.R(222);
+        float twop = 1.0f, s = SYM.R(symw::kSigma3);
         WEITAN(tria, t, known.data(), pass, onep, twop, s, nkeep, slot, evaluated, lowest, nenan);
     }
 
