@@ -95,21 +95,30 @@ inline int& sym_row_code(int k, int i, int s) { return SYM.I(symw::kOperators - 
 inline float& sym_translation(int k, int i) { return SYM.R(symw::kTransl + 3 * (k - 1) + i); }
 namespace erlw {
 constexpr int kMaxMatrices = 48;     // point-group matrices R(k), k = 1..48
+constexpr int kTranslations = 432;   // REAL translation T(k, i) at 432 + k + 48(i-1)
 constexpr int kSymbol = 577;         // 577-592 condensed symbol, a character to a word
+constexpr int kSymbolWords = 16;
 constexpr int kSystem = 593;         // crystal system 1..6
 constexpr int kGenerators = 594;     // generators of the point group
 constexpr int kSeminvMatrix = 2898;  // V(i, j) at 2898 + i + 3(j-1), words 2899-2907
 constexpr int kThree = 2908;         // the constant 3
 constexpr int kVectorText = 2909;    // 2909-2911 the seminvariant vector as text
 constexpr int kConditionText = 2912; // 2912-2916 the seminvariance condition as text
+// The seminvariant tables stored with list 2: V, the constant 3 and the two
+// texts (18 words from 2899), then the moduli and column sums (6 from 2918).
+constexpr int kSeminvTables = kSeminvMatrix + 1, kSeminvTableWords = 18;
+constexpr int kModuliTables = 2918, kModuliTableWords = 6;
 constexpr int kOriginPhases = 2917;  // number of origin phases to fix (0..3)
 constexpr int kModuli = 2917;        // seminvariant modulus i (1..3) at 2917 + i
 constexpr int kColumnSums = 2920;    // column sum j (1..3) of the reduced seminvariant matrix at 2920 + j
 }  // namespace erlw
 
 inline int& erl_R(int k, int i, int j) { return ERL.I(k + 48 * (i - 1) + 144 * (j - 1)); }
-inline float& erl_T(int k, int i) { return ERL.R(432 + k + 48 * (i - 1)); }
-inline int& erl_P(int i, int j) { return ERL.I(594 + i + 48 * (j - 1)); }
+inline float& erl_T(int k, int i) { return ERL.R(erlw::kTranslations + k + 48 * (i - 1)); }
+inline Word& erl_T_word(int k, int i) { return ERL.W(erlw::kTranslations + k + 48 * (i - 1)); }
+inline int& erl_P(int i, int j) { return ERL.I(erlw::kGenerators + i + 48 * (j - 1)); }
+// The word of character i (1..16) of the condensed space-group symbol.
+inline Word* erl_symbol_char(int i) { return ERL.at(erlw::kSymbol - 1 + i); }
 inline int& erl_V(int i, int j) { return ERL.I(erlw::kSeminvMatrix + i + 3 * (j - 1)); }
 inline int& erl_modulus(int i) { return ERL.I(erlw::kModuli + i); }
 // Column sum j of the reduced seminvariant matrix, or the special value the

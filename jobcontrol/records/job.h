@@ -37,6 +37,10 @@ extern CharasRecord CHARAS;
 inline Record<404> COMDIR;
 namespace comdir {
 constexpr int kCapacity = 401, kCount = 402, kCursor = 403, kRunning = 404;
+constexpr int kCode = 0, kDirectives = 200;  // bases of the command codes and their directive counts
+// The code and the number of directive lines of queued command k (1..200).
+inline int32_t& code(int k) { return COMDIR.I(kCode + k); }
+inline int32_t& directives(int k) { return COMDIR.I(kDirectives + k); }
 }
 
 // CHARA: the 13-character table " 0123456789.-", 100 directive lines of 80
@@ -79,6 +83,8 @@ constexpr int kOutsideMode = 7;     // 0 none, 1 MolEN, 2 TeXan
 constexpr int kResults = 8;         // 8-26 the results area
 constexpr int kHistoryCount = 27;   // commands recorded in the history (codes n at 27 + n, n <= 79)
 constexpr int kHeadingDigit = 107;  // digit of the listing heading
+// Result item i (1..19) of the results area.
+inline int32_t& result(int i) { return IMPL.I(kResults - 1 + i); }
 }  // namespace implw
 
 // DOTDAT: the four file names (structure, reflections, fourier peaks,

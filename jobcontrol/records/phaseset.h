@@ -28,6 +28,9 @@ constexpr int kTableRows = 5;   // rows of the invariant reflection table
 constexpr int kClassUnit = 6;   // 2^28, 2^27 and 32768: the field units of the isr coding
 constexpr int kMarkUnit = 7;
 constexpr int kOrdinalUnit = 8;
+// During %phase and while list 16 is formed: NREF, the phasing reflections
+// (phases in each stored set).
+constexpr int kNref = 1;
 }  // namespace param
 
 inline void reset_phaseset_records() {

@@ -7,7 +7,18 @@
 namespace zanek {
 
 inline Record<1> XDISU;      // (1) unit of the structure file
+namespace xdisu {
+constexpr int kUnit = 1;
+}
 inline Record<1600> XBUFD;   // the block buffer pool
+// Words of a buffer of the pool, from its first word p: p the back link,
+// then the words below, then the block from p + 4. The pool's head word
+// p0 + 1 starts the recency chain as a buffer's next link does.
+namespace xbufd {
+constexpr int kNextLink = 1;   // next buffer of the recency chain (-10000 the end)
+constexpr int kBlockHeld = 2;  // store block held (-10000 empty)
+constexpr int kDirtyFlag = 3;  // -1 changed since read, 0 clean
+}  // namespace xbufd
 inline Record<16> XDISC;     // pool state and transfer cursor
 inline Record<6> XFILE;      // index constants and state
 inline Record<242> XFILI;    // index header address/length and resident list-type table
@@ -19,6 +30,35 @@ constexpr int kNextFree = 1;  // next free word of DATA
 constexpr int kCapacity = 2;  // words DATA holds
 constexpr int kListBase = 7;  // first word of the list area
 }  // namespace xlimi
+
+// XFILE: the index constants and whether the index is resident.
+namespace xfile {
+constexpr int kIndexMagic = 1;   // 10000
+constexpr int kUnused = 2;       // 11000
+constexpr int kListMarker = 3;   // 11111
+constexpr int kTableLength = 4;  // 240 words of the list-type table
+constexpr int kRowLength = 5;    // 6 words a row
+constexpr int kIndexState = 6;   // kNotLoaded or kLoaded
+constexpr int kNotLoaded = -1, kLoaded = 1;
+}  // namespace xfile
+
+// XFILI: where the index header lies, then the resident list-type table
+// (row t word j at kTable - 1 + 6t + j); while the index is loaded, words
+// kTable.. hold the index header for a moment.
+namespace xfili {
+constexpr int kHeaderAddress = 1;  // 1600
+constexpr int kHeaderLength = 2;   // 50
+constexpr int kTable = 3;
+constexpr int kHeaderMagic = kTable - 1 + 8;  // header word 8 while the header is held
+}  // namespace xfili
+
+// XSAE: the store map, one entry of four words per list type loaded.
+namespace xsae {
+constexpr int kCount = 1;
+// Word j of entry k: the list type, its serial, its first and last DATA index.
+constexpr int kType = 1, kSerial = 2, kFirst = 3, kLast = 4;
+inline int32_t& entry(int k, int j) { return XSAE.I(4 * k - 3 + j); }
+}  // namespace xsae
 
 // Sets the store records to their initial values (start of a run).
 void reset_store_records();
