@@ -11,6 +11,15 @@ namespace xdisu {
 constexpr int kUnit = 1;  // unit of the structure file
 }  // namespace xdisu
 inline Record<1600> XBUFD;   // the block buffer pool
+// Words of a buffer of the pool, from its first word p: p the back link,
+// then the words below, then the block from p + 4. The pool's head word
+// p0 + 1 starts the recency chain as a buffer's next link does.
+namespace xbufd {
+constexpr int kNextLink = 1;   // next buffer of the recency chain (-10000 the end)
+constexpr int kBlockHeld = 2;  // store block held (-10000 empty)
+constexpr int kDirtyFlag = 3;  // -1 changed since read, 0 clean
+constexpr int kFirstWord = 4;  // the block held starts at p + kFirstWord
+}  // namespace xbufd
 inline Record<16> XDISC;     // pool state and transfer cursor
 inline Record<6> XFILE;      // index constants and state
 inline Record<242> XFILI;    // index header address/length and resident list-type table

@@ -29,9 +29,7 @@ constexpr int kHeadWords = 4;
 constexpr int kBufferWords = kStoreBlockWords + 4;
 constexpr int kDirty = -1;
 
-// Buffer word offsets.
-constexpr int kNextLink = 1, kBlockHeld = 2, kDirtyFlag = 3, kFirstWord = 4;
-
+using namespace xbufd;  // the words of a buffer
 
 int& pool_word(int k) { return XBUFD.I(static_cast<std::size_t>(k)); }
 int& disc_word(int k) { return XDISC.I(static_cast<std::size_t>(k)); }

@@ -60,13 +60,13 @@ std::map<Hkl, Stored> load_list7(const std::string& path, int& count) {
     reset_store_records();
     reset_list_pointers();
     reset_crystal_records();
-    XDISU.I(1) = kUnit;
+    XDISU.I(xdisu::kUnit) = kUnit;
     int next = 0;
     XGIV(1, 800, next);
     std::map<Hkl, Stored> recs;
     count = -1;
     if (units().open_direct(kUnit, path, false, 2048) != IO_OK) return recs;
-    XDWN(1600, XFILI.at(3), 10);
+    XDWN(kIndexHeaderAddress, XFILI.at(xfili::kTable), 10);
     SLDF();
     int serial = 0, first = 0, last = 0, part = 0, length = 0;
     SRLIN(7, serial, first, last, part, length);

@@ -127,16 +127,16 @@ protected:
         reset_phaseset_records();
         reset_symmetry_list();
         ASSERT_EQ(units().open_direct(kStoreUnit, path, false, 2048), IO_OK);
-        XDISU.I(1) = kStoreUnit;
+        XDISU.I(xdisu::kUnit) = kStoreUnit;
         int next = 0;
         XGIV(1, 800, next);
-        XDWN(1600, XFILI.at(3), 10);
-        if (XFILI.I(10) != XFILE.I(1)) SETFI();
-        if (XFILE.I(6) < 0) {
+        XDWN(kIndexHeaderAddress, XFILI.at(xfili::kTable), 10);
+        if (XFILI.I(xfili::kHeaderMagic) != XFILE.I(xfile::kIndexMagic)) SETFI();
+        if (XFILE.I(xfile::kIndexState) == xfile::kNotLoaded) {
             SLDF();
-            XFILE.I(6) = 1;
+            XFILE.I(xfile::kIndexState) = xfile::kLoaded;
         }
-        XSAE.I(1) = 0;
+        XSAE.I(xsae::kCount) = 0;
     }
     // The end of a run (the file closed without a final dump) and a new
     // run on the same file.

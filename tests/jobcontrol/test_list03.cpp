@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +33,31 @@ std::string symbol_text(const Word& w) {
     return s;
 }
 
+// The words of SF that list 3 fills, as bits: the coefficients, counts and Z
+// of every species, the number of species and of atoms with Z >= 2, and the
+// symbols of the species stored.
+std::vector<int32_t> species_table() {
+    std::vector<int32_t> words;
+    auto add_real = [&](float x) {
+        int32_t bits;
+        std::memcpy(&bits, &x, 4);
+        words.push_back(bits);
+    };
+    for (int t = 1; t <= sf::kMaxSpecies; ++t) {
+        for (int k = 1; k <= 4; ++k) {
+            add_real(sf::a(t, k));
+            add_real(sf::b(t, k));
+        }
+        add_real(sf::c(t));
+        words.push_back(sf::count(t));
+        words.push_back(sf::z(t));
+    }
+    words.push_back(sf::species());
+    words.push_back(sf::heavy_atoms());
+    for (int t = 1; t <= sf::species(); ++t) words.push_back(sf::symbol(t).i);
+    return words;
+}
+
 // A run of its own: fresh records, a listing file, an open structure file.
 class List03 : public ::testing::Test {
 protected:
@@ -47,7 +73,7 @@ protected:
     void TearDown() override {
         units().close(kStoreUnit);
         units().close(kListingUnit);
-        units().close(IMPL.I(2));
+        units().close(IMPL.I(implw::kFormUnit));
         unsetenv("CRYSDIR");
     }
 
@@ -60,17 +86,17 @@ protected:
         reset_scatter_records();
         units().open_seq(kListingUnit, dir + "/run.lis", OpenStatus::Unknown, FileForm::Formatted);
         set_listing_unit(kListingUnit);
-        XDISU.I(1) = kStoreUnit;
+        XDISU.I(xdisu::kUnit) = kStoreUnit;
         int next = 0;
         XGIV(1, 800, next);
         ASSERT_EQ(units().open_direct(kStoreUnit, dir + "/struct.bin", false, 2048), IO_OK);
-        XDWN(1600, XFILI.at(3), 10);
-        if (XFILI.I(10) != 10000) SETFI();
-        if (XFILE.I(6) < 0) {
+        XDWN(kIndexHeaderAddress, XFILI.at(xfili::kTable), 10);
+        if (XFILI.I(xfili::kHeaderMagic) != kIndexMagic) SETFI();
+        if (XFILE.I(xfile::kIndexState) == xfile::kNotLoaded) {
             SLDF();
-            XFILE.I(6) = 1;
+            XFILE.I(xfile::kIndexState) = xfile::kLoaded;
         }
-        XSAE.I(1) = 0;
+        XSAE.I(xsae::kCount) = 0;
     }
 
     void point_crysdir(const std::string& prefix) { setenv("CRYSDIR", prefix.c_str(), 1); }
@@ -130,13 +156,13 @@ TEST_F(List03, SpeciesFollowTheFileOrderNotTheContentOrder) {
     // Every atom but hydrogen counts among the atoms with Z >= 2.
     EXPECT_EQ(sf::heavy_atoms(), 40 + 8 + 12 + 4 + 4 + 2);
     // The list pointers: header of 12 words, records of 18.
-    EXPECT_EQ(LST03.I(9), XLIMI.I(7));
-    EXPECT_EQ(LST03.I(1), LST03.I(9) + 12);
-    EXPECT_EQ(LST03.I(3), 18);
-    EXPECT_EQ(LST03.I(4), 7);
-    EXPECT_EQ(LST03.I(2), LST03.I(1) + 7 * 18);
+    EXPECT_EQ(LST03.I(lst03::kLoaded), XLIMI.I(xlimi::kListBase));
+    EXPECT_EQ(LST03.I(lst03::kFirst), LST03.I(lst03::kLoaded) + 12);
+    EXPECT_EQ(LST03.I(lst03::kRecordLength), 18);
+    EXPECT_EQ(LST03.I(lst03::kSpecies), 7);
+    EXPECT_EQ(LST03.I(lst03::kNext), LST03.I(lst03::kFirst) + 7 * 18);
     // The header as stored: marker, type, serial, 0, +1, species, 12, 18, 1.
-    const int b = LST03.I(9);
+    const int b = LST03.I(lst03::kLoaded);
     const float header[] = {11111.0f, 3.0f, 1.0f, 0.0f, 1.0f, 7.0f, 12.0f, 18.0f, 1.0f};
     for (int k = 0; k < 9; ++k) EXPECT_EQ(DATA.R(b + k), header[k]) << "header word " << k + 1;
 }
@@ -157,7 +183,7 @@ TEST_F(List03, CoefficientsAreThePublishedOnes) {
     YFL03();
     for (const Published& p : kPublished) {
         SCOPED_TRACE(p.symbol);
-        int t = KCOMP(1, std::vector<Word>{species_word(p.symbol)}.data(), SF.at(100), 7, 1);
+        int t = KCOMP(1, std::vector<Word>{species_word(p.symbol)}.data(), &sf::symbol(1), 7, 1);
         ASSERT_GT(t, 0);
         for (int k = 1; k <= 4; ++k) {
             EXPECT_FLOAT_EQ(sf::a(t, k), p.a[k - 1]) << "a" << k;
@@ -170,7 +196,7 @@ TEST_F(List03, CoefficientsAreThePublishedOnes) {
 TEST_F(List03, CarbonRecordCarriesMassAndBondingRadius) {
     ASSERT_EQ(form_list3({{"c", 10}}), 0) << listing();
     YFL03();
-    const int p = LST03.I(1);
+    const int p = LST03.I(lst03::kFirst);
     EXPECT_NEAR(DATA.R(p + list3::kCard1Second - 1), 12.011f, 0.001f);  // atomic mass
     EXPECT_FLOAT_EQ(DATA.R(p + list3::kRadius - 1), 0.77f);              // bonding radius
     EXPECT_FLOAT_EQ(DATA.R(p + list3::kCount - 1), 10.0f);
@@ -204,7 +230,7 @@ TEST_F(List03, EveryElementFromHydrogenToUraniumScattersLikeItsElectrons) {
             double f0 = sf::c(t);
             for (int k = 1; k <= 4; ++k) f0 += sf::a(t, k);
             EXPECT_NEAR(f0, z, 0.005 + 0.001 * z);
-            const float radius = DATA.R(LST03.I(1) + 18 * (t - 1) + list3::kRadius - 1);
+            const float radius = DATA.R(LST03.I(lst03::kFirst) + list3::kRecordLength * (t - 1) + list3::kRadius - 1);
             EXPECT_GT(radius, 0.25f);
             EXPECT_LT(radius, 2.7f);
         }
@@ -214,15 +240,14 @@ TEST_F(List03, EveryElementFromHydrogenToUraniumScattersLikeItsElectrons) {
 TEST_F(List03, StoredListIsFoundAgainByTheNextRun) {
     ASSERT_EQ(form_list3(kOrganicContent), 0) << listing();
     YFL03();
-    Record<107> before = SF;
+    const std::vector<int32_t> before = species_table();
     XDUMP();
 
     start_run();  // the program starts again on the same structure file
     EXPECT_EQ(sf::species(), 0);
     ASSERT_EQ(list3_serial(), 1);
     YFL03();
-    for (std::size_t k = 1; k <= 90; ++k) EXPECT_EQ(SF.I(k), before.I(k)) << "SF word " << k;
-    for (std::size_t k = 100; k <= 106; ++k) EXPECT_EQ(SF.I(k), before.I(k)) << "SF word " << k;
+    EXPECT_EQ(species_table(), before);
 
     // Forming it again reuses its place with the next serial number.
     ASSERT_EQ(form_list3({{"o", 4}, {"c", 2}}), 0) << listing();
@@ -251,7 +276,7 @@ TEST_F(List03, SmallFileReadsCardByCard) {
     ASSERT_EQ(form_list3({{"o", 3}, {"c", 5}}), 0) << listing();
     YFL03();
     ASSERT_EQ(sf::species(), 2);
-    const int p = LST03.I(1);  // carbon, the first of the two in the file
+    const int p = LST03.I(lst03::kFirst);  // carbon, the first of the two in the file
     const float expect[18] = {0, 0.0033f, 0.2156f, 2.31f, 20.8439f, 1.02f, 10.2075f, 1.5886f, 0.5687f,
                               0.865f, 51.6512f, 0.0016f, 5.0f, 6.0f, 12.011f, 0.77f, 6.646f, 0.0f};
     EXPECT_EQ(symbol_text(DATA.W(p)), "c   ");
@@ -264,11 +289,11 @@ TEST_F(List03, CardOneWithOnlyZLeavesItsOtherWordsZero) {
     use_form_file(kHead + entry("c", " 6"));
     ASSERT_EQ(form_list3({{"c", 1}}), 0) << listing();
     YFL03();
-    const int p = LST03.I(1);
-    EXPECT_EQ(DATA.R(p + 14 - 1), 6.0f);
-    EXPECT_EQ(DATA.R(p + 15 - 1), 0.0f);
-    EXPECT_EQ(DATA.R(p + 16 - 1), 0.0f);
-    EXPECT_EQ(DATA.R(p + 18 - 1), 0.0f);
+    const int p = LST03.I(lst03::kFirst);
+    EXPECT_EQ(DATA.R(p + list3::kZ - 1), 6.0f);
+    EXPECT_EQ(DATA.R(p + list3::kCard1Second - 1), 0.0f);
+    EXPECT_EQ(DATA.R(p + list3::kRadius - 1), 0.0f);
+    EXPECT_EQ(DATA.R(p + list3::kCard1Fourth - 1), 0.0f);
 }
 
 TEST_F(List03, CardsPerEntryLinePassesOverLongerAndShorterEntries) {
@@ -300,7 +325,7 @@ TEST_F(List03, AnElementListedTwiceCountsOnce) {
     ASSERT_EQ(form_list3({{"c", 1}, {"o", 1}}), 0) << listing();
     YFL03();
     ASSERT_EQ(sf::species(), 2);
-    EXPECT_FLOAT_EQ(DATA.R(LST03.I(1) + list3::kRadius - 1), 0.77f);
+    EXPECT_FLOAT_EQ(DATA.R(LST03.I(lst03::kFirst) + list3::kRadius - 1), 0.77f);
     EXPECT_EQ(symbol_text(sf::symbol(2)), "o   ");
 }
 
@@ -367,7 +392,7 @@ TEST_F(List03, DamagedFilesFailWithTheirMessageAndStoreNothing) {
         EXPECT_EQ(form_list3(d.content), -1);
         EXPECT_EQ(test::split_lines(listing()), d.message);
         EXPECT_EQ(list3_serial(), 1);
-        EXPECT_FALSE(units().connected(IMPL.I(2)));
+        EXPECT_FALSE(units().connected(IMPL.I(implw::kFormUnit)));
         point_crysdir(test::source_dir() + "/data/");
         std::remove((dir + "/struct.bin").c_str());
     }

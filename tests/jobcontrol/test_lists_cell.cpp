@@ -40,11 +40,15 @@ double det3(const Mat& m) {
            m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
 }
 
-// List word w (1-based) of the image loaded at DATA(XLIMI word 7).
-float list_word(int w) { return DATA.R(XLIMI.I(7) + w - 1); }
+// List word w (1-based) of the image loaded at the list area base. The
+// tests name list 1 words by their numbers in the stored layout, which is
+// what they pin: 6-8 the edges, 9-11 the angles in radians, 12 the volume,
+// 13-15 and 16-18 the reciprocal edges and angles, 19 1/V, 20 G, 29 G*,
+// 38 and 47 the two coordinate matrices.
+float list_word(int w) { return DATA.R(XLIMI.I(xlimi::kListBase) + w - 1); }
 
 // Column-major 3x3 held in list words w..w+8, as M(i,j).
-double colmaj(int w, int i, int j) { return DATA.R(XLIMI.I(7) + w - 1 + (i - 1) + 3 * (j - 1)); }
+double colmaj(int w, int i, int j) { return list_word(w + (i - 1) + 3 * (j - 1)); }
 
 }  // namespace
 
@@ -90,10 +94,10 @@ TEST(MatrixRoutines, StridedProductsAreATimesBTransposed) {
     const float b[12] = {1, 0, 2, -1, 0, 1, 1, 2, 3, 1, 0, 1};  // rows (1,0,3), (0,1,1), (2,1,0), (-1,2,1)
     float c[8] = {};
     XMTMT(a, b, c, 2, 3, 4);
-    EXPECT_EQ(XMATE.I(10), 2);
-    EXPECT_EQ(XMATE.I(11), 1);
-    EXPECT_EQ(XMATE.I(12), 4);
-    EXPECT_EQ(XMATE.I(13), 1);
+    EXPECT_EQ(XMATE.I(xmate::kStrides), 2);
+    EXPECT_EQ(XMATE.I(xmate::kStrides + 1), 1);
+    EXPECT_EQ(XMATE.I(xmate::kStrides + 2), 4);
+    EXPECT_EQ(XMATE.I(xmate::kStrides + 3), 1);
     const float arow[2][3] = {{1, 2, 3}, {4, 5, 6}};
     const float brow[4][3] = {{1, 0, 3}, {0, 1, 1}, {2, 1, 0}, {-1, 2, 1}};
     for (int r = 0; r < 2; ++r)
@@ -103,10 +107,10 @@ TEST(MatrixRoutines, StridedProductsAreATimesBTransposed) {
             EXPECT_EQ(c[r + 2 * l], s) << r << "," << l;
         }
     // The cell former's strides (3, 1, 3, 1) give A * A^T for a 3x3 A.
-    XMATE.I(10) = 3;
-    XMATE.I(11) = 1;
-    XMATE.I(12) = 3;
-    XMATE.I(13) = 1;
+    XMATE.I(xmate::kStrides) = 3;
+    XMATE.I(xmate::kStrides + 1) = 1;
+    XMATE.I(xmate::kStrides + 2) = 3;
+    XMATE.I(xmate::kStrides + 3) = 1;
     const float m[9] = {1, 2, 0, -1, 3, 4, 2, 0, 5};
     float g[9];
     XMTMR(m, m, g, 3, 3, 3);
@@ -143,15 +147,15 @@ TEST_F(CellList, SmallAlphaMeansCosinesAndExactly1Point5MeansDegrees) {
     const float cosines[6] = {10, 10, 10, 0.0f, 0.0f, -0.5f};
     FRM01(cosines);
     YFL01();
-    EXPECT_NEAR(RC.R(10), 90.0, 1e-4);
-    EXPECT_NEAR(RC.R(11), 90.0, 1e-4);
-    EXPECT_NEAR(RC.R(12), 120.0, 1e-4);
+    EXPECT_NEAR(cell_constant(4), 90.0, 1e-4);
+    EXPECT_NEAR(cell_constant(5), 90.0, 1e-4);
+    EXPECT_NEAR(cell_constant(6), 120.0, 1e-4);
 
     const float degrees[6] = {10, 10, 10, 1.5f, 90, 90};
     FRM01(degrees);
     YFL01();
     EXPECT_NEAR(list_word(9), 1.5 * kDeg, 1e-7);  // alpha in radians
-    EXPECT_NEAR(RC.R(10), 1.5, 1e-5);
+    EXPECT_NEAR(cell_constant(4), 1.5, 1e-5);
 }
 
 TEST_F(CellList, MonoclinicCellAgainstHandWorkedFormulas) {
@@ -172,11 +176,11 @@ TEST_F(CellList, MonoclinicCellAgainstHandWorkedFormulas) {
     EXPECT_NEAR(list_word(17), std::acos(cbs), 1e-6);
     // s^2 = h^2 a*^2/4 + k^2 b*^2/4 + l^2 c*^2/4 + hl a*c* cos(beta*)/2.
     const double want[6] = {as * as / 4, bs * bs / 4, cs * cs / 4, 0.0, as * cs * cbs / 2, 0.0};
-    for (int k = 0; k < 6; ++k) EXPECT_NEAR(RC.R(1 + k), want[k], 1e-7) << "G" << k + 1;
-    EXPECT_NEAR(RC.R(7), 5.2, 1e-6);
-    EXPECT_NEAR(RC.R(11), 104.5, 1e-4);
-    EXPECT_NEAR(RC.R(14), std::sin(beta), 1e-6);
-    EXPECT_NEAR(RC.R(13), 1.0, 1e-6);
+    for (int k = 0; k < 6; ++k) EXPECT_NEAR(s2_coefficients()[k], want[k], 1e-7) << "G" << k + 1;
+    EXPECT_NEAR(cell_constant(1), 5.2, 1e-6);
+    EXPECT_NEAR(cell_constant(5), 104.5, 1e-4);
+    EXPECT_NEAR(RC.R(rcw::kSines + 1), std::sin(beta), 1e-6);  // sin(beta)
+    EXPECT_NEAR(RC.R(rcw::kSines), 1.0, 1e-6);                 // sin(alpha)
 }
 
 TEST_F(CellList, CellsAgreeWithTheGemmiReference) {
@@ -194,8 +198,8 @@ TEST_F(CellList, CellsAgreeWithTheGemmiReference) {
         }
         for (int r = 0; r < 8; ++r) {
             const int h = ref.hkl[r][0], k = ref.hkl[r][1], l = ref.hkl[r][2];
-            const double s2 = RC.R(1) * h * h + RC.R(2) * k * k + RC.R(3) * l * l + RC.R(4) * h * k +
-                              RC.R(5) * h * l + RC.R(6) * k * l;
+            const float* G = s2_coefficients();  // G1..G6
+            const double s2 = G[0] * h * h + G[1] * k * k + G[2] * l * l + G[3] * h * k + G[4] * h * l + G[5] * k * l;
             EXPECT_NEAR(s2, ref.s2[r], 2e-6 * ref.s2[r]) << h << " " << k << " " << l;
         }
     }
@@ -254,30 +258,31 @@ TEST_F(CellList, StoredBytesAndLoaderPointers) {
     EXPECT_EQ(file_real(path, 1892), 2.0f);
 
     fresh_run();
-    XLIMI.I(7) = 1;
+    XLIMI.I(xlimi::kListBase) = 1;
     YFL01();
     const int i1 = 1, i2 = 55;
     const int want[9] = {i1 + 5, i1 + 12, i1 + 19, i1 + 28, i1 + 37, i1 + 46, i2 + 1, i2 + 7, i2 + 10};
     for (int k = 0; k < 9; ++k) EXPECT_EQ(LST01.I(k + 1), want[k]) << k + 1;
-    EXPECT_EQ(XLIMI.I(1), i2 + 16);
-    ASSERT_EQ(XSAE.I(1), 1);
-    EXPECT_EQ(XSAE.I(2), 1);
-    EXPECT_EQ(XSAE.I(3), 2);
-    EXPECT_EQ(XSAE.I(4), i1);
-    EXPECT_EQ(XSAE.I(5), i2 + 15);
+    EXPECT_EQ(XLIMI.I(xlimi::kNextFree), i2 + 16);
+    ASSERT_EQ(XSAE.I(xsae::kCount), 1);
+    EXPECT_EQ(xsae::entry(1, xsae::kType), 1);
+    EXPECT_EQ(xsae::entry(1, xsae::kSerial), 2);
+    EXPECT_EQ(xsae::entry(1, xsae::kFirst), i1);
+    EXPECT_EQ(xsae::entry(1, xsae::kLast), i2 + 15);
     // The derived s^2 coefficients follow the list in the order
     // a*^2/4, a*b* cos(gamma*)/2, a*c* cos(beta*)/2, b*^2/4, b*c* cos(alpha*)/2, c*^2/4.
-    const int s2 = LST01.I(9);
-    EXPECT_EQ(DATA.R(s2), RC.R(1));
-    EXPECT_EQ(DATA.R(s2 + 1), RC.R(4));
-    EXPECT_EQ(DATA.R(s2 + 2), RC.R(5));
-    EXPECT_EQ(DATA.R(s2 + 3), RC.R(2));
-    EXPECT_EQ(DATA.R(s2 + 4), RC.R(6));
-    EXPECT_EQ(DATA.R(s2 + 5), RC.R(3));
+    const int s2 = LST01.I(lst01::kS2Coefficients);
+    const float* G = s2_coefficients();  // G1..G6
+    EXPECT_EQ(DATA.R(s2), G[0]);
+    EXPECT_EQ(DATA.R(s2 + 1), G[3]);
+    EXPECT_EQ(DATA.R(s2 + 2), G[4]);
+    EXPECT_EQ(DATA.R(s2 + 3), G[1]);
+    EXPECT_EQ(DATA.R(s2 + 4), G[5]);
+    EXPECT_EQ(DATA.R(s2 + 5), G[2]);
     // Exponent factors -2 pi^2 a*^2 ... and the reciprocal cosines.
-    const double as = DATA.R(i1 + 12);
-    EXPECT_NEAR(DATA.R(LST01.I(7)), -2 * M_PI * M_PI * as * as, 1e-5);
-    EXPECT_NEAR(DATA.R(LST01.I(8) + 1), std::cos(DATA.R(i1 + 16)), 1e-6);
+    const double as = list_word(13);
+    EXPECT_NEAR(DATA.R(LST01.I(lst01::kExponents)), -2 * M_PI * M_PI * as * as, 1e-5);
+    EXPECT_NEAR(DATA.R(LST01.I(lst01::kRecipCosines) + 1), std::cos(list_word(17)), 1e-6);
 }
 
 // A command that loads the cell or the symmetry when the list is not stored
@@ -288,16 +293,16 @@ TEST_F(CellList, AbsentCellOrSymmetryListFailsTheCommand) {
     const Case cases[] = {{"cell", 1, YFL01}, {"symmetry", 2, YFL02}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        RC.R(1) = 7.0f;
-        SYM.I(217) = 3;
-        LST01.I(3) = 123;
-        XLIMI.I(1) = 99;
+        RC.R(rcw::kS2Coefficients) = 7.0f;
+        SYM.I(symw::kOps) = 3;
+        LST01.I(lst01::kMetric) = 123;
+        XLIMI.I(xlimi::kNextFree) = 99;
         EXPECT_THROW(c.load(), CommandFailed);
-        EXPECT_EQ(XLIMI.I(1), 1);
-        EXPECT_EQ(RC.R(1), 7.0f);
-        EXPECT_EQ(SYM.I(217), 3);
-        EXPECT_EQ(LST01.I(3), 123);
-        EXPECT_EQ(XSAE.I(1), 0);
+        EXPECT_EQ(XLIMI.I(xlimi::kNextFree), 1);
+        EXPECT_EQ(RC.R(rcw::kS2Coefficients), 7.0f);
+        EXPECT_EQ(SYM.I(symw::kOps), 3);
+        EXPECT_EQ(LST01.I(lst01::kMetric), 123);
+        EXPECT_EQ(XSAE.I(xsae::kCount), 0);
         char text[64];
         std::snprintf(text, sizeof text, "\n\n\n no list of type%5d  stored\n\n", c.type);
         EXPECT_NE(listing().find(text), std::string::npos) << listing();
@@ -343,10 +348,10 @@ TEST_F(CellList, PoisonedCellWordsAreACorruptedList) {
         YFL01();  // the cell as stored is sound
         patch_real(path, first_of(1) + c.word - 1, c.value);
         fresh_run();
-        RC.R(7) = -1.0f;
+        cell_constant(1) = -1.0f;
         EXPECT_EQ(stop_code([] { YFL01(); }), 1111);
         EXPECT_TRUE(listing_has(" requested list   1 has been corrupted"));
-        EXPECT_EQ(RC.R(7), -1.0f);  // nothing of the cell reached RC
+        EXPECT_EQ(cell_constant(1), -1.0f);  // nothing of the cell reached RC
     }
 }
 
@@ -405,16 +410,36 @@ void set_group(const std::vector<Op>& ops, int centric, int lattice, const char*
     for (int k = 0; k < 16; ++k) {
         char b[4] = {' ', ' ', ' ', ' '};
         if (symbol[k] != 0) b[0] = symbol[k];
-        std::memcpy(ERL.at(577 + k), b, 4);
+        std::memcpy(erl_symbol_char(k + 1), b, 4);
         if (symbol[k] == 0) symbol = "                ";
     }
-    for (int w = 2899; w <= 2923; ++w) ERL.I(w) = 50 + w;
-    ERL.I(593) = 2;
-    ERL.I(2917) = 3;
-    ERL.I(594) = 1;
-    SYM.I(217) = nsym;
-    SYM.I(220) = centric;
-    SYM.I(221) = lattice;
+    // The seminvariant tables, V through the column sums, each word its own value.
+    for (int w = erlw::kSeminvTables; w <= static_cast<int>(ERL.size()); ++w) ERL.I(w) = 50 + w;
+    ERL.I(erlw::kSystem) = 2;
+    ERL.I(erlw::kOriginPhases) = 3;
+    ERL.I(erlw::kGenerators) = 1;
+    SYM.I(symw::kOps) = nsym;
+    SYM.I(symw::kCentric) = centric;
+    SYM.I(symw::kLattice) = lattice;
+}
+
+// The rotations and translations of operators 1-2 and the products of
+// operations 1-4, as the group accessors read them.
+struct GroupWords {
+    int r[2][3][3];
+    float t[2][3];
+    int p[4][4];
+};
+GroupWords group_words() {
+    GroupWords g{};
+    for (int k = 1; k <= 2; ++k)
+        for (int i = 1; i <= 3; ++i) {
+            for (int j = 1; j <= 3; ++j) g.r[k - 1][i - 1][j - 1] = erl_R(k, i, j);
+            g.t[k - 1][i - 1] = erl_T(k, i);
+        }
+    for (int i = 1; i <= 4; ++i)
+        for (int j = 1; j <= 4; ++j) g.p[i - 1][j - 1] = erl_P(i, j);
+    return g;
 }
 
 const std::vector<Op> kP21c = {{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {0, 0, 0}},
@@ -430,55 +455,61 @@ class SymmetryList : public ListRun {};
 TEST_F(SymmetryList, CentricGroupRoundTripsThroughAFreshRun) {
     set_group(kP21c, 1, 1, "p 1 21/c 1");
     const auto erl_before = ERL;
+    const GroupWords group_before = group_words();
     YFRM02();
-    EXPECT_EQ(ERL.I(594), 0);
+    EXPECT_EQ(ERL.I(erlw::kGenerators), 0);
     const int len = 12 * 2 + 13 + 40 + 2 + 16;
     EXPECT_EQ(file_row(path, 2).length, len);
 
     fresh_run();
     YFL02();
-    for (int k = 1; k <= 4; ++k)
-        for (int i = 1; i <= 3; ++i) {
-            if (k <= 2) {
-                for (int j = 1; j <= 3; ++j) EXPECT_EQ(erl_R(k, i, j), erl_before.I(k + 48 * (i - 1) + 144 * (j - 1)));
-                EXPECT_EQ(erl_T(k, i), erl_before.R(432 + k + 48 * (i - 1)));
-            }
+    const GroupWords group = group_words();
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) EXPECT_EQ(group.r[k][i][j], group_before.r[k][i][j]);
+            EXPECT_EQ(group.t[k][i], group_before.t[k][i]);
         }
-    for (int i = 1; i <= 4; ++i)
-        for (int j = 1; j <= 4; ++j) EXPECT_EQ(erl_P(i, j), erl_before.I(594 + i + 48 * (j - 1))) << i << j;
-    for (int w : {577, 585, 592, 2899, 2916, 2918, 2923}) EXPECT_EQ(ERL.I(w), erl_before.I(w)) << w;
-    EXPECT_EQ(ERL.I(2917), 3);
-    EXPECT_EQ(ERL.I(593), 2);
-    EXPECT_EQ(ERL.I(594), 0);
-    EXPECT_EQ(SYM.I(217), 2);
-    EXPECT_EQ(SYM.I(220), 1);
-    EXPECT_EQ(SYM.I(221), 1);
-    EXPECT_EQ(SYM.R(218), 1.0f);
+    for (int i = 0; i < 4; ++i)
+        for (int j = 0; j < 4; ++j) EXPECT_EQ(group.p[i][j], group_before.p[i][j]) << i + 1 << j + 1;
+    // The first and last word of each table stored with the group, and a
+    // word from the middle of the symbol.
+    const int table_words[] = {erlw::kSymbol, erlw::kSymbol + 8, erlw::kSymbol + erlw::kSymbolWords - 1,
+                               erlw::kSeminvTables, erlw::kSeminvTables + erlw::kSeminvTableWords - 1,
+                               erlw::kModuliTables, erlw::kModuliTables + erlw::kModuliTableWords - 1};
+    for (int w : table_words) EXPECT_EQ(ERL.I(w), erl_before.I(w)) << w;
+    EXPECT_EQ(ERL.I(erlw::kOriginPhases), 3);
+    EXPECT_EQ(ERL.I(erlw::kSystem), 2);
+    EXPECT_EQ(ERL.I(erlw::kGenerators), 0);
+    EXPECT_EQ(SYM.I(symw::kOps), 2);
+    EXPECT_EQ(SYM.I(symw::kCentric), 1);
+    EXPECT_EQ(SYM.I(symw::kLattice), 1);
+    EXPECT_EQ(SYM.R(symw::kLatticePoints), 1.0f);
     // Compact operators: -x, y+1/2, -z+1/2 is rows (-1,0), (2,0), (-3,0).
-    const int want2[6] = {-1, 0, 2, 0, -3, 0};
-    for (int s = 0; s < 6; ++s) EXPECT_EQ(SYM.I(7 + s), want2[s]);
-    EXPECT_EQ(SYM.R(148), 0.0f);
-    EXPECT_EQ(SYM.R(149), 0.5f);
-    EXPECT_EQ(SYM.R(150), 0.5f);
+    const int want2[3][2] = {{-1, 0}, {2, 0}, {-3, 0}};
+    for (int i = 1; i <= 3; ++i)
+        for (int slot = 1; slot <= 2; ++slot) EXPECT_EQ(sym_row_code(2, i, slot), want2[i - 1][slot - 1]);
+    EXPECT_EQ(sym_translation(2, 1), 0.0f);
+    EXPECT_EQ(sym_translation(2, 2), 0.5f);
+    EXPECT_EQ(sym_translation(2, 3), 0.5f);
     // The pointers into DATA.
-    const int i1 = XLIMI.I(7);
-    EXPECT_EQ(LST02.I(1), 2);
-    EXPECT_EQ(LST02.I(2), 1);
-    EXPECT_EQ(LST02.R(3), 2.0f);
-    EXPECT_EQ(LST02.I(4), 2);
-    EXPECT_EQ(LST02.I(6), i1 + 13);
-    EXPECT_EQ(LST02.I(8), 12);
-    EXPECT_EQ(LST02.I(9), 2);
-    EXPECT_EQ(LST02.I(17), 2);
-    EXPECT_EQ(LST02.I(10), i1 + 37);
-    EXPECT_EQ(LST02.I(7), i1 + 37 + 40 + 2);
-    EXPECT_EQ(LST02.I(22), LST02.I(7));
-    EXPECT_EQ(LST02.I(14), i1 + len);
-    EXPECT_EQ(LST02.I(16), 10);
-    EXPECT_EQ(LST02.I(20), 3);
-    EXPECT_EQ(LST02.I(21), 1);
-    EXPECT_EQ(XLIMI.I(1), i1);
-    EXPECT_EQ(XSAE.I(5), i1 + len - 1 + 20);
+    const int i1 = XLIMI.I(xlimi::kListBase);
+    EXPECT_EQ(LST02.I(lst02::kCentricPlusOne), 2);
+    EXPECT_EQ(LST02.I(lst02::kStoredLattice), 1);
+    EXPECT_EQ(LST02.R(lst02::kPointsTimesCentric), 2.0f);
+    EXPECT_EQ(LST02.I(lst02::kSystem), 2);
+    EXPECT_EQ(LST02.I(lst02::kOperators), i1 + 13);
+    EXPECT_EQ(LST02.I(lst02::kOpWords), 12);
+    EXPECT_EQ(LST02.I(lst02::kNsym), 2);
+    EXPECT_EQ(LST02.I(lst02::kNsymCopy), 2);
+    EXPECT_EQ(LST02.I(lst02::kGroupTables), i1 + 37);
+    EXPECT_EQ(LST02.I(lst02::kProducts), i1 + 37 + 40 + 2);
+    EXPECT_EQ(LST02.I(lst02::kProductsCopy), LST02.I(lst02::kProducts));
+    EXPECT_EQ(LST02.I(lst02::kAfterList), i1 + len);
+    EXPECT_EQ(LST02.I(lst02::kTen), 10);
+    EXPECT_EQ(LST02.I(lst02::kThree), 3);
+    EXPECT_EQ(LST02.I(lst02::kLatticePoints), 1);
+    EXPECT_EQ(XLIMI.I(xlimi::kNextFree), i1);
+    EXPECT_EQ(xsae::entry(1, xsae::kLast), i1 + len - 1 + 20);
 }
 
 TEST_F(SymmetryList, StoredLayoutHasRotationsAsRealsAndInverseNumbers) {
@@ -501,8 +532,8 @@ TEST_F(SymmetryList, StoredLayoutHasRotationsAsRealsAndInverseNumbers) {
     fresh_run();
     YFL02();
     // The hexagonal row (1,-1,0) becomes the codes 1, -2.
-    EXPECT_EQ(SYM.I(9), 1);
-    EXPECT_EQ(SYM.I(10), -2);
+    EXPECT_EQ(sym_row_code(2, 2, 1), 1);
+    EXPECT_EQ(sym_row_code(2, 2, 2), -2);
 }
 
 TEST_F(SymmetryList, CentricGroupOfFourOperatorsStores64Products) {
@@ -536,12 +567,12 @@ TEST_F(SymmetryList, LatticeCodesMapBothWaysAndGiveTheLatticePoints) {
         set_group(kP21c, 0, c.sym_code, "x");
         YFRM02();
         EXPECT_EQ(file_real(path, first_of(2) + 5), static_cast<float>(c.stored)) << c.sym_code;
-        SYM.I(221) = 0;
+        SYM.I(symw::kLattice) = 0;
         YFL02();
-        EXPECT_EQ(SYM.I(221), c.sym_code);
-        EXPECT_EQ(SYM.R(218), static_cast<float>(c.points)) << c.sym_code;
-        EXPECT_EQ(LST02.I(21), c.points);
-        EXPECT_EQ(LST02.R(3), static_cast<float>(c.points));
+        EXPECT_EQ(SYM.I(symw::kLattice), c.sym_code);
+        EXPECT_EQ(SYM.R(symw::kLatticePoints), static_cast<float>(c.points)) << c.sym_code;
+        EXPECT_EQ(LST02.I(lst02::kLatticePoints), c.points);
+        EXPECT_EQ(LST02.R(lst02::kPointsTimesCentric), static_cast<float>(c.points));
     }
     // An unknown code keeps the stored code of the previous form.
     set_group(kP21c, 0, 99, "x");
@@ -575,10 +606,10 @@ TEST_F(SymmetryList, StoredLatticeCodeZeroKeepsTheSymCodeAndOnePoint) {
     YFRM02();
     patch_real(path, first_of(2) + 5, 0.0f);
     fresh_run();
-    SYM.I(221) = 6;
+    SYM.I(symw::kLattice) = 6;
     YFL02();
-    EXPECT_EQ(SYM.I(221), 6);
-    EXPECT_EQ(SYM.R(218), 1.0f);
+    EXPECT_EQ(SYM.I(symw::kLattice), 6);
+    EXPECT_EQ(SYM.R(symw::kLatticePoints), 1.0f);
 }
 
 // Rotation words other than -1, 0, 1 and translations that are not finite
@@ -600,7 +631,7 @@ TEST_F(SymmetryList, PoisonedOperatorWordsAreACorruptedList) {
         fresh_run();
         EXPECT_EQ(stop_code([] { YFL02(); }), 1111);
         EXPECT_TRUE(listing_has(" requested list   2 has been corrupted"));
-        EXPECT_EQ(SYM.I(217), 0);  // nothing loaded
+        EXPECT_EQ(SYM.I(symw::kOps), 0);  // nothing loaded
     }
 }
 
@@ -615,6 +646,6 @@ TEST_F(SymmetryList, CorruptOperatorCountStops1111WithoutOverrun) {
         fresh_run();
         EXPECT_EQ(stop_code([] { YFL02(); }), 1111) << c.nsym << " " << c.centric;
         EXPECT_TRUE(listing_has(" requested list   2 has been corrupted"));
-        EXPECT_EQ(SYM.I(217), 0);  // nothing loaded
+        EXPECT_EQ(SYM.I(symw::kOps), 0);  // nothing loaded
     }
 }

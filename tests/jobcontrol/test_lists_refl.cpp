@@ -32,20 +32,20 @@ std::vector<Refl> make_reflections(int n) {
 }
 
 void set_header_sources() {
-    UREQ.I(1) = 11;
-    UREQ.I(2) = 22;
-    UREQ.I(3) = 33;
-    UREQ.I(4) = 1;
-    UREQ.I(5) = 1;
-    UREQ.I(6) = -1;
-    UREQ.I(7) = 0;
-    UREQ.R(8) = 12.5f;
-    C.R(143) = 2.75f;
-    C.R(144) = -99.9f;
-    RC.I(19) = 250;
-    RC.I(21) = 166;
-    SYM.R(222) = 0.123f;
-    SYM.R(224) = 0.456f;
+    UREQ.I(ureqw::kHmax) = 11;
+    UREQ.I(ureqw::kKmax) = 22;
+    UREQ.I(ureqw::kLmax) = 33;
+    UREQ.I(ureqw::kSigma) = 1;
+    UREQ.I(ureqw::kKnown) = 1;
+    UREQ.I(ureqw::kPartial) = -1;
+    UREQ.I(ureqw::kKept) = 0;
+    UREQ.R(ureqw::kWeakLimit) = 12.5f;
+    C.R(cw::kB) = 2.75f;
+    C.R(cw::kScale) = -99.9f;
+    RC.I(rcw::kNref) = 250;
+    RC.I(rcw::kNzro) = 166;
+    SYM.R(symw::kSigma3) = 0.123f;
+    SYM.R(symw::kSigma3Prim) = 0.456f;
 }
 
 // Writes list 7 in the order of the merge step.
@@ -107,7 +107,7 @@ TEST_F(ReflectionList, WrittenListStreamsBackInAFreshRun) {
     const auto refl = make_reflections(300);  // several blocks
     set_header_sources();
     write_list7(refl, 2, 4242);
-    EXPECT_EQ(RC.I(16), 300);
+    EXPECT_EQ(RC.I(rcw::kReflections), 300);
 
     fresh_run();
     int n = -1, nref = -1, nzro = -1, ip = -1, x = -1;
@@ -117,21 +117,21 @@ TEST_F(ReflectionList, WrittenListStreamsBackInAFreshRun) {
     EXPECT_EQ(nzro, 166);
     EXPECT_EQ(ip, 2);
     EXPECT_EQ(x, 4242);
-    EXPECT_EQ(RC.I(19), 250);
-    EXPECT_EQ(RC.I(21), 166);
-    EXPECT_EQ(RC.I(16), 300);
-    EXPECT_EQ(UREQ.I(1), 11);
-    EXPECT_EQ(UREQ.I(2), 22);
-    EXPECT_EQ(UREQ.I(3), 33);
-    EXPECT_EQ(UREQ.I(4), 1);
-    EXPECT_EQ(UREQ.I(5), 1);
-    EXPECT_EQ(UREQ.I(6), -1);
-    EXPECT_EQ(UREQ.R(8), 12.5f);
-    EXPECT_EQ(C.R(143), 2.75f);
-    EXPECT_EQ(C.R(144), -99.9f);
-    EXPECT_EQ(SYM.R(222), 0.123f);
-    EXPECT_EQ(SYM.R(224), 0.456f);
-    EXPECT_EQ(XLIMI.I(1), XLIMI.I(7) + 43);
+    EXPECT_EQ(RC.I(rcw::kNref), 250);
+    EXPECT_EQ(RC.I(rcw::kNzro), 166);
+    EXPECT_EQ(RC.I(rcw::kReflections), 300);
+    EXPECT_EQ(UREQ.I(ureqw::kHmax), 11);
+    EXPECT_EQ(UREQ.I(ureqw::kKmax), 22);
+    EXPECT_EQ(UREQ.I(ureqw::kLmax), 33);
+    EXPECT_EQ(UREQ.I(ureqw::kSigma), 1);
+    EXPECT_EQ(UREQ.I(ureqw::kKnown), 1);
+    EXPECT_EQ(UREQ.I(ureqw::kPartial), -1);
+    EXPECT_EQ(UREQ.R(ureqw::kWeakLimit), 12.5f);
+    EXPECT_EQ(C.R(cw::kB), 2.75f);
+    EXPECT_EQ(C.R(cw::kScale), -99.9f);
+    EXPECT_EQ(SYM.R(symw::kSigma3), 0.123f);
+    EXPECT_EQ(SYM.R(symw::kSigma3Prim), 0.456f);
+    EXPECT_EQ(XLIMI.I(xlimi::kNextFree), XLIMI.I(xlimi::kListBase) + 43);
     for (int j = 0; j < n; ++j) {
         Word out[9];
         SNR07(out);
@@ -182,13 +182,13 @@ TEST_F(ReflectionList, SeedAndSigmaWordsAreUpdatedSeparately) {
     set_header_sources();
     write_list7(make_reflections(5), 0, list7::kDefaultSeed);
     const int f = first_of(7);
-    UREQ.R(8) = 33.25f;
-    UREQ.I(4) = 0;
-    SPB07(-1);
+    UREQ.R(ureqw::kWeakLimit) = 33.25f;
+    UREQ.I(ureqw::kSigma) = 0;
+    SPB07(list7::kUpdateSigmaWords);
     EXPECT_EQ(file_int(path, f + 25), 67543);
     EXPECT_EQ(file_real(path, f + 26), 33.25f);
     EXPECT_EQ(file_int(path, f + 27), 0);
-    UREQ.R(8) = 1.0f;
+    UREQ.R(ureqw::kWeakLimit) = 1.0f;
     SPB07(12345);
     EXPECT_EQ(file_int(path, f + 25), 12345);
     EXPECT_EQ(file_real(path, f + 26), 33.25f);
@@ -264,7 +264,9 @@ struct Rec6 {
 // records of `reclen` words (index word, four values, then filler), and,
 // when `end` is set, the end record whose first word is the INTEGER 11111.
 // The list takes exactly the words written, at the next free address.
-int write_list6(const std::vector<Rec6>& recs, int reclen, int count, bool end, int part = 20, int reserved = 4) {
+constexpr int kList6Part = 20;  // header words of the lists written here
+int write_list6(const std::vector<Rec6>& recs, int reclen, int count, bool end, int part = kList6Part,
+                int reserved = 4) {
     const int space = part + reclen * static_cast<int>(recs.size() + (end ? 1 : 0));
     const int first = take_store_space(space);
     std::vector<Word> img(part, wr(0));
@@ -306,8 +308,8 @@ TEST_F(SiblingList, ReadsRecordsWithTheirGroupsAndSkipsOthers) {
     int n = -1;
     EXPECT_EQ(YFL06(0, n), 0);
     EXPECT_EQ(n, 5);
-    EXPECT_EQ(UREQ.I(1), 21);
-    EXPECT_EQ(UREQ.I(3), 23);
+    EXPECT_EQ(UREQ.I(ureqw::kHmax), 21);
+    EXPECT_EQ(UREQ.I(ureqw::kLmax), 23);
     Word rec[12];
     int g = -1;
     for (const Rec6& r : recs) {
@@ -380,8 +382,9 @@ TEST_F(SiblingList, CountBeyondTheListSpaceStopsAtItsEnd) {
 
 TEST_F(SiblingList, RecordsLongerThan12WordsAreRefused) {
     write_list6(recs, 13, 5, true);
-    const int h0 = XLIMI.I(7);
-    DATA.I(h0 + 20 + 12) = -4242;  // the word after a 12-word staging record
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    const int after_staging = h0 + kList6Part + list6::kMaxRecordLength;
+    DATA.I(after_staging) = -4242;  // the word after a 12-word staging record
     int n = -1;
     EXPECT_EQ(YFL06(0, n), -1);
     EXPECT_TRUE(listing_has(" *** error *** list    6 has records of    13 words: 5 to 12 can be read"));
@@ -390,7 +393,7 @@ TEST_F(SiblingList, RecordsLongerThan12WordsAreRefused) {
     int g;
     EXPECT_EQ(KKLDNR(rec, g), -1);
     EXPECT_EQ(YFL06(1, n), -1);  // a rewind does not open it
-    EXPECT_EQ(DATA.I(h0 + 20 + 12), -4242);
+    EXPECT_EQ(DATA.I(after_staging), -4242);
     // Exactly 12 words is accepted.
     write_list6(recs, 12, 5, true);
     EXPECT_EQ(YFL06(0, n), 0);

@@ -131,7 +131,7 @@ protected:
 };
 
 TEST_F(PhaseSetList, SetsRoundTripThroughAFreshRun) {
-    PARAM.I(1) = kNref;
+    PARAM.I(param::kNref) = kNref;
     NFRM16(10);
     const int h = 15 + 20, l = 11 + kNref;
     const Row row = file_row(path, 16);
@@ -149,14 +149,14 @@ TEST_F(PhaseSetList, SetsRoundTripThroughAFreshRun) {
     }
     const float a1[10] = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0.5f};
     const int32_t a2[10] = {3, 1, 10, 2, 4, 5, 6, 7, 8, 9};
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     SUP16(a1, a2, 10);
 
     fresh_run();
     float g1[10] = {};
     int32_t g2[10] = {};
     int nsets = -1;
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     SFL16(g1, g2, nsets, 10);
     EXPECT_EQ(nsets, 10);
     for (int k = 0; k < 10; ++k) {
@@ -201,7 +201,7 @@ TEST_F(PhaseSetList, WeightedPhaseWords) {
         EXPECT_FLOAT_EQ(bw, c.back_w);
     }
     // SNW16 clips the caller's weight itself.
-    PARAM.I(1) = 2;
+    PARAM.I(param::kNref) = 2;
     NFRM16(1);
     Word fom[11] = {};
     float w[2] = {1.25f, 0.5f};
@@ -212,11 +212,11 @@ TEST_F(PhaseSetList, WeightedPhaseWords) {
 }
 
 TEST_F(PhaseSetList, LoweringTheSetCountMovesTheSecondArray) {
-    PARAM.I(1) = 4;
+    PARAM.I(param::kNref) = 4;
     NFRM16(10);
     const float a1[3] = {3, 2, 1};
     const int32_t a2[3] = {7, 8, 9};
-    XLIMI.I(1) = XLIMI.I(7);
+    XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     SUP16(a1, a2, 3);
     const int f = first_of(16);
     EXPECT_EQ(file_real(path, f + 10), 3.0f);   // word 11
@@ -225,7 +225,7 @@ TEST_F(PhaseSetList, LoweringTheSetCountMovesTheSecondArray) {
     EXPECT_EQ(file_real(path, f + 9), 35.0f);   // H unchanged
     EXPECT_EQ(file_row(path, 16).part, 35);
     // More entries than created keep the created count.
-    PARAM.I(1) = 4;
+    PARAM.I(param::kNref) = 4;
     NFRM16(2);
     const float b1[5] = {5, 4, 3, 2, 1};
     const int32_t b2[5] = {1, 2, 3, 4, 5};
@@ -240,7 +240,7 @@ TEST_F(PhaseSetList, LoweringTheSetCountMovesTheSecondArray) {
 }
 
 TEST_F(PhaseSetList, NoSetsAndSetsOutsideTheList) {
-    PARAM.I(1) = 5;
+    PARAM.I(param::kNref) = 5;
     NFRM16(0);
     EXPECT_EQ(file_row(path, 16).length, 15);
     Word fom[11] = {};
@@ -254,7 +254,7 @@ TEST_F(PhaseSetList, NoSetsAndSetsOutsideTheList) {
 }
 
 TEST_F(PhaseSetList, DamagedHeaderIsCorrupted) {
-    PARAM.I(1) = 5;
+    PARAM.I(param::kNref) = 5;
     NFRM16(4);
     const int f = first_of(16);
     struct Case { int word; float value; };
@@ -281,12 +281,14 @@ TEST_F(PhaseSetList, DamagedHeaderIsCorrupted) {
 class AtomList : public ListRun {
 protected:
     // Atoms with label codes, coordinates and B values, and recycling state.
+    static float coord_of(int i, int j) { return 0.01f * i + 0.1f * j; }
+    static float b_of(int i) { return 2.0f + 0.1f * i; }
     static void fill_atoms(int n) {
         const int labels[] = {105, -100, 0, -105, 201, 399};
         for (int i = 1; i <= n; ++i) {
             atom_label(i) = labels[(i - 1) % 6];
-            for (int j = 1; j <= 5; ++j) atom_coord(i, j) = 0.01f * i + 0.1f * j;
-            atom_b(i) = 2.0f + 0.1f * i;
+            for (int j = 1; j <= 5; ++j) atom_coord(i, j) = coord_of(i, j);
+            atom_b(i) = b_of(i);
         }
         EMAP.R(emap::kDefaultB) = 3.5f;
         EMAP.R(emap::kInvScale) = 0.75f;
@@ -298,8 +300,8 @@ protected:
 
 TEST_F(AtomList, AtomsBondsAndStateRoundTrip) {
     fill_atoms(30);
-    TEMP.R(1) = 3.0f;
-    for (int k = 2; k <= 7; ++k) TEMP.R(k) = static_cast<float>(k);
+    bond_count() = 3.0f;
+    for (int k = 1; k <= 6; ++k) bond_atom(k) = static_cast<float>(k + 1);
     FRM15(30, 7, 1);
     EXPECT_EQ(file_row(path, 15).length, 5000);
     const int f = first_of(15);
@@ -315,7 +317,6 @@ TEST_F(AtomList, AtomsBondsAndStateRoundTrip) {
     EXPECT_EQ(file_int(path, f + 15 + 29), 0);
     EXPECT_EQ(file_real(path, f + 15 + 9 * 30), 3.0f);  // bond count after the records
 
-    const auto atoms = ATOMS;
     const auto emap_before = EMAP;
     fresh_run();
     int n = -1, start = 1, set = -1, bond = -1;
@@ -326,14 +327,14 @@ TEST_F(AtomList, AtomsBondsAndStateRoundTrip) {
     const int want_labels[] = {105, -100, 0, -100, 201, 399};
     for (int i = 1; i <= 30; ++i) {
         EXPECT_EQ(atom_label(i), want_labels[(i - 1) % 6]) << i;
-        for (int j = 1; j <= 5; ++j) EXPECT_EQ(atom_coord(i, j), atoms.R(5 * i - 5 + j));
-        EXPECT_EQ(atom_b(i), emap_before.R(9 + i));
+        for (int j = 1; j <= 5; ++j) EXPECT_EQ(atom_coord(i, j), coord_of(i, j));
+        EXPECT_EQ(atom_b(i), b_of(i));
     }
     for (int w : {emap::kDefaultB, emap::kInvScale, emap::kLastR, emap::kCycles, emap::kNextAction})
         EXPECT_EQ(EMAP.I(w), emap_before.I(w)) << w;
-    EXPECT_EQ(TEMP.R(1), 3.0f);
-    EXPECT_EQ(TEMP.R(7), 7.0f);
-    EXPECT_EQ(TEMP.R(8), 0.0f);
+    EXPECT_EQ(bond_count(), 3.0f);
+    EXPECT_EQ(bond_atom(3, 2), 7.0f);
+    EXPECT_EQ(bond_atom(4, 1), 0.0f);  // nothing after the three bonds
 }
 
 TEST_F(AtomList, StartSlotIsUsedOrReplacedByOne) {
@@ -367,21 +368,21 @@ TEST_F(AtomList, EmptyListAndBondCountsMinusOneAndZero) {
     EXPECT_EQ(EMAP.R(emap::kDefaultB), 3.5f);
 
     fill_atoms(2);
-    TEMP.R(1) = -1.0f;
-    TEMP.R(2) = 55.0f;
+    bond_count() = -1.0f;
+    bond_atom(1, 1) = 55.0f;
     FRM15(2, 1, 1);
     EXPECT_EQ(file_real(path, first_of(15) + 15 + 18), -1.0f);
-    TEMP.R(1) = 8.0f;  // a table left in TEMP by other work
+    bond_count() = 8.0f;  // a table left in TEMP by other work
     SFL15(n, start, set, bond);
-    EXPECT_EQ(TEMP.R(1), -1.0f);  // the model's bonds are to be found from distances
-    EXPECT_EQ(TEMP.R(2), 55.0f);
+    EXPECT_EQ(bond_count(), -1.0f);  // the model's bonds are to be found from distances
+    EXPECT_EQ(bond_atom(1, 1), 55.0f);
 
-    TEMP.R(1) = 0.0f;
+    bond_count() = 0.0f;
     FRM15(2, 1, 1);
-    TEMP.R(1) = 8.0f;
+    bond_count() = 8.0f;
     SFL15(n, start, set, bond);
-    EXPECT_EQ(TEMP.R(1), 0.0f);
-    EXPECT_EQ(TEMP.R(2), 55.0f);
+    EXPECT_EQ(bond_count(), 0.0f);
+    EXPECT_EQ(bond_atom(1, 1), 55.0f);
 }
 
 TEST_F(AtomList, CopiesToListThirtyAndBack) {
@@ -395,9 +396,9 @@ TEST_F(AtomList, CopiesToListThirtyAndBack) {
     SFL30(n, start, set, bond);
     EXPECT_EQ(n, 12);
     EXPECT_EQ(set, 3);
-    EXPECT_EQ(ATOMO.I(1001), 105);
-    EXPECT_EQ(ATOMO.I(1004), -100);
-    EXPECT_NEAR(ATOMO.R(5 * 12), 0.62f, 1e-6);
+    EXPECT_EQ(old_atom_label(1), 105);
+    EXPECT_EQ(old_atom_label(4), -100);
+    EXPECT_NEAR(old_atom_coord(12, 5), 0.62f, 1e-6);
     EXPECT_EQ(EMAP.R(emap::kDefaultB), 0.0f);  // not touched by list 30
 
     fill_atoms(5);
@@ -413,7 +414,7 @@ TEST_F(AtomList, CopiesToListThirtyAndBack) {
 
 TEST_F(AtomList, CountsThatDoNotFitAreCorrupted) {
     fill_atoms(10);
-    TEMP.R(1) = 2.0f;
+    bond_count() = 2.0f;
     FRM15(10, 1, 1);
     const int f = first_of(15);
     struct Case { int addr; float value; };
@@ -432,9 +433,9 @@ TEST_F(AtomList, CountsThatDoNotFitAreCorrupted) {
 
 TEST_F(AtomList, ModelsTooLargeForTheListAreRefused) {
     fill_atoms(200);
-    TEMP.R(1) = 1592.0f;
+    bond_count() = 1592.0f;
     FRM15(200, 1, 1);  // exactly fills the 5000 words
-    TEMP.R(1) = 1593.0f;
+    bond_count() = 1593.0f;
     EXPECT_EQ(stop_code([] { FRM15(200, 1, 1); }), 1234);
     EXPECT_EQ(stop_code([] { FRM15(201, 1, 0); }), 1234);
     EXPECT_EQ(file_row(path, 15).serial, 1);

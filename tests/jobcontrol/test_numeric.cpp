@@ -259,12 +259,13 @@ TEST(Numeric, SortzMatchesTheDescribedSort) {
 }
 
 TEST(Numeric, SortzNothingToDo) {
-    XDATA.R(1) = 2.0f;
-    XDATA.R(2) = 1.0f;
-    SORTZ(1, 1, 1, 1);
-    SORTZ(1, 0, 1, 1);
-    SORTZ(1, -3, 1, 1);
-    EXPECT_EQ(XDATA.R(1), 2.0f);
+    const int start = 1;
+    XDATA.R(start) = 2.0f;
+    XDATA.R(start + 1) = 1.0f;
+    SORTZ(start, 1, 1, 1);
+    SORTZ(start, 0, 1, 1);
+    SORTZ(start, -3, 1, 1);
+    EXPECT_EQ(XDATA.R(start), 2.0f);
 }
 
 TEST(Numeric, SortzOutsideTheWorkStoreStops) {

@@ -40,8 +40,8 @@ void queue(std::initializer_list<int> codes) {
     int k = 0;
     for (int c : codes) {
         ++k;
-        COMDIR.I(k) = c;
-        COMDIR.I(200 + k) = k;  // directive counts, to see them move
+        comdir::code(k) = c;
+        comdir::directive_lines(k) = k;  // directive counts, to see them move
     }
     COMDIR.I(comdir::kCount) = k;
 }
@@ -58,8 +58,8 @@ TEST_F(Modque, InsertsBeforeTheRunningCommandAndMovesTheRest) {
     EXPECT_EQ(COMDIR.I(comdir::kRunning), 1);
     std::vector<int> codes, counts;
     for (int k = 1; k <= 4; ++k) {
-        codes.push_back(COMDIR.I(k));
-        counts.push_back(COMDIR.I(200 + k));
+        codes.push_back(comdir::code(k));
+        counts.push_back(comdir::directive_lines(k));
     }
     EXPECT_EQ(codes, (std::vector<int>{CMD_DATA, CMD_RESTART, CMD_EXPORT, CMD_END}));
     EXPECT_EQ(counts, (std::vector<int>{1, 0, 2, 3}));
@@ -69,19 +69,19 @@ TEST_F(Modque, JobWithoutEndTakesTheInsertion) {
     queue({CMD_EXPORT});
     COMDIR.I(comdir::kRunning) = 1;
     ASSERT_TRUE(MODQUE("restart", 7));
-    EXPECT_EQ(COMDIR.I(1), CMD_RESTART);
-    EXPECT_EQ(COMDIR.I(2), CMD_EXPORT);
+    EXPECT_EQ(comdir::code(1), CMD_RESTART);
+    EXPECT_EQ(comdir::code(2), CMD_EXPORT);
     EXPECT_EQ(COMDIR.I(comdir::kCount), 2);
 }
 
 TEST_F(Modque, FullQueueIsRefusedWithAMessage) {
-    for (int k = 1; k <= kQueueCapacity; ++k) COMDIR.I(k) = CMD_QUARTETS;
-    COMDIR.I(kQueueCapacity) = CMD_END;
+    for (int k = 1; k <= kQueueCapacity; ++k) comdir::code(k) = CMD_QUARTETS;
+    comdir::code(kQueueCapacity) = CMD_END;
     COMDIR.I(comdir::kCount) = kQueueCapacity;
     COMDIR.I(comdir::kRunning) = 5;
     EXPECT_FALSE(MODQUE("restart", 7));
     EXPECT_EQ(COMDIR.I(comdir::kCount), kQueueCapacity);
-    EXPECT_EQ(COMDIR.I(5), CMD_QUARTETS);
+    EXPECT_EQ(comdir::code(5), CMD_QUARTETS);
     auto out = lines();
     ASSERT_FALSE(out.empty());
     EXPECT_NE(out[0].find("*** error ***"), std::string::npos);
@@ -135,10 +135,10 @@ using Results = CapturedListing;
 TEST_F(Results, HistorStoresInMemoryInModesZeroAndTwo) {
     int ierr = 0;
     HISTOR(5, 1, ierr);
-    IMPL.I(7) = 2;
+    IMPL.I(implw::kOutsideMode) = 2;
     HISTOR(3, 42, ierr);
-    EXPECT_EQ(IMPL.I(12), 1);
-    EXPECT_EQ(IMPL.I(10), 42);
+    EXPECT_EQ(implw::result(5), 1);
+    EXPECT_EQ(implw::result(3), 42);
     EXPECT_EQ(ierr, 0);
 }
 
@@ -150,7 +150,7 @@ TEST_F(Results, HistorModeOneKeepsRecord170OfTheResultsFile) {
         std::vector<char> bytes(170 * 64, 0);
         test::write_file("struc.nme", std::string(bytes.begin(), bytes.end()));
     }
-    IMPL.I(7) = 1;
+    IMPL.I(implw::kOutsideMode) = 1;
     int ierr = 0;
     HISTOR(4, 7, ierr);
     EXPECT_EQ(ierr, 0);

@@ -97,7 +97,7 @@ protected:
     void start_run(int pool_size = 800) {
         units().close(kStoreUnit);
         reset_store_records();
-        XDISU.I(1) = kStoreUnit;
+        XDISU.I(xdisu::kUnit) = kStoreUnit;
         int next = 0;
         XGIV(1, pool_size, next);
         ASSERT_EQ(units().open_direct(kStoreUnit, path, false, 2048), IO_OK);
@@ -118,9 +118,9 @@ protected:
     // Forms an n-word list image of the given type at DATA(XLIMI(1)) whose
     // words after the header are tag*1000 + k, and stores it.
     void store_list(int type, int n, int tag) {
-        XLIMI.I(1) = XLIMI.I(7);
+        XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
         XCLN(type);
-        for (int k = 6; k <= n; ++k) DATA.I(XLIMI.I(1) + k - 1) = tag * 1000 + k;
+        for (int k = 6; k <= n; ++k) DATA.I(XLIMI.I(xlimi::kNextFree) + k - 1) = tag * 1000 + k;
         SFRML(type, n);
     }
 
@@ -160,15 +160,15 @@ TEST(BufferPool, BuildsAsManyBuffersAsFitTheSizeAndTheRecord) {
         int next = -1;
         XGIV(c.base, c.size, next);
         EXPECT_EQ(next, c.next) << c.base << "," << c.size;
-        EXPECT_EQ(XDISC.I(1), c.state) << c.base << "," << c.size;
+        EXPECT_EQ(XDISC.I(disc::kState), c.state) << c.base << "," << c.size;
         if (c.state > 0) {
             // Head, then a chain of empty clean buffers ending in -10000.
             EXPECT_EQ(XBUFD.I(c.base), -10000);
-            int p = XBUFD.I(c.base + 1), n = 0;
+            int p = XBUFD.I(c.base + xbufd::kNextLink), n = 0;
             while (p > 0) {
-                EXPECT_EQ(XBUFD.I(p + 2), -10000);
-                EXPECT_EQ(XBUFD.I(p + 3), 0);
-                p = XBUFD.I(p + 1);
+                EXPECT_EQ(XBUFD.I(p + xbufd::kBlockHeld), -10000);
+                EXPECT_EQ(XBUFD.I(p + xbufd::kDirtyFlag), 0);
+                p = XBUFD.I(p + xbufd::kNextLink);
                 ++n;
             }
             EXPECT_EQ(p, -10000);
@@ -388,7 +388,8 @@ TEST_F(Store, SpaceTakenButNeverWrittenIsFreeSpace) {
 TEST_F(Store, RecordCutInItsUnusedTailStillReads) {
     start_run();
     first_job();
-    store_list(1, 40, 1);
+    constexpr int kLength = 40;
+    store_list(1, kLength, 1);
     end_run();
     // Only the unused 6144 bytes of the last record are missing.
     fs::resize_file(path, 3 * 8192 + 2048);
@@ -396,13 +397,13 @@ TEST_F(Store, RecordCutInItsUnusedTailStillReads) {
     EXPECT_EQ(first_job(), 0);
     int serial = 0, n = 0;
     SRDLS(1, serial, 1, n);
-    EXPECT_EQ(n, 40);
-    EXPECT_EQ(DATA.I(40), 1040);
+    EXPECT_EQ(n, kLength);
+    EXPECT_EQ(DATA.I(kLength), 1000 + kLength);  // the last word, read from DATA word 1
 }
 
 TEST_F(Store, OtherReadErrorsStop100) {
     reset_store_records();
-    XDISU.I(1) = kStoreUnit;
+    XDISU.I(xdisu::kUnit) = kStoreUnit;
     int next = 0;
     XGIV(1, 800, next);
     Word w;
@@ -413,7 +414,7 @@ TEST_F(Store, OtherReadErrorsStop100) {
 
 TEST_F(Store, WriteErrorsStop200) {
     Word buf[512] = {};
-    XDISU.I(1) = kStoreUnit;  // not connected
+    XDISU.I(xdisu::kUnit) = kStoreUnit;  // not connected
     EXPECT_EQ(stop_code([&] { XSTOR(3, buf, 512); }), 200);
     EXPECT_NE(listing().find(" xstor:    31 error"), std::string::npos);
 }
@@ -439,7 +440,7 @@ TEST_F(Store, NewFileGetsAnEmptyIndexWithTheJobTitle) {
     for (int w = 31; w <= 50; ++w) EXPECT_EQ(file_int(path, 1599 + w), -10000) << "header word " << w;
     EXPECT_EQ(file_row(path, 0), (Row{10000, 39, 1650, 1889, 6, 240}));
     for (int t = 1; t <= 39; ++t) EXPECT_EQ(file_row(path, t), (Row{0, 0, 0, 0, 0, 0})) << t;
-    EXPECT_EQ(XFILE.I(6), 1);
+    EXPECT_EQ(XFILE.I(xfile::kIndexState), xfile::kLoaded);
 }
 
 TEST_F(Store, StoredListBytesAndRowAreInTheFile) {
@@ -479,12 +480,14 @@ TEST_F(Store, ASecondRunFindsTheListsAndTheStoredTitle) {
     DATA.clear();
     SRDLS(15, serial, 1, n);
     EXPECT_EQ(n, 600);
+    // Read from DATA word 1, DATA word k is list word k: the stored header
+    // starts with the marker and the type.
     EXPECT_EQ(DATA.R(1), 11111.0f);
     EXPECT_EQ(DATA.R(2), 15.0f);
     for (int k = 6; k <= 600; ++k) ASSERT_EQ(DATA.I(k), 15000 + k) << k;
     SRDLS(2, serial, 1, n);
     EXPECT_EQ(n, 30);
-    EXPECT_EQ(DATA.I(30), 2030);
+    EXPECT_EQ(DATA.I(30), 2030);  // list word 30
 }
 
 TEST_F(Store, SowlReusesSpaceByStoredLengthAndCountsSerials) {
@@ -540,7 +543,7 @@ TEST_F(Store, SrlinOutsideTheTableAndForAbsentLists) {
         EXPECT_EQ(first, -1);
         EXPECT_EQ((Row{0, serial, 0, last, part, length}), (Row{0, 11, 0, 12, 13, 14}));
     }
-    EXPECT_EQ(XFILE.I(6), -1);
+    EXPECT_EQ(XFILE.I(xfile::kIndexState), xfile::kNotLoaded);
 
     start_run();
     first_job();
@@ -565,32 +568,35 @@ TEST_F(Store, SrlinLoadsTheIndexOnFirstUse) {
     int serial = 0, first = 0, last = 0, part = 0, length = 0;
     SRLIN(7, serial, first, last, part, length);
     EXPECT_EQ(first, 1890);
-    EXPECT_EQ(XFILE.I(6), 1);
+    EXPECT_EQ(XFILE.I(xfile::kIndexState), xfile::kLoaded);
 }
 
 TEST_F(Store, SrdlsReadsOnlyThePartOfAStreamedList) {
     start_run();
     first_job();
     // A streamed list: 19 header words then items, part length 19.
-    XLIMI.I(1) = 1;
+    // Formed at DATA word 1, so that DATA word k holds list word k.
+    constexpr int kImage = 1, kLength = 100, kPart = 19;
+    XLIMI.I(xlimi::kNextFree) = kImage;
     XCLN(24);
-    for (int k = 6; k <= 100; ++k) DATA.I(k) = k;
+    for (int k = 6; k <= kLength; ++k) DATA.I(kImage + k - 1) = k;
     int serial = 0, first = 0, last = 0, part = 0, length = 0;
-    SOWL(100, 24, serial, first, last, part, length);
-    XUP(first, DATA.at(1), 100);
-    SWLIN(24, serial, first, first + 99, 19, 100);
+    SOWL(kLength, 24, serial, first, last, part, length);
+    XUP(first, DATA.at(kImage), kLength);
+    SWLIN(24, serial, first, first + kLength - 1, kPart, kLength);
     XDUMP();
     EXPECT_EQ(file_row(path, 24), (Row{24, 1, 1890, 1989, 19, 100}));
 
-    for (int k = 1; k <= 200; ++k) DATA.I(k) = -1;
+    constexpr int kReadAt = kImage + kLength;  // just after the image
+    for (int k = kImage; k < kReadAt + kLength; ++k) DATA.I(k) = -1;
     int n = 0, got_serial = 0;
-    SRDLS(24, got_serial, 101, n);
+    SRDLS(24, got_serial, kReadAt, n);
     EXPECT_EQ(n, -19);
     EXPECT_EQ(got_serial, 1);
-    EXPECT_EQ(DATA.R(101), 11111.0f);
-    EXPECT_EQ(DATA.I(119), 19);
-    EXPECT_EQ(DATA.I(120), -1);  // nothing beyond the part
-    EXPECT_EQ(DATA.I(100), -1);
+    EXPECT_EQ(DATA.R(kReadAt), 11111.0f);
+    EXPECT_EQ(DATA.I(kReadAt + kPart - 1), 19);
+    EXPECT_EQ(DATA.I(kReadAt + kPart), -1);  // nothing beyond the part
+    EXPECT_EQ(DATA.I(kReadAt - 1), -1);
 }
 
 TEST_F(Store, SrdlsOfAnAbsentListStops1111) {
@@ -623,16 +629,18 @@ TEST_F(Store, SrdlsRefusesAListWhoseTypeWordDiffers) {
 TEST_F(Store, SrdlsRefusesAListThatDoesNotFitTheImageArea) {
     start_run();
     first_job();
-    store_list(15, 4000, 1);
+    constexpr int kLength = 4000;
+    store_list(15, kLength, 1);
     int serial = 0, n = 0;
-    DATA.I(5000) = -3;
-    EXPECT_EQ(stop_code([&] { SRDLS(15, serial, 1002, n); }), 1111);
-    EXPECT_EQ(DATA.I(5000), -3);  // nothing was read into DATA
+    const int last = static_cast<int>(DATA.size());  // word 5000
+    const int fits_exactly = last - kLength + 1;     // word 1001
+    DATA.I(last) = -3;
+    EXPECT_EQ(stop_code([&] { SRDLS(15, serial, fits_exactly + 1, n); }), 1111);
+    EXPECT_EQ(DATA.I(last), -3);  // nothing was read into DATA
     EXPECT_NE(listing().find(" requested list  15 has been corrupted"), std::string::npos);
-    // From word 1001 it fits exactly.
-    SRDLS(15, serial, 1001, n);
-    EXPECT_EQ(n, 4000);
-    EXPECT_EQ(DATA.I(5000), 1000 + 4000);
+    SRDLS(15, serial, fits_exactly, n);
+    EXPECT_EQ(n, kLength);
+    EXPECT_EQ(DATA.I(last), 1000 + kLength);
 }
 
 TEST_F(Store, InvalidListTypes) {
@@ -789,17 +797,20 @@ TEST_F(Store, StoreMapReusesTheEntryOfAType) {
     XSAC(1, 1, 1, 55);
     XSAC(2, 3, 1, 120);
     XSAC(1, 1, 1, 70);
-    EXPECT_EQ(XSAE.I(1), 2);
-    const int entries[] = {1, 1, 1, 70, 2, 3, 1, 120};
-    for (int k = 0; k < 8; ++k) EXPECT_EQ(XSAE.I(2 + k), entries[k]) << k;
+    EXPECT_EQ(XSAE.I(xsae::kCount), 2);
+    // Type, serial, first and last DATA word of each entry.
+    const int entries[2][4] = {{1, 1, 1, 70}, {2, 3, 1, 120}};
+    for (int e = 1; e <= 2; ++e)
+        for (int j = xsae::kType; j <= xsae::kLast; ++j)
+            EXPECT_EQ(xsae::entry(e, j), entries[e - 1][j - 1]) << e << "," << j;
     XCSAE();
-    EXPECT_EQ(XSAE.I(1), 0);
+    EXPECT_EQ(XSAE.I(xsae::kCount), 0);
 }
 
 TEST_F(Store, StoreMapListing) {
     XSAC(1, 1, 1, 55);
     XSAC(15, 12, 1, 1020);
-    XLIMI.I(1) = 1021;
+    XLIMI.I(xlimi::kNextFree) = 1021;
     XPAS();
     const auto lines = test::split_lines(listing());
     const std::vector<std::string> want = {
@@ -829,7 +840,7 @@ TEST_F(Store, StoreOverflowPrintsTheMapAndStops) {
         reset_store_records();
         test::write_file(lis, "");
         units().open_seq(kListingUnit, lis, OpenStatus::Unknown, FileForm::Formatted);
-        XLIMI.I(1) = c.next_free;
+        XLIMI.I(xlimi::kNextFree) = c.next_free;
         const int code = stop_code([&] { XSAC(19, 2, c.i1, c.i2); });
         EXPECT_EQ(code, c.overflow ? 0 : -99999) << c.next_free << " " << c.i2;
         const std::string l = listing();
@@ -850,15 +861,16 @@ TEST_F(Store, NeverCalledRoutines) {
     EXPECT_EQ(n, 1890);
     SNXTF(2000);
     EXPECT_EQ(file_int(path, 1600), 2000);
-    store_list(3, 20, 1);
+    constexpr int kLength = 20, kLoadAt = 7, kLastWord = kLoadAt + kLength - 1;
+    store_list(3, kLength, 1);
     EXPECT_EQ(file_row(path, 3).first, 2000);
-    XLIMI.I(1) = 7;
+    XLIMI.I(xlimi::kNextFree) = kLoadAt;
     int serial = 0, i1 = 0, i2 = 0;
     SLDL(3, serial, i1, i2);
     EXPECT_EQ((std::vector<int>{serial, i1, i2}), (std::vector<int>{1, 7, 26}));
-    EXPECT_EQ(DATA.I(26), 1020);
-    EXPECT_EQ(XLIMI.I(1), 7);
-    EXPECT_EQ(XSAE.I(1), 1);
+    EXPECT_EQ(DATA.I(kLastWord), 1000 + kLength);
+    EXPECT_EQ(XLIMI.I(xlimi::kNextFree), kLoadAt);
+    EXPECT_EQ(XSAE.I(xsae::kCount), 1);
     SLDL(4, serial, i1, i2);
     EXPECT_EQ(i1, -1);
 }

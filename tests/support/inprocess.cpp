@@ -44,12 +44,13 @@ void InProcessJob::TearDown() {
 
 void InProcessJob::queue(const std::vector<std::pair<int, std::vector<std::string>>>& cmds,
                          const std::string& following) {
-    for (int k = 1; k <= 404; ++k) COMDIR.I(k) = 0;
+    COMDIR.clear();
     COMDIR.I(comdir::kCapacity) = kQueueCapacity;
     int line = 0;
     for (std::size_t c = 0; c < cmds.size(); ++c) {
-        COMDIR.I(static_cast<int>(c) + 1) = cmds[c].first;
-        COMDIR.I(201 + static_cast<int>(c)) = static_cast<int>(cmds[c].second.size());
+        const int k = static_cast<int>(c) + 1;
+        comdir::code(k) = cmds[c].first;
+        comdir::directive_lines(k) = static_cast<int>(cmds[c].second.size());
         for (const std::string& l : cmds[c].second) CHARA.set_line(++line, l);
     }
     COMDIR.I(comdir::kCount) = static_cast<int>(cmds.size());
@@ -60,9 +61,9 @@ void InProcessJob::queue(const std::vector<std::pair<int, std::vector<std::strin
 
 int InProcessJob::dispatch(int c) {
     COMDIR.I(comdir::kRunning) = c;
-    XLIMI.I(7) = 1;
+    XLIMI.I(xlimi::kListBase) = 1;
     int status = 0, job_count = 0;
-    run_command(COMDIR.I(c), 0, job_count, status);
+    run_command(comdir::code(c), 0, job_count, status);
     lst_flush();
     return status;
 }
