@@ -158,6 +158,7 @@ void DIRSEM(int& IERR) {
         int nnum = 0, iflag = 0;
         GETNUM(rest, r, iv, nnum, iflag);
         if (iflag == -1) {
+            lst("(' error in directive : ',a80)", {padded(line, 80)});
             failed = true;
             continue;
         }
@@ -183,12 +184,8 @@ void DIRSEM(int& IERR) {
             ok = nnum == 0;
             if (ok) DIR1.I(dir1::kBoth) = 1;
         } else if (key == "nrs1") {
-            ok = nnum == 1;
-            if (ok && iv[0] < 0) {
-                // A negative count of reflections would address rows before the first.
-                lst("(' error in directive : ',a80)", {padded(line, 80)});
-                ok = false;
-            }
+            // A negative count of reflections would address rows before the first.
+            ok = nnum == 1 && iv[0] >= 0;
             if (ok) DIR1.I(dir1::kNrs1) = iv[0];
         } else if (key == "prin") {
             ok = nnum == 1;
@@ -213,9 +210,15 @@ void DIRSEM(int& IERR) {
         } else {
             lst_line(" wrong directive on following line:");
             lst_line(line);
-            ok = false;
+            failed = true;
+            continue;
         }
-        if (!ok) failed = true;
+        // A directive with a count of numbers it does not take is said, as
+        // every other command says it, not refused in silence.
+        if (!ok) {
+            lst("(' error in directive : ',a80)", {padded(line, 80)});
+            failed = true;
+        }
     }
     if (failed) {
         IERR = -1;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -59,13 +60,13 @@ TEST(SeminvUnits, DirectiveReader) {
         {{"prin 1"}, 0, false, 1, 1, 0, 2, 0, 0, 0.0f, 1, 0.8f, 0, 0},
         {{"glim 1.5", "code 7"}, 0, false, 1, 1, 0, 2, 0, 0, 0.0f, 0, 1.5f, 7, 0},
         {{"code 7 9 11", "numk 12", "epli 3", "nrs2 5", "nopt"}, 0, false, 1, 1, 0, 2, 0, 0, 0.0f, 0, 0.8f, 7, 9},
-        // Failures: a count of numbers the directive does not take, a word
-        // that is no number (no message), an unknown keyword (reported).
-        {{"numk"}, -1, false},
-        {{"nrs1 1 2"}, -1, false},
-        {{"nss1 5"}, -1, false},
-        {{"glim x"}, -1, false},
-        {{"end x"}, -1, false},
+        // Failures, each reported: a count of numbers the directive does not
+        // take, a word that is no number, an unknown keyword.
+        {{"numk"}, -1, true},
+        {{"nrs1 1 2"}, -1, true},
+        {{"nss1 5"}, -1, true},
+        {{"glim x"}, -1, true},
+        {{"end x"}, -1, true},
         {{"nss1", "what", "nss2"}, -1, true},
         {{"nrs1 -3"}, -1, true},
     };
@@ -102,6 +103,13 @@ TEST(SeminvUnits, DirectiveReader) {
     int ierr = 0;
     DIRSEM(ierr);
     EXPECT_EQ(listing_of(path).substr(0, 36), " wrong directive on following line:\n");
+    // The refused line is named, padded to 80 characters as the other commands do.
+    for (const char* line : {"nss1 5", "glim x"}) {
+        queue({"nss2", line});
+        const std::string said = listing_to("seminv_dirsem_count");
+        DIRSEM(ierr);
+        EXPECT_EQ(listing_of(said), " error in directive : " + std::string(line) + std::string(80 - std::strlen(line), ' ') + "\n");
+    }
 }
 
 // Rows of the search table: every distinct equivalent once unmarked, the
