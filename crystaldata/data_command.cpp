@@ -21,7 +21,6 @@
 #include "jobcontrol/records/neutro.h"
 #include "jobcontrol/records/scatter.h"
 #include "jobcontrol/records/special.h"
-#include "jobcontrol/store/snapshot.h"
 #include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
 #include "platform/fread.h"
@@ -513,15 +512,11 @@ void DATAZAN(int /*new_file*/, int& status) {
         return;
     }
     // The cell, symmetry, content, fragment and reflection lists are stored
-    // as they are met; a %data that fails later puts back those it replaced.
-    StoreSnapshot before = StoreSnapshot::take();
+    // as they are met; the dispatcher puts back those a failing %data replaced.
     int ierr = 0;
     read_and_store(ierr);
     units().close(UNIT.I(unitw::kScratch));  // the reflection scratch file
-    if (ierr < 0) {
-        before.restore();
-        status = -1;
-    }
+    if (ierr < 0) status = -1;
 }
 
 // Sigma3 / Sigma2^1.5 of the cell content of SF (the cell, not yet the

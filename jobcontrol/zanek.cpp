@@ -18,6 +18,7 @@
 #include "jobcontrol/records/special.h"
 #include "jobcontrol/records/store.h"
 #include "crystaldata/special_functions.h"
+#include "jobcontrol/store/snapshot.h"
 #include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
 #include "platform/listing.h"
@@ -468,12 +469,21 @@ void dispatch_command(int code, int new_file, int& job_count, int& status) {
 
 }  // namespace
 
+// The commands that may store lists (all but the end of a job, the
+// history and the quartets placeholder).
+bool stores_lists(int code) {
+    return code != CMD_END && code != CMD_GO && code != CMD_HISTORY && code != CMD_QUARTETS;
+}
+
 void run_command(int code, int new_file, int& job_count, int& status) {
+    // A command that fails leaves every stored list as it was before it.
+    StoreSnapshot before = stores_lists(code) ? StoreSnapshot::take() : StoreSnapshot();
     try {
         dispatch_command(code, new_file, job_count, status);
     } catch (const CommandFailed&) {
         status = -1;
     }
+    if (status < 0) before.restore();
 }
 
 void ZANCOM(int new_file, int& job_count, int& status) {

@@ -1,13 +1,15 @@
 // A copy of the file index and of the lists it names, taken before a
-// command that replaces several lists one after another (%data stores the
-// cell, the symmetry and the content as it meets them). When such a
-// command fails later, the copy is written back: the index, its next free
-// address and every list's words are as they were before the command, so
-// no list of the structure the user had is lost to a job that failed.
+// command runs: commands store their lists as they go (%data the cell, the
+// symmetry and the content as it meets them, the recycling its atoms after
+// each cycle), so one that fails part-way would leave some replaced. The
+// copy is then written back: the index, its next free address and every
+// list's words are as they were before the command, and no list of the
+// structure the user had is lost to a command that failed.
 #include "jobcontrol/store/snapshot.h"
 
 #include "jobcontrol/records/store.h"
 #include "jobcontrol/store/store.h"
+#include "platform/units.h"
 
 namespace zanek {
 
@@ -20,6 +22,8 @@ constexpr int kRowFirst = 3, kRowLast = 4;
 
 StoreSnapshot StoreSnapshot::take() {
     StoreSnapshot s;
+    if (!units().connected(XDISU.I(xdisu::kUnit))) return s;  // no structure file yet: nothing to keep
+    s.taken_ = true;
     int serial = 0, first = 0, last = 0, part = 0, length = 0;
     SRLIN(1, serial, first, last, part, length);  // loads the index when it is not resident
     s.index_.resize(kIndexWords);
@@ -38,6 +42,7 @@ StoreSnapshot StoreSnapshot::take() {
 }
 
 void StoreSnapshot::restore() {
+    if (!taken_) return;
     for (List& list : lists_) XUP(list.first, list.words.data(), static_cast<int>(list.words.size()));
     XUP(kIndexHeaderAddress, index_.data(), kIndexWords);
     // The resident table is the one the rest of the run reads and writes.

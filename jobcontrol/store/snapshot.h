@@ -10,7 +10,8 @@ namespace zanek {
 
 class StoreSnapshot {
 public:
-    // Reads the index and every list it names (the index is loaded first).
+    // Reads the index and every list it names (the index is loaded first);
+    // without an open structure file there is nothing to take.
     static StoreSnapshot take();
     // Writes them all back, the resident table with them, and flushes.
     void restore();
@@ -20,6 +21,7 @@ private:
         int first = 0;
         std::vector<Word> words;
     };
+    bool taken_ = false;
     std::vector<Word> index_;  // the index header and the list-type table
     std::vector<List> lists_;
 };

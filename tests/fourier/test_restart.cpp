@@ -257,16 +257,19 @@ TEST_F(RestartJob, InsertedRestartTakesTheViewersRequestWithoutEdits) {
 // Every atom renamed as hydrogen: the label interpretation of the maps finds
 // no peak of a species it uses. The command fails with the message, the run
 // goes on to its end line as after any failed command (the rest of the
-// queue is skipped), and the structure file keeps the edited model.
+// queue is skipped), and the structure file keeps the model it had before
+// the command: the renamed atoms stored on the way are put back.
 TEST_F(RestartJob, EveryAtomRenamedAsHydrogenFailsTheCommandNotTheRun) {
     model.cont += " h 8";
     crystal();
     store(true_model());
+    const std::vector<int> labels_before = stored_labels(15);
     const std::vector<std::string> renames = {"ren c1 h", "ren c2 h", "ren n3 h", "ren o4 h"};
     EXPECT_EQ(restart(renames), -1);
     EXPECT_TRUE(listed("\n Given peaks cannot be recognized \n")) << listing();
     const int h = RecyclingSpecies("h");
-    EXPECT_EQ(stored_labels(15), std::vector<int>(4, 100 * h + 1));
+    EXPECT_NE(labels_before, std::vector<int>(4, 100 * h + 1));
+    EXPECT_EQ(stored_labels(15), labels_before);
 
     // The same through the program: the run ends in error, without a stop.
     store(true_model());
