@@ -38,6 +38,10 @@ inline Record<404> COMDIR;
 namespace comdir {
 constexpr int kCapacity = 401, kCount = 402, kCursor = 403, kRunning = 404;
 }
+// Queue entry k (1..200): its command code (word k) and its number of
+// directive lines (word 200 + k).
+inline int& queued_code(int k) { return COMDIR.I(k); }
+inline int& queued_directive_count(int k) { return COMDIR.I(kQueueCapacity + k); }
 
 // CHARA: the 13-character table " 0123456789.-", 100 directive lines of 80
 // characters, and the 80-character name of the scattering factors file.
