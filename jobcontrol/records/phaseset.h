@@ -18,8 +18,10 @@ inline Record<12> LST016;
 // when list 16 is created.
 inline Record<50> PARAM;
 // PARAM words during %invariants (INTEGER); the phase command's are in
-// namespace param of the phasing records.
+// namespace param of the phasing records, but for word 1, named here as
+// list 16 is created with it.
 namespace param {
+constexpr int kNref = 1;        // NREF, phasing reflections (the phases of a set in list 16)
 constexpr int kStrideH = 1;     // (2 kmax + 1)(2 lmax + 1), stride of h in the super-index
 constexpr int kStrideK = 2;     // 2 lmax + 1, stride of k
 constexpr int kLargest = 3;     // largest super-index
