@@ -152,7 +152,6 @@ enum Lattice { kLatP = 1, kLatA, kLatB, kLatC, kLatI, kLatF, kLatR };
 
 // PARAM (phaseset.h) words during %phase.
 namespace param {
-// kNref (word 1, NREF) is named with the list-16 words of PARAM.
 constexpr int kEnan = 2;        // enantiomorph reflection (signed rank)
 constexpr int kEnanCand = 3;    // w3-w5 further candidates / permutable reflections
 constexpr int kPolar = 6;       // polar count, origin-search counter, general symbols, N

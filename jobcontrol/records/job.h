@@ -37,11 +37,11 @@ extern CharasRecord CHARAS;
 inline Record<404> COMDIR;
 namespace comdir {
 constexpr int kCapacity = 401, kCount = 402, kCursor = 403, kRunning = 404;
-}
-// Queue entry k (1..200): its command code (word k) and its number of
+// Queue entry k (1..200): its command code (word k) and the number of its
 // directive lines (word 200 + k).
-inline int& queued_code(int k) { return COMDIR.I(k); }
-inline int& queued_directive_count(int k) { return COMDIR.I(kQueueCapacity + k); }
+inline int& code(int k) { return COMDIR.I(k); }
+inline int& directive_lines(int k) { return COMDIR.I(kQueueCapacity + k); }
+}  // namespace comdir
 
 // CHARA: the 13-character table " 0123456789.-", 100 directive lines of 80
 // characters, and the 80-character name of the scattering factors file.
@@ -83,6 +83,8 @@ constexpr int kOutsideMode = 7;     // 0 none, 1 MolEN, 2 TeXan
 constexpr int kResults = 8;         // 8-26 the results area
 constexpr int kHistoryCount = 27;   // commands recorded in the history (codes n at 27 + n, n <= 79)
 constexpr int kHeadingDigit = 107;  // digit of the listing heading
+// Result item i (1..19) of the results area.
+inline int32_t& result(int i) { return IMPL.I(kResults - 1 + i); }
 }  // namespace implw
 
 // DOTDAT: the four file names (structure, reflections, fourier peaks,

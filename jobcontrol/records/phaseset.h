@@ -18,10 +18,8 @@ inline Record<12> LST016;
 // when list 16 is created.
 inline Record<50> PARAM;
 // PARAM words during %invariants (INTEGER); the phase command's are in
-// namespace param of the phasing records, but for word 1, named here as
-// list 16 is created with it.
+// namespace param of the phasing records.
 namespace param {
-constexpr int kNref = 1;        // NREF, phasing reflections (the phases of a set in list 16)
 constexpr int kStrideH = 1;     // (2 kmax + 1)(2 lmax + 1), stride of h in the super-index
 constexpr int kStrideK = 2;     // 2 lmax + 1, stride of k
 constexpr int kLargest = 3;     // largest super-index
@@ -30,6 +28,9 @@ constexpr int kTableRows = 5;   // rows of the invariant reflection table
 constexpr int kClassUnit = 6;   // 2^28, 2^27 and 32768: the field units of the isr coding
 constexpr int kMarkUnit = 7;
 constexpr int kOrdinalUnit = 8;
+// During %phase and while list 16 is formed: NREF, the phasing reflections
+// (phases in each stored set).
+constexpr int kNref = 1;
 }  // namespace param
 
 inline void reset_phaseset_records() {

@@ -212,7 +212,7 @@ TEST_F(ExportJob, MolenAndTexanWriteNoPlotFileAndNoTable) {
     EXPECT_FALSE(listed("Atoms informations files produced:"));
     EXPECT_TRUE(listed("   MolEN         model.ins"));
 
-    IMPL.I(implw::kResults) = 11, IMPL.I(implw::kResults + 1) = 22, IMPL.I(implw::kResults + 4) = 55;
+    implw::result(1) = 11, implw::result(2) = 22, implw::result(5) = 55;
     ASSERT_EQ(run_export({"texa"}), 0) << listing();
     f = file("model.ins");
     EXPECT_EQ(f[0], " ZANOL Release 93.02    5  peaks for set no.     3   11   22    0    0   55");
@@ -402,8 +402,8 @@ TEST_F(ExportJob, RefineRequestInsertsRestartBeforeTheExport) {
     const int codes[5] = {CMD_DATA, CMD_FOURIER, CMD_RESTART, CMD_EXPORT, CMD_END};
     const int lines[5] = {1, 0, 0, 2, 0};
     for (int k = 0; k < 5; ++k) {
-        EXPECT_EQ(queued_code(k + 1), codes[k]) << k;
-        EXPECT_EQ(queued_directive_count(k + 1), lines[k]) << k;
+        EXPECT_EQ(comdir::code(k + 1), codes[k]) << k;
+        EXPECT_EQ(comdir::directive_lines(k + 1), lines[k]) << k;
     }
     EXPECT_EQ(COMDIR.I(comdir::kCursor), 1);  // the export's lines are still unread
     // Without a request nothing changes.

@@ -33,8 +33,8 @@ protected:
     // Reads the lines as the directives of a %fourier queued after the job.
     int directives(const std::vector<std::string>& lines, int& frag) {
         COMDIR.clear();
-        queued_code(1) = kFourier;
-        queued_directive_count(1) = static_cast<int>(lines.size());
+        comdir::code(1) = kFourier;
+        comdir::directive_lines(1) = static_cast<int>(lines.size());
         COMDIR.I(comdir::kCount) = 1;
         COMDIR.I(comdir::kRunning) = 1;
         for (std::size_t k = 0; k < lines.size(); ++k) CHARA.set_line(static_cast<int>(k) + 1, lines[k]);

@@ -29,13 +29,13 @@ const std::string kTime = "At Thu Dec 10 12:" + std::string(11, ' ');
 // Queue of command codes as the spooler leaves it.
 void queue_codes(const std::vector<int>& codes) {
     COMDIR.clear();
-    for (std::size_t i = 0; i < codes.size(); ++i) queued_code(static_cast<int>(i) + 1) = codes[i];
+    for (std::size_t i = 0; i < codes.size(); ++i) comdir::code(static_cast<int>(i) + 1) = codes[i];
     COMDIR.I(comdir::kCount) = static_cast<int>(codes.size());
 }
 
 // The dispatcher's step before a command: progress line, running number, SCR2.
 void start_command(int i) {
-    open_progress_line(queued_code(i));
+    open_progress_line(comdir::code(i));
     COMDIR.I(comdir::kRunning) = i;
     SCR2();
 }

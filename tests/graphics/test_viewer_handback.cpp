@@ -89,9 +89,9 @@ TEST_F(Handback, RefineAndCompleteAreStoredAndQueueARestart) {
     COMDIR.I(comdir::kRunning) = 2;
     ASSERT_TRUE(export_requeue());
     EXPECT_EQ(COMDIR.I(comdir::kCount), 4);
-    EXPECT_EQ(queued_code(2), CMD_RESTART);
-    EXPECT_EQ(queued_code(3), CMD_EXPORT);
-    EXPECT_EQ(queued_code(4), CMD_END);
+    EXPECT_EQ(comdir::code(2), CMD_RESTART);
+    EXPECT_EQ(comdir::code(3), CMD_EXPORT);
+    EXPECT_EQ(comdir::code(4), CMD_END);
     EXPECT_EQ(COMDIR.I(comdir::kRunning), 1);
 }
 
@@ -117,8 +117,8 @@ TEST_F(Handback, RefineButtonInWindowModeRequeues) {
     mouse_script().set({button_centre(37)});  // "Refine"
     ASSERT_EQ(dispatch(2), 0) << listing();
     EXPECT_EQ(mouse_script().remaining(), 0);
-    EXPECT_EQ(queued_code(2), CMD_RESTART);
-    EXPECT_EQ(queued_code(3), CMD_EXPORT);
+    EXPECT_EQ(comdir::code(2), CMD_RESTART);
+    EXPECT_EQ(comdir::code(3), CMD_EXPORT);
     const Loaded l = load15();
     EXPECT_EQ(l.next, 1);
     EXPECT_EQ(l.n, 24);
@@ -140,7 +140,7 @@ TEST_F(Handback, DeleteInTheViewerThenQuitExportsTheEditedModel) {
     mouse_script().set({button_centre(32), a3, a10, button_centre(47), button_centre(10)});
     ASSERT_EQ(dispatch(2), 0) << listing();
     EXPECT_EQ(mouse_script().remaining(), 0);
-    EXPECT_EQ(queued_code(2), CMD_EXPORT);  // nothing inserted
+    EXPECT_EQ(comdir::code(2), CMD_EXPORT);  // nothing inserted
     const Loaded l = load15();
     EXPECT_EQ(l.n, 22);
     EXPECT_EQ(l.next, 0);
