@@ -46,12 +46,12 @@ class Coefficients : public test::MapJob {
 protected:
     void open_scratch() {
         int st = 0;
-        ASSERT_FALSE(JOPEN(UNIT.I(4), "", 0, 1, 2, st));
-        ASSERT_FALSE(JOPEN(UNIT.I(3), "", 0, 1, 2, st));
+        ASSERT_FALSE(JOPEN(UNIT.I(unitw::kSequentialScratch), "", 0, 1, 2, st));
+        ASSERT_FALSE(JOPEN(UNIT.I(unitw::kIfour), "", 0, 1, 2, st));
     }
     void TearDown() override {
-        units().close(UNIT.I(4));
-        units().close(UNIT.I(3));
+        units().close(UNIT.I(unitw::kSequentialScratch));
+        units().close(UNIT.I(unitw::kIfour));
         MapJob::TearDown();
     }
 
@@ -61,11 +61,12 @@ protected:
     };
     std::vector<Entry> read_coefficients() {
         std::vector<Entry> out;
-        units().rewind(UNIT.I(4));
+        const int jrel = UNIT.I(unitw::kSequentialScratch);
+        units().rewind(jrel);
         const int n = CONST.I(konst::kCoefficients);
         std::vector<Word> rec;
         for (int e = 0; e < n; ++e) {
-            if (e % coef::kPerRecord == 0) EXPECT_EQ(units().read_record(UNIT.I(4), rec), IO_OK);
+            if (e % coef::kPerRecord == 0) EXPECT_EQ(units().read_record(jrel, rec), IO_OK);
             const int i = e % coef::kPerRecord;
             const int32_t b = rec[static_cast<std::size_t>(i)].i;
             out.push_back({b / 262144 - 256, (b % 262144) / 512 - 256, b % 512 - 256,
@@ -287,13 +288,13 @@ TEST_F(Coefficients, RecyclingMapsTakeReflectionsAboveTheAmplitudeThreshold) {
     prepare(test::p212121_structure());
     const auto refl = list7();
     const int n = static_cast<int>(refl.size());
-    ASSERT_EQ(UREQ.I(4), 1);  // sigmas present
+    ASSERT_EQ(UREQ.I(ureqw::kSigma), 1);  // sigmas present
     // Fo > 3 sigma(Fo).
     EMAP.R(emap::kSigm) = 3.0f;
     EMAP.R(emap::kFomi) = -1.0f;
     int flag = 0, nref = 0;
     INPTF(flag, nref);
-    int kept = RC.I(16);
+    int kept = RC.I(rcw::kReflections);
     float sigm = 0;
     GETREF(sigm, 2, flag, kept);
     int want = 0;
@@ -305,18 +306,18 @@ TEST_F(Coefficients, RecyclingMapsTakeReflectionsAboveTheAmplitudeThreshold) {
     EMAP.R(emap::kSigm) = -1.0f;
     EMAP.R(emap::kFomi) = 2.5f;
     INPTF(flag, nref);
-    kept = RC.I(16);
+    kept = RC.I(rcw::kReflections);
     GETREF(sigm, 2, flag, kept);
-    const float t = 2.5f * std::sqrt(C.R(144));
+    const float t = 2.5f * std::sqrt(C.R(cw::kScale));
     want = 0;
     for (const auto& r : refl) want += r.fo > t;
     EXPECT_FLOAT_EQ(sigm, -1.0f);
-    EXPECT_FLOAT_EQ(UREQ.R(8), 2.5f);
+    EXPECT_FLOAT_EQ(UREQ.R(ureqw::kWeakLimit), 2.5f);
     EXPECT_EQ(kept, want);
     // Each kept reflection has its s^2 in A4.
     int h, k, l;
     unpack_index(stage::P(1), h, k, l);
-    const float s = RHOF(&RC.R(1), h, k, l);
+    const float s = RHOF(s2_coefficients(), h, k, l);
     EXPECT_FLOAT_EQ(stage::A4(1), s * s);
     EXPECT_LE(n, stage::kMaxReflections);
 }

@@ -31,7 +31,7 @@ protected:
 
     // Phasing reflections 1..n with weight 1 and phases phi[i] (others 360).
     void phase_set(const std::vector<int>& phi) {
-        n = RC.I(19);
+        n = RC.I(rcw::kNref);
         ASSERT_GT(n, 10);
         for (int i = 1; i <= n; ++i) {
             stage::A2i(i) = i <= static_cast<int>(phi.size()) ? phi[static_cast<std::size_t>(i - 1)] : 360;
@@ -96,7 +96,7 @@ TEST_F(PsiE, CentricWeakReflectionGetsZeroOr180) {
     auto refl = list7();
     // Indications near 100 degrees, projected on the 0/180 line: 180.
     phase_set({100, 0, 110, 0, 80, 0, 95, 0});
-    const int w = RC.I(19) + 1;
+    const int w = RC.I(rcw::kNref) + 1;
     ASSERT_EQ(refl[static_cast<std::size_t>(w - 1)].restriction(), 13);
     store_relations({{w, 2, 1, 1.2f, 0}, {w, 4, 3, 1.2f, 0}, {w, 6, 5, 1.2f, 0}, {w, 8, 7, 1.2f, 0}}, 1);
     int count = n, nadd = 0;

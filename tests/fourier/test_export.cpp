@@ -53,7 +53,7 @@ protected:
         set_job_title("export test p21/c");
         DOTDAT.name[3] = padded("model.ins", 80);
         DOTDAT.name[4] = padded("model.plt", 80);
-        IMPL.I(4) = 1;  // the main format at the start of a run: CRYSTALS
+        IMPL.I(implw::kMainFormat) = 1;  // the main format at the start of a run: CRYSTALS
     }
 
     // %data, then the model stored as list 15, then %export with these
@@ -212,7 +212,7 @@ TEST_F(ExportJob, MolenAndTexanWriteNoPlotFileAndNoTable) {
     EXPECT_FALSE(listed("Atoms informations files produced:"));
     EXPECT_TRUE(listed("   MolEN         model.ins"));
 
-    IMPL.I(8) = 11, IMPL.I(9) = 22, IMPL.I(12) = 55;
+    implw::result(1) = 11, implw::result(2) = 22, implw::result(5) = 55;
     ASSERT_EQ(run_export({"texa"}), 0) << listing();
     f = file("model.ins");
     EXPECT_EQ(f[0], " ZANOL Release 93.02    5  peaks for set no.     3   11   22    0    0   55");
@@ -269,7 +269,7 @@ TEST_F(ExportJob, FilesThatCannotBeWrittenFailTheCommand) {
         if (!device_full && std::string(c.directive).find("/dev/full") != std::string::npos) continue;
         DOTDAT.name[3] = padded("model.ins", 80);
         DOTDAT.name[4] = padded("model.plt", 80);
-        IMPL.I(4) = 1, IMPL.I(7) = 0;
+        IMPL.I(implw::kMainFormat) = 1, IMPL.I(implw::kOutsideMode) = 0;
         start_listing_afresh();
         EXPECT_EQ(run_export({c.directive}), -1);
         EXPECT_TRUE(listed(c.message)) << listing();
@@ -402,8 +402,8 @@ TEST_F(ExportJob, RefineRequestInsertsRestartBeforeTheExport) {
     const int codes[5] = {CMD_DATA, CMD_FOURIER, CMD_RESTART, CMD_EXPORT, CMD_END};
     const int lines[5] = {1, 0, 0, 2, 0};
     for (int k = 0; k < 5; ++k) {
-        EXPECT_EQ(COMDIR.I(k + 1), codes[k]) << k;
-        EXPECT_EQ(COMDIR.I(201 + k), lines[k]) << k;
+        EXPECT_EQ(comdir::code(k + 1), codes[k]) << k;
+        EXPECT_EQ(comdir::directive_lines(k + 1), lines[k]) << k;
     }
     EXPECT_EQ(COMDIR.I(comdir::kCursor), 1);  // the export's lines are still unread
     // Without a request nothing changes.

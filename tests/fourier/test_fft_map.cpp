@@ -29,8 +29,8 @@ struct Coef {
 class MapFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        UNIT.I(3) = 33;
-        UNIT.I(4) = 32;
+        UNIT.I(unitw::kIfour) = 33;
+        UNIT.I(unitw::kSequentialScratch) = 32;
         int st = 0;
         ASSERT_FALSE(JOPEN(32, "", 0, 1, 2, st));
         ASSERT_FALSE(JOPEN(33, "", 0, 1, 2, st));
@@ -215,7 +215,7 @@ TEST_F(MapFile, PrintedSectionsShowTenthsOfTheMapAndMarkTheHighValues) {
     const std::string lis = test::fresh_dir("fft_map_print") + "/map.lis";
     ASSERT_EQ(units().open_seq(2, lis, OpenStatus::Unknown, FileForm::Formatted), IO_OK);
     set_listing_unit(2);
-    UNIT.I(2) = 2;
+    UNIT.I(unitw::kListing) = 2;
     write_coefficients({{1, 0, 0, 100.0f, 0.0f}});
     TRAN.R(tran::kScale) = 0.4f;  // map values 80 cos(2 pi x)
     TRAN.I(tran::kPrintUnit) = 2;

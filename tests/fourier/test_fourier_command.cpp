@@ -32,9 +32,9 @@ class FourierCommand : public test::MapJob {
 protected:
     // Reads the lines as the directives of a %fourier queued after the job.
     int directives(const std::vector<std::string>& lines, int& frag) {
-        for (int k = 1; k <= 404; ++k) COMDIR.I(k) = 0;
-        COMDIR.I(1) = kFourier;
-        COMDIR.I(201) = static_cast<int>(lines.size());
+        COMDIR.clear();
+        comdir::code(1) = kFourier;
+        comdir::directive_lines(1) = static_cast<int>(lines.size());
         COMDIR.I(comdir::kCount) = 1;
         COMDIR.I(comdir::kRunning) = 1;
         for (std::size_t k = 0; k < lines.size(); ++k) CHARA.set_line(static_cast<int>(k) + 1, lines[k]);
@@ -87,11 +87,11 @@ TEST_F(FourierCommand, DirectivesSetTheirWords) {
     EXPECT_FLOAT_EQ(EMAP.R(emap::kFomi), 0.75f);
     EXPECT_FLOAT_EQ(EMAP.R(emap::kSigm), 3.0f);  // the data carry sigmas
     EXPECT_EQ(EMAP.I(emap::kLs), 4);
-    EXPECT_EQ(SDIR.I(2), 250);
-    EXPECT_EQ(UREQ.I(10), 2);
+    EXPECT_EQ(SDIR.I(sdir::kPeaks), 250);
+    EXPECT_EQ(UREQ.I(ureqw::kPrint), 2);
     EXPECT_FLOAT_EQ(INPCL.R(inpcl::kDmax), 2.5f);
-    EXPECT_EQ(SDIR.I(3), 3);
-    EXPECT_EQ(SDIR.I(4), 1);
+    EXPECT_EQ(SDIR.I(sdir::kProjections), 3);
+    EXPECT_EQ(SDIR.I(sdir::kNoInterpretation), 1);
     EXPECT_EQ(UREQ1.I(ureq1::kNoPsiE), 1);
     EXPECT_EQ(CONST.I(konst::kSetNumber), 3);
     EXPECT_EQ(EMAP.I(emap::kCycleLimit), 0);
@@ -100,7 +100,7 @@ TEST_F(FourierCommand, DirectivesSetTheirWords) {
     EXPECT_FLOAT_EQ(TRAN.R(tran::kFraction), 0.5f);
     EXPECT_FLOAT_EQ(TRAN.R(tran::kFraction + 1), 1.0f);
     EXPECT_FLOAT_EQ(TRAN.R(tran::kFraction + 2), 0.25f);
-    EXPECT_EQ(TRAN.I(tran::kPrintUnit), UNIT.I(2));
+    EXPECT_EQ(TRAN.I(tran::kPrintUnit), UNIT.I(unitw::kListing));
 
     struct Case {
         std::string line;

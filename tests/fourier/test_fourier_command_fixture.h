@@ -180,9 +180,9 @@ protected:
     // cfoms gives the figure of each set in table order.
     void make_phase_sets(const std::vector<float>& cfoms) {
         auto refl = list7();
-        int nref = RC.I(19);
+        int nref = RC.I(rcw::kNref);
         ASSERT_GT(nref, 0);
-        PARAM.I(1) = nref;
+        PARAM.I(param::kNref) = nref;
         const int sets = static_cast<int>(cfoms.size());
         NFRM16(sets);
         for (int s = 1; s <= sets; ++s) {

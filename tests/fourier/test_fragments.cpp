@@ -204,12 +204,12 @@ TEST_F(InterpFragments, LoneHeavyPeaksAreIsolatedLightOnesDropped) {
 TEST_F(InterpFragments, TwoPeaksAreNotInterpreted) {
     crystal(kBox, "p 1", "h 4 c 2 o 1");
     peaks({{0.1, 0.1, 0.1, 100}, {0.15, 0.1, 0.1, 90}});
-    TEMP.R(1) = 7.0f;
+    bond_count() = 7.0f;
     interpret(interp_mode::kEMap, 0);
     // List 3 holds h, c, o in that order: c is type 2.
     EXPECT_EQ(codes[0], 200);
     EXPECT_EQ(codes[1], 200);
-    EXPECT_EQ(TEMP.R(1), 7.0f);
+    EXPECT_EQ(bond_count(), 7.0f);
 }
 
 }  // namespace

@@ -83,14 +83,14 @@ protected:
         INPCL.clear();
         for (int k = 1; k <= 8; ++k) cond::radius(k) = -1.0f;
         cond::regroup() = 1;
-        EMAP.R(3) = 1.0f;  // no recycling yet
+        EMAP.R(emap::kR) = 1.0f;  // no recycling yet
     }
 
     // %data with a cell, a space group and a content.
     void crystal(const Cell& cell, const std::string& group, const std::string& content) {
         queue({{23, {cell.directive(), "spac " + group, "cont " + content}}});
         ASSERT_EQ(dispatch(1), 0) << listing();
-        XLIMI.I(7) = 1;
+        XLIMI.I(xlimi::kListBase) = 1;
         SPEC.I(kSpecReady) = -1;
         start_listing_afresh();
     }
@@ -134,9 +134,9 @@ protected:
     // Bonds of TEMP as sorted pairs (low, high).
     std::vector<std::pair<int, int>> bonds() {
         std::vector<std::pair<int, int>> v;
-        const int nb = static_cast<int>(TEMP.R(1));
+        const int nb = static_cast<int>(bond_count());
         for (int b = 0; b < nb; ++b) {
-            int i = static_cast<int>(TEMP.R(2 + 2 * b)), j = static_cast<int>(TEMP.R(3 + 2 * b));
+            int i = static_cast<int>(bond_atom(b + 1, 1)), j = static_cast<int>(bond_atom(b + 1, 2));
             v.emplace_back(std::min(i, j), std::max(i, j));
         }
         std::sort(v.begin(), v.end());

@@ -36,7 +36,7 @@ TEST_F(InterpretationStore, TooManyContactsEndTheRunWithoutFragments) {
             EXPECT_LT(atom_coord(k, c), 1.0f);
         }
     }
-    EXPECT_EQ(TEMP.R(1), 0.0f);
+    EXPECT_EQ(bond_count(), 0.0f);
 }
 
 }  // namespace

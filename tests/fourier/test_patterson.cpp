@@ -115,12 +115,12 @@ TEST_F(PattersonJob, DirectivesAndTheirFaults) {
     EXPECT_EQ(ierr, 0);
     EXPECT_EQ(UREQ1.I(ureq1::kSectionAxis), 3);
     EXPECT_EQ(UREQ1.I(ureq1::kMapKind), PATT_F2);
-    EXPECT_EQ(SDIR.I(2), 12);
+    EXPECT_EQ(SDIR.I(sdir::kPeaks), 12);
     EXPECT_FLOAT_EQ(CONST.R(konst::kGrid), 0.4f);
-    EXPECT_EQ(UREQ.I(10), 1);
-    EXPECT_FLOAT_EQ(TRAN.R(7), 0.5f);
-    EXPECT_FLOAT_EQ(TRAN.R(8), 1.0f);  // at most 1.0
-    EXPECT_FLOAT_EQ(TRAN.R(9), 0.25f);
+    EXPECT_EQ(UREQ.I(ureqw::kPrint), 1);
+    EXPECT_FLOAT_EQ(TRAN.R(tran::kFraction), 0.5f);
+    EXPECT_FLOAT_EQ(TRAN.R(tran::kFraction + 1), 1.0f);  // at most 1.0
+    EXPECT_FLOAT_EQ(TRAN.R(tran::kFraction + 2), 0.25f);
     EXPECT_EQ(TRAN.I(tran::kPrintUnit), kListingUnit);
 
     struct Bad {

@@ -36,8 +36,8 @@ protected:
     SyntheticMap() : InProcessJob("peaks") {}
     void SetUp() override {
         InProcessJob::SetUp();
-        UNIT.I(3) = 33;
-        UNIT.I(4) = 32;
+        UNIT.I(unitw::kIfour) = 33;
+        UNIT.I(unitw::kSequentialScratch) = 32;
         int st = 0;
         ASSERT_FALSE(JOPEN(32, "", 0, 1, 2, st));
         ASSERT_FALSE(JOPEN(33, "", 0, 1, 2, st));
@@ -63,24 +63,24 @@ protected:
     // Group: 1 P 1, 2 P 1 2 1. atoms: atoms with Z > 1 in the cell.
     void symmetry(int group, double edge, int atoms) {
         const int nsym = group == 2 ? 2 : 1;
-        SYM.I(217) = nsym;
-        SYM.I(220) = 0;
-        SYM.I(221) = 1;
-        SYM.R(218) = 1.0f;
-        ERL.I(593) = group == 2 ? 2 : 1;
+        SYM.I(symw::kOps) = nsym;
+        SYM.I(symw::kCentric) = 0;
+        SYM.I(symw::kLattice) = 1;
+        SYM.R(symw::kLatticePoints) = 1.0f;
+        ERL.I(erlw::kSystem) = group == 2 ? 2 : 1;
         for (int k = 1; k <= nsym; ++k)
             for (int i = 1; i <= 3; ++i) erl_R(k, i, i) = (k == 2 && i != 2) ? -1 : 1;
         for (int k = 1; k <= nsym; ++k)
             for (int r = 0; r < 3; ++r) {
                 const int code = (k == 2 && r != 1) ? -(r + 1) : (r + 1);
-                SYM.I(6 * (k - 1) + 2 * r + 1) = code;
+                sym_row_code(k, r + 1, 1) = code;
                 TAPE.I(tape::kRot + 6 * (k - 1) + 2 * r) = code;
             }
         for (int i = 1; i <= 3; ++i) {
-            RC.R(6 + i) = static_cast<float>(edge);
-            RC.R(9 + i) = 90.0f;
-            TAPE.R(i) = static_cast<float>(edge);
-            TAPE.R(3 + i) = 90.0f;
+            cell_constant(i) = static_cast<float>(edge);
+            cell_constant(3 + i) = 90.0f;
+            map_cell(i) = static_cast<float>(edge);
+            map_cell(3 + i) = 90.0f;
         }
         TAPE.I(tape::kNsym) = nsym;
         TAPE.I(tape::kCentric) = 0;
@@ -119,8 +119,8 @@ protected:
     }
 
     int search(int request = 0) {
-        SDIR.R(1) = kMergeDistance;
-        SDIR.I(2) = request;
+        SDIR.R(sdir::kMerge) = kMergeDistance;
+        SDIR.I(sdir::kPeaks) = request;
         EMAP.I(emap::kCycleLimit) = 0;
         float x = 0;
         int ierr = 0;
@@ -202,7 +202,7 @@ TEST_F(SyntheticMap, RequestIsCappedAt180) {
     symmetry(1, 10.0, 1);
     write_map(20, 10.0, {{0.5, 0.5, 0.5, 400}});
     search(250);
-    EXPECT_EQ(SDIR.I(2), 180);
+    EXPECT_EQ(SDIR.I(sdir::kPeaks), 180);
 }
 
 TEST_F(SyntheticMap, NegativePhaseSetNumberSkipsTheSearch) {
@@ -220,7 +220,7 @@ TEST_F(SyntheticMap, BufferTooSmallFails) {
     units().rewind(32);
     units().write_record(32, map_header_record());
     units().write_record(32, {word_of_int(230), word_of_int(230), word_of_int(2)});
-    SDIR.R(1) = kMergeDistance;
+    SDIR.R(sdir::kMerge) = kMergeDistance;
     float x = 0;
     int ierr = 0;
     SEARCH(1, x, ierr);
@@ -292,7 +292,7 @@ TEST(PeakCount, RulesOfTheFinalCount) {
         {12, 12, 12, 0, 40, 0, 0, 1.0f, 0, 12, 12, 12},
     };
     for (const Case& c : cases) {
-        SDIR.I(2) = c.request;
+        SDIR.I(sdir::kPeaks) = c.request;
         CONST.I(konst::kPeaksWanted) = c.c6;
         CONST.I(konst::kAtomCount) = c.c7;
         EMAP.I(emap::kCycleLimit) = c.cycle_limit;
@@ -338,21 +338,21 @@ protected:
         CONST.I(konst::kSetNumber) = 1;
         CONST.R(konst::kGrid) = 1.0f / 3.0f;
         TRAN.I(tran::kPrintUnit) = 0;
-        SDIR.I(2) = SDIR.I(3) = 0;
+        SDIR.I(sdir::kPeaks) = SDIR.I(sdir::kProjections) = 0;
         EMAP.I(emap::kCycleLimit) = -100;
         EMAP.R(emap::kR) = 1.0f;
         EMAP.I(emap::kStepB) = 0;
         EMAP.I(emap::kNextAction) = 0;
         SPEC.I(kSpecReady) = -1;
         int st = 0;
-        ASSERT_FALSE(JOPEN(UNIT.I(4), "", 0, 1, 2, st));
-        ASSERT_FALSE(JOPEN(UNIT.I(3), "", 0, 1, 2, st));
+        ASSERT_FALSE(JOPEN(UNIT.I(unitw::kSequentialScratch), "", 0, 1, 2, st));
+        ASSERT_FALSE(JOPEN(UNIT.I(unitw::kIfour), "", 0, 1, 2, st));
         int nwork = 0, nrefl = 0, ierr = 0;
         float xatoms = 0, cfom = 0;
         DEFCO(nwork);
         FFT(nrefl, 1, xatoms, cfom, nwork, ierr);
-        units().close(UNIT.I(4));
-        units().close(UNIT.I(3));
+        units().close(UNIT.I(unitw::kSequentialScratch));
+        units().close(UNIT.I(unitw::kIfour));
         ASSERT_EQ(ierr, 0) << listing();
         EXPECT_FLOAT_EQ(xatoms, 4.0f);  // 16 atoms, four general positions
         ASSERT_GE(CONST.I(konst::kAtomCount), 4);
@@ -370,7 +370,7 @@ protected:
         EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3})) << s.group;
         // In the centrosymmetric group only the first half of the cell (and
         // the section after it) is searched.
-        if (SYM.I(220) == 1)
+        if (SYM.I(symw::kCentric) == 1)
             for (int i = 1; i <= CONST.I(konst::kAtomCount); ++i) EXPECT_LE(atom_coord(i, 2), 0.55f);
         // The peak list went to list 15.
         int n = 0, start = 1, set = 0, bonds = 0;

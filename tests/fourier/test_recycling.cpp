@@ -127,7 +127,7 @@ TEST_F(Bookkeeping, RestartLabellingKeepsMatchedSpecies) {
 
 TEST_F(Bookkeeping, CloserThanBondingRadiiAllowDropsTheLaterPeak) {
     crystal(model.group, model.cell, model.cont);
-    UREQ.I(10) = 1;
+    UREQ.I(ureqw::kPrint) = 1;
     // Carbons 0.9 A apart along a (limit 0.77 + 0.77 - 0.5 = 1.04), and
     // another pair 1.5 A apart.
     const float dx9 = 0.9f / 6.3f, dx15 = 1.5f / 6.3f;

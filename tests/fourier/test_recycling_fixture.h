@@ -119,7 +119,7 @@ protected:
             ++n;
             stage::P(n) = packed_index(r.h, r.k, r.l);
             stage::A1(n) = static_cast<float>(fo_scale * r.f);
-            float s = RHOF(&RC.R(1), r.h, r.k, r.l);
+            float s = RHOF(s2_coefficients(), r.h, r.k, r.l);
             stage::A4(n) = s * s;
             stage::A3i(n) = 0;
         }

@@ -61,7 +61,7 @@ protected:
         EMAP.I(emap::kCycles) = 5;
         EMAP.I(emap::kNextAction) = next_action;
         EMAP.R(emap::kInvScale) = 1.0f;
-        TEMP.R(1) = 0.0f;
+        bond_count() = 0.0f;
         FRM15(static_cast<int>(slots.size()), 1, 0);
         CP1530();
         ATOMS.clear();
@@ -93,7 +93,7 @@ protected:
         else
             SFL30(n, start, set, bonds);
         std::vector<int> v;
-        for (int i = 1; i <= n; ++i) v.push_back(type == 15 ? atom_label(i) : ATOMO.I(1000 + i));
+        for (int i = 1; i <= n; ++i) v.push_back(type == 15 ? atom_label(i) : old_atom_label(i));
         return v;
     }
 };
@@ -187,7 +187,7 @@ TEST_F(RestartJob, DirectiveFaultsAndSwitches) {
     DIRRES(mode, ierr);
     EXPECT_EQ(ierr, 0);
     EXPECT_EQ(mode, 2);
-    EXPECT_EQ(UREQ.I(10), 4);
+    EXPECT_EQ(UREQ.I(ureqw::kPrint), 4);
     EXPECT_EQ(UREQ1.I(ureq1::kMapKind), 0);
     EXPECT_EQ(UREQ1.I(ureq1::kNoPsiE), 1);
     EXPECT_FLOAT_EQ(CONST.R(konst::kGrid), 0.33333334f);

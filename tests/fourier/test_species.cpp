@@ -191,7 +191,7 @@ TEST_F(InterpSpecies, MinimumDistancesShrinkOnceRecyclingConverges) {
     float at[2][2];
     const float rs[2] = {0.20f, 0.10f};
     for (int t = 0; t < 2; ++t) {
-        EMAP.R(3) = rs[t];
+        EMAP.R(emap::kR) = rs[t];
         peaks(line({8, 8, 6, 6, 6, 6}));
         interpret(interp_mode::kLaterMap, 0);
         at[t][0] = spt(1, 5);  // o: 0.66 + 0.66 - delta

@@ -24,7 +24,7 @@ double fractional_distance(int slot, const RefAtom& a) {
     double d2 = 0;
     const float t[3] = {a.x, a.y, a.z};
     for (int c = 1; c <= 3; ++c) {
-        double d = (atom_coord(slot, c) - t[c - 1]) * RC.R(6 + c);
+        double d = (atom_coord(slot, c) - t[c - 1]) * cell_constant(c);
         d2 += d * d;
     }
     return std::sqrt(d2);  // good enough for the near-orthogonal shifts used
@@ -42,7 +42,7 @@ TEST_F(StructureFactors, AmplitudesAndPhasesMatchGemmi) {
         float scale = pass(0, 1, n, 2);
         EXPECT_NEAR(scale, 1.0, 0.01);
         EXPECT_LT(EMAP.R(emap::kR), 0.01f);
-        const bool centric = SYM.I(220) == 1;
+        const bool centric = SYM.I(symw::kCentric) == 1;
         int phased = 0;
         for (int r = 1; r <= n; ++r) {
             const RefReflection& ref = m.refl[r - 1];

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "graphics/viewer/viewer_internal.h"
 #include "jobcontrol/records/atoms.h"
 #include "jobcontrol/records/scatter.h"
 #include "test_viewer_fixture.h"
@@ -30,8 +31,8 @@ protected:
     }
     static void picks(std::initializer_list<std::pair<int, int>> p) {
         int k = 0;
-        for (const auto& [x, y] : p) BUFFER.I(1 + k) = x, BUFFER.I(101 + k) = y, ++k;
-        BUFFER.I(1 + k) = -1, BUFFER.I(101 + k) = -1;
+        for (const auto& [x, y] : p) viewer::px_buffer()[k] = x, viewer::py_buffer()[k] = y, ++k;
+        viewer::px_buffer()[k] = -1, viewer::py_buffer()[k] = -1;
     }
     static std::pair<int, int> at(int e) { return {ATOMI.px[e], ATOMI.py[e]}; }
     // A rectangle about the pixel centres of entries a (top left) and b.
@@ -106,11 +107,13 @@ TEST_F(Edit, PointInPolygon) {
 TEST_F(Edit, VerticesOnOnePixelRowAreSpreadThreeRowsApart) {
     picks({{100, 150}, {200, 150}, {200, 150}, {300, 150}, {100, 150}});
     DELHIDE(23);
-    EXPECT_EQ(BUFFER.I(101), 150);
-    EXPECT_EQ(BUFFER.I(102), 147);
-    EXPECT_EQ(BUFFER.I(103), 144);
-    EXPECT_EQ(BUFFER.I(104), 150);  // the closing vertex stays on the first
-    EXPECT_EQ(BUFFER.I(3), 300);    // the repeated vertex is gone
+    const int* x = viewer::px_buffer();
+    const int* y = viewer::py_buffer();
+    EXPECT_EQ(y[0], 150);
+    EXPECT_EQ(y[1], 147);
+    EXPECT_EQ(y[2], 144);
+    EXPECT_EQ(y[3], 150);  // the closing vertex stays on the first
+    EXPECT_EQ(x[2], 300);  // the repeated vertex is gone
 }
 
 TEST_F(Edit, RelabelGivesTheSpeciesOfThePaletteCell) {
@@ -120,7 +123,7 @@ TEST_F(Edit, RelabelGivesTheSpeciesOfThePaletteCell) {
     sf::symbol(1) = species_word("h"), sf::z(1) = 1;
     sf::symbol(2) = species_word("c"), sf::z(2) = 6;
     sf::symbol(3) = species_word("o"), sf::z(3) = 8;
-    CONTR.R(28) = 0.31f, CONTR.R(29) = 0.77f, CONTR.R(30) = 0.66f;
+    contr_radius(1) = 0.31f, contr_radius(2) = 0.77f, contr_radius(3) = 0.66f;
     ATOMS.clear();
     atom_label(2) = 212;
     ATOMI.label[2] = "C12  ";

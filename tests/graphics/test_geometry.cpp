@@ -124,8 +124,8 @@ TEST_F(Geometry, FitWithMarginsAspectAndPixelMapping) {
     EXPECT_NEAR(CRT.win[2], 11.0f, 1e-5);
     EXPECT_NEAR(CRT.win[1], 2.5f - h / 2, 1e-4);
     EXPECT_NEAR(CRT.win[3], 2.5f + h / 2, 1e-4);
-    EXPECT_NEAR(SCALE.R(1), 559.0f / 12.0f, 1e-3);
-    EXPECT_NEAR(SCALE.R(2), 459.0f / h, 1e-3);
+    EXPECT_NEAR(SCALE.R(scalew::kXScale), 559.0f / 12.0f, 1e-3);
+    EXPECT_NEAR(SCALE.R(scalew::kYScale), 459.0f / h, 1e-3);
     // The window's corners land on the drawing area's edges.
     EXPECT_EQ(pixel_x(-1.0f), 80);
     EXPECT_EQ(pixel_x(11.0f), 639);
@@ -163,7 +163,7 @@ TEST_F(Geometry, NarrowAndEmptyModelsGetAWindowOfAtLeastOneAngstrom) {
     fit();
     EXPECT_GE(CRT.win[2] - CRT.win[0], 1.0f);
     EXPECT_GE(CRT.win[3] - CRT.win[1], 1.0f);
-    EXPECT_TRUE(std::isfinite(SCALE.R(1)));
+    EXPECT_TRUE(std::isfinite(SCALE.R(scalew::kXScale)));
     EXPECT_EQ(ATOMI.px[1], pixel_x(2.0f));
     EXPECT_GT(ATOMI.px[1], 80);
     EXPECT_LT(ATOMI.px[1], 639);
@@ -174,8 +174,8 @@ TEST_F(Geometry, NarrowAndEmptyModelsGetAWindowOfAtLeastOneAngstrom) {
     entry(2, 6.0f, 3.0f, 0.0f, -0.2f);
     ATOMI.n1 = 2;
     fit();
-    EXPECT_TRUE(std::isfinite(SCALE.R(1)));
-    EXPECT_GT(SCALE.R(1), 0.0f);
+    EXPECT_TRUE(std::isfinite(SCALE.R(scalew::kXScale)));
+    EXPECT_GT(SCALE.R(scalew::kXScale), 0.0f);
     EXPECT_GT(CRT.win[2], CRT.win[0]);
     EXPECT_LE(CRT.win[0], 2.0f);
     EXPECT_GE(CRT.win[2], 6.0f);
@@ -183,8 +183,8 @@ TEST_F(Geometry, NarrowAndEmptyModelsGetAWindowOfAtLeastOneAngstrom) {
     // No entry at all.
     ATOMI.n1 = 0;
     fit();
-    EXPECT_TRUE(std::isfinite(SCALE.R(1)));
-    EXPECT_GT(SCALE.R(2), 0.0f);
+    EXPECT_TRUE(std::isfinite(SCALE.R(scalew::kXScale)));
+    EXPECT_GT(SCALE.R(scalew::kYScale), 0.0f);
 }
 
 TEST_F(Geometry, PanAndZoomByOneTenth) {
@@ -203,7 +203,7 @@ TEST_F(Geometry, PanAndZoomByOneTenth) {
     EXPECT_NEAR(CRT.win[0], 0.2f, 1e-5);
     EXPECT_NEAR(CRT.win[2], 9.8f, 1e-5);
     EXPECT_NEAR(CRT.win[1], 0.1f, 1e-5);
-    EXPECT_NEAR(SCALE.R(1), 559.0f / 9.6f, 1e-3);
+    EXPECT_NEAR(SCALE.R(scalew::kXScale), 559.0f / 9.6f, 1e-3);
     TRASLATE(12);  // not a pan code
     EXPECT_NEAR(CRT.win[0], 0.2f, 1e-5);
 }
@@ -240,7 +240,7 @@ TEST_F(Geometry, DepthOrderBoxAndMeanPixelRadius) {
     SETSCALE(1);
     ANGTOPIX();
     // Mean pixel radius over shown independent atoms only.
-    EXPECT_NEAR(SCALE.R(5), SCALE.R(2) * 0.5f, 1e-4);
+    EXPECT_NEAR(SCALE.R(scalew::kMeanRadius), SCALE.R(scalew::kYScale) * 0.5f, 1e-4);
     EXPECT_EQ(ATOMI.pr[3], -ATOMI.pr[1]);       // hidden: kept up to date
     EXPECT_EQ(ATOMI.px[3], pixel_x(2.0f));
     // A rotation of 180 degrees about y reverses the order.

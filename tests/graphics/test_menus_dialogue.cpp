@@ -129,7 +129,7 @@ TEST_F(Dialogue, PendingCodesThatLeadBackToTheWaitDoNotRepeat) {
 
 TEST_F(Dialogue, RelabelTakesTheAtomAndTheSpeciesCell) {
     op(gop::kLegend, 3, "C  N  O  ");
-    const int h = SCREEN.I(5);
+    const int h = SCREEN.I(screenw::kHeight);
     clicks({centre(35), kAtom2, {300 + 35 * 2 + 12, h - 15}});
     EXPECT_EQ(wait(menugroup::kMain), vac::kRelabel);
     EXPECT_EQ(bx[0], kAtom2.first);
@@ -142,7 +142,7 @@ TEST_F(Dialogue, RelabelTakesTheAtomAndTheSpeciesCell) {
 
 TEST_F(Dialogue, RelabelIgnoresClicksOffThePalette) {
     op(gop::kLegend, 2, "C  N  ");
-    const int h = SCREEN.I(5);
+    const int h = SCREEN.I(screenw::kHeight);
     clicks({centre(35), kAtom1, {200, 200}, {300 + 35 * 3 + 12, h - 15} /* no third cell */, {300 + 35 + 12, h - 15}});
     EXPECT_EQ(wait(menugroup::kMain), vac::kRelabel);
     EXPECT_EQ(by[1], 1);
@@ -250,8 +250,8 @@ TEST_F(DialogueInFolder, PrinterRedrawsAtHardCopySizeAndTheNextWaitEndsIt) {
     op(gop::kLine);
     clicks({centre(40), centre(59)});
     EXPECT_EQ(wait(menugroup::kMain), vac::kHardCopy);
-    EXPECT_EQ(SCREEN.I(4), 959);
-    EXPECT_EQ(SCREEN.I(5), 575);
+    EXPECT_EQ(SCREEN.I(screenw::kWidth), 959);
+    EXPECT_EQ(SCREEN.I(screenw::kHeight), 575);
     EXPECT_EQ(XWI.hardcopy, 1);
     EXPECT_FLOAT_EQ(CONTR.R(contr::kAspect), 1.0f);
     EXPECT_EQ(MESS.length, 25);
@@ -263,8 +263,8 @@ TEST_F(DialogueInFolder, PrinterRedrawsAtHardCopySizeAndTheNextWaitEndsIt) {
     clicks({centre(10)});
     EXPECT_EQ(wait(menugroup::kMain), vac::kHardCopyOver);  // at once, without a click
     EXPECT_EQ(mouse_script().remaining(), 1);
-    EXPECT_EQ(SCREEN.I(4), 639);
-    EXPECT_EQ(SCREEN.I(5), 479);
+    EXPECT_EQ(SCREEN.I(screenw::kWidth), 639);
+    EXPECT_EQ(SCREEN.I(screenw::kHeight), 479);
     EXPECT_EQ(XWI.hardcopy, 0);
     EXPECT_FLOAT_EQ(CONTR.R(contr::kAspect), 559.0f / 459.0f);
     auto bm = read_bmp(dir + "/hcopy.bmp");  // the printed picture
@@ -284,15 +284,15 @@ TEST_F(DialogueInFolder, PrinterRedrawsAtHardCopySizeAndTheNextWaitEndsIt) {
 // A drawing size given by %window is the size the window returns to after
 // a hard copy, with the aspect of that drawing area.
 TEST_F(DialogueInFolder, AWindowSizeSurvivesAHardCopy) {
-    SCREEN.I(4) = 799;
-    SCREEN.I(5) = 599;
+    SCREEN.I(screenw::kWidth) = 799;
+    SCREEN.I(screenw::kHeight) = 599;
     clicks({centre(40), centre(59)});
     EXPECT_EQ(wait(menugroup::kMain), vac::kHardCopy);
-    EXPECT_EQ(SCREEN.I(4), 959);
-    EXPECT_EQ(SCREEN.I(5), 575);
+    EXPECT_EQ(SCREEN.I(screenw::kWidth), 959);
+    EXPECT_EQ(SCREEN.I(screenw::kHeight), 575);
     EXPECT_EQ(wait(menugroup::kMain), vac::kHardCopyOver);
-    EXPECT_EQ(SCREEN.I(4), 799);
-    EXPECT_EQ(SCREEN.I(5), 599);
+    EXPECT_EQ(SCREEN.I(screenw::kWidth), 799);
+    EXPECT_EQ(SCREEN.I(screenw::kHeight), 599);
     EXPECT_FLOAT_EQ(CONTR.R(contr::kAspect), 719.0f / 579.0f);
 }
 

@@ -28,14 +28,14 @@ const std::string kTime = "At Thu Dec 10 12:" + std::string(11, ' ');
 
 // Queue of command codes as the spooler leaves it.
 void queue_codes(const std::vector<int>& codes) {
-    for (int k = 1; k <= 404; ++k) COMDIR.I(k) = 0;
-    for (std::size_t i = 0; i < codes.size(); ++i) COMDIR.I(static_cast<int>(i) + 1) = codes[i];
+    COMDIR.clear();
+    for (std::size_t i = 0; i < codes.size(); ++i) comdir::code(static_cast<int>(i) + 1) = codes[i];
     COMDIR.I(comdir::kCount) = static_cast<int>(codes.size());
 }
 
 // The dispatcher's step before a command: progress line, running number, SCR2.
 void start_command(int i) {
-    open_progress_line(COMDIR.I(i));
+    open_progress_line(comdir::code(i));
     COMDIR.I(comdir::kRunning) = i;
     SCR2();
 }
@@ -66,7 +66,7 @@ protected:
 };
 
 TEST_F(Screens, BatchModeDrawsNothingAndChangesNoRecord) {
-    SCREEN.I(1) = 0;
+    SCREEN.I(screenw::kMode) = 0;
     queue_codes({CMD_PHASE, CMD_FOURIER, CMD_EXPORT});
     s().clear(0);
     const auto screen_before = SCREEN;
@@ -75,8 +75,8 @@ TEST_F(Screens, BatchModeDrawsNothingAndChangesNoRecord) {
     SCRP(1, 10, 0.9f, 0.95f);
     SCRF(1, 1, 1);
     EXPECT_EQ(s().count_drawn(0, 0, s().width() - 1, s().height() - 1), 0);
-    EXPECT_EQ(SCREEN.I(6), screen_before.I(6));
-    EXPECT_EQ(SCREEN.I(2), screen_before.I(2));
+    EXPECT_EQ(SCREEN.I(screenw::kOpened), screen_before.I(screenw::kOpened));
+    EXPECT_EQ(SCREEN.I(screenw::kTextY), screen_before.I(screenw::kTextY));
     EXPECT_EQ(SCMESS.area[0][1], std::string(80, ' '));  // only the dispatcher's blank line
     EXPECT_EQ(SCRTXT.length[0], 0);
     EXPECT_EQ(SCRTXT.title_length, 0);
@@ -85,7 +85,7 @@ TEST_F(Screens, BatchModeDrawsNothingAndChangesNoRecord) {
 
 TEST_F(Screens, EndMessageGetsTheTimeTextInEveryMode) {
     for (int mode : {0, 1}) {
-        SCREEN.I(1) = mode;
+        SCREEN.I(screenw::kMode) = mode;
         std::string message = " == ZANEK ends ok      ";
         message.resize(80, ' ');
         int n = 23;
@@ -96,7 +96,7 @@ TEST_F(Screens, EndMessageGetsTheTimeTextInEveryMode) {
 }
 
 TEST_F(Screens, LastPlotClearsTheNextActionCodeWithoutAWindow) {
-    SCREEN.I(1) = 0;
+    SCREEN.I(screenw::kMode) = 0;
     EMAP.I(emap::kNextAction) = 2;
     EMAP.R(emap::kLastR) = 0.2f;
     float r = 5.0f;
@@ -106,14 +106,14 @@ TEST_F(Screens, LastPlotClearsTheNextActionCodeWithoutAWindow) {
 }
 
 TEST_F(Screens, StartScreenOpensTheWindowOnceAndListsTheCommands) {
-    SCREEN.I(1) = 1;
+    SCREEN.I(screenw::kMode) = 1;
     SCMESS.counter[0] = 4;
     queue_codes({CMD_DATA, CMD_NORMAL, CMD_END});
     SCR1();
-    EXPECT_EQ(SCREEN.I(6), 1);
+    EXPECT_EQ(SCREEN.I(screenw::kOpened), 1);
     EXPECT_EQ(SCMESS.counter[0], 0);
-    EXPECT_EQ(SCREEN.I(3), 23);
-    EXPECT_EQ(SCREEN.I(2), 60);
+    EXPECT_EQ(SCREEN.I(screenw::kLineSpacing), 23);
+    EXPECT_EQ(SCREEN.I(screenw::kTextY), 60);
     EXPECT_EQ(SCRTXT.title.substr(0, 28 + 16 + 8), kTime + " ZANEK runs on: mystruct");
     EXPECT_EQ(SCRTXT.title_length, 28 + 16 + 9);  // one blank past the name
     EXPECT_EQ(contr_title().substr(0, 10), "a test job");
@@ -131,7 +131,7 @@ TEST_F(Screens, StartScreenOpensTheWindowOnceAndListsTheCommands) {
 }
 
 TEST_F(Screens, CommandListWhileFourierRuns) {
-    SCREEN.I(1) = 1;
+    SCREEN.I(screenw::kMode) = 1;
     queue_codes({CMD_PHASE, CMD_FOURIER, CMD_EXPORT});
     SCR1();
     start_command(1);
@@ -145,7 +145,7 @@ TEST_F(Screens, CommandListWhileFourierRuns) {
     SCRTXT.length[1] = 19;
     start_command(2);
     const int y_phase = 83, y_fourier = 106, y_export = 129;
-    EXPECT_EQ(SCREEN.I(2), y_fourier);
+    EXPECT_EQ(SCREEN.I(screenw::kTextY), y_fourier);
     EXPECT_GT(on_line(y_phase, 2, 90 + 14 * 8, 90 + 62 * 8), 100);  // "phase" and its trial text
     EXPECT_GT(on_line(y_fourier, 2, 90 + 14 * 8, 90 + 33 * 8), 50);  // "fourier" and its final R
     EXPECT_EQ(on_line(y_fourier, 2, 90 + 33 * 8), 0);                // 19 characters of it
@@ -180,7 +180,7 @@ protected:
 // commands: while its phase command runs its line shows no text of the
 // first job's, and its own trials once they are made.
 TEST_F(ScreenLines, ASecondJobShowsItsOwnProgressLines) {
-    SCREEN.I(1) = 1;
+    SCREEN.I(screenw::kMode) = 1;
     const int y1 = 60 + 23, y2 = 60 + 2 * 23, y3 = 60 + 3 * 23;
     queue_codes({CMD_PHASE, CMD_FOURIER, CMD_GO});
     SCR1();
@@ -211,7 +211,7 @@ TEST_F(ScreenLines, ASecondJobShowsItsOwnProgressLines) {
 }
 
 TEST_F(Screens, ProgressTextsBeyondTheTenthCommandOfAKindAreNotKept) {
-    SCREEN.I(1) = 1;
+    SCREEN.I(screenw::kMode) = 1;
     std::vector<int> codes(12, CMD_PHASE);
     queue_codes(codes);
     SCR1();
@@ -229,7 +229,7 @@ TEST_F(Screens, ProgressTextsBeyondTheTenthCommandOfAKindAreNotKept) {
 }
 
 TEST_F(Screens, EndScreenShowsEverythingAndWaitsForQuit) {
-    SCREEN.I(1) = 1;
+    SCREEN.I(screenw::kMode) = 1;
     queue_codes({CMD_PHASE, CMD_FOURIER, CMD_END});
     SCR1();
     start_command(1);
@@ -257,7 +257,7 @@ TEST_F(Screens, EndScreenShowsEverythingAndWaitsForQuit) {
 }
 
 TEST_F(Screens, EndScreenWithoutAUserEndsByItself) {
-    SCREEN.I(1) = 1;
+    SCREEN.I(screenw::kMode) = 1;
     queue_codes({CMD_END});
     SCR1();
     mouse_script().set({});
@@ -278,7 +278,7 @@ protected:
         reset_window_records();
         SCRTXT = ScreenTextsRecord();
         mouse_script().set({});
-        SCREEN.I(1) = 1;
+        SCREEN.I(screenw::kMode) = 1;
         std::ifstream in(shared_dir() + "/testdata/rand_p21c_c18n2o4/data.hkl");
         std::string refl, line;
         for (int k = 0; k < 200 && std::getline(in, line); ++k) refl += line + "\n";
@@ -313,8 +313,8 @@ protected:
         EMAP.R(emap::kLastR) = last_r;
         EMAP.I(emap::kNextAction) = next_action;
         TEMP.clear();
-        TEMP.R(1) = 3.0f;
-        for (int b = 1; b <= 3; ++b) TEMP.R(2 * b) = static_cast<float>(b), TEMP.R(2 * b + 1) = static_cast<float>(b + 1);
+        bond_count() = 3.0f;
+        for (int b = 1; b <= 3; ++b) bond_atom(b, 1) = static_cast<float>(b), bond_atom(b, 2) = static_cast<float>(b + 1);
         FRM15(4, 1, bondflag);
     }
     Surface& s() { return window_surface(); }
@@ -371,7 +371,7 @@ TEST_F(ScreensJob, LastPlotRunsTheViewerAndStoresTheModelWithCodeZero) {
     LASTPLOT(r);
     EXPECT_NEAR(r, 25.0f, 1e-4f);
     EXPECT_EQ(MESS.text.substr(0, 11), " R = 25.00%");
-    for (int k = 1; k <= 6; ++k) EXPECT_FLOAT_EQ(TAPE.R(k), RC.R(6 + k));
+    for (int k = 1; k <= 6; ++k) EXPECT_FLOAT_EQ(map_cell(k), cell_constant(k));
     int n = 0, start = 1, set = 0, bondflag = 0;
     EMAP.I(emap::kNextAction) = 9;
     SFL15(n, start, set, bondflag);
@@ -402,17 +402,17 @@ TEST_F(ScreensJob, LastPlotWithoutAnAtomListReturnsMinusOne) {
 TEST_F(ScreensJob, LastPlotDoesNotStoreLeftOverWorkAsBonds) {
     store_atoms(0);  // an atom list without a bond table
     // Work of another command left in TEMP: pairs of atoms that do not exist.
-    TEMP.R(1) = 5.0f;
-    for (int k = 2; k <= 11; ++k) TEMP.R(k) = 150.0f + k;
+    bond_count() = 5.0f;
+    for (int k = 1; k <= 10; ++k) bond_atom(k) = 151.0f + k;
     float r = 0;
     LASTPLOT(r);
     int n = 0, start = 1, set = 0, bondflag = 0;
     SFL15(n, start, set, bondflag);
     ASSERT_EQ(n, 4);
-    if (bondflag == 1 && TEMP.R(1) > 0)
-        for (int b = 1; b <= static_cast<int>(TEMP.R(1)); ++b) {
-            EXPECT_LE(TEMP.R(2 * b), 4.0f);
-            EXPECT_LE(TEMP.R(2 * b + 1), 4.0f);
+    if (bondflag == 1 && bond_count() > 0)
+        for (int b = 1; b <= static_cast<int>(bond_count()); ++b) {
+            EXPECT_LE(bond_atom(b, 1), 4.0f);
+            EXPECT_LE(bond_atom(b, 2), 4.0f);
         }
 }
 

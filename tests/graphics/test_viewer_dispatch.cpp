@@ -19,8 +19,8 @@ protected:
         store(truth("rand_p21c_c18n2o4"), {{1, 2}, {2, 3}});
         build();
         CRT.style = 2;
-        CONTR.I(27) = 2;
-        CONTR.I(2) = 0;  // interactive
+        CONTR.I(contr::kStyle) = 2;
+        CONTR.I(contr::kDrawOnce) = 0;  // interactive
         CRT.box[0] = CRT.box[1] = 99999.0f;
         CRT.box[2] = CRT.box[3] = -99999.0f;
         FINDOR(a);
@@ -62,8 +62,8 @@ TEST_F(Dispatch, HardCopyRedrawsAtItsSizeAndReturnsToTheScreen) {
     // "HCopy", "Printer": the picture is drawn at 959 x 575, and the next
     // wait ends the hard copy at once, redrawing tightly at screen size.
     EXPECT_EQ(run({40, 59}), 0);
-    EXPECT_EQ(SCREEN.I(4), 639);
-    EXPECT_EQ(SCREEN.I(5), 479);
+    EXPECT_EQ(SCREEN.I(screenw::kWidth), 639);
+    EXPECT_EQ(SCREEN.I(screenw::kHeight), 479);
     EXPECT_EQ(XWI.hardcopy, 0);
     EXPECT_EQ(CONTR.I(contr::kScaleMode), 1);  // restored after the tight redraw
     EXPECT_TRUE(file_exists(dir + "/hcopy.bmp"));
@@ -98,8 +98,8 @@ TEST_F(Dispatch, ThePrinterCopyIsAFreshRedrawOfTheView) {
     SCALE = scale;
     CMENU = cmenu;
     window_surface().clear();
-    SCREEN.I(4) = 959;
-    SCREEN.I(5) = 575;
+    SCREEN.I(screenw::kWidth) = 959;
+    SCREEN.I(screenw::kHeight) = 575;
     XWI.hardcopy = 1;
     CONTR.R(contr::kAspect) = 1.0f;
     DRAWMENU(menugroup::kMain);

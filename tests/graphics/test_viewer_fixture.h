@@ -34,10 +34,10 @@ namespace zanek::test {
 inline void open_viewer_window() {
     reset_window_records();
     reset_viewer_records();
-    SCREEN.I(1) = 1;
-    SCREEN.I(4) = 639;
-    SCREEN.I(5) = 479;
-    SCREEN.I(8) = -1;
+    SCREEN.I(screenw::kMode) = 1;
+    SCREEN.I(screenw::kWidth) = 639;
+    SCREEN.I(screenw::kHeight) = 479;
+    SCREEN.I(screenw::kMouse) = -1;
     mouse_script().set({});
     int bx[100] = {}, by[100] = {};
     int n = 79;
@@ -51,9 +51,10 @@ inline std::pair<int, int> button_centre(int r) {
 
 // Viewer state set by VYROLA before a model is built: pixel frame, aspect, pi.
 inline void viewer_frame() {
-    CRT.frame[0] = 0, CRT.frame[1] = 0, CRT.frame[2] = SCREEN.I(4), CRT.frame[3] = SCREEN.I(5);
-    CRT.frame_w = static_cast<float>(SCREEN.I(4)), CRT.frame_h = static_cast<float>(SCREEN.I(5));
-    CONTR.R(contr::kAspect) = static_cast<float>(SCREEN.I(4) - 80) / static_cast<float>(SCREEN.I(5) - 20);
+    const int w = SCREEN.I(screenw::kWidth), h = SCREEN.I(screenw::kHeight);
+    CRT.frame[0] = 0, CRT.frame[1] = 0, CRT.frame[2] = w, CRT.frame[3] = h;
+    CRT.frame_w = static_cast<float>(w), CRT.frame_h = static_cast<float>(h);
+    CONTR.R(contr::kAspect) = static_cast<float>(w - 80) / static_cast<float>(h - 20);
     CONTR.I(contr::kScaleMode) = 1;
 }
 
@@ -97,7 +98,7 @@ protected:
         reset_viewer_records();
     }
     Surface& s() { return window_surface(); }
-    int drawn() { return s().count_drawn(81, 21, SCREEN.I(4), SCREEN.I(5)); }
+    int drawn() { return s().count_drawn(81, 21, SCREEN.I(screenw::kWidth), SCREEN.I(screenw::kHeight)); }
 
     static void entry(int i, float x, float y, float z, float r = 0.5f, int c = 1, const std::string& label = "C") {
         set_entry(i, x, y, z, r, c, label);
@@ -180,12 +181,12 @@ protected:
         EMAP.I(emap::kNextAction) = 0;
         TEMP.clear();
         if (from_distances) {
-            TEMP.R(1) = -1.0f;
+            bond_count() = -1.0f;
         } else {
-            TEMP.R(1) = static_cast<float>(bonds.size());
+            bond_count() = static_cast<float>(bonds.size());
             for (std::size_t b = 0; b < bonds.size(); ++b) {
-                TEMP.R(2 + 2 * b) = static_cast<float>(bonds[b].first);
-                TEMP.R(3 + 2 * b) = static_cast<float>(bonds[b].second);
+                bond_atom(static_cast<int>(b) + 1, 1) = static_cast<float>(bonds[b].first);
+                bond_atom(static_cast<int>(b) + 1, 2) = static_cast<float>(bonds[b].second);
             }
         }
         FRM15(static_cast<int>(atoms.size()), set, 1);
@@ -205,7 +206,7 @@ protected:
         viewer_frame();
         XSPINB();
         ORTO();
-        if (static_cast<int>(TEMP.R(1)) == -1)
+        if (static_cast<int>(bond_count()) == -1)
             BUILDBONDS(1);
         else
             GETBONDS(1);
@@ -226,8 +227,8 @@ protected:
             l.xyz.push_back({atom_coord(i, 1), atom_coord(i, 2), atom_coord(i, 3)});
         }
         if (l.bondflag == 1)
-            for (int b = 1; b <= static_cast<int>(TEMP.R(1)); ++b)
-                l.bonds.push_back({static_cast<int>(TEMP.R(2 * b)), static_cast<int>(TEMP.R(2 * b + 1))});
+            for (int b = 1; b <= static_cast<int>(bond_count()); ++b)
+                l.bonds.push_back({static_cast<int>(bond_atom(b, 1)), static_cast<int>(bond_atom(b, 2))});
         return l;
     }
 };

@@ -45,8 +45,8 @@ protected:
         EXPECT_EQ(set, l.set);
         EXPECT_EQ(bondflag, l.bondflag);
         for (int i = 1; i <= n; ++i) {
-            EXPECT_EQ(ATOMO.I(1000 + i), l.labels[i - 1]) << i;
-            EXPECT_EQ(ATOMO.R(5 * i - 4), l.xyz[i - 1][0]) << i;
+            EXPECT_EQ(old_atom_label(i), l.labels[i - 1]) << i;
+            EXPECT_EQ(old_atom_coord(i, 1), l.xyz[i - 1][0]) << i;
         }
     }
     // The pixel centre of entry e as the viewer draws it at the start.
@@ -71,7 +71,7 @@ TEST_F(Handback, QuitAfterDeletingTwoAtomsStoresTheRestRenumbered) {
     const std::vector<std::pair<int, int>> bonds = {{2, 3}, {4, 5}};
     EXPECT_EQ(l.bonds, bonds);
     // The B of each atom moved with it.
-    EXPECT_NEAR(EMAP.R(9 + 2), 2.0f + 0.1f * 3, 1e-6);
+    EXPECT_NEAR(atom_b(2), 2.0f + 0.1f * 3, 1e-6);
     expect_list30_equals_list15();
 }
 
@@ -89,9 +89,9 @@ TEST_F(Handback, RefineAndCompleteAreStoredAndQueueARestart) {
     COMDIR.I(comdir::kRunning) = 2;
     ASSERT_TRUE(export_requeue());
     EXPECT_EQ(COMDIR.I(comdir::kCount), 4);
-    EXPECT_EQ(COMDIR.I(2), CMD_RESTART);
-    EXPECT_EQ(COMDIR.I(3), CMD_EXPORT);
-    EXPECT_EQ(COMDIR.I(4), CMD_END);
+    EXPECT_EQ(comdir::code(2), CMD_RESTART);
+    EXPECT_EQ(comdir::code(3), CMD_EXPORT);
+    EXPECT_EQ(comdir::code(4), CMD_END);
     EXPECT_EQ(COMDIR.I(comdir::kRunning), 1);
 }
 
@@ -113,12 +113,12 @@ TEST_F(Handback, SymmetryCopiesAreDroppedBeforeStoring) {
 }
 
 TEST_F(Handback, RefineButtonInWindowModeRequeues) {
-    SCREEN.I(1) = 1;
+    SCREEN.I(screenw::kMode) = 1;
     mouse_script().set({button_centre(37)});  // "Refine"
     ASSERT_EQ(dispatch(2), 0) << listing();
     EXPECT_EQ(mouse_script().remaining(), 0);
-    EXPECT_EQ(COMDIR.I(2), CMD_RESTART);
-    EXPECT_EQ(COMDIR.I(3), CMD_EXPORT);
+    EXPECT_EQ(comdir::code(2), CMD_RESTART);
+    EXPECT_EQ(comdir::code(3), CMD_EXPORT);
     const Loaded l = load15();
     EXPECT_EQ(l.next, 1);
     EXPECT_EQ(l.n, 24);
@@ -133,14 +133,14 @@ TEST_F(Handback, RefineButtonInWindowModeRequeues) {
 TEST_F(Handback, DeleteInTheViewerThenQuitExportsTheEditedModel) {
     // Where the atoms stand at the start: the viewer draws the same view
     // each time it is built from the same list.
-    SCREEN.I(1) = 1;
+    SCREEN.I(screenw::kMode) = 1;
     VYROLA(1);
     const auto a3 = at(3), a10 = at(10);
     reset_viewer_records();
     mouse_script().set({button_centre(32), a3, a10, button_centre(47), button_centre(10)});
     ASSERT_EQ(dispatch(2), 0) << listing();
     EXPECT_EQ(mouse_script().remaining(), 0);
-    EXPECT_EQ(COMDIR.I(2), CMD_EXPORT);  // nothing inserted
+    EXPECT_EQ(comdir::code(2), CMD_EXPORT);  // nothing inserted
     const Loaded l = load15();
     EXPECT_EQ(l.n, 22);
     EXPECT_EQ(l.next, 0);
@@ -157,7 +157,7 @@ TEST_F(Handback, DeleteInTheViewerThenQuitExportsTheEditedModel) {
 }
 
 TEST_F(Handback, RegroupReinterpretsAndShowsTheModelAgain) {
-    SCREEN.I(1) = 1;
+    SCREEN.I(screenw::kMode) = 1;
     store(model, {}, true);
     INPCL.I(inpcl::kRegroup) = 0;
     mouse_script().set({button_centre(36), button_centre(10)});  // "Regroup", then "Quit"
@@ -169,7 +169,7 @@ TEST_F(Handback, RegroupReinterpretsAndShowsTheModelAgain) {
     EXPECT_EQ(l.next, 0);
     EXPECT_EQ(l.bondflag, 1);
     // The interpretation's bond table replaced "bonds from distances".
-    EXPECT_GE(static_cast<int>(TEMP.R(1)), 0);
+    EXPECT_GE(static_cast<int>(bond_count()), 0);
 }
 
 // Whether the label of menu row r reads as given in the picture: its text
@@ -187,7 +187,7 @@ bool row_reads(const Bitmap& bm, int r, const std::string& label) {
 // Regroup turns the symmetry copies, the cell edges and the fixed scale off:
 // the buttons then offer to turn them on again, on the screen too.
 TEST_F(Handback, AfterRegroupTheSwitchButtonsShowTheSwitchesOff) {
-    SCREEN.I(1) = 1;
+    SCREEN.I(screenw::kMode) = 1;
     store(model, {}, true);
     // "Symm  on", "Edges on", "Scale off", "Regroup"; then a hard copy of
     // the screen from the title strip, and no more clicks: Quit.

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "graphics/viewer/viewer_internal.h"
 #include "jobcontrol/records/atoms.h"
 #include "test_viewer_fixture.h"
 
@@ -34,12 +35,12 @@ protected:
     static void picks(std::initializer_list<int> entries) {
         int k = 0;
         for (int e : entries) {
-            BUFFER.I(1 + k) = e > 0 ? ATOMI.px[e] : 600;
-            BUFFER.I(101 + k) = e > 0 ? ATOMI.py[e] : 40;
+            viewer::px_buffer()[k] = e > 0 ? ATOMI.px[e] : 600;
+            viewer::py_buffer()[k] = e > 0 ? ATOMI.py[e] : 40;
             ++k;
         }
-        BUFFER.I(1 + k) = -1;
-        BUFFER.I(101 + k) = -1;
+        viewer::px_buffer()[k] = -1;
+        viewer::py_buffer()[k] = -1;
     }
     static std::string message() { return MESS.text.substr(0, MESS.length); }
 };
@@ -194,8 +195,8 @@ TEST_F(Table, PagesOfThreeEntriesALine) {
     EXPECT_GT(band(180, 7), 20);
     EXPECT_EQ(band(205, 7), 0);
     // The list of the table is kept from point-buffer word 201.
-    EXPECT_EQ(BUFFER.I(201), 1);
-    EXPECT_EQ(BUFFER.I(260), 60);
+    EXPECT_EQ(BUFFER.I(bufw::kAtomTable), 1);
+    EXPECT_EQ(BUFFER.I(bufw::kAtomTable + 59), 60);
 }
 
 TEST_F(Table, FirstPageEndsAboveTheMessageLine) {
@@ -216,7 +217,7 @@ TEST_F(Table, DeletedAtomsAreLeftOutHiddenOnesListed) {
     EXPECT_EQ(key, 2);  // the user asked for the bar chart
     EXPECT_GT(band(80, 7), 20);
     EXPECT_EQ(band(105, 7), 0);
-    EXPECT_EQ(BUFFER.I(203), 3);
+    EXPECT_EQ(BUFFER.I(bufw::kAtomTable + 2), 3);
 }
 
 TEST_F(Table, BarChartOfSixtyAtomsTakesTwoRows) {

@@ -42,7 +42,7 @@ TEST_F(ViewerJob, OrthogonalisationReproducesTheMetricOfListOne) {
     p21c();
     YFL01();
     float g[9];
-    for (int k = 0; k < 9; ++k) g[k] = DATA.R(LST01.I(3) + k);
+    for (int k = 0; k < 9; ++k) g[k] = DATA.R(LST01.I(lst01::kMetric) + k);
     float a, b, c, al, be, ga;
     TOVYROLA1(a, b, c, al, be, ga);
     EXPECT_FLOAT_EQ(a, 9.3863f);
@@ -165,11 +165,11 @@ TEST_F(ViewerJob, HydrogenAsFirstSpeciesShiftsColoursAndLegend) {
     ASSERT_EQ(sf::z(1), 1) << "species 1 is hydrogen";
     const int h = species("h"), o = species("o");
     store({{100 * h + 1, 0.13f, 0.16f, 0.42f}, {100 * o + 1, 0.074f, 0.117f, 0.399f}});
-    SCREEN.I(6) = 1;  // the first viewer of the run sets the legend
+    SCREEN.I(screenw::kOpened) = 1;  // the first viewer of the run sets the legend
     build();
     EXPECT_EQ(ATOMI.colour[1], 4);          // hydrogen: colour 0, drawn in 4
     EXPECT_EQ(ATOMI.colour[2], o - 1);
-    EXPECT_EQ(SCREEN.I(6), 2);
+    EXPECT_EQ(SCREEN.I(screenw::kOpened), 2);
     EXPECT_EQ(XWI.nspecies, sf::species() - 1);
     // The legend starts with species 2, its first letter upper-cased.
     std::string second(reinterpret_cast<const char*>(&sf::symbol(2)), 2);
@@ -230,8 +230,8 @@ TEST_F(ViewerJob, ListWithoutBondTableHasItsBondsFoundFromDistances) {
     }
     FRM15(2, 1, 0);  // no bond table stored
     // Work of another command left in TEMP: not a bond table.
-    TEMP.R(1) = 3.0f;
-    TEMP.R(2) = 150.0f, TEMP.R(3) = 7.0f;
+    bond_count() = 3.0f;
+    bond_atom(1, 1) = 150.0f, bond_atom(1, 2) = 7.0f;
     build();
     // The two carbons are 0.94 A apart: bonded from distances, nothing else.
     ASSERT_EQ(CRT.nbonds - CRT.reserve, 1);
@@ -249,8 +249,8 @@ TEST_F(ViewerJob, BondPairsNamingNoAtomArePassedOver) {
 
 TEST_F(ViewerJob, DegenerateAnglesGiveAFiniteMatrix) {
     // No lists at all, and a cell angle of 0: nothing divides by zero.
-    RC.R(7) = 5, RC.R(8) = 6, RC.R(9) = 7;
-    RC.R(10) = 0, RC.R(11) = 90, RC.R(12) = 90;
+    cell_constant(1) = 5, cell_constant(2) = 6, cell_constant(3) = 7;
+    cell_constant(4) = 0, cell_constant(5) = 90, cell_constant(6) = 90;
     ORTO();
     for (float m : WORK.m) EXPECT_TRUE(std::isfinite(m));
     EXPECT_NEAR(WORK.m[8], 7.0f, 1e-6);
@@ -267,7 +267,7 @@ TEST_F(ViewerJob, EmptyModelCanBeTurnedViewedAndHandedBack) {
     VYROLA(3);
     EXPECT_EQ(mouse_script().remaining(), 0);
     EXPECT_EQ(ATOMI.n1, 0);
-    for (int k = 1; k <= 4; ++k) EXPECT_TRUE(std::isfinite(SCALE.R(k))) << k;
+    for (int k = scalew::kXScale; k <= scalew::kYShift; ++k) EXPECT_TRUE(std::isfinite(SCALE.R(k))) << k;
     for (int i = 1; i <= ATOMI.count(); ++i)
         for (float v : ATOMI.r[i]) EXPECT_TRUE(std::isfinite(v));
     EXPECT_EQ(load15().n, 0);

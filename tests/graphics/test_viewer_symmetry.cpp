@@ -29,12 +29,12 @@ protected:
     void SetUp() override {
         ViewerSurfaceTest::SetUp();
         SPEC = initial_spec();
-        for (int k = 1; k <= 288; ++k) SPEC.R(k) = 0.0f;
-        SPEC.R(1) = SPEC.R(5) = SPEC.R(9) = 1.0f;
-        SPEC.I(379) = 1;
-        SPEC.I(381) = 0;
-        SPEC.I(384) = 1;
-        RC.R(7) = RC.R(8) = RC.R(9) = 10.0f;
+        for (int k = 1; k < specw::kCentring; ++k) SPEC.R(k) = 0.0f;  // the 24 operators
+        specw::rotation(1, 1, 1) = specw::rotation(1, 2, 2) = specw::rotation(1, 3, 3) = 1.0f;
+        SPEC.I(specw::kNsym) = 1;
+        SPEC.I(specw::kCentric) = 0;
+        SPEC.I(specw::kLattice) = 1;
+        cell_constant(1) = cell_constant(2) = cell_constant(3) = 10.0f;
         for (int k = 0; k < 9; ++k) WORK.m[k] = k % 4 == 0 ? 10.0f : 0.0f;
         ATOMS.clear();
     }

@@ -29,7 +29,7 @@ protected:
     void SetUp() override {
         reset_job_records();
         reset_window_records();
-        SCREEN.I(1) = 1;
+        SCREEN.I(screenw::kMode) = 1;
         mouse_script().set({});
         int n = 79;
         GRAPHS(bx, by, n, gop::kOpen, "test title", 0);

@@ -23,8 +23,8 @@ TEST_F(WindowOps, OpeningLaysOutNameBoxTitleStripAndTitle) {
     EXPECT_GT(s().count(84, 4, 170, 14, 4), 20);  // the title in red
     EXPECT_EQ(contr_title().substr(0, 10), "test title");
     EXPECT_EQ(XWI.menu_redraw, 1);
-    EXPECT_FLOAT_EQ(SCALE.R(6), 80.0f);
-    EXPECT_FLOAT_EQ(SCALE.R(7), 20.0f);
+    EXPECT_FLOAT_EQ(SCALE.R(scalew::kMenuWidth), 80.0f);
+    EXPECT_FLOAT_EQ(SCALE.R(scalew::kTitleHeight), 20.0f);
     EXPECT_EQ(qwin::frame_window().menus, 0);
     EXPECT_EQ(qwin::frame_window().width, 640);
     EXPECT_EQ(qwin::frame_window().height, 480);
@@ -80,7 +80,7 @@ TEST_F(WindowOps, OnlyTheLow16BitsOfCoordinatesCount) {
 }
 
 TEST_F(WindowOps, TextLineClearsItsBandAndWritesAtTheMarginPlusX) {
-    SCREEN.I(3) = 23;
+    SCREEN.I(screenw::kLineSpacing) = 23;
     op(gop::kColour, 0, "", 15);
     bx[0] = 100, by[0] = 60;
     s().rectangle(81, 55, 639, 100, 9, true);  // something to be cleared
@@ -93,7 +93,7 @@ TEST_F(WindowOps, TextLineClearsItsBandAndWritesAtTheMarginPlusX) {
 }
 
 TEST_F(WindowOps, TextBelowTheWindowGoesToTheBottomLine) {
-    SCREEN.I(3) = 23;
+    SCREEN.I(screenw::kLineSpacing) = 23;
     op(gop::kColour, 0, "", 14);
     bx[0] = 10, by[0] = 600;
     op(gop::kText, 1, "X");
@@ -102,7 +102,7 @@ TEST_F(WindowOps, TextBelowTheWindowGoesToTheBottomLine) {
 }
 
 TEST_F(WindowOps, NegativeXAddsTheArrowAndClearsTheMenuColumn) {
-    SCREEN.I(3) = 23;
+    SCREEN.I(screenw::kLineSpacing) = 23;
     s().rectangle(0, 21, 80, 479, 6, true);
     op(gop::kColour, 0, "", 2);
     bx[0] = -4, by[0] = 100;
@@ -218,7 +218,7 @@ TEST_F(WindowOps, TitleStripRedrawShowsTheStoredTitleAndResetsTheButtonColour) {
 }
 
 TEST_F(WindowOps, TextsAreShownUpToSeventyNineCharacters) {
-    SCREEN.I(3) = 23;
+    SCREEN.I(screenw::kLineSpacing) = 23;
     op(gop::kColour, 0, "", 15);
     bx[0] = 0, by[0] = 100;
     const std::string full(90, 'M');
