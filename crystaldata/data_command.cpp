@@ -34,6 +34,10 @@ namespace {
 // Words of the shared records that this command sets or reads.
 constexpr int kDataFragmentType = 3;   // a fragment given to %data
 constexpr int kWordLength = 40;        // CUTST's longest word
+// The most atoms of one species a cell may hold. List 3 keeps the counts as
+// REALs and the commands sum them over the species as INTEGERs: counts up to
+// here stay exact in both, far beyond any cell this program can phase.
+constexpr int kMaxSpeciesCount = 1000000;
 
 const Word kBlankWord = species_word("");
 
@@ -375,6 +379,14 @@ int default_phasing_reflections(double nasym, bool centric, bool one_operator) {
     return A + B / 2;
 }
 
+namespace {
+bool species_given_before(int t) {
+    for (int u = 1; u < t; ++u)
+        if (sf::symbol(u).i == sf::symbol(t).i) return true;
+    return false;
+}
+}  // namespace
+
 void GETCON(std::string& line, int& ntypes) {
     ntypes = 0;
     int n = static_cast<int>(rtrim(line).size());
@@ -389,10 +401,14 @@ void GETCON(std::string& line, int& ntypes) {
         }
         ntypes = t;
         sf::symbol(t) = species_word(word.substr(0, 2));
+        if (species_given_before(t)) {  // one species twice would be counted and scattered as two
+            ntypes = -1;
+            return;
+        }
         float r[40];
         int i[40], count = 0, iflag = 1;
         GETNUM(line, r, i, count, iflag);
-        if (iflag == -1 || count < 1 || i[0] <= 0) {
+        if (iflag == -1 || count < 1 || i[0] <= 0 || i[0] > kMaxSpeciesCount) {
             ntypes = -1;
             return;
         }

@@ -231,9 +231,9 @@ void VORP(int& ierr) {
     scratch.close();
     RC.I(rcw::kReflections) = stored;
 
-    if (counts.big_index) lst("(10x,i5,'  rejected reflections with indices .gt. 63')", {counts.big_index});
-    if (counts.negative) lst("(10x,i5,'  Fo(s) negative set to 0.0                ')", {counts.negative});
-    lst("(10x,i5,'  independent input reflections'/3x,3i4,'  maximum  h,k,l  values'/"
+    if (counts.big_index) lst("(i15,'  rejected reflections with indices .gt. 63')", {counts.big_index});
+    if (counts.negative) lst("(i15,'  Fo(s) negative set to 0.0                ')", {counts.negative});
+    lst("(i15,'  independent input reflections'/3x,3i4,'  maximum  h,k,l  values'/"
         "8x,f7.4,'  maximum s**2 = (sin(theta)/lambda)**2')",
         {stored, max_index(1), max_index(2), max_index(3), largest_s2});
     RC.R(rcw::kLargestS2) = largest_s2;

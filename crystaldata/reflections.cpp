@@ -184,19 +184,21 @@ void print_read_error(int unit, int status, int line) {
     print_expected();
 }
 
-// The reflections read and those passed over.
+// The reflections read and those passed over. Each count is right-justified
+// in 15 columns (10 blanks and five digits for the usual files), so that a
+// file of 100000 reflections or more still shows its counts whole.
 void print_input_counts(const InputCounts& c) {
-    lst("(/10x,i5,'  input reflections')", {RC.I(rcw::kReflections)});
+    lst("(/i15,'  input reflections')", {RC.I(rcw::kReflections)});
     if (c.beyond_rhomax)
-        lst("(10x,i5,'  rejected reflections with s**2 .gt. ',f6.3)", {c.beyond_rhomax, RC.R(rcw::kRhomax)});
-    if (c.big_index) lst("(10x,i5,'  rejected reflections with indices .gt. 63')", {c.big_index});
-    if (c.negative) lst("(10x,i5,'  Fo(s) negative set to 0.0                ')", {c.negative});
+        lst("(i15,'  rejected reflections with s**2 .gt. ',f6.3)", {c.beyond_rhomax, RC.R(rcw::kRhomax)});
+    if (c.big_index) lst("(i15,'  rejected reflections with indices .gt. 63')", {c.big_index});
+    if (c.negative) lst("(i15,'  Fo(s) negative set to 0.0                ')", {c.negative});
 }
 
 void print_summary(const InputCounts& c, int64_t largest_super) {
     print_input_counts(c);
-    lst("(10x,i5,'  independent input reflections'/10x,i5,'  systematically absent reflections rejected'/"
-        "10x,i5,'  symmetry equivalent reflections rejected'/3x,3i4,'  maximum  h,k,l  values'/"
+    lst("(i15,'  independent input reflections'/i15,'  systematically absent reflections rejected'/"
+        "i15,'  symmetry equivalent reflections rejected'/3x,3i4,'  maximum  h,k,l  values'/"
         "8x,f7.4,'  maximum s**2 = (sin(theta)/lambda)**2'/5x,i10,'  maximum super-index')",
         {c.independent, c.absent, c.repeats, max_index(1), max_index(2), max_index(3), c.largest_s2,
          static_cast<long long>(largest_super)});

@@ -171,7 +171,9 @@ Line act_on_line(const std::string& orig, PhaseSettings& s, PhaseDirectives& d, 
         s.minf = r[0];
         EMAP.R(emap::kMinf) = r[0];
         if (count >= 2) s.max_sets = iv[1];
-        if (count > 2 || s.max_sets < 1) return Line::Error;
+        // A cfom is never negative: a threshold below 0 would end the trials
+        // before the first one and leave no phase set.
+        if (count > 2 || s.max_sets < 1 || r[0] < 0.0f) return Line::Error;
     } else if (key4 == "gmin") {
         if (count != 1) return Line::Error;
         PARTIA.R(partia::kGmin) = r[0];

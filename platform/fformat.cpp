@@ -546,6 +546,11 @@ std::string fmt_i(int64_t v, int w) {
     return s;
 }
 
+std::string fmt_i_whole(int64_t v, int w) {
+    const int digits = static_cast<int>(std::to_string(v).size());
+    return fmt_i(v, std::max(w, digits));
+}
+
 std::string fmt_f(double v, int w, int d) {
     std::string s;
     put_fix(s, v, w, d);

@@ -36,6 +36,7 @@ std::vector<std::string> fformat(std::string_view fmt, const std::vector<FItem>&
 
 // Single-field helpers for building lines by hand.
 std::string fmt_i(int64_t v, int w);               // Iw
+std::string fmt_i_whole(int64_t v, int w);         // Iw, widened to hold v rather than print stars
 std::string fmt_f(double v, int w, int d);         // Fw.d
 std::string fmt_e(double v, int w, int d);         // Ew.d
 std::string fmt_a(std::string_view s, int w);      // Aw

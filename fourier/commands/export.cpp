@@ -27,6 +27,7 @@
 #include "jobcontrol/records/special.h"
 #include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
+#include "platform/fformat.h"
 #include "platform/listing.h"
 
 namespace zanek {
@@ -364,8 +365,8 @@ void EXPORT(int& status) {
         return;
     }
     if (EMAP.R(emap::kLastR) > 0.0f)
-        lst("(/,/,3x,'Final R value using',i4,' atoms is ',f7.2,'%','  after ',i2,'  cycles.')",
-            {n, 100.0 * EMAP.R(emap::kLastR), EMAP.I(emap::kCycles)});
+        lst("(/,/,3x,'Final R value using',i4,' atoms is ',f7.2,'%','  after ',a,'  cycles.')",
+            {n, 100.0 * EMAP.R(emap::kLastR), fmt_i_whole(EMAP.I(emap::kCycles), 2)});
 
     // A file is named in the listing only once it is written whole.
     std::vector<int> spec(kMaxAtoms, 0);

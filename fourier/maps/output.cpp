@@ -15,6 +15,7 @@
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/scatter.h"
 #include "jobcontrol/records/special.h"
+#include "platform/fformat.h"
 #include "platform/listing.h"
 
 namespace zanek {
@@ -84,7 +85,8 @@ void OUTPEA(const std::string& /*name*/, int32_t* codes, int& mode) {
         fourier_heading("***   Output section  ***");
         const float r100 = 100.0f * EMAP.R(emap::kR);
         if (r100 > 0.0f)
-            lst("(' After ',i2,'  cycles final residual value =',f7.2,'% ')", {EMAP.I(emap::kCycles), r100});
+            lst("(' After ',a,'  cycles final residual value =',f7.2,'% ')",
+                {fmt_i_whole(EMAP.I(emap::kCycles), 2), r100});
         XWRIFL();
         for (int i = 1; i <= n && !any_special; ++i) {
             SiteWork work;

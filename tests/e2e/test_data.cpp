@@ -142,6 +142,29 @@ TEST_P(DataJobs, StoreEveryReflectionOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Jobs, DataJobs, ::testing::ValuesIn(kFolders));
 
+// A file of more than 99999 reflections (here every reflection of a test job
+// given 35 times) still shows its counts whole in the listing.
+TEST(DataCounts, MoreThanNinetyNineThousandReflectionsAreCountedWhole) {
+    const std::string folder = "rand_p21c_c18n2o4";
+    const std::string src = shared_dir() + "/testdata/" + folder;
+    const std::string dir = fresh_dir("data_many_reflections");
+    std::istringstream in(read_file(src + "/data.hkl"));
+    std::string line, once;
+    int n = 0;
+    while (std::getline(in, line) && line.find_first_not_of(" 0") != std::string::npos) once += line + "\n", ++n;
+    constexpr int kCopies = 35;
+    std::string hkl;
+    for (int c = 0; c < kCopies; ++c) hkl += once;
+    write_file(dir + "/data.hkl", hkl + "   0   0   0\n");
+    RunResult r = run_zanek(dir, data_job(src + "/job.cmd"));
+    ASSERT_EQ(r.exit_code, 0) << r.listing;
+    ASSERT_GT(n * kCopies, 99999);
+    EXPECT_NE(r.listing.find(count_line(n * kCopies, "input reflections")), std::string::npos) << r.listing;
+    EXPECT_NE(r.listing.find(count_line(n, "independent input reflections")), std::string::npos);
+    EXPECT_NE(r.listing.find(count_line(n * (kCopies - 1), "symmetry equivalent reflections rejected")),
+              std::string::npos);
+}
+
 // --- Standard indices and phase restriction codes -----------------------------
 
 TEST(DataJobsCodes, CentricGroupsRestrictEveryPhaseTo0Or180) {

@@ -65,11 +65,11 @@ protected:
                   // 2 0 2 is allowed by every lattice centring, so %data accepts a reflection in any group
                   hkl(2, 0, 2, 12, 1) + hkl(0, 0, 0, 0, 0));
         EXPECT_EQ(dispatch(1), 0) << listing();
-        if (store) store_model(model);
+        if (store) store_model(model, cycles_done);
         return dispatch(2);
     }
 
-    static void store_model(const std::vector<Atom>& model) {
+    static void store_model(const std::vector<Atom>& model, int cycles = 7) {
         ATOMS.clear();
         for (std::size_t k = 0; k < model.size(); ++k) {
             const int i = static_cast<int>(k) + 1;
@@ -80,11 +80,13 @@ protected:
             atom_b(i) = a.b;
         }
         EMAP.R(emap::kLastR) = 0.1234f;
-        EMAP.I(emap::kCycles) = 7;
+        EMAP.I(emap::kCycles) = cycles;
         EMAP.R(emap::kDefaultB) = 3.0f;
         FRM15(static_cast<int>(model.size()), 3, 0);
         ATOMS.clear();  // the export loads the model itself
     }
+
+    int cycles_done = 7;  // recycling cycles stored with the model
 
     std::vector<std::string> file(const std::string& name) { return split_lines(read_file(dir + "/" + name)); }
 
@@ -108,6 +110,14 @@ TEST_F(ExportJob, ShelxFileFollowsTheFormatLineByLine) {
     EXPECT_TRUE(listed("   SHELX-92      model.ins"));
     EXPECT_TRUE(listed("   VYROLA        model.plt"));
     EXPECT_TRUE(listed("   Final R value using   5 atoms is   12.34%  after  7  cycles."));
+}
+
+// Recycling may run its whole default limit of 100 cycles: the count is
+// printed whole, not as an overflowed field.
+TEST_F(ExportJob, HundredCyclesArePrintedWhole) {
+    cycles_done = 100;
+    ASSERT_EQ(run_export({"shel"}), 0) << listing();
+    EXPECT_TRUE(listed("   Final R value using   5 atoms is   12.34%  after 100  cycles.")) << listing();
 }
 
 // The Z of ZERR counts every general position of the cell (operators,

@@ -108,6 +108,9 @@ INSTANTIATE_TEST_SUITE_P(Table, FFormatCase, ::testing::ValuesIn(kCases),
 TEST(FFormat, FieldHelpers) {
     EXPECT_EQ(fmt_i(12345, 3), "***");
     EXPECT_EQ(fmt_i(-5, 4), "  -5");
+    EXPECT_EQ(fmt_i_whole(7, 2), " 7");
+    EXPECT_EQ(fmt_i_whole(100, 2), "100");
+    EXPECT_EQ(fmt_i_whole(-12, 2), "-12");
     EXPECT_EQ(fmt_f(0.5, 3, 2), ".50");
     EXPECT_EQ(fmt_f(-0.004, 5, 2), "-0.00");
     EXPECT_EQ(fmt_e(12346.0, 12, 4), "  0.1235E+05");
