@@ -300,6 +300,11 @@ bool load_crystal_lists() {
     return true;
 }
 
+void no_coordinates(int& status) {
+    lst("(/,' *** error *** No coordinates in direct access file',/)");
+    status = -1;
+}
+
 // The plot file in the format of the directives, then its line of the
 // listing; false when it could not be written.
 bool write_plot_file(int plot) {
@@ -330,8 +335,7 @@ void EXPORT(int& status) {
     if (export_requeue()) return;
 
     if (!list_stored(15)) {
-        lst("(/,' *** error *** No coordinates in direct access file',/)");
-        status = -1;
+        no_coordinates(status);
         return;
     }
     if (!load_crystal_lists()) {
@@ -344,6 +348,12 @@ void EXPORT(int& status) {
     SFL15(n, start, set, bonds);
     CONST.I(konst::kAtomCount) = n;
     CONST.I(konst::kSetNumber) = set;
+    // Recycling that kept no atom (nothing in the maps matched the content)
+    // leaves an empty model: there is nothing to export.
+    if (n < 1) {
+        no_coordinates(status);
+        return;
+    }
 
     int plot = PLOT_VYROLA, comp = 0, ierr = 0;
     DIREXP(plot, set, comp, ierr);

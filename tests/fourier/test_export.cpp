@@ -237,6 +237,11 @@ TEST_F(ExportJob, FailuresOfTheCommand) {
     // No list 15.
     EXPECT_EQ(run_export({}, kModel, false), -1);
     EXPECT_TRUE(listed("\n *** error *** No coordinates in direct access file\n\n"));
+    // A model without atoms (recycling kept none): no file is written.
+    start_listing_afresh();
+    EXPECT_EQ(run_export({"shel"}, {}), -1);
+    EXPECT_TRUE(listed("\n *** error *** No coordinates in direct access file\n\n")) << listing();
+    EXPECT_FALSE(file_exists(dir + "/model.ins"));
     // A bad directive.
     EXPECT_EQ(run_export({"shel", "plot it"}), -1);
     EXPECT_TRUE(listed(" error in directive : " + padded("plot it", 80)));
