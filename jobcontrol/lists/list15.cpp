@@ -4,7 +4,7 @@
 #include "jobcontrol/lists/list15.h"
 
 #include <algorithm>
-
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -66,6 +66,26 @@ void read_counts(int type, int i1, int& n, int& start, int& set, int& bondflag, 
 
 // Atom i's record at DATA(rec): label, coordinates, height, occupancy.
 int record_label(int rec) { return list15::rebuild_label(DATA.I(rec), DATA.I(rec + 2)); }
+
+// A record as the former writes it: a species of 0 or more and a number
+// within the species of 0 to 99 that rebuild an INTEGER label code, and
+// finite coordinates, height, occupancy and B. Anything else is a damaged
+// list, which would carry an overflowing label or NaN positions into the
+// maps, the distances and the viewer.
+bool record_is_sound(int rec) {
+    const int32_t species = DATA.I(rec), number = DATA.I(rec + 2);
+    if (species < 0 || species > (INT32_MAX - 99) / 100 || number < 0 || number > 99) return false;
+    for (int j = 3; j < list15::kRecordLength; ++j)
+        if (!std::isfinite(DATA.R(rec + j))) return false;
+    return true;
+}
+
+// Every record of the N atoms from DATA(rec0) on is sound; otherwise the
+// list is corrupted (before anything of it is loaded).
+void check_records(int type, int rec0, int n) {
+    for (int i = 0; i < n; ++i)
+        if (!record_is_sound(rec0 + i * list15::kRecordLength)) list_corrupted(type);
+}
 
 // Copies the list at DATA(i1) as list TYPE (its own serial number).
 void store_copy(int i1, int type) {
@@ -132,6 +152,7 @@ void SFL15(int& n, int& start, int& set, int& bondflag) {
     const int i1 = load_atom_list(list15::kType);
     int nb = 0;
     read_counts(list15::kType, i1, n, start, set, bondflag, nb);
+    check_records(list15::kType, i1 + list15::kHeaderLength, n);
     EMAP.W(emap::kInvScale) = DATA.W(i1 + kInvScale - 1);
     EMAP.W(emap::kLastR) = DATA.W(i1 + kLastR - 1);
     EMAP.W(emap::kCycles) = DATA.W(i1 + kCycles - 1);
@@ -155,6 +176,7 @@ void SFL30(int& n, int& start, int& set, int& bondflag) {
     const int i1 = load_atom_list(list15::kPreviousType);
     int nb = 0;
     read_counts(list15::kPreviousType, i1, n, start, set, bondflag, nb);
+    check_records(list15::kPreviousType, i1 + list15::kHeaderLength, n);
     int rec = i1 + list15::kHeaderLength;
     for (int i = 1; i <= n; ++i, rec += list15::kRecordLength) {
         const int k = start + i - 1;

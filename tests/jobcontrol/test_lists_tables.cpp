@@ -1,6 +1,7 @@
 // The generic table lists, the phase-set list (16) and the atom lists
 // (15, 30): stored, reloaded in a fresh run and compared; header bytes
 // read back from the file; damaged lists refused.
+#include <limits>
 #include <vector>
 
 #include "jobcontrol/lists/list15.h"
@@ -429,6 +430,51 @@ TEST_F(AtomList, CountsThatDoNotFitAreCorrupted) {
         patch_real(path, c.addr, old);
     }
     EXPECT_TRUE(listing_has(" requested list  15 has been corrupted"));
+}
+
+// An atom record whose label cannot be rebuilt as an INTEGER label code,
+// or whose coordinates, height, occupancy or B are not numbers, is a
+// damaged list: loading it (as list 15 or as its copy, list 30) stops
+// before any atom is taken.
+TEST_F(AtomList, AtomRecordsThatCannotBeLoadedAreCorrupted) {
+    fill_atoms(6);
+    FRM15(6, 1, 0);
+    CP1530();
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case { int list, word; bool integer; int32_t i; float r; };
+    const Case cases[] = {
+        {15, 1, true, 2147483647, 0},  // species whose label code overflows
+        {15, 1, true, -3, 0},          // negative species
+        {15, 3, true, 100, 0},         // number within the species beyond 99
+        {15, 3, true, -1, 0},
+        {15, 4, false, 0, nan},        // x
+        {15, 5, false, 0, inf},        // y
+        {15, 8, false, 0, -inf},       // occupancy
+        {15, 9, false, 0, nan},        // B
+        {30, 1, true, 1199570944, 0},
+        {30, 6, false, 0, nan},        // z
+    };
+    for (const Case& c : cases) {
+        const int addr = first_of(c.list) + 15 + 9 * 3 + c.word - 1;  // atom 4
+        const float old = file_real(path, addr);
+        if (c.integer) patch_int(path, addr, c.i);
+        else patch_real(path, addr, c.r);
+        fresh_run();
+        int n, start = 1, set, bond;
+        EXPECT_EQ(stop_code([&] { c.list == 15 ? SFL15(n, start, set, bond) : SFL30(n, start, set, bond); }), 1111)
+            << c.list << " word " << c.word;
+        EXPECT_EQ(atom_label(1), 0);
+        EXPECT_EQ(old_atom_label(1), 0);
+        patch_real(path, addr, old);
+    }
+    EXPECT_TRUE(listing_has(" requested list  15 has been corrupted"));
+    EXPECT_TRUE(listing_has(" requested list  30 has been corrupted"));
+    // The file as written loads whole.
+    fresh_run();
+    int n, start = 1, set, bond;
+    SFL15(n, start, set, bond);
+    EXPECT_EQ(n, 6);
+    EXPECT_EQ(atom_label(4), -100);
 }
 
 TEST_F(AtomList, ModelsTooLargeForTheListAreRefused) {
