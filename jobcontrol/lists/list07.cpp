@@ -178,6 +178,11 @@ void SNR07(Word* out) {
         list_programming_error();
     const int s = LST07.I(c7::kStaging);
     XDWN(addr, DATA.at(s), list7::kRecordLength);
+    // The key or E, Fo, the packed pair and sigma are numbers in every
+    // record a writer stores; a word that is not (a damaged list) would
+    // carry NaN into every sum of the commands and overflow their tables.
+    for (int w : {1, 2, 3, 5})
+        if (!std::isfinite(DATA.R(s + w))) list_corrupted(list7::kType);
     LST07.I(c7::kRead) = addr + list7::kRecordLength;
 
     const int32_t word = DATA.I(s);

@@ -2,6 +2,7 @@
 // fresh run and streamed record by record; its header checked byte by byte;
 // the seed and sigma words of SPB07; list 6 as the sibling program writes
 // it, including damaged ones; list 19.
+#include <limits>
 #include <vector>
 
 #include "jobcontrol/lists/list07.h"
@@ -237,6 +238,29 @@ TEST_F(ReflectionList, CountBeyondTheListSpaceIsCorrupted) {
         fresh_run();
         int n, nref, nzro, ip, x;
         EXPECT_EQ(stop_code([&] { YSFL07(n, nref, nzro, ip, x); }), 1111) << bad;
+    }
+    EXPECT_TRUE(listing_has(" requested list   7 has been corrupted"));
+}
+
+// A record word that is not a number (the key or E, Fo, the packed pair,
+// sigma) is a damaged list: reading that record stops with the corruption
+// message, the records before it read as written.
+TEST_F(ReflectionList, RecordWordThatIsNotANumberIsCorrupted) {
+    write_list7(make_reflections(4), 0, 1);
+    const int third = first_of(7) + 30 + 2 * 6;
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    struct Case { int word; float value; };
+    for (const Case c : {Case{2, nan}, Case{3, inf}, Case{4, -inf}, Case{6, nan}}) {
+        const float old = file_real(path, third + c.word - 1);
+        patch_real(path, third + c.word - 1, c.value);
+        fresh_run();
+        int n, nref, nzro, ip, x;
+        YSFL07(n, nref, nzro, ip, x);
+        Word out[9];
+        SNR07(out);
+        SNR07(out);
+        EXPECT_EQ(stop_code([&] { SNR07(out); }), 1111) << "word " << c.word;
+        patch_real(path, third + c.word - 1, old);
     }
     EXPECT_TRUE(listing_has(" requested list   7 has been corrupted"));
 }
