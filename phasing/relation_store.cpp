@@ -427,6 +427,15 @@ bool build_relation_store(PhaseSettings& s, PhaseDirectives& d, Convergence& cv)
 
     DIRPHA(s, d);
     if (s.status < 0) return false;
+    // Reflections of a later %data that were never normalized carry no E
+    // values, and the relations still stored were formed over the E values
+    // of the reflections before them: phases from the two would be noise.
+    if (C.R(cw::kScale) < 0.0f) {
+        lst_blank();
+        lst_line(" *** error ***  reflections must be normalized.");
+        s.status = -1;
+        return false;
+    }
     cv.nsymb = d.symb;
 
     const bool partial = UREQ.I(ureqw::kPartial) != 0;

@@ -249,6 +249,23 @@ TEST_F(ConvergenceJob, FirstEstimatesSumTheBesselWeightedReliabilities) {
 
 namespace {
 
+// A structure file used again: %data reads the reflections anew and
+// %phase follows without %normal. The relations stored by the earlier
+// %invariants belong to the E values of the earlier list; the command
+// fails with its message instead of phasing amplitudes that were never
+// normalized, and no phase sets are stored.
+TEST_F(ConvergenceJob, ReflectionsReadAgainMustBeNormalizedBeforePhasing) {
+    prepare("rand_pbar1_c14o2", {});
+    queue({{CMD_DATA, job_directives("rand_pbar1_c14o2", "%data", "job.cmd")}, {CMD_PHASE, {}}});
+    COMDIR.I(comdir::kCursor) = 0;
+    ASSERT_GE(dispatch(1), 0);
+    EXPECT_EQ(dispatch(2), -1);
+    EXPECT_TRUE(listed("\n *** error ***  reflections must be normalized.\n")) << listing();
+    int serial = 0, first = -1, last = 0, part = 0, length = 0;
+    SRLIN(16, serial, first, last, part, length);
+    EXPECT_EQ(first, -1);
+}
+
 // %phase before any reflections: a failed command, not a stop.
 TEST_F(ConvergenceJob, NoReflectionListFailsTheCommand) {
     queue({{CMD_PHASE, {"symb 4", "nops"}}});
