@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "jobcontrol/lists/list07.h"
 #include "platform/fread.h"
 #include "platform/word.h"
 
@@ -29,7 +30,7 @@ namespace zanek {
 
 constexpr int kScratchRecordWords = 6;
 constexpr int kMaxPerRecord = 12;         // reflections one input record may carry
-constexpr int kMaxIndex = 63;             // largest |h|, |k|, |l| of list 7
+constexpr int kMaxIndex = list7::kMaxIndex;  // largest |h|, |k|, |l| of list 7
 constexpr int kMaxSuperIndex = 100000;    // size of the later commands' tables
 constexpr int kMaxInputLine = 8192;       // longer input lines are refused
 constexpr const char* kDefaultReflectionFormat = "(3i4,2f8.2)";

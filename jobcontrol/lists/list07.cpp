@@ -146,6 +146,10 @@ void YSFL07(int& n, int& nref, int& nzro, int& ipseudo, int& x) {
     n = count;
     RC.I(rcw::kReflections) = count;
     for (int i = 1; i <= 3; ++i) UREQ.I(i) = trunc_word(w(10 + i));
+    // The largest indices size the super-index tables of every later
+    // command; %data keeps them within what a record can hold.
+    for (int i = 1; i <= 3; ++i)
+        if (UREQ.I(i) < 0 || UREQ.I(i) > list7::kMaxIndex) list_corrupted(list7::kType);
     UREQ.I(ureqw::kPartial) = trunc_word(w(16));
     UREQ.I(ureqw::kKnown) = trunc_word(w(17));
     C.W(cw::kB) = w(18);

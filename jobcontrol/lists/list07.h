@@ -16,6 +16,7 @@ constexpr int kRecordLength = 6;
 constexpr int kReserved = 7;          // DATA words kept after the staging record
 constexpr int kDefaultSeed = 67543;   // random seed of phasing after %data
 constexpr int kUpdateSigmaWords = -1; // SPB07 argument: rewrite header words 27-28
+constexpr int kMaxIndex = 63;         // largest |h|, |k|, |l|: each is packed as index + 64 in 7 bits
 // Header words read in more than one place.
 constexpr int kCount = 8, kPseudo = 25, kSeed = 26, kWeakLimit = 27, kSigmaFlag = 28;
 // Words of the space a list of n records takes.

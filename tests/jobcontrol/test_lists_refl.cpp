@@ -242,6 +242,27 @@ TEST_F(ReflectionList, CountBeyondTheListSpaceIsCorrupted) {
     EXPECT_TRUE(listing_has(" requested list   7 has been corrupted"));
 }
 
+// The largest h, k and l (header words 11-13) size the super-index tables
+// of every later command: one outside 0..63 is a damaged list.
+TEST_F(ReflectionList, LargestIndexOutsideWhatARecordHoldsIsCorrupted) {
+    write_list7(make_reflections(4), 0, 1);
+    const int f = first_of(7);
+    for (int word : {11, 12, 13})
+        for (float bad : {64.0f, -1.0f, 1.0e9f, std::numeric_limits<float>::quiet_NaN()}) {
+            const float old = file_real(path, f + word - 1);
+            patch_real(path, f + word - 1, bad);
+            fresh_run();
+            int n, nref, nzro, ip, x;
+            EXPECT_EQ(stop_code([&] { YSFL07(n, nref, nzro, ip, x); }), 1111) << "word " << word << ": " << bad;
+            patch_real(path, f + word - 1, old);
+        }
+    fresh_run();
+    int n, nref, nzro, ip, x;
+    YSFL07(n, nref, nzro, ip, x);  // the list as written loads
+    EXPECT_EQ(n, 4);
+    EXPECT_TRUE(listing_has(" requested list   7 has been corrupted"));
+}
+
 // A record word that is not a number (the key or E, Fo, the packed pair,
 // sigma) is a damaged list: reading that record stops with the corruption
 // message, the records before it read as written.
