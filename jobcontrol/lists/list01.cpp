@@ -3,6 +3,7 @@
 // and product table.
 #include "jobcontrol/lists/list01.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "jobcontrol/lists/listutil.h"
@@ -94,16 +95,13 @@ void MINV9(const float a[9], int b[9]) {
             b[(i - 1) + 3 * (j - 1)] = det == 0.0 ? 0 : static_cast<int>(std::trunc(cof[j - 1][i - 1] / det));
 }
 
-void FRM01(const float cell[6]) {
-    const int h0 = XLIMI.I(xlimi::kListBase);
-    XLIMI.I(xlimi::kNextFree) = h0;
-    if (!fits_data(h0, 224)) list_programming_error();
-    put_list_header(h0, list1::kType);
-    for (int k = kCell; k <= list1::kLength; ++k) DATA.R(h0 + k - 1) = 0.0f;
+namespace {
 
-    double ang[3];
-    cell_angles(cell, ang);
-    const double a = cell[0], b = cell[1], c = cell[2];
+// The cell words of list 1 (words kCell..55, word k at words[k - 1]) of the
+// cell with edges a, b, c and angles ang (radians): the cell, its volume,
+// the reciprocal cell and its volume, the metric tensors G and G*, and the
+// orthogonalisation matrices.
+void form_cell_words(double a, double b, double c, const double ang[3], float* words) {
     const double ca = std::cos(ang[0]), cb = std::cos(ang[1]), cg = std::cos(ang[2]);
     const double sa = std::sin(ang[0]), sb = std::sin(ang[1]), sg = std::sin(ang[2]);
     // The reciprocal cell.
@@ -115,7 +113,7 @@ void FRM01(const float cell[6]) {
     const double as = 1.0 / (a * sb * sgs), bs = 1.0 / (b * sg * sas), cs = 1.0 / (c * sa * sbs);
     const double vstar = as * bs * cs * sas * sbs * sg;
 
-    auto put = [&](int word, double v) { DATA.R(h0 + word - 1) = static_cast<float>(v); };
+    auto put = [&](int word, double v) { words[word - 1] = static_cast<float>(v); };
     const double cellw[6] = {a, b, c, ang[0], ang[1], ang[2]};
     const double recw[6] = {as, bs, cs, std::atan2(sas, cas), std::atan2(sbs, cbs), std::atan2(sgs, cgs)};
     for (int k = 0; k < 6; ++k) {
@@ -137,10 +135,47 @@ void FRM01(const float cell[6]) {
     XMATE.I(xmate::kStrides + 1) = 1;
     XMATE.I(xmate::kStrides + 2) = 3;
     XMATE.I(xmate::kStrides + 3) = 1;
-    const float* p = &DATA.R(h0 + kOrtho - 1);
-    const float* q = &DATA.R(h0 + kDeortho - 1);
-    XMTMR(p, p, &DATA.R(h0 + kG - 1), 3, 3, 3);
-    XMTMR(q, q, &DATA.R(h0 + kGstar - 1), 3, 3, 3);
+    const float* p = &words[kOrtho - 1];
+    const float* q = &words[kDeortho - 1];
+    XMTMR(p, p, &words[kG - 1], 3, 3, 3);
+    XMTMR(q, q, &words[kGstar - 1], 3, 3, 3);
+}
+
+// The words a stored cell derives from its edges and angles must be those
+// the cell gives (to single precision, relative to the largest word of
+// their group: an element of G that is zero for the cell is rounding
+// noise on the scale of a^2): a damaged metric tensor or reciprocal angle
+// in a sound-looking cell would turn distances into NaN.
+bool derived_words_agree(int i1) {
+    auto w = [&](int word) { return static_cast<double>(DATA.R(i1 + word - 1)); };
+    const double ang[3] = {w(kCell + 3), w(kCell + 4), w(kCell + 5)};
+    float fresh[list1::kLength] = {};
+    form_cell_words(w(kCell), w(kCell + 1), w(kCell + 2), ang, fresh);
+    struct Group { int first, count; };
+    const Group groups[] = {{kVolume, 1},  {kRecip, 3}, {kRecip + 3, 3}, {kRecipVolume, 1},
+                            {kG, 9},       {kGstar, 9}, {kOrtho, 9},     {kDeortho, 9}};
+    for (const Group& g : groups) {
+        double scale = 0.0;
+        for (int word = g.first; word < g.first + g.count; ++word)
+            scale = std::max(scale, std::fabs(static_cast<double>(fresh[word - 1])));
+        for (int word = g.first; word < g.first + g.count; ++word)
+            if (!(std::fabs(w(word) - fresh[word - 1]) <= 1.0e-4 * scale)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+void FRM01(const float cell[6]) {
+    const int h0 = XLIMI.I(xlimi::kListBase);
+    XLIMI.I(xlimi::kNextFree) = h0;
+    if (!fits_data(h0, 224)) list_programming_error();
+    put_list_header(h0, list1::kType);
+    for (int k = kCell; k <= list1::kLength; ++k) DATA.R(h0 + k - 1) = 0.0f;
+
+    double ang[3];
+    cell_angles(cell, ang);
+    form_cell_words(cell[0], cell[1], cell[2], ang, &DATA.R(h0));
     SFRML(list1::kType, list1::kLength);
 }
 
@@ -158,7 +193,7 @@ void YFL01() {
     XSAC(list1::kType, serial, i1, i2);
     int n = 0;
     SRDLS(list1::kType, serial, i1, n);
-    if (!cell_is_sound(i1)) list_corrupted(list1::kType);
+    if (!cell_is_sound(i1) || !derived_words_agree(i1)) list_corrupted(list1::kType);
 
     const int offsets[6] = {5, 12, 19, 28, 37, 46};
     for (int k = 0; k < 6; ++k) LST01.I(k + 1) = i1 + offsets[k];

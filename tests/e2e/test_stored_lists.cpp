@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -112,6 +113,25 @@ TEST(PoisonedList, NaNCellEdgeStopsTheRun) {
         put_word(bytes, list_word_address(bytes, 1, 6), 0x7fc00000u);  // edge a: a quiet NaN
         std::string dir = folder_with_solved_file("poisoned_cell", bytes);
         RunResult r = run_zanek(dir, kOpenJob + command + "\n%end\n");
+        EXPECT_EQ(r.exit_code, 2) << r.listing;
+        EXPECT_NE(r.listing.find(" requested list   1 has been corrupted"), std::string::npos) << r.listing;
+        EXPECT_EQ(r.listing.find("ends ok"), std::string::npos);
+    }
+}
+
+// A cell whose edges and angles are sound but whose derived words (a
+// reciprocal angle, an element of the metric tensor) were damaged would
+// give NaN distances in a run that ends ok: it is a corrupted list too.
+TEST(PoisonedList, DerivedCellWordThatDisagreesWithTheCellStopsTheRun) {
+    struct Case { int word; float value; };
+    for (const Case c : {Case{17, 3.0f}, Case{24, -500.0f}, Case{12, 1.0f}}) {
+        SCOPED_TRACE(c.word);
+        std::string bytes = solved_structure_file();
+        uint32_t bits = 0;
+        std::memcpy(&bits, &c.value, 4);
+        put_word(bytes, list_word_address(bytes, 1, c.word), bits);
+        std::string dir = folder_with_solved_file("poisoned_derived_cell", bytes);
+        RunResult r = run_zanek(dir, kOpenJob + "%restart\n%end\n");
         EXPECT_EQ(r.exit_code, 2) << r.listing;
         EXPECT_NE(r.listing.find(" requested list   1 has been corrupted"), std::string::npos) << r.listing;
         EXPECT_EQ(r.listing.find("ends ok"), std::string::npos);
