@@ -515,6 +515,27 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
 // PREPL7 and SMERGE
 // ===========================================================================
 
+namespace {
+
+// The lists formed from the reflections of list 7: the pseudo-translation
+// found by %normal, the relations of %seminvariants and %invariants (which
+// name reflections by their place in list 7) and the phase sets of %phase.
+constexpr int kListsOfTheReflections[] = {8, 9, 10, 11, 12, 16, 19, 20, 21, 24, 26, 27};
+
+// New reflections make those lists describe reflections that are no longer
+// there: they are deleted, so that a later command asks for them to be
+// formed again instead of phasing the new data with the old relations.
+void forget_lists_of_old_reflections() {
+    int serial = 0, first = 0, last = 0, part = 0, length = 0;
+    for (int type : kListsOfTheReflections) {
+        first = -1;
+        SRLIN(type, serial, first, last, part, length);
+        if (first > 0) CANCELLA(type);
+    }
+}
+
+}  // namespace
+
 void PREPL7(int iclass, int& seed, int /*nacc*/) {
     const int per = scratch_records_per_block();
     const int n0 = RC.I(rcw::kReflections);
@@ -578,6 +599,7 @@ void PREPL7(int iclass, int& seed, int /*nacc*/) {
     UREQ.R(ureqw::kWeakLimit) = 0.0f;
     seed = -1;
     SPB07(seed);
+    forget_lists_of_old_reflections();
 }
 
 namespace {

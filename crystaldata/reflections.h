@@ -95,7 +95,9 @@ void DATAIN(const std::string& name, const std::string& fmt, int nrec, int& nacc
 // (Fo < 0) are dropped, the others numbered with decreasing sequence keys
 // and merged by SMERGE. iclass: pseudo-translation conditions (list-7 word
 // 25); seed: the random seed for word 26, -1 on return. Then checks whether
-// the sigmas mean anything and stores UREQ words 8 and 4 with SPB07.
+// the sigmas mean anything and stores UREQ words 8 and 4 with SPB07. The
+// lists formed from the reflections it replaces (pseudo-translation,
+// relations, phase sets) are deleted.
 void PREPL7(int iclass, int& seed, int nacc);
 
 // Writes list 7 from nblk blocks of the scratch file, each holding nrec

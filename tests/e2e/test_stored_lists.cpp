@@ -175,6 +175,29 @@ const std::string& solved_export() {
     return text;
 }
 
+// --- New reflections -------------------------------------------------------
+
+// The relations name reflections by their place in list 7 and the phase
+// sets hold their phases: after a %data that reads reflections again they
+// are gone, so %phase asks for %invariants instead of phasing the new
+// reflections with the old relations. The model and the cell stay.
+TEST(NewReflections, DeleteTheRelationsAndPhaseSetsFormedFromTheOldOnes) {
+    const StoredLists solved = stored_lists(solved_structure_file());
+    for (int type : {1, 2, 3, 7, 8, 15, 16}) ASSERT_TRUE(solved.words.count(type)) << "list " << type;
+
+    std::string dir = folder_with_solved_file("new_reflections");
+    RunResult r = run_zanek(dir, kOpenJob +
+                                     "%data\ncell 16.1930 16.1930 11.2421 90 90 120\nspac r -3 c\n"
+                                     "cont o 126 h 108 cl 18 fe 6\nrefl data.hkl\n%normal\n%phase\n%end\n");
+    EXPECT_EQ(r.exit_code, 1) << r.listing;
+    EXPECT_NE(r.listing.find(" ****  error : no triplets calculated    ****"), std::string::npos) << r.listing;
+
+    const StoredLists after = stored_lists(read_file(dir + "/" + kStructure));
+    for (int type : {8, 9, 10, 11, 12, 16, 20, 21, 24, 26, 27}) EXPECT_FALSE(after.words.count(type)) << "list " << type;
+    for (int type : {1, 2, 3, 7, 15}) EXPECT_TRUE(after.words.count(type)) << "list " << type;
+    EXPECT_TRUE(after.words.at(15) == solved.words.at(15));
+}
+
 struct FailingJob {
     const char* name;
     const char* commands;  // the later job's commands and directives
