@@ -526,12 +526,7 @@ constexpr int kListsOfTheReflections[] = {8, 9, 10, 11, 12, 16, 19, 20, 21, 24, 
 // there: they are deleted, so that a later command asks for them to be
 // formed again instead of phasing the new data with the old relations.
 void forget_lists_of_old_reflections() {
-    int serial = 0, first = 0, last = 0, part = 0, length = 0;
-    for (int type : kListsOfTheReflections) {
-        first = -1;
-        SRLIN(type, serial, first, last, part, length);
-        if (first > 0) CANCELLA(type);
-    }
+    for (int type : kListsOfTheReflections) CANCELLA(type);
 }
 
 }  // namespace
