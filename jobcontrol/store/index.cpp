@@ -33,10 +33,7 @@ constexpr int kNextFree = 1, kTableLength = 2, kTableAddress = 3, kHeaderLength 
               kTitleStart = 5, kRowLength = 6, kMagic = 8, kTitle = 11;
 }
 
-// List-type table row words.
-namespace row {
-constexpr int kPresent = 1, kSerial = 2, kFirst = 3, kLast = 4, kPart = 5, kLength = 6;
-}
+namespace row = list_row;
 
 // Header word w while the header is held in XFILI (during a load).
 Word* header_at(int w) { return XFILI.at(static_cast<std::size_t>(xfili::kTable - 1 + w)); }

@@ -16,7 +16,6 @@ namespace zanek {
 namespace {
 
 constexpr int kIndexWords = kIndexHeaderLength + kListTableLength;  // store words 1600-1889
-constexpr int kRowFirst = 3, kRowLast = 4;
 
 }  // namespace
 
@@ -31,10 +30,10 @@ StoreSnapshot StoreSnapshot::take() {
     // The loader has checked every row: a present list lies whole in the
     // used part of the file.
     for (int t = 1; t <= kMaxListType; ++t) {
-        if (table_word(t, 1) <= 0) continue;
+        if (table_word(t, list_row::kPresent) <= 0) continue;
         List list;
-        list.first = table_word(t, kRowFirst);
-        list.words.resize(static_cast<std::size_t>(table_word(t, kRowLast) - list.first + 1));
+        list.first = table_word(t, list_row::kFirst);
+        list.words.resize(static_cast<std::size_t>(table_word(t, list_row::kLast) - list.first + 1));
         XDWN(list.first, list.words.data(), static_cast<int>(list.words.size()));
         s.lists_.push_back(std::move(list));
     }

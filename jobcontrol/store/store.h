@@ -77,5 +77,10 @@ int take_store_space(int n);
 // Word j (1..6) of row t (0..39) of the resident list-type table
 // (XFILI word 2+6t+j).
 int32_t& table_word(int t, int j);
+// The words of a row: the list type (0 when the list is absent), its
+// serial, its first and last store address, the part and the whole length.
+namespace list_row {
+constexpr int kPresent = 1, kSerial = 2, kFirst = 3, kLast = 4, kPart = 5, kLength = 6;
+}
 
 }  // namespace zanek
