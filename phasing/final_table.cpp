@@ -135,6 +135,11 @@ void PRTFOM(int& n, int nenan, float* a, int nref, int& status) {
             lst_blank(2);
         }
     }
+    if (!scored) {  // the command fails: say why, as for undetermined sets
+        lst_blank(2);
+        lst_line(std::string(11, ' ') + "      ***   error   ***   no trial could be scored: no phase set is kept");
+        lst_blank(2);
+    }
 
     XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     const int count = known_sets ? m + 2 * MAG.I(mag::kLas) : m;

@@ -254,7 +254,7 @@ TEST_F(FinalTableTest, KnownPhaseSetsInTrialOrderKeepTheirRecords) {
 }
 
 // No trial scored (the highest cfom still below 0): the table shows zeros
-// and the command fails.
+// and the command fails, saying why.
 TEST_F(FinalTableTest, NoTrialScoredShowsZerosAndFails) {
     make_list16(1);
     track_max(track::kCfom) = -1e20f;
@@ -263,6 +263,7 @@ TEST_F(FinalTableTest, NoTrialScoredShowsZerosAndFails) {
     PRTFOM(n, 0, a.data(), kNref, status);
     EXPECT_EQ(status, -1);
     EXPECT_TRUE(listing_has("                      max       0.000   0.000   0.000   0.000   0.000   0.000"));
+    EXPECT_TRUE(listing_has("      ***   error   ***   no trial could be scored: no phase set is kept"));
 }
 
 TEST_F(FinalTableTest, AllSetsUndeterminedStopsAndRemovesThePhases) {
