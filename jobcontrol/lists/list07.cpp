@@ -19,6 +19,10 @@ namespace {
 
 constexpr int kRadixGroup = 2097152, kRadixH = 16384, kRadixK = 128;
 
+// sigma3/sigma2^1.5 of one atom in an F-centred cell: the largest value
+// header words 22-23 can hold.
+constexpr float kMaxPrimitiveRatio = 2.0f;
+
 // Words 16-18 of the list 7 and list 6 cursors: the radices of the packed indices.
 constexpr int kRadixGroupWord = 16, kRadixHWord = 17, kRadixKWord = 18;
 
@@ -31,7 +35,7 @@ void set_radices(Record<18>& cursor) {
 // LST07 words.
 namespace c7 {
 constexpr int kWrite = 1, kRead = 3, kFirst = 4, kStaging = 6, kRecLen = 7, kReserved = 8, kCount = 9,
-              kCount2 = 10, kPart = 11, kEnd = 12, kHeader = 15;
+              kCount2 = 10, kPart = 11, kEnd = 12, kLastKey = 13, kHeader = 15;
 }
 // LST06 words.
 namespace c6 {
@@ -158,6 +162,12 @@ void YSFL07(int& n, int& nref, int& nzro, int& ipseudo, int& x) {
     nref = RC.I(rcw::kNref);
     RC.I(rcw::kNzro) = trunc_word(w(21));
     nzro = RC.I(rcw::kNzro);
+    // Words 22-23 hold sigma3/sigma2^1.5 of the content, at most 1 (a
+    // single atom), taken to the primitive cell by the square root of the
+    // lattice points (at most 4): the commands divide by it and size their
+    // atom counts with it, so a value outside 0..2 is a damaged list.
+    for (int word : {22, 23})
+        if (!(w(word).r >= 0.0f && w(word).r <= kMaxPrimitiveRatio)) list_corrupted(list7::kType);
     SYM.W(symw::kSigma3) = w(22);
     SYM.W(symw::kSigma3Prim) = w(23);
     UREQ.I(ureqw::kKept) = trunc_word(w(24));
@@ -187,6 +197,13 @@ void SNR07(Word* out) {
     // carry NaN into every sum of the commands and overflow their tables.
     for (int w : {1, 2, 3, 5})
         if (!std::isfinite(DATA.R(s + w))) list_corrupted(list7::kType);
+    // Every writer stores the records by decreasing key (the input order
+    // before %normal, E after it): a key above the one before it is a
+    // damaged record, whose E would be taken as the strongest of all.
+    const float key = DATA.R(s + 1);
+    if (addr > LST07.I(c7::kFirst) + list7::kHeaderLength && key > LST07.R(c7::kLastKey))
+        list_corrupted(list7::kType);
+    LST07.R(c7::kLastKey) = key;
     LST07.I(c7::kRead) = addr + list7::kRecordLength;
 
     const int32_t word = DATA.I(s);

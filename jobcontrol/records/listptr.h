@@ -25,7 +25,7 @@ inline Record<22> LST02;
 // address of the list; 6 DATA index of the staging record; 7 record length
 // 6; 8 words reserved after the staging record, 7; 9 and 10 record count;
 // 11 part length 30; 12 store address just past the last record;
-// 15 DATA index of the header image; 16-18 radices 2097152, 16384, 128.
+// 13 REAL key of the record last read; 15 DATA index of the header image; 16-18 radices 2097152, 16384, 128.
 inline Record<18> LST07;
 
 // LST06 (list 6 cursor): 1 stream state (1 open, 0 closed or refused);

@@ -286,6 +286,55 @@ TEST_F(ReflectionList, RecordWordThatIsNotANumberIsCorrupted) {
     EXPECT_TRUE(listing_has(" requested list   7 has been corrupted"));
 }
 
+// The records lie by decreasing key (input order before %normal, E after
+// it): a record whose key is above the one before it is damaged, while
+// equal keys are sound.
+TEST_F(ReflectionList, KeyAboveTheOneBeforeIsCorrupted) {
+    write_list7(make_reflections(4), 0, 1);
+    const int third = first_of(7) + 30 + 2 * 6;
+    const float second_key = file_real(path, third - 6 + 1);
+    struct Case { float key; bool damaged; };
+    for (const Case c : {Case{1.0e38f, true}, Case{second_key + 0.001f, true}, Case{second_key, false},
+                         Case{-1.0f, false}}) {
+        patch_real(path, third + 1, c.key);
+        fresh_run();
+        int n, nref, nzro, ip, x;
+        YSFL07(n, nref, nzro, ip, x);
+        Word out[9];
+        SNR07(out);
+        SNR07(out);
+        if (c.damaged) {
+            EXPECT_EQ(stop_code([&] { SNR07(out); }), 1111) << c.key;
+        } else {
+            SNR07(out);
+            EXPECT_EQ(out[3].r, c.key);
+        }
+    }
+    EXPECT_TRUE(listing_has(" requested list   7 has been corrupted"));
+}
+
+// Header words 22-23, sigma3/sigma2^1.5 of the content in the primitive
+// cell, lie in 0..2 (one atom in an F-centred cell gives 2).
+TEST_F(ReflectionList, ContentRatioOutsideZeroToTwoIsCorrupted) {
+    set_header_sources();
+    write_list7(make_reflections(4), 0, 1);
+    const int f = first_of(7);
+    struct Case { float value; bool damaged; };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    for (int word : {22, 23})
+        for (const Case c : {Case{2.5e9f, true}, Case{2.001f, true}, Case{-0.01f, true}, Case{nan, true},
+                             Case{2.0f, false}, Case{0.0f, false}}) {
+            const float old = file_real(path, f + word - 1);
+            patch_real(path, f + word - 1, c.value);
+            fresh_run();
+            int n, nref, nzro, ip, x;
+            const int code = stop_code([&] { YSFL07(n, nref, nzro, ip, x); });
+            EXPECT_EQ(code, c.damaged ? 1111 : -99999) << "word " << word << ": " << c.value;
+            patch_real(path, f + word - 1, old);
+        }
+    EXPECT_TRUE(listing_has(" requested list   7 has been corrupted"));
+}
+
 TEST_F(ReflectionList, OpeningAnAbsentListStops1111) {
     int n, nref, nzro, ip, x;
     EXPECT_EQ(stop_code([&] { YSFL07(n, nref, nzro, ip, x); }), 1111);
