@@ -102,7 +102,17 @@ TEST(PackedPair, KeepsItsSinglePrecisionRounding) {
 // List 7
 // ======================================================================
 
-class ReflectionList : public ListRun {};
+class ReflectionList : public ListRun {
+protected:
+    // A fresh run opens the stored list 7 and reads its first two records.
+    void read_first_two(Word out[9]) {
+        fresh_run();
+        int n, nref, nzro, ip, x;
+        YSFL07(n, nref, nzro, ip, x);
+        SNR07(out);
+        SNR07(out);
+    }
+};
 
 TEST_F(ReflectionList, WrittenListStreamsBackInAFreshRun) {
     const auto refl = make_reflections(300);  // several blocks
@@ -274,12 +284,8 @@ TEST_F(ReflectionList, RecordWordThatIsNotANumberIsCorrupted) {
     for (const Case c : {Case{2, nan}, Case{3, inf}, Case{4, -inf}, Case{6, nan}}) {
         const float old = file_real(path, third + c.word - 1);
         patch_real(path, third + c.word - 1, c.value);
-        fresh_run();
-        int n, nref, nzro, ip, x;
-        YSFL07(n, nref, nzro, ip, x);
         Word out[9];
-        SNR07(out);
-        SNR07(out);
+        read_first_two(out);
         EXPECT_EQ(stop_code([&] { SNR07(out); }), 1111) << "word " << c.word;
         patch_real(path, third + c.word - 1, old);
     }
@@ -297,12 +303,8 @@ TEST_F(ReflectionList, KeyAboveTheOneBeforeIsCorrupted) {
     for (const Case c : {Case{1.0e38f, true}, Case{second_key + 0.001f, true}, Case{second_key, false},
                          Case{-1.0f, false}}) {
         patch_real(path, third + 1, c.key);
-        fresh_run();
-        int n, nref, nzro, ip, x;
-        YSFL07(n, nref, nzro, ip, x);
         Word out[9];
-        SNR07(out);
-        SNR07(out);
+        read_first_two(out);
         if (c.damaged) {
             EXPECT_EQ(stop_code([&] { SNR07(out); }), 1111) << c.key;
         } else {
