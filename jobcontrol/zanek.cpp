@@ -18,7 +18,7 @@
 #include "jobcontrol/records/special.h"
 #include "jobcontrol/records/store.h"
 #include "crystaldata/special_functions.h"
-#include "jobcontrol/store/snapshot.h"
+#include "jobcontrol/store/safeguard.h"
 #include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
 #include "platform/listing.h"
@@ -300,11 +300,19 @@ bool open_structure_file(bool initialize, int& new_file) {
         units().close(IMPL.I(implw::kStructureUnit));
         XFILE.I(xfile::kIndexState) = xfile::kNotLoaded;
     }
+    let_go_structure_file();
     int next = 0;
     XGIV(1, 800, next);
     int count = 0, iostat = 0;
     if (KOPEN(IMPL.I(implw::kStructureUnit), DOTDAT.name[1], IMPL.I(implw::kRecordLength), count, iostat)) {
         lst("(' error ',i5,'  opening file ',a)", {iostat, rtrim(DOTDAT.name[1])});
+        return false;
+    }
+    // One run at a time: the file is read, and put back when a run left it
+    // during a command, only once this run holds it.
+    if (!hold_structure_file() || !recover_interrupted_command()) {
+        units().close(IMPL.I(implw::kStructureUnit));
+        let_go_structure_file();
         return false;
     }
     return load_or_initialise_index(initialize, new_file);
@@ -328,16 +336,23 @@ bool load_or_initialise_index(bool initialize, int& new_file) {
     if (store_file_empty()) {
         SETFI();
         new_file = 1;
+    } else if (initialize) {
+        // The user asked for a new file: it gets a new index whatever it
+        // held. A record of the index cut short is written whole first, so
+        // that it is not taken for a file cut short.
+        if (!store_block_in_file(kIndexHeaderAddress / kStoreBlockWords)) {
+            static const Word zeros[kStoreBlockWords] = {};
+            XSTOR(kIndexHeaderAddress / kStoreBlockWords, zeros, kStoreBlockWords);
+        }
+        SETFI();
+        new_file = 1;
     } else {
         // The index block must be whole before it is read: a read beyond
         // the end of the file would write a zero block into it.
         if (!store_block_in_file(kIndexHeaderAddress / kStoreBlockWords)) return refuse_structure_file();
         XDWN(kIndexHeaderAddress, XFILI.at(xfili::kTable), 10);
         if (XFILI.I(xfili::kHeaderMagic) != XFILE.I(xfile::kIndexMagic)) return refuse_structure_file();
-        if (initialize) {
-            SETFI();
-            new_file = 1;
-        } else if (JSLDF()) {
+        if (JSLDF()) {
             index_corrupted_message();
             return refuse_structure_file();
         } else {
@@ -476,14 +491,29 @@ bool stores_lists(int code) {
 }
 
 void run_command(int code, int new_file, int& job_count, int& status) {
-    // A command that fails leaves every stored list as it was before it.
-    StoreSnapshot before = stores_lists(code) ? StoreSnapshot::take() : StoreSnapshot();
-    try {
+    if (!stores_lists(code)) {
         dispatch_command(code, new_file, job_count, status);
-    } catch (const CommandFailed&) {
-        status = -1;
+        return;
     }
-    if (status < 0) before.restore();
+    // A command that fails or stops leaves every stored list as it was
+    // before it; one that ends ok has its lists on the disc.
+    CommandGuard guard;
+    if (!guard.begin()) {
+        status = -1;
+        return;
+    }
+    try {
+        try {
+            dispatch_command(code, new_file, job_count, status);
+        } catch (const CommandFailed&) {
+            status = -1;
+        }
+        if (status >= 0) guard.commit();
+    } catch (...) {
+        guard.undo();
+        throw;
+    }
+    if (status < 0) guard.undo();
 }
 
 void ZANCOM(int new_file, int& job_count, int& status) {
@@ -551,6 +581,7 @@ int run_program(int argc, char** argv) {
     }
     lst_flush();
     units().close(IMPL.I(implw::kStructureUnit));
+    let_go_structure_file();
     units().close(listing_unit());
     std::fflush(stdout);
     return exit_code;

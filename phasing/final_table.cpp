@@ -13,6 +13,7 @@
 #include "jobcontrol/numeric.h"
 #include "jobcontrol/records/crystal.h"
 #include "jobcontrol/records/store.h"
+#include "jobcontrol/store/safeguard.h"
 #include "jobcontrol/store/store.h"
 #include "phasing/fom.h"
 #include "phasing/multisolution.h"
@@ -144,9 +145,12 @@ void PRTFOM(int& n, int nenan, float* a, int nref, int& status) {
     XLIMI.I(xlimi::kNextFree) = XLIMI.I(xlimi::kListBase);
     const int count = known_sets ? m + 2 * MAG.I(mag::kLas) : m;
     SUP16(a, b.data(), count);
+    // No set can be used: the sets and the model of earlier phases are
+    // removed so that no later command finds phases, even though the
+    // command's other changes are undone with its failure.
     if (status == -1) {
-        CANCELLA(15);
-        CANCELLA(16);
+        delete_list_for_good(15);
+        delete_list_for_good(16);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/units.h"
 
+#include "platform/durable.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
@@ -81,6 +83,7 @@ int Units::open_direct(int unit, const std::string& path, bool scratch, int recl
     f->formatted = false;
     f->console = false;
     f->recl_bytes = recl_words * 4;
+    f->scratch = scratch;
     return IO_OK;
 }
 
@@ -177,6 +180,13 @@ int Units::write_direct(int unit, int rec, const Word* words, int nwords) {
     if (!f || !f->fp) return IO_NOT_CONNECTED;
     if (!f->direct || rec < 1 || nwords * 4 > f->recl_bytes) return IO_WRONG_KIND;
     long off = static_cast<long>(rec - 1) * f->recl_bytes;
+    if (!f->scratch) {
+        // A named file must keep what it holds whatever happens to the
+        // run: its writes pass the seam that tests use to end the run or
+        // fill the disc at any one of them.
+        if (std::fseek(f->fp, 0, SEEK_END) != 0) return IO_WRITE_FAILED;
+        if (!write_permitted(off + f->recl_bytes > std::ftell(f->fp))) return IO_WRITE_FAILED;
+    }
     if (std::fseek(f->fp, off, SEEK_SET) != 0) return IO_WRITE_FAILED;
     if (std::fwrite(words, 4, nwords, f->fp) != static_cast<size_t>(nwords)) return IO_WRITE_FAILED;
     // A record is recl bytes long even where only its first words are used.
@@ -199,6 +209,13 @@ int Units::flush(int unit) {
     UnitFile* f = slot(unit);
     if (!f || !f->fp) return IO_NOT_CONNECTED;
     return std::fflush(f->fp) == 0 ? IO_OK : IO_WRITE_FAILED;
+}
+
+int Units::sync(int unit) {
+    UnitFile* f = slot(unit);
+    if (!f || !f->fp) return IO_NOT_CONNECTED;
+    if (f->console) return flush(unit);
+    return sync_stream(f->fp) ? IO_OK : IO_WRITE_FAILED;
 }
 
 }  // namespace zanek

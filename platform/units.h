@@ -37,6 +37,7 @@ struct UnitFile {
     bool formatted = true;
     bool console = false;  // stdin/stdout
     int recl_bytes = 0;    // direct access only
+    bool scratch = false;  // no name: vanishes when closed
 };
 
 class Units {
@@ -68,6 +69,8 @@ public:
     int read_direct(int unit, int rec, Word* words, int nwords);
     int write_direct(int unit, int rec, const Word* words, int nwords);
     int flush(int unit);
+    // Pushes the unit's file to the disc: flushed, then synced (fsync).
+    int sync(int unit);
 
 private:
     static constexpr int kMaxUnit = 100;

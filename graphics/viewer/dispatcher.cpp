@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "jobcontrol/store/safeguard.h"
 #include "fourier/fourier_records.h"
 #include "fourier/interpretation/interpretation.h"
 #include "graphics/viewer/viewer.h"
@@ -15,6 +16,7 @@
 #include "jobcontrol/lists/list15.h"
 #include "jobcontrol/records/atoms.h"
 #include "jobcontrol/records/crystal.h"
+#include "jobcontrol/store/safeguard.h"
 
 namespace zanek {
 
@@ -253,6 +255,9 @@ void MODCOM(int action) {
     EMAP.I(emap::kNextAction) = action;
     FRM15(j, CONST.I(konst::kSetNumber), 1);
     CP1530();
+    // The edited model is the user's work: it stays stored even when the
+    // command that showed the viewer fails afterwards.
+    keep_stored_lists();
 }
 
 void REGRO() {

@@ -174,6 +174,20 @@ void check_lists_in_file() {
     }
 }
 
+void write_registered_space() {
+    XDUMP();
+    int64_t last = kIndexHeaderAddress + kIndexHeaderLength + kListTableLength - 1;
+    for (int t = 1; t <= kMaxListType; ++t)
+        if (table_word(t, row::kPresent) > 0) last = std::max<int64_t>(last, table_word(t, row::kLast));
+    const int last_block = static_cast<int>(last / kStoreBlockWords);
+    int block = last_block;
+    while (block >= 0 && !store_block_in_file(block)) --block;
+    // Spare words a list reserves and never writes (records still to come,
+    // table rows to spare) read as zeros, as in the run that stored it.
+    static const Word zeros[kStoreBlockWords] = {};
+    for (int b = block + 1; b <= last_block; ++b) XSTOR(b, zeros, kStoreBlockWords);
+}
+
 void list_absent_message(int type) {
     lst_blank(3);
     lst("(' no list of type',i5,'  stored')", {type});

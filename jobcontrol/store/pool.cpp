@@ -220,6 +220,17 @@ void XDUMP() {
     }
 }
 
+void forget_buffered_blocks() {
+    if (disc_word(disc::kState) < 0) return;
+    int p = pool_word(disc_word(disc::kHead) + kNextLink);
+    for (int steps = 0; p > 0; ++steps) {
+        if (steps > disc_word(disc::kMaxBuffers)) programming_error();  // broken chain
+        pool_word(p + kBlockHeld) = kNone;
+        pool_word(p + kDirtyFlag) = 0;
+        p = pool_word(p + kNextLink);
+    }
+}
+
 void XFTCH(int block, Word* buf, int n) {
     if (n < 1 || n > kStoreBlockWords) programming_error();
     const int unit = XDISU.I(xdisu::kUnit);

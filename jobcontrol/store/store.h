@@ -30,6 +30,9 @@ void XFNDB();                                      // make the current block res
 void XFTCH(int block, Word* buf, int n);           // read record block+1
 void XSTOR(int block, const Word* buf, int n);     // write record block+1
 int KWLNT(int n);                                  // n raised to whole blocks
+// Empties every buffer without writing it: the file has been put back
+// under the pool, and what the buffers hold belongs to the file as it was.
+void forget_buffered_blocks();
 
 // What the structure file (unit XDISU word 1) holds on disc: nothing at
 // all, and the whole of store block b. A block missing from the file reads
@@ -45,6 +48,10 @@ void SLDF();                                       // load the index; stop 1111 
 // short at a record boundary would otherwise read its lost lists as zero
 // blocks. Stops with 1111 (" requested list tt has been corrupted").
 void check_lists_in_file();
+// Writes out every word the lists of the index register, the spare words
+// a list reserves and never writes included (as zero blocks): a later run
+// checks that each list lies whole in the file. The caller flushes.
+void write_registered_space();
 // A blank line and " the file index has been corrupted".
 void index_corrupted_message();
 // The absence message of a list that is not stored (three blank lines,

@@ -21,10 +21,10 @@ std::string job_with_data(const std::string& name) {
     return dir;
 }
 
-// A file that is not empty and holds no index of ours is never given a new
-// index, %initialize or not: the run names it, ends in error and leaves it
-// as it was.
-TEST(StructureFile, FileWithoutAValidIndexIsRefusedAndLeftUntouched) {
+// A file that is not empty and holds no index of ours is refused: the run
+// names it, ends in error and leaves it as it was. With %initialize the user
+// asked for a new file, and it gets a new empty index whatever it held.
+TEST(StructureFile, FileWithoutAValidIndexIsRefusedUntouchedUnlessInitialized) {
     struct Case {
         const char* name;
         const char* structure;  // the %structure name, "" for the default
@@ -57,6 +57,15 @@ TEST(StructureFile, FileWithoutAValidIndexIsRefusedAndLeftUntouched) {
         std::string cmd = "%job foreign\n";
         if (*c.structure) cmd += std::string("%structure ") + c.structure + "\n";
         RunResult r = run_zanek(dir, cmd + c.options + "%history\n%end\n");
+        if (*c.options) {
+            EXPECT_EQ(r.exit_code, 0) << r.listing;
+            EXPECT_NE(r.listing.find("Direct access structure file has been initialized"), std::string::npos);
+            // The next run finds a valid file holding no lists.
+            RunResult again = run_zanek(dir, cmd + "%history\n%end\n");
+            EXPECT_EQ(again.exit_code, 0) << again.listing;
+            EXPECT_NE(again.listing.find("Direct access structure file actually contains:"), std::string::npos);
+            continue;
+        }
         EXPECT_EQ(r.exit_code, 1) << r.listing;
         EXPECT_NE(r.listing.find(" *** error *** file " + file +
                                  " is not empty and holds no valid structure file index"),

@@ -685,7 +685,7 @@ TEST_F(Store, ZeroLengthFileGetsANewIndex) {
 // A file that is not empty and has no index of ours (a mistyped name, a
 // damaged index block) is never given a new index, %initialize or not: the
 // first job names it and refuses it, and not a byte of it changes.
-TEST_F(Store, FileWithoutAValidIndexIsRefusedAndLeftUntouched) {
+TEST_F(Store, FileWithoutAValidIndexIsRefusedUntouchedUnlessInitializeAsksForANewOne) {
     enum Kind { Text, StructureFile };
     struct Case { const char* what; Kind kind; int patch_addr; bool initialize; };
     const Case cases[] = {
@@ -693,16 +693,21 @@ TEST_F(Store, FileWithoutAValidIndexIsRefusedAndLeftUntouched) {
         {"short text file, initialize", Text, 0, true},
         {"long text file", Text, 0, false},
         {"long text file, initialize", Text, 0, true},
+        {"text file ending inside the index record, initialize", Text, 0, true},
         {"index magic damaged", StructureFile, 1607, false},
         {"index magic damaged, initialize", StructureFile, 1607, true},
         {"table magic damaged", StructureFile, 1650, false},
+        {"table magic damaged, initialize", StructureFile, 1650, true},
     };
     DOTDAT.name[1] = "struct.bin";  // the name the run opens (path is the same file)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        const std::string what = c.what;
         if (c.kind == Text) {
-            const bool long_one = std::string(c.what).find("long") != std::string::npos;
-            test::write_file(path, long_one ? std::string(5 * 8192 + 100, 'x') : "%job mistyped\n%data\n%end\n");
+            const std::size_t size = what.find("long") != std::string::npos     ? 5 * 8192 + 100
+                                     : what.find("inside") != std::string::npos ? 3 * 8192 + 1000
+                                                                                : 0;
+            test::write_file(path, size ? std::string(size, 'x') : "%job mistyped\n%data\n%end\n");
         } else {
             test::write_file(path, "");
             start_run();
@@ -713,14 +718,30 @@ TEST_F(Store, FileWithoutAValidIndexIsRefusedAndLeftUntouched) {
         }
         const std::string before = test::read_file(path);
         start_run();
-        EXPECT_EQ(first_job(c.initialize), kRefused);
-        end_run();
-        EXPECT_EQ(test::read_file(path), before);
-        const std::string l = listing();
-        EXPECT_NE(l.find(" *** error *** file struct.bin is not empty and holds no valid structure file index\n"
-                         "               it is left untouched: check the name given with %structure\n"),
-                  std::string::npos) << l;
-        EXPECT_EQ(l.find(" the file index has been corrupted") != std::string::npos, c.patch_addr == 1650) << l;
+        if (c.initialize) {
+            // The user asked for a new file: a new empty index, whatever
+            // the file held, which the next run loads.
+            EXPECT_EQ(first_job(true), 1);
+            end_run();
+            EXPECT_NE(test::read_file(path), before);
+            start_run();
+            EXPECT_EQ(first_job(), 0);
+            int serial = 0, first = 0, last = 0, part = 0, length = 0;
+            SRLIN(1, serial, first, last, part, length);
+            EXPECT_EQ(first, -1);
+            EXPECT_EQ(file_int(path, 1600), 1890);  // the next list goes where a new file's first does
+            end_run();
+            EXPECT_EQ(listing().find("holds no valid structure file index"), std::string::npos);
+        } else {
+            EXPECT_EQ(first_job(), kRefused);
+            end_run();
+            EXPECT_EQ(test::read_file(path), before);
+            const std::string l = listing();
+            EXPECT_NE(l.find(" *** error *** file struct.bin is not empty and holds no valid structure file index\n"
+                             "               it is left untouched: check the name given with %structure\n"),
+                      std::string::npos) << l;
+            EXPECT_EQ(l.find(" the file index has been corrupted") != std::string::npos, c.patch_addr == 1650) << l;
+        }
         test::write_file(lis, "");
         units().open_seq(kListingUnit, lis, OpenStatus::Unknown, FileForm::Formatted);
     }
