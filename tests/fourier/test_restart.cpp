@@ -13,6 +13,7 @@
 #include "jobcontrol/lists/list15.h"
 #include "jobcontrol/records/atoms.h"
 #include "jobcontrol/records/crystal.h"
+#include "jobcontrol/store/safeguard.h"
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/scatter.h"
 #include "jobcontrol/store/store.h"
@@ -275,6 +276,7 @@ TEST_F(RestartJob, EveryAtomRenamedAsHydrogenFailsTheCommandNotTheRun) {
     store(true_model());
     XDUMP();
     units().close(kStoreUnit);
+    let_go_structure_file();  // the run below takes the file
     std::string cmd = "%job renamed\n%structure struct\n%nowindow\n%restart\n";
     for (const std::string& r : renames) cmd += r + "\n";
     cmd += "%history\n%end\n";

@@ -7,6 +7,7 @@
 #include "jobcontrol/lists/list07.h"
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/store.h"
+#include "jobcontrol/store/safeguard.h"
 #include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
 #include "jobcontrol/zanek.h"
@@ -37,6 +38,7 @@ void InProcessJob::SetUp() {
 
 void InProcessJob::TearDown() {
     units().close(kStoreUnit);
+    let_go_structure_file();
     units().close(kListingUnit);
     units().close(kCommandUnit);
     std::filesystem::current_path(old_cwd_);
