@@ -1,5 +1,7 @@
 #include "jobcontrol/zanek.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 
@@ -40,6 +42,17 @@ struct JobNotes {
 };
 
 const std::string kRule120Stars = std::string(120, '*');
+
+// The text with each control character shown as ^ and its letter.
+std::string printable(const std::string& text) {
+    std::string out;
+    for (char ch : text) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (std::iscntrl(u)) out += {'^', static_cast<char>(u == 127 ? '?' : u + '@')};
+        else out += ch;
+    }
+    return out;
+}
 
 void clear_queue() {
     for (int k = 1; k <= kQueueCapacity; ++k) comdir::code(k) = comdir::directive_lines(k) = 0;
@@ -186,6 +199,13 @@ bool command_line(const std::string& line, JobNotes& notes, int& status, bool& e
         }
         std::string name(40, ' ');
         CUTST(rest, n, name, m);
+        // A control character would be cut off or taken literally by the
+        // file system: the four files could then be one another.
+        if (std::any_of(name.begin(), name.end(), [](char ch) { return std::iscntrl(static_cast<unsigned char>(ch)); })) {
+            lst_line(" *** error *** the structure name holds a control character: " + printable(rtrim(name)));
+            status = -2;
+            return false;
+        }
         for (int i = 1; i <= 4; ++i) DOTDAT.name[i] = padded(rtrim(name) + DOTDAT.suffix[i], 80);
         return true;
     }

@@ -25,6 +25,7 @@
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/scatter.h"
 #include "jobcontrol/records/special.h"
+#include "jobcontrol/store/safeguard.h"
 #include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
 #include "platform/fformat.h"
@@ -249,6 +250,12 @@ void OUTMSC(const std::vector<int>& spec) {
 }
 
 bool open_export_file(int unit, int k) {
+    // Opening empties the file: the structure file must never be taken
+    // for an export file, whatever the names given.
+    if (names_structure_file(rtrim(DOTDAT.name[k]))) {
+        lst_line(" *** error *** file " + dotdat_name(k) + " is the structure file: it is not written over");
+        return false;
+    }
     int iostat = 0;
     if (!JOPEN(unit, DOTDAT.name[k], 0, 0, 1, iostat)) return true;
     lst("(' *** error ***  open error, code =',i5,' file is ',a)", {iostat, dotdat_name(k)});

@@ -81,6 +81,12 @@ void let_go_structure_file() {
     hold().lock_fd = -1;
 }
 
+bool names_structure_file(const std::string& path) {
+    const std::string file = open_file_name();
+    if (file.empty()) return false;
+    return same_file(path, file) || same_file(path, structure_copy_name(file));
+}
+
 bool recover_interrupted_command() {
     const std::string file = open_file_name();
     if (file.empty()) return true;

@@ -27,6 +27,9 @@ bool hold_structure_file();
 // Gives up the lock of the last file held (at the end of the run, or
 // before another structure file is opened).
 void let_go_structure_file();
+// True when path names the structure file held (or its copy): no other
+// file the run writes may be it.
+bool names_structure_file(const std::string& path);
 // Puts back the copy an interrupted run left beside the structure file
 // held, and says so. False, after saying why, when it cannot be put back.
 bool recover_interrupted_command();
