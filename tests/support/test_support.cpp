@@ -106,6 +106,24 @@ std::string job_copy(const std::string& folder, const std::string& job, bool win
     return dir;
 }
 
+std::vector<std::string> one_command_jobs(const std::string& job) {
+    std::ifstream f(shared_dir() + "/testdata/" + job + "/job.cmd");
+    std::string head;
+    std::vector<std::string> jobs;
+    for (std::string line; std::getline(f, line);) {
+        std::string key = line.substr(0, std::min<std::size_t>(line.size(), 5));
+        for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const bool command = !line.empty() && line[0] == '%';
+        const bool state_only = key == "%job " || key == "%stru" || key == "%nowi" || key == "%wind";
+        if (command && key.rfind("%end", 0) == 0) break;
+        if (command && state_only) head += line + "\n";
+        else if (command) jobs.push_back(line + "\n");
+        else if (!jobs.empty()) jobs.back() += line + "\n";
+    }
+    for (std::string& j : jobs) j = head + j + "%end\n";
+    return jobs;
+}
+
 std::vector<std::string> test_job_data_directives(const std::string& job, const std::string& kind) {
     std::ifstream f(shared_dir() + "/testdata/" + job + "/job" + kind + ".cmd");
     std::vector<std::string> out;

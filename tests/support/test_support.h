@@ -37,6 +37,12 @@ std::vector<std::string> test_job_data_directives(const std::string& job, const 
 // a fresh folder; with window, its %nowindow turned into %window.
 std::string job_copy(const std::string& folder, const std::string& job, bool window);
 
+// A test job's command file cut into jobs of one command each: every job
+// starts with the lines before the first queued command (%job, %structure,
+// %nowindow) and ends with %end, so that running them in turn, one run
+// each, carries the work from run to run through the structure file.
+std::vector<std::string> one_command_jobs(const std::string& job);
+
 // One atom of a test job's true structure (truth.res).
 struct TrueAtom {
     std::string label, element;
