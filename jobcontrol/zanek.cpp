@@ -349,22 +349,35 @@ bool refuse_structure_file() {
     return false;
 }
 
-}  // namespace
-
-bool load_or_initialise_index(bool initialize, int& new_file) {
-    new_file = 0;
-    if (store_file_empty()) {
-        SETFI();
-        new_file = 1;
-    } else if (initialize) {
-        // The user asked for a new file: it gets a new index whatever it
-        // held. A record of the index cut short is written whole first, so
-        // that it is not taken for a file cut short.
+// Writes a new empty index as one step: a run that ends on the way leaves
+// the file as it was, not a file of zero blocks without an index, which
+// every later run would refuse. A record of the index cut short is written
+// whole first, so that it is not taken for a file cut short.
+bool initialise_index() {
+    CommandGuard guard;
+    if (!guard.begin()) return false;
+    try {
         if (!store_block_in_file(kIndexHeaderAddress / kStoreBlockWords)) {
             static const Word zeros[kStoreBlockWords] = {};
             XSTOR(kIndexHeaderAddress / kStoreBlockWords, zeros, kStoreBlockWords);
         }
         SETFI();
+        guard.commit();
+    } catch (...) {
+        guard.undo();
+        throw;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool load_or_initialise_index(bool initialize, int& new_file) {
+    new_file = 0;
+    if (store_file_empty() || initialize) {
+        // A new file, or the user asked for one: it gets a new index
+        // whatever it held.
+        if (!initialise_index()) return false;
         new_file = 1;
     } else {
         // The index block must be whole before it is read: a read beyond

@@ -32,10 +32,14 @@ std::string job_head(const std::string& structure) {
 }
 
 // A run that only opens the file, puts back a copy left beside it, prints
-// the summary of what the file holds and ends.
-RunResult open_again(const std::string& dir, const std::string& structure) {
-    return run_zanek(dir, job_head(structure) + "%end\n", "open.cmd", "open.lis");
+// the summary of what the file holds and ends; head holds its %job and
+// %structure lines.
+RunResult open_again(const std::string& dir, const std::string& head) {
+    return run_zanek(dir, head + "%end\n", "open.cmd", "open.lis");
 }
+
+// The lines of a one-command job before its command.
+std::string head_of(const std::string& job) { return job.substr(0, job.find("\n%", job.find("%nowindow")) + 1); }
 
 // Runs the jobs in turn, one run each, in dir; all must end ok.
 void run_all(const std::string& dir, const std::vector<std::string>& jobs, std::size_t count) {
@@ -116,6 +120,162 @@ TEST(SplitRuns, EveryReflectionCountAroundABlockBoundaryLoadsInTheNextRun) {
     }
     EXPECT_GE(boundary_cases, 1);  // the spare record began a block at least once
 }
+
+
+// ---------------------------------------------------------------------
+// Interrupted commands
+
+// The state of one command of a test job run one command per run: the
+// structure file before it and as the command leaves it when done.
+struct CommandStates {
+    std::string dir, structure, job, before, after;
+    bool had_file = false;  // the file existed before the command
+    std::string fresh;      // without it: the new empty file a run makes
+};
+
+// Runs the commands of the job before command c in dir, then command c
+// once without interruption in a second folder, from the same file.
+CommandStates prepare(const std::string& name, const std::string& job, std::size_t c) {
+    CommandStates s;
+    s.structure = job;
+    s.dir = job_copy(name, job, false);
+    const std::vector<std::string> jobs = one_command_jobs(job);
+    s.job = jobs.at(c);
+    run_all(s.dir, jobs, c);
+    const std::string path = s.dir + "/" + job + ".bin";
+    s.had_file = file_exists(path);
+    if (s.had_file) s.before = read_file(path);
+    const std::string ref = job_copy(name + "_reference", job, false);
+    if (s.had_file) write_file(ref + "/" + job + ".bin", s.before);
+    RunResult done = run_zanek(ref, s.job);
+    EXPECT_EQ(done.exit_code, 0) << done.listing;
+    s.after = read_file(ref + "/" + job + ".bin");
+    if (!s.had_file) {
+        const std::string empty = fresh_dir(name + "_new_file");
+        EXPECT_EQ(open_again(empty, head_of(s.job)).exit_code, 0);
+        s.fresh = read_file(empty + "/" + job + ".bin");
+    }
+    return s;
+}
+
+// Puts the file back as it was before the command, with nothing beside it.
+void reset(const CommandStates& s) {
+    const std::string path = s.dir + "/" + s.structure + ".bin";
+    fs::remove(path + ".bak");
+    fs::remove(path + ".bak.new");
+    if (s.had_file) write_file(path, s.before);
+    else fs::remove(path);
+}
+
+std::string file_of(const CommandStates& s) { return read_file(s.dir + "/" + s.structure + ".bin"); }
+
+// What the file holds is the state before the command or after it.
+::testing::AssertionResult before_or_after(const CommandStates& s, const std::string& now) {
+    if (now == s.after) return ::testing::AssertionSuccess();
+    if (now == (s.had_file ? s.before : s.fresh)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the structure file is neither as before nor as after the command ("
+                                         << now.size() << " bytes)";
+}
+
+// The command of the test job (its place in the job), the fault, and the
+// share of the writes tried: every parts-th write from part + 1 on, so that
+// a command of many writes is tried by several tests side by side.
+struct Interruption {
+    int command;
+    bool kill;  // else a full disc
+    int part = 0, parts = 1;
+};
+
+class EveryWrite : public ::testing::TestWithParam<Interruption> {
+protected:
+    static constexpr const char* kJob = "fecl_r3c_synth";
+    CommandStates s;
+    std::string copy;
+    int writes = 0;  // counted writes of the command's run
+
+    void SetUp() override {
+        const Interruption i = GetParam();
+        s = prepare("every_write_" + name(i), kJob, static_cast<std::size_t>(i.command));
+        copy = s.dir + "/" + kJob + ".bin.bak";
+        // The first write at which a kill no longer comes is one past the last.
+        int low = 1, high = 1;
+        while (run_with("kill", high).exit_code == kKilled) low = high + 1, high *= 2;
+        while (low < high) {
+            const int mid = (low + high) / 2;
+            if (run_with("kill", mid).exit_code == kKilled) low = mid + 1;
+            else high = mid;
+        }
+        writes = low - 1;
+    }
+    RunResult run_with(const std::string& fault, int k) {
+        reset(s);
+        return run_zanek(s.dir, s.job, "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=" + fault + ":" + std::to_string(k));
+    }
+
+public:
+    static std::string name(const Interruption& i) {
+        return std::to_string(i.command) + (i.kill ? "_kill" : "_full") + "_" + std::to_string(i.part);
+    }
+};
+
+// Every write of every command of a test job is, in turn, the moment the
+// run is killed: the next run finds the file as it was before the command
+// or as the command left it, and says so when it had to put it back. Then
+// every write, in turn, is the first one a full disc refuses (writes that
+// lengthen no file still succeed): the failed run itself leaves the file as
+// it was before the command.
+TEST_P(EveryWrite, LeavesTheFileBeforeOrAfterTheCommand) {
+    SCOPED_TRACE(s.job);
+    ASSERT_GT(writes, 0);
+    EXPECT_EQ(run_with("kill", writes + 1).exit_code, 0);
+    EXPECT_EQ(file_of(s), s.after);
+    for (int k = GetParam().part + 1; k <= writes; k += GetParam().parts) {
+        if (GetParam().kill) {
+            SCOPED_TRACE("killed at write " + std::to_string(k));
+            ASSERT_EQ(run_with("kill", k).exit_code, kKilled);
+            const bool copy_left = file_exists(copy);
+            RunResult next = open_again(s.dir, head_of(s.job));
+            ASSERT_EQ(next.exit_code, 0) << next.listing;
+            EXPECT_EQ(next.listing.find("has been put back") != std::string::npos, copy_left) << next.listing;
+            EXPECT_TRUE(before_or_after(s, file_of(s)));
+        } else {
+            SCOPED_TRACE("disc full from write " + std::to_string(k));
+            RunResult r = run_with("full", k);
+            // A command that cannot keep a copy fails; a write of the file
+            // that fails is the store's stop for a write error.
+            const char* end = r.exit_code == 0   ? " == ZANEK ends ok"
+                              : r.exit_code == 1 ? " == ZANEK ends in error"
+                                                 : " STOP";
+            EXPECT_NE(r.listing.find(end), std::string::npos) << r.listing;
+            if (r.exit_code == 0) {
+                EXPECT_EQ(file_of(s), s.after);
+            } else if (s.had_file) {
+                EXPECT_TRUE(file_of(s) == s.before);
+            } else {
+                // The new file may have its index or not: the next run
+                // starts from an empty structure file either way.
+                ASSERT_EQ(open_again(s.dir, head_of(s.job)).exit_code, 0);
+                EXPECT_TRUE(before_or_after(s, file_of(s)));
+            }
+        }
+        EXPECT_FALSE(file_exists(copy));
+        if (HasFailure()) return;
+    }
+}
+
+std::vector<Interruption> every_command_and_fault() {
+    std::vector<Interruption> v;
+    for (int c = 0; c < 7; ++c) {
+        const int parts = c == 3 || c == 5 ? 4 : 1;  // %invariants and %fourier write most
+        for (bool kill : {true, false})
+            for (int p = 0; p < parts; ++p) v.push_back({c, kill, p, parts});
+    }
+    return v;
+}
+
+// %data, %normal, %seminvariants, %invariants, %phase, %fourier, %export.
+INSTANTIATE_TEST_SUITE_P(Commands, EveryWrite, ::testing::ValuesIn(every_command_and_fault()),
+                         [](const auto& info) { return EveryWrite::name(info.param); });
 
 }  // namespace
 }  // namespace zanek::test
