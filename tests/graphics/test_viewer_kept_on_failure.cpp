@@ -1,0 +1,259 @@
+// The model sent back from the viewer is the user's work: when the %export
+// that showed it then fails (its file cannot be opened), the edit stays in
+// the structure file, though the failed command's other changes are undone.
+// Whole runs of the program: a job taken through %fourier, then a window
+// run whose %export shows the model, the scripted user deletes an atom and
+// quits, and the export fails; a third run exports what the file holds.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "jobcontrol/zanek.h"
+#include "jobcontrol/store/safeguard.h"
+#include "platform/units.h"
+#include "test_viewer_fixture.h"
+
+namespace zanek::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kJob = "rand_pbar1_c14o2";
+const std::string kBin = kJob + ".bin";
+const std::string kIns = kJob + ".ins";
+
+std::string click(int x, int y) { return std::to_string(x) + " " + std::to_string(y) + "\n"; }
+std::string click_row(int row) {
+    const auto [x, y] = button_centre(row);
+    return click(x, y);
+}
+
+std::vector<std::string> words(const std::string& text) {
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    for (std::string w; in >> w;) out.push_back(w);
+    return out;
+}
+
+// The structure file of the test job after a window-mode run of its job up
+// to %fourier (the %export left out), made once per test process.
+const std::string& recycled_file() {
+    static const std::string bytes = [] {
+        const std::string dir = job_copy("kept_recycled", kJob, true);
+        std::string cmd = read_file(dir + "/job.cmd");
+        const auto from = cmd.find("%export"), to = cmd.find("%end");
+        EXPECT_NE(from, std::string::npos);
+        EXPECT_NE(to, std::string::npos);
+        cmd.erase(from, to - from);
+        write_file(dir + "/job.cmd", cmd);
+        RunResult r = run_zanek(dir, "");
+        EXPECT_EQ(r.exit_code, 0) << r.listing;
+        return read_file(dir + "/" + kBin);
+    }();
+    return bytes;
+}
+
+// The words of every list the index of a structure file names, by list
+// type. Store address a lies at byte 8192*(a div 512) + 4*(a mod 512); row t
+// of the list-type table starts at store address 1650 + 6t, its first word
+// is t while the list is present, its third the list's first address and
+// its sixth the list's length.
+std::map<int, std::string> stored_lists(const std::string& bytes) {
+    const auto byte_of = [](int a) { return 8192 * static_cast<size_t>(a / 512) + 4 * static_cast<size_t>(a % 512); };
+    const auto word_at = [&](int a) {
+        uint32_t u = 0;
+        for (int b = 3; b >= 0; --b) u = u << 8 | static_cast<unsigned char>(bytes.at(byte_of(a) + b));
+        return static_cast<int32_t>(u);
+    };
+    std::map<int, std::string> lists;
+    for (int t = 1; t <= 39; ++t) {
+        const int row = 1650 + 6 * t;
+        if (word_at(row) <= 0) continue;
+        const int first = word_at(row + 2), length = word_at(row + 5);
+        std::string& w = lists[t];
+        for (int a = first; a < first + length; ++a) w += bytes.substr(byte_of(a), 4);
+    }
+    return lists;
+}
+
+// Every list of the file before is in the file after with the same words,
+// but the model (list 15) and its copy (list 30), which the viewer sends
+// back; no list is added.
+void expect_lists_but_the_model_as_before(const std::string& before, const std::string& after) {
+    const std::map<int, std::string> was = stored_lists(before), is = stored_lists(after);
+    ASSERT_GE(was.size(), 10u);
+    ASSERT_EQ(was.count(15), 1u);
+    for (const auto& [type, words] : was) {
+        ASSERT_EQ(is.count(type), 1u) << "list " << type << " is gone";
+        if (type != 15 && type != 30) {
+            EXPECT_TRUE(is.at(type) == words) << "list " << type << " has changed";
+        }
+    }
+    EXPECT_EQ(is.size(), was.size());
+}
+
+std::string folder_with(const std::string& name, const std::string& bytes) {
+    const std::string dir = fresh_dir(name);
+    write_file(dir + "/" + kBin, bytes);
+    return dir;
+}
+
+std::string export_job(bool window) {
+    return "%structure " + kJob + "\n" + (window ? "%window" : "%nowindow") + "\n%export\nshel\n%end\n";
+}
+
+// The x, y, z columns of every atom and peak line of a SHELX file, sorted.
+std::vector<std::string> atom_positions(const std::string& ins) {
+    std::vector<std::string> out;
+    bool atoms = false;
+    for (const std::string& line : split_lines(ins)) {
+        if (line.rfind("FVAR", 0) == 0) {
+            atoms = true;
+            continue;
+        }
+        if (!atoms || line.size() < 39 || line.rfind("HKLF", 0) == 0 || line.rfind("END", 0) == 0) continue;
+        out.push_back(line.substr(9, 30));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// The SHELX model that a batch %export writes from the structure file in dir.
+std::string exported_model(const std::string& dir) {
+    fs::remove(dir + "/" + kIns);
+    RunResult r = run_zanek(dir, export_job(false), "export.cmd", "export.lis");
+    EXPECT_EQ(r.exit_code, 0) << r.listing;
+    return read_file(dir + "/" + kIns);
+}
+
+// The failing export: its main file is a folder, which cannot be opened.
+RunResult failing_window_export(const std::string& dir, const std::string& events) {
+    fs::create_directory(dir + "/" + kIns);
+    std::string env;
+    if (!events.empty()) {
+        write_file(dir + "/events", events);
+        env = "ZANEK_EVENTS=events";
+    }
+    RunResult r = run_zanek(dir, export_job(true), "fail.cmd", "fail.lis", env);
+    fs::remove(dir + "/" + kIns);
+    return r;
+}
+
+class KeptEdit : public ViewerJob {
+protected:
+    // Where the viewer, shown by %export on the structure file `bytes`,
+    // first draws the atoms: the file is opened in this process, its list
+    // 15 taken as %export takes it, and the model drawn once.
+    void show_model_of(const std::string& bytes) {
+        units().close(kStoreUnit);
+        let_go_structure_file();
+        write_file(dir + "/struct.bin", bytes);
+        int new_file = 0;
+        ASSERT_TRUE(open_structure_file(false, new_file));
+        int n = 0, start = 1, set = 0, bondflag = 0;
+        SFL15(n, start, set, bondflag);
+        ASSERT_GT(n, 2);
+        EMAP.I(emap::kNextAction) = 0;
+        if (bondflag != 1) bond_count() = -1.0f;
+        FRM15(n, set, 1);
+        atoms = n;
+        VYROLA(1);
+        ASSERT_EQ(ATOMI.n1, n);
+    }
+    // An atom drawn inside the model area whose centre no other atom's
+    // disc covers: a click on it picks that atom alone. 0 when none.
+    static int lone_entry() {
+        for (int e = 1; e <= ATOMI.n1; ++e) {
+            if (!(ATOMI.radius[e] > 0.0f) || ATOMI.px[e] < 90 || ATOMI.py[e] < 30 || ATOMI.px[e] > 630 ||
+                ATOMI.py[e] > 470)
+                continue;
+            bool alone = true;
+            for (int f = 1; f <= ATOMI.n1 && alone; ++f) {
+                if (f == e) continue;
+                const double d = std::hypot(ATOMI.px[f] - ATOMI.px[e], ATOMI.py[f] - ATOMI.py[e]);
+                alone = d > ATOMI.pr[f] + 2;
+            }
+            if (alone) return e;
+        }
+        return 0;
+    }
+    int atoms = 0;
+};
+
+TEST_F(KeptEdit, AtomDeletedInTheViewerStaysStoredWhenTheExportFails) {
+    const std::string& before = recycled_file();
+    const std::vector<std::string> model = atom_positions(exported_model(folder_with("kept_reference", before)));
+
+    show_model_of(before);
+    const int e = lone_entry();
+    ASSERT_GT(e, 0) << "no atom stands alone in the viewer's picture";
+    const int slot = ATOMI.atom[e];
+    ASSERT_GE(slot, 1);
+    ASSERT_LE(slot, atoms);
+    const std::string label = ATOMI.label[e];
+    ASSERT_FALSE(words(label).empty());
+    // The deleted atom's line in the exported model.
+    char xyz[40];
+    std::snprintf(xyz, sizeof xyz, "%10.5f%10.5f%10.5f", atom_coord(slot, 1), atom_coord(slot, 2), atom_coord(slot, 3));
+    ASSERT_EQ(static_cast<int>(model.size()), atoms);
+    ASSERT_EQ(std::count(model.begin(), model.end(), std::string(xyz)), 1) << xyz;
+
+    // Delete, a click on the atom, Done, Quit.
+    const std::string dir = folder_with("kept_edit", before);
+    RunResult r = failing_window_export(
+        dir, click_row(32) + click(ATOMI.px[e], ATOMI.py[e]) + click_row(47) + click_row(10));
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    EXPECT_NE(r.listing.find(" *** error ***  open error, code ="), std::string::npos) << r.listing;
+    EXPECT_NE(r.listing.find(" == ZANEK ends in error"), std::string::npos);
+    const auto said = r.listing.find(" The following Atom(s) has been deleted :\n");
+    ASSERT_NE(said, std::string::npos) << r.listing;
+    const auto next = r.listing.find('\n', said) + 1;
+    EXPECT_EQ(words(r.listing.substr(next, r.listing.find('\n', next) - next)), words(label));
+    EXPECT_FALSE(fs::exists(dir + "/" + kBin + ".bak"));
+    expect_lists_but_the_model_as_before(before, read_file(dir + "/" + kBin));
+
+    // The next run finds the model without the atom.
+    std::vector<std::string> edited = model;
+    edited.erase(std::find(edited.begin(), edited.end(), std::string(xyz)));
+    EXPECT_EQ(atom_positions(exported_model(dir)), edited);
+}
+
+// Without an edit the user's Quit sends the model back unchanged: the
+// failing export leaves every list but the model and its copy as they
+// were, and the model the next run exports is the one before.
+TEST_F(KeptEdit, QuitWithoutAnEditLeavesTheModelAsItWasWhenTheExportFails) {
+    const std::string& before = recycled_file();
+    const std::string reference = exported_model(folder_with("kept_reference_quit", before));
+    const std::string dir = folder_with("kept_quit", before);
+    RunResult r = failing_window_export(dir, click_row(10));
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    EXPECT_NE(r.listing.find(" *** error ***  open error, code ="), std::string::npos) << r.listing;
+    EXPECT_EQ(r.listing.find(" The following Atom(s) has been deleted :"), std::string::npos);
+    expect_lists_but_the_model_as_before(before, read_file(dir + "/" + kBin));
+    EXPECT_EQ(exported_model(dir), reference);
+}
+
+// The same failing export in a batch run (no viewer, nothing sent back)
+// leaves the structure file byte for byte as it was.
+TEST_F(KeptEdit, FailingBatchExportLeavesTheFileAsItWas) {
+    const std::string& before = recycled_file();
+    const std::string dir = folder_with("kept_batch", before);
+    fs::create_directory(dir + "/" + kIns);
+    RunResult r = run_zanek(dir, export_job(false), "fail.cmd", "fail.lis");
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    EXPECT_NE(r.listing.find(" *** error ***  open error, code ="), std::string::npos) << r.listing;
+    EXPECT_TRUE(read_file(dir + "/" + kBin) == before);
+    EXPECT_FALSE(fs::exists(dir + "/" + kBin + ".bak"));
+}
+
+}  // namespace
+}  // namespace zanek::test
