@@ -277,5 +277,191 @@ std::vector<Interruption> every_command_and_fault() {
 INSTANTIATE_TEST_SUITE_P(Commands, EveryWrite, ::testing::ValuesIn(every_command_and_fault()),
                          [](const auto& info) { return EveryWrite::name(info.param); });
 
+
+// ---------------------------------------------------------------------
+// Stops, kills and a second run
+
+// Byte offset of store address a in the structure file.
+std::size_t byte_of(int a) { return 8192 * static_cast<std::size_t>(a / 512) + 4 * static_cast<std::size_t>(a % 512); }
+
+// A stop inside a command (here the corrupted-list stop of a damaged
+// scattering-factor list, met after %phase has deleted the model) leaves
+// the lists as they were before the command, as a failure does.
+TEST(Interruptions, StopInsideACommandLeavesTheListsAsBefore) {
+    const std::string job = "rand_pbar1_c14o2";
+    const std::string dir = job_copy("stop_inside_command", job, false);
+    ASSERT_EQ(run_zanek(dir, "").exit_code, 0);
+    const std::string path = dir + "/" + job + ".bin";
+    std::string bytes = read_file(path);
+    int32_t first3 = 0;
+    std::memcpy(&first3, bytes.data() + byte_of(1650 + 6 * 3 + 2), 4);  // row 3, word 3
+    const float wrong_type = 5.0f;                                     // header word 2 of list 3
+    std::memcpy(bytes.data() + byte_of(first3 + 1), &wrong_type, 4);
+    write_file(path, bytes);
+    RunResult r = run_zanek(dir, head_of(one_command_jobs(job).at(4)) + "%phase\n%end\n");
+    EXPECT_EQ(r.exit_code, 2) << r.listing;
+    EXPECT_NE(r.listing.find(" requested list   3 has been corrupted"), std::string::npos) << r.listing;
+    EXPECT_NE(r.listing.find(" STOP 1111"), std::string::npos);
+    EXPECT_EQ(read_file(path), bytes);  // the model %phase had deleted is there again
+    EXPECT_FALSE(file_exists(path + ".bak"));
+}
+
+pid_t start_zanek(const std::string& dir, const std::string& cmd_name, const std::string& lis_name) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(dir.c_str()) != 0) ::_exit(127);
+        ::setenv("ZANEK_CLOCK", kFixedClock, 1);
+        ::setenv("CRYSDIR", (source_dir() + "/data/").c_str(), 1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execl(ZANEK_EXE, ZANEK_EXE, cmd_name.c_str(), lis_name.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return pid;
+}
+
+int wait_for(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return status;
+}
+
+// A real process killed (SIGKILL) at moments spread over its command: the
+// next run finds the file as it was before the command or after it.
+TEST(Interruptions, RunKilledAtAnyMomentLeavesTheFileBeforeOrAfterItsCommand) {
+    const std::string job = "rand_p21c_c18n2o4";
+    const std::vector<std::string> jobs = one_command_jobs(job);
+    const std::size_t fourier = 5;
+    ASSERT_NE(jobs.at(fourier).find("%fourier"), std::string::npos);
+    const CommandStates s = prepare("real_kill", job, fourier);
+    write_file(s.dir + "/job.cmd", s.job);
+    const auto t0 = std::chrono::steady_clock::now();
+    ASSERT_EQ(run_zanek(s.dir, "").exit_code, 0);
+    const auto span = std::chrono::steady_clock::now() - t0;
+    int put_back = 0;
+    for (int i = 1; i <= 12; ++i) {
+        SCOPED_TRACE("killed after " + std::to_string(i) + "/12 of a run");
+        reset(s);
+        const pid_t pid = start_zanek(s.dir, "job.cmd", "job.lis");
+        std::this_thread::sleep_for(span * i / 12);
+        ::kill(pid, SIGKILL);
+        wait_for(pid);
+        RunResult next = open_again(s.dir, head_of(s.job));
+        ASSERT_EQ(next.exit_code, 0) << next.listing;
+        put_back += next.listing.find("has been put back") != std::string::npos;
+        EXPECT_TRUE(before_or_after(s, file_of(s)));
+        EXPECT_FALSE(file_exists(s.dir + "/" + job + ".bin.bak"));
+    }
+    std::printf("%d of 12 kills landed inside the command\n", put_back);
+}
+
+// A process that holds the lock on the structure file, as another run does,
+// until it is told to let go.
+struct LockHolder {
+    pid_t pid = -1;
+    int release_fd = -1;
+    explicit LockHolder(const std::string& path) {
+        int ready[2], release[2];
+        if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
+        pid = ::fork();
+        if (pid == 0) {
+            const int fd = ::open(path.c_str(), O_RDONLY);
+            char c = ::flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+            if (::write(ready[1], &c, 1) != 1) ::_exit(1);
+            (void)!::read(release[0], &c, 1);
+            ::_exit(0);
+        }
+        char c = 0;
+        if (::read(ready[0], &c, 1) != 1 || c != 'y') pid = -1;
+        release_fd = release[1];
+    }
+    ~LockHolder() {
+        if (release_fd >= 0) (void)!::write(release_fd, "x", 1);
+        if (pid > 0) wait_for(pid);
+    }
+};
+
+// A second run on a file another process holds ends in error at once,
+// naming the file, and leaves it untouched; once the other lets go, the
+// same run works.
+TEST(Lock, RunOnAFileAnotherProcessHoldsIsRefusedUntouched) {
+    const std::string job = "fecl_r3c_synth";
+    const std::string dir = job_copy("lock_held", job, false);
+    const std::vector<std::string> jobs = one_command_jobs(job);
+    run_all(dir, jobs, 2);
+    const std::string path = dir + "/" + job + ".bin";
+    const std::string before = read_file(path);
+    {
+        LockHolder other(path);
+        ASSERT_GT(other.pid, 0);
+        RunResult r = run_zanek(dir, jobs.at(2));
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_NE(r.listing.find(" *** error *** structure file " + job +
+                                 ".bin is in use by another run: it is left untouched"),
+                  std::string::npos) << r.listing;
+        EXPECT_EQ(r.listing.find("ZANEK : Seminvariants routine"), std::string::npos);
+        EXPECT_EQ(read_file(path), before);
+        EXPECT_FALSE(file_exists(path + ".bak"));
+    }
+    EXPECT_EQ(run_zanek(dir, jobs.at(2)).exit_code, 0);
+}
+
+// Two runs of the program on one file at once: the second is refused while
+// the first works, and the first ends as it would alone.
+TEST(Lock, SecondRunOfTheProgramIsRefusedWhileTheFirstWorks) {
+    const std::string job = "rand_p21c_c18n2o4";
+    const std::string alone = job_copy("lock_alone", job, false);
+    ASSERT_EQ(run_zanek(alone, "").exit_code, 0);
+    const std::string dir = job_copy("lock_two_runs", job, false);
+    const pid_t first = start_zanek(dir, "job.cmd", "job.lis");
+    // A copy beside the file means a command of the first run is running.
+    const std::string copy = dir + "/" + job + ".bin.bak";
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!file_exists(copy) && std::chrono::steady_clock::now() < give_up)
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    ASSERT_TRUE(file_exists(copy));
+    RunResult second = run_zanek(dir, head_of(one_command_jobs(job).at(0)) + "%initialize\n%end\n", "second.cmd",
+                                 "second.lis");
+    const int status = wait_for(first);
+    EXPECT_EQ(second.exit_code, 1);
+    EXPECT_NE(second.listing.find(" is in use by another run: it is left untouched"), std::string::npos)
+        << second.listing;
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(read_file(dir + "/" + job + ".ins"), read_file(alone + "/" + job + ".ins"));
+}
+
+// ---------------------------------------------------------------------
+// Names
+
+// A structure name holding a control character is refused before any file
+// is opened; a plot file named as the structure file is not written over it.
+TEST(Names, ControlCharacterInTheStructureNameIsRefused) {
+    const std::string dir = fresh_dir("names_control");
+    for (const std::string name : {std::string("a\0b", 3), std::string("a\tb"), std::string("a\x1b")}) {
+        RunResult r = run_zanek(dir, "%job names\n%structure " + name + "\n%history\n%end\n");
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_NE(r.listing.find(" *** error *** the structure name holds a control character: a^"),
+                  std::string::npos) << r.listing;
+        EXPECT_TRUE(fs::is_empty(dir) || !file_exists(dir + "/a.bin"));
+    }
+}
+
+TEST(Names, ExportOrPlotFileNamedAsTheStructureFileIsNotWrittenOverIt) {
+    const std::string job = "fecl_r3c_synth";
+    const std::string dir = job_copy("names_plot", job, false);
+    const std::vector<std::string> jobs = one_command_jobs(job);
+    run_all(dir, jobs, jobs.size() - 1);
+    const std::string path = dir + "/" + job + ".bin";
+    const std::string before = read_file(path);
+    RunResult r = run_zanek(dir, head_of(jobs.back()) + "%export\nshel\nmold " + job + ".bin\n%end\n");
+    EXPECT_EQ(r.exit_code, 1) << r.listing;
+    EXPECT_NE(r.listing.find(" *** error *** file " + job + ".bin is the structure file: it is not written over"),
+              std::string::npos) << r.listing;
+    EXPECT_EQ(read_file(path), before);
+    EXPECT_EQ(open_again(dir, head_of(jobs.back())).exit_code, 0);
+}
+
 }  // namespace
 }  // namespace zanek::test
