@@ -69,6 +69,60 @@ TEST_F(WilsonPlot, FitsTheTemperatureFactorAndScale) {
     EXPECT_GT(cw::mean_s2(10), 0.45f);
 }
 
+// Each point of the plot pools a shell with the next one. Four shells of
+// width 0.1 in s^2, each of its own count, weight and mean intensity:
+//   shell 1: 5 reflections at s^2 0.05, q 1, z 4:   sum q 5,  sum q z 20, sum q s^2 0.25
+//   shell 2: 5 reflections at s^2 0.15, q 2, z 2:   sum q 10, sum q z 20, sum q s^2 1.5
+//   shell 3: 6 reflections at s^2 0.25, q 1, z 1:   sum q 6,  sum q z 6,  sum q s^2 1.5
+//   shell 4: 4 reflections at s^2 0.35, q 1, z 0.5: sum q 4,  sum q z 2,  sum q s^2 1.4
+// Points (shells 1+2, 2+3, 3+4, 4 alone):
+//   n = 15, 16, 10, 4; mean z = 40/15, 26/16, 8/10, 2/4;
+//   mean s^2 = 1.75/15, 3.0/16, 2.9/10, 1.4/4.
+// Without a known fragment the "debye" and "wilson" values are both
+// ln(mean z); the line is fitted to them with weights n.
+TEST_F(WilsonPlot, EachPointPoolsAShellWithTheNext) {
+    wilson_setup(4, 0.4f);
+    UREQ.I(ureqw::kPrint) = 1;
+    WorkingFile wf;
+    for (int i = 0; i < 5; ++i) wf.push_back(observed(0.05f, 4.0));
+    for (int i = 0; i < 5; ++i) wf.push_back(observed(0.15f, 2.0, 2));
+    for (int i = 0; i < 6; ++i) wf.push_back(observed(0.25f, 1.0));
+    for (int i = 0; i < 4; ++i) wf.push_back(observed(0.35f, 0.5));
+    int ierr = 0;
+    SUM(wf, 1.0f, ierr);
+    ASSERT_EQ(ierr, 0) << listing();
+    ASSERT_EQ(wilson_points(), 4);
+
+    const double n[4] = {15, 16, 10, 4};
+    const double mean_z[4] = {40.0 / 15, 26.0 / 16, 8.0 / 10, 2.0 / 4};
+    const double mean_s2[4] = {1.75 / 15, 3.0 / 16, 2.9 / 10, 1.4 / 4};
+    double S = 0, Sx = 0, Sxx = 0, Sy = 0, Sxy = 0;
+    for (int k = 0; k < 4; ++k) {
+        SCOPED_TRACE(k + 1);
+        EXPECT_NEAR(cw::mean_s2(k + 1), mean_s2[k], 1e-6);
+        EXPECT_NEAR(cw::log_wilson(k + 1), std::log(mean_z[k]), 1e-6);
+        EXPECT_NEAR(cw::log_debye(k + 1), std::log(mean_z[k]), 1e-6);
+        const double x = mean_s2[k], y = std::log(mean_z[k]);
+        S += n[k], Sx += n[k] * x, Sxx += n[k] * x * x, Sy += n[k] * y, Sxy += n[k] * x * y;
+    }
+    const double D = S * Sxx - Sx * Sx;
+    const double slope = (S * Sxy - Sx * Sy) / D, intercept = (Sxx * Sy - Sx * Sxy) / D;
+    EXPECT_NEAR(C.R(cw::kSlope), slope, 1e-4);
+    EXPECT_NEAR(C.R(cw::kIntercept), intercept, 1e-5);
+    EXPECT_NEAR(C.R(cw::kB), -slope / 2, 1e-4);
+    EXPECT_NEAR(C.R(cw::kScale), std::exp(-intercept), 1e-5);
+
+    // The table rows: point, range of the pair, n, mean s^2, mean intensity,
+    // mean v, debye, wilson.
+    const std::string rows[4] = {
+        "  1         0.0000  -  0.2000         15        0.1167           2.7                 2.6667         0.9808       0.9808",
+        "  2         0.1000  -  0.3000         16        0.1875           1.6                 1.6250         0.4855       0.4855",
+        "  3         0.2000  -  0.4000         10        0.2900           0.8                 0.8000        -0.2231      -0.2231",
+        "  4         0.3000  -  0.4000          4        0.3500           0.5                 0.5000        -0.6931      -0.6931",
+    };
+    for (const std::string& r : rows) EXPECT_TRUE(listed(r + "\n")) << r << "\n" << listing();
+}
+
 TEST_F(WilsonPlot, EmptyShellsAreSkipped) {
     wilson_setup(10, 0.5f);
     // Shell 4 (s^2 from 0.15 to 0.2) holds no reflection at all.

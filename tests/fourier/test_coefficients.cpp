@@ -264,6 +264,62 @@ TEST_F(PhaseSetChoice, BestSetThenTheNextBestLastAndBeforeLast) {
     EXPECT_EQ(stored_cfoms().size(), 3u);
 }
 
+// The E-map coefficient of a phased reflection is E times the weight its
+// phase set gives it, at its phase: every equivalent written carries the
+// modulus E w (the operators only turn the phase), and the equivalent of
+// the identity is E w exp(i phi), conjugated when it is stored as its
+// Friedel mate. Weights of 0.3, 0.6 and 0.9 tell the weight from its
+// square or its square root (a weight of 1 would hide them).
+TEST_F(PhaseSetChoice, EMapCoefficientsAreETimesTheWeightAtThePhase) {
+    prepare(test::p212121_structure());
+    const auto refl = list7();
+    const int nref = RC.I(rcw::kNref);
+    ASSERT_GT(nref, 10);
+    PARAM.I(param::kNref) = nref;
+    NFRM16(1);
+    std::vector<float> w(static_cast<std::size_t>(nref));
+    std::vector<int32_t> phi(static_cast<std::size_t>(nref));
+    for (int i = 0; i < nref; ++i) {
+        w[static_cast<std::size_t>(i)] = 0.3f * static_cast<float>(1 + i % 3);
+        phi[static_cast<std::size_t>(i)] = 15 * (1 + (7 * i) % 24);  // phases of the set, not the structure's
+    }
+    Word fom[11] = {};
+    fom[4].r = 0.8f;
+    SNW16(1, fom, w.data(), phi.data());
+    float cfom[1] = {0.8f};
+    int32_t place[1] = {1};
+    YSUP16(cfom, place, 1);
+    int ierr = 0;
+    ASSERT_EQ(expand_first_map(1, ierr), 1);
+    ASSERT_EQ(ierr, 0) << listing();
+
+    // In P 21 21 21 every equivalent of (h k l) is (+-h, +-k, +-l).
+    std::map<std::tuple<int, int, int>, int> source;
+    for (int i = 0; i < nref; ++i) {
+        const auto& r = refl[static_cast<std::size_t>(i)];
+        source[{std::abs(r.h), std::abs(r.k), std::abs(r.l)}] = i;
+    }
+    ASSERT_EQ(static_cast<int>(source.size()), nref);
+    const auto entries = read_coefficients();
+    ASSERT_GE(entries.size(), static_cast<std::size_t>(nref));
+    int identities = 0;
+    for (const Entry& e : entries) {
+        const auto it = source.find({std::abs(e.h), std::abs(e.k), std::abs(e.l)});
+        ASSERT_NE(it, source.end()) << e.h << " " << e.k << " " << e.l;
+        const int i = it->second;
+        const auto& r = refl[static_cast<std::size_t>(i)];
+        const double modulus = static_cast<double>(r.key) * w[static_cast<std::size_t>(i)];
+        EXPECT_NEAR(std::hypot(e.a, e.b), modulus, 1e-4 * modulus) << e.h << " " << e.k << " " << e.l;
+        const int friedel = e.h == -r.h && e.k == -r.k && e.l == -r.l ? -1 : 0;
+        if (friedel == 0 && !(e.h == r.h && e.k == r.k && e.l == r.l)) continue;
+        ++identities;
+        const double p = phi[static_cast<std::size_t>(i)] * M_PI / 180.0;
+        EXPECT_NEAR(e.a, modulus * std::cos(p), 1e-4 * modulus);
+        EXPECT_NEAR(e.b, (friedel ? -1.0 : 1.0) * modulus * std::sin(p), 1e-4 * modulus);
+    }
+    EXPECT_GE(identities, nref);
+}
+
 TEST_F(PhaseSetChoice, BeforeLastOfASingleSetIsTheBestAndTooHighARequestFails) {
     prepare(test::p212121_structure());
     make_phase_sets({0.6f});

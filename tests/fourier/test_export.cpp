@@ -7,6 +7,7 @@
 // back with cctbx.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -142,6 +143,45 @@ TEST_F(ExportJob, ShelxZAndLatticeOfCentredAndRhombohedralGroups) {
         EXPECT_EQ(std::stoi(f[2].substr(6, 8)), std::stoi(line.substr(b + 1, c - b - 1)));
         ASSERT_EQ(f[3].substr(0, 5), "LATT ");
         EXPECT_EQ(std::stoi(f[3].substr(5)), std::stoi(line.substr(c + 1)));
+    }
+}
+
+// The SYMM lines of groups whose operators are pure rotations (no
+// translation in any row: the line holds the signed axis letters alone,
+// "+" only after another term), and of two with screw axes of a third and
+// a sixth of c, against fixtures/shelx_symm_reference.txt, which
+// fixtures/make_shelx_symm_reference.py wrote from gemmi's general
+// positions. One line per operator other than the identity, 79 wide.
+TEST_F(ExportJob, ShelxSymmLinesOfRotationsAndScrewAxes) {
+    struct Group {
+        std::string symbol, cell;
+        std::vector<std::string> symm;
+    };
+    std::vector<Group> groups;
+    for (const std::string& line :
+         split_lines(read_file(source_dir() + "/tests/fourier/fixtures/shelx_symm_reference.txt"))) {
+        if (line.empty()) continue;
+        const std::size_t a = line.find(';'), b = line.find(';', a + 1);
+        ASSERT_NE(b, std::string::npos) << line;
+        if (groups.empty() || groups.back().symbol != line.substr(0, a))
+            groups.push_back({line.substr(0, a), line.substr(a + 1, b - a - 1), {}});
+        groups.back().symm.push_back(line.substr(b + 1));
+    }
+    ASSERT_GE(groups.size(), 10u);
+    for (Group& g : groups) {
+        SCOPED_TRACE(g.symbol);
+        data[0] = "cell " + g.cell;
+        data[1] = "spac " + g.symbol;
+        ASSERT_EQ(run_export({"shel"}), 0) << listing();
+        std::vector<std::string> got;
+        for (const std::string& l : file("model.ins"))
+            if (l.substr(0, 4) == "SYMM") {
+                EXPECT_EQ(l.size(), 79u) << l;
+                got.push_back(rtrim(l));
+            }
+        std::sort(got.begin(), got.end());
+        std::sort(g.symm.begin(), g.symm.end());
+        EXPECT_EQ(got, g.symm);
     }
 }
 

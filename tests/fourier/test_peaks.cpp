@@ -173,6 +173,46 @@ TEST_F(SyntheticMap, PeakOnTheCellFaceIsReportedNearOne) {
     EXPECT_NEAR(atom_coord(1, 3), 1.0f, 1e-3f);
 }
 
+// Peaks near the last section (y = 29/30 of a 30-section map): the search
+// covers every section of a P 1 map, the last one too, and treats the
+// map as periodic, so the last section's neighbour after it is section 0
+// and section 0's neighbour before it the last one. Each case is one blob
+// alone in the cell.
+TEST_F(SyntheticMap, PeaksInAndNextToTheLastSectionAreFound) {
+    const double edge = 10.0;
+    const int n = 30;
+    struct Case {
+        const char* what;
+        Blob blob;
+        double tolerance;  // Angstrom, from the blob's centre
+    };
+    const std::vector<Case> cases = {
+        // On grid point (9, 29, 21): found there exactly, at the height of
+        // the blob (its images in the next cells add nothing at 10 A).
+        {"on the last section", {9.0 / n, 29.0 / n, 21.0 / n, 500}, 1e-3},
+        {"on section 0", {16.0 / n, 0.0, 5.0 / n, 500}, 1e-3},
+        // Off the grid: the last section is the highest, its neighbours are
+        // section 28 and, across the cell edge, section 0.
+        {"in the last section, towards section 0", {0.31, 29.3 / n, 0.57, 800}, 0.12},
+        {"in section 0, towards the last section", {0.44, 0.2 / n, 0.23, 800}, 0.12},
+        // Halfway between the last section and section 0 the two grid
+        // points are equal: one peak, not two and not none.
+        {"between the last section and section 0", {12.0 / n, 29.5 / n, 8.0 / n, 600}, 0.2},
+    };
+    symmetry(1, edge, 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        write_map(n, edge, {c.blob});
+        ASSERT_EQ(search(), 1);
+        double p[3];
+        peak_at(1, p);
+        EXPECT_LT(dist(edge, p, c.blob), c.tolerance) << p[0] << " " << p[1] << " " << p[2];
+        if (c.tolerance < 0.01) {
+            EXPECT_EQ(atom_coord(1, 4), 500.0f);
+        }
+    }
+}
+
 TEST_F(SyntheticMap, EqualNeighbouringMaximaGiveOnePeak) {
     const double edge = 10.0;
     symmetry(1, edge, 1);
