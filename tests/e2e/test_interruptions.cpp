@@ -284,23 +284,25 @@ INSTANTIATE_TEST_SUITE_P(Commands, EveryWrite, ::testing::ValuesIn(every_command
 // Byte offset of store address a in the structure file.
 std::size_t byte_of(int a) { return 8192 * static_cast<std::size_t>(a / 512) + 4 * static_cast<std::size_t>(a % 512); }
 
-// A stop inside a command (here the corrupted-list stop of a damaged
-// scattering-factor list, met after %phase has deleted the model) leaves
-// the lists as they were before the command, as a failure does.
+// A stop inside a command (here the corrupted-list stop of a reflection
+// record whose E is not a number, met after %phase has deleted the model of
+// the earlier phases) leaves the lists as they were before the command, as
+// a failure does.
 TEST(Interruptions, StopInsideACommandLeavesTheListsAsBefore) {
     const std::string job = "rand_pbar1_c14o2";
     const std::string dir = job_copy("stop_inside_command", job, false);
     ASSERT_EQ(run_zanek(dir, "").exit_code, 0);
     const std::string path = dir + "/" + job + ".bin";
     std::string bytes = read_file(path);
-    int32_t first3 = 0;
-    std::memcpy(&first3, bytes.data() + byte_of(1650 + 6 * 3 + 2), 4);  // row 3, word 3
-    const float wrong_type = 5.0f;                                     // header word 2 of list 3
-    std::memcpy(bytes.data() + byte_of(first3 + 1), &wrong_type, 4);
+    int32_t first7 = 0;
+    std::memcpy(&first7, bytes.data() + byte_of(1650 + 6 * 7 + 2), 4);  // row 7, word 3
+    const uint32_t nan = 0x7fc00000u;                                  // word 2 of record 100: its E
+    std::memcpy(bytes.data() + byte_of(first7 + 30 + 6 * 99 + 1), &nan, 4);
     write_file(path, bytes);
     RunResult r = run_zanek(dir, head_of(one_command_jobs(job).at(4)) + "%phase\n%end\n");
     EXPECT_EQ(r.exit_code, 2) << r.listing;
-    EXPECT_NE(r.listing.find(" requested list   3 has been corrupted"), std::string::npos) << r.listing;
+    EXPECT_NE(r.listing.find("ZANEK : Phase routine"), std::string::npos);
+    EXPECT_NE(r.listing.find(" requested list   7 has been corrupted"), std::string::npos) << r.listing;
     EXPECT_NE(r.listing.find(" STOP 1111"), std::string::npos);
     EXPECT_EQ(read_file(path), bytes);  // the model %phase had deleted is there again
     EXPECT_FALSE(file_exists(path + ".bak"));
