@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "jobcontrol/records/store.h"
+#include "jobcontrol/store/safeguard.h"
 #include "jobcontrol/store/store.h"
 #include "platform/units.h"
 
@@ -50,5 +52,35 @@ void BM_StreamRecords(benchmark::State& state) {
     std::filesystem::remove(path);
 }
 BENCHMARK(BM_StreamRecords)->Unit(benchmark::kMillisecond);
+
+// What protecting one command costs on a structure file of the given size
+// in store blocks (8 KiB each on the disc): the copy written beside the
+// file and flushed, one list word changed, then either the commit (the
+// file flushed, the copy removed) or the undo (the copy put back).
+void guarded_commands(benchmark::State& state, bool fail) {
+    bench::start_run(fail ? "guard_undo" : "guard_commit");
+    const int blocks = static_cast<int>(state.range(0));
+    Word w = word_of_int(1);
+    XUP(blocks * kStoreBlockWords - 1, &w, 1);  // the file reaches its size
+    XDUMP();
+    for (auto _ : state) {
+        CommandGuard guard;
+        if (!guard.begin()) state.SkipWithError("no copy written");
+        w.i += 1;
+        XUP(kFirstListAddress, &w, 1);
+        if (fail) guard.undo();
+        else guard.commit();
+    }
+    state.SetBytesProcessed(state.iterations() * int64_t{blocks} * 8192);
+    units().close(kUnit);
+    let_go_structure_file();
+}
+
+void BM_GuardedCommandThatEndsOk(benchmark::State& state) { guarded_commands(state, false); }
+void BM_GuardedCommandThatFails(benchmark::State& state) { guarded_commands(state, true); }
+// 12 blocks: a new file after %data of a few hundred reflections; 100: a
+// solved small structure; 1000: about 8 MB, a large job.
+BENCHMARK(BM_GuardedCommandThatEndsOk)->Arg(12)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GuardedCommandThatFails)->Arg(12)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
