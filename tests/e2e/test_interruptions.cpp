@@ -74,16 +74,6 @@ INSTANTIATE_TEST_SUITE_P(TestJobs, SplitRuns,
                          ::testing::Values("fecl_r3c_synth", "fecl_r3c_measured", "rand_p21c_c18n2o4",
                                            "rand_p212121_c20o4", "rand_pbar1_c14o2"));
 
-// Store address of list 7's first word, as its row in the file says.
-int32_t list7_first_address(const std::string& path) {
-    const std::string bytes = read_file(path);
-    const int address = 1650 + 6 * 7 + 2;  // row 7, word 3
-    const std::size_t at = 8192 * (address / 512) + 4 * (address % 512);
-    int32_t v = 0;
-    std::memcpy(&v, bytes.data() + at, 4);
-    return v;
-}
-
 // A reflection list reserves one spare record after its last one. For some
 // counts the spare words begin a block of their own, which only the list's
 // registration names: the file must hold it when the run ends, or the next
@@ -113,7 +103,7 @@ TEST(SplitRuns, EveryReflectionCountAroundABlockBoundaryLoadsInTheNextRun) {
         char kept[64];
         std::snprintf(kept, sizeof kept, "%15d  independent input reflections", n);
         ASSERT_NE(first.listing.find(kept), std::string::npos) << first.listing;
-        const int64_t written_end = list7_first_address(dir + "/b.bin") + 30 + 6LL * n;  // header and records
+        const int64_t written_end = list_word_address(read_file(dir + "/b.bin"), 7, 1) + 30 + 6LL * n;  // header and records
         if (written_end % 512 < 6) ++boundary_cases;
         RunResult second = run_zanek(dir, job_head("b") + "%normal\n%end\n");
         EXPECT_EQ(second.exit_code, 0) << second.listing;
@@ -281,9 +271,6 @@ INSTANTIATE_TEST_SUITE_P(Commands, EveryWrite, ::testing::ValuesIn(every_command
 // ---------------------------------------------------------------------
 // Stops, kills and a second run
 
-// Byte offset of store address a in the structure file.
-std::size_t byte_of(int a) { return 8192 * static_cast<std::size_t>(a / 512) + 4 * static_cast<std::size_t>(a % 512); }
-
 // A stop inside a command (here the corrupted-list stop of a reflection
 // record whose E is not a number, met after %phase has deleted the model of
 // the earlier phases) leaves the lists as they were before the command, as
@@ -294,10 +281,7 @@ TEST(Interruptions, StopInsideACommandLeavesTheListsAsBefore) {
     ASSERT_EQ(run_zanek(dir, "").exit_code, 0);
     const std::string path = dir + "/" + job + ".bin";
     std::string bytes = read_file(path);
-    int32_t first7 = 0;
-    std::memcpy(&first7, bytes.data() + byte_of(1650 + 6 * 7 + 2), 4);  // row 7, word 3
-    const uint32_t nan = 0x7fc00000u;                                  // word 2 of record 100: its E
-    std::memcpy(bytes.data() + byte_of(first7 + 30 + 6 * 99 + 1), &nan, 4);
+    put_word(bytes, list_word_address(bytes, 7, 30 + 6 * 99 + 2), 0x7fc00000u);  // record 100's E: a NaN
     write_file(path, bytes);
     RunResult r = run_zanek(dir, head_of(one_command_jobs(job).at(4)) + "%phase\n%end\n");
     EXPECT_EQ(r.exit_code, 2) << r.listing;

@@ -20,38 +20,8 @@ const std::string kJob = "rand_pbar1_c14o2";
 const std::string kBin = kJob + ".bin";
 const std::string kOpenJob = "%structure " + kJob + "\n%nowindow\n";
 
-// Store address a lies at byte 8192*(a div 512) + 4*(a mod 512), a
-// little-endian 4-byte word; row t of the list-type table starts at store
-// address 1650 + 6t: its first word is t while the list is present, its
-// third the list's first address and its sixth the list's length.
-size_t byte_of(int addr) { return 8192 * static_cast<size_t>(addr / 512) + 4 * static_cast<size_t>(addr % 512); }
-
-int32_t word_at(const std::string& bytes, int addr) {
-    uint32_t u = 0;
-    for (int b = 3; b >= 0; --b) u = u << 8 | static_cast<unsigned char>(bytes.at(byte_of(addr) + b));
-    return static_cast<int32_t>(u);
-}
-
-constexpr int kIndexFirst = 1600, kIndexLast = 1889;
-int type_word(int type) { return 1650 + 6 * type; }
-
-struct StoredLists {
-    std::array<int32_t, kIndexLast - kIndexFirst + 1> index{};
-    std::map<int, std::string> words;  // list type -> its words, as stored
-};
-
-StoredLists stored_lists(const std::string& bytes) {
-    StoredLists s;
-    for (int a = kIndexFirst; a <= kIndexLast; ++a) s.index[a - kIndexFirst] = word_at(bytes, a);
-    for (int t = 1; t <= 39; ++t) {
-        const int row = type_word(t);
-        if (word_at(bytes, row) <= 0) continue;
-        const int first = word_at(bytes, row + 2), length = word_at(bytes, row + 5);
-        std::string& w = s.words[t];
-        for (int a = first; a < first + length; ++a) w += bytes.substr(byte_of(a), 4);
-    }
-    return s;
-}
+constexpr int kIndexFirst = 1600, kIndexLast = 1889;  // the index header and the list-type table
+int type_word(int type) { return 1650 + 6 * type; }   // row t of the list-type table
 
 // The preamble's summary of what the structure file holds.
 std::string file_summary(const std::string& listing) {

@@ -45,25 +45,6 @@ std::string folder_with_solved_file(const std::string& name, const std::string& 
     return dir;
 }
 
-// Store address a lies at byte 8192*(a div 512) + 4*(a mod 512), a
-// little-endian 4-byte word; row t of the list-type table starts at store
-// address 1650 + 6t, its first word is t while the list is present.
-size_t byte_of(int addr) { return 8192 * static_cast<size_t>(addr / 512) + 4 * static_cast<size_t>(addr % 512); }
-
-int32_t word_at(const std::string& bytes, int addr) {
-    const size_t at = byte_of(addr);
-    uint32_t u = 0;
-    for (int b = 3; b >= 0; --b) u = u << 8 | static_cast<unsigned char>(bytes.at(at + b));
-    return static_cast<int32_t>(u);
-}
-
-void put_word(std::string& bytes, int addr, uint32_t u) {
-    for (int b = 0; b < 4; ++b) bytes.at(byte_of(addr) + b) = static_cast<char>(u >> (8 * b));
-}
-
-// Store address of word w of stored list t (row t word 3 is its first address).
-int list_word_address(const std::string& bytes, int type, int word) { return word_at(bytes, 1650 + 6 * type + 2) + word - 1; }
-
 // Removes list t from the index, as a file written elsewhere may lack it.
 void remove_list(std::string& bytes, int type) {
     ASSERT_EQ(word_at(bytes, 1650 + 6 * type), type) << "list " << type << " is not in the solved file";
@@ -139,27 +120,6 @@ TEST(PoisonedList, DerivedCellWordThatDisagreesWithTheCellStopsTheRun) {
 }
 
 // --- A failing later job leaves the file as it was ------------------------
-
-// The file as a reader of its index sees it: the index header and the
-// list-type table (store addresses 1600 to 1889), and the words of every
-// list the table names.
-struct StoredLists {
-    std::array<int32_t, 290> index{};
-    std::map<int, std::string> words;  // list type -> its words, as stored
-};
-
-StoredLists stored_lists(const std::string& bytes) {
-    StoredLists s;
-    for (int a = 1600; a <= 1889; ++a) s.index[a - 1600] = word_at(bytes, a);
-    for (int t = 1; t <= 39; ++t) {
-        const int row = 1650 + 6 * t;
-        if (word_at(bytes, row) <= 0) continue;
-        const int first = word_at(bytes, row + 2), length = word_at(bytes, row + 5);
-        std::string& w = s.words[t];
-        for (int a = first; a < first + length; ++a) w += bytes.substr(byte_of(a), 4);
-    }
-    return s;
-}
 
 // The SHELX model that %export writes from the structure file in dir.
 std::string exported_model(const std::string& dir) {

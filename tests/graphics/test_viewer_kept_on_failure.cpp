@@ -62,34 +62,11 @@ const std::string& recycled_file() {
     return bytes;
 }
 
-// The words of every list the index of a structure file names, by list
-// type. Store address a lies at byte 8192*(a div 512) + 4*(a mod 512); row t
-// of the list-type table starts at store address 1650 + 6t, its first word
-// is t while the list is present, its third the list's first address and
-// its sixth the list's length.
-std::map<int, std::string> stored_lists(const std::string& bytes) {
-    const auto byte_of = [](int a) { return 8192 * static_cast<size_t>(a / 512) + 4 * static_cast<size_t>(a % 512); };
-    const auto word_at = [&](int a) {
-        uint32_t u = 0;
-        for (int b = 3; b >= 0; --b) u = u << 8 | static_cast<unsigned char>(bytes.at(byte_of(a) + b));
-        return static_cast<int32_t>(u);
-    };
-    std::map<int, std::string> lists;
-    for (int t = 1; t <= 39; ++t) {
-        const int row = 1650 + 6 * t;
-        if (word_at(row) <= 0) continue;
-        const int first = word_at(row + 2), length = word_at(row + 5);
-        std::string& w = lists[t];
-        for (int a = first; a < first + length; ++a) w += bytes.substr(byte_of(a), 4);
-    }
-    return lists;
-}
-
 // Every list of the file before is in the file after with the same words,
 // but the model (list 15) and its copy (list 30), which the viewer sends
 // back; no list is added.
 void expect_lists_but_the_model_as_before(const std::string& before, const std::string& after) {
-    const std::map<int, std::string> was = stored_lists(before), is = stored_lists(after);
+    const std::map<int, std::string> was = stored_lists(before).words, is = stored_lists(after).words;
     ASSERT_GE(was.size(), 10u);
     ASSERT_EQ(was.count(15), 1u);
     for (const auto& [type, words] : was) {

@@ -106,6 +106,38 @@ std::string job_copy(const std::string& folder, const std::string& job, bool win
     return dir;
 }
 
+std::size_t store_byte(int addr) {
+    return 8192 * static_cast<std::size_t>(addr / 512) + 4 * static_cast<std::size_t>(addr % 512);
+}
+
+int32_t word_at(const std::string& bytes, int addr) {
+    const std::size_t at = store_byte(addr);
+    uint32_t u = 0;
+    for (int b = 3; b >= 0; --b) u = u << 8 | static_cast<unsigned char>(bytes.at(at + b));
+    return static_cast<int32_t>(u);
+}
+
+void put_word(std::string& bytes, int addr, uint32_t u) {
+    for (int b = 0; b < 4; ++b) bytes.at(store_byte(addr) + b) = static_cast<char>(u >> (8 * b));
+}
+
+int list_word_address(const std::string& bytes, int type, int word) {
+    return word_at(bytes, 1650 + 6 * type + 2) + word - 1;
+}
+
+StoredLists stored_lists(const std::string& bytes) {
+    StoredLists s;
+    for (int a = 1600; a <= 1889; ++a) s.index[a - 1600] = word_at(bytes, a);
+    for (int t = 1; t <= 39; ++t) {
+        const int row = 1650 + 6 * t;
+        if (word_at(bytes, row) <= 0) continue;
+        const int first = word_at(bytes, row + 2), length = word_at(bytes, row + 5);
+        std::string& w = s.words[t];
+        for (int a = first; a < first + length; ++a) w += bytes.substr(store_byte(a), 4);
+    }
+    return s;
+}
+
 std::vector<std::string> one_command_jobs(const std::string& job) {
     std::ifstream f(shared_dir() + "/testdata/" + job + "/job.cmd");
     std::string head;

@@ -2,6 +2,10 @@
 // of the built program on a command file.
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,6 +56,25 @@ std::vector<TrueAtom> true_atoms(const std::string& job);
 // The directive lines of %normal that give atoms as a known fragment:
 // "part", then one line per atom (element symbol, x, y, z).
 std::vector<std::string> fragment_directives(const std::vector<TrueAtom>& atoms);
+
+// Reading a structure file's bytes as a later run reads them: store address
+// a lies at byte 8192*(a div 512) + 4*(a mod 512), a little-endian 4-byte
+// word; row t of the list-type table starts at store address 1650 + 6t, its
+// first word is t while the list is present, its third the list's first
+// address and its sixth the list's length.
+std::size_t store_byte(int addr);
+int32_t word_at(const std::string& bytes, int addr);
+void put_word(std::string& bytes, int addr, uint32_t u);
+// Store address of word w of stored list t.
+int list_word_address(const std::string& bytes, int type, int word);
+// The file as a reader of its index sees it: the index header and the
+// list-type table (store addresses 1600 to 1889), and the words of every
+// list the table names.
+struct StoredLists {
+    std::array<int32_t, 290> index{};
+    std::map<int, std::string> words;  // list type -> its words, as stored
+};
+StoredLists stored_lists(const std::string& bytes);
 
 std::string source_dir();   // root of the project
 std::string shared_dir();   // the shared folder with the test jobs
