@@ -348,6 +348,12 @@ TEST_F(PseudoUnits, SearchFindsAxialAndMixedConditions) {
         {"l a multiple of 3", [](int, int, int l) { return l % 3 == 0; }, 1, {{0, 0, 1, 3}}},
         {"h+k even", [](int h, int k, int) { return (h + k) % 2 == 0; }, 1, {{1, 1, 0, 2}}},
         {"h+k even in a C lattice", [](int h, int k, int) { return (h + k) % 2 == 0; }, 4, {}},
+        // The obverse R condition: all three axes have difference period 3;
+        // of the three-axis candidates (1,1,1), (1,-1,1), (-1,1,1) mod 3 the
+        // third is the first that the strong reflections obey. In an R lattice
+        // it is the centring itself, not a pseudo-translation.
+        {"-h+k+l = 3n", [](int h, int k, int l) { return ((-h + k + l) % 3 + 3) % 3 == 0; }, 1, {{-1, 1, 1, 3}}},
+        {"-h+k+l = 3n in an R lattice", [](int h, int k, int l) { return ((-h + k + l) % 3 + 3) % 3 == 0; }, 7, {}},
         {"nothing", [](int h, int k, int l) { return (h * 7 + k * 3 + l * 5) % 4 == 1; }, 1, {}},
         // h + 2k = 0 (mod 4) implies h even: the axial condition goes.
         {"h+2k = 4n", [](int h, int k, int) { return ((h + 2 * k) % 4 + 4) % 4 == 0; }, 1, {{1, 2, 0, 4}}},

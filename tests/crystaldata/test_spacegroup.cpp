@@ -315,6 +315,35 @@ TEST_F(SpaceGroup, PrintedGroupWithOriginShiftAndHexagonalRows) {
     EXPECT_EQ(test::listing_text(), expected);
 }
 
+// The translations of an R-centred group are left as the origin shift makes
+// them: the letter r is not among those whose centring vectors reduce the
+// translation sum. With the origin moved by s = (1/3 0 0), t' = t + R s - s:
+// for -y,x-y,z R s - s = (0 1/3 0) - (1/3 0 0) = (2/3 1/3 0), for -x+y,-x,z
+// (-1/3 -1/3 0) - s = (1/3 2/3 0), for y,x,-z (2/3 1/3 0), for x-y,-y,-z 0,
+// for -x,-x+y,-z (1/3 2/3 0). Adding the centring vector (1/3 2/3 2/3) or
+// (2/3 1/3 1/3) would turn (2/3 1/3 0) into (0 0 2/3) and (1/3 2/3 0) into
+// (0 0 1/3), of smaller sums, which an I-, F- or C-centred group would keep.
+TEST_F(SpaceGroup, RhombohedralTranslationsAreNotReducedByTheCentring) {
+    struct Case {
+        const char* symbol;
+        std::vector<const char*> ops;
+    };
+    const Case cases[] = {
+        {"r 3", {"x,y,z", "-y+2/3,x-y+1/3,z", "-x+y+1/3,-x+2/3,z"}},
+        {"r 3 2",
+         {"x,y,z", "-y+2/3,x-y+1/3,z", "-x+y+1/3,-x+2/3,z", "y+2/3,x+1/3,-z", "x-y,-y,-z", "-x+1/3,-x+y+2/3,-z"}},
+    };
+    const int shift[3] = {8, 0, 0};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.symbol);
+        reset_crystal_records();
+        ASSERT_EQ(test::analyse(c.symbol, 1, shift), 0);
+        ASSERT_EQ(operation_count(), static_cast<int>(c.ops.size()));
+        for (const char* op : c.ops) EXPECT_TRUE(has_op(op)) << op;
+        EXPECT_EQ(SYM.R(symw::kLatticePoints), 3.0f);
+    }
+}
+
 TEST_F(SpaceGroup, InvertedOperatorsAppended) {
     ASSERT_EQ(test::analyse("p 21 21 21"), 0);
     NEWMAT();

@@ -127,6 +127,62 @@ TEST(SpecialPositions, CoincidenceDistanceIsSixTenthsOfAnAngstrom) {
     }
 }
 
+// In an R-centred group (hexagonal axes) the lattice translations include
+// (2/3 1/3 1/3) and (1/3 2/3 2/3): sites where an image meets the atom only
+// through one of them. In R -3 the centre -x + (2/3 1/3 1/3) = x lies at
+// (1/3 1/6 1/6) (Wyckoff 9d, site -1); (2/3 1/3 1/3), the centring image of
+// the origin (3a), keeps the site -3, its inverted images -x + (1/3 2/3 2/3);
+// in R 3 2 the two-fold axis x-y,-y,-z with (1/3 2/3 2/3) passes through
+// (x 1/3 1/3) (Wyckoff 9d, site .2): (x - 1/3 + 1/3, -1/3 + 2/3, -1/3 + 2/3).
+// The vectors are held to four decimals (0.6666, 0.3333), so the averaged
+// position lies within 1e-4 of the exact one.
+TEST(SpecialPositions, SitesOnSymmetryElementsOfTheRhombohedralCentring) {
+    test::capture_listing("special_rhombohedral");
+    struct Case {
+        const char* symbol;
+        std::array<float, 3> xyz;
+        int m;
+        std::array<float, 3> exact;
+        std::array<int, 3> kode;  // x y z
+    };
+    const Case cases[] = {
+        {"r -3", {0.3333f, 0.1667f, 0.1667f}, 2, {1.f / 3, 1.f / 6, 1.f / 6}, {0, 0, 0}},
+        {"r -3", {0.6667f, 0.3333f, 0.3333f}, 6, {2.f / 3, 1.f / 3, 1.f / 3}, {0, 0, 0}},
+        {"r 3 2", {0.2f, 0.3333f, 0.3333f}, 2, {0.2f, 1.f / 3, 1.f / 3}, {1, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.symbol) + " at " + std::to_string(c.xyz[0]) + " " + std::to_string(c.xyz[1]) +
+                     " " + std::to_string(c.xyz[2]));
+        setup(c.symbol, {5.f, 5.f, 14.f, 90.f, 90.f, 120.f});
+        SiteWork work{};
+        float P[11] = {c.xyz[0], c.xyz[1], c.xyz[2], 0, 0, 0, 0, 0, 0, 0, 1.0f}, PNEW[11];
+        int KODE[10];
+        EXPECT_EQ(KSPECB(work, P, PNEW, KODE, 0, 1, 0, 2), -1);
+        EXPECT_EQ(KODE[9], c.m);
+        EXPECT_FLOAT_EQ(PNEW[10], 1.0f / c.m);
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(PNEW[i], c.exact[i], 1e-4);
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(KODE[i], c.kode[i]) << "coordinate " << i + 1;
+    }
+    // The -3 site: U11 = U22 = 2 U12, U33 free, U23 = U13 = 0 (as at the
+    // origin of R -3 c).
+    setup("r -3", {5.f, 5.f, 14.f, 90.f, 90.f, 120.f});
+    SiteWork work{};
+    float P[11] = {0.6667f, 0.3333f, 0.3333f, 0, 0, 0, 0, 0, 0, 0, 1.0f}, PNEW[11];
+    int KODE[10];
+    KSPECB(work, P, PNEW, KODE, 0, 1, 0, 2);
+    const int u[6] = {4, 4, 6, 0, 0, 14};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(KODE[3 + i], u[i]) << "parameter " << 4 + i;
+
+    // The centring translations themselves: x + (2/3 1/3 1/3), x + (1/3 2/3 2/3).
+    const float X[3] = {0.1f, 0.2f, 0.3f};
+    const float want[2][3] = {{0.1f + 2.f / 3, 0.2f + 1.f / 3, 0.3f + 1.f / 3}, {0.1f + 1.f / 3, 0.2f + 2.f / 3, 0.3f + 2.f / 3}};
+    for (int L = 2; L <= 3; ++L) {
+        float Y[3];
+        XEQUI(X, 1, 1.0f, Y, L);
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(Y[i], want[L - 2][i], 1e-4) << "vector " << L << ", " << i;
+    }
+}
+
 TEST(SpecialPositions, CentreOfSymmetryAtTheOrigin) {
     setup("p -1", {5.f, 6.f, 7.f, 90.f, 90.f, 90.f});
     SiteWork work{};
