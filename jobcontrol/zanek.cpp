@@ -615,7 +615,13 @@ int run_program(int argc, char** argv) {
     lst_flush();
     units().close(IMPL.I(implw::kStructureUnit));
     let_go_structure_file();
-    units().close(listing_unit());
+    // A listing that did not reach its file leaves the user no record of
+    // the run: that is a failed run, said where it can still be seen.
+    const std::string listing = listing_name();
+    if (!close_listing()) {
+        std::cerr << " *** error *** the listing file " << listing << " could not be written\n";
+        exit_code = std::max(exit_code, 1);
+    }
     std::fflush(stdout);
     return exit_code;
 }

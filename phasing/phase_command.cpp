@@ -70,7 +70,13 @@ void set_defaults(PhaseSettings& s, PhaseDirectives& d) {
 // The outcome of one directive line.
 enum class Line { Ok, Error, Unknown };
 
-Line act_on_line(const std::string& orig, PhaseSettings& s, PhaseDirectives& d, int& seed_given) {
+// What the reader keeps from the lines until all of them have been read.
+struct LinesSeen {
+    bool seed = false;      // a "seed" line was given
+    std::string maxt_line;  // the last "maxt" line, judged once "rand" is known
+};
+
+Line act_on_line(const std::string& orig, PhaseSettings& s, PhaseDirectives& d, LinesSeen& seen) {
     const DirectiveLine dl = split_directive(orig);
     const std::string& line = dl.rest;
     const std::string key4 = dl.key(4), key3 = dl.key(3);
@@ -84,7 +90,7 @@ Line act_on_line(const std::string& orig, PhaseSettings& s, PhaseDirectives& d, 
     if (key4 == "seed") {
         if (count != 1) return Line::Error;
         s.seed = iv[0];
-        seed_given = 1;
+        seen.seed = true;
     } else if (key4 == "nops") {
         GIAN.I(gian::kSwitch) = 0;
     } else if (key4 == "nneg") {
@@ -99,9 +105,11 @@ Line act_on_line(const std::string& orig, PhaseSettings& s, PhaseDirectives& d, 
         if (count != 1) return Line::Error;
         CRIS.I(cris::kDumpSet) = iv[0];
     } else if (key4 == "maxt") {
-        // The trials of a random start: at least one.
-        if (count < 1 || iv[0] < 1) return Line::Error;
+        // The number matters only to a random start, which may be asked
+        // for on a later line: its value is judged after the last line.
+        if (count < 1) return Line::Error;
         CRIS.I(cris::kMaxTrials) = iv[0];
+        seen.maxt_line = orig;
     } else if (key4 == "rand") {
         if (count > 1) return Line::Error;
         CRIS.I(cris::kRandomStart) = 1;
@@ -212,10 +220,10 @@ void replace_stored_state(const PhaseSettings& s) {
 
 void DIRPHA(PhaseSettings& s, PhaseDirectives& d) {
     set_defaults(s, d);
-    int seed_given = 0;
+    LinesSeen seen;
     for (int k = directive_count(); k > 0; --k) {
         const std::string orig = next_directive_line();
-        const Line outcome = act_on_line(orig, s, d, seed_given);
+        const Line outcome = act_on_line(orig, s, d, seen);
         if (outcome == Line::Ok) continue;
         if (outcome == Line::Error)
             directive_error(orig);
@@ -228,6 +236,13 @@ void DIRPHA(PhaseSettings& s, PhaseDirectives& d) {
     }
     s.trial_output = CONST.I(konst::kTriaCount) > 0 ? 1 : 0;
     if (CRIS.I(cris::kRandomStart) == 1) {
+        // A random start makes exactly maxt trials: none would leave no
+        // phase set at all.
+        if (CRIS.I(cris::kMaxTrials) < 1) {
+            directive_error(seen.maxt_line);
+            s.status = -1;
+            return;
+        }
         if (UREQ.I(ureqw::kPartial) == 1) {
             lst_line("  *** error *** RANDOM & PARTIAL directives are not compatible.");
             s.status = -1;
@@ -236,7 +251,7 @@ void DIRPHA(PhaseSettings& s, PhaseDirectives& d) {
         s.onep = 0;
         d.nphas = 0;
     }
-    if (seed_given != 0 && s.seed > 0) s.new_seed = s.seed;
+    if (seen.seed && s.seed > 0) s.new_seed = s.seed;
 }
 
 void CONTAN(int& status) {

@@ -6,6 +6,7 @@ namespace zanek {
 
 namespace {
 int g_listing_unit = 2;
+bool g_write_failed = false;  // a line since the unit was chosen did not go out
 
 // An unconnected listing unit writes to the console.
 void ensure_connected() {
@@ -13,12 +14,15 @@ void ensure_connected() {
 }
 }  // namespace
 
-void set_listing_unit(int unit) { g_listing_unit = unit; }
+void set_listing_unit(int unit) {
+    g_listing_unit = unit;
+    g_write_failed = false;
+}
 int listing_unit() { return g_listing_unit; }
 
 void lst_line(std::string_view text) {
     ensure_connected();
-    units().write_line(g_listing_unit, std::string(text));
+    if (units().write_line(g_listing_unit, std::string(text)) != IO_OK) g_write_failed = true;
 }
 
 void lst(std::string_view fmt, const std::vector<FItem>& items) {
@@ -31,6 +35,17 @@ void lst_blank(int n) {
 
 void lst_flush() {
     if (units().connected(g_listing_unit)) units().flush(g_listing_unit);
+}
+
+std::string listing_name() {
+    const UnitFile* f = units().file(g_listing_unit);
+    return f ? f->name : "con";
+}
+
+bool close_listing() {
+    const bool written = units().close(g_listing_unit) == IO_OK && !g_write_failed;
+    g_write_failed = false;
+    return written;
 }
 
 }  // namespace zanek

@@ -22,4 +22,11 @@ void lst_line(std::string_view text);
 void lst_blank(int n = 1);
 void lst_flush();
 
+// The name the listing goes to: its file, or "con" for the console.
+std::string listing_name();
+// Closes the listing unit at the end of a run: false when a line of it could
+// not be written or the close failed (a full disc often shows only when the
+// last buffer goes out), so that the run can say that its record is lost.
+bool close_listing();
+
 }  // namespace zanek

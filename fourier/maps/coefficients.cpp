@@ -103,13 +103,11 @@ void data_box(const int hkl_max[3], int n) {
 
 // --- Phase set -------------------------------------------------------------------
 
+void no_phase_sets() { lst_line(" *** error ***  no sets of phases available"); }
+
 // Takes the phases and weights of the requested set of list 16 into A2 and
 // A3 of the n staging reflections; false after a failure.
 bool take_phase_set(int n) {
-    if (!list_stored(16)) {
-        lst_line(" *** error ***  no sets of phases available");
-        return false;
-    }
     std::vector<float> cfom(kSetCapacity);
     std::vector<int32_t> record(kSetCapacity);
     int nsets = 0;
@@ -123,7 +121,7 @@ bool take_phase_set(int n) {
         return false;
     }
     if (nsets < 1) {  // an empty list offers no best set either
-        lst_line(" *** error ***  no sets of phases available");
+        no_phase_sets();
         return false;
     }
     bool lowered = false;
@@ -412,6 +410,14 @@ void EXPAND(int& nrefl, int icyc, float& cfom, int& ierr) {
     n = std::clamp(n, 0, stage::kMaxReflections);
 
     float sigm = -1.0f;
+    // Without phase sets there is no E-map to make. The count of reflections
+    // to phase is then no guide either: after %data alone it is a default
+    // for the cell contents, not a count of the stored reflections.
+    if (kind == 0 && icyc <= 1 && !list_stored(16)) {
+        no_phase_sets();
+        ierr = -1;
+        return;
+    }
     if (kind == 0) {
         GETREF(sigm, icyc, flag, n);
         XSPINB();

@@ -82,6 +82,7 @@ struct DirectiveCase {
     std::vector<std::string> lines;
     bool ok;
     std::function<void(const PhaseSettings&, const PhaseDirectives&, int nref)> check;
+    std::string refused_line = "";  // the line the error names, when it matters
 };
 
 class DirectiveLines : public PhaseDirectivesTest, public ::testing::WithParamInterface<DirectiveCase> {};
@@ -91,7 +92,7 @@ TEST_P(DirectiveLines, CountsLimitsAndEffects) {
     read(c.lines);
     EXPECT_EQ(s.status, c.ok ? 0 : -1);
     if (!c.ok) {
-        EXPECT_TRUE(listed(" error in directive : ")) << listing();
+        EXPECT_TRUE(listed(" error in directive : " + c.refused_line)) << listing();
     }
     if (c.check) c.check(s, d, nref);
     // Every directive line of the command has been read.
@@ -118,11 +119,19 @@ INSTANTIATE_TEST_SUITE_P(
                           EXPECT_EQ(s.onep, 0);  // random start: no one-phase seminvariants
                       }},
         DirectiveCase{"rand_two_numbers", {"rand 1 2"}, false, none},
-        // A random start makes maxt trials: it needs at least one.
+        // A random start makes maxt trials: it needs at least one, in
+        // whichever order the two lines come; the line named is maxt's.
         DirectiveCase{"maxt_zero_with_rand", {"rand", "maxt 0"}, false, none},
-        DirectiveCase{"maxt_negative_before_rand", {"maxt -3", "rand"}, false, none},
+        DirectiveCase{"maxt_negative_before_rand", {"maxt -3", "nops", "rand"}, false,
+                      [](auto&, auto&, int) { EXPECT_EQ(CRIS.I(cris::kRandomStart), 1); }, "maxt -3"},
         DirectiveCase{"maxt_one", {"rand", "maxt 1"}, true,
                       [](auto&, auto&, int) { EXPECT_EQ(CRIS.I(cris::kMaxTrials), 1); }},
+        // Without a random start the number is not used: any value will do,
+        // and the lines after it are read as usual.
+        DirectiveCase{"maxt_zero_without_rand", {"maxt 0"}, true,
+                      [](auto&, auto&, int) { EXPECT_EQ(CRIS.I(cris::kRandomStart), 0); }},
+        DirectiveCase{"maxt_negative_without_rand", {"maxt -3", "symb 7"}, true,
+                      [](auto&, const PhaseDirectives& d, int) { EXPECT_EQ(d.symb, 7); }},
         DirectiveCase{"orig_odd_count", {"orig 1 0 2"}, false, none},
         DirectiveCase{"orig_rank_beyond_nref_dropped", {"orig 5 0 600 90"}, true,
                       [](auto&, const PhaseDirectives& d, int) {
