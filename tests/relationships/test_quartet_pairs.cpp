@@ -24,6 +24,7 @@
 #include "relationships/crossvec.h"
 #include "relationships/quartets.h"
 #include "relationships/triplets.h"
+#include "tests/relationships/model.h"
 #include "tests/support/inprocess.h"
 
 using namespace zanek;
@@ -63,14 +64,7 @@ protected:
         PARAM.I(param::kStrideK) = 7;
         PARAM.I(param::kLargest) = 3 * 49 + 3 * 7 + 3;
         INP.R(inp::kQ) = 1.0f / std::sqrt(20.0f);
-        DIRQN.clear();
-        DIRQN.R(dirqn::kOrdinaryE) = 1.0f;
-        DIRQN.I(dirqn::kSpecialE100) = 100;
-        DIRQN.I(dirqn::kOverflow) = 2000;
-        DIRQN.I(dirqn::kNegativeCap) = 750;
-        DIRQN.I(dirqn::kEnantCap) = 500;
-        DIRQN.R(dirqn::kEquivOrdinaryE) = 3.0f;
-        DIRQN.I(dirqn::kEquivSpecialE100) = 300;
+        invtest::set_quartet_constants();
         DIRTR.clear();
         DIRPS.clear();
         DIRTR.I(dirtr::kNrtr) = kWeak - 1;

@@ -32,17 +32,6 @@ using qcode::Kind;
 
 namespace {
 
-void set_quartet_constants() {
-    DIRQN.clear();
-    DIRQN.R(dirqn::kOrdinaryE) = 1.0f;
-    DIRQN.I(dirqn::kSpecialE100) = 100;
-    DIRQN.I(dirqn::kOverflow) = 2000;
-    DIRQN.I(dirqn::kNegativeCap) = 750;
-    DIRQN.I(dirqn::kEnantCap) = 500;
-    DIRQN.R(dirqn::kEquivOrdinaryE) = 3.0f;
-    DIRQN.I(dirqn::kEquivSpecialE100) = 300;
-}
-
 TEST(QuartetThreshold, FollowsTheNumberOfAtoms) {
     struct Case {
         float n, t;
