@@ -80,19 +80,7 @@ void set_defaults(int& mode, int& big, int& psie, int& ierr) {
     DIR10.R(dir10::kNegThreshold) = -0.2f;
     PSEUD.R(pseud::kCoefficient) = kCoefficientNotGiven;
     PARAM.I(param::kTableRows) = kRows;
-    DIRQN.clear();
-    DIRQN.R(dirqn::kOrdinaryE) = 1.0f;
-    DIRQN.I(dirqn::kSpecialE100) = 100;
-    DIRQN.I(dirqn::kSpare3) = 7;
-    DIRQN.I(dirqn::kSpare4) = 0;
-    DIRQN.I(dirqn::kSpare6) = 40;
-    DIRQN.R(dirqn::kThreshold) = 0.2f;
-    DIRQN.I(dirqn::kOverflow) = 2000;
-    DIRQN.I(dirqn::kNegativeCap) = 750;
-    DIRQN.I(dirqn::kEnantCap) = 500;
-    DIRQN.I(dirqn::kSpare11) = 500;
-    DIRQN.R(dirqn::kEquivOrdinaryE) = 3.0f;
-    DIRQN.I(dirqn::kEquivSpecialE100) = 300;
+    set_quartet_defaults();
     ierr = 0;
 }
 
@@ -199,6 +187,22 @@ void print_counts(const int counts[14]) {
 }  // namespace
 
 // ===========================================================================
+
+void set_quartet_defaults() {
+    DIRQN.clear();
+    DIRQN.R(dirqn::kOrdinaryE) = 1.0f;
+    DIRQN.I(dirqn::kSpecialE100) = 100;
+    DIRQN.I(dirqn::kSpare3) = 7;
+    DIRQN.I(dirqn::kSpare4) = 0;
+    DIRQN.I(dirqn::kSpare6) = 40;
+    DIRQN.R(dirqn::kThreshold) = 0.2f;
+    DIRQN.I(dirqn::kOverflow) = 2000;
+    DIRQN.I(dirqn::kNegativeCap) = 750;
+    DIRQN.I(dirqn::kEnantCap) = 500;
+    DIRQN.I(dirqn::kSpare11) = 500;
+    DIRQN.R(dirqn::kEquivOrdinaryE) = 3.0f;
+    DIRQN.I(dirqn::kEquivSpecialE100) = 300;
+}
 
 void DIRINV(int& mode, int& big, int& psie, int& ierr) {
     set_defaults(mode, big, psie, ierr);

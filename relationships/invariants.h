@@ -12,6 +12,8 @@ void INVAR(int& ierr);
 // number of triplets kept, PSIE 1 when the psi-e pass runs; sets PROC,
 // PRIN, DIRTR, DIRPS, DIR10, DIRQN and PSEUD word 509.
 void DIRINV(int& mode, int& big, int& psie, int& ierr);
+// The quartet constants (DIRQN) as the reader sets them before the lines.
+void set_quartet_defaults();
 
 // Builds the invariant reflection table: MODE 0 strong and weak rows,
 // 1 strong and psi-e rows (out: -1 when there is no psi-e reflection).

@@ -280,17 +280,4 @@ protected:
     std::string dir_, path_;
 };
 
-// The quartet constants as the invariants command's directive reader leaves
-// them by default.
-inline void set_quartet_constants() {
-    DIRQN.clear();
-    DIRQN.R(dirqn::kOrdinaryE) = 1.0f;
-    DIRQN.I(dirqn::kSpecialE100) = 100;
-    DIRQN.I(dirqn::kOverflow) = 2000;
-    DIRQN.I(dirqn::kNegativeCap) = 750;
-    DIRQN.I(dirqn::kEnantCap) = 500;
-    DIRQN.R(dirqn::kEquivOrdinaryE) = 3.0f;
-    DIRQN.I(dirqn::kEquivSpecialE100) = 300;
-}
-
 }  // namespace zanek::invtest

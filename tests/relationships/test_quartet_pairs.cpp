@@ -22,9 +22,9 @@
 #include "jobcontrol/records/phaseset.h"
 #include "jobcontrol/store/store.h"
 #include "relationships/crossvec.h"
+#include "relationships/invariants.h"
 #include "relationships/quartets.h"
 #include "relationships/triplets.h"
-#include "tests/relationships/model.h"
 #include "tests/support/inprocess.h"
 
 using namespace zanek;
@@ -64,7 +64,7 @@ protected:
         PARAM.I(param::kStrideK) = 7;
         PARAM.I(param::kLargest) = 3 * 49 + 3 * 7 + 3;
         INP.R(inp::kQ) = 1.0f / std::sqrt(20.0f);
-        invtest::set_quartet_constants();
+        set_quartet_defaults();
         DIRTR.clear();
         DIRPS.clear();
         DIRTR.I(dirtr::kNrtr) = kWeak - 1;

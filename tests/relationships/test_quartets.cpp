@@ -20,6 +20,7 @@
 #include "jobcontrol/store/store.h"
 #include "platform/stop.h"
 #include "relationships/crossvec.h"
+#include "relationships/invariants.h"
 #include "relationships/quartets.h"
 #include "relationships/triplets.h"
 #include "tests/relationships/model.h"
@@ -55,7 +56,7 @@ protected:
         PARAM.I(param::kStrideK) = 13;
         PARAM.I(param::kLargest) = 6 * 169 + 6 * 13 + 6;
         for (int s = 1; s <= PARAM.I(param::kLargest); ++s) isr(s) = 0;
-        set_quartet_constants();
+        set_quartet_defaults();
         row_eword(4) = pack_eword(2.5f, 0);
         row_eword(20) = pack_eword(0.2f, 0);
     }
@@ -336,7 +337,7 @@ protected:
         XDUMP();
         m.set_records();  // the list header brings its own box back
         m.fill_table(nstrong, nweak);
-        set_quartet_constants();
+        set_quartet_defaults();
         CANCELLA(20);  // as the command does before its passes
         CANCELLA(21);
         build_relation_images();
