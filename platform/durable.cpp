@@ -102,6 +102,8 @@ bool write_permitted(bool grows) {
     return !grows;
 }
 
+bool write_fault_armed() { return fault().kind != Fault::None; }
+
 int take_exclusive_lock(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return kLockFailed;

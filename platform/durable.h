@@ -18,6 +18,9 @@ namespace zanek {
 // its file longer. False when the write must fail as on a full disc; does
 // not return when the process is to end there.
 bool write_permitted(bool grows);
+// True when ZANEK_WRITE_FAULT set a fault: only then do writers need to
+// work out whether a write lengthens its file.
+bool write_fault_armed();
 
 // Takes an exclusive advisory lock (flock) on the file at path, which must
 // exist. The lock is held by the descriptor returned (>= 0) until

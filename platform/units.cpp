@@ -180,7 +180,7 @@ int Units::write_direct(int unit, int rec, const Word* words, int nwords) {
     if (!f || !f->fp) return IO_NOT_CONNECTED;
     if (!f->direct || rec < 1 || nwords * 4 > f->recl_bytes) return IO_WRONG_KIND;
     long off = static_cast<long>(rec - 1) * f->recl_bytes;
-    if (!f->scratch) {
+    if (!f->scratch && write_fault_armed()) {
         // A named file must keep what it holds whatever happens to the
         // run: its writes pass the seam that tests use to end the run or
         // fill the disc at any one of them.

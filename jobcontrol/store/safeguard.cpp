@@ -62,7 +62,6 @@ void reopen_and_reload(const std::string& file) {
 std::string structure_copy_name(const std::string& structure_file) { return structure_file + ".bak"; }
 
 bool hold_structure_file() {
-    let_go_structure_file();
     const std::string file = open_file_name();
     if (file.empty()) return true;
     const int fd = take_exclusive_lock(file);

@@ -21,8 +21,9 @@ namespace zanek {
 // The name of the copy kept beside the structure file while a command runs.
 std::string structure_copy_name(const std::string& structure_file);
 
-// Takes the lock on the structure file just opened on its unit. False,
-// after saying so on the listing, when another run holds the file.
+// Takes the lock on the structure file just opened on its unit (the lock
+// of a file held before must have been let go). False, after saying so on
+// the listing, when another run holds the file.
 bool hold_structure_file();
 // Gives up the lock of the last file held (at the end of the run, or
 // before another structure file is opened).
