@@ -65,7 +65,7 @@ void guarded_commands(benchmark::State& state, bool fail) {
     XDUMP();
     for (auto _ : state) {
         CommandGuard guard;
-        if (!guard.begin()) state.SkipWithError("no copy written");
+        guard.begin();
         w.i += 1;
         XUP(kFirstListAddress, &w, 1);
         if (fail) guard.undo();

@@ -328,13 +328,14 @@ bool open_structure_file(bool initialize, int& new_file) {
         lst("(' error ',i5,'  opening file ',a)", {iostat, rtrim(DOTDAT.name[1])});
         return false;
     }
-    // One run at a time: the file is read, and put back when a run left it
-    // during a command, only once this run holds it.
-    if (!hold_structure_file() || !recover_interrupted_command()) {
+    // One run at a time: the file is read, and what a run that ended during
+    // a command left beside it removed, only once this run holds it.
+    if (!hold_structure_file()) {
         units().close(IMPL.I(implw::kStructureUnit));
         let_go_structure_file();
         return false;
     }
+    remove_leftover_copies();
     return load_or_initialise_index(initialize, new_file);
 }
 
@@ -351,23 +352,25 @@ bool refuse_structure_file() {
 
 // Writes a new empty index as one step: a run that ends on the way leaves
 // the file as it was, not a file of zero blocks without an index, which
-// every later run would refuse. A record of the index cut short is written
-// whole first, so that it is not taken for a file cut short.
+// every later run would refuse. What the file held before is not copied:
+// the new index starts a new file.
 bool initialise_index() {
     CommandGuard guard;
-    if (!guard.begin()) return false;
+    guard.begin(true);
+    bool stored = false;
     try {
-        if (!store_block_in_file(kIndexHeaderAddress / kStoreBlockWords)) {
-            static const Word zeros[kStoreBlockWords] = {};
-            XSTOR(kIndexHeaderAddress / kStoreBlockWords, zeros, kStoreBlockWords);
-        }
+        static const Word zeros[kStoreBlockWords] = {};
+        XSTOR(kIndexHeaderAddress / kStoreBlockWords, zeros, kStoreBlockWords);
         SETFI();
-        guard.commit();
+        stored = guard.commit();
+    } catch (const CommandFailed&) {
+        stored = false;
     } catch (...) {
         guard.undo();
         throw;
     }
-    return true;
+    if (!stored) guard.undo();
+    return stored;
 }
 
 }  // namespace
@@ -517,31 +520,18 @@ void dispatch_command(int code, int new_file, int& job_count, int& status) {
 
 }  // namespace
 
-// The commands that may store lists (all but the end of a job, the
-// history and the quartets placeholder).
-bool stores_lists(int code) {
-    return code != CMD_END && code != CMD_GO && code != CMD_HISTORY && code != CMD_QUARTETS;
-}
-
+// Runs one command: when it fails or stops, every stored list is as it was
+// before it; when it ends ok, its lists are on the disc.
 void run_command(int code, int new_file, int& job_count, int& status) {
-    if (!stores_lists(code)) {
-        dispatch_command(code, new_file, job_count, status);
-        return;
-    }
-    // A command that fails or stops leaves every stored list as it was
-    // before it; one that ends ok has its lists on the disc.
     CommandGuard guard;
-    if (!guard.begin()) {
-        status = -1;
-        return;
-    }
+    guard.begin();
     try {
         try {
             dispatch_command(code, new_file, job_count, status);
         } catch (const CommandFailed&) {
             status = -1;
         }
-        if (status >= 0) guard.commit();
+        if (status >= 0 && !guard.commit()) status = -1;
     } catch (...) {
         guard.undo();
         throw;

@@ -1,53 +1,87 @@
-// Files that must survive a crash: an exclusive advisory lock on a file,
-// flushing a file to the disc, a copy of a file that is either whole or
-// absent, and putting such a copy back in place.
+// Files that must survive a crash: every write, flush to the disc, rename
+// and creation of a named file the program keeps passes through here.
 //
-// Every write made here or to a named direct-access file passes one seam,
-// so that a test can make the k-th write end the process (as a kill or a
-// power cut would) or make every write from the k-th on that lengthens a
-// file fail (as on a full disc). The environment variable ZANEK_WRITE_FAULT
-// sets it: "kill:K" or "full:K". Unset, the seam does nothing.
+// The same calls are the seam through which a test makes the disc fail as
+// a real one does. The environment variable ZANEK_WRITE_FAULT sets it; the
+// counted events are writes (of a direct-access record, or of a buffer of
+// a sequential file when it goes out), flushes to the disc and renames:
+//   kill:K    the process ends at event K, as a kill does: nothing held in
+//             memory reaches a file, everything written before stays;
+//   cut:K     the power fails at event K: what was not yet flushed to the
+//             disc is lost as well (writes and file lengths since the
+//             file's last flush, creations and renames since their
+//             folder's last flush), then the process ends;
+//   full:K    from event K on the disc is full: a write that needs a new
+//             block of the disc (beyond the end of its file, or into a
+//             hole) fails, and so does a rename;
+//   full:K:N  as full:K, for N events only: then room is freed again.
+// Unset, the seam does nothing.
 #pragma once
 
-#include <cstdio>
 #include <string>
+#include <sys/types.h>
 
 namespace zanek {
 
-// Called before each counted write; grows tells whether the write makes
-// its file longer. False when the write must fail as on a full disc; does
-// not return when the process is to end there.
-bool write_permitted(bool grows);
-// True when ZANEK_WRITE_FAULT set a fault: only then do writers need to
-// work out whether a write lengthens its file.
+// Exit status of a run the seam ended (kill or cut).
+constexpr int kSeamExitCode = 137;
+
+// True when ZANEK_WRITE_FAULT set a fault.
 bool write_fault_armed();
 
-// Takes an exclusive advisory lock (flock) on the file at path, which must
-// exist. The lock is held by the descriptor returned (>= 0) until
-// release_lock. kLockHeld when another process holds a lock on the file,
-// kLockFailed when the file cannot be opened or locked.
-constexpr int kLockHeld = -1, kLockFailed = -2;
+// --- Descriptors of named files ---------------------------------------
+
+// Opens path for reading and writing, creating it (mode 0666 less the
+// umask) when missing; -1 on failure.
+int open_rw(const std::string& path);
+// Creates path, which must not exist, for reading and writing with the
+// given permission bits; -1 on failure (errno tells why).
+int create_new(const std::string& path, mode_t mode);
+// Writes all n bytes at offset at: false on failure (errno tells why).
+// Only these writes, extend_to and copy_keeping_holes change a named file.
+bool write_at(int fd, const void* data, std::size_t n, off_t at);
+// Makes the file at least length bytes long without claiming room on the
+// disc for the new part (it reads as zeros).
+bool extend_to(int fd, off_t length);
+// Writes the whole of file from into the empty file to: blocks of zeros
+// stay holes, so that the copy takes no more room than the original.
+bool copy_keeping_holes(int from, int to);
+// Pushes what the file holds to the disc (fsync).
+bool sync_fd(int fd);
+// Renames from to to, replacing it (one step: to is always either file).
+bool rename_over(const std::string& from, const std::string& to);
+// Pushes the folder of path to the disc: names made in it stay made.
+bool sync_folder(const std::string& path);
+// One write of a sequential file's buffer at its current offset, through
+// the seam; the count written or -1.
+ssize_t write_sequential(int fd, const char* data, std::size_t n);
+
+// --- Locks --------------------------------------------------------------
+
+// Takes an exclusive advisory lock (flock) on the open file fd. kLockHeld
+// when another open file holds it, kLockFailed on any other failure.
+constexpr int kLocked = 0, kLockHeld = -1, kLockFailed = -2;
+int lock_exclusive(int fd);
+// Opens path (which must exist) and takes the lock; the descriptor (>= 0)
+// holds it until release_lock, else kLockHeld or kLockFailed.
 int take_exclusive_lock(const std::string& path);
 void release_lock(int fd);
 
-// Pushes what the stream holds to the disc (fflush and fsync).
-bool sync_stream(FILE* fp);
-
-// Writes a copy of the file `from` as `to`: the copy is written under a
-// temporary name beside `to`, flushed to the disc and then renamed, so that
-// `to` is either absent or a whole copy, whenever the process ends.
-bool copy_whole(const std::string& from, const std::string& to);
-// Writes the contents of `copy` over the file `target` in place (the file
-// keeps its identity and its locks), cuts it to the copy's length and
-// flushes it to the disc.
-bool put_back(const std::string& copy, const std::string& target);
-// The temporary name copy_whole writes under before the rename.
-std::string unfinished_copy_name(const std::string& to);
+// --- Names --------------------------------------------------------------
 
 bool file_present(const std::string& path);
 // Removes the file; true when it is gone.
 bool remove_file(const std::string& path);
 // True when both paths name one file on the disc (same device and inode).
 bool same_file(const std::string& a, const std::string& b);
+// True when the descriptor's file is the one path names now.
+bool fd_is_at(int fd, const std::string& path);
+// True when both descriptors are open on one file.
+bool same_open_file(int a, int b);
+// The path with every symbolic link and every . and .. resolved, from the
+// root; path itself when it cannot be resolved.
+std::string resolved_path(const std::string& path);
+std::string folder_of(const std::string& path);
+std::string base_name(const std::string& path);
 
 }  // namespace zanek

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,6 +38,40 @@ static bool file_exists(const std::string& path) {
     return ::stat(path.c_str(), &sb) == 0 && S_ISREG(sb.st_mode);
 }
 
+namespace {
+
+// A sequential file whose buffers go out through the write seam, so that a
+// test can fail them as a full disc fails a flush.
+ssize_t seam_read(void* cookie, char* buf, size_t n) { return ::read(static_cast<int>(reinterpret_cast<intptr_t>(cookie)), buf, n); }
+ssize_t seam_write(void* cookie, const char* buf, size_t n) {
+    return write_sequential(static_cast<int>(reinterpret_cast<intptr_t>(cookie)), buf, n);
+}
+int seam_seek(void* cookie, off64_t* at, int whence) {
+    const off_t r = ::lseek(static_cast<int>(reinterpret_cast<intptr_t>(cookie)), *at, whence);
+    if (r < 0) return -1;
+    *at = r;
+    return 0;
+}
+int seam_close(void* cookie) { return ::close(static_cast<int>(reinterpret_cast<intptr_t>(cookie))); }
+
+FILE* open_through_seam(const std::string& path, const char* mode) {
+    const bool reading_only = mode[0] == 'r' && mode[1] != '+' && mode[2] != '+';
+    int flags = reading_only ? O_RDONLY : O_RDWR;
+    if (mode[0] == 'w') flags |= O_CREAT | O_TRUNC;
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    if (fd < 0) return nullptr;
+    FILE* fp = ::fopencookie(reinterpret_cast<void*>(static_cast<intptr_t>(fd)), mode,
+                             {seam_read, seam_write, seam_seek, seam_close});
+    if (!fp) ::close(fd);
+    return fp;
+}
+
+FILE* open_named(const std::string& path, const char* mode) {
+    return write_fault_armed() ? open_through_seam(path, mode) : std::fopen(path.c_str(), mode);
+}
+
+}  // namespace
+
 int Units::open_seq(int unit, const std::string& path, OpenStatus st, FileForm form) {
     UnitFile* f = slot(unit);
     if (!f) return IO_OPEN_FAILED;
@@ -47,12 +82,12 @@ int Units::open_seq(int unit, const std::string& path, OpenStatus st, FileForm f
     } else {
         if (st == OpenStatus::Old && !file_exists(path)) return IO_NOT_FOUND;
         if (st == OpenStatus::Old) {
-            fp = std::fopen(path.c_str(), "r+b");
-            if (!fp) fp = std::fopen(path.c_str(), "rb");  // a read-only file can still be read
+            fp = open_named(path, "r+b");
+            if (!fp) fp = open_named(path, "rb");  // a read-only file can still be read
         } else {
             // "unknown"/"new": create when missing; a sequential file opened
             // for output starts empty, as a listing or an export file does.
-            fp = std::fopen(path.c_str(), "w+b");
+            fp = open_named(path, "w+b");
         }
     }
     if (!fp) return IO_OPEN_FAILED;
@@ -72,9 +107,10 @@ int Units::open_direct(int unit, const std::string& path, bool scratch, int recl
     if (scratch) {
         fp = std::tmpfile();
     } else {
-        // Open read-write, create when missing, never truncate.
-        fp = std::fopen(path.c_str(), "r+b");
-        if (!fp && !file_exists(path)) fp = std::fopen(path.c_str(), "w+b");
+        // Open read-write, create when missing, never truncate. Records
+        // are read and written on the descriptor, past the stream's buffer.
+        const int fd = open_rw(path);
+        if (fd >= 0 && !(fp = ::fdopen(fd, "r+b"))) ::close(fd);
     }
     if (!fp) return IO_OPEN_FAILED;
     f->name = path;
@@ -166,43 +202,37 @@ int Units::read_direct(int unit, int rec, Word* words, int nwords) {
     UnitFile* f = slot(unit);
     if (!f || !f->fp) return IO_NOT_CONNECTED;
     if (!f->direct || rec < 1 || nwords * 4 > f->recl_bytes) return IO_WRONG_KIND;
-    long off = static_cast<long>(rec - 1) * f->recl_bytes;
-    if (std::fseek(f->fp, 0, SEEK_END) != 0) return IO_READ_FAILED;
-    long size = std::ftell(f->fp);
-    if (off + static_cast<long>(nwords) * 4 > size) return IO_BEYOND_END;
-    if (std::fseek(f->fp, off, SEEK_SET) != 0) return IO_READ_FAILED;
-    if (std::fread(words, 4, nwords, f->fp) != static_cast<size_t>(nwords)) return IO_READ_FAILED;
-    return IO_OK;
+    const int fd = fileno(f->fp);
+    const off_t off = static_cast<off_t>(rec - 1) * f->recl_bytes;
+    const std::size_t n = static_cast<std::size_t>(nwords) * 4;
+    struct stat sb;
+    if (::fstat(fd, &sb) != 0) return IO_READ_FAILED;
+    if (off + static_cast<off_t>(n) > sb.st_size) return IO_BEYOND_END;
+    ssize_t r;
+    do r = ::pread(fd, words, n, off);
+    while (r < 0 && errno == EINTR);
+    return r == static_cast<ssize_t>(n) ? IO_OK : IO_READ_FAILED;
 }
 
 int Units::write_direct(int unit, int rec, const Word* words, int nwords) {
     UnitFile* f = slot(unit);
     if (!f || !f->fp) return IO_NOT_CONNECTED;
     if (!f->direct || rec < 1 || nwords * 4 > f->recl_bytes) return IO_WRONG_KIND;
-    long off = static_cast<long>(rec - 1) * f->recl_bytes;
-    if (!f->scratch && write_fault_armed()) {
-        // A named file must keep what it holds whatever happens to the
-        // run: its writes pass the seam that tests use to end the run or
-        // fill the disc at any one of them.
-        if (std::fseek(f->fp, 0, SEEK_END) != 0) return IO_WRITE_FAILED;
-        if (!write_permitted(off + f->recl_bytes > std::ftell(f->fp))) return IO_WRITE_FAILED;
+    const int fd = fileno(f->fp);
+    const off_t off = static_cast<off_t>(rec - 1) * f->recl_bytes;
+    // A record is recl bytes long even where only its first words are
+    // used: the file is made long enough first, the unused part a hole, so
+    // that a run ended between the two steps leaves whole records only.
+    const std::size_t n = static_cast<std::size_t>(nwords) * 4;
+    if (f->scratch) {
+        // A scratch file is private to its command: it passes no seam.
+        struct stat sb;
+        if (::fstat(fd, &sb) != 0) return IO_WRITE_FAILED;
+        if (sb.st_size < off + f->recl_bytes && ::ftruncate(fd, off + f->recl_bytes) != 0) return IO_WRITE_FAILED;
+        return ::pwrite(fd, words, n, off) == static_cast<ssize_t>(n) ? IO_OK : IO_WRITE_FAILED;
     }
-    if (std::fseek(f->fp, off, SEEK_SET) != 0) return IO_WRITE_FAILED;
-    if (std::fwrite(words, 4, nwords, f->fp) != static_cast<size_t>(nwords)) return IO_WRITE_FAILED;
-    // A record is recl bytes long even where only its first words are used.
-    std::fseek(f->fp, 0, SEEK_END);
-    long size = std::ftell(f->fp);
-    long end = off + f->recl_bytes;
-    if (size < end) {
-        static const char zeros[8192] = {};
-        std::fseek(f->fp, size, SEEK_SET);
-        for (long left = end - size; left > 0;) {
-            size_t n = static_cast<size_t>(std::min<long>(left, sizeof zeros));
-            if (std::fwrite(zeros, 1, n, f->fp) != n) return IO_WRITE_FAILED;
-            left -= static_cast<long>(n);
-        }
-    }
-    return IO_OK;
+    if (!extend_to(fd, off + f->recl_bytes)) return IO_WRITE_FAILED;
+    return write_at(fd, words, n, off) ? IO_OK : IO_WRITE_FAILED;
 }
 
 int Units::flush(int unit) {
@@ -215,7 +245,28 @@ int Units::sync(int unit) {
     UnitFile* f = slot(unit);
     if (!f || !f->fp) return IO_NOT_CONNECTED;
     if (f->console) return flush(unit);
-    return sync_stream(f->fp) ? IO_OK : IO_WRITE_FAILED;
+    if (std::fflush(f->fp) != 0) return IO_WRITE_FAILED;
+    return sync_fd(fileno(f->fp)) ? IO_OK : IO_WRITE_FAILED;
+}
+
+UnitFile Units::take(int unit) {
+    UnitFile* f = slot(unit);
+    if (!f) return UnitFile{};
+    UnitFile taken = *f;
+    *f = UnitFile{};
+    return taken;
+}
+
+void Units::give(int unit, const UnitFile& file) {
+    UnitFile* f = slot(unit);
+    if (!f) return;
+    close(unit);
+    *f = file;
+}
+
+void Units::rename(int unit, const std::string& name) {
+    UnitFile* f = slot(unit);
+    if (f && f->fp) f->name = name;
 }
 
 }  // namespace zanek

@@ -71,6 +71,13 @@ public:
     int flush(int unit);
     // Pushes the unit's file to the disc: flushed, then synced (fsync).
     int sync(int unit);
+    // Takes the file off the unit without closing it (the unit is then
+    // free), and puts such a file on a unit: the structure file steps
+    // aside while a command works on a copy of it.
+    UnitFile take(int unit);
+    void give(int unit, const UnitFile& file);
+    // The name the unit's file goes by (it was renamed on the disc).
+    void rename(int unit, const std::string& name);
 
 private:
     static constexpr int kMaxUnit = 100;

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 
 #include "jobcontrol/records/store.h"
+#include "jobcontrol/store/safeguard.h"
 #include "jobcontrol/store/store.h"
 #include "platform/listing.h"
 #include "platform/stop.h"
@@ -243,6 +244,7 @@ void XFTCH(int block, Word* buf, int n) {
             // zero block is written so that the file covers it.
             const int words = std::min(KWLNT(n), n);
             std::fill(buf, buf + words, Word{});
+            prepare_store_write();
             const int wstatus = units().write_direct(unit, rec, buf, words);
             if (wstatus <= 0) return;
             lst("(' xftch: ',i5,' error - unit =',i5)", {wstatus, unit});
@@ -261,6 +263,7 @@ void XFTCH(int block, Word* buf, int n) {
 
 void XSTOR(int block, const Word* buf, int n) {
     if (n < 1 || n > kStoreBlockWords) programming_error();
+    prepare_store_write();
     const int status = units().write_direct(XDISU.I(xdisu::kUnit), block + 1, buf, n);
     if (status > 0) {
         lst("(' xstor: ',i5,' error')", {status});

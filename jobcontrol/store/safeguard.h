@@ -1,54 +1,60 @@
 // The structure file holds everything a crystallographer has done to a
 // structure; whatever happens to a run, the file afterwards is as it was
 // before the command that was running, or as that command left it when
-// done. Three things see to it:
+// done. Nothing is ever put back into it:
 //
 // - the run holds an exclusive advisory lock on the file from opening to
 //   closing, so that a second run cannot write over it;
-// - before a command that may store lists, a copy of the file is written
-//   beside it ("<file>.bak", flushed to the disc); it is removed once the
-//   command has ended and its lists are on the disc. A command that fails
-//   or stops has the copy put back;
-// - a run that opens a file with such a copy beside it (left by a run that
-//   was killed, or by a machine that went down) puts the copy back first
-//   and says so.
+// - the first write of a command goes to a working copy of the file, made
+//   beside the file's real path (links resolved) under a name of the
+//   program's own (".<file>.zanek-work-<process>"), with the file's holes
+//   and permissions. The command's changes go there. When the command ends
+//   ok the copy is flushed to the disc and renamed over the file, and the
+//   lock goes with it; a command that fails or stops drops the copy. A
+//   command that writes nothing makes no copy;
+// - a run killed during a command leaves the file untouched and its copy
+//   beside it: the next run on the file removes it unread, and says so.
 #pragma once
 
 #include <string>
 
 namespace zanek {
 
-// The name of the copy kept beside the structure file while a command runs.
-std::string structure_copy_name(const std::string& structure_file);
-
 // Takes the lock on the structure file just opened on its unit (the lock
-// of a file held before must have been let go). False, after saying so on
-// the listing, when another run holds the file.
+// of a file held before must have been let go); when the file was renamed
+// away under the run before it held it, the name is opened again. False,
+// after saying so on the listing, when another run holds the file.
 bool hold_structure_file();
 // Gives up the lock of the last file held (at the end of the run, or
 // before another structure file is opened).
 void let_go_structure_file();
-// True when path names the structure file held (or its copy): no other
-// file the run writes may be it.
+// True when path names the structure file held or a working copy of it:
+// no other file the run writes may be one of them.
 bool names_structure_file(const std::string& path);
-// Puts back the copy an interrupted run left beside the structure file
-// held, and says so. False, after saying why, when it cannot be put back.
-bool recover_interrupted_command();
+// Removes the working copies that runs which ended during a command left
+// beside the structure file held, and says so on the listing.
+void remove_leftover_copies();
 
-// One command that may store lists.
+// Called before every write to the structure file: the first write of a
+// command makes its working copy. Throws CommandFailed, after saying why
+// on the listing, when the copy cannot be made (a folder the user may not
+// write, a full disc).
+void prepare_store_write();
+
+// One command's changes to the structure file.
 class CommandGuard {
 public:
-    // Writes the copy of the file; false, after saying why, when it cannot
-    // be written (a full disc): the command must then not run. Without an
-    // open structure file there is nothing to keep.
-    bool begin();
+    // The command starts: nothing is copied until it writes. A fresh start
+    // (a new index for the file) begins from an empty copy, not from what
+    // the file held.
+    void begin(bool fresh = false);
     // The command has ended ok: every word its lists registered is written
-    // out, the file is flushed to the disc and the copy removed. Stops as
-    // a write error of the file when the file cannot be flushed.
-    void commit();
-    // The command failed or stopped: the copy is put back, the index read
-    // again, the deletions a failing command orders are made once more, and
-    // the copy removed.
+    // out and the working copy, flushed to the disc, becomes the structure
+    // file. False, after saying why, when it cannot (the caller undoes).
+    bool commit();
+    // The command failed or stopped: its working copy and whatever the
+    // buffers hold are dropped, the index is read again from the file, and
+    // the deletions a failing command orders are made.
     void undo();
 };
 
