@@ -70,6 +70,7 @@ struct NameChange {
     std::string made;     // the name made (created, or renamed to)
     std::string renamed;  // for a rename: the name it had before
     std::string saved;    // for a rename over a file: that file, kept
+    std::pair<dev_t, ino_t> file{};  // for a rename: the file renamed
 };
 
 struct Unsynced {
@@ -125,22 +126,29 @@ void forget_name_changes(const std::string& path) {
     unsynced().folders.erase(folder);
 }
 
+// A rename not yet on the disc may or may not be there after the power
+// came back: the worse is taken. A file renamed before its data was on
+// the disc keeps its new name (and loses the data); one whose data was
+// on the disc loses the name (a command that had ended ok is lost).
+bool rename_survives(const NameChange& c) { return unsynced().files.count(c.file) > 0; }
+
 // What the disc holds after the power came back.
 void lose_what_is_not_on_the_disc() {
-    for (auto& [key, f] : unsynced().files) {
-        for (auto w = f.old_bytes.rbegin(); w != f.old_bytes.rend(); ++w)
-            (void)!::pwrite(f.fd, w->second.data(), w->second.size(), w->first);
-        (void)!::ftruncate(f.fd, f.length);
-    }
     for (auto& [folder, changes] : unsynced().folders) {
         for (auto c = changes.rbegin(); c != changes.rend(); ++c) {
             if (c->renamed.empty()) {
                 ::unlink(c->made.c_str());
                 continue;
             }
+            if (rename_survives(*c)) continue;
             ::rename(c->made.c_str(), c->renamed.c_str());
             if (!c->saved.empty()) ::rename(c->saved.c_str(), c->made.c_str());
         }
+    }
+    for (auto& [key, f] : unsynced().files) {
+        for (auto w = f.old_bytes.rbegin(); w != f.old_bytes.rend(); ++w)
+            (void)!::pwrite(f.fd, w->second.data(), w->second.size(), w->first);
+        (void)!::ftruncate(f.fd, f.length);
     }
 }
 
@@ -183,7 +191,7 @@ bool write_fault_armed() { return fault().kind != Fault::None; }
 
 int create_new(const std::string& path, mode_t mode) {
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd >= 0) note_name_change(path, {path, "", ""});
+    if (fd >= 0) note_name_change(path, {path, "", "", {}});
     return fd;
 }
 
@@ -263,7 +271,9 @@ bool rename_over(const std::string& from, const std::string& to) {
         errno = ENOSPC;
         return false;
     }
-    NameChange change{to, from, ""};
+    NameChange change{to, from, "", {}};
+    struct stat sb;
+    if (cut_armed() && ::stat(from.c_str(), &sb) == 0) change.file = {sb.st_dev, sb.st_ino};
     if (cut_armed() && file_present(to)) {
         change.saved = to + ".cut-" + std::to_string(++unsynced().saves);
         if (::link(to.c_str(), change.saved.c_str()) != 0) change.saved.clear();
