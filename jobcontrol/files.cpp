@@ -2,8 +2,17 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <vector>
+
+#include "jobcontrol/commands.h"
 #include "jobcontrol/records/job.h"
+#include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
+#include "platform/durable.h"
 #include "platform/listing.h"
 #include "platform/system.h"
 #include "platform/units.h"
@@ -29,18 +38,171 @@ bool is_console_name(const std::string& arg) {
     return a == "con";
 }
 
+namespace {
+
+// The path JOPEN opens for a name: a logical directory translated as status
+// says ("OLD" for a file read, "UNKNOWN" for one written).
+std::string opened_path(const std::string& name, const std::string& status) {
+    std::string path = padded(name, std::max<std::size_t>(name.size(), 256));
+    int n = 0;
+    MTRNLG(path, status, n);
+    return path.substr(0, n);
+}
+
+bool regular_file(const std::string& path) {
+    struct stat sb;
+    return ::stat(path.c_str(), &sb) == 0 && S_ISREG(sb.st_mode);
+}
+
+// True when both paths lead to one file: the same device and inode when
+// either exists, so that links and winding paths are caught; for a file
+// still to be made, the same name in the same folder.
+bool same_place(const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    if (exists(a) || exists(b)) return same_file(a, b);
+    const std::filesystem::path pa(a), pb(b);
+    auto folder = [](const std::filesystem::path& p) {
+        return p.has_parent_path() ? p.parent_path().string() : std::string(".");
+    };
+    return pa.filename() == pb.filename() && same_file(folder(pa), folder(pb));
+}
+
+// True when the file holds a structure file's index header: word 8 of the
+// header carries the index mark, whatever the file is called. Only a
+// regular file is read: a pipe or a terminal would lose what is read.
+bool holds_structure_index(const std::string& path) {
+    if (!regular_file(path)) return false;
+    constexpr int kMarkAddress = kIndexHeaderAddress + 7;
+    const long long record_bytes = 4LL * IMPL.I(implw::kRecordLength);
+    const long long offset = record_bytes * (kMarkAddress / kStoreBlockWords) + 4LL * (kMarkAddress % kStoreBlockWords);
+    std::ifstream in(path, std::ios::binary);
+    unsigned char b[4];
+    if (!in.seekg(offset) || !in.read(reinterpret_cast<char*>(b), 4)) return false;
+    const uint32_t word = b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
+    return static_cast<int32_t>(word) == kIndexMagic;
+}
+
+// A file the run reads or keeps, and what it is to the run.
+struct RunFile {
+    std::string path;
+    std::string role;
+};
+
+// The structure file of a %structure name, opened by that name as it stands.
+std::string structure_path(const std::string& name) { return rtrim(name) + DOTDAT.suffix[1]; }
+
+// The first four characters of a word, lower case: commands and directives
+// are known by them.
+std::string key_of(const std::string& word) {
+    std::string key = padded(word.substr(0, 4), 4);
+    LCASE(key);
+    return key;
+}
+// The key of a command line's keyword (after the command mark), and of a
+// command code's keyword.
+std::string command_key(const std::string& line) { return key_of(line.substr(1)); }
+std::string keyword_key(int code) { return CHARAS.keyword(code).substr(0, 4); }
+
+// The structure name of a %structure line: its first word after the
+// command, at most 40 characters, as the spooler cuts it.
+std::string structure_name(const std::string& line) {
+    std::string rest = split_directive(line).rest, name(40, ' ');
+    int n = 0, m = 0;
+    CUTST(rest, n, name, m);
+    return rtrim(name);
+}
+
+// The input file a directive line names under its command: the reflection
+// file of %data ("reflections follow" has them inline) and the fragment
+// file of %fourier.
+void note_named_input(const std::string& command, const std::string& line, std::vector<RunFile>& files) {
+    const DirectiveLine d = split_directive(line);
+    const std::string name = rtrim(d.rest);
+    if (name.empty()) return;
+    if (command == keyword_key(CMD_DATA) && d.key() == "refl" && key_of(name) != "foll")
+        files.push_back({opened_path(name, "OLD"), "the reflection file named in the command file"});
+    if (command == keyword_key(CMD_FOURIER) && d.key() == "frag")
+        files.push_back({opened_path(name, "OLD"), "the fragment file named in the command file"});
+}
+
+// Reads the command file as the spooler will (lines cut at 80 characters,
+// comment lines passed over) for the structure files and input files its
+// jobs name. It is read here by its path: the spooler reads it from its
+// start on its own unit.
+void note_files_named_in(const std::string& command_path, std::vector<RunFile>& files) {
+    std::ifstream in(command_path);
+    std::string raw, command;
+    while (std::getline(in, raw)) {
+        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+        std::string line = padded(raw.substr(0, std::min<std::size_t>(raw.size(), 80)), 80);
+        int n = 0;
+        SHIFT(line, n);
+        if (n < 0 || line[0] == CHARAS.comment_mark()) continue;
+        if (line[0] != CHARAS.command_mark()) {
+            note_named_input(command, line, files);
+            continue;
+        }
+        command = command_key(line);
+        const std::string name = command == keyword_key(CMD_STRUCTURE) ? structure_name(line) : "";
+        if (!name.empty())
+            files.push_back({structure_path(name), "the structure file named in the command file"});
+    }
+}
+
+// The files a listing must never be written over: the command file, the
+// structure file a job uses when it names none, and the files the command
+// file names. A command file that is not a regular file (a pipe) is not
+// read ahead: what is read from it would be lost to the spooler.
+std::vector<RunFile> files_of_the_run(const std::string& command_path) {
+    std::vector<RunFile> files;
+    if (!command_path.empty()) files.push_back({command_path, "the command file"});
+    files.push_back({structure_path(DOTDAT.name[1]), "the default structure file"});
+    if (regular_file(command_path)) note_files_named_in(command_path, files);
+    return files;
+}
+
+// The listing is written from its start, and so emptied first: a name that
+// leads to a file the run reads or keeps is refused, before anything is
+// written, on standard error (there is no listing yet). An earlier listing
+// is written over as always.
+bool listing_name_allowed(const std::string& listing, const std::string& command_path) {
+    const std::string path = opened_path(listing, "UNKNOWN");
+    std::string role;
+    for (const RunFile& f : files_of_the_run(command_path))
+        if (role.empty() && same_place(path, f.path)) role = f.role;
+    if (role.empty() && holds_structure_index(path)) role = "a structure file";
+    if (role.empty()) return true;
+    std::cerr << " *** error *** the listing file " << listing << " is " << role << ": it is not written over\n";
+    return false;
+}
+
+// Connects the command file (the console for "con"); command_path := the
+// file opened, "" for the console. False after the message of a failed open.
+bool connect_command_file(const std::string& arg, std::string& command_path) {
+    if (is_console_name(arg)) {
+        units().connect_console(UNIT.I(unitw::kCommands));
+        return true;
+    }
+    int iostat = 0;
+    if (JOPEN(UNIT.I(unitw::kCommands), rtrim(arg), 0, 2, 1, iostat)) {
+        report_open_error(iostat, arg);
+        return false;
+    }
+    command_path = opened_path(rtrim(arg), "OLD");
+    return true;
+}
+
+}  // namespace
+
 void PC386(int& ierr) {
     UNIT.I(unitw::kCommands) = 1;
     UNIT.I(unitw::kListing) = 2;
     set_listing_unit(2);
     std::string first = getarg(1), second = getarg(2);
     if (first[0] == ' ') return;
-    int iostat = 0;
-    if (is_console_name(first)) {
-        units().connect_console(UNIT.I(unitw::kCommands));
-    } else if (JOPEN(UNIT.I(unitw::kCommands), rtrim(first), 0, 2, 1, iostat)) {
+    std::string command_path;
+    if (!connect_command_file(first, command_path)) {
         ierr = -1;
-        report_open_error(iostat, first);
         return;
     }
     if (second[0] == ' ') return;
@@ -51,6 +213,11 @@ void PC386(int& ierr) {
         SCREEN.I(screenw::kMode) = 0;
         return;
     }
+    if (!listing_name_allowed(rtrim(second), command_path)) {
+        ierr = -1;
+        return;
+    }
+    int iostat = 0;
     if (JOPEN(UNIT.I(unitw::kListing), rtrim(second), 0, 0, 1, iostat)) {
         ierr = -1;
         report_open_error(iostat, second);
@@ -64,10 +231,7 @@ bool JOPEN(int unit, const std::string& name, int /*recl*/, int status, int form
     if (status == 1) {
         iostat = units().open_seq(unit, "", OpenStatus::Scratch, ff);
     } else {
-        std::string path = padded(name, std::max<std::size_t>(name.size(), 256));
-        int n = 0;
-        MTRNLG(path, status == 2 ? "OLD" : "UNKNOWN", n);
-        path = path.substr(0, n);
+        const std::string path = opened_path(name, status == 2 ? "OLD" : "UNKNOWN");
         iostat = units().open_seq(unit, path, status == 2 ? OpenStatus::Old : OpenStatus::Unknown, ff);
     }
     if (iostat == IO_OK) units().rewind(unit);

@@ -6,7 +6,10 @@
 namespace zanek {
 
 // Reads the command line, connects the command file and the listing and
-// sets the window mode; ierr := -1 when a named file cannot be opened.
+// sets the window mode; ierr := -1 when a named file cannot be opened, or
+// when the listing's name leads to a file the run reads or keeps (the
+// command file, a structure file, an input file the command file names):
+// that file is left untouched and standard error says why.
 void PC386(int& ierr);
 
 // Opens a sequential file. status: 1 scratch, 2 old, other "unknown";

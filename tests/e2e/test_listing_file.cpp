@@ -1,12 +1,18 @@
 // A listing that cannot be written (a full disc) ends the run in error,
 // with a line on standard error naming the listing, whatever the commands
 // did: the user must not take a run without a record for a good one.
+// A listing named as a file the run reads or keeps (the command file, a
+// structure file, an input file the command file names) is refused before
+// anything is written; an old listing is still written over.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <ostream>
 #include <string>
 #include <sys/wait.h>
+#include <vector>
 
 #include "tests/support/test_support.h"
 
@@ -65,5 +71,109 @@ INSTANTIATE_TEST_SUITE_P(
         ListingCase{"good_job_console", kGoodJob, "con", "/dev/full",
                     " *** error *** the listing file con could not be written"}),
     [](const ::testing::TestParamInfo<ListingCase>& info) { return std::string(info.param.name); });
+
+namespace fs = std::filesystem;
+
+struct NamedListingCase {
+    const char* name;
+    const char* commands;
+    const char* listing;  // second argument of the command line
+    const char* said;     // the refusal on standard error
+};
+
+void PrintTo(const NamedListingCase& c, std::ostream* os) { *os << c.name; }
+
+constexpr const char* kOldListing = "the listing of an earlier run\n";
+
+// A folder "run" with the files a user keeps beside a job: a structure file
+// s.bin made by a run, a reflection file, a fragment file and a link to it,
+// an old listing; the job's command file is written last.
+std::string folder_of_a_job(const std::string& name, const std::string& commands) {
+    const std::string run = fresh_dir(name) + "/run";
+    fs::create_directories(run + "/sub");
+    EXPECT_EQ(run_zanek(run, "%structure s\n%history\n%end\n", "make.cmd", "make.lis").exit_code, 0);
+    write_file(run + "/data.hkl", "   1   0   0   10.0   1.0\n");
+    write_file(run + "/frag.dat", "C 0.1 0.2 0.3\n");
+    fs::create_symlink("frag.dat", run + "/alias.dat");
+    write_file(run + "/old.lis", kOldListing);
+    write_file(run + "/job.cmd", commands);
+    return run;
+}
+
+using Files = std::map<std::string, std::string>;
+
+// Every file of the folder by name, with its bytes.
+Files files_in(const std::string& dir) {
+    Files files;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        files[fs::relative(e.path(), dir).string()] = e.is_regular_file() ? read_file(e.path().string()) : "";
+    return files;
+}
+
+// The names of the files made, removed or changed between two looks.
+std::vector<std::string> changed_files(const Files& before, const Files& after) {
+    std::vector<std::string> changed;
+    for (const auto& [name, bytes] : after)
+        if (!before.count(name) || before.at(name) != bytes) changed.push_back(name);
+    for (const auto& [name, bytes] : before)
+        if (!after.count(name)) changed.push_back(name);
+    return changed;
+}
+
+// Runs job.cmd of the folder with the listing named; standard output and
+// error go beside the folder, so that the run's own files alone are in it.
+Outcome run_job(const std::string& run, const std::string& listing) {
+    const std::string cmd = "cd '" + run + "' && env ZANEK_CLOCK='" + kFixedClock + "' '" + ZANEK_EXE + "' job.cmd " +
+                            listing + " > ../out.txt 2> ../errors.txt < /dev/null";
+    const int rc = std::system(cmd.c_str());
+    Outcome out;
+    out.exit_code = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    out.errors = read_file(run + "/../errors.txt");
+    if (out.exit_code == 86) ADD_FAILURE() << "sanitizer report:\n" << out.errors;
+    return out;
+}
+
+class ListingNamedAsKeptFile : public ::testing::TestWithParam<NamedListingCase> {};
+
+TEST_P(ListingNamedAsKeptFile, IsRefusedAndNoFileIsWritten) {
+    const NamedListingCase& c = GetParam();
+    const std::string run = folder_of_a_job(c.name, c.commands);
+    const auto before = files_in(run);
+    const Outcome out = run_job(run, c.listing);
+    EXPECT_EQ(out.exit_code, 1) << out.errors;
+    EXPECT_NE(out.errors.find(c.said), std::string::npos) << out.errors;
+    // Every file as it was, and none made (not the job's structure file either).
+    EXPECT_EQ(changed_files(before, files_in(run)), std::vector<std::string>{});
+}
+
+constexpr const char* kDefaultStructureJob = "%job a\n%history\n%end\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ListingNamedAsKeptFile,
+    ::testing::Values(
+        NamedListingCase{"structure_file_of_the_job", "%job a\n%structure s\n%history\n%end\n", "s.bin",
+                         " *** error *** the listing file s.bin is the structure file named in the command file: "
+                         "it is not written over"},
+        NamedListingCase{"structure_file_of_no_job", kDefaultStructureJob, "s.bin",
+                         " *** error *** the listing file s.bin is a structure file: it is not written over"},
+        NamedListingCase{"reflection_file", "%job a\n%data\nreflections data.hkl\n%end\n", "data.hkl",
+                         " *** error *** the listing file data.hkl is the reflection file named in the command "
+                         "file: it is not written over"},
+        NamedListingCase{"command_file", kDefaultStructureJob, "job.cmd",
+                         " *** error *** the listing file job.cmd is the command file: it is not written over"},
+        // Another name of the file: a link, reached by a winding path.
+        NamedListingCase{"fragment_file_by_link", "%job a\n%fourier\nfrag frag.dat\n%end\n", "sub/../alias.dat",
+                         " *** error *** the listing file sub/../alias.dat is the fragment file named in the "
+                         "command file: it is not written over"}),
+    [](const ::testing::TestParamInfo<NamedListingCase>& info) { return std::string(info.param.name); });
+
+TEST(ListingNamedAsOldListing, IsWrittenOver) {
+    const std::string run = folder_of_a_job("old_listing", kDefaultStructureJob);
+    const Outcome out = run_job(run, "old.lis");
+    EXPECT_EQ(out.exit_code, 0) << out.errors;
+    const std::string listing = read_file(run + "/old.lis");
+    EXPECT_EQ(listing.find(kOldListing), std::string::npos);
+    EXPECT_NE(listing.find(" == ZANEK ends ok"), std::string::npos) << listing;
+}
 
 }  // namespace
