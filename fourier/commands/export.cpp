@@ -256,6 +256,10 @@ bool open_export_file(int unit, int k) {
         lst_line(" *** error *** file " + dotdat_name(k) + " is the structure file: it is not written over");
         return false;
     }
+    if (names_working_copy(rtrim(DOTDAT.name[k]))) {
+        lst_line(" *** error *** file " + dotdat_name(k) + " is a working copy of the structure file: it is not written");
+        return false;
+    }
     int iostat = 0;
     if (!JOPEN(unit, DOTDAT.name[k], 0, 0, 1, iostat)) return true;
     lst("(' *** error ***  open error, code =',i5,' file is ',a)", {iostat, dotdat_name(k)});

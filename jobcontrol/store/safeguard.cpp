@@ -196,8 +196,13 @@ void let_go_structure_file() {
 
 bool names_structure_file(const std::string& path) {
     const Hold& h = hold();
+    return !h.name.empty() && same_file(path, h.name);
+}
+
+bool names_working_copy(const std::string& path) {
+    const Hold& h = hold();
     if (h.name.empty()) return false;
-    if (same_file(path, h.name) || (h.working && same_file(path, h.work))) return true;
+    if (h.working && same_file(path, h.work)) return true;
     const std::string r = resolved_path(path);
     return folder_of(r) == folder_of(h.real) && base_name(r).rfind(copy_prefix(h.real), 0) == 0;
 }

@@ -28,9 +28,11 @@ bool hold_structure_file();
 // Gives up the lock of the last file held (at the end of the run, or
 // before another structure file is opened).
 void let_go_structure_file();
-// True when path names the structure file held or a working copy of it:
-// no other file the run writes may be one of them.
+// True when path names the structure file held, and when it names a
+// working copy of it (the running command's, or one a run left): no other
+// file the run writes may be one of them.
 bool names_structure_file(const std::string& path);
+bool names_working_copy(const std::string& path);
 // Removes the working copies that runs which ended during a command left
 // beside the structure file held, and says so on the listing.
 void remove_leftover_copies();

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -27,16 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr int kKilled = 137;  // the exit code of a run ended by the write seam (kill or cut)
-
-// The working copies beside the structure file name.bin in dir: a run
-// that ended during a command left them.
-std::vector<std::string> working_copies(const std::string& dir, const std::string& name) {
-    std::vector<std::string> found;
-    const std::string prefix = "." + name + ".bin.zanek-work-";
-    for (const auto& e : fs::directory_iterator(dir))
-        if (e.path().filename().string().rfind(prefix, 0) == 0) found.push_back(e.path().string());
-    return found;
-}
 
 constexpr const char* kLeftoverRemoved = "it is removed unread";
 
@@ -523,19 +515,257 @@ TEST(Names, ControlCharacterInTheStructureNameIsRefused) {
     }
 }
 
-TEST(Names, ExportOrPlotFileNamedAsTheStructureFileIsNotWrittenOverIt) {
+// An export or plot file named as the structure file, or as a working copy
+// of it (the program's own name for one), is refused before it is opened.
+TEST(Names, ExportOrPlotFileNamedAsTheStructureFileOrItsCopyIsNotWritten) {
     const std::string job = "fecl_r3c_synth";
     const std::string dir = job_copy("names_plot", job, false);
     const std::vector<std::string> jobs = one_command_jobs(job);
     run_all(dir, jobs, jobs.size() - 1);
     const std::string path = dir + "/" + job + ".bin";
     const std::string before = read_file(path);
-    RunResult r = run_zanek(dir, head_of(jobs.back()) + "%export\nshel\nmold " + job + ".bin\n%end\n");
-    EXPECT_EQ(r.exit_code, 1) << r.listing;
-    EXPECT_NE(r.listing.find(" *** error *** file " + job + ".bin is the structure file: it is not written over"),
-              std::string::npos) << r.listing;
-    EXPECT_EQ(read_file(path), before);
-    EXPECT_EQ(open_again(dir, head_of(jobs.back())).exit_code, 0);
+    const std::string copy = "." + job + ".bin.zanek-work-7";
+    const std::pair<std::string, std::string> names[] = {
+        {job + ".bin", " is the structure file: it is not written over"},
+        {copy, " is a working copy of the structure file: it is not written"}};
+    for (const auto& [name, said] : names) {
+        SCOPED_TRACE(name);
+        RunResult r = run_zanek(dir, head_of(jobs.back()) + "%export\nshel\nmold " + name + "\n%end\n");
+        EXPECT_EQ(r.exit_code, 1) << r.listing;
+        EXPECT_NE(r.listing.find(" *** error *** file " + name + said), std::string::npos) << r.listing;
+        EXPECT_TRUE(read_file(path) == before);
+        EXPECT_FALSE(file_exists(dir + "/" + copy));
+        EXPECT_EQ(open_again(dir, head_of(jobs.back())).exit_code, 0);
+    }
+}
+
+// ---------------------------------------------------------------------
+// What lies beside the file
+
+// A file of the user's beside the structure file, named as people name
+// their backups, is neither read nor written by any run.
+TEST(Beside, UsersOwnBackupIsNeverTouched) {
+    const std::string job = "fecl_r3c_synth";
+    const std::vector<std::string> jobs = one_command_jobs(job);
+    const std::string dir = job_copy("beside_backup", job, false), ref = job_copy("beside_backup_ref", job, false);
+    run_all(dir, jobs, 3);
+    run_all(ref, jobs, 4);
+    const std::string path = dir + "/" + job + ".bin", backup = path + ".bak";
+    std::string mine = read_file(path);
+    mine.replace(0, 5, "mine!");
+    write_file(backup, mine);
+    ASSERT_EQ(run_zanek(dir, head_of(jobs[3]) + "%history\n%end\n").exit_code, 0);
+    RunResult r = run_zanek(dir, jobs[3]);
+    ASSERT_EQ(r.exit_code, 0) << r.listing;
+    EXPECT_EQ(r.listing.find("*** warning ***"), std::string::npos) << r.listing;
+    EXPECT_TRUE(read_file(backup) == mine);
+    EXPECT_TRUE(read_file(path) == read_file(ref + "/" + job + ".bin"));
+}
+
+// A working copy beside the file is never read: whatever it holds, and
+// whatever became of the file since (left as it was, deleted to start
+// afresh, replaced by another structure file), the next run removes it,
+// says so, and works on the file that is there.
+TEST(Beside, LeftoverCopyIsRemovedUnreadWhateverBecameOfTheFile) {
+    const std::string job = "fecl_r3c_synth";
+    const std::vector<std::string> jobs = one_command_jobs(job);
+    const std::string dir = job_copy("beside_leftover", job, false), other = job_copy("beside_other", job, false);
+    run_all(dir, jobs, jobs.size() - 1);
+    run_all(other, jobs, 2);
+    const std::string path = dir + "/" + job + ".bin";
+    const std::string solved = read_file(path), another = read_file(other + "/" + job + ".bin");
+    const std::string copy = "." + job + ".bin.zanek-work-4242";
+    const std::pair<const char*, std::string> leftovers[] = {
+        {"empty", ""}, {"cut short", solved.substr(0, solved.size() / 2)}, {"another file", another}};
+    enum Fate { Kept, Deleted, Replaced };
+    for (const auto& [what, bytes] : leftovers) {
+        for (Fate fate : {Kept, Deleted, Replaced}) {
+            SCOPED_TRACE(std::string(what) + ", file " + (fate == Kept ? "kept" : fate == Deleted ? "deleted" : "replaced"));
+            write_file(path, solved);
+            write_file(dir + "/" + copy, bytes);
+            if (fate == Deleted) fs::remove(path);
+            if (fate == Replaced) write_file(path, another);
+            RunResult r = open_again(dir, head_of(jobs[0]));
+            ASSERT_EQ(r.exit_code, 0) << r.listing;
+            EXPECT_NE(r.listing.find(" *** warning *** " + copy + " was left beside " + job + ".bin by a run that "
+                                     "ended during a command:\n                 " + kLeftoverRemoved),
+                      std::string::npos) << r.listing;
+            EXPECT_FALSE(file_exists(dir + "/" + copy));
+            const std::string now = read_file(path);
+            switch (fate) {
+            case Kept: EXPECT_TRUE(now == solved); break;
+            case Replaced: EXPECT_TRUE(now == another); break;
+            case Deleted:
+                EXPECT_NE(r.listing.find("Direct access structure file has been initialized"), std::string::npos);
+                break;
+            }
+        }
+    }
+}
+
+// A working copy that a live process holds belongs to a run still at work
+// (on a file that had this name): it is left alone.
+TEST(Beside, CopyHeldByALiveRunIsLeftAlone) {
+    const std::string job = "fecl_r3c_synth";
+    const std::vector<std::string> jobs = one_command_jobs(job);
+    const std::string dir = job_copy("beside_live", job, false);
+    run_all(dir, jobs, 1);
+    const std::string copy = dir + "/." + job + ".bin.zanek-work-4243";
+    write_file(copy, "in use");
+    LockHolder other(copy);
+    ASSERT_GT(other.pid, 0);
+    RunResult r = open_again(dir, head_of(jobs[0]));
+    ASSERT_EQ(r.exit_code, 0) << r.listing;
+    EXPECT_EQ(r.listing.find(kLeftoverRemoved), std::string::npos) << r.listing;
+    EXPECT_EQ(read_file(copy), "in use");
+}
+
+// ---------------------------------------------------------------------
+// What a run needs of its folder and its disc
+
+// The command that runs the program as a user other than root (setpriv),
+// so that the folder's permissions apply: "" when the tests are not root.
+std::string as_plain_user() { return ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : ""; }
+
+// In a folder the user may read but not write, commands that write nothing
+// to the structure file (an export, the history) run as before; a command
+// that stores fails with the reason and leaves the file as it was.
+TEST(Folder, ReadingCommandsRunWhereTheUserMayNotWrite) {
+    const std::string job = "fecl_r3c_synth";
+    const std::vector<std::string> jobs = one_command_jobs(job);
+    const std::string dir = job_copy("folder_read_only", job, false);
+    run_all(dir, jobs, jobs.size() - 1);
+    const std::string path = dir + "/" + job + ".bin", before = read_file(path);
+    // The files the runs write are there already, and writable.
+    for (const std::string& f : {job + ".bin", job + ".ins", job + ".plt", std::string("job.lis"), std::string("console.out")}) {
+        if (!file_exists(dir + "/" + f)) write_file(dir + "/" + f, "");
+        fs::permissions(dir + "/" + f, fs::perms::all & ~fs::perms::owner_exec & ~fs::perms::group_exec & ~fs::perms::others_exec);
+    }
+    write_file(dir + "/job.cmd", "");
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
+    struct Writable {
+        std::string dir;
+        ~Writable() { fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add); }
+    } restore{dir};
+    const std::string user = as_plain_user();
+    RunResult exported = run_zanek(dir, jobs.back(), "job.cmd", "job.lis", user);
+    EXPECT_EQ(exported.exit_code, 0) << exported.listing << exported.output;
+    EXPECT_NE(read_file(dir + "/" + job + ".ins").find("FVAR"), std::string::npos);
+    EXPECT_EQ(run_zanek(dir, head_of(jobs.back()) + "%history\n%end\n", "job.cmd", "job.lis", user).exit_code, 0);
+    RunResult stored = run_zanek(dir, jobs[1], "job.cmd", "job.lis", user);
+    EXPECT_EQ(stored.exit_code, 1);
+    EXPECT_NE(stored.listing.find(" *** error *** no working copy of " + job + ".bin can be made in " +
+                                  fs::canonical(dir).string() + ": Permission denied"),
+              std::string::npos) << stored.listing;
+    EXPECT_TRUE(read_file(path) == before);
+    EXPECT_TRUE(working_copies(dir, job).empty());
+}
+
+// Every write of an export run (its listing, its export files) that fails
+// on a full disc fails the run, even when room comes back for the writes
+// after it: a run that ends ok wrote everything it says it wrote.
+TEST(Listing, AWriteLostToAFullDiscFailsTheRunThoughLaterWritesSucceed) {
+    const std::string job = "fecl_r3c_synth";
+    const std::vector<std::string> jobs = one_command_jobs(job);
+    const std::string dir = job_copy("listing_lost_write", job, false);
+    run_all(dir, jobs, jobs.size() - 1);
+    const std::string before = read_file(dir + "/" + job + ".bin");
+    write_file(dir + "/export.cmd", jobs.back());
+    auto run_with = [&](const std::string& fault) {
+        return run_zanek(dir, "", "export.cmd", "job.lis", "ZANEK_WRITE_FAULT=" + fault);
+    };
+    int writes = 0;
+    while (run_with("kill:" + std::to_string(writes + 1)).exit_code == kKilled) ++writes;
+    ASSERT_GE(writes, 3);
+    int listing_lost = 0;
+    for (int k = 1; k <= writes; ++k) {
+        SCOPED_TRACE("write " + std::to_string(k) + " of " + std::to_string(writes) + " fails");
+        RunResult r = run_with("full:" + std::to_string(k) + ":1");
+        EXPECT_EQ(r.exit_code, 1) << r.listing << r.output;
+        listing_lost += r.output.find(" *** error *** the listing file job.lis could not be written") != std::string::npos;
+        EXPECT_TRUE(read_file(dir + "/" + job + ".bin") == before);
+    }
+    EXPECT_GE(listing_lost, 1);
+}
+
+// A small file system of its own, mounted for one test and let go after.
+struct SmallDisc {
+    std::string path, why_not;
+    explicit SmallDisc(const std::string& name, const char* size) : path(fresh_dir(name)) {
+        if (::geteuid() != 0) why_not = "mounting a small file system needs root";
+        else if (::mount("tmpfs", path.c_str(), "tmpfs", 0, size) != 0)
+            why_not = std::string("a tmpfs cannot be mounted here: ") + std::strerror(errno);
+    }
+    ~SmallDisc() {
+        if (why_not.empty()) ::umount2(path.c_str(), MNT_DETACH);
+    }
+    // Fills the disc with a file of its own until `free` bytes are left.
+    void leave_free(long long free) {
+        struct statvfs sv;
+        ASSERT_EQ(::statvfs(path.c_str(), &sv), 0);
+        const long long room = static_cast<long long>(sv.f_bavail) * static_cast<long long>(sv.f_frsize);
+        fs::remove(path + "/filler");
+        if (room <= free) return;
+        const int fd = ::open((path + "/filler").c_str(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(fd, 0);
+        EXPECT_EQ(::posix_fallocate(fd, 0, room - free), 0);
+        ::close(fd);
+    }
+    void free_all() { fs::remove(path + "/filler"); }
+};
+
+// A real full disc: each storing command of a test job, run with little
+// room left, either ends ok or leaves the file as it was before it, with
+// nothing beside it, and the same command runs once room is freed; a
+// command that writes nothing to the file (an export) and %initialize of a
+// large file need no room for a copy.
+TEST(FullDisc, EveryCommandLeavesTheFileBeforeOrAfterAndReadingNeedsNoRoom) {
+    SmallDisc disc("full_disc", "size=3m");
+    if (!disc.why_not.empty()) GTEST_SKIP() << disc.why_not;
+    const std::string job = "fecl_r3c_synth";
+    const std::vector<std::string> jobs = one_command_jobs(job);
+    const std::string ref = job_copy("full_disc_ref", job, false), dir = disc.path + "/job";
+    fs::create_directories(dir);
+    fs::copy_file(ref + "/data.hkl", dir + "/data.hkl");
+    const std::string path = dir + "/" + job + ".bin";
+    std::vector<std::string> states;  // the file after each command, one run each
+    int failed = 0;
+    for (const std::string& j : jobs) {
+        ASSERT_EQ(run_zanek(ref, j).exit_code, 0);
+        states.push_back(read_file(ref + "/" + job + ".bin"));
+    }
+    for (std::size_t c = 1; c + 1 < jobs.size(); ++c) {
+        for (long long free : {64LL << 10, 512LL << 10}) {
+            SCOPED_TRACE(jobs[c] + std::to_string(free >> 10) + " KB free");
+            for (const std::string& copy : working_copies(dir, job)) fs::remove(copy);
+            disc.free_all();
+            write_file(path, states[c - 1]);
+            disc.leave_free(free);
+            RunResult r = run_zanek(dir, jobs[c]);
+            const std::string now = read_file(path);
+            EXPECT_TRUE(now == states[c - 1] || (r.exit_code == 0 && now == states[c])) << r.exit_code;
+            failed += r.exit_code != 0;
+            EXPECT_TRUE(working_copies(dir, job).empty());
+            disc.free_all();
+            write_file(path, states[c - 1]);
+            ASSERT_EQ(run_zanek(dir, jobs[c]).exit_code, 0);
+            EXPECT_TRUE(read_file(path) == states[c]);
+        }
+    }
+    EXPECT_GE(failed, 1);  // the disc was full for some of them
+    // The solved file exports with 64 KB left, and stays as it was.
+    write_file(path, states[jobs.size() - 2]);
+    disc.leave_free(64 << 10);
+    RunResult exported = run_zanek(dir, jobs.back());
+    EXPECT_EQ(exported.exit_code, 0) << exported.listing;
+    EXPECT_TRUE(read_file(dir + "/" + job + ".ins") == read_file(ref + "/" + job + ".ins"));
+    EXPECT_TRUE(read_file(path) == states[jobs.size() - 2]);
+    // A new index for the file starts a new file: nothing of the old is copied.
+    RunResult initialized = run_zanek(dir, head_of(jobs[0]) + "%initialize\n%end\n");
+    EXPECT_EQ(initialized.exit_code, 0) << initialized.listing;
+    EXPECT_NE(initialized.listing.find("Direct access structure file has been initialized"), std::string::npos);
+    EXPECT_LT(read_file(path).size(), states[jobs.size() - 2].size());
 }
 
 }  // namespace

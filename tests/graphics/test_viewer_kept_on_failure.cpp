@@ -195,7 +195,7 @@ TEST_F(KeptEdit, AtomDeletedInTheViewerStaysStoredWhenTheExportFails) {
     ASSERT_NE(said, std::string::npos) << r.listing;
     const auto next = r.listing.find('\n', said) + 1;
     EXPECT_EQ(words(r.listing.substr(next, r.listing.find('\n', next) - next)), words(label));
-    EXPECT_FALSE(fs::exists(dir + "/" + kBin + ".bak"));
+    EXPECT_TRUE(working_copies(dir, kJob).empty());
     expect_lists_but_the_model_as_before(before, read_file(dir + "/" + kBin));
 
     // The next run finds the model without the atom.
@@ -229,7 +229,7 @@ TEST_F(KeptEdit, FailingBatchExportLeavesTheFileAsItWas) {
     EXPECT_EQ(r.exit_code, 1) << r.output;
     EXPECT_NE(r.listing.find(" *** error ***  open error, code ="), std::string::npos) << r.listing;
     EXPECT_TRUE(read_file(dir + "/" + kBin) == before);
-    EXPECT_FALSE(fs::exists(dir + "/" + kBin + ".bak"));
+    EXPECT_TRUE(working_copies(dir, kJob).empty());
 }
 
 }  // namespace

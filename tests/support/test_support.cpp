@@ -199,4 +199,12 @@ std::vector<std::string> fragment_directives(const std::vector<TrueAtom>& atoms)
     return lines;
 }
 
+std::vector<std::string> working_copies(const std::string& dir, const std::string& name) {
+    std::vector<std::string> found;
+    const std::string prefix = "." + name + ".bin.zanek-work-";
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().rfind(prefix, 0) == 0) found.push_back(e.path().string());
+    return found;
+}
+
 }  // namespace zanek::test

@@ -76,6 +76,10 @@ struct StoredLists {
 };
 StoredLists stored_lists(const std::string& bytes);
 
+// The working copies beside the structure file name.bin in dir (a run
+// that ended during a command left them, or a command is storing).
+std::vector<std::string> working_copies(const std::string& dir, const std::string& name);
+
 std::string source_dir();   // root of the project
 std::string shared_dir();   // the shared folder with the test jobs
 
