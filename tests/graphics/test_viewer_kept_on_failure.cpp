@@ -113,12 +113,12 @@ std::string exported_model(const std::string& dir) {
 }
 
 // The failing export: its main file is a folder, which cannot be opened.
-RunResult failing_window_export(const std::string& dir, const std::string& events) {
+RunResult failing_window_export(const std::string& dir, const std::string& events, const std::string& fault = "") {
     fs::create_directory(dir + "/" + kIns);
-    std::string env;
+    std::string env = fault.empty() ? "" : "ZANEK_WRITE_FAULT=" + fault + " ";
     if (!events.empty()) {
         write_file(dir + "/events", events);
-        env = "ZANEK_EVENTS=events";
+        env += "ZANEK_EVENTS=events";
     }
     RunResult r = run_zanek(dir, export_job(true), "fail.cmd", "fail.lis", env);
     fs::remove(dir + "/" + kIns);
@@ -202,6 +202,32 @@ TEST_F(KeptEdit, AtomDeletedInTheViewerStaysStoredWhenTheExportFails) {
     std::vector<std::string> edited = model;
     edited.erase(std::find(edited.begin(), edited.end(), std::string(xyz)));
     EXPECT_EQ(atom_positions(exported_model(dir)), edited);
+}
+
+// The edit sent back is on the disc when the viewer hands it over: a power
+// cut at the last write of the failing run (its listing), which loses all
+// that was not flushed to the disc, still leaves the edited model stored.
+TEST_F(KeptEdit, AtomDeletedInTheViewerSurvivesAPowerCutAfterTheExportFails) {
+    const std::string& before = recycled_file();
+    show_model_of(before);
+    const int e = lone_entry();
+    ASSERT_GT(e, 0) << "no atom stands alone in the viewer's picture";
+    const std::string events = click_row(32) + click(ATOMI.px[e], ATOMI.py[e]) + click_row(47) + click_row(10);
+    const std::string dir = folder_with("kept_edit_cut", before);
+    auto run_with = [&](const std::string& fault) {
+        write_file(dir + "/" + kBin, before);
+        for (const std::string& copy : working_copies(dir, kJob)) fs::remove(copy);
+        return failing_window_export(dir, events, fault);
+    };
+    int writes = 0;
+    while (run_with("kill:" + std::to_string(writes + 1)).exit_code == 137) ++writes;
+    ASSERT_GE(writes, 3);
+    const RunResult whole = run_with("");
+    ASSERT_EQ(whole.exit_code, 1) << whole.output;
+    const std::string edited = read_file(dir + "/" + kBin);
+    ASSERT_FALSE(edited == before);
+    EXPECT_EQ(run_with("cut:" + std::to_string(writes)).exit_code, 137);
+    EXPECT_TRUE(read_file(dir + "/" + kBin) == edited);
 }
 
 // Without an edit the user's Quit sends the model back unchanged: the
