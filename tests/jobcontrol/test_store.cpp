@@ -683,8 +683,9 @@ TEST_F(Store, ZeroLengthFileGetsANewIndex) {
 }
 
 // A file that is not empty and has no index of ours (a mistyped name, a
-// damaged index block) is never given a new index, %initialize or not: the
-// first job names it and refuses it, and not a byte of it changes.
+// damaged index block) is given a new index only when the job holds
+// %initialize; otherwise the first job names it and refuses it, and not a
+// byte of it changes.
 TEST_F(Store, FileWithoutAValidIndexIsRefusedUntouchedUnlessInitializeAsksForANewOne) {
     enum Kind { Text, StructureFile };
     struct Case { const char* what; Kind kind; int patch_addr; bool initialize; };
