@@ -2,13 +2,19 @@
 // structure file, as list 7 is written and read record by record.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "bench/bench_support.h"
+#include "jobcontrol/commands.h"
+#include "jobcontrol/records/job.h"
 #include "jobcontrol/records/store.h"
 #include "jobcontrol/store/safeguard.h"
 #include "jobcontrol/store/store.h"
+#include "jobcontrol/zanek.h"
 #include "platform/units.h"
 
 using namespace zanek;
@@ -53,21 +59,25 @@ void BM_StreamRecords(benchmark::State& state) {
 }
 BENCHMARK(BM_StreamRecords)->Unit(benchmark::kMillisecond);
 
-// What protecting one command costs on a structure file of the given size
-// in store blocks (8 KiB each on the disc): the copy written beside the
-// file and flushed, one list word changed, then either the commit (the
-// file flushed, the copy removed) or the undo (the copy put back).
+// What keeping one command's changes safe costs on a structure file of the
+// given size in store blocks (8 KiB each on the disc): one list word
+// changed, which makes the working copy of the file, then either the
+// commit (the copy flushed to the disc and renamed over the file) or the
+// undo (the copy dropped).
 void guarded_commands(benchmark::State& state, bool fail) {
     bench::start_run(fail ? "guard_undo" : "guard_commit");
     const int blocks = static_cast<int>(state.range(0));
     Word w = word_of_int(1);
+    CommandGuard grow;
+    grow.begin();
     XUP(blocks * kStoreBlockWords - 1, &w, 1);  // the file reaches its size
-    XDUMP();
+    grow.commit();
     for (auto _ : state) {
         CommandGuard guard;
         guard.begin();
         w.i += 1;
         XUP(kFirstListAddress, &w, 1);
+        XDUMP();
         if (fail) guard.undo();
         else guard.commit();
     }
@@ -82,5 +92,68 @@ void BM_GuardedCommandThatFails(benchmark::State& state) { guarded_commands(stat
 // solved small structure; 1000: about 8 MB, a large job.
 BENCHMARK(BM_GuardedCommandThatEndsOk)->Arg(12)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GuardedCommandThatFails)->Arg(12)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+
+// Real commands of a test job, each run on the file the commands before it
+// left, once as the dispatcher runs it (its changes kept safe) and once
+// bare (the command's routine alone): the difference is what the safety
+// costs a command, against the command's own time. %normal and %fourier
+// store lists; %export and %history only read them.
+constexpr const char* kCostJob = "rand_p21c_c18n2o4";
+
+struct Stage {
+    int code;
+    std::vector<std::string> lines;
+};
+
+// The file before each command of the test job, made once.
+const std::map<int, std::string>& files_before_each_command() {
+    static const std::map<int, std::string> files = [] {
+        std::map<int, std::string> out;
+        const std::string dir = bench::start_run("cost_prepare", kCostJob);
+        const Stage stages[] = {{CMD_DATA, bench::data_directives(kCostJob)}, {CMD_NORMAL, {}}, {CMD_SEMINV, {}},
+                                {CMD_INVAR, {}}, {CMD_PHASE, {}}, {CMD_FOURIER, {}}};
+        for (const Stage& s : stages) {
+            XDUMP();
+            out[s.code] = bench::read_bytes(dir + "/struct.bin");
+            if (bench::run_one(s.code, s.lines) < 0) std::abort();
+        }
+        XDUMP();
+        out[CMD_EXPORT] = out[CMD_HISTORY] = bench::read_bytes(dir + "/struct.bin");
+        return out;
+    }();
+    return files;
+}
+
+void run_bare(int code, int& status) {
+    switch (code) {
+    case CMD_NORMAL: NORMAL(status); break;
+    case CMD_FOURIER: FOURIE(DOTDAT.name[3], status); break;
+    case CMD_EXPORT: EXPORT(status); break;
+    default: BEFOR(); break;
+    }
+}
+
+void command_cost(benchmark::State& state, bool guarded) {
+    const int code = static_cast<int>(state.range(0));
+    const std::string before = files_before_each_command().at(code);
+    const std::vector<std::string> lines = code == CMD_EXPORT ? std::vector<std::string>{"shel"} : std::vector<std::string>{};
+    for (auto _ : state) {
+        state.PauseTiming();
+        bench::reopen_run("cost", before);
+        bench::queue_one(code, lines);
+        state.ResumeTiming();
+        int status = 0, job_count = 0;
+        if (guarded) run_command(code, 0, job_count, status);
+        else run_bare(code, status);
+        if (status < 0) state.SkipWithError("the command failed");
+    }
+    units().close(kUnit);
+    let_go_structure_file();
+}
+
+void BM_CommandKeptSafe(benchmark::State& state) { command_cost(state, true); }
+void BM_CommandBare(benchmark::State& state) { command_cost(state, false); }
+BENCHMARK(BM_CommandKeptSafe)->Arg(CMD_NORMAL)->Arg(CMD_FOURIER)->Arg(CMD_EXPORT)->Arg(CMD_HISTORY)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CommandBare)->Arg(CMD_NORMAL)->Arg(CMD_FOURIER)->Arg(CMD_EXPORT)->Arg(CMD_HISTORY)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/store.h"
+#include "jobcontrol/store/safeguard.h"
 #include "jobcontrol/text.h"
 #include "jobcontrol/zanek.h"
 #include "platform/listing.h"
@@ -39,6 +40,34 @@ inline std::string start_run(const std::string& tag, const std::string& job = ""
     int new_file = 0;
     open_structure_file(true, new_file);
     return dir;
+}
+
+// The whole of a file.
+inline std::string read_bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A fresh run in <tmp>/zanek_bench_<tag> on a structure file holding bytes
+// (opened as a later run opens it, its index loaded).
+inline void reopen_run(const std::string& tag, const std::string& bytes) {
+    namespace fs = std::filesystem;
+    const std::string dir = (fs::temp_directory_path() / ("zanek_bench_" + tag)).string();
+    units().close(30);
+    let_go_structure_file();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::current_path(dir);
+    std::ofstream(dir + "/struct.bin", std::ios::binary) << bytes;
+    units().close(2);
+    reset_run_records();
+    set_listing_unit(2);
+    units().open_seq(2, dir + "/bench.lis", OpenStatus::Unknown, FileForm::Formatted);
+    DOTDAT.name[1] = padded("struct.bin", 80);
+    DOTDAT.name[3] = padded("struct.ins", 80);
+    DOTDAT.name[4] = padded("struct.plt", 80);
+    int new_file = 0;
+    open_structure_file(false, new_file);
 }
 
 // Queues one command with its directive lines as command 1 of a job.

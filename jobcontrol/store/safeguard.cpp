@@ -126,7 +126,10 @@ bool install_working_copy(Hold& h) {
 // what it changed becomes the structure file.
 bool store_changes(Hold& h) {
     try {
-        write_registered_space();
+        // A command that wrote nothing leaves the file as it found it,
+        // registered space and all.
+        XDUMP();
+        if (h.working) write_registered_space();
     } catch (const CommandFailed&) {
         return false;
     }
