@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/store.h"
+#include "jobcontrol/store/safeguard.h"
 #include "jobcontrol/store/store.h"
 #include "jobcontrol/zanek.h"
 #include "platform/listing.h"
@@ -895,6 +897,25 @@ TEST_F(Store, NeverCalledRoutines) {
     EXPECT_EQ(XSAE.I(xsae::kCount), 1);
     SLDL(4, serial, i1, i2);
     EXPECT_EQ(i1, -1);
+}
+
+// Another run may rename its working copy over the structure file's name
+// between this run's opening of the name and its lock: the lock is then
+// on a file that no longer has the name. The run opens the name again and
+// holds the file that is there, so that it never works on a file renamed
+// away under it.
+TEST_F(Store, FileRenamedAwayBeforeTheLockIsOpenedAgainByItsName) {
+    test::write_file(path, std::string(4 * 8192, 'a'));
+    start_run();
+    DOTDAT.name[1] = "struct.bin";
+    test::write_file(dir + "/newer.bin", std::string(4 * 8192, 'b'));
+    ASSERT_EQ(std::rename((dir + "/newer.bin").c_str(), path.c_str()), 0);
+    ASSERT_TRUE(hold_structure_file());
+    struct stat held, named;
+    ASSERT_EQ(::fstat(fileno(units().file(kStoreUnit)->fp), &held), 0);
+    ASSERT_EQ(::stat(path.c_str(), &named), 0);
+    EXPECT_EQ(held.st_ino, named.st_ino);
+    let_go_structure_file();
 }
 
 }  // namespace
