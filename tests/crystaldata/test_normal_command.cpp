@@ -144,7 +144,7 @@ class NormalReferenceJobs : public NormalRun, public ::testing::WithParamInterfa
 TEST_P(NormalReferenceJobs, AgreesWithAnIndependentNormalisation) {
     const std::string job = GetParam();
     const Reference& ref = references().at(job);
-    std::filesystem::copy_file(shared_dir() + "/testdata/" + job + "/data.hkl", dir + "/data.hkl");
+    std::filesystem::copy_file(jobs_dir() + "/" + job + "/data.hkl", dir + "/data.hkl");
     ASSERT_EQ(run(data_directives(job), {}), 0) << listing();
 
     // Wilson plot: B, the scale of the line, and the scale of the E values.
@@ -434,7 +434,7 @@ TEST_F(NormalRun, KnownFragmentAtomsAreReadAndTheRunGoesOn) {
 TEST(NormalProgram, DataAndNormalOnATestJob) {
     const std::string job = "rand_pbar1_c14o2";
     std::string dir = fresh_dir("normal_program_job");
-    std::filesystem::copy_file(shared_dir() + "/testdata/" + job + "/data.hkl", dir + "/data.hkl");
+    std::filesystem::copy_file(jobs_dir() + "/" + job + "/data.hkl", dir + "/data.hkl");
     std::string cmd = "%job " + job + "\n%nowindow\n%data\n";
     for (const std::string& l : data_directives(job)) cmd += l + "\n";
     cmd += "%normal\nprin 1\n%end\n";

@@ -443,7 +443,7 @@ std::vector<std::string> data_lines(const std::string& job) {
 
 TEST_P(RecipJobs, DataReflectionsAreNeverExtinctAndExtinctionsAreAbsences) {
     const std::string job = GetParam();
-    std::filesystem::copy_file(test::shared_dir() + "/testdata/" + job + "/data_known.hkl", dir + "/data_known.hkl");
+    std::filesystem::copy_file(test::jobs_dir() + "/" + job + "/data_known.hkl", dir + "/data_known.hkl");
     queue({{23, data_lines(job)}, {1, {}}, {3, {"nsig", "nops"}}});
     ASSERT_EQ(run_queue(), 0) << listing();
 

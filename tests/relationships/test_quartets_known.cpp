@@ -63,7 +63,7 @@ double mean_of(const std::vector<double>& v) {
 
 TEST_P(QuartetJobs, NegativeQuartetsNear180AndSmallEnantiomorphSensitiveOnes) {
     const Job& job = GetParam();
-    std::filesystem::copy_file(test::shared_dir() + "/testdata/" + job.name + "/data_known.hkl",
+    std::filesystem::copy_file(test::jobs_dir() + "/" + job.name + "/data_known.hkl",
                                dir + "/data_known.hkl");
     std::vector<std::string> data;
     for (const std::string& l : test::split_lines(invtest::data_directives(job.name)))
