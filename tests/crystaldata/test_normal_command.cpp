@@ -244,7 +244,7 @@ TEST_F(NormalRun, ZeroAmplitudesAmongMeasuredOnes) {
     EXPECT_EQ(RC.I(rcw::kNzro), 20);
     // The weak list is the end of list 7.
     EXPECT_TRUE(listed("    20  smallest E-values for psi0 and negative quartets"));
-    EXPECT_TRUE(listed(" " + std::to_string(n)));
+    EXPECT_TRUE(listed(' ' + std::to_string(n)));
 }
 
 TEST_F(NormalRun, WithoutListsTheCommandFails) {

@@ -425,7 +425,7 @@ TEST(Lock, SecondRunOfTheProgramIsRefusedWhileTheFirstWorks) {
 // is opened; a plot file named as the structure file is not written over it.
 TEST(Names, ControlCharacterInTheStructureNameIsRefused) {
     const std::string dir = fresh_dir("names_control");
-    for (const std::string name : {std::string("a\0b", 3), std::string("a\tb"), std::string("a\x1b")}) {
+    for (const std::string& name : {std::string("a\0b", 3), std::string("a\tb"), std::string("a\x1b")}) {
         RunResult r = run_zanek(dir, "%job names\n%structure " + name + "\n%history\n%end\n");
         EXPECT_EQ(r.exit_code, 1);
         EXPECT_NE(r.listing.find(" *** error *** the structure name holds a control character: a^"),

@@ -97,7 +97,7 @@ TEST(OperatorClasses, MatricesGiveTheirAxesPlanesAndDiagonals) {
         const OperatorClass oc = classify_operator(2, c.variant);
         EXPECT_EQ(oc.code, c.code);
         for (int j = 0; j < 3; ++j) EXPECT_EQ(oc.c[j], c.c[j]) << "axis " << j + 1;
-        if (c.code >= 6) EXPECT_EQ(oc.pair_sign, c.pair_sign);
+        if (c.code >= 6) { EXPECT_EQ(oc.pair_sign, c.pair_sign); }
     }
 }
 
@@ -485,8 +485,8 @@ TEST_P(RecipJobs, DataReflectionsAreNeverExtinctAndExtinctionsAreAbsences) {
                 EXTIN(absent, h, k, l, lm1, nt, tlist);
                 const bool coded = kind(h, k, l) == Kind::Extinct;
                 extinct += coded;
-                if (coded) EXPECT_EQ(absent, 1) << h << " " << k << " " << l;
-                if (lm1 == 0 && absent == 1) EXPECT_TRUE(coded) << h << " " << k << " " << l;
+                if (coded) { EXPECT_EQ(absent, 1) << h << " " << k << " " << l; }
+                if (lm1 == 0 && absent == 1) { EXPECT_TRUE(coded) << h << " " << k << " " << l; }
             }
     if (job == "rand_pbar1_c14o2")
         EXPECT_EQ(extinct, 0);

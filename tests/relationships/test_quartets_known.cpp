@@ -77,7 +77,7 @@ TEST_P(QuartetJobs, NegativeQuartetsNear180AndSmallEnantiomorphSensitiveOnes) {
     ASSERT_GT(neg.size(), 300u);
     std::vector<double> cos_all, cos_top;
     for (std::size_t i = 0; i < neg.size(); ++i) {
-        if (i > 0) EXPECT_GE(neg[i - 1].g, neg[i].g);
+        if (i > 0) { EXPECT_GE(neg[i - 1].g, neg[i].g); }
         cos_all.push_back(neg[i].cos_phi);
         if (i < 100) cos_top.push_back(neg[i].cos_phi);
     }
