@@ -1,6 +1,9 @@
 # Two commands for a new user:
 #   make demo   builds the program and runs the example job end to end
 #   make test   builds the program and runs every test
+#   make bench  builds the program and runs every benchmark (needs Google
+#               Benchmark); BENCH_FLAGS are passed to each, for example
+#               BENCH_FLAGS=--benchmark_min_time=0.01 for a quick pass
 #   make sanitize  builds with the address and undefined-behaviour checkers
 #                  in build-sanitize and runs every test there
 BUILD ?= build
@@ -39,8 +42,16 @@ demo: build
 	cd examples && rm -f demo.bin && CRYSDIR=$(CURDIR)/data/ ../$(BUILD)/zanek demo.cmd demo.lis; \
 	  status=$$?; cat demo.lis; exit $$status
 
+# Every benchmark runs to its end; the first that fails fails the target.
+BENCH_FLAGS ?=
 bench: build
-	@for b in $(BUILD)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@found=0; for b in $(BUILD)/bench/bench_*; do \
+	  [ -f "$$b" ] && [ -x "$$b" ] || continue; found=1; \
+	  echo "== $$b"; "$$b" $(BENCH_FLAGS) || { echo "$$b failed" >&2; exit 1; }; \
+	done; \
+	if [ $$found = 0 ]; then \
+	  echo "no benchmark built: Google Benchmark was not found (Debian: libbenchmark-dev)" >&2; exit 1; \
+	fi
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD)

@@ -68,13 +68,16 @@ int prepare(const std::string& dir) {
                 double fo = 500.0 * std::sqrt(-std::log(1.0 - u(gen)) * std::exp(-2.0 * (3.0 + 20.0) * s2));
                 std::array<Word, 6> r;
                 r[0].i = compact_index(h, k, l);
-                r[1].r = static_cast<float>(recs.size());
+                r[1].r = 0.0f;  // the sequence key, set below
                 r[2].r = static_cast<float>(fo);
                 r[3].r = 0.0f;
                 r[4].i = 1;
                 r[5].r = static_cast<float>(0.5 + 0.05 * fo);
                 recs.push_back(r);
             }
+    // As %data stores them: keys decreasing from the count down to 1, in the
+    // order read. A key above the one before it marks a damaged list.
+    for (std::size_t j = 0; j < recs.size(); ++j) recs[j][1].r = static_cast<float>(recs.size() - j);
     write_list7(recs, 0, 67543);
     return static_cast<int>(recs.size());
 }

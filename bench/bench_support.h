@@ -28,7 +28,7 @@ inline std::string start_run(const std::string& tag, const std::string& job = ""
     fs::remove_all(dir);
     fs::create_directories(dir);
     if (!job.empty())
-        fs::copy_file(std::string(ZANEK_SHARED_DIR) + "/testdata/" + job + "/data.hkl", dir + "/data.hkl");
+        fs::copy_file(std::string(ZANEK_SOURCE_DIR) + "/tests/jobs/" + job + "/data.hkl", dir + "/data.hkl");
     fs::current_path(dir);
     setenv("CRYSDIR", ZANEK_SOURCE_DIR "/data/", 1);
     units().close(30);
@@ -91,7 +91,7 @@ inline int run_one(int code, const std::vector<std::string>& lines) {
 
 // The %data directive lines of a test job (its reflections in data.hkl).
 inline std::vector<std::string> data_directives(const std::string& job) {
-    std::ifstream in(std::string(ZANEK_SHARED_DIR) + "/testdata/" + job + "/job.cmd");
+    std::ifstream in(std::string(ZANEK_SOURCE_DIR) + "/tests/jobs/" + job + "/job.cmd");
     std::vector<std::string> out;
     bool in_data = false;
     for (std::string line; std::getline(in, line);) {

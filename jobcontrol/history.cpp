@@ -88,7 +88,7 @@ void WRHEAD() {
     line += " ZANEK exec on:   ";
     std::string name = rtrim(DOTDAT.name[1]);
     line += name.substr(0, name.find('.'));
-    lst_line(" " + line.substr(0, 80));
+    lst_line(' ' + line.substr(0, 80));
     lst_blank(2);
 }
 

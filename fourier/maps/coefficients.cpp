@@ -88,7 +88,7 @@ void data_box(const int hkl_max[3], int n) {
     const char* cell_names[6] = {"a", "b", "c", "alpha", "beta", "gamma"};
     for (int i = 0; i < 6; ++i) {
         std::string label = i == 0 ? "i                     Unit cell parameters   a  i"
-                                   : "i" + std::string(45 - std::string(cell_names[i]).size(), ' ') + cell_names[i] + "  i";
+                                   : 'i' + std::string(45 - std::string(cell_names[i]).size(), ' ') + cell_names[i] + "  i";
         box_real(label, TAPE.R(tape::kCell + i));
     }
     box_real("i  Grid spacing (in angstrom) is approximately  i", CONST.R(konst::kGrid));

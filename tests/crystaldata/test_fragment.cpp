@@ -39,7 +39,7 @@ constexpr int kData = 23, kNormal = 1, kSemin = 2, kInvar = 3, kPhase = 4;
 
 using Atom = TrueAtom;
 
-std::string job_dir(const std::string& job) { return shared_dir() + "/testdata/" + job; }
+std::string job_dir(const std::string& job) { return jobs_dir() + "/" + job; }
 
 std::vector<Atom> truth(const std::string& job) { return true_atoms(job); }
 // The fragment as directive lines of %normal: `part`, then the atoms.

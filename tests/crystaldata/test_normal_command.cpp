@@ -144,7 +144,7 @@ class NormalReferenceJobs : public NormalRun, public ::testing::WithParamInterfa
 TEST_P(NormalReferenceJobs, AgreesWithAnIndependentNormalisation) {
     const std::string job = GetParam();
     const Reference& ref = references().at(job);
-    std::filesystem::copy_file(shared_dir() + "/testdata/" + job + "/data.hkl", dir + "/data.hkl");
+    std::filesystem::copy_file(jobs_dir() + "/" + job + "/data.hkl", dir + "/data.hkl");
     ASSERT_EQ(run(data_directives(job), {}), 0) << listing();
 
     // Wilson plot: B, the scale of the line, and the scale of the E values.
@@ -244,7 +244,7 @@ TEST_F(NormalRun, ZeroAmplitudesAmongMeasuredOnes) {
     EXPECT_EQ(RC.I(rcw::kNzro), 20);
     // The weak list is the end of list 7.
     EXPECT_TRUE(listed("    20  smallest E-values for psi0 and negative quartets"));
-    EXPECT_TRUE(listed(" " + std::to_string(n)));
+    EXPECT_TRUE(listed(' ' + std::to_string(n)));
 }
 
 TEST_F(NormalRun, WithoutListsTheCommandFails) {
@@ -434,7 +434,7 @@ TEST_F(NormalRun, KnownFragmentAtomsAreReadAndTheRunGoesOn) {
 TEST(NormalProgram, DataAndNormalOnATestJob) {
     const std::string job = "rand_pbar1_c14o2";
     std::string dir = fresh_dir("normal_program_job");
-    std::filesystem::copy_file(shared_dir() + "/testdata/" + job + "/data.hkl", dir + "/data.hkl");
+    std::filesystem::copy_file(jobs_dir() + "/" + job + "/data.hkl", dir + "/data.hkl");
     std::string cmd = "%job " + job + "\n%nowindow\n%data\n";
     for (const std::string& l : data_directives(job)) cmd += l + "\n";
     cmd += "%normal\nprin 1\n%end\n";

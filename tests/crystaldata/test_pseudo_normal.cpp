@@ -261,7 +261,7 @@ class PseudoNone : public NormalRun, public ::testing::WithParamInterface<std::s
 
 TEST_P(PseudoNone, RandomStructuresHaveNoPseudoTranslation) {
     const std::string name = GetParam();
-    std::filesystem::copy_file(shared_dir() + "/testdata/" + name + "/data.hkl", dir + "/data.hkl");
+    std::filesystem::copy_file(jobs_dir() + "/" + name + "/data.hkl", dir + "/data.hkl");
     ASSERT_EQ(run(job_data_directives(name), {}), 0) << listing();
     const auto plain = list7();
     ASSERT_EQ(run(job_data_directives(name), {"pseu"}), 0) << listing();
@@ -292,7 +292,7 @@ class PseudoIron : public NormalRun, public ::testing::WithParamInterface<std::s
 
 TEST_P(PseudoIron, IronSubstructureIsReportedAndNeglected) {
     const std::string name = GetParam();
-    std::filesystem::copy_file(shared_dir() + "/testdata/" + name + "/data.hkl", dir + "/data.hkl");
+    std::filesystem::copy_file(jobs_dir() + "/" + name + "/data.hkl", dir + "/data.hkl");
     ASSERT_EQ(run(job_data_directives(name), {}), 0) << listing();
     int percent = -1;
     for (const std::string& l : lines())

@@ -489,7 +489,7 @@ TEST_F(PseudoUnits, StatisticAfterRenormalisationShowsEveryClass) {
             if (ls[i].rfind(start, 0) == 0) return static_cast<int>(i);
         return -1;
     };
-    const int h = at(" " + std::string(5, ' ') + "           number <E**2>       ");
+    const int h = at(std::string(6, ' ') + "           number <E**2>       ");
     ASSERT_GE(h, 0);
     EXPECT_EQ(ls[static_cast<std::size_t>(h)].size(), 6u + 4 * 31);
     // Class 1 holds every reflection with mean 1; class 2 the h-even ones,
@@ -545,7 +545,7 @@ TEST_F(PseudoUnits, AutomaticSearchSelectsTheClassAndRenormalises) {
     EXPECT_TRUE(listed(row)) << row;
     EXPECT_TRUE(listed(std::string(22, ' ') +
                        " class(es) of reflections probably affected by pseudotranslational effects:"));
-    EXPECT_TRUE(listed(" " + std::string(31, ' ') + "h= 2n class has been selected as the most probable one;"));
+    EXPECT_TRUE(listed(std::string(32, ' ') + "h= 2n class has been selected as the most probable one;"));
     EXPECT_TRUE(listed(std::string(38, ' ') + "***   pseudotranslation section   ***"));
     EXPECT_FALSE(listed("remarkable deviations"));
 }

@@ -150,7 +150,7 @@ TEST_F(WilsonPlot, ShellOfUnobservedReflectionsOnlyIsSkipped) {
     EXPECT_TRUE(listed("    4    0  200   1.000   0.000   0.000   0.000            zmax  = maximum value of z for unobserved reflections"));
     // Word 8 of an unobserved record holds its shell number.
     for (const WorkRecord& r : wf)
-        if (!r.observed()) EXPECT_EQ(r.key.i, 4);
+        if (!r.observed()) { EXPECT_EQ(r.key.i, 4); }
 }
 
 struct BadPlot {

@@ -29,7 +29,7 @@ void PrintTo(const OrderCase& c, std::ostream* os) { *os << c.name; }
 // n reflection lines spread evenly over the job's file, then the end line.
 std::string few_reflections(const std::string& job, int n) {
     std::vector<std::string> lines;
-    std::istringstream in(read_file(shared_dir() + "/testdata/" + job + "/data.hkl"));
+    std::istringstream in(read_file(jobs_dir() + "/" + job + "/data.hkl"));
     for (std::string line; std::getline(in, line);) {
         std::istringstream hkl(line);
         int h = 0, k = 0, l = 0;

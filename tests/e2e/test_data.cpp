@@ -95,7 +95,7 @@ struct Job {
 Job run_job(const std::string& folder, const std::string& cmd_name) {
     Job j;
     j.folder = folder;
-    std::string src = shared_dir() + "/testdata/" + folder;
+    std::string src = jobs_dir() + "/" + folder;
     std::string dir = fresh_dir("data_" + folder + "_" + cmd_name);
     for (const auto& e : fs::directory_iterator(src))
         if (e.path().extension() == ".hkl") fs::copy_file(e.path(), dir + "/" + e.path().filename().string());
@@ -107,7 +107,7 @@ Job run_job(const std::string& folder, const std::string& cmd_name) {
 }
 
 int case_number(const std::string& folder, const std::string& key) {
-    std::string text = read_file(shared_dir() + "/testdata/" + folder + "/case.json");
+    std::string text = read_file(jobs_dir() + "/" + folder + "/case.json");
     std::smatch m;
     std::regex re("\"" + key + "\": ([0-9]+)");
     return std::regex_search(text, m, re) ? std::stoi(m[1]) : -1;
@@ -146,7 +146,7 @@ INSTANTIATE_TEST_SUITE_P(Jobs, DataJobs, ::testing::ValuesIn(kFolders));
 // given 35 times) still shows its counts whole in the listing.
 TEST(DataCounts, MoreThanNinetyNineThousandReflectionsAreCountedWhole) {
     const std::string folder = "rand_p21c_c18n2o4";
-    const std::string src = shared_dir() + "/testdata/" + folder;
+    const std::string src = jobs_dir() + "/" + folder;
     const std::string dir = fresh_dir("data_many_reflections");
     std::istringstream in(read_file(src + "/data.hkl"));
     std::string line, once;
@@ -249,7 +249,7 @@ int reduce(int p) {
 void check_known_phases(const std::string& folder, const std::vector<Op>& ops, bool centric) {
     Job j = run_job(folder, "job_known");
     ASSERT_EQ(j.exit_code, 0) << j.listing;
-    std::istringstream in(read_file(shared_dir() + "/testdata/" + folder + "/data_known.hkl"));
+    std::istringstream in(read_file(jobs_dir() + "/" + folder + "/data_known.hkl"));
     std::string line;
     int checked = 0, friedel = 0;
     while (std::getline(in, line)) {

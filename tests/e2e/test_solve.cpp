@@ -177,7 +177,7 @@ class SolveJobs : public ::testing::TestWithParam<SolveCase> {};
 
 TEST_P(SolveJobs, ExportedModelHoldsMostTrueAtoms) {
     const SolveCase& c = GetParam();
-    const std::string src = shared_dir() + "/testdata/" + c.folder;
+    const std::string src = jobs_dir() + "/" + c.folder;
     if (!std::filesystem::exists(src + "/job.cmd")) GTEST_SKIP() << "no test job " << c.folder;
     const std::string dir = fresh_dir(std::string("solve_") + c.folder);
     std::filesystem::copy(src, dir, std::filesystem::copy_options::recursive);
@@ -206,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SolveMeasure, SeparatesTheTruthFromAShiftedModel) {
     const Group g = group_from_fixture("R -3 c:H");
     const double cell[6] = {16.193, 16.193, 11.2421, 90, 90, 120};
-    const auto truth = truth_sites(shared_dir() + "/testdata/fecl_r3c_synth/truth.res");
+    const auto truth = truth_sites(jobs_dir() + "/fecl_r3c_synth/truth.res");
     ASSERT_FALSE(truth.empty());
     EXPECT_DOUBLE_EQ(share_found(g, Cell(cell), truth, truth), 1.0);
     std::vector<Site> moved = truth;

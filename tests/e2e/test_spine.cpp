@@ -227,7 +227,7 @@ namespace {
 
 TEST(SpineSummary, SecondRunListsTheStoredLists) {
     std::string dir = fresh_dir("spine_summary");
-    write_file(dir + "/data.hkl", read_file(shared_dir() + "/testdata/rand_p21c_c18n2o4/data.hkl"));
+    write_file(dir + "/data.hkl", read_file(jobs_dir() + "/rand_p21c_c18n2o4/data.hkl"));
     RunResult first = run_zanek(dir,
                                 "%job summary\n%data\ncell 9.3863 12.2022 15.9567 90 109 90\n"
                                 "spac p 1 21/c 1\ncont c 72 o 16 n 8\nrefl data.hkl\n%end\n");

@@ -29,7 +29,7 @@ const std::string& solved_structure_file() {
     static const std::string bytes = [] {
         std::string dir = fresh_dir("stored_lists_solved");
         for (const char* f : {"job.cmd", "data.hkl"})
-            write_file(dir + "/" + f, read_file(shared_dir() + "/testdata/" + kJob + "/" + f));
+            write_file(dir + "/" + f, read_file(jobs_dir() + "/" + kJob + "/" + f));
         RunResult r = run_zanek(dir, "");
         EXPECT_EQ(r.exit_code, 0) << r.listing;
         return read_file(dir + "/" + kStructure);
@@ -41,7 +41,7 @@ const std::string& solved_structure_file() {
 std::string folder_with_solved_file(const std::string& name, const std::string& bytes = solved_structure_file()) {
     std::string dir = fresh_dir(name);
     write_file(dir + "/" + kStructure, bytes);
-    write_file(dir + "/data.hkl", read_file(shared_dir() + "/testdata/" + kJob + "/data.hkl"));
+    write_file(dir + "/data.hkl", read_file(jobs_dir() + "/" + kJob + "/data.hkl"));
     return dir;
 }
 

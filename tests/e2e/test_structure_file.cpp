@@ -17,7 +17,7 @@ const char* kDataJob =
 
 std::string job_with_data(const std::string& name) {
     std::string dir = fresh_dir(name);
-    write_file(dir + "/data.hkl", read_file(shared_dir() + "/testdata/rand_p21c_c18n2o4/data.hkl"));
+    write_file(dir + "/data.hkl", read_file(jobs_dir() + "/rand_p21c_c18n2o4/data.hkl"));
     return dir;
 }
 

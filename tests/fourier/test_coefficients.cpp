@@ -66,7 +66,7 @@ protected:
         const int n = CONST.I(konst::kCoefficients);
         std::vector<Word> rec;
         for (int e = 0; e < n; ++e) {
-            if (e % coef::kPerRecord == 0) EXPECT_EQ(units().read_record(jrel, rec), IO_OK);
+            if (e % coef::kPerRecord == 0) { EXPECT_EQ(units().read_record(jrel, rec), IO_OK); }
             const int i = e % coef::kPerRecord;
             const int32_t b = rec[static_cast<std::size_t>(i)].i;
             out.push_back({b / 262144 - 256, (b % 262144) / 512 - 256, b % 512 - 256,

@@ -77,7 +77,7 @@ std::map<std::pair<int, int>, std::vector<double>> reference(const std::string& 
 // The atoms of truth.res in the order the reference uses (decreasing Z).
 std::vector<Peak> true_peaks(const std::string& job) {
     const std::map<std::string, int> z = {{"c", 6}, {"n", 7}, {"o", 8}, {"cl", 17}, {"fe", 26}};
-    std::ifstream in(shared_dir() + "/testdata/" + job + "/truth.res");
+    std::ifstream in(jobs_dir() + "/" + job + "/truth.res");
     std::vector<std::pair<int, Peak>> v;
     std::string line;
     while (std::getline(in, line)) {

@@ -139,11 +139,12 @@ TEST(FftComplex, EqualsDirectSumForEveryLengthAndLayout) {
                             << "n=" << n << " set " << b << " seq " << c << " k " << k << " outer " << outer;
                 }
             // Words between the sets are not touched.
-            if (outer)
+            if (outer) {
                 for (int b = 0; b < lay.sets; ++b)
                     for (int g = 2 * lay.seqs * n; g < lay.d[2]; ++g)
                         EXPECT_EQ(lay.w[static_cast<std::size_t>(b * lay.d[2] + g)],
                                   gaps_before[static_cast<std::size_t>(b * lay.d[2] + g)]);
+            }
         }
     }
 }

@@ -132,7 +132,7 @@ class TestJobs : public ::testing::TestWithParam<int> {};
 
 TEST_P(TestJobs, FinalModelAndEMapHoldMostTrueAtoms) {
     const Job job = jobs()[static_cast<std::size_t>(GetParam())];
-    const std::string src = shared_dir() + "/testdata/" + job.name;
+    const std::string src = jobs_dir() + "/" + job.name;
     if (!std::filesystem::exists(src + "/job.cmd")) GTEST_SKIP() << "no test job " << job.name;
     for (const bool emap_only : {false, true}) {
         const std::string dir = fresh_dir(std::string("fourier_e2e_") + job.name + (emap_only ? "_emap" : ""));

@@ -157,7 +157,7 @@ TEST_F(SyntheticMap, BlobsGivePeaksAtTheirCentresInDecreasingHeight) {
         EXPECT_LT(dist(edge, p, blobs[static_cast<std::size_t>(order[i - 1])]), 0.12) << "peak " << i;
         EXPECT_FLOAT_EQ(atom_coord(i, 5), 1.0f);
         EXPECT_EQ(atom_label(i), 0);
-        if (i > 1) EXPECT_GT(atom_coord(i - 1, 4), atom_coord(i, 4));
+        if (i > 1) { EXPECT_GT(atom_coord(i - 1, 4), atom_coord(i, 4)); }
     }
     // The height is the map value at the peak's grid point.
     EXPECT_NEAR(atom_coord(1, 4), 900.0f, 60.0f);
@@ -361,7 +361,7 @@ TEST(PeakSort, DecreasingKeyWholeRecordsLabelsStay) {
         for (int i = 0; i < n; ++i) {
             const float key = a[static_cast<std::size_t>(5 * i + 3)];
             for (int w = 0; w < 5; ++w) EXPECT_FLOAT_EQ(a[static_cast<std::size_t>(5 * i + w)], key + 0.001f * (w - 3));
-            if (i > 0) EXPECT_GE(a[static_cast<std::size_t>(5 * (i - 1) + 3)], key);
+            if (i > 0) { EXPECT_GE(a[static_cast<std::size_t>(5 * (i - 1) + 3)], key); }
         }
     }
 }
@@ -410,8 +410,9 @@ protected:
         EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3})) << s.group;
         // In the centrosymmetric group only the first half of the cell (and
         // the section after it) is searched.
-        if (SYM.I(symw::kCentric) == 1)
+        if (SYM.I(symw::kCentric) == 1) {
             for (int i = 1; i <= CONST.I(konst::kAtomCount); ++i) EXPECT_LE(atom_coord(i, 2), 0.55f);
+        }
         // The peak list went to list 15.
         int n = 0, start = 1, set = 0, bonds = 0;
         const float h1 = atom_coord(1, 4);

@@ -43,7 +43,7 @@ protected:
         refl += hkl(0, 0, 0, 0, 0);
         queue({{CMD_DATA, {model.cell, "spac " + model.group, model.cont, "refl foll"}}, {CMD_NORMAL, {}}}, refl);
         ASSERT_EQ(dispatch(1), 0) << listing();
-        if (normal) ASSERT_EQ(dispatch(2), 0) << listing();
+        if (normal) { ASSERT_EQ(dispatch(2), 0) << listing(); }
     }
 
     // A finished recycling: the model stored as lists 15 and 30.
@@ -115,7 +115,7 @@ TEST_F(RestartJob, AtomNamesGiveSpeciesCodeAndNumber) {
         int atom = -5, code = 0, ierr = 0;
         GETCOD(line, atom, code, k.flag, ierr);
         EXPECT_EQ(ierr, k.ierr) << k.line;
-        if (k.ierr == 0) EXPECT_EQ(code, k.code) << k.line;
+        if (k.ierr == 0) { EXPECT_EQ(code, k.code) << k.line; }
         EXPECT_EQ(atom, k.atom) << k.line;
     }
     // The first word is consumed.

@@ -16,7 +16,7 @@ struct TrueAtom {
 };
 
 std::vector<TrueAtom> truth(const std::string& job) {
-    std::ifstream in(shared_dir() + "/testdata/" + job + "/truth.res");
+    std::ifstream in(jobs_dir() + "/" + job + "/truth.res");
     std::vector<TrueAtom> atoms;
     std::string line;
     while (std::getline(in, line)) {

@@ -54,7 +54,7 @@ TEST_F(StructureFactors, AmplitudesAndPhasesMatchGemmi) {
             const int phase = stage::A3i(r);
             ASSERT_GE(phase, 1);
             ASSERT_LE(phase, 360);
-            if (centric) EXPECT_TRUE(phase == 180 || phase == 360) << phase;
+            if (centric) { EXPECT_TRUE(phase == 180 || phase == 360) << phase; }
             if (ref.f > 20.0 * bound) {
                 ++phased;
                 double tol = std::asin(bound / ref.f) * 180.0 / M_PI + 0.51;

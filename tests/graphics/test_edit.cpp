@@ -20,7 +20,7 @@ protected:
     void SetUp() override {
         ViewerJob::SetUp();
         viewer_frame();
-        for (int i = 1; i <= 6; ++i) set_entry(i, 3.0f * ((i - 1) % 3), i <= 3 ? 0.0f : 3.0f, 0.0f, 0.4f, 1, "C" + std::to_string(i));
+        for (int i = 1; i <= 6; ++i) set_entry(i, 3.0f * ((i - 1) % 3), i <= 3 ? 0.0f : 3.0f, 0.0f, 0.4f, 1, 'C' + std::to_string(i));
         set_entry(7, 9.0f, 0.0f, 0.0f, 0.4f, 1, "C2");
         ATOMI.atom[7] = 2;
         for (int i = 8; i <= 10; ++i) set_entry(i, 9.0f, 3.0f + i - 8, 0.0f, 0.01f, 7, "");

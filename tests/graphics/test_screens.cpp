@@ -279,7 +279,7 @@ protected:
         SCRTXT = ScreenTextsRecord();
         mouse_script().set({});
         SCREEN.I(screenw::kMode) = 1;
-        std::ifstream in(shared_dir() + "/testdata/rand_p21c_c18n2o4/data.hkl");
+        std::ifstream in(jobs_dir() + "/rand_p21c_c18n2o4/data.hkl");
         std::string refl, line;
         for (int k = 0; k < 200 && std::getline(in, line); ++k) refl += line + "\n";
         refl += hkl(0, 0, 0, 0, 0);

@@ -140,7 +140,7 @@ protected:
     // reflections of its data file.
     void crystal(const std::string& cell, const std::string& group, const std::string& cont,
                  const std::string& job = "rand_p21c_c18n2o4") {
-        std::ifstream in(shared_dir() + "/testdata/" + job + "/data.hkl");
+        std::ifstream in(jobs_dir() + "/" + job + "/data.hkl");
         std::string refl, line;
         for (int k = 0; k < 300 && std::getline(in, line); ++k) refl += line + "\n";
         refl += hkl(0, 0, 0, 0, 0);

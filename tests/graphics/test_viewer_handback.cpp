@@ -27,7 +27,7 @@ protected:
         ViewerJob::SetUp();
         DOTDAT.name[3] = padded("model.ins", 80);
         DOTDAT.name[4] = padded("model.plt", 80);
-        std::ifstream in(shared_dir() + "/testdata/rand_p21c_c18n2o4/data.hkl");
+        std::ifstream in(jobs_dir() + "/rand_p21c_c18n2o4/data.hkl");
         std::string refl, line;
         for (int k = 0; k < 300 && std::getline(in, line); ++k) refl += line + "\n";
         refl += hkl(0, 0, 0, 0, 0);

@@ -165,7 +165,7 @@ protected:
         ViewerSurfaceTest::SetUp();
         ATOMS.clear();
         for (int k = 1; k <= 60; ++k) {
-            entry(k, 0.1f * k, 0, 0, 0.3f, 1, "C" + std::to_string(k));
+            entry(k, 0.1f * k, 0, 0, 0.3f, 1, 'C' + std::to_string(k));
             atom_coord(k, 4) = k == 7 ? 0.0f : 100.0f * k;
             atom_b(k) = 2.5f;
         }
@@ -264,7 +264,7 @@ TEST_F(Table, EveryBarOfEveryAtomCountStaysInsideTheWindow) {
     for (int n = 1; n <= 200; ++n) {
         ATOMS.clear();
         for (int k = 1; k <= n; ++k) {
-            entry(k, 0.1f * k, 0, 0, 0.3f, 1, "C" + std::to_string(k));
+            entry(k, 0.1f * k, 0, 0, 0.3f, 1, 'C' + std::to_string(k));
             atom_coord(k, 4) = 100.0f * k;
         }
         ATOMI.n1 = n;

@@ -51,7 +51,7 @@ protected:
             ++i;
             atom_coord(i, 1) = p[0], atom_coord(i, 2) = p[1], atom_coord(i, 3) = p[2];
             atom_label(i) = 100 + i;
-            entry(i, 10 * p[0], 10 * p[1], 10 * p[2], 0.3f, 1, "C" + std::to_string(i));
+            entry(i, 10 * p[0], 10 * p[1], 10 * p[2], 0.3f, 1, 'C' + std::to_string(i));
         }
         ATOMI.n1 = i;
         AGGIUSPIG();

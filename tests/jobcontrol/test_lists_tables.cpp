@@ -349,7 +349,7 @@ TEST_F(AtomList, StartSlotIsUsedOrReplacedByOne) {
         EXPECT_EQ(start, c.used);
         EXPECT_EQ(atom_label(c.used), 105);
         EXPECT_EQ(atom_label(c.used + 29), 399);
-        if (c.used > 1) EXPECT_EQ(atom_label(c.used - 1), 0);
+        if (c.used > 1) { EXPECT_EQ(atom_label(c.used - 1), 0); }
     }
     // Thirty atoms from slot 172 would pass slot 200.
     int n, start = 172, set, bond;

@@ -1,4 +1,4 @@
-// A test job of the shared test data run in-process up to the command
+// A test job of tests/jobs run in-process up to the command
 // before %phase, so that the phase stages can be called on its lists.
 #pragma once
 
@@ -18,7 +18,7 @@ namespace zanek::test {
 // The directive lines of one command of a test job's command file.
 inline std::vector<std::string> job_directives(const std::string& job, const std::string& command,
                                                const std::string& file = "job.cmd") {
-    std::ifstream f(shared_dir() + "/testdata/" + job + "/" + file);
+    std::ifstream f(jobs_dir() + "/" + job + "/" + file);
     std::vector<std::string> out;
     std::string line;
     bool in = false;
@@ -46,7 +46,7 @@ protected:
         const std::string cmd = known ? "job_known.cmd" : "job.cmd";
         std::vector<std::string> data = job_directives(job, "%data", cmd);
         const std::string hkl_file = known ? "data_known.hkl" : "data.hkl";
-        write_file(dir + "/" + hkl_file, read_file(shared_dir() + "/testdata/" + job + "/" + hkl_file));
+        write_file(dir + "/" + hkl_file, read_file(jobs_dir() + "/" + job + "/" + hkl_file));
         queue({{CMD_DATA, data},
                {CMD_NORMAL, {}},
                {CMD_SEMINV, {}},

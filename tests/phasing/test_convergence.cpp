@@ -174,7 +174,7 @@ TEST_F(ConvergenceJob, OnePhaseSeminvariantsAndKnownPhasesAreFixedFirst) {
         double alpha = f.b / 100.0;
         if (f.a > 0 && f.c >= 12) alpha = -alpha;
         const double p = f.a > 0 ? (1.0 + std::tanh(std::fabs(alpha))) / 2.0 : -1.0;
-        if (p > 0) EXPECT_NEAR(refl_weight(r), p, 1e-5) << r;
+        if (p > 0) { EXPECT_NEAR(refl_weight(r), p, 1e-5) << r; }
         EXPECT_FLOAT_EQ(assigned_phase(r), f.c == 0 ? 360.0f : 15.0f * f.c);
     }
     EXPECT_EQ(cv.k_onephase, static_cast<int>(ranks.size()));

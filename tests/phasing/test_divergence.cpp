@@ -107,8 +107,8 @@ TEST_P(StartingSet, FixedOriginSymbolsThenTheMapping) {
     }
 
     // Origin reflections are independent modulo the seminvariant moduli.
-    if (c.origin_phases == 3) EXPECT_EQ(parity_rank(origins), 3);
-    if (c.origin_phases == 1) EXPECT_EQ(std::abs(hkl_of(origins[0]).l) % 2, 1) << "R-3c: l odd";
+    if (c.origin_phases == 3) { EXPECT_EQ(parity_rank(origins), 3); }
+    if (c.origin_phases == 1) { EXPECT_EQ(std::abs(hkl_of(origins[0]).l) % 2, 1) << "R-3c: l odd"; }
 
     // Outside the starting set: no phase, except the enantiomorph reflection.
     const int enan = std::abs(PARAM.I(param::kEnan));

@@ -59,8 +59,8 @@ TEST_P(GroupClassification, OriginPhasesModuliAndSeminvariants) {
     set_phasing_set(g.refl);
     GROUP();
     EXPECT_EQ(ERL.I(erlw::kOriginPhases), g.origin_phases);
-    if (g.m1 >= 0) EXPECT_EQ(sem_modulus(1), g.m1);
-    if (g.m2 >= 0) EXPECT_EQ(sem_modulus(2), g.m2);
+    if (g.m1 >= 0) { EXPECT_EQ(sem_modulus(1), g.m1); }
+    if (g.m2 >= 0) { EXPECT_EQ(sem_modulus(2), g.m2); }
     EXPECT_EQ(sem_modulus(3), g.m3);
     EXPECT_EQ(PARAM.I(param::kPolar), g.polar);
     for (std::size_t i = 0; i < g.refl.size(); ++i)

@@ -19,7 +19,7 @@ const char* kJob = "rand_pbar1_c14o2";
 // The test job's commands up to and with %fourier: a structure file that
 // holds a model.
 std::string job_up_to_fourier() {
-    std::ifstream in(shared_dir() + "/testdata/" + kJob + "/job.cmd");
+    std::ifstream in(jobs_dir() + "/" + kJob + "/job.cmd");
     std::string text;
     for (std::string line; std::getline(in, line);) {
         text += line + "\n";
@@ -52,7 +52,7 @@ protected:
     // One structure file with a model for every case.
     static void SetUpTestSuite() {
         const std::string dir = fresh_dir("phase_refusal_model");
-        write_file(dir + "/data.hkl", read_file(shared_dir() + "/testdata/" + kJob + "/data.hkl"));
+        write_file(dir + "/data.hkl", read_file(jobs_dir() + "/" + kJob + "/data.hkl"));
         const RunResult r = run_zanek(dir, job_up_to_fourier());
         ASSERT_EQ(r.exit_code, 0) << r.output;
         ASSERT_NE(r.listing.find("== ZANEK ends ok"), std::string::npos);

@@ -47,7 +47,7 @@ protected:
     // the job without known phases.
     void queue_job(const std::string& job, const std::vector<std::string>& phase_lines = {}, bool known = true,
                    const std::vector<std::string>& normal_lines = {}) {
-        const std::string from = shared_dir() + "/testdata/" + job;
+        const std::string from = jobs_dir() + "/" + job;
         const std::string data = known ? "/data_known.hkl" : "/data.hkl";
         std::filesystem::copy_file(from + data, dir + data);
         std::istringstream in(read_file(from + (known ? "/job_known.cmd" : "/job.cmd")));

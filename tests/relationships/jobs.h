@@ -17,7 +17,7 @@ namespace zanek::invtest {
 // The %data directives of a test job's job_known.cmd (the lines between
 // %data and the next command).
 inline std::string data_directives(const std::string& job) {
-    const auto lines = test::split_lines(test::read_file(test::shared_dir() + "/testdata/" + job + "/job_known.cmd"));
+    const auto lines = test::split_lines(test::read_file(test::jobs_dir() + "/" + job + "/job_known.cmd"));
     std::string out;
     bool in_data = false;
     for (const std::string& l : lines) {
@@ -34,7 +34,7 @@ inline std::string data_directives(const std::string& job) {
 // given commands in a fresh folder; the structure file is dir/struct.bin.
 inline test::RunResult run_known_job(const std::string& dir, const std::string& job, const std::string& after,
                                      const std::string& hkl = "data_known.hkl") {
-    std::filesystem::copy_file(test::shared_dir() + "/testdata/" + job + "/data_known.hkl", dir + "/data_known.hkl",
+    std::filesystem::copy_file(test::jobs_dir() + "/" + job + "/data_known.hkl", dir + "/data_known.hkl",
                                std::filesystem::copy_options::overwrite_existing);
     std::string directives = data_directives(job);
     if (hkl != "data_known.hkl") {

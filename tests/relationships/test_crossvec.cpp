@@ -97,7 +97,7 @@ TEST(OperatorClasses, MatricesGiveTheirAxesPlanesAndDiagonals) {
         const OperatorClass oc = classify_operator(2, c.variant);
         EXPECT_EQ(oc.code, c.code);
         for (int j = 0; j < 3; ++j) EXPECT_EQ(oc.c[j], c.c[j]) << "axis " << j + 1;
-        if (c.code >= 6) EXPECT_EQ(oc.pair_sign, c.pair_sign);
+        if (c.code >= 6) { EXPECT_EQ(oc.pair_sign, c.pair_sign); }
     }
 }
 
@@ -443,7 +443,7 @@ std::vector<std::string> data_lines(const std::string& job) {
 
 TEST_P(RecipJobs, DataReflectionsAreNeverExtinctAndExtinctionsAreAbsences) {
     const std::string job = GetParam();
-    std::filesystem::copy_file(test::shared_dir() + "/testdata/" + job + "/data_known.hkl", dir + "/data_known.hkl");
+    std::filesystem::copy_file(test::jobs_dir() + "/" + job + "/data_known.hkl", dir + "/data_known.hkl");
     queue({{23, data_lines(job)}, {1, {}}, {3, {"nsig", "nops"}}});
     ASSERT_EQ(run_queue(), 0) << listing();
 
@@ -485,8 +485,8 @@ TEST_P(RecipJobs, DataReflectionsAreNeverExtinctAndExtinctionsAreAbsences) {
                 EXTIN(absent, h, k, l, lm1, nt, tlist);
                 const bool coded = kind(h, k, l) == Kind::Extinct;
                 extinct += coded;
-                if (coded) EXPECT_EQ(absent, 1) << h << " " << k << " " << l;
-                if (lm1 == 0 && absent == 1) EXPECT_TRUE(coded) << h << " " << k << " " << l;
+                if (coded) { EXPECT_EQ(absent, 1) << h << " " << k << " " << l; }
+                if (lm1 == 0 && absent == 1) { EXPECT_TRUE(coded) << h << " " << k << " " << l; }
             }
     if (job == "rand_pbar1_c14o2")
         EXPECT_EQ(extinct, 0);

@@ -314,7 +314,7 @@ TEST(InvariantsBadInput, FailsWithItsMessage) {
             std::string hkl = "data_known.hkl";
             if (c.hkl_lines) {
                 const auto lines = test::split_lines(
-                    test::read_file(test::shared_dir() + "/testdata/rand_pbar1_c14o2/data_known.hkl"));
+                    test::read_file(test::jobs_dir() + "/rand_pbar1_c14o2/data_known.hkl"));
                 std::string few;
                 for (int k = 0; k < std::atoi(c.hkl_lines); ++k) few += lines[k] + "\n";
                 test::write_file(dir + "/few.hkl", few + "   0   0   0\n");
@@ -334,7 +334,7 @@ TEST(InvariantsBadInput, FailsWithItsMessage) {
 TEST(InvariantsBadInput, AllReflectionsCentric) {
     const std::string dir = test::fresh_dir("inv_zone");
     const auto lines =
-        test::split_lines(test::read_file(test::shared_dir() + "/testdata/rand_p212121_c20o4/data_known.hkl"));
+        test::split_lines(test::read_file(test::jobs_dir() + "/rand_p212121_c20o4/data_known.hkl"));
     std::string zone;
     for (const std::string& l : lines) {
         int h = 0, k = 0, l3 = 0;
@@ -352,7 +352,7 @@ TEST(InvariantsBadInput, AllReflectionsCentric) {
 TEST(InvariantsBadInput, NoTripletStoredGivesAZeroSmallestReliability) {
     const std::string dir = test::fresh_dir("inv_none");
     const auto lines =
-        test::split_lines(test::read_file(test::shared_dir() + "/testdata/rand_pbar1_c14o2/data_known.hkl"));
+        test::split_lines(test::read_file(test::jobs_dir() + "/rand_pbar1_c14o2/data_known.hkl"));
     std::string few;
     for (int k = 0; k < 40; ++k) few += lines[k] + "\n";
     test::write_file(dir + "/few.hkl", few + "   0   0   0\n");

@@ -305,9 +305,9 @@ TEST_P(PseudoInvariants, TripletsCarryTheModifiedEstimate) {
     const std::size_t inv = text.find(" ZANEK : Invariants routine");
     ASSERT_NE(inv, std::string::npos);
     const std::string heading = text.substr(inv, 2000);
-    EXPECT_NE(heading.find("\n" + std::string(45, ' ') + "1 pseudo-translation(s) provided\n"), std::string::npos);
-    EXPECT_NE(heading.find("\n" + std::string(54, ' ') + "1h+0k+0l= 2n\n"), std::string::npos);
-    EXPECT_NE(heading.find("\n" + std::string(34, ' ') + " < E**2 > computed through least squares straight line\n"),
+    EXPECT_NE(heading.find('\n' + std::string(45, ' ') + "1 pseudo-translation(s) provided\n"), std::string::npos);
+    EXPECT_NE(heading.find('\n' + std::string(54, ' ') + "1h+0k+0l= 2n\n"), std::string::npos);
+    EXPECT_NE(heading.find('\n' + std::string(34, ' ') + " < E**2 > computed through least squares straight line\n"),
               std::string::npos);
     char line[200];
     std::snprintf(line, sizeof line, "\n%50s slope =%8.3f\n%47sintercept =%8.3f\n", "", slope, "", intercept);

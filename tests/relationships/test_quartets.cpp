@@ -273,9 +273,9 @@ TEST(QuartetSort, DecreasingReliabilityWithWholeRecords) {
         for (int w = 0; w < 7; ++w) recs[7 * r + w].i = w == 5 ? g[r] : 1000 * g[r] + w;
     SORTC(n, recs.data());
     for (int r = 0; r < n; ++r) {
-        if (r > 0) EXPECT_GE(recs[7 * (r - 1) + 5].i, recs[7 * r + 5].i);
+        if (r > 0) { EXPECT_GE(recs[7 * (r - 1) + 5].i, recs[7 * r + 5].i); }
         for (int w = 0; w < 7; ++w)
-            if (w != 5) EXPECT_EQ(recs[7 * r + w].i, 1000 * recs[7 * r + 5].i + w);
+            if (w != 5) { EXPECT_EQ(recs[7 * r + w].i, 1000 * recs[7 * r + 5].i + w); }
     }
     Word one[7] = {};
     one[5].i = 4;
@@ -444,8 +444,8 @@ TEST_F(QuartetModel, StoredQuartetsCloseCarryTheirInvariantPhaseAndReliability) 
             bool g_checked = false;
             EXPECT_TRUE(explained(m, neg[i], true, g_checked)) << "negative quartet " << i;
             with_g += g_checked;
-            if (i > 0) EXPECT_GE(neg[i - 1].b, neg[i].b) << "sorted by decreasing G";
-            if (!centric) EXPECT_GE(neg[i].b, static_cast<int>(std::floor(100.0f * 0.85f * t))) << i;
+            if (i > 0) { EXPECT_GE(neg[i - 1].b, neg[i].b) << "sorted by decreasing G"; }
+            if (!centric) { EXPECT_GE(neg[i].b, static_cast<int>(std::floor(100.0f * 0.85f * t))) << i; }
         }
         EXPECT_GT(with_g, static_cast<int>(neg.size()) / 3) << "reliabilities checked from the cross vectors";
         // The invariants of a negative quartet lean towards 180 degrees.

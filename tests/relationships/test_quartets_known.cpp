@@ -63,7 +63,7 @@ double mean_of(const std::vector<double>& v) {
 
 TEST_P(QuartetJobs, NegativeQuartetsNear180AndSmallEnantiomorphSensitiveOnes) {
     const Job& job = GetParam();
-    std::filesystem::copy_file(test::shared_dir() + "/testdata/" + job.name + "/data_known.hkl",
+    std::filesystem::copy_file(test::jobs_dir() + "/" + job.name + "/data_known.hkl",
                                dir + "/data_known.hkl");
     std::vector<std::string> data;
     for (const std::string& l : test::split_lines(invtest::data_directives(job.name)))
@@ -77,7 +77,7 @@ TEST_P(QuartetJobs, NegativeQuartetsNear180AndSmallEnantiomorphSensitiveOnes) {
     ASSERT_GT(neg.size(), 300u);
     std::vector<double> cos_all, cos_top;
     for (std::size_t i = 0; i < neg.size(); ++i) {
-        if (i > 0) EXPECT_GE(neg[i - 1].g, neg[i].g);
+        if (i > 0) { EXPECT_GE(neg[i - 1].g, neg[i].g); }
         cos_all.push_back(neg[i].cos_phi);
         if (i < 100) cos_top.push_back(neg[i].cos_phi);
     }

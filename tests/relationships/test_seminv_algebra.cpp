@@ -294,7 +294,7 @@ TEST(SeminvAlgebra, ClassesCoverTheGroup) {
                 if (int k = choi::member(c, m); k != 0) members.insert(k);
         for (int k : members) {
             const int inv = choi::inverse(k);
-            if (inv != k) EXPECT_FALSE(members.count(inv)) << symbol << " " << k << " and its inverse " << inv;
+            if (inv != k) { EXPECT_FALSE(members.count(inv)) << symbol << " " << k << " and its inverse " << inv; }
         }
         for (int k = 2; k <= order; ++k) {
             bool reached = members.count(k) > 0 || members.count(choi::inverse(k)) > 0;

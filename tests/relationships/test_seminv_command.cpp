@@ -238,7 +238,7 @@ const char* const kPbar1Data = "%data\ncell 7.0939 9.2220 12.0596 83.000 109.000
 test::RunResult run_pbar1(const std::string& name, const std::string& commands, const std::string& data = kPbar1Data) {
     const std::string dir = test::fresh_dir(name);
     test::write_file(dir + "/data_known.hkl",
-                     test::read_file(test::shared_dir() + "/testdata/rand_pbar1_c14o2/data_known.hkl"));
+                     test::read_file(test::jobs_dir() + "/rand_pbar1_c14o2/data_known.hkl"));
     return test::run_zanek(dir, "%job pbar1\n%nowindow\n%initialize\n" + data + commands + "%end\n");
 }
 
@@ -292,7 +292,7 @@ TEST(SeminvCommand, RoutinesSwitchedOff) {
     for (const Case& c : cases) {
         const std::string dir = test::fresh_dir(c.name);
         test::write_file(dir + "/data_known.hkl",
-                         test::read_file(test::shared_dir() + "/testdata/rand_pbar1_c14o2/data_known.hkl"));
+                         test::read_file(test::jobs_dir() + "/rand_pbar1_c14o2/data_known.hkl"));
         const test::RunResult run = test::run_zanek(
             dir, std::string("%job pbar1\n%nowindow\n%initialize\n") + kPbar1Data + "%normal\n%seminvariants\n" +
                      c.directives + "%end\n");
@@ -384,7 +384,7 @@ TEST(SeminvCommand, PseudoTranslationAndLargeIndices) {
     for (const Case& c : cases) {
         const std::string dir = test::fresh_dir(c.name);
         test::write_file(dir + "/data_known.hkl",
-                         test::read_file(test::shared_dir() + "/testdata/rand_pbar1_c14o2/data_known.hkl"));
+                         test::read_file(test::jobs_dir() + "/rand_pbar1_c14o2/data_known.hkl"));
         ASSERT_EQ(test::run_zanek(dir, std::string("%job pbar1\n%nowindow\n%initialize\n") + kPbar1Data +
                                            "%normal\n%end\n")
                       .exit_code,

@@ -106,7 +106,7 @@ inline TableList read_table(const std::string& path, int type) {
 // Runs %data of a computed test job with its true phases, %normal and the
 // commands AFTER in DIR (structure file DIR/struct.bin).
 inline test::RunResult run_known(const std::string& dir, const std::string& job, const std::string& after) {
-    const std::string src = test::shared_dir() + "/testdata/" + job;
+    const std::string src = test::jobs_dir() + "/" + job;
     test::write_file(dir + "/data_known.hkl", test::read_file(src + "/data_known.hkl"));
     std::string directives;
     bool in_data = false;

@@ -34,12 +34,9 @@ void queue(const std::vector<std::string>& lines) {
     for (std::size_t k = 0; k < lines.size(); ++k) CHARA.set_line(static_cast<int>(k) + 1, lines[k]);
 }
 
-struct DirectiveCase {
-    std::vector<std::string> lines;
-    int ierr;
-    bool message;
-    // Expected switches: one- and two-phase routines; DIR1 both, formula, list, nrs1 and the E limit of
-    // the reflections to search; print level; DIR2 glim and the traced pair of codes.
+// Expected switches: one- and two-phase routines; DIR1 both, formula, list, nrs1 and the E limit of
+// the reflections to search; print level; DIR2 glim and the traced pair of codes.
+struct Switches {
     int one, two, both, formula, list, nrs1;
     float elimit;
     int print;
@@ -47,28 +44,35 @@ struct DirectiveCase {
     int code1, code2;
 };
 
+struct DirectiveCase {
+    std::vector<std::string> lines;
+    int ierr;
+    bool message;
+    Switches set;  // checked only when the lines are accepted
+};
+
 }  // namespace
 
 TEST(SeminvUnits, DirectiveReader) {
     const DirectiveCase cases[] = {
-        {{}, 0, false, 1, 1, 0, 2, 0, 0, 0.0f, 0, 0.8f, 0, 0},
-        {{"nss1", "nss2"}, 0, false, 0, 0, 0, 2, 0, 0, 0.0f, 0, 0.8f, 0, 0},
-        {{"FIRST", "list", "end"}, 0, false, 1, 1, 0, 1, 1, 0, 0.0f, 0, 0.8f, 0, 0},
-        {{"nrs1 120"}, 0, false, 1, 1, 0, 2, 0, 120, 1.4f, 0, 0.8f, 0, 0},
-        {{"prin 2"}, 0, false, 1, 1, 1, 2, 0, 0, 0.0f, 2, 0.8f, 0, 0},
-        {{"prin 1", "both"}, 0, false, 1, 1, 1, 2, 0, 0, 0.0f, 1, 0.8f, 0, 0},
-        {{"prin 1"}, 0, false, 1, 1, 0, 2, 0, 0, 0.0f, 1, 0.8f, 0, 0},
-        {{"glim 1.5", "code 7"}, 0, false, 1, 1, 0, 2, 0, 0, 0.0f, 0, 1.5f, 7, 0},
-        {{"code 7 9 11", "numk 12", "epli 3", "nrs2 5", "nopt"}, 0, false, 1, 1, 0, 2, 0, 0, 0.0f, 0, 0.8f, 7, 9},
+        {{}, 0, false, {1, 1, 0, 2, 0, 0, 0.0f, 0, 0.8f, 0, 0}},
+        {{"nss1", "nss2"}, 0, false, {0, 0, 0, 2, 0, 0, 0.0f, 0, 0.8f, 0, 0}},
+        {{"FIRST", "list", "end"}, 0, false, {1, 1, 0, 1, 1, 0, 0.0f, 0, 0.8f, 0, 0}},
+        {{"nrs1 120"}, 0, false, {1, 1, 0, 2, 0, 120, 1.4f, 0, 0.8f, 0, 0}},
+        {{"prin 2"}, 0, false, {1, 1, 1, 2, 0, 0, 0.0f, 2, 0.8f, 0, 0}},
+        {{"prin 1", "both"}, 0, false, {1, 1, 1, 2, 0, 0, 0.0f, 1, 0.8f, 0, 0}},
+        {{"prin 1"}, 0, false, {1, 1, 0, 2, 0, 0, 0.0f, 1, 0.8f, 0, 0}},
+        {{"glim 1.5", "code 7"}, 0, false, {1, 1, 0, 2, 0, 0, 0.0f, 0, 1.5f, 7, 0}},
+        {{"code 7 9 11", "numk 12", "epli 3", "nrs2 5", "nopt"}, 0, false, {1, 1, 0, 2, 0, 0, 0.0f, 0, 0.8f, 7, 9}},
         // Failures, each reported: a count of numbers the directive does not
         // take, a word that is no number, an unknown keyword.
-        {{"numk"}, -1, true},
-        {{"nrs1 1 2"}, -1, true},
-        {{"nss1 5"}, -1, true},
-        {{"glim x"}, -1, true},
-        {{"end x"}, -1, true},
-        {{"nss1", "what", "nss2"}, -1, true},
-        {{"nrs1 -3"}, -1, true},
+        {{"numk"}, -1, true, {}},
+        {{"nrs1 1 2"}, -1, true, {}},
+        {{"nss1 5"}, -1, true, {}},
+        {{"glim x"}, -1, true, {}},
+        {{"end x"}, -1, true, {}},
+        {{"nss1", "what", "nss2"}, -1, true, {}},
+        {{"nrs1 -3"}, -1, true, {}},
     };
     for (const DirectiveCase& c : cases) {
         const std::string path = listing_to("seminv_dirsem");
@@ -82,20 +86,20 @@ TEST(SeminvUnits, DirectiveReader) {
         const std::string lis = listing_of(path);
         EXPECT_EQ(!lis.empty(), c.message) << what << "\n" << lis;
         if (c.ierr != 0) continue;
-        EXPECT_EQ(DIRG.I(dirg::kOnePhase), c.one) << what;
+        EXPECT_EQ(DIRG.I(dirg::kOnePhase), c.set.one) << what;
         EXPECT_EQ(DIRG.I(dirg::kOption), 0) << what;
-        EXPECT_EQ(DIRG.I(dirg::kTwoPhase), c.two) << what;
-        EXPECT_EQ(DIR1.I(dir1::kBoth), c.both) << what;
-        EXPECT_EQ(DIR1.I(dir1::kFormula), c.formula) << what;
-        EXPECT_EQ(DIR1.I(dir1::kList), c.list) << what;
-        EXPECT_EQ(DIR1.I(dir1::kNrs1), c.nrs1) << what;
+        EXPECT_EQ(DIRG.I(dirg::kTwoPhase), c.set.two) << what;
+        EXPECT_EQ(DIR1.I(dir1::kBoth), c.set.both) << what;
+        EXPECT_EQ(DIR1.I(dir1::kFormula), c.set.formula) << what;
+        EXPECT_EQ(DIR1.I(dir1::kList), c.set.list) << what;
+        EXPECT_EQ(DIR1.I(dir1::kNrs1), c.set.nrs1) << what;
         EXPECT_EQ(DIR1.I(dir1::kFreeVectors), 0) << what;
-        EXPECT_FLOAT_EQ(DIR1.R(dir1::kSearchE), c.elimit) << what;
+        EXPECT_FLOAT_EQ(DIR1.R(dir1::kSearchE), c.set.elimit) << what;
         EXPECT_FLOAT_EQ(DIR1.R(dir1::kFreeE), 0.0f) << what;
-        EXPECT_EQ(UREQ.I(ureqw::kPrint), c.print) << what;
-        EXPECT_FLOAT_EQ(DIR2.R(dir2::kGlim), c.glim) << what;
-        EXPECT_EQ(DIR2.I(dir2::kTraced1), c.code1) << what;
-        EXPECT_EQ(DIR2.I(dir2::kTraced2), c.code2) << what;
+        EXPECT_EQ(UREQ.I(ureqw::kPrint), c.set.print) << what;
+        EXPECT_FLOAT_EQ(DIR2.R(dir2::kGlim), c.set.glim) << what;
+        EXPECT_EQ(DIR2.I(dir2::kTraced1), c.set.code1) << what;
+        EXPECT_EQ(DIR2.I(dir2::kTraced2), c.set.code2) << what;
     }
     EXPECT_EQ(listing_of(listing_to("seminv_dirsem_msg")), "");
     queue({"nss1", "what 1", "nss2"});

@@ -105,8 +105,9 @@ TEST_F(TripletShifts, HandMadeTripletsUnderQuarterAndThirdTranslations) {
          true, 1, 1, 3, 3, 6, 80},
         {"P 31 2 1, consistent", group_p3121, {{{0, 1, 1}, 120, 9}, {{1, 0, 1}, 60, 5}, {{0, 2, 0}, 0, 13}},
          true, -1, 1, 2, 1, 8, 180},
+        // Dropped: no relation is stored, so there are no words to check.
         {"P 31 2 1, inconsistent", group_p3121, {{{1, 0, 1}, 60, 5}, {{1, 0, 0}, 0, 13}, {{0, 1, 1}, 120, 9}},
-         false},
+         false, 0, 0, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 namespace zanek::test {
 
 std::string source_dir() { return ZANEK_SOURCE_DIR; }
-std::string shared_dir() { return ZANEK_SHARED_DIR; }
+std::string jobs_dir() { return source_dir() + "/tests/jobs"; }
 
 namespace {
 
@@ -98,7 +98,7 @@ RunResult run_zanek(const std::string& dir, const std::string& cmd_text, const s
 
 std::string job_copy(const std::string& folder, const std::string& job, bool window) {
     const std::string dir = fresh_dir(folder);
-    const std::string src = shared_dir() + "/testdata/" + job;
+    const std::string src = jobs_dir() + "/" + job;
     fs::copy_file(src + "/data.hkl", dir + "/data.hkl");
     std::string cmd = read_file(src + "/job.cmd");
     if (window) cmd = std::regex_replace(cmd, std::regex("%nowindow"), "%window");
@@ -139,7 +139,7 @@ StoredLists stored_lists(const std::string& bytes) {
 }
 
 std::vector<std::string> one_command_jobs(const std::string& job) {
-    std::ifstream f(shared_dir() + "/testdata/" + job + "/job.cmd");
+    std::ifstream f(jobs_dir() + "/" + job + "/job.cmd");
     std::string head;
     std::vector<std::string> jobs;
     for (std::string line; std::getline(f, line);) {
@@ -157,7 +157,7 @@ std::vector<std::string> one_command_jobs(const std::string& job) {
 }
 
 std::vector<std::string> test_job_data_directives(const std::string& job, const std::string& kind) {
-    std::ifstream f(shared_dir() + "/testdata/" + job + "/job" + kind + ".cmd");
+    std::ifstream f(jobs_dir() + "/" + job + "/job" + kind + ".cmd");
     std::vector<std::string> out;
     bool in_data = false;
     for (std::string line; std::getline(f, line);) {
@@ -171,7 +171,7 @@ std::vector<std::string> test_job_data_directives(const std::string& job, const 
 }
 
 std::vector<TrueAtom> true_atoms(const std::string& job) {
-    std::ifstream f(shared_dir() + "/testdata/" + job + "/truth.res");
+    std::ifstream f(jobs_dir() + "/" + job + "/truth.res");
     std::vector<TrueAtom> atoms;
     std::string line;
     while (std::getline(f, line)) {

@@ -37,7 +37,7 @@ constexpr const char* kFixedClock = "Thu Dec 10 12:00:00 2026";
 // kind "" or "_known").
 std::vector<std::string> test_job_data_directives(const std::string& job, const std::string& kind = "");
 
-// A copy of a test job of the shared folder (its command file and data) in
+// A copy of a test job of tests/jobs (its command file and data) in
 // a fresh folder; with window, its %nowindow turned into %window.
 std::string job_copy(const std::string& folder, const std::string& job, bool window);
 
@@ -81,6 +81,6 @@ StoredLists stored_lists(const std::string& bytes);
 std::vector<std::string> working_copies(const std::string& dir, const std::string& name);
 
 std::string source_dir();   // root of the project
-std::string shared_dir();   // the shared folder with the test jobs
+std::string jobs_dir();     // the test jobs, tests/jobs
 
 }  // namespace zanek::test
