@@ -52,7 +52,7 @@ std::string open_file_name() {
 
 // The start of the names of working copies of the file at real path: a
 // hidden name no one gives a backup, ended by the process number.
-std::string copy_prefix(const std::string& real) { return "." + base_name(real) + ".zanek-work-"; }
+std::string copy_prefix(const std::string& real) { return '.' + base_name(real) + ".zanek-work-"; }
 
 std::string reason(int err) { return std::strerror(err); }
 
