@@ -258,11 +258,21 @@ void CommandGuard::undo() {
     drop_changes(h);
     if (h.deletions.empty() || h.name.empty()) return;
     // The deletions are a change of their own, stored as a command's are.
+    // When they cannot be stored (no room for the copy, said already), the
+    // file stays as it was before the command.
     const std::vector<int> types = std::exchange(h.deletions, {});
     h.command_running = true;
     h.fresh = false;
-    for (int type : types) CANCELLA(type);
-    if (!store_changes(h)) drop_changes(h);
+    try {
+        for (int type : types) CANCELLA(type);
+        if (!store_changes(h)) drop_changes(h);
+    } catch (const CommandFailed&) {
+        drop_changes(h);
+    } catch (...) {
+        h.command_running = false;
+        drop_changes(h);
+        throw;
+    }
     h.command_running = false;
 }
 

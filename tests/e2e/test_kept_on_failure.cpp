@@ -91,4 +91,32 @@ TEST(KeptOnFailure, PhaseWithEverySetUndeterminedRemovesThePhasesForGoodAndPutsT
     EXPECT_EQ(summary.find(" coordinates related to set no."), std::string::npos) << summary;
 }
 
+// The same failing %phase on a disc that fills up at any one of its writes
+// (the deletion that stands is then a write of its own, which may find no
+// room): the run ends in error or in a stop, never in a crash, and leaves
+// the file as before the command or with the two lists deleted for good.
+TEST(KeptOnFailure, PhaseWithEverySetUndeterminedOnAFullDiscEndsInErrorWithTheFileWhole) {
+    const std::string dir = folder_with_too_few_relations("kept_phase_full_disc");
+    const std::string path = dir + "/" + kBin, before = read_file(path);
+    const std::string phase = kOpenJob + "%phase\nseed 12345\n%end\n";
+    auto run_with = [&](const std::string& fault) {
+        write_file(path, before);
+        return run_zanek(dir, phase, "phase.cmd", "phase.lis", fault.empty() ? "" : "ZANEK_WRITE_FAULT=" + fault);
+    };
+    ASSERT_EQ(run_with("").exit_code, 1);
+    const std::string deleted = read_file(path);
+    int writes = 0;
+    while (run_with("kill:" + std::to_string(writes + 1)).exit_code == 137) ++writes;
+    ASSERT_GE(writes, 3);
+    for (int k = 1; k <= writes; ++k) {
+        SCOPED_TRACE("disc full from write " + std::to_string(k));
+        const RunResult r = run_with("full:" + std::to_string(k));
+        EXPECT_TRUE(r.exit_code == 1 || r.exit_code == 2) << r.exit_code << r.output;
+        const std::string now = read_file(path);
+        EXPECT_TRUE(now == before || now == deleted);
+        EXPECT_TRUE(working_copies(dir, kJob).empty());
+        if (HasFailure()) return;
+    }
+}
+
 }  // namespace
