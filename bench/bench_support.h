@@ -19,24 +19,34 @@
 
 namespace zanek::bench {
 
-// A fresh run in <tmp>/zanek_bench_<tag>: records at their start values,
-// the listing in bench.lis, a new struct.bin open as the structure file.
-// With a test job named, its data.hkl is copied there. Returns the folder.
-inline std::string start_run(const std::string& tag, const std::string& job = "") {
+// A fresh folder <tmp>/zanek_bench_<tag>, made the current one, with the
+// records at their start values and the listing in bench.lis; the
+// structure file struct.bin (not yet opened). Returns the folder.
+inline std::string fresh_run_folder(const std::string& tag) {
     namespace fs = std::filesystem;
     const std::string dir = (fs::temp_directory_path() / ("zanek_bench_" + tag)).string();
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    if (!job.empty())
-        fs::copy_file(std::string(ZANEK_SOURCE_DIR) + "/tests/jobs/" + job + "/data.hkl", dir + "/data.hkl");
-    fs::current_path(dir);
-    setenv("CRYSDIR", ZANEK_SOURCE_DIR "/data/", 1);
     units().close(30);
     units().close(2);
+    let_go_structure_file();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::current_path(dir);
+    setenv("CRYSDIR", ZANEK_SOURCE_DIR "/data/", 1);
     reset_run_records();
     set_listing_unit(2);
     units().open_seq(2, dir + "/bench.lis", OpenStatus::Unknown, FileForm::Formatted);
     DOTDAT.name[1] = padded("struct.bin", 80);
+    DOTDAT.name[3] = padded("struct.ins", 80);
+    DOTDAT.name[4] = padded("struct.plt", 80);
+    return dir;
+}
+
+// A fresh run with a new struct.bin open as the structure file. With a test
+// job named, its data.hkl is copied there. Returns the folder.
+inline std::string start_run(const std::string& tag, const std::string& job = "") {
+    const std::string dir = fresh_run_folder(tag);
+    if (!job.empty())
+        std::filesystem::copy_file(std::string(ZANEK_SOURCE_DIR) + "/tests/jobs/" + job + "/data.hkl", dir + "/data.hkl");
     int new_file = 0;
     open_structure_file(true, new_file);
     return dir;
@@ -48,24 +58,11 @@ inline std::string read_bytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// A fresh run in <tmp>/zanek_bench_<tag> on a structure file holding bytes
-// (opened as a later run opens it, its index loaded).
+// A fresh run on a structure file holding bytes, opened as a later run
+// opens it (its index loaded).
 inline void reopen_run(const std::string& tag, const std::string& bytes) {
-    namespace fs = std::filesystem;
-    const std::string dir = (fs::temp_directory_path() / ("zanek_bench_" + tag)).string();
-    units().close(30);
-    let_go_structure_file();
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    fs::current_path(dir);
+    const std::string dir = fresh_run_folder(tag);
     std::ofstream(dir + "/struct.bin", std::ios::binary) << bytes;
-    units().close(2);
-    reset_run_records();
-    set_listing_unit(2);
-    units().open_seq(2, dir + "/bench.lis", OpenStatus::Unknown, FileForm::Formatted);
-    DOTDAT.name[1] = padded("struct.bin", 80);
-    DOTDAT.name[3] = padded("struct.ins", 80);
-    DOTDAT.name[4] = padded("struct.plt", 80);
     int new_file = 0;
     open_structure_file(false, new_file);
 }

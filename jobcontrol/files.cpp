@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <vector>
@@ -60,11 +59,7 @@ bool regular_file(const std::string& path) {
 bool same_place(const std::string& a, const std::string& b) {
     if (a.empty() || b.empty()) return false;
     if (exists(a) || exists(b)) return same_file(a, b);
-    const std::filesystem::path pa(a), pb(b);
-    auto folder = [](const std::filesystem::path& p) {
-        return p.has_parent_path() ? p.parent_path().string() : std::string(".");
-    };
-    return pa.filename() == pb.filename() && same_file(folder(pa), folder(pb));
+    return base_name(a) == base_name(b) && same_file(folder_of(a), folder_of(b));
 }
 
 // True when the file holds a structure file's index header: word 8 of the
