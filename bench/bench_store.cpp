@@ -61,25 +61,24 @@ BENCHMARK(BM_StreamRecords)->Unit(benchmark::kMillisecond);
 
 // What keeping one command's changes safe costs on a structure file of the
 // given size in store blocks (8 KiB each on the disc): one list word
-// changed, which makes the working copy of the file, then either the
-// commit (the copy flushed to the disc and renamed over the file) or the
-// undo (the copy dropped).
+// changed, which makes the working copy of the file (from the copy the
+// command before left beside it), then either the commit (the copy flushed
+// to the disc and swapped with the file) or the undo (the copy dropped).
 void guarded_commands(benchmark::State& state, bool fail) {
     bench::start_run(fail ? "guard_undo" : "guard_commit");
     const int blocks = static_cast<int>(state.range(0));
     Word w = word_of_int(1);
-    CommandGuard grow;
-    grow.begin();
-    XUP(blocks * kStoreBlockWords - 1, &w, 1);  // the file reaches its size
-    grow.commit();
+    {
+        CommandGuard grow;
+        XUP(blocks * kStoreBlockWords - 1, &w, 1);  // the file reaches its size
+        grow.commit();
+    }
     for (auto _ : state) {
-        CommandGuard guard;
-        guard.begin();
+        CommandGuard guard;  // a command not committed is undone as it goes
         w.i += 1;
         XUP(kFirstListAddress, &w, 1);
         XDUMP();
-        if (fail) guard.undo();
-        else guard.commit();
+        if (!fail) guard.commit();
     }
     state.SetBytesProcessed(state.iterations() * int64_t{blocks} * 8192);
     units().close(kUnit);

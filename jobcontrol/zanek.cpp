@@ -355,22 +355,15 @@ bool refuse_structure_file() {
 // every later run would refuse. What the file held before is not copied:
 // the new index starts a new file.
 bool initialise_index() {
-    CommandGuard guard;
-    guard.begin(true);
-    bool stored = false;
+    CommandGuard guard(true);
     try {
         static const Word zeros[kStoreBlockWords] = {};
         XSTOR(kIndexHeaderAddress / kStoreBlockWords, zeros, kStoreBlockWords);
         SETFI();
-        stored = guard.commit();
     } catch (const CommandFailed&) {
-        stored = false;
-    } catch (...) {
-        guard.undo();
-        throw;
+        return false;
     }
-    if (!stored) guard.undo();
-    return stored;
+    return guard.commit();
 }
 
 }  // namespace
@@ -524,19 +517,12 @@ void dispatch_command(int code, int new_file, int& job_count, int& status) {
 // before it; when it ends ok, its lists are on the disc.
 void run_command(int code, int new_file, int& job_count, int& status) {
     CommandGuard guard;
-    guard.begin();
     try {
-        try {
-            dispatch_command(code, new_file, job_count, status);
-        } catch (const CommandFailed&) {
-            status = -1;
-        }
-        if (status >= 0 && !guard.commit()) status = -1;
-    } catch (...) {
-        guard.undo();
-        throw;
+        dispatch_command(code, new_file, job_count, status);
+    } catch (const CommandFailed&) {
+        status = -1;
     }
-    if (status < 0) guard.undo();
+    if (status >= 0 && !guard.commit()) status = -1;
 }
 
 void ZANCOM(int new_file, int& job_count, int& status) {

@@ -1,21 +1,7 @@
 // Files that must survive a crash: every write, flush to the disc, rename
-// and creation of a named file the program keeps passes through here.
-//
-// The same calls are the seam through which a test makes the disc fail as
-// a real one does. The environment variable ZANEK_WRITE_FAULT sets it; the
-// counted events are writes (of a direct-access record, or of a buffer of
-// a sequential file when it goes out), flushes to the disc and renames:
-//   kill:K    the process ends at event K, as a kill does: nothing held in
-//             memory reaches a file, everything written before stays;
-//   cut:K     the power fails at event K: what was not yet flushed to the
-//             disc is lost as well (writes and file lengths since the
-//             file's last flush, creations and renames since their
-//             folder's last flush), then the process ends;
-//   full:K    from event K on the disc is full: a write that needs a new
-//             block of the disc (beyond the end of its file, or into a
-//             hole) fails, and so does a rename;
-//   full:K:N  as full:K, for N events only: then room is freed again.
-// Unset, the seam does nothing.
+// and creation of a named file the program keeps passes through here, and
+// through the test seam (platform/fault_seam.h) that lets a test make the
+// disc fail as a real one does.
 #pragma once
 
 #include <string>
@@ -38,18 +24,28 @@ int open_rw(const std::string& path);
 // given permission bits; -1 on failure (errno tells why).
 int create_new(const std::string& path, mode_t mode);
 // Writes all n bytes at offset at: false on failure (errno tells why).
-// Only these writes, extend_to and copy_keeping_holes change a named file.
+// Only these writes, extend_to and copy_file_data change a named file.
 bool write_at(int fd, const void* data, std::size_t n, off_t at);
 // Makes the file at least length bytes long without claiming room on the
 // disc for the new part (it reads as zeros).
 bool extend_to(int fd, off_t length);
-// Writes the whole of file from into the empty file to: blocks of zeros
-// stay holes, so that the copy takes no more room than the original.
-bool copy_keeping_holes(int from, int to);
+// Makes the empty file to a copy of file from, by the kernel: blocks shared
+// where the file system can, else the data extents of from copied, its
+// holes left holes, so that the copy takes no more room than the original.
+bool copy_file_data(int from, int to);
+// Copies the bytes [at, at + n) of from to the same place in to (by the
+// kernel where it can).
+bool copy_range(int from, int to, off_t at, off_t n);
+// Sets the file's length (it is cut, or grows by a hole).
+bool set_length(int fd, off_t length);
 // Pushes what the file holds to the disc (fsync).
 bool sync_fd(int fd);
 // Renames from to to, replacing it (one step: to is always either file).
 bool rename_over(const std::string& from, const std::string& to);
+// Swaps the files at the two names in one step; false, with errno EINVAL,
+// where the file system cannot. take_back_exchange swaps them back.
+bool exchange_names(const std::string& from, const std::string& to);
+bool take_back_exchange(const std::string& from, const std::string& to);
 // Pushes the folder of path to the disc: names made in it stay made.
 bool sync_folder(const std::string& path);
 // One write of a sequential file's buffer at its current offset, through
@@ -66,6 +62,11 @@ int lock_exclusive(int fd);
 // holds it until release_lock, else kLockHeld or kLockFailed.
 int take_exclusive_lock(const std::string& path);
 void release_lock(int fd);
+// Closes the descriptor off the caller's path: the last close of a file
+// with no name left frees its blocks, which can take long on a disc that
+// discards them. Every descriptor handed over is closed before the
+// process ends normally.
+void close_later(int fd);
 
 // --- Names --------------------------------------------------------------
 

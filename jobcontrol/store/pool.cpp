@@ -244,7 +244,7 @@ void XFTCH(int block, Word* buf, int n) {
             // zero block is written so that the file covers it.
             const int words = std::min(KWLNT(n), n);
             std::fill(buf, buf + words, Word{});
-            prepare_store_write();
+            prepare_store_write(rec);
             const int wstatus = units().write_direct(unit, rec, buf, words);
             if (wstatus <= 0) return;
             lst("(' xftch: ',i5,' error - unit =',i5)", {wstatus, unit});
@@ -263,7 +263,7 @@ void XFTCH(int block, Word* buf, int n) {
 
 void XSTOR(int block, const Word* buf, int n) {
     if (n < 1 || n > kStoreBlockWords) programming_error();
-    prepare_store_write();
+    prepare_store_write(block + 1);
     const int status = units().write_direct(XDISU.I(xdisu::kUnit), block + 1, buf, n);
     if (status > 0) {
         lst("(' xstor: ',i5,' error')", {status});

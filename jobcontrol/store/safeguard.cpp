@@ -1,9 +1,11 @@
 #include "jobcontrol/store/safeguard.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -14,12 +16,22 @@
 #include "jobcontrol/records/store.h"
 #include "jobcontrol/store/store.h"
 #include "platform/durable.h"
+#include "platform/file_rights.h"
 #include "platform/listing.h"
 #include "platform/units.h"
 
 namespace zanek {
 
 namespace {
+
+// A file beside the structure file under the working-copy name, held
+// locked by this run: the copy a command writes, or the file a command
+// replaced, kept to become the next command's copy.
+struct Beside {
+    UnitFile file;           // open on it (a structure file off its unit)
+    int lock_fd = -1;        // holds its lock
+    std::set<int> differs;   // records in which it differs from the file at the name
+};
 
 struct Hold {
     int lock_fd = -1;               // holds the lock on the structure file
@@ -29,11 +41,17 @@ struct Hold {
     bool fresh = false;             // the running command starts from nothing
     bool index_loaded = false;      // before the running command
     std::vector<int> deletions;     // that stand when the command fails
-    // The working copy of the running command, once it has written.
+    std::string work;               // the name of this run's copy beside the file
+    // The working copy of the running command, once it has written: it is
+    // on the store's unit, and the structure file off it meanwhile.
     bool working = false;
-    std::string work;
-    int work_lock_fd = -1;          // holds the lock on the copy
-    UnitFile original;              // the structure file, off its unit meanwhile
+    Beside copy;
+    UnitFile original;
+    // The file the last command replaced (or the copy a failed command
+    // dropped): brought up to date, it becomes the next command's copy, so
+    // that a command copies only the records the one before it changed.
+    bool spare = false;
+    Beside kept;
 };
 
 Hold& hold() {
@@ -43,6 +61,7 @@ Hold& hold() {
 
 int store_unit() { return XDISU.I(xdisu::kUnit); }
 int store_fd() { return fileno(units().file(store_unit())->fp); }
+off_t record_bytes() { return static_cast<off_t>(IMPL.I(implw::kRecordLength)) * 4; }
 
 // The name of the structure file open on the store's unit; "" when none.
 std::string open_file_name() {
@@ -51,8 +70,21 @@ std::string open_file_name() {
 }
 
 // The start of the names of working copies of the file at real path: a
-// hidden name no one gives a backup, ended by the process number.
-std::string copy_prefix(const std::string& real) { return '.' + base_name(real) + ".zanek-work-"; }
+// hidden name no one gives a backup, ended by the process number. It must
+// fit in a name of the folder (255 bytes) whatever the file's name: a long
+// name is shortened and told apart from others of the same start by a
+// digest of the whole.
+constexpr std::size_t kNameMax = 255, kNumberRoom = 24;
+std::string copy_prefix(const std::string& real) {
+    const std::string base = base_name(real), tail = ".zanek-work-";
+    if (1 + base.size() + tail.size() + kNumberRoom <= kNameMax) return '.' + base + tail;
+    std::uint32_t digest = 2166136261u;  // FNV-1a
+    for (unsigned char c : base) digest = (digest ^ c) * 16777619u;
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", digest);
+    const std::size_t keep = kNameMax - kNumberRoom - tail.size() - 1 - 9;
+    return '.' + base.substr(0, keep) + '~' + hex + tail;
+}
 
 std::string reason(int err) { return std::strerror(err); }
 
@@ -60,6 +92,15 @@ std::string reason(int err) { return std::strerror(err); }
     lst_line(" *** error *** no working copy of " + h.name + " can be made in " + folder_of(h.real) + ": " +
              reason(err));
     lst_line("               the command fails and the structure file is unchanged");
+    throw CommandFailed();
+}
+
+// The copy would change who may use the structure file: the command must
+// not replace it.
+[[noreturn]] void rights_not_kept(const Hold& h, const FileRights& file, const std::string& why) {
+    lst_line(" *** error *** " + h.name + " belongs to " + user_name(file.owner) + " and group " +
+             group_name(file.group) + ", and this run is " + user_name(::geteuid()) + ":");
+    lst_line("               " + why + "; the command fails and the structure file is unchanged");
     throw CommandFailed();
 }
 
@@ -74,52 +115,207 @@ void reload_index(const Hold& h) {
     XFILE.I(xfile::kIndexState) = xfile::kLoaded;
 }
 
+bool unlocked_leftover(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return false;
+    const bool dead = lock_exclusive(fd) == kLocked;
+    ::close(fd);
+    return dead;
+}
+
+// The name of this run's copy: a leftover of a process of the same number,
+// long gone, is removed; one that a live run holds (a process of another
+// process space) is left alone, and a name of its own taken.
+std::string copy_name(const Hold& h) {
+    const std::string start = folder_of(h.real) + "/" + copy_prefix(h.real) + std::to_string(::getpid());
+    for (int n = 0;; ++n) {
+        const std::string name = n == 0 ? start : start + "-" + std::to_string(n);
+        if (!file_present(name) || (unlocked_leftover(name) && remove_file(name))) return name;
+    }
+}
+
+// Lets go of a file beside the structure file: its name is removed, and
+// its room freed off the command's path.
+void let_go(Beside& b, const std::string& path) {
+    remove_file(path);
+    if (b.file.fp) std::fclose(b.file.fp);
+    close_later(b.lock_fd);
+    b = Beside{};
+}
+
+// Checks, before anything is copied, that the command may replace the
+// structure file at all, and gives the new copy fd the owner and group it
+// must have; returns the permission bits it must have. Where the running
+// user cannot keep the owner, the file may be replaced only if no one
+// loses or gains access.
+mode_t rights_for_copy(const Hold& h, int from, int fd, const FileRights& file) {
+    const uid_t runner = ::geteuid();
+    struct stat folder;
+    if (::stat(folder_of(h.real).c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) && runner != 0 &&
+        runner != file.owner && runner != folder.st_uid)
+        rights_not_kept(h, file, "its folder has the sticky bit, so only " + user_name(file.owner) +
+                                     " or the folder's owner may replace it");
+    // Root gives the copy the file's owner; anyone may try its group.
+    if (::fchown(fd, runner == 0 ? file.owner : static_cast<uid_t>(-1), file.group) != 0 && runner == 0)
+        no_working_copy(h, errno);
+    FileRights made;
+    if (!rights_of(fd, made)) no_working_copy(h, errno);
+    const bool changes = made.owner != file.owner || made.group != file.group;
+    if (changes && has_access_list(from))
+        rights_not_kept(h, file, "its access-control list cannot be kept when its owner or group changes");
+    const Replacement r{made.owner, made.group, runner_in_group(file.group), user_in_group(file.owner, made.group)};
+    mode_t mode = 0;
+    std::string why;
+    if (!mode_keeping_access(file, r, mode, why)) rights_not_kept(h, file, why);
+    return mode;
+}
+
+// Gives the copy the extended attributes and permission bits of the file,
+// and checks that it has them all.
+void give_rights(const Hold& h, int from, int fd, const FileRights& file, mode_t mode) {
+    std::string failed;
+    if (!copy_attributes(from, fd, failed)) {
+        const int err = errno;
+        rights_not_kept(h, file, "its attribute " + failed + " cannot be kept: " + reason(err));
+    }
+    if (::fchmod(fd, mode) != 0) no_working_copy(h, errno);
+    FileRights made;
+    if (!rights_of(fd, made)) no_working_copy(h, errno);
+    if (made.mode != mode) rights_not_kept(h, file, "its permission bits cannot be kept");
+}
+
+// Brings the file the last command replaced up to date with the structure
+// file: the records in which they differ, and the length. False when it
+// cannot be (the caller makes a whole copy instead).
+bool bring_up_to_date(Beside& b, int from) {
+    struct stat sb;
+    if (::fstat(from, &sb) != 0) return false;
+    const int fd = fileno(b.file.fp);
+    if (!set_length(fd, sb.st_size)) return false;
+    const off_t rec = record_bytes();
+    for (int r : b.differs) {
+        const off_t at = static_cast<off_t>(r - 1) * rec;
+        if (at >= sb.st_size) break;
+        if (!copy_range(from, fd, at, std::min(rec, sb.st_size - at))) return false;
+    }
+    b.differs.clear();
+    return true;
+}
+
+// Makes a new working copy of the whole structure file; its descriptor,
+// locked, with the file's rights.
+int whole_copy(Hold& h, int from, const FileRights& file) {
+    h.work = copy_name(h);
+    // Made private, and given its rights once it holds the data.
+    const int fd = create_new(h.work, 0600);
+    if (fd < 0) no_working_copy(h, errno);
+    try {
+        if (lock_exclusive(fd) != kLocked) no_working_copy(h, errno ? errno : EWOULDBLOCK);
+        const mode_t mode = rights_for_copy(h, from, fd, file);
+        if (!h.fresh && !copy_file_data(from, fd)) no_working_copy(h, errno);
+        give_rights(h, from, fd, file, mode);
+    } catch (...) {
+        ::close(fd);
+        remove_file(h.work);
+        throw;
+    }
+    return fd;
+}
+
+// The copy the last command left beside the file, brought up to date and
+// given the file's rights; false when it cannot serve (it is let go).
+bool reuse_spare(Hold& h, int from, const FileRights& file) {
+    if (!h.spare) return false;
+    h.spare = false;
+    const int fd = fileno(h.kept.file.fp);
+    FileRights had;
+    const bool same_owner = rights_of(fd, had) && had.owner == file.owner && had.group == file.group;
+    std::string failed;
+    if (!h.fresh && same_owner && bring_up_to_date(h.kept, from) && copy_attributes(from, fd, failed) &&
+        ::fchmod(fd, file.mode) == 0 && rights_of(fd, had) && had.mode == file.mode) {
+        h.copy = std::exchange(h.kept, Beside{});
+        return true;
+    }
+    let_go(h.kept, h.work);
+    return false;
+}
+
 // Makes the working copy of the running command and puts it on the
 // store's unit.
 void start_working_copy(Hold& h) {
     const int from = store_fd();
-    struct stat sb;
-    if (::fstat(from, &sb) != 0) no_working_copy(h, errno);
-    const mode_t mode = sb.st_mode & 07777;
-    h.work = folder_of(h.real) + "/" + copy_prefix(h.real) + std::to_string(::getpid());
-    remove_file(h.work);  // a leftover of a process of the same number, long gone
-    const int fd = create_new(h.work, mode);
-    if (fd < 0) no_working_copy(h, errno);
-    (void)!::fchown(fd, sb.st_uid, sb.st_gid);  // kept where the user may
-    bool made = lock_exclusive(fd) == kLocked && ::fchmod(fd, mode) == 0;
-    if (made && !h.fresh) made = copy_keeping_holes(from, fd);
-    const int err = errno;
-    if (made) {
-        h.original = units().take(store_unit());
-        made = units().open_direct(store_unit(), h.work, false, IMPL.I(implw::kRecordLength)) == IO_OK;
-        if (!made) units().give(store_unit(), std::exchange(h.original, UnitFile{}));
+    FileRights file;
+    if (!rights_of(from, file)) no_working_copy(h, errno);
+    if (!reuse_spare(h, from, file)) {
+        const int fd = whole_copy(h, from, file);
+        h.copy.lock_fd = fd;
+        h.copy.file = UnitFile{};
     }
-    if (!made) {
-        ::close(fd);
-        remove_file(h.work);
+    h.original = units().take(store_unit());
+    if (h.copy.file.fp) {
+        units().give(store_unit(), h.copy.file);
+        units().rename(store_unit(), h.work);
+    } else if (units().open_direct(store_unit(), h.work, false, IMPL.I(implw::kRecordLength)) != IO_OK) {
+        const int err = errno;
+        units().give(store_unit(), std::exchange(h.original, UnitFile{}));
+        let_go(h.copy, h.work);
         no_working_copy(h, err);
     }
-    h.work_lock_fd = fd;
+    h.copy.file = UnitFile{};  // on the unit now
+    h.copy.differs.clear();
     h.working = true;
 }
 
-// The working copy, whole on the disc, becomes the structure file; the
-// lock goes with it. False, after saying why, when it cannot.
-bool install_working_copy(Hold& h) {
-    if (units().sync(store_unit()) != IO_OK || !rename_over(h.work, h.real)) {
-        lst_line(" *** error *** the lists of this command could not be stored in " + h.name + ": " + reason(errno));
-        lst_line("               the command fails and the structure file is unchanged");
-        return false;
+[[noreturn]] void not_stored(const Hold& h, int err) {
+    lst_line(" *** error *** the lists of this command could not be stored in " + h.name + ": " + reason(err));
+    lst_line("               the command fails and the structure file is unchanged");
+    throw CommandFailed();
+}
+
+[[noreturn]] void file_replaced(const Hold& h) {
+    lst_line(" *** error *** " + h.name + " is no longer the file this run opened: it was moved or replaced meanwhile");
+    lst_line("               the command fails and the file now at that name is left untouched");
+    throw CommandFailed();
+}
+
+// Puts the copy at the file's name in one step, if the name still leads to
+// the file this run holds: the file it replaces is then at the copy's name.
+// A file put at the name meanwhile is never written over.
+void put_copy_at_the_name(const Hold& h) {
+    if (exchange_names(h.work, h.real)) {
+        if (fd_is_at(fileno(h.original.fp), h.work)) return;
+        take_back_exchange(h.work, h.real);
+        file_replaced(h);
     }
+    if (errno == ENOENT) file_replaced(h);
+    if (errno != EINVAL) not_stored(h, errno);
+    // A file system that cannot swap two names: checked, then renamed over.
+    if (!fd_is_at(fileno(h.original.fp), h.real)) file_replaced(h);
+    if (!rename_over(h.work, h.real)) not_stored(h, errno);
+}
+
+// The working copy, whole on the disc, becomes the structure file; the
+// lock goes with it. Throws CommandFailed, after saying why, when it
+// cannot.
+void install_working_copy(Hold& h) {
+    if (units().sync(store_unit()) != IO_OK) not_stored(h, errno);
+    put_copy_at_the_name(h);
     if (!sync_folder(h.real))
         lst_line(" *** warning *** the folder of " + h.name + " could not be flushed to the disc: " + reason(errno));
-    release_lock(h.lock_fd);
-    h.lock_fd = std::exchange(h.work_lock_fd, -1);
-    std::fclose(h.original.fp);  // the file as it was, now without a name
-    h.original = UnitFile{};
+    // The file replaced, now at the copy's name, differs from the new one
+    // in the records the command wrote; a file replaced by a new start
+    // differs in everything.
+    Beside replaced{std::exchange(h.original, UnitFile{}), std::exchange(h.lock_fd, h.copy.lock_fd),
+                    std::move(h.copy.differs)};
+    h.copy = Beside{};
+    if (fd_is_at(replaced.lock_fd, h.work) && !h.fresh) {
+        h.kept = std::move(replaced);
+        h.spare = true;
+    } else {
+        let_go(replaced, h.work);
+    }
     units().rename(store_unit(), h.name);
     h.working = false;
-    return true;
 }
 
 // Every word the running command's lists register is written out, and
@@ -129,36 +325,54 @@ bool store_changes(Hold& h) {
         // A command that wrote nothing leaves the file as it found it,
         // registered space and all.
         XDUMP();
-        if (h.working) write_registered_space();
+        if (h.working) {
+            write_registered_space();
+            install_working_copy(h);
+        }
     } catch (const CommandFailed&) {
         return false;
     }
-    if (h.working && !install_working_copy(h)) return false;
     h.fresh = false;  // later changes start from what is stored now
     h.index_loaded = XFILE.I(xfile::kIndexState) == xfile::kLoaded;
     return true;
 }
 
 // Drops what the running command changed: the structure file goes back on
-// its unit untouched.
+// its unit untouched. The dropped copy differs from it in the records the
+// command wrote, and serves the next command.
 void drop_changes(Hold& h) {
     forget_buffered_blocks();
     if (h.working) {
-        units().close(store_unit());
-        remove_file(h.work);
-        release_lock(std::exchange(h.work_lock_fd, -1));
+        h.copy.file = units().take(store_unit());
         units().give(store_unit(), std::exchange(h.original, UnitFile{}));
+        if (h.fresh) {
+            let_go(h.copy, h.work);
+        } else {
+            h.kept = std::exchange(h.copy, Beside{});
+            h.spare = true;
+        }
         h.working = false;
     }
     reload_index(h);
 }
 
-bool unlocked_leftover(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) return false;
-    const bool dead = lock_exclusive(fd) == kLocked;
-    ::close(fd);
-    return dead;
+void undo_running_command(Hold& h) {
+    h.command_running = false;  // a stop on the way must not undo twice
+    drop_changes(h);
+    if (h.deletions.empty() || h.name.empty()) return;
+    // The deletions are a change of their own, stored as a command's are.
+    // When they cannot be stored (no room for the copy, said already), the
+    // file stays as it was before the command.
+    const std::vector<int> types = std::exchange(h.deletions, {});
+    h.command_running = true;
+    h.fresh = false;
+    try {
+        for (int type : types) CANCELLA(type);
+        if (!store_changes(h)) drop_changes(h);
+    } catch (...) {
+        drop_changes(h);
+    }
+    h.command_running = false;
 }
 
 }  // namespace
@@ -191,10 +405,13 @@ bool hold_structure_file() {
 
 void let_go_structure_file() {
     Hold& h = hold();
+    if (h.spare) let_go(h.kept, h.work);
+    h.spare = false;
     release_lock(h.lock_fd);
     h.lock_fd = -1;
     h.name.clear();
     h.real.clear();
+    h.work.clear();
 }
 
 bool names_structure_file(const std::string& path) {
@@ -205,7 +422,7 @@ bool names_structure_file(const std::string& path) {
 bool names_working_copy(const std::string& path) {
     const Hold& h = hold();
     if (h.name.empty()) return false;
-    if (h.working && same_file(path, h.work)) return true;
+    if (!h.work.empty() && same_file(path, h.work)) return true;
     const std::string r = resolved_path(path);
     return folder_of(r) == folder_of(h.real) && base_name(r).rfind(copy_prefix(h.real), 0) == 0;
 }
@@ -230,12 +447,15 @@ void remove_leftover_copies() {
     }
 }
 
-void prepare_store_write() {
+void prepare_store_write(int record) {
     Hold& h = hold();
     if (h.command_running && !h.working && !h.name.empty()) start_working_copy(h);
+    // Whatever is written, the copy beside the file differs from it there.
+    if (h.working) h.copy.differs.insert(record);
+    else if (h.spare) h.kept.differs.insert(record);
 }
 
-void CommandGuard::begin(bool fresh) {
+CommandGuard::CommandGuard(bool fresh) {
     Hold& h = hold();
     h.command_running = true;
     h.fresh = fresh;
@@ -243,37 +463,20 @@ void CommandGuard::begin(bool fresh) {
     h.deletions.clear();
 }
 
+CommandGuard::~CommandGuard() {
+    Hold& h = hold();
+    if (h.command_running) undo_running_command(h);
+}
+
 bool CommandGuard::commit() {
     Hold& h = hold();
     if (!h.command_running) return true;
-    if (!store_changes(h)) return false;
-    h.command_running = false;
-    return true;
-}
-
-void CommandGuard::undo() {
-    Hold& h = hold();
-    if (!h.command_running) return;
-    h.command_running = false;  // a stop on the way must not undo twice
-    drop_changes(h);
-    if (h.deletions.empty() || h.name.empty()) return;
-    // The deletions are a change of their own, stored as a command's are.
-    // When they cannot be stored (no room for the copy, said already), the
-    // file stays as it was before the command.
-    const std::vector<int> types = std::exchange(h.deletions, {});
-    h.command_running = true;
-    h.fresh = false;
-    try {
-        for (int type : types) CANCELLA(type);
-        if (!store_changes(h)) drop_changes(h);
-    } catch (const CommandFailed&) {
-        drop_changes(h);
-    } catch (...) {
-        h.command_running = false;
-        drop_changes(h);
-        throw;
+    if (!store_changes(h)) {
+        undo_running_command(h);
+        return false;
     }
     h.command_running = false;
+    return true;
 }
 
 void keep_stored_lists() {

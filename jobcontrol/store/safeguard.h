@@ -7,11 +7,19 @@
 //   closing, so that a second run cannot write over it;
 // - the first write of a command goes to a working copy of the file, made
 //   beside the file's real path (links resolved) under a name of the
-//   program's own (".<file>.zanek-work-<process>"), with the file's holes
-//   and permissions. The command's changes go there. When the command ends
-//   ok the copy is flushed to the disc and renamed over the file, and the
-//   lock goes with it; a command that fails or stops drops the copy. A
+//   program's own (".<file>.zanek-work-<process>"), with the file's holes,
+//   owner, group, permission bits and extended attributes (a command that
+//   cannot give it those, so that no one would lose or gain access to the
+//   file, fails there). The command's changes go there. When the command
+//   ends ok the copy is flushed to the disc and swapped with the file in
+//   one step, if the name still leads to the file the run holds (a file
+//   put there meanwhile is never written over); the lock goes with it. A
 //   command that writes nothing makes no copy;
+// - the file a command replaced (or the copy a failed command dropped)
+//   stays beside the file, locked, and becomes the next command's copy once
+//   the records in which the two differ are copied into it: a command
+//   copies only what the one before it changed, and no whole file is freed
+//   while commands run;
 // - a run killed during a command leaves the file untouched and its copy
 //   beside it: the next run on the file removes it unread, and says so.
 #pragma once
@@ -37,27 +45,31 @@ bool names_working_copy(const std::string& path);
 // beside the structure file held, and says so on the listing.
 void remove_leftover_copies();
 
-// Called before every write to the structure file: the first write of a
-// command makes its working copy. Throws CommandFailed, after saying why
-// on the listing, when the copy cannot be made (a folder the user may not
-// write, a full disc).
-void prepare_store_write();
+// Called before every write of a record (1-based) to the structure file:
+// the first write of a command makes its working copy. Throws
+// CommandFailed, after saying why on the listing, when the copy cannot be
+// made (a folder the user may not write, a full disc, a file whose owner
+// and rights the copy could not keep).
+void prepare_store_write(int record);
 
-// One command's changes to the structure file.
+// One command's changes to the structure file, from the guard's making to
+// its commit. A command not committed when the guard goes (it failed or
+// stopped) is undone: its working copy and whatever the buffers hold are
+// dropped, the index is read again from the file, and the deletions a
+// failing command orders are made.
 class CommandGuard {
 public:
     // The command starts: nothing is copied until it writes. A fresh start
     // (a new index for the file) begins from an empty copy, not from what
     // the file held.
-    void begin(bool fresh = false);
+    explicit CommandGuard(bool fresh = false);
+    ~CommandGuard();
+    CommandGuard(const CommandGuard&) = delete;
+    CommandGuard& operator=(const CommandGuard&) = delete;
     // The command has ended ok: every word its lists registered is written
     // out and the working copy, flushed to the disc, becomes the structure
-    // file. False, after saying why, when it cannot (the caller undoes).
+    // file. False, after saying why and undoing the command, when it cannot.
     bool commit();
-    // The command failed or stopped: its working copy and whatever the
-    // buffers hold are dropped, the index is read again from the file, and
-    // the deletions a failing command orders are made.
-    void undo();
 };
 
 // What is stored now stands even when the running command fails later:
