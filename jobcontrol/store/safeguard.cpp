@@ -223,21 +223,30 @@ int whole_copy(Hold& h, int from, const FileRights& file) {
 }
 
 // The copy the last command left beside the file, brought up to date and
-// given the file's rights; false when it cannot serve (it is let go).
+// given the file's rights; false when it cannot serve (it is let go, and a
+// whole copy made instead). A disc that fails on the way fails the command.
 bool reuse_spare(Hold& h, int from, const FileRights& file) {
     if (!h.spare) return false;
     h.spare = false;
     const int fd = fileno(h.kept.file.fp);
     FileRights had;
-    const bool same_owner = rights_of(fd, had) && had.owner == file.owner && had.group == file.group;
-    std::string failed;
-    if (!h.fresh && same_owner && bring_up_to_date(h.kept, from) && copy_attributes(from, fd, failed) &&
-        ::fchmod(fd, file.mode) == 0 && rights_of(fd, had) && had.mode == file.mode) {
-        h.copy = std::exchange(h.kept, Beside{});
-        return true;
+    if (h.fresh || !rights_of(fd, had) || had.owner != file.owner || had.group != file.group) {
+        let_go(h.kept, h.work);
+        return false;
     }
-    let_go(h.kept, h.work);
-    return false;
+    if (!bring_up_to_date(h.kept, from)) {
+        const int err = errno;
+        let_go(h.kept, h.work);
+        no_working_copy(h, err);
+    }
+    std::string failed;
+    if (!copy_attributes(from, fd, failed) || ::fchmod(fd, file.mode) != 0 || !rights_of(fd, had) ||
+        had.mode != file.mode) {
+        let_go(h.kept, h.work);
+        return false;
+    }
+    h.copy = std::exchange(h.kept, Beside{});
+    return true;
 }
 
 // Makes the working copy of the running command and puts it on the

@@ -1,0 +1,138 @@
+// The name of the structure file between the opening and the end of a
+// command: a file the user puts at the name while a command runs is never
+// written over (the command fails and says so), and a file of any name the
+// folder allows, reached through a shorter link, is stored like any other.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/durable.h"
+#include "tests/support/test_support.h"
+
+namespace zanek::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kJob = "fecl_r3c_synth";
+
+// Starts the program on dir/job.cmd with the write seam set to fault; the
+// caller waits for it.
+pid_t start_zanek(const std::string& dir, const std::string& fault) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    const int out = ::open("console.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::dup2(out, 2);
+    ::setenv("ZANEK_CLOCK", kFixedClock, 1);
+    ::setenv("CRYSDIR", (source_dir() + "/data/").c_str(), 1);
+    ::setenv("ZANEK_WRITE_FAULT", fault.c_str(), 1);
+    ::execl(ZANEK_EXE, ZANEK_EXE, "job.cmd", "job.lis", static_cast<char*>(nullptr));
+    ::_exit(127);
+}
+
+int exit_code_of(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// While %phase runs (stopped at one of its writes), the user moves the
+// structure file away and copies another structure file to its name: the
+// command fails, the file put there and the file moved away are as they
+// were, and nothing is left beside them.
+TEST(FileAtTheName, FilePutThereWhileACommandRunsIsNeverWrittenOver) {
+    const std::vector<std::string> jobs = one_command_jobs(kJob);
+    const std::string dir = job_copy("put_at_the_name", kJob, false);
+    const std::string path = dir + "/" + kJob + ".bin", moved = path + ".moved";
+    for (std::size_t c = 0; c < 4; ++c) ASSERT_EQ(run_zanek(dir, jobs[c]).exit_code, 0) << jobs[c];
+    const std::string before = read_file(path);
+    const std::string other = before.substr(0, before.size() / 2) + std::string(before.size() / 2, 'x');
+    write_file(dir + "/job.cmd", jobs[4]);
+    // A write well inside the command: the run's writes number between
+    // past / 2 and past.
+    int past = 4;
+    for (;; past *= 2) {
+        const RunResult r = run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(past));
+        write_file(path, before);
+        for (const std::string& copy : working_copies(dir, kJob)) fs::remove(copy);
+        if (r.exit_code != kSeamExitCode) break;
+    }
+    ASSERT_GE(past, 64);
+    for (int k : {2, past / 4}) {
+        SCOPED_TRACE("the file is replaced at write " + std::to_string(k));
+        write_file(path, before);
+        fs::remove(moved);
+        const pid_t pid = start_zanek(dir, "stop:" + std::to_string(k));
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+        ASSERT_TRUE(WIFSTOPPED(status));
+        fs::rename(path, moved);
+        write_file(path, other);
+        ::kill(pid, SIGCONT);
+        EXPECT_EQ(exit_code_of(pid), 1);
+        const std::string listing = read_file(dir + "/job.lis");
+        EXPECT_NE(listing.find(" *** error *** " + std::string(kJob) +
+                               ".bin is no longer the file this run opened: it was moved or replaced meanwhile"),
+                  std::string::npos)
+            << listing;
+        EXPECT_TRUE(read_file(path) == other);
+        EXPECT_TRUE(read_file(moved) == before);
+        EXPECT_TRUE(working_copies(dir, kJob).empty());
+    }
+    // Moved away and nothing put there: the command fails as well, and
+    // makes no file at the name.
+    write_file(path, before);
+    const pid_t pid = start_zanek(dir, "stop:2");
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    fs::rename(path, moved);
+    ::kill(pid, SIGCONT);
+    EXPECT_EQ(exit_code_of(pid), 1);
+    EXPECT_FALSE(file_exists(path));
+    EXPECT_TRUE(read_file(moved) == before);
+}
+
+// A structure file whose real name is as long as a name can be, reached
+// through a link with a short name: every command stores, and a working
+// copy a killed run left beside it is found and removed by the next run.
+TEST(FileAtTheName, LongestNameThroughALinkIsStoredAndItsLeftoverFound) {
+    const std::vector<std::string> jobs = one_command_jobs(kJob);
+    const std::string ref = job_copy("long_name_ref", kJob, false), dir = job_copy("long_name", kJob, false);
+    const std::string path = dir + "/" + kJob + ".bin";
+    ASSERT_EQ(run_zanek(dir, jobs[0]).exit_code, 0);
+    ASSERT_EQ(run_zanek(ref, jobs[0]).exit_code, 0);
+    for (std::size_t length : {236u, 255u}) {
+        SCOPED_TRACE(std::to_string(length) + " characters");
+        const std::string real = dir + "/" + std::string(length - 4, 'n') + ".bin";
+        fs::rename(fs::exists(path) && !fs::is_symlink(path) ? path : fs::canonical(path).string(), real);
+        fs::remove(path);
+        fs::create_symlink(fs::path(real).filename(), path);
+        const std::string before = read_file(real);
+        write_file(dir + "/job.cmd", jobs[1]);
+        EXPECT_EQ(run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:3").exit_code, kSeamExitCode);
+        EXPECT_TRUE(read_file(real) == before);
+        const RunResult r = run_zanek(dir, jobs[1]);
+        EXPECT_EQ(r.exit_code, 0) << r.listing;
+        EXPECT_NE(r.listing.find("it is removed unread"), std::string::npos) << r.listing;
+        EXPECT_TRUE(fs::is_symlink(path));
+        for (const auto& e : fs::directory_iterator(dir))
+            EXPECT_EQ(e.path().filename().string().find(".zanek-work-"), std::string::npos) << e.path();
+        // The file stored as a plain name stores it.
+        ASSERT_EQ(run_zanek(ref, jobs[1]).exit_code, 0);
+        EXPECT_TRUE(read_file(real) == read_file(ref + "/" + kJob + ".bin"));
+        write_file(real, before);
+        write_file(ref + "/" + kJob + ".bin", before);
+    }
+}
+
+}  // namespace
+}  // namespace zanek::test
