@@ -316,6 +316,7 @@ bool open_structure_file(bool initialize, int& new_file) {
     // A later job treated as a first job may name another file: the file
     // open until now is flushed and closed, and the new file's index loaded.
     if (units().connected(IMPL.I(implw::kStructureUnit))) {
+        settle_structure_file();
         XDUMP();
         units().close(IMPL.I(implw::kStructureUnit));
         XFILE.I(xfile::kIndexState) = xfile::kNotLoaded;
@@ -356,14 +357,22 @@ bool refuse_structure_file() {
 // the new index starts a new file.
 bool initialise_index() {
     CommandGuard guard(true);
-    try {
+    auto write_index = [] {
         static const Word zeros[kStoreBlockWords] = {};
         XSTOR(kIndexHeaderAddress / kStoreBlockWords, zeros, kStoreBlockWords);
         SETFI();
+        XFILE.I(xfile::kIndexState) = xfile::kLoaded;
+        XSAE.I(xsae::kCount) = 0;
+    };
+    try {
+        write_index();
     } catch (const CommandFailed&) {
         return false;
     }
-    return guard.commit();
+    // Stored with the job's first command: %data on a new file replaces
+    // the file once, not twice.
+    guard.pass_on(write_index);
+    return true;
 }
 
 }  // namespace
@@ -568,6 +577,7 @@ int ZANEK() {
     std::string message = status >= 0 ? " == ZANEK ends ok      " : " == ZANEK ends in error";
     int n = 23;
     if (status != -2) SCREND(message, n);
+    settle_structure_file();
     units().close(IMPL.I(implw::kStructureUnit));
     lst_blank(2);
     lst("(1x,a)", {message.substr(0, n)});
@@ -589,6 +599,7 @@ int run_program(int argc, char** argv) {
         exit_code = 2;
     }
     lst_flush();
+    settle_structure_file();
     units().close(IMPL.I(implw::kStructureUnit));
     let_go_structure_file();
     // A listing that did not reach its file leaves the user no record of

@@ -41,6 +41,10 @@ struct Hold {
     bool fresh = false;             // the running command starts from nothing
     bool index_loaded = false;      // before the running command
     std::vector<int> deletions;     // that stand when the command fails
+    // A change passed on to the next command (a new index), and how to
+    // make it again when that command is undone.
+    bool passed_on = false;
+    std::function<void()> remake;
     std::string work;               // the name of this run's copy beside the file
     // The working copy of the running command, once it has written: it is
     // on the store's unit, and the structure file off it meanwhile.
@@ -368,14 +372,20 @@ void drop_changes(Hold& h) {
 void undo_running_command(Hold& h) {
     h.command_running = false;  // a stop on the way must not undo twice
     drop_changes(h);
-    if (h.deletions.empty() || h.name.empty()) return;
-    // The deletions are a change of their own, stored as a command's are.
-    // When they cannot be stored (no room for the copy, said already), the
-    // file stays as it was before the command.
+    if ((h.deletions.empty() && !h.remake) || h.name.empty()) {
+        h.remake = nullptr;
+        return;
+    }
+    // What stands is a change of its own, stored as a command's is: a new
+    // index taken up by the command, then the deletions it ordered. When it
+    // cannot be stored (no room for the copy, said already), the file stays
+    // as it was before the command.
     const std::vector<int> types = std::exchange(h.deletions, {});
+    const std::function<void()> remake = std::exchange(h.remake, nullptr);
     h.command_running = true;
-    h.fresh = false;
+    h.fresh = static_cast<bool>(remake);
     try {
+        if (remake) remake();
         for (int type : types) CANCELLA(type);
         if (!store_changes(h)) drop_changes(h);
     } catch (...) {
@@ -466,15 +476,21 @@ void prepare_store_write(int record) {
 
 CommandGuard::CommandGuard(bool fresh) {
     Hold& h = hold();
+    h.deletions.clear();
+    if (h.passed_on) {
+        // The change passed on is this command's too, from where it began.
+        h.passed_on = false;
+        return;
+    }
     h.command_running = true;
     h.fresh = fresh;
     h.index_loaded = XFILE.I(xfile::kIndexState) == xfile::kLoaded;
-    h.deletions.clear();
+    h.remake = nullptr;
 }
 
 CommandGuard::~CommandGuard() {
     Hold& h = hold();
-    if (h.command_running) undo_running_command(h);
+    if (h.command_running && !h.passed_on) undo_running_command(h);
 }
 
 bool CommandGuard::commit() {
@@ -485,7 +501,22 @@ bool CommandGuard::commit() {
         return false;
     }
     h.command_running = false;
+    h.remake = nullptr;
     return true;
+}
+
+void CommandGuard::pass_on(std::function<void()> remake) {
+    Hold& h = hold();
+    if (!h.command_running) return;
+    h.passed_on = true;
+    h.remake = std::move(remake);
+}
+
+void settle_structure_file() {
+    Hold& h = hold();
+    if (!h.passed_on) return;
+    CommandGuard taken_up;
+    taken_up.commit();
 }
 
 void keep_stored_lists() {
@@ -495,7 +526,9 @@ void keep_stored_lists() {
         lst_line(" *** warning *** the model could not be stored now: a failure of this command undoes it");
         return;
     }
+    // What is stored now stands: nothing is to be made again.
     h.deletions.clear();
+    h.remake = nullptr;
 }
 
 void delete_list_for_good(int type) {

@@ -24,6 +24,7 @@
 //   beside it: the next run on the file removes it unread, and says so.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace zanek {
@@ -70,7 +71,17 @@ public:
     // out and the working copy, flushed to the disc, becomes the structure
     // file. False, after saying why and undoing the command, when it cannot.
     bool commit();
+    // The change (a new index for the file) is stored with the next
+    // command's, so that the file is flushed and replaced once for both; it
+    // stands whether that command ends ok or not: after an undo, remake
+    // makes it again and it is stored on its own. Where no command follows,
+    // settle_structure_file stores it.
+    void pass_on(std::function<void()> remake);
 };
+
+// Stores a change passed on that no command has taken up: called before
+// the structure file is closed.
+void settle_structure_file();
 
 // What is stored now stands even when the running command fails later:
 // the model the user edited in the viewer and sent back.
