@@ -10,17 +10,15 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mount.h>
-#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 #include "tests/support/inprocess.h"
+#include "tests/support/small_disc.h"
 #include "tests/support/test_support.h"
 
 namespace zanek::test {
@@ -693,32 +691,6 @@ TEST(Listing, AWriteLostToAFullDiscFailsTheRunThoughLaterWritesSucceed) {
     }
     EXPECT_GE(listing_lost, 1);
 }
-
-// A small file system of its own, mounted for one test and let go after.
-struct SmallDisc {
-    std::string path, why_not;
-    explicit SmallDisc(const std::string& name, const char* size) : path(fresh_dir(name)) {
-        if (::geteuid() != 0) why_not = "mounting a small file system needs root";
-        else if (::mount("tmpfs", path.c_str(), "tmpfs", 0, size) != 0)
-            why_not = std::string("a tmpfs cannot be mounted here: ") + std::strerror(errno);
-    }
-    ~SmallDisc() {
-        if (why_not.empty()) ::umount2(path.c_str(), MNT_DETACH);
-    }
-    // Fills the disc with a file of its own until `free` bytes are left.
-    void leave_free(long long free) {
-        struct statvfs sv;
-        ASSERT_EQ(::statvfs(path.c_str(), &sv), 0);
-        const long long room = static_cast<long long>(sv.f_bavail) * static_cast<long long>(sv.f_frsize);
-        fs::remove(path + "/filler");
-        if (room <= free) return;
-        const int fd = ::open((path + "/filler").c_str(), O_WRONLY | O_CREAT, 0644);
-        ASSERT_GE(fd, 0);
-        EXPECT_EQ(::posix_fallocate(fd, 0, room - free), 0);
-        ::close(fd);
-    }
-    void free_all() { fs::remove(path + "/filler"); }
-};
 
 // A real full disc: each storing command of a test job, run with little
 // room left, either ends ok or leaves the file as it was before it, with
