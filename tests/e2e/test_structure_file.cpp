@@ -76,6 +76,21 @@ TEST(StructureFile, FileWithoutAValidIndexIsRefusedUntouchedUnlessInitialized) {
     }
 }
 
+// %initialize ordered in a job whose first command then fails: the new
+// empty index stands, and the lists the file held are gone.
+TEST(StructureFile, InitializeStandsWhenTheFirstCommandFails) {
+    const std::string dir = job_with_data("sf_initialize_then_fail");
+    ASSERT_EQ(run_zanek(dir, kDataJob).exit_code, 0);
+    ASSERT_FALSE(stored_lists(read_file(dir + "/struct.bin")).words.empty());
+    RunResult r = run_zanek(dir, "%job again\n%initialize\n%seminvariants\n%end\n");
+    EXPECT_EQ(r.exit_code, 1) << r.listing;
+    EXPECT_NE(r.listing.find("Direct access structure file has been initialized"), std::string::npos);
+    EXPECT_TRUE(stored_lists(read_file(dir + "/struct.bin")).words.empty());
+    RunResult again = run_zanek(dir, "%job again\n%history\n%end\n");
+    EXPECT_EQ(again.exit_code, 0) << again.listing;
+    EXPECT_NE(again.listing.find("Direct access structure file actually contains:"), std::string::npos);
+}
+
 TEST(StructureFile, ZeroLengthFileIsNew) {
     std::string dir = fresh_dir("sf_empty");
     write_file(dir + "/struct.bin", "");
