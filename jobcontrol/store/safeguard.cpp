@@ -461,8 +461,8 @@ void remove_leftover_copies() {
         // that had this name); one that nobody holds is never read.
         const std::string path = folder + "/" + name;
         if (!unlocked_leftover(path) || !remove_file(path)) continue;
-        lst_line(" *** warning *** " + name + " was left beside " + h.name + " by a run that ended during a command:");
-        lst_line("                 it is removed unread; " + h.name + " is as it was before that command");
+        lst_line(" *** warning *** " + name + " was left beside " + h.name + " by a run that did not end normally:");
+        lst_line("                 it is removed unread; " + h.name + " is as the last command that ended ok left it");
     }
 }
 

@@ -42,7 +42,7 @@ void let_go_structure_file();
 // file the run writes may be one of them.
 bool names_structure_file(const std::string& path);
 bool names_working_copy(const std::string& path);
-// Removes the working copies that runs which ended during a command left
+// Removes the working copies that runs which did not end normally left
 // beside the structure file held, and says so on the listing.
 void remove_leftover_copies();
 

@@ -588,7 +588,7 @@ TEST(Beside, LeftoverCopyIsRemovedUnreadWhateverBecameOfTheFile) {
             RunResult r = open_again(dir, head_of(jobs[0]));
             ASSERT_EQ(r.exit_code, 0) << r.listing;
             EXPECT_NE(r.listing.find(" *** warning *** " + copy + " was left beside " + job + ".bin by a run that "
-                                     "ended during a command:\n                 " + kLeftoverRemoved),
+                                     "did not end normally:\n                 " + kLeftoverRemoved),
                       std::string::npos) << r.listing;
             EXPECT_FALSE(file_exists(dir + "/" + copy));
             const std::string now = read_file(path);
