@@ -17,8 +17,14 @@
 #include <string>
 #include <vector>
 
-#include "jobcontrol/zanek.h"
+#include "jobcontrol/commands.h"
+#include "jobcontrol/lists/listxx.h"
+#include "jobcontrol/records/store.h"
 #include "jobcontrol/store/safeguard.h"
+#include "jobcontrol/store/store.h"
+#include "jobcontrol/text.h"
+#include "jobcontrol/zanek.h"
+#include "platform/stop.h"
 #include "platform/units.h"
 #include "test_viewer_fixture.h"
 
@@ -228,6 +234,118 @@ TEST_F(KeptEdit, AtomDeletedInTheViewerSurvivesAPowerCutAfterTheExportFails) {
     ASSERT_FALSE(edited == before);
     EXPECT_EQ(run_with("cut:" + std::to_string(writes)).exit_code, 137);
     EXPECT_TRUE(read_file(dir + "/" + kBin) == edited);
+}
+
+// A command may store a list before the viewer hands the model back. A
+// table list registers a spare item after its last one; when that item
+// begins a block of its own past the end of the file, only the list's
+// registration names it. Kept with the model, the list must be whole in
+// the file when the command then fails, or the next run refuses it as cut
+// short. Here %export runs in this process as the dispatcher runs a
+// command, with table list 12 (accepted, and read by no command) stored
+// first; the user deletes an atom in the viewer and quits, the export's
+// file cannot be opened. The next run exports the edited model, and the
+// table reads back whole.
+TEST_F(KeptEdit, TableStoredBeforeTheViewerIsWholeInTheNextRunWhenTheExportFails) {
+    const std::string& before = recycled_file();
+    const std::vector<std::string> model = atom_positions(exported_model(folder_with("kept_reference_table", before)));
+
+    show_model_of(before);
+    const int e = lone_entry();
+    ASSERT_GT(e, 0) << "no atom stands alone in the viewer's picture";
+    const int slot = ATOMI.atom[e];
+    ASSERT_GE(slot, 1);
+    ASSERT_LE(slot, atoms);
+    char xyz[40];
+    std::snprintf(xyz, sizeof xyz, "%10.5f%10.5f%10.5f", atom_coord(slot, 1), atom_coord(slot, 2), atom_coord(slot, 3));
+    ASSERT_EQ(std::count(model.begin(), model.end(), std::string(xyz)), 1) << xyz;
+    const std::pair<int, int> picked = {ATOMI.px[e], ATOMI.py[e]};
+    reset_viewer_records();
+
+    // The table goes to the end of the file (the model and its copy keep
+    // their places), with as many items as make its spare item begin a
+    // block past the file's end.
+    ASSERT_FALSE(stored(12));
+    ASSERT_TRUE(stored(15));
+    ASSERT_TRUE(stored(30));
+    int first = 0;
+    XNXTF(first);
+    int count = 1;
+    while ((first + listxx::kHeaderLength + 3 * count) % kStoreBlockWords != 0) ++count;
+    const int spare = first + listxx::kHeaderLength + 3 * count;
+    ASSERT_LE(read_file(dir + "/struct.bin").size(), store_byte(spare)) << "the spare item lies inside the file";
+    std::vector<Word> items(3 * static_cast<std::size_t>(count));
+    for (std::size_t k = 0; k < items.size(); ++k) items[k] = word_of_int(static_cast<int32_t>(7 * k + 5));
+
+    // The command, as run_command runs it: the export's main file is a
+    // folder, which cannot be opened.
+    DOTDAT.name[3] = padded("model.ins", 80);
+    DOTDAT.name[4] = padded("model.plt", 80);
+    fs::create_directory(dir + "/model.ins");
+    queue({{CMD_EXPORT, {"shel"}}, {CMD_END, {}}});
+    COMDIR.I(comdir::kRunning) = 1;
+    XLIMI.I(xlimi::kListBase) = 1;
+    SCREEN.I(screenw::kMode) = 1;
+    // Delete, a click on the atom, Done, Quit.
+    mouse_script().set({button_centre(32), picked, button_centre(47), button_centre(10)});
+    int status = 0;
+    try {
+        CommandGuard guard;
+        guard.begin();
+        try {
+            FRMXX(0, 12, count, count, 3, 0, 0, items.data());
+            EXPORT(status);
+        } catch (const CommandFailed&) {
+            status = -1;
+        }
+        if (status >= 0 && !guard.commit()) status = -1;
+        if (status < 0) guard.undo();
+    } catch (const ZanekStop& s) {
+        ADD_FAILURE() << "the failing export stopped with code " << s.code << "\n" << listing();
+    }
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(mouse_script().remaining(), 0);
+    EXPECT_TRUE(listed(" *** error ***  open error, code =")) << listing();
+    EXPECT_TRUE(listed(" The following Atom(s) has been deleted :")) << listing();
+    EXPECT_TRUE(working_copies(dir, "struct").empty());
+    units().close(kStoreUnit);
+    let_go_structure_file();
+    const std::string kept = read_file(dir + "/struct.bin");
+
+    // The next run reads every list of the file, and exports the model
+    // without the atom.
+    const std::string next = folder_with("kept_table_next", kept);
+    std::vector<std::string> edited = model;
+    edited.erase(std::find(edited.begin(), edited.end(), std::string(xyz)));
+    EXPECT_EQ(atom_positions(exported_model(next)), edited);
+    const std::string after = read_file(next + "/" + kBin);
+    ASSERT_GE(after.size(), store_byte(spare) + 4) << "the file ends inside list 12";
+    const std::map<int, std::string> was = stored_lists(before).words, is = stored_lists(after).words;
+    for (const auto& [type, words] : was) {
+        ASSERT_EQ(is.count(type), 1u) << "list " << type << " is gone";
+        if (type != 15 && type != 30) {
+            EXPECT_TRUE(is.at(type) == words) << "list " << type << " has changed";
+        }
+    }
+    ASSERT_EQ(is.count(12), 1u);
+    EXPECT_EQ(is.size(), was.size() + 1);
+    EXPECT_EQ(list_word_address(after, 12, 1), first);
+    // The spare item, never written, reads as zeros.
+    const std::string& table = is.at(12);
+    ASSERT_EQ(table.size(), 4u * (listxx::kHeaderLength + 3 * (count + 1)));
+    EXPECT_EQ(table.substr(table.size() - 12), std::string(12, '\0'));
+
+    // The table as a run that opens the file reads it.
+    write_file(dir + "/struct.bin", after);
+    int new_file = 0;
+    ASSERT_TRUE(open_structure_file(false, new_file)) << listing();
+    int n = 0, i1 = 0, i2 = 0, i3 = 0, i4 = 0;
+    std::vector<Word> back(items.size() + 3);
+    SFLXX(0, 12, n, i1, i2, i3, i4, back.data(), static_cast<int>(back.size()));
+    ASSERT_EQ(n, count);
+    EXPECT_EQ(i1, count);
+    EXPECT_EQ(i2, 3);
+    for (std::size_t k = 0; k < items.size(); ++k) ASSERT_EQ(back[k].i, items[k].i) << k;
 }
 
 // Without an edit the user's Quit sends the model back unchanged: the
