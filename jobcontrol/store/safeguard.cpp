@@ -294,10 +294,15 @@ void start_working_copy(Hold& h) {
 // Puts the copy at the file's name in one step, if the name still leads to
 // the file this run holds: the file it replaces is then at the copy's name.
 // A file put at the name meanwhile is never written over.
-void put_copy_at_the_name(const Hold& h) {
+void put_copy_at_the_name(Hold& h) {
     if (exchange_names(h.work, h.real)) {
         if (fd_is_at(fileno(h.original.fp), h.work)) return;
-        take_back_exchange(h.work, h.real);
+        if (!take_back_exchange(h.work, h.real)) {
+            // The user's file cannot be given its name back: it is left
+            // where it is, and never removed as a copy of this run's.
+            lst_line(" *** error *** the file put at " + h.name + " is now " + h.work + ": " + reason(errno));
+            h.work.clear();
+        }
         file_replaced(h);
     }
     if (errno == ENOENT) file_replaced(h);
@@ -358,7 +363,7 @@ void drop_changes(Hold& h) {
     if (h.working) {
         h.copy.file = units().take(store_unit());
         units().give(store_unit(), std::exchange(h.original, UnitFile{}));
-        if (h.fresh) {
+        if (h.fresh || h.work.empty()) {
             let_go(h.copy, h.work);
         } else {
             h.kept = std::exchange(h.copy, Beside{});
