@@ -918,4 +918,57 @@ TEST_F(Store, FileRenamedAwayBeforeTheLockIsOpenedAgainByItsName) {
     let_go_structure_file();
 }
 
+// Commands in one run on a held structure file: each works on a copy made
+// from the one the command before left beside the file. Whatever was
+// written since (by a command, one that was undone, or outside any
+// command) reaches the next copy, and a command undone leaves no trace:
+// the file ends byte for byte as the same run without it leaves it.
+TEST_F(Store, EveryCommandsCopyHoldsEverythingWrittenBeforeItAndNothingUndone) {
+    auto run = [&](bool with_undone_command) {
+        fs::remove(path);
+        start_run();
+        EXPECT_TRUE(hold_structure_file());
+        EXPECT_EQ(first_job(), 1);
+        {
+            CommandGuard c;
+            store_list(1, 20, 1);
+            EXPECT_TRUE(c.commit());
+        }
+        {
+            CommandGuard c;
+            store_list(2, 3000, 2);
+            EXPECT_TRUE(c.commit());
+        }
+        {
+            CommandGuard c;
+            store_list(5, 20, 5);
+            EXPECT_TRUE(c.commit());
+        }
+        // Straight into the file, between commands, into a block of list 2
+        // that the command just before did not write.
+        Word w = word_of_int(4242);
+        XUP(2600, &w, 1);
+        XDUMP();
+        if (with_undone_command) {
+            CommandGuard c;  // not committed: undone as it goes
+            store_list(4, 5000, 4);
+            XDUMP();
+        }
+        {
+            CommandGuard c;
+            store_list(3, 40, 3);
+            EXPECT_TRUE(c.commit());
+        }
+        end_run();
+        let_go_structure_file();
+        EXPECT_TRUE(test::working_copies(dir, "struct").empty());
+        return test::read_file(path);
+    };
+    const std::string plain = run(false);
+    EXPECT_EQ(file_int(path, 2600), 4242);
+    EXPECT_EQ(file_row(path, 3).present, 3);
+    EXPECT_EQ(file_row(path, 4).present, 0);
+    EXPECT_TRUE(run(true) == plain);
+}
+
 }  // namespace
