@@ -7,6 +7,7 @@
 #include <iostream>
 #include <vector>
 
+#include "jobcontrol/command_file.h"
 #include "jobcontrol/commands.h"
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/store/store.h"
@@ -86,61 +87,45 @@ struct RunFile {
 // The structure file of a %structure name, opened by that name as it stands.
 std::string structure_path(const std::string& name) { return rtrim(name) + DOTDAT.suffix[1]; }
 
-// The first four characters of a word, lower case: commands and directives
-// are known by them.
-std::string key_of(const std::string& word) {
-    std::string key = padded(word.substr(0, 4), 4);
-    LCASE(key);
-    return key;
-}
-// The key of a command line's keyword (after the command mark), and of a
-// command code's keyword.
-std::string command_key(const std::string& line) { return key_of(line.substr(1)); }
-std::string keyword_key(int code) { return CHARAS.keyword(code).substr(0, 4); }
-
-// The structure name of a %structure line: its first word after the
-// command, at most 40 characters, as the spooler cuts it.
-std::string structure_name(const std::string& line) {
-    std::string rest = split_directive(line).rest, name(40, ' ');
-    int n = 0, m = 0;
-    CUTST(rest, n, name, m);
-    return rtrim(name);
+// Notes an input file a directive names, when it names one.
+void note_input(const std::string& name, const char* role, std::vector<RunFile>& files) {
+    if (!rtrim(name).empty()) files.push_back({opened_path(rtrim(name), "OLD"), role});
 }
 
 // The input file a directive line names under its command: the reflection
 // file of %data ("reflections follow" has them inline) and the fragment
 // file of %fourier.
-void note_named_input(const std::string& command, const std::string& line, std::vector<RunFile>& files) {
+void note_named_input(int command, const std::string& line, std::vector<RunFile>& files) {
+    std::string rest;
+    if (command == CMD_DATA && reflection_directive(line, rest) && !reflections_follow(rest))
+        note_input(rest, "the reflection file named in the command file", files);
     const DirectiveLine d = split_directive(line);
-    const std::string name = rtrim(d.rest);
-    if (name.empty()) return;
-    if (command == keyword_key(CMD_DATA) && d.key() == "refl" && key_of(name) != "foll")
-        files.push_back({opened_path(name, "OLD"), "the reflection file named in the command file"});
-    if (command == keyword_key(CMD_FOURIER) && d.key() == "frag")
-        files.push_back({opened_path(name, "OLD"), "the fragment file named in the command file"});
+    if (command == CMD_FOURIER && d.key() == "frag")
+        note_input(d.rest, "the fragment file named in the command file", files);
 }
 
-// Reads the command file as the spooler will (lines cut at 80 characters,
-// comment lines passed over) for the structure files and input files its
-// jobs name. It is read here by its path: the spooler reads it from its
-// start on its own unit.
+// Reads the command file ahead, line by line as the spooler will, for the
+// structure files and input files its jobs name. It is read here by its
+// path: the spooler reads it from its start on its own unit.
 void note_files_named_in(const std::string& command_path, std::vector<RunFile>& files) {
     std::ifstream in(command_path);
-    std::string raw, command;
+    std::string raw;
+    int command = 0;
     while (std::getline(in, raw)) {
-        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-        std::string line = padded(raw.substr(0, std::min<std::size_t>(raw.size(), 80)), 80);
-        int n = 0;
-        SHIFT(line, n);
-        if (n < 0 || line[0] == CHARAS.comment_mark()) continue;
-        if (line[0] != CHARAS.command_mark()) {
-            note_named_input(command, line, files);
-            continue;
+        bool cut = false;
+        std::string line = command_file_line(raw, cut);
+        switch (shift_command_line(line)) {
+        case CommandLineKind::Skipped: break;
+        case CommandLineKind::Directive: note_named_input(command, line, files); break;
+        case CommandLineKind::JobEnd: command = 0; break;
+        case CommandLineKind::Command: {
+            command = command_code(line);
+            std::string name;
+            if (command == CMD_STRUCTURE && structure_name_of(line, name))
+                files.push_back({structure_path(name), "the structure file named in the command file"});
+            break;
         }
-        command = command_key(line);
-        const std::string name = command == keyword_key(CMD_STRUCTURE) ? structure_name(line) : "";
-        if (!name.empty())
-            files.push_back({structure_path(name), "the structure file named in the command file"});
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "graphics/screens.h"
+#include "jobcontrol/command_file.h"
 #include "jobcontrol/commands.h"
 #include "jobcontrol/files.h"
 #include "jobcontrol/history.h"
@@ -60,28 +61,15 @@ void clear_queue() {
     COMDIR.I(comdir::kCursor) = 0;
 }
 
-// The code of a command line: the last keyword whose first four characters
-// equal the line's characters 2-5 in lower case; 0 when none matches.
-int command_code(const std::string& line) {
-    std::string key = padded(line.substr(1, 4), 4);
-    LCASE(key);
-    int code = 0;
-    for (int c = 1; c <= kNumKeywords; ++c)
-        if (CHARAS.keyword(c).substr(0, 4) == key) code = c;
-    return code;
-}
-
 // Reads the next line of the command file: false at the end of the file.
 // A carriage return before the line end is dropped, and a line longer than
 // 80 characters is cut with a warning.
 bool read_command_line(std::string& line) {
     std::string raw;
     if (units().read_line(UNIT.I(unitw::kCommands), raw) != IO_OK) return false;
-    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
-    if (KSTRLN(raw) > 80) {
-        lst("(' *** warning *** line longer than 80 characters, cut: ',a)", {raw.substr(0, 80)});
-    }
-    line = padded(raw.substr(0, std::min<std::size_t>(raw.size(), 80)), 80);
+    bool cut = false;
+    line = command_file_line(raw, cut);
+    if (cut) lst("(' *** warning *** line longer than 80 characters, cut: ',a)", {line});
     return true;
 }
 
@@ -136,14 +124,12 @@ bool store_directive(const std::string& line, JobNotes& notes, int& status) {
         CUTST(rest, n, word, m);
         if (n > 0) DOTDAT.name[4] = padded(rest, 80);
     }
-    if (key == "refl") {
-        std::string rest = line, word(40, ' ');
-        int n, m;
-        CUTST(rest, n, word, m);
+    std::string rest;
+    if (reflection_directive(line, rest)) {
         notes.reflection_file = true;
         key = rest.substr(0, 4);
         LCASE(key);
-        if (key == "foll") {
+        if (reflections_follow(rest)) {
             IMPL.I(implw::kReflectionUnit) = UNIT.I(unitw::kCommands);
             notes.reflection_name = "card reader";
         } else {
@@ -191,14 +177,12 @@ bool command_line(const std::string& line, JobNotes& notes, int& status, bool& e
         set_job_title(n > 0 ? rest : std::string());
         return true;
     case CMD_STRUCTURE: {
-        CUTST(rest, n, word, m);
-        if (n < 0) {
+        std::string name;
+        if (!structure_name_of(line, name)) {
             lst("(' No structure name specified ')");
             status = -2;
             return false;
         }
-        std::string name(40, ' ');
-        CUTST(rest, n, name, m);
         // A control character would be cut off or taken literally by the
         // file system: the four files could then be one another.
         if (std::any_of(name.begin(), name.end(), [](char ch) { return std::iscntrl(static_cast<unsigned char>(ch)); })) {
@@ -444,16 +428,18 @@ void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, 
             status = -2;
             return;
         }
-        int n;
-        SHIFT(line, n);
-        if (n < 0 || line[0] == CHARAS.comment_mark()) continue;
-        if (line[0] != CHARAS.command_mark()) {
+        switch (shift_command_line(line)) {
+        case CommandLineKind::Skipped: break;
+        case CommandLineKind::Directive:
             if (!store_directive(line, notes, status)) return;
-        } else if (line[1] == CHARAS.command_mark()) {
+            break;
+        case CommandLineKind::JobEnd:
             job_count += 1;
             end_input = true;
-        } else if (!command_line(line, notes, status, end_input)) {
-            return;
+            break;
+        case CommandLineKind::Command:
+            if (!command_line(line, notes, status, end_input)) return;
+            break;
         }
     }
     if (job_count > 0) {

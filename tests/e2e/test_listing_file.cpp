@@ -3,7 +3,9 @@
 // did: the user must not take a run without a record for a good one.
 // A listing named as a file the run reads or keeps (the command file, a
 // structure file, an input file the command file names) is refused before
-// anything is written; an old listing is still written over.
+// anything is written; an old listing is still written over. A listing
+// that is a named pipe is written into it, and the run does not wait at
+// the name check for the pipe's other end.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,7 +13,10 @@
 #include <map>
 #include <ostream>
 #include <string>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 #include "tests/support/test_support.h"
@@ -122,9 +127,11 @@ std::vector<std::string> changed_files(const Files& before, const Files& after) 
 
 // Runs job.cmd of the folder with the listing named; standard output and
 // error go beside the folder, so that the run's own files alone are in it.
-Outcome run_job(const std::string& run, const std::string& listing) {
-    const std::string cmd = "cd '" + run + "' && env ZANEK_CLOCK='" + kFixedClock + "' '" + ZANEK_EXE + "' job.cmd " +
-                            listing + " > ../out.txt 2> ../errors.txt < /dev/null";
+// A run given a time limit is stopped when it outlasts it (exit code 124).
+Outcome run_job(const std::string& run, const std::string& listing, int time_limit_seconds = 0) {
+    const std::string limit = time_limit_seconds > 0 ? "timeout " + std::to_string(time_limit_seconds) + " " : "";
+    const std::string cmd = "cd '" + run + "' && env ZANEK_CLOCK='" + kFixedClock + "' " + limit + "'" + ZANEK_EXE +
+                            "' job.cmd " + listing + " > ../out.txt 2> ../errors.txt < /dev/null";
     const int rc = std::system(cmd.c_str());
     Outcome out;
     out.exit_code = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
@@ -159,6 +166,20 @@ INSTANTIATE_TEST_SUITE_P(
         NamedListingCase{"reflection_file", "%job a\n%data\nreflections data.hkl\n%end\n", "data.hkl",
                          " *** error *** the listing file data.hkl is the reflection file named in the command "
                          "file: it is not written over"},
+        // No job names a structure: the default structure file, not made yet.
+        NamedListingCase{"default_structure_file_not_yet_made", kDefaultStructureJob, "struct.bin",
+                         " *** error *** the listing file struct.bin is the default structure file: it is not "
+                         "written over"},
+        // Commands and directives in capitals, shifted by leading blanks.
+        NamedListingCase{"reflection_file_in_capitals", "%JOB A\n   %DATA\n     REFL data.hkl\n%END\n", "data.hkl",
+                         " *** error *** the listing file data.hkl is the reflection file named in the command "
+                         "file: it is not written over"},
+        NamedListingCase{"structure_file_in_capitals", "%JOB A\n  %STRUCTURE new\n%HISTORY\n%END\n", "new.bin",
+                         " *** error *** the listing file new.bin is the structure file named in the command file: "
+                         "it is not written over"},
+        NamedListingCase{"fragment_file_in_capitals", "%JOB A\n%FOURIER\n  FRAG frag.dat\n%END\n", "frag.dat",
+                         " *** error *** the listing file frag.dat is the fragment file named in the command "
+                         "file: it is not written over"},
         NamedListingCase{"command_file", kDefaultStructureJob, "job.cmd",
                          " *** error *** the listing file job.cmd is the command file: it is not written over"},
         // Another name of the file: a link, reached by a winding path.
@@ -175,5 +196,46 @@ TEST(ListingNamedAsOldListing, IsWrittenOver) {
     EXPECT_EQ(listing.find(kOldListing), std::string::npos);
     EXPECT_NE(listing.find(" == ZANEK ends ok"), std::string::npos) << listing;
 }
+
+// A listing that is a named pipe is written into it: the name check looks
+// at what the name leads to without opening it, so the run does not wait
+// for the pipe's other end, whether a reader holds it or none. The run has
+// a time limit: a run stuck at the pipe fails the test instead of hanging it.
+struct PipeCase {
+    const char* name;
+    bool reader;  // the test holds the pipe's read end during the run
+};
+
+void PrintTo(const PipeCase& c, std::ostream* os) { *os << c.name; }
+
+class ListingNamedAsPipe : public ::testing::TestWithParam<PipeCase> {};
+
+TEST_P(ListingNamedAsPipe, RunEnds) {
+    const PipeCase& c = GetParam();
+    const std::string run = folder_of_a_job(std::string("pipe_listing_") + c.name, kDefaultStructureJob);
+    const std::string pipe = run + "/pipe.lis";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    // The read end is opened without waiting for a writer; what the run
+    // writes stays in the pipe until the test reads it after the run.
+    const int reader = c.reader ? ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    if (c.reader) {
+        ASSERT_GE(reader, 0);
+    }
+    const Outcome out = run_job(run, "pipe.lis", 60);
+    std::string listing;
+    char buffer[4096];
+    for (ssize_t got; reader >= 0 && (got = ::read(reader, buffer, sizeof buffer)) > 0;) listing.append(buffer, got);
+    if (reader >= 0) ::close(reader);
+    ASSERT_NE(out.exit_code, 124) << "the run was stopped at its time limit: it waited on the pipe";
+    EXPECT_EQ(out.exit_code, 0) << out.errors;
+    if (c.reader) {
+        EXPECT_NE(listing.find(" == ZANEK ends ok"), std::string::npos) << listing;
+    }
+    EXPECT_TRUE(fs::is_fifo(pipe));
+}
+
+INSTANTIATE_TEST_SUITE_P(Pipes, ListingNamedAsPipe,
+                         ::testing::Values(PipeCase{"with_a_reader", true}, PipeCase{"without_a_reader", false}),
+                         [](const ::testing::TestParamInfo<PipeCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
