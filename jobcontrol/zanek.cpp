@@ -296,7 +296,7 @@ void write_preamble(const JobNotes& notes, int new_file, int& export_flag, int& 
 
 }  // namespace
 
-bool open_structure_file(bool initialize, int& new_file) {
+bool open_structure_file(bool initialize, int& new_file, bool with_first_command) {
     // A later job treated as a first job may name another file: the file
     // open until now is flushed and closed, and the new file's index loaded.
     if (units().connected(IMPL.I(implw::kStructureUnit))) {
@@ -321,7 +321,7 @@ bool open_structure_file(bool initialize, int& new_file) {
         return false;
     }
     remove_leftover_copies();
-    return load_or_initialise_index(initialize, new_file);
+    return load_or_initialise_index(initialize, new_file, with_first_command);
 }
 
 namespace {
@@ -339,7 +339,7 @@ bool refuse_structure_file() {
 // the file as it was, not a file of zero blocks without an index, which
 // every later run would refuse. What the file held before is not copied:
 // the new index starts a new file.
-bool initialise_index() {
+bool initialise_index(bool with_first_command) {
     CommandGuard guard(true);
     auto write_index = [] {
         static const Word zeros[kStoreBlockWords] = {};
@@ -353,6 +353,7 @@ bool initialise_index() {
     } catch (const CommandFailed&) {
         return false;
     }
+    if (!with_first_command) return guard.commit();
     // Stored with the job's first command: %data on a new file replaces
     // the file once, not twice.
     guard.pass_on(write_index);
@@ -361,12 +362,12 @@ bool initialise_index() {
 
 }  // namespace
 
-bool load_or_initialise_index(bool initialize, int& new_file) {
+bool load_or_initialise_index(bool initialize, int& new_file, bool with_first_command) {
     new_file = 0;
     if (store_file_empty() || initialize) {
         // A new file, or the user asked for one: it gets a new index
         // whatever it held.
-        if (!initialise_index()) return false;
+        if (!initialise_index(with_first_command)) return false;
         new_file = 1;
     } else {
         // The index block must be whole before it is read: a read beyond
@@ -451,7 +452,7 @@ void SPOOLR(std::string& line, int& new_file, int& job_count, int& export_flag, 
     job_count += 1;
     if (IMPL.I(implw::kOutsideMode) == 0)
         for (int k = 8; k <= 106; ++k) IMPL.I(k) = 0;
-    if (!open_structure_file(notes.initialize, new_file)) {
+    if (!open_structure_file(notes.initialize, new_file, true)) {
         status = -2;
         return;
     }

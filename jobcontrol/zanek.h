@@ -17,14 +17,16 @@ void reset_run_records();
 // Opens the structure file (DOTDAT name 1) and loads its index, or gives a
 // new or empty file (or, with initialize, a valid one) a new index;
 // new_file := 1 then. False (after the message) when the file cannot be
-// opened or is refused.
-bool open_structure_file(bool initialize, int& new_file);
+// opened or is refused. With_first_command, a new index is stored with the
+// first command that runs after (settle_structure_file stores it where none
+// does), so that the file is replaced once for both.
+bool open_structure_file(bool initialize, int& new_file, bool with_first_command = false);
 // On the open structure file: a new or empty file gets a new index, and so
 // does a valid one when initialize is set; otherwise the index is loaded
 // (a list lying beyond the end of the file stops the run with 1111). A
 // file that is not empty and holds no valid index is refused: false after
 // the message, with nothing written to it. Empties the store map.
-bool load_or_initialise_index(bool initialize, int& new_file);
+bool load_or_initialise_index(bool initialize, int& new_file, bool with_first_command = false);
 // Runs one command by its code, as the dispatcher does (the caller has set
 // the running command's number). Codes 7 and 15 set job_count to -1.
 void run_command(int code, int new_file, int& job_count, int& status);

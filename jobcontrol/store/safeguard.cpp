@@ -403,6 +403,12 @@ void undo_running_command(Hold& h) {
 
 bool hold_structure_file() {
     Hold& h = hold();
+    if (h.lock_fd >= 0 || h.spare) {
+        // A file held before and not let go: its lock and copies go first.
+        const UnitFile open_now = units().take(store_unit());
+        let_go_structure_file();
+        units().give(store_unit(), open_now);
+    }
     const std::string file = open_file_name();
     if (file.empty()) return true;
     // Another run may rename its working copy over the name between the
@@ -429,8 +435,19 @@ bool hold_structure_file() {
 
 void let_go_structure_file() {
     Hold& h = hold();
+    // Whatever a caller that closed the unit left unstored is dropped: the
+    // file itself is as the last command stored it.
+    if (h.working) {
+        if (h.original.fp) std::fclose(h.original.fp);
+        h.original = UnitFile{};
+        let_go(h.copy, h.work);
+        h.working = false;
+    }
     if (h.spare) let_go(h.kept, h.work);
     h.spare = false;
+    h.command_running = h.passed_on = false;
+    h.remake = nullptr;
+    h.deletions.clear();
     release_lock(h.lock_fd);
     h.lock_fd = -1;
     h.name.clear();
