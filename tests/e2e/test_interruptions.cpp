@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fcntl.h>
+#include <ostream>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
@@ -183,6 +184,10 @@ struct Interruption {
     Fault fault;
     int part = 0, parts = 1;
 };
+void PrintTo(const Interruption& i, std::ostream* os) {
+    const char* fault = i.fault == Fault::Kill ? "kill" : i.fault == Fault::Cut ? "cut" : "full disc";
+    *os << "command " << i.command << ", " << fault << ", part " << i.part + 1 << " of " << i.parts;
+}
 
 // Other names a later run may give the structure file: a symbolic link,
 // a hard link, a path through another folder.
