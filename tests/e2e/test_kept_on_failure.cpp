@@ -105,15 +105,7 @@ TEST(KeptOnFailure, PhaseWithEverySetUndeterminedOnAFullDiscEndsInErrorWithTheFi
     };
     ASSERT_EQ(run_with("").exit_code, 1);
     const std::string deleted = read_file(path);
-    // The first write at which a kill no longer comes is one past the last.
-    int low = 1, high = 1;
-    while (run_with("kill:" + std::to_string(high)).exit_code == 137) low = high + 1, high *= 2;
-    while (low < high) {
-        const int mid = (low + high) / 2;
-        if (run_with("kill:" + std::to_string(mid)).exit_code == 137) low = mid + 1;
-        else high = mid;
-    }
-    const int writes = low - 1;
+    const int writes = writes_of_run([&](int k) { return run_with("kill:" + std::to_string(k)).exit_code; });
     ASSERT_GE(writes, 3);
     // Every fourth write, and the last: the deletion's own writes come
     // after most of the command's, over many writes.
