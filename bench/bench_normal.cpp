@@ -38,9 +38,7 @@ constexpr int kStoreUnit = 30, kListingUnit = 2, kCommandUnit = 1;
 // A structure file holding the cell, symmetry and content of %data and a
 // list 7 of about 100,000 reflections with Wilson statistics.
 int prepare(const std::string& dir) {
-    std::filesystem::create_directories(dir);
     std::filesystem::current_path(dir);
-    std::filesystem::remove(dir + "/struct.bin");
     setenv("CRYSDIR", ZANEK_SOURCE_DIR "/data/", 1);
     units().open_seq(kListingUnit, dir + "/bench.lis", OpenStatus::Unknown, FileForm::Formatted);
     set_listing_unit(kListingUnit);
@@ -83,7 +81,7 @@ int prepare(const std::string& dir) {
 }
 
 void BM_Normal(benchmark::State& state) {
-    static const int n = prepare(std::filesystem::temp_directory_path().string() + "/zanek_bench_normal");
+    static const int n = prepare(bench::fresh_folder("normal"));
     if (n == 0) {
         state.SkipWithError("%data failed");
         return;

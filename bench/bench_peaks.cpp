@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "crystaldata/special.h"
 #include "fourier/fourier_records.h"
 #include "fourier/maps/fft3d.h"
@@ -20,16 +21,12 @@
 #include "platform/listing.h"
 #include "platform/units.h"
 
-#include <filesystem>
-
 namespace zanek {
 namespace {
 
 // A fresh structure file for the peak lists the search stores.
 void store_setup() {
-    const std::string dir = std::filesystem::temp_directory_path().string() + "/zanek_bench_peaks";
-    std::filesystem::create_directories(dir);
-    std::filesystem::remove(dir + "/struct.bin");
+    const std::string dir = bench::fresh_folder("peaks");
     units().open_seq(2, dir + "/bench.lis", OpenStatus::Unknown, FileForm::Formatted);
     set_listing_unit(2);
     reset_run_records();

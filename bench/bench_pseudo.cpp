@@ -5,9 +5,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <random>
 
+#include "bench/bench_support.h"
 #include "crystaldata/pseudo.h"
 #include "jobcontrol/records/crystal.h"
 #include "jobcontrol/records/normal.h"
@@ -69,8 +69,7 @@ void setup() {
     static bool done = false;
     if (done) return;
     done = true;
-    const std::string dir = std::filesystem::temp_directory_path().string() + "/zanek_bench_pseudo";
-    std::filesystem::create_directories(dir);
+    const std::string dir = bench::fresh_folder("pseudo");
     units().open_seq(kListingUnit, dir + "/bench.lis", OpenStatus::Unknown, FileForm::Formatted);
     set_listing_unit(kListingUnit);
     cubic_group();

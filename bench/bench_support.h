@@ -3,10 +3,12 @@
 // as the dispatcher runs them.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "jobcontrol/records/job.h"
@@ -19,18 +21,54 @@
 
 namespace zanek::bench {
 
+// The folders a benchmark program made in the temporary folder, removed
+// with all they hold when the program ends: a pass of the benchmarks
+// leaves no structure file, listing or map behind.
+class MadeFolders {
+public:
+    MadeFolders() = default;
+    MadeFolders(const MadeFolders&) = delete;
+    MadeFolders& operator=(const MadeFolders&) = delete;
+    ~MadeFolders() {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        // Out of them first: a run leaves the last one current.
+        fs::current_path(fs::temp_directory_path(ec), ec);
+        for (const std::string& dir : dirs_) fs::remove_all(dir, ec);
+    }
+    void add(const std::string& dir) {
+        if (std::find(dirs_.begin(), dirs_.end(), dir) == dirs_.end()) dirs_.push_back(dir);
+    }
+
+private:
+    std::vector<std::string> dirs_;
+};
+
+inline MadeFolders& made_folders() {
+    static MadeFolders folders;
+    return folders;
+}
+
+// A fresh empty folder <tmp>/zanek_bench_<tag> (what an earlier pass left
+// there is removed), removed again when the program ends.
+inline std::string fresh_folder(const std::string& tag) {
+    namespace fs = std::filesystem;
+    const std::string dir = (fs::temp_directory_path() / ("zanek_bench_" + tag)).string();
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    made_folders().add(dir);
+    return dir;
+}
+
 // A fresh folder <tmp>/zanek_bench_<tag>, made the current one, with the
 // records at their start values and the listing in bench.lis; the
 // structure file struct.bin (not yet opened). Returns the folder.
 inline std::string fresh_run_folder(const std::string& tag) {
-    namespace fs = std::filesystem;
-    const std::string dir = (fs::temp_directory_path() / ("zanek_bench_" + tag)).string();
     units().close(30);
     units().close(2);
     let_go_structure_file();
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    fs::current_path(dir);
+    const std::string dir = fresh_folder(tag);
+    std::filesystem::current_path(dir);
     setenv("CRYSDIR", ZANEK_SOURCE_DIR "/data/", 1);
     reset_run_records();
     set_listing_unit(2);

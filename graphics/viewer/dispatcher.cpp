@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "jobcontrol/store/safeguard.h"
 #include "fourier/fourier_records.h"
 #include "fourier/interpretation/interpretation.h"
 #include "graphics/viewer/viewer.h"

@@ -4,6 +4,7 @@
 #include "tests/crystaldata/test_data_command_fixture.h"
 
 #include <cmath>
+#include <ostream>
 
 #include "jobcontrol/lists/list01.h"
 #include "jobcontrol/records/genob.h"
@@ -85,6 +86,7 @@ struct DirectiveCase {
     int status;           // 0 accepted, -1 the command fails
     const char* message;  // expected listing text ("" none in particular)
 };
+void PrintTo(const DirectiveCase& c, std::ostream* os) { *os << '"' << c.line << '"'; }
 
 class DataDirectives : public DataRun, public ::testing::WithParamInterface<DirectiveCase> {};
 

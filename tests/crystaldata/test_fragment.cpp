@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -97,6 +98,7 @@ struct JobCase {
     int atoms;             // the first atoms of truth.res given as the fragment
     double max_mean_error; // mean phase error of the phasing reflections
 };
+void PrintTo(const JobCase& c, std::ostream* os) { *os << c.job; }
 
 class FragmentPhases : public Fragment, public ::testing::WithParamInterface<JobCase> {};
 
@@ -301,6 +303,7 @@ struct FaultCase {
     std::vector<std::string> normal;
     const char* message;
 };
+void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 
 class FragmentFault : public Fragment, public ::testing::WithParamInterface<FaultCase> {};
 

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -282,6 +283,7 @@ struct BadList6 {
     float sigma;
     const char* message;
 };
+void PrintTo(const BadList6& c, std::ostream* os) { *os << c.name; }
 
 const BadList6 kBad[] = {
     {"missing", -1, 0, false, 6, 1.0f,

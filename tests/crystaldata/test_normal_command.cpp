@@ -6,6 +6,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <ostream>
 #include <random>
 #include <sstream>
 #include <tuple>
@@ -279,6 +280,8 @@ TEST_F(NormalRun, EarlierPseudoTranslationRefusesANewRun) {
 
 // --- Bad input: a clear message, a failed command, list 7 untouched --------
 
+namespace {
+
 struct BadInput {
     const char* name;
     std::vector<std::string> normal;
@@ -286,6 +289,9 @@ struct BadInput {
     bool all_generated;  // list 7 rewritten so that every reflection is generated
     const char* message;
 };
+void PrintTo(const BadInput& c, std::ostream* os) { *os << c.name; }
+
+}  // namespace
 
 class NormalBadInput : public NormalRun, public ::testing::WithParamInterface<BadInput> {};
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <ostream>
 #include <sstream>
 
 #include "jobcontrol/lists/list07.h"
@@ -217,6 +218,7 @@ struct Request {
     bool selected;
     std::array<int, 12> conditions;
 };
+void PrintTo(const Request& rq, std::ostream* os) { *os << rq.name; }
 
 class PseudoRequests : public PseudoNormal, public ::testing::WithParamInterface<Request> {};
 

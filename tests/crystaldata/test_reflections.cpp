@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ostream>
 
 using namespace zanek;
 using namespace zanek::test;
@@ -25,6 +26,7 @@ struct ReadCase {
     std::string file;                // the reflection file
     std::vector<Expect> want;        // list 7, in order
 };
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.name; }
 
 class ReadingRecords : public DataRun, public ::testing::WithParamInterface<ReadCase> {};
 
@@ -416,6 +418,7 @@ struct BadCase {
     int status;
     const char* message;
 };
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
 
 class BadInput : public DataRun, public ::testing::WithParamInterface<BadCase> {};
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <ostream>
 
 #include "crystaldata/wilson.h"
 #include "tests/crystaldata/test_normal_fixture.h"
@@ -153,10 +154,15 @@ TEST_F(WilsonPlot, ShellOfUnobservedReflectionsOnlyIsSkipped) {
         if (!r.observed()) { EXPECT_EQ(r.key.i, 4); }
 }
 
+namespace {
+
 struct BadPlot {
     const char* name;
     std::function<WorkingFile()> data;
 };
+void PrintTo(const BadPlot& c, std::ostream* os) { *os << c.name; }
+
+}  // namespace
 
 class WilsonPlotFails : public NormalListing, public ::testing::WithParamInterface<BadPlot> {};
 

@@ -49,7 +49,7 @@ protected:
         ASSERT_EQ(run_zanek(dir, job).exit_code, 0);
         after = read_file(path);
         ASSERT_FALSE(after == middle);
-        while (run_with("kill:" + std::to_string(writes + 1)).exit_code == kSeamExitCode) ++writes;
+        writes = writes_of_run([&](int k) { return run_with("kill:" + std::to_string(k)).exit_code; });
         ASSERT_GT(writes, 10);
     }
     RunResult run_with(const std::string& fault) {

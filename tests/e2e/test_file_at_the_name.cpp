@@ -57,17 +57,15 @@ TEST(FileAtTheName, FilePutThereWhileACommandRunsIsNeverWrittenOver) {
     const std::string before = read_file(path);
     const std::string other = before.substr(0, before.size() / 2) + std::string(before.size() / 2, 'x');
     write_file(dir + "/job.cmd", jobs[4]);
-    // A write well inside the command: the run's writes number between
-    // past / 2 and past.
-    int past = 4;
-    for (;; past *= 2) {
-        const RunResult r = run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(past));
+    const int writes = writes_of_run([&](int k) {
+        const RunResult r = run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(k));
         write_file(path, before);
         for (const std::string& copy : working_copies(dir, kJob)) fs::remove(copy);
-        if (r.exit_code != kSeamExitCode) break;
-    }
-    ASSERT_GE(past, 64);
-    for (int k : {2, past / 4}) {
+        return r.exit_code;
+    });
+    ASSERT_GE(writes, 32);
+    // Early in the command, and well inside it.
+    for (int k : {2, writes / 2}) {
         SCOPED_TRACE("the file is replaced at write " + std::to_string(k));
         write_file(path, before);
         fs::remove(moved);

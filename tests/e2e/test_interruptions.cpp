@@ -12,11 +12,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fcntl.h>
+#include <ostream>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
+#include "platform/durable.h"
 #include "tests/support/inprocess.h"
 #include "tests/support/small_disc.h"
 #include "tests/support/test_support.h"
@@ -25,8 +27,6 @@ namespace zanek::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr int kKilled = 137;  // the exit code of a run ended by the write seam (kill or cut)
 
 constexpr const char* kLeftoverRemoved = "it is removed unread";
 
@@ -181,6 +181,10 @@ struct Interruption {
     Fault fault;
     int part = 0, parts = 1;
 };
+void PrintTo(const Interruption& i, std::ostream* os) {
+    const char* fault = i.fault == Fault::Kill ? "kill" : i.fault == Fault::Cut ? "cut" : "full disc";
+    *os << "command " << i.command << ", " << fault << ", part " << i.part + 1 << " of " << i.parts;
+}
 
 // Other names a later run may give the structure file: a symbolic link,
 // a hard link, a path through another folder.
@@ -202,15 +206,7 @@ protected:
         const Interruption i = GetParam();
         s = prepare("every_write_" + name(i), kJob, static_cast<std::size_t>(i.command));
         fs::create_directories(s.dir + "/sub");
-        // The first write at which a kill no longer comes is one past the last.
-        int low = 1, high = 1;
-        while (run_with("kill", high).exit_code == kKilled) low = high + 1, high *= 2;
-        while (low < high) {
-            const int mid = (low + high) / 2;
-            if (run_with("kill", mid).exit_code == kKilled) low = mid + 1;
-            else high = mid;
-        }
-        writes = low - 1;
+        writes = writes_of_run([&](int k) { return run_with("kill", k).exit_code; });
     }
     RunResult run_with(const std::string& fault, int k) {
         reset(s);
@@ -233,7 +229,7 @@ protected:
     }
     void killed_at(int k) {
         SCOPED_TRACE("killed at write " + std::to_string(k));
-        ASSERT_EQ(run_with("kill", k).exit_code, kKilled);
+        ASSERT_EQ(run_with("kill", k).exit_code, kSeamExitCode);
         const bool left = !working_copies(s.dir, kJob).empty();
         const OtherName& other = kOtherNames[static_cast<std::size_t>(k) % 3];
         SCOPED_TRACE(std::string("next run through ") + other.structure);
@@ -254,7 +250,7 @@ protected:
     }
     void cut_at(int k) {
         SCOPED_TRACE("power cut at write " + std::to_string(k));
-        ASSERT_EQ(run_with("cut", k).exit_code, kKilled);
+        ASSERT_EQ(run_with("cut", k).exit_code, kSeamExitCode);
         RunResult next = open_again(s.dir, head_of(s.job));
         ASSERT_EQ(next.exit_code, 0) << next.listing;
         EXPECT_TRUE(before_or_after(s, file_of(s)));
@@ -678,8 +674,7 @@ TEST(Listing, AWriteLostToAFullDiscFailsTheRunThoughLaterWritesSucceed) {
     auto run_with = [&](const std::string& fault) {
         return run_zanek(dir, "", "export.cmd", "job.lis", "ZANEK_WRITE_FAULT=" + fault);
     };
-    int writes = 0;
-    while (run_with("kill:" + std::to_string(writes + 1)).exit_code == kKilled) ++writes;
+    const int writes = writes_of_run([&](int k) { return run_with("kill:" + std::to_string(k)).exit_code; });
     ASSERT_GE(writes, 3);
     int listing_lost = 0;
     for (int k = 1; k <= writes; ++k) {

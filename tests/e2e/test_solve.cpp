@@ -10,6 +10,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -172,6 +173,7 @@ struct SolveCase {
     const char* gemmi_symbol;
     double cell[6];
 };
+void PrintTo(const SolveCase& c, std::ostream* os) { *os << c.folder; }
 
 class SolveJobs : public ::testing::TestWithParam<SolveCase> {};
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 
 #include "tests/support/test_support.h"
@@ -22,6 +23,7 @@ struct SpineCase {
     bool preamble_only = false;  // compare up to the end of the preamble: the
                                  // commands run later have listings of their own
 };
+void PrintTo(const SpineCase& c, std::ostream* os) { *os << c.name; }
 
 std::string golden_path(const std::string& name) { return source_dir() + "/tests/e2e/golden/" + name + ".lis"; }
 

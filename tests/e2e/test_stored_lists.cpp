@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 
 #include "tests/support/test_support.h"
@@ -56,6 +57,7 @@ struct MissingCase {
     int list;
     const char* command;
 };
+void PrintTo(const MissingCase& c, std::ostream* os) { *os << c.name; }
 
 class MissingList : public ::testing::TestWithParam<MissingCase> {};
 
@@ -163,6 +165,7 @@ struct FailingJob {
     const char* commands;  // the later job's commands and directives
     const char* message;   // what the failing command says
 };
+void PrintTo(const FailingJob& c, std::ostream* os) { *os << c.name; }
 
 class LaterJob : public ::testing::TestWithParam<FailingJob> {};
 

@@ -3,6 +3,7 @@
 // their packed neighbour codes; bond angles at a peak.
 #include <fstream>
 #include <map>
+#include <ostream>
 #include <sstream>
 
 #include "tests/fourier/test_interpretation_fixture.h"
@@ -48,6 +49,7 @@ struct ContactJob {
     const char* content;
     double cutoff;
 };
+void PrintTo(const ContactJob& c, std::ostream* os) { *os << c.name; }
 
 std::map<std::pair<int, int>, std::vector<double>> reference(const std::string& job, int& natoms) {
     std::ifstream in(source_dir() + "/tests/fourier/fixtures/interp_contacts.txt");

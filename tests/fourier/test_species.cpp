@@ -3,6 +3,7 @@
 // cell content; label modes keep the species of the labels.
 #include <fstream>
 #include <map>
+#include <ostream>
 #include <sstream>
 
 #include "tests/fourier/test_interpretation_fixture.h"
@@ -42,6 +43,7 @@ struct Job {
     std::vector<std::string> by_rank;  // species in decreasing Z (hydrogen left out)
     double min_right;                  // fraction of atoms whose species must come out right
 };
+void PrintTo(const Job& j, std::ostream* os) { *os << j.name; }
 
 class SpeciesOfKnownStructures : public InterpRun, public ::testing::WithParamInterface<Job> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 
 #include "platform/bitmap.h"
 #include "tests/graphics/test_window_fixture.h"
@@ -37,6 +38,7 @@ struct Sequence {
     Clicks clicks;
     int code;
 };
+void PrintTo(const Sequence& q, std::ostream* os) { *os << q.what; }
 
 class DialogueSequences : public WindowTest, public ::testing::WithParamInterface<Sequence> {};
 

@@ -24,6 +24,7 @@
 #include "jobcontrol/store/store.h"
 #include "jobcontrol/text.h"
 #include "jobcontrol/zanek.h"
+#include "platform/durable.h"
 #include "platform/stop.h"
 #include "platform/units.h"
 #include "test_viewer_fixture.h"
@@ -225,14 +226,13 @@ TEST_F(KeptEdit, AtomDeletedInTheViewerSurvivesAPowerCutAfterTheExportFails) {
         for (const std::string& copy : working_copies(dir, kJob)) fs::remove(copy);
         return failing_window_export(dir, events, fault);
     };
-    int writes = 0;
-    while (run_with("kill:" + std::to_string(writes + 1)).exit_code == 137) ++writes;
+    const int writes = writes_of_run([&](int k) { return run_with("kill:" + std::to_string(k)).exit_code; });
     ASSERT_GE(writes, 3);
     const RunResult whole = run_with("");
     ASSERT_EQ(whole.exit_code, 1) << whole.output;
     const std::string edited = read_file(dir + "/" + kBin);
     ASSERT_FALSE(edited == before);
-    EXPECT_EQ(run_with("cut:" + std::to_string(writes)).exit_code, 137);
+    EXPECT_EQ(run_with("cut:" + std::to_string(writes)).exit_code, kSeamExitCode);
     EXPECT_TRUE(read_file(dir + "/" + kBin) == edited);
 }
 

@@ -907,7 +907,6 @@ TEST_F(Store, NeverCalledRoutines) {
 TEST_F(Store, FileRenamedAwayBeforeTheLockIsOpenedAgainByItsName) {
     test::write_file(path, std::string(4 * 8192, 'a'));
     start_run();
-    DOTDAT.name[1] = "struct.bin";
     test::write_file(dir + "/newer.bin", std::string(4 * 8192, 'b'));
     ASSERT_EQ(std::rename((dir + "/newer.bin").c_str(), path.c_str()), 0);
     ASSERT_TRUE(hold_structure_file());

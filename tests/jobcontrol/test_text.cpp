@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/text.h"
@@ -68,6 +69,8 @@ TEST(Cutst, LongWordIsCutAtForty) {
     EXPECT_EQ(n, 5);
 }
 
+namespace {
+
 struct NumberCase {
     const char* line;
     int wanted;
@@ -76,6 +79,12 @@ struct NumberCase {
     std::vector<float> reals;
     std::vector<int> ints;
 };
+void PrintTo(const NumberCase& c, std::ostream* os) {
+    *os << '"' << c.line << '"';
+    if (c.wanted != 0) *os << ", " << c.wanted << " wanted";
+}
+
+}  // namespace
 
 class GetnumCases : public ::testing::TestWithParam<NumberCase> {};
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -77,6 +78,7 @@ struct JobCase {
     bool centric;
     int origin_phases;
 };
+void PrintTo(const JobCase& c, std::ostream* os) { *os << c.job; }
 
 class StartingSet : public DivergenceJob, public ::testing::WithParamInterface<JobCase> {};
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,7 @@ struct GroupCase {
     std::vector<Hkl> refl;
     std::vector<bool> is_seminvariant;  // from the seminvariant vector above
 };
+void PrintTo(const GroupCase& g, std::ostream* os) { *os << g.name; }
 
 class GroupClassification : public ::testing::TestWithParam<GroupCase> {};
 
@@ -158,6 +160,7 @@ struct OriginCase {
     std::vector<int> expected;  // the ranks chosen; empty: not fixable
     int general_allowed = -1;   // general reflections allowed (as the automatic search raises it)
 };
+void PrintTo(const OriginCase& c, std::ostream* os) { *os << c.name; }
 
 class OriginSearch : public ::testing::TestWithParam<OriginCase> {};
 

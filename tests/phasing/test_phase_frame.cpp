@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -84,6 +85,7 @@ struct DirectiveCase {
     std::function<void(const PhaseSettings&, const PhaseDirectives&, int nref)> check;
     std::string refused_line = "";  // the line the error names, when it matters
 };
+void PrintTo(const DirectiveCase& c, std::ostream* os) { *os << c.name; }
 
 class DirectiveLines : public PhaseDirectivesTest, public ::testing::WithParamInterface<DirectiveCase> {};
 

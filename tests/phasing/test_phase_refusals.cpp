@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,7 @@ struct RefusalCase {
     std::vector<std::string> lines;  // directive lines of the failing %phase
     const char* message;             // what the command says when it refuses them
 };
+void PrintTo(const RefusalCase& c, std::ostream* os) { *os << c.name; }
 
 class PhaseRefusals : public PhaseRefusal, public ::testing::WithParamInterface<RefusalCase> {};
 

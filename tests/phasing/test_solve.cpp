@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 
 #include "jobcontrol/lists/list16.h"
@@ -117,6 +118,7 @@ struct Job {
     const char* name;
     double limit;  // largest mean error at the best origin, degrees
 };
+void PrintTo(const Job& j, std::ostream* os) { *os << j.name; }
 
 class SolveJobs : public SolveTest, public ::testing::WithParamInterface<Job> {};
 

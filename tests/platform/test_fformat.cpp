@@ -3,6 +3,8 @@
 // rules of formatted output).
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "platform/fformat.h"
 #include "platform/stop.h"
 
@@ -15,6 +17,7 @@ struct Case {
     std::vector<FItem> items;
     std::vector<std::string> want;
 };
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class FFormatCase : public ::testing::TestWithParam<Case> {};
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ostream>
 
 #include "platform/fread.h"
 
@@ -153,6 +154,7 @@ struct FormatCase {
     std::vector<double> want;  // integers and reals alike
     int records;               // records used
 };
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
 
 class FReadFormatCase : public ::testing::TestWithParam<FormatCase> {};
 

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 
 #include "jobcontrol/lists/list07.h"
@@ -260,6 +261,7 @@ struct Fixture {
     double cell[6];
     bool centric;
 };
+void PrintTo(const Fixture& fx, std::ostream* os) { *os << fx.name; }
 
 class PseudoInvariants : public test::InProcessJob, public ::testing::WithParamInterface<Fixture> {
 protected:

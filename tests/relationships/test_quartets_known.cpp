@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ struct Job {
     const char* name;
     bool centric;
 };
+void PrintTo(const Job& j, std::ostream* os) { *os << j.name; }
 
 class QuartetJobs : public test::InProcessJob, public ::testing::WithParamInterface<Job> {
 protected:

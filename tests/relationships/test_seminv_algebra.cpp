@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <ostream>
 #include <set>
 #include <string>
 
@@ -35,6 +36,7 @@ struct GroupCase {
     Lattice lattice;
     std::vector<Form> seminvariant;
 };
+void PrintTo(const GroupCase& g, std::ostream* os) { *os << g.symbol; }
 
 // International Tables (structure seminvariants of the Hauptman-Karle
 // groups): P-1, P21/c, P212121 and Pnma (h,k,l) mod (2,2,2); C2/c (h,l)

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <map>
+#include <ostream>
 #include <string>
 
 #include "jobcontrol/numeric.h"
@@ -65,6 +66,7 @@ struct JobCase {
     double one_phase_min;  // least fraction of stored restricted one-phase estimates that agree
     double two_phase_min;  // the same for the 50 strongest two-phase estimates
 };
+void PrintTo(const JobCase& c, std::ostream* os) { *os << c.job; }
 
 class SeminvKnownJobs : public ::testing::TestWithParam<JobCase> {};
 

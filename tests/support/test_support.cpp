@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/durable.h"
+
 namespace fs = std::filesystem;
 
 namespace zanek::test {
@@ -94,6 +96,26 @@ RunResult run_zanek(const std::string& dir, const std::string& cmd_text, const s
     // behaviour checker, which fails the test whatever it expects.
     if (r.exit_code == 86) ADD_FAILURE() << "sanitizer report of " << cmd_name << ":\n" << r.output;
     return r;
+}
+
+int writes_of_run(const std::function<int(int k)>& exit_code_when_killed_at) {
+    auto killed_at = [&](int k) { return exit_code_when_killed_at(k) == kSeamExitCode; };
+    // Killed at every event before low; high is the next to try.
+    int low = 1, high = 1;
+    while (killed_at(high)) {
+        low = high + 1;
+        if (high > (1 << 24)) {
+            ADD_FAILURE() << "the run is still killed at event " << high << ": the seam counts no end";
+            return -1;
+        }
+        high *= 2;
+    }
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (killed_at(mid)) low = mid + 1;
+        else high = mid;
+    }
+    return low - 1;
 }
 
 std::string job_copy(const std::string& folder, const std::string& job, bool window) {

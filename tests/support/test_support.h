@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -75,6 +76,14 @@ struct StoredLists {
     std::map<int, std::string> words;  // list type -> its words, as stored
 };
 StoredLists stored_lists(const std::string& bytes);
+
+// The count of events (writes, flushes to the disc, renames) of a run
+// under the write seam. exit_code_when_killed_at(k) runs it, from the same
+// start each time, with ZANEK_WRITE_FAULT=kill:k and gives its exit code:
+// the run is killed (kSeamExitCode) at every event up to its last and ends
+// by itself from one past the last on. The first k not killed is found by
+// doubling k, then halving the span between the last kill and it.
+int writes_of_run(const std::function<int(int k)>& exit_code_when_killed_at);
 
 // The working copies beside the structure file name.bin in dir (a run
 // that ended during a command left them, or a command is storing).
