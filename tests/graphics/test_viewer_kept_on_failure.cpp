@@ -171,6 +171,25 @@ protected:
         return 0;
     }
     int atoms = 0;
+
+    // An atom that stands alone in the viewer's picture of the model shown:
+    // its entry in the picture, and its line in the exported model.
+    struct LoneAtom {
+        int entry = 0, slot = 0;
+        std::string xyz;
+    };
+    void find_lone_atom(const std::vector<std::string>& model, LoneAtom& lone) {
+        lone.entry = lone_entry();
+        ASSERT_GT(lone.entry, 0) << "no atom stands alone in the viewer's picture";
+        lone.slot = ATOMI.atom[lone.entry];
+        ASSERT_GE(lone.slot, 1);
+        ASSERT_LE(lone.slot, atoms);
+        char xyz[40];
+        std::snprintf(xyz, sizeof xyz, "%10.5f%10.5f%10.5f", atom_coord(lone.slot, 1), atom_coord(lone.slot, 2),
+                      atom_coord(lone.slot, 3));
+        lone.xyz = xyz;
+        ASSERT_EQ(std::count(model.begin(), model.end(), lone.xyz), 1) << lone.xyz;
+    }
 };
 
 TEST_F(KeptEdit, AtomDeletedInTheViewerStaysStoredWhenTheExportFails) {
@@ -178,18 +197,12 @@ TEST_F(KeptEdit, AtomDeletedInTheViewerStaysStoredWhenTheExportFails) {
     const std::vector<std::string> model = atom_positions(exported_model(folder_with("kept_reference", before)));
 
     show_model_of(before);
-    const int e = lone_entry();
-    ASSERT_GT(e, 0) << "no atom stands alone in the viewer's picture";
-    const int slot = ATOMI.atom[e];
-    ASSERT_GE(slot, 1);
-    ASSERT_LE(slot, atoms);
-    const std::string label = ATOMI.label[e];
-    ASSERT_FALSE(words(label).empty());
-    // The deleted atom's line in the exported model.
-    char xyz[40];
-    std::snprintf(xyz, sizeof xyz, "%10.5f%10.5f%10.5f", atom_coord(slot, 1), atom_coord(slot, 2), atom_coord(slot, 3));
     ASSERT_EQ(static_cast<int>(model.size()), atoms);
-    ASSERT_EQ(std::count(model.begin(), model.end(), std::string(xyz)), 1) << xyz;
+    LoneAtom lone;  // the atom deleted, and its line in the exported model
+    ASSERT_NO_FATAL_FAILURE(find_lone_atom(model, lone));
+    const int e = lone.entry;
+    const std::string label = ATOMI.label[e], xyz = lone.xyz;
+    ASSERT_FALSE(words(label).empty());
 
     // Delete, a click on the atom, Done, Quit.
     const std::string dir = folder_with("kept_edit", before);
@@ -251,15 +264,10 @@ TEST_F(KeptEdit, TableStoredBeforeTheViewerIsWholeInTheNextRunWhenTheExportFails
     const std::vector<std::string> model = atom_positions(exported_model(folder_with("kept_reference_table", before)));
 
     show_model_of(before);
-    const int e = lone_entry();
-    ASSERT_GT(e, 0) << "no atom stands alone in the viewer's picture";
-    const int slot = ATOMI.atom[e];
-    ASSERT_GE(slot, 1);
-    ASSERT_LE(slot, atoms);
-    char xyz[40];
-    std::snprintf(xyz, sizeof xyz, "%10.5f%10.5f%10.5f", atom_coord(slot, 1), atom_coord(slot, 2), atom_coord(slot, 3));
-    ASSERT_EQ(std::count(model.begin(), model.end(), std::string(xyz)), 1) << xyz;
-    const std::pair<int, int> picked = {ATOMI.px[e], ATOMI.py[e]};
+    LoneAtom lone;
+    ASSERT_NO_FATAL_FAILURE(find_lone_atom(model, lone));
+    const std::string xyz = lone.xyz;
+    const std::pair<int, int> picked = {ATOMI.px[lone.entry], ATOMI.py[lone.entry]};
     reset_viewer_records();
 
     // The table goes to the end of the file (the model and its copy keep
