@@ -305,9 +305,9 @@ void put_copy_at_the_name(Hold& h) {
         }
         file_replaced(h);
     }
-    if (errno == ENOENT) file_replaced(h);
-    if (errno != EINVAL) not_stored(h, errno);
-    // A file system that cannot swap two names: checked, then renamed over.
+    // No file at the name, or a file system that cannot swap two names:
+    // checked, then renamed over.
+    if (errno != EINVAL && errno != ENOENT) not_stored(h, errno);
     if (!fd_is_at(fileno(h.original.fp), h.real)) file_replaced(h);
     if (!rename_over(h.work, h.real)) not_stored(h, errno);
 }

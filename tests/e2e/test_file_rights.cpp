@@ -170,6 +170,10 @@ const RightsCase kRightsCases[] = {
      true, {kBin, kDaemon, 0660}, ""},
     {"owner_outside_the_sharing_group", {kRoot, kDaemon, 0770}, {kSys, kDaemon, 0660}, {kBin, kUsers, {kDaemon}},
      false, {}, "it would belong to bin, and sys would lose access"},
+    // The owner, not in the group, reaches the file as one of the others,
+    // with the same rights as before; the member keeps the group's.
+    {"owner_among_the_others", {kRoot, kDaemon, 0770}, {kSys, kDaemon, 0676}, {kBin, kUsers, {kDaemon}}, true,
+     {kBin, kDaemon, 0776}, ""},
     {"group_without_the_owners_rights", {kRoot, kDaemon, 0770}, {kDaemon, kDaemon, 0460}, {kBin, kUsers, {kDaemon}},
      false, {}, "and daemon would gain access"},
     // The owner stores: a group of its own is kept; one it is not in can

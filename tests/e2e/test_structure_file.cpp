@@ -91,6 +91,23 @@ TEST(StructureFile, InitializeStandsWhenTheFirstCommandFails) {
     EXPECT_NE(again.listing.find("Direct access structure file actually contains:"), std::string::npos);
 }
 
+// %initialize of a file that held a solved structure, then commands in the
+// same run: the file they leave is byte for byte the one the same commands
+// leave on a new file, with nothing of the old contents in it.
+TEST(StructureFile, InitializeThenCommandsInOneRunGiveWhatANewFileGives) {
+    const std::string reused = job_with_data("sf_initialize_reused"), fresh = job_with_data("sf_initialize_fresh");
+    const std::string job = "%job stored\n%data\ncell 9.3863 12.2022 15.9567 90 109 90\n"
+                            "spac p 1 21/c 1\ncont c 72 o 16 n 8\nrefl data.hkl\n%normal\n%seminvariants\n%end\n";
+    ASSERT_EQ(run_zanek(reused, job).exit_code, 0);
+    ASSERT_EQ(run_zanek(reused, "%job stored\n%invariants\n%end\n").exit_code, 0);
+    std::string with_initialize = job;
+    with_initialize.insert(with_initialize.find("%data"), "%initialize\n");
+    RunResult r = run_zanek(reused, with_initialize);
+    ASSERT_EQ(r.exit_code, 0) << r.listing;
+    ASSERT_EQ(run_zanek(fresh, job).exit_code, 0);
+    EXPECT_TRUE(read_file(reused + "/struct.bin") == read_file(fresh + "/struct.bin"));
+}
+
 TEST(StructureFile, ZeroLengthFileIsNew) {
     std::string dir = fresh_dir("sf_empty");
     write_file(dir + "/struct.bin", "");
