@@ -4,6 +4,7 @@
 // 8192*(A div 512) + 4*(A mod 512), little-endian 4-byte words.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -968,6 +969,40 @@ TEST_F(Store, EveryCommandsCopyHoldsEverythingWrittenBeforeItAndNothingUndone) {
     EXPECT_EQ(file_row(path, 3).present, 3);
     EXPECT_EQ(file_row(path, 4).present, 0);
     EXPECT_TRUE(run(true) == plain);
+}
+
+// A fresh start (a new index) begins from nothing: the copies of the
+// commands after it hold nothing of what the file held before, even in the
+// blocks the fresh start left unwritten.
+TEST_F(Store, CopiesAfterAFreshStartHoldNothingOfTheFileBefore) {
+    test::write_file(path, std::string(16 * 8192, 'x'));
+    start_run();
+    ASSERT_TRUE(hold_structure_file());
+    std::vector<Word> block(kStoreBlockWords, word_of_int(0x01010101));
+    {
+        CommandGuard fresh(true);
+        XSTOR(0, block.data(), kStoreBlockWords);
+        XSTOR(7, block.data(), kStoreBlockWords);
+        ASSERT_TRUE(fresh.commit());
+    }
+    {
+        CommandGuard c;
+        XSTOR(2, block.data(), kStoreBlockWords);
+        ASSERT_TRUE(c.commit());
+    }
+    end_run();
+    let_go_structure_file();
+    const std::string bytes = test::read_file(path);
+    ASSERT_EQ(bytes.size(), 8u * 8192);
+    for (std::size_t b = 0; b < 8; ++b) {
+        const bool written = b == 0 || b == 2 || b == 7;
+        // A block's words fill the start of its 8 KiB record; the rest reads as zeros.
+        const std::string want = std::string(4 * kStoreBlockWords, written ? '\x01' : '\0') +
+                                 std::string(8192 - 4 * kStoreBlockWords, '\0');
+        const std::string got = bytes.substr(b * 8192, 8192);
+        EXPECT_TRUE(got == want) << "block " << b << " differs from byte "
+                                 << std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin();
+    }
 }
 
 }  // namespace
