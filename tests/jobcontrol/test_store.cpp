@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <fstream>
 #include <functional>
@@ -969,6 +972,29 @@ TEST_F(Store, EveryCommandsCopyHoldsEverythingWrittenBeforeItAndNothingUndone) {
     EXPECT_EQ(file_row(path, 3).present, 3);
     EXPECT_EQ(file_row(path, 4).present, 0);
     EXPECT_TRUE(run(true) == plain);
+}
+
+// A file at the name of this run's copy, held by a live run (a process of
+// the same number in another process space): it is left alone, and the
+// command's copy takes a name of its own.
+TEST_F(Store, CopyNameHeldByALiveRunIsLeftAlone) {
+    const std::string taken = dir + "/.struct.bin.zanek-work-" + std::to_string(::getpid());
+    test::write_file(taken, "another run's copy");
+    const int other = ::open(taken.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    start_run();
+    ASSERT_TRUE(hold_structure_file());
+    EXPECT_EQ(first_job(true), 1);
+    {
+        CommandGuard c;
+        store_list(1, 20, 1);
+        EXPECT_TRUE(c.commit());
+    }
+    end_run();
+    let_go_structure_file();
+    EXPECT_EQ(test::read_file(taken), "another run's copy");
+    EXPECT_EQ(file_row(path, 1).present, 1);
+    ::close(other);
 }
 
 // A fresh start (a new index) begins from nothing: the copies of the
