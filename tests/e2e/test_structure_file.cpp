@@ -108,6 +108,20 @@ TEST(StructureFile, InitializeThenCommandsInOneRunGiveWhatANewFileGives) {
     EXPECT_TRUE(read_file(reused + "/struct.bin") == read_file(fresh + "/struct.bin"));
 }
 
+// A job that opens a new file and runs no command (its command file ends
+// after %%): the new index is stored all the same, and the next run finds
+// the file as a valid one.
+TEST(StructureFile, NewIndexIsStoredByARunThatRunsNoCommand) {
+    const std::string dir = fresh_dir("sf_no_command");
+    RunResult r = run_zanek(dir, "%job nothing\n%%\n");
+    EXPECT_EQ(r.exit_code, 1) << r.listing;
+    EXPECT_NE(r.listing.find("Direct access structure file has been initialized"), std::string::npos);
+    EXPECT_GT(read_file(dir + "/struct.bin").size(), 0u);
+    RunResult again = run_zanek(dir, "%job nothing\n%history\n%end\n");
+    EXPECT_EQ(again.exit_code, 0) << again.listing;
+    EXPECT_NE(again.listing.find("Direct access structure file actually contains:"), std::string::npos);
+}
+
 TEST(StructureFile, ZeroLengthFileIsNew) {
     std::string dir = fresh_dir("sf_empty");
     write_file(dir + "/struct.bin", "");

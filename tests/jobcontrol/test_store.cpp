@@ -997,6 +997,40 @@ TEST_F(Store, CopyNameHeldByALiveRunIsLeftAlone) {
     ::close(other);
 }
 
+// A fresh start passed on to the next command is stored with it, and
+// stands when that command fails; what that command kept meanwhile (a
+// model handed back from the viewer) stands too, and is not started afresh.
+TEST_F(Store, FreshStartPassedOnStandsAndSoDoesWhatItsCommandKept) {
+    std::vector<Word> ones(kStoreBlockWords, word_of_int(0x01010101)), twos(kStoreBlockWords, word_of_int(0x02020202));
+    auto fresh_start = [&] { XSTOR(0, ones.data(), kStoreBlockWords); };
+    auto run = [&](bool keep) {
+        test::write_file(path, std::string(4 * 8192, 'x'));
+        start_run();
+        EXPECT_TRUE(hold_structure_file());
+        {
+            CommandGuard start(true);
+            fresh_start();
+            start.pass_on(fresh_start);
+        }
+        {
+            CommandGuard c;  // takes up the fresh start, then fails
+            XSTOR(1, twos.data(), kStoreBlockWords);
+            if (keep) keep_stored_lists();
+            XSTOR(2, twos.data(), kStoreBlockWords);
+        }
+        end_run();
+        let_go_structure_file();
+        return test::read_file(path);
+    };
+    // The file as the fresh start leaves it: its block, and the index's
+    // room up to block 3 written as zeros.
+    const std::string started = std::string(4 * kStoreBlockWords, '\x01') + std::string(4 * 8192 - 4 * kStoreBlockWords, '\0');
+    EXPECT_TRUE(run(false) == started);
+    std::string kept = started;
+    std::fill_n(kept.begin() + 8192, 4 * kStoreBlockWords, '\x02');  // block 1, kept; block 2 undone
+    EXPECT_TRUE(run(true) == kept);
+}
+
 // A fresh start (a new index) begins from nothing: the copies of the
 // commands after it hold nothing of what the file held before, even in the
 // blocks the fresh start left unwritten.
