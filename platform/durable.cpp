@@ -183,8 +183,14 @@ bool copy_file_data(int from, int to) {
 }
 
 bool sync_fd(int fd) {
-    if (!seam::event_passes(false)) return false;
-    if (::fsync(fd) != 0) return false;
+    // A disc the seam fails fails the flush itself (on no descriptor), so
+    // that what the flush answers is all the caller goes by.
+    const bool disc_works = seam::event_passes(false);
+    const int seam_error = errno;
+    if (::fsync(disc_works ? fd : -1) != 0) {
+        if (!disc_works) errno = seam_error;
+        return false;
+    }
     seam::file_flushed(fd);
     return true;
 }
