@@ -127,8 +127,6 @@ bool store_directive(const std::string& line, JobNotes& notes, int& status) {
     std::string rest;
     if (reflection_directive(line, rest)) {
         notes.reflection_file = true;
-        key = rest.substr(0, 4);
-        LCASE(key);
         if (reflections_follow(rest)) {
             IMPL.I(implw::kReflectionUnit) = UNIT.I(unitw::kCommands);
             notes.reflection_name = "card reader";

@@ -174,23 +174,26 @@ mode_t rights_for_copy(const Hold& h, int from, int fd, const FileRights& file) 
     return mode;
 }
 
-// Gives the copy the extended attributes and permission bits of the file,
-// and checks that it has them all.
-void give_rights(const Hold& h, int from, int fd, const FileRights& file, mode_t mode) {
+// Gives the copy fd the extended attributes of the file from and the
+// permission bits mode, and checks that it has them. False, with why,
+// when it cannot.
+bool rights_given(int from, int fd, mode_t mode, std::string& why) {
     std::string failed;
     if (!copy_attributes(from, fd, failed)) {
-        const int err = errno;
-        rights_not_kept(h, file, "its attribute " + failed + " cannot be kept: " + reason(err));
+        why = "its attribute " + failed + " cannot be kept: " + reason(errno);
+        return false;
     }
-    if (::fchmod(fd, mode) != 0) no_working_copy(h, errno);
     FileRights made;
-    if (!rights_of(fd, made)) no_working_copy(h, errno);
-    if (made.mode != mode) rights_not_kept(h, file, "its permission bits cannot be kept");
+    if (::fchmod(fd, mode) != 0 || !rights_of(fd, made) || made.mode != mode) {
+        why = "its permission bits cannot be kept";
+        return false;
+    }
+    return true;
 }
 
 // Brings the file the last command replaced up to date with the structure
-// file: the records in which they differ, and the length. False when it
-// cannot be (the caller makes a whole copy instead).
+// file: the records in which they differ, and the length. False, with
+// errno, when the disc fails on the way.
 bool bring_up_to_date(Beside& b, int from) {
     struct stat sb;
     if (::fstat(from, &sb) != 0) return false;
@@ -217,7 +220,8 @@ int whole_copy(Hold& h, int from, const FileRights& file) {
         if (lock_exclusive(fd) != kLocked) no_working_copy(h, errno ? errno : EWOULDBLOCK);
         const mode_t mode = rights_for_copy(h, from, fd, file);
         if (!h.fresh && !copy_file_data(from, fd)) no_working_copy(h, errno);
-        give_rights(h, from, fd, file, mode);
+        std::string why;
+        if (!rights_given(from, fd, mode, why)) rights_not_kept(h, file, why);
     } catch (...) {
         ::close(fd);
         remove_file(h.work);
@@ -243,9 +247,8 @@ bool reuse_spare(Hold& h, int from, const FileRights& file) {
         let_go(h.kept, h.work);
         no_working_copy(h, err);
     }
-    std::string failed;
-    if (!copy_attributes(from, fd, failed) || ::fchmod(fd, file.mode) != 0 || !rights_of(fd, had) ||
-        had.mode != file.mode) {
+    std::string why;
+    if (!rights_given(from, fd, file.mode, why)) {
         let_go(h.kept, h.work);
         return false;
     }
