@@ -221,6 +221,12 @@ bool take_back_exchange(const std::string& from, const std::string& to) {
     return true;
 }
 
+bool add_name(const std::string& existing, const std::string& new_name) {
+    if (::link(existing.c_str(), new_name.c_str()) != 0) return false;
+    seam::note_creation(new_name);
+    return true;
+}
+
 bool sync_folder(const std::string& path) {
     if (!seam::event_passes(false)) return false;
     const int fd = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

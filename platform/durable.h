@@ -46,6 +46,9 @@ bool rename_over(const std::string& from, const std::string& to);
 // where the file system cannot. take_back_exchange swaps them back.
 bool exchange_names(const std::string& from, const std::string& to);
 bool take_back_exchange(const std::string& from, const std::string& to);
+// Gives the file at existing a second name (a hard link); false, with
+// errno, where it cannot.
+bool add_name(const std::string& existing, const std::string& new_name);
 // Pushes the folder of path to the disc: names made in it stay made.
 bool sync_folder(const std::string& path);
 // One write of a sequential file's buffer at its current offset, through
