@@ -278,10 +278,7 @@ bool reuse_spare(Hold& h, int from, const FileRights& file) {
     if (!h.kept) return false;
     const int fd = h.kept->lock_fd;
     FileRights had;
-    // Written in place, it must still be this run's file under the copy's
-    // name alone: another link to it is a name a user reaches.
-    if (h.fresh || !only_name(fd, h.work) || !rights_of(fd, had) || had.owner != file.owner ||
-        had.group != file.group) {
+    if (h.fresh || !rights_of(fd, had) || had.owner != file.owner || had.group != file.group) {
         let_go_kept(h);
         return false;
     }
