@@ -127,6 +127,11 @@ bool store_directive(const std::string& line, JobNotes& notes, int& status) {
     std::string rest;
     if (reflection_directive(line, rest)) {
         notes.reflection_file = true;
+        // The word examined last is now the one after "refl": a reflection
+        // file whose name begins with "cont" asks for the scattering
+        // factors check as a contents line does.
+        key = rest.substr(0, 4);
+        LCASE(key);
         if (reflections_follow(rest)) {
             IMPL.I(implw::kReflectionUnit) = UNIT.I(unitw::kCommands);
             notes.reflection_name = "card reader";
