@@ -482,8 +482,6 @@ void open_progress_line(int code) {
     if (n >= 1 && n <= kProgressLines) SCMESS.area[area][n] = std::string(80, ' ');
 }
 
-namespace {
-
 // Calls the routine of a command code.
 void dispatch_command(int code, int new_file, int& job_count, int& status) {
     switch (code) {
@@ -509,8 +507,6 @@ void dispatch_command(int code, int new_file, int& job_count, int& status) {
         break;
     }
 }
-
-}  // namespace
 
 // Runs one command: when it fails or stops, every stored list is as it was
 // before it; when it ends ok, its lists are on the disc.
