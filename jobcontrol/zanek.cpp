@@ -349,6 +349,7 @@ bool initialise_index(bool with_first_command) {
     try {
         write_index();
     } catch (const CommandFailed&) {
+        guard.undo();
         return false;
     }
     if (!with_first_command) return guard.commit();
@@ -517,6 +518,7 @@ void run_command(int code, int new_file, int& job_count, int& status) {
         status = -1;
     }
     if (status >= 0 && !guard.commit()) status = -1;
+    if (status < 0) guard.undo();
 }
 
 void ZANCOM(int new_file, int& job_count, int& status) {
@@ -570,6 +572,19 @@ int ZANEK() {
     return status;
 }
 
+namespace {
+
+// A stop ends the listing and is said on standard error; the run's exit
+// code is 2.
+void say_stop(const ZanekStop& stop) {
+    const std::string text = stop.text.empty() ? (stop.code ? " STOP " + std::to_string(stop.code) : " STOP")
+                                               : " STOP " + stop.text;
+    lst_line(text);
+    std::cerr << text << "\n";
+}
+
+}  // namespace
+
 int run_program(int argc, char** argv) {
     set_args(argc, argv);
     reset_run_records();
@@ -577,14 +592,18 @@ int run_program(int argc, char** argv) {
     try {
         exit_code = ZANEK() >= 0 ? 0 : 1;
     } catch (const ZanekStop& stop) {
-        std::string text = stop.text.empty() ? (stop.code ? " STOP " + std::to_string(stop.code) : " STOP")
-                                             : " STOP " + stop.text;
-        lst_line(text);
-        std::cerr << text << "\n";
+        say_stop(stop);
+        exit_code = 2;
+    }
+    // A new index that no command took up is stored now; a stop met there
+    // ends the run as any other (after a stop, only that one is said).
+    try {
+        settle_structure_file();
+    } catch (const ZanekStop& stop) {
+        if (exit_code != 2) say_stop(stop);
         exit_code = 2;
     }
     lst_flush();
-    settle_structure_file();
     units().close(IMPL.I(implw::kStructureUnit));
     let_go_structure_file();
     // A listing that did not reach its file leaves the user no record of

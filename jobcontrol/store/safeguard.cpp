@@ -5,6 +5,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,7 +30,9 @@ namespace {
 // replaced, kept to become the next command's copy.
 struct Beside {
     UnitFile file;           // open on it (a structure file off its unit)
-    int lock_fd = -1;        // holds its lock
+    // Made when the file was created (or held): it holds the lock, and it
+    // tells the file whatever name it is reached by, never reopened by name.
+    int lock_fd = -1;
     std::set<int> differs;   // records in which it differs from the file at the name
 };
 
@@ -54,8 +57,7 @@ struct Hold {
     // The file the last command replaced (or the copy a failed command
     // dropped): brought up to date, it becomes the next command's copy, so
     // that a command copies only the records the one before it changed.
-    bool spare = false;
-    Beside kept;
+    std::optional<Beside> kept;
 };
 
 Hold& hold() {
@@ -138,13 +140,52 @@ std::string copy_name(const Hold& h) {
     }
 }
 
-// Lets go of a file beside the structure file: its name is removed, and
-// its room freed off the command's path.
-void let_go(Beside& b, const std::string& path) {
-    remove_file(path);
+// True when the file open on fd has no name but path: no other link
+// leads to it, so writing it in place changes nothing a user can reach.
+bool only_name(int fd, const std::string& path) {
+    struct stat sb;
+    return fd_is_at(fd, path) && ::fstat(fd, &sb) == 0 && sb.st_nlink == 1;
+}
+
+// A name beside the structure file outside the prefix of its copies, for
+// a file a user put at one of this run's names: no run removes it.
+std::string found_name(const Hold& h) {
+    const std::string start = h.real + ".zanek-found-" + std::to_string(::getpid());
+    for (int n = 0;; ++n) {
+        const std::string name = n == 0 ? start : start + "-" + std::to_string(n);
+        if (!file_present(name)) return name;
+    }
+}
+
+// A file that is not this run's lies at path, a name of this run's
+// copies: it is the user's, and is never removed. It is given a name no
+// run removes, and the listing says where it is.
+void give_found_file_a_name(const Hold& h, const std::string& path) {
+    const std::string found = found_name(h);
+    if (rename_over(path, found)) {
+        lst_line(" *** error *** a file put at " + path + " while this run held it is kept as " + found);
+        return;
+    }
+    lst_line(" *** error *** a file put at " + path + " while this run held it is left there: " + reason(errno));
+    lst_line("               move it away before the next run on " + h.name + ", which removes it");
+}
+
+// Lets go of a file beside the structure file: its name is removed (a
+// file the user put at that name is never removed) and its room freed off
+// the command's path.
+void let_go(const Hold& h, Beside& b, const std::string& path) {
+    if (fd_is_at(b.lock_fd, path)) remove_file(path);
+    else if (!path.empty() && file_present(path)) give_found_file_a_name(h, path);
     if (b.file.fp) std::fclose(b.file.fp);
     close_later(b.lock_fd);
     b = Beside{};
+}
+
+// Lets go of the file the last command left beside the structure file.
+void let_go_kept(Hold& h) {
+    if (!h.kept) return;
+    let_go(h, *h.kept, h.work);
+    h.kept.reset();
 }
 
 // Checks, before anything is copied, that the command may replace the
@@ -223,8 +264,8 @@ int whole_copy(Hold& h, int from, const FileRights& file) {
         std::string why;
         if (!rights_given(from, fd, mode, why)) rights_not_kept(h, file, why);
     } catch (...) {
+        if (fd_is_at(fd, h.work)) remove_file(h.work);
         ::close(fd);
-        remove_file(h.work);
         throw;
     }
     return fd;
@@ -234,25 +275,47 @@ int whole_copy(Hold& h, int from, const FileRights& file) {
 // given the file's rights; false when it cannot serve (it is let go, and a
 // whole copy made instead). A disc that fails on the way fails the command.
 bool reuse_spare(Hold& h, int from, const FileRights& file) {
-    if (!h.spare) return false;
-    h.spare = false;
-    const int fd = fileno(h.kept.file.fp);
+    if (!h.kept) return false;
+    const int fd = h.kept->lock_fd;
     FileRights had;
     if (h.fresh || !rights_of(fd, had) || had.owner != file.owner || had.group != file.group) {
-        let_go(h.kept, h.work);
+        let_go_kept(h);
         return false;
     }
-    if (!bring_up_to_date(h.kept, from)) {
+    if (!bring_up_to_date(*h.kept, from)) {
         const int err = errno;
-        let_go(h.kept, h.work);
+        let_go_kept(h);
         no_working_copy(h, err);
     }
     std::string why;
     if (!rights_given(from, fd, file.mode, why)) {
-        let_go(h.kept, h.work);
+        let_go_kept(h);
         return false;
     }
-    h.copy = std::exchange(h.kept, Beside{});
+    h.copy = std::move(*h.kept);
+    h.kept.reset();
+    return true;
+}
+
+// The store's unit on the new copy open on fd, through a descriptor of its
+// own: the copy is never reopened by its name, which another file may have
+// taken meanwhile.
+bool put_copy_on_the_unit(const Hold& h, int fd) {
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    FILE* fp = own < 0 ? nullptr : ::fdopen(own, "r+b");
+    if (!fp) {
+        const int err = errno;
+        if (own >= 0) ::close(own);
+        errno = err;
+        return false;
+    }
+    UnitFile copy;
+    copy.name = h.work;
+    copy.fp = fp;
+    copy.direct = true;
+    copy.formatted = false;
+    copy.recl_bytes = static_cast<int>(record_bytes());
+    units().give(store_unit(), copy);
     return true;
 }
 
@@ -271,10 +334,10 @@ void start_working_copy(Hold& h) {
     if (h.copy.file.fp) {
         units().give(store_unit(), h.copy.file);
         units().rename(store_unit(), h.work);
-    } else if (units().open_direct(store_unit(), h.work, false, IMPL.I(implw::kRecordLength)) != IO_OK) {
+    } else if (!put_copy_on_the_unit(h, h.copy.lock_fd)) {
         const int err = errno;
         units().give(store_unit(), std::exchange(h.original, UnitFile{}));
-        let_go(h.copy, h.work);
+        let_go(h, h.copy, h.work);
         no_working_copy(h, err);
     }
     h.copy.file = UnitFile{};  // on the unit now
@@ -294,24 +357,53 @@ void start_working_copy(Hold& h) {
     throw CommandFailed();
 }
 
-// Puts the copy at the file's name in one step, if the name still leads to
-// the file this run holds: the file it replaces is then at the copy's name.
-// A file put at the name meanwhile is never written over.
-void put_copy_at_the_name(Hold& h) {
-    if (exchange_names(h.work, h.real)) {
-        if (fd_is_at(fileno(h.original.fp), h.work)) return;
-        if (!take_back_exchange(h.work, h.real)) {
-            // The user's file cannot be given its name back: it is left
-            // where it is, and never removed as a copy of this run's.
-            lst_line(" *** error *** the file put at " + h.name + " is now " + h.work + ": " + reason(errno));
-            h.work.clear();
-        }
+// The copy's name must still lead to the copy: a file put there meanwhile
+// is the user's, and is neither installed nor removed.
+void check_copy_at_its_name(const Hold& h) {
+    if (fd_is_at(h.copy.lock_fd, h.work)) return;
+    if (file_present(h.work)) give_found_file_a_name(h, h.work);
+    lst_line(" *** error *** the working copy of " + h.name + " was moved or replaced meanwhile");
+    lst_line("               the command fails and the structure file is unchanged");
+    throw CommandFailed();
+}
+
+// The swap brought to the copy's name a file this run does not hold (a
+// file put at the structure file's name meanwhile): it is given a second
+// name no run removes before anything else, so that it never lies under
+// the copy's name alone, and the two names are swapped back.
+void take_back_the_swap(const Hold& h) {
+    const std::string found = found_name(h);
+    const bool named = add_name(h.work, found);
+    if (take_back_exchange(h.work, h.real)) {
+        if (named) remove_file(found);
+        if (!fd_is_at(h.copy.lock_fd, h.work) && file_present(h.work)) give_found_file_a_name(h, h.work);
         file_replaced(h);
     }
-    // No file at the name, or a file system that cannot swap two names:
-    // checked, then renamed over.
-    if (errno != EINVAL && errno != ENOENT) not_stored(h, errno);
-    if (!fd_is_at(fileno(h.original.fp), h.real)) file_replaced(h);
+    const int err = errno;
+    if (named ? same_file(h.work, found) && remove_file(h.work) : rename_over(h.work, found)) {
+        lst_line(" *** error *** the file put at " + h.name + " could not be given its name back: " + reason(err));
+        lst_line("               it is kept as " + found + ", and " + h.name + " holds what this command stored");
+    } else {
+        lst_line(" *** error *** the file put at " + h.name + " is now " + h.work + ": " + reason(err));
+        lst_line("               move it away before the next run on " + h.name + ", which removes it");
+    }
+    throw CommandFailed();
+}
+
+// Puts the copy at the file's name in one step, if the name still leads to
+// the file this run holds: the file it replaces is then at the copy's name.
+// A file put at either name meanwhile is never written over.
+void put_copy_at_the_name(const Hold& h) {
+    check_copy_at_its_name(h);
+    const int held = fileno(h.original.fp);
+    if (exchange_names(h.work, h.real)) {
+        if (fd_is_at(held, h.work) && fd_is_at(h.copy.lock_fd, h.real)) return;
+        take_back_the_swap(h);
+    }
+    // No file at the name, or a file system (or a sandbox) that cannot
+    // swap two names: checked, then renamed over.
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOENT) not_stored(h, errno);
+    if (!fd_is_at(held, h.real)) file_replaced(h);
     if (!rename_over(h.work, h.real)) not_stored(h, errno);
 }
 
@@ -321,7 +413,8 @@ void put_copy_at_the_name(Hold& h) {
 void install_working_copy(Hold& h) {
     if (units().sync(store_unit()) != IO_OK) not_stored(h, errno);
     put_copy_at_the_name(h);
-    if (!sync_folder(h.real))
+    const bool folder_flushed = sync_folder(h.real);
+    if (!folder_flushed)
         lst_line(" *** warning *** the folder of " + h.name + " could not be flushed to the disc: " + reason(errno));
     // The file replaced, now at the copy's name, differs from the new one
     // in the records the command wrote; a file replaced by a new start
@@ -329,12 +422,12 @@ void install_working_copy(Hold& h) {
     Beside replaced{std::exchange(h.original, UnitFile{}), std::exchange(h.lock_fd, h.copy.lock_fd),
                     std::move(h.copy.differs)};
     h.copy = Beside{};
-    if (fd_is_at(replaced.lock_fd, h.work) && !h.fresh) {
-        h.kept = std::move(replaced);
-        h.spare = true;
-    } else {
-        let_go(replaced, h.work);
-    }
+    // It is written in place by the next command only where no one can
+    // reach it: not through another link of its own, nor by a power cut
+    // that would give it back the file's name, half rewritten, because the
+    // swap is not yet on the disc.
+    if (!h.fresh && folder_flushed && only_name(replaced.lock_fd, h.work)) h.kept = std::move(replaced);
+    else let_go(h, replaced, h.work);
     units().rename(store_unit(), h.name);
     h.working = false;
 }
@@ -358,55 +451,94 @@ bool store_changes(Hold& h) {
     return true;
 }
 
-// Drops what the running command changed: the structure file goes back on
-// its unit untouched. The dropped copy differs from it in the records the
-// command wrote, and serves the next command.
-void drop_changes(Hold& h) {
-    forget_buffered_blocks();
+// Puts the structure file back on its unit untouched, and forgets what
+// the buffers hold of the copy. It reads nothing from the disc, so that it
+// serves on the way of a stop too. The dropped copy differs from the file
+// in the records the command wrote, and serves the next command.
+void put_file_back(Hold& h) {
     if (h.working) {
+        let_go_kept(h);
         h.copy.file = units().take(store_unit());
         units().give(store_unit(), std::exchange(h.original, UnitFile{}));
-        if (h.fresh || h.work.empty()) {
-            let_go(h.copy, h.work);
-        } else {
-            h.kept = std::exchange(h.copy, Beside{});
-            h.spare = true;
-        }
         h.working = false;
+        if (!h.fresh && only_name(h.copy.lock_fd, h.work)) h.kept = std::exchange(h.copy, Beside{});
+        else let_go(h, h.copy, h.work);
     }
+    forget_buffered_blocks();
+}
+
+// Drops what the running command changed, and reads the index again as
+// the file holds it.
+void drop_changes(Hold& h) {
+    put_file_back(h);
     reload_index(h);
 }
 
-void undo_running_command(Hold& h) {
-    h.command_running = false;  // a stop on the way must not undo twice
-    drop_changes(h);
-    if ((h.deletions.empty() && !h.remake) || h.name.empty()) {
-        h.remake = nullptr;
-        return;
-    }
-    // What stands is a change of its own, stored as a command's is: a new
-    // index taken up by the command, then the deletions it ordered. When it
-    // cannot be stored (no room for the copy, said already), the file stays
-    // as it was before the command.
+// What stands when the command fails is a change of its own, stored as a
+// command's is: a new index taken up by the command, then the deletions it
+// ordered. When it cannot be stored (no room for the copy, said already),
+// the file stays as it was before the command; a stop met on the way
+// leaves it so and goes on.
+void store_what_stands(Hold& h) {
     const std::vector<int> types = std::exchange(h.deletions, {});
     const std::function<void()> remake = std::exchange(h.remake, nullptr);
+    if ((types.empty() && !remake) || h.name.empty()) return;
     h.command_running = true;
     h.fresh = static_cast<bool>(remake);
+    bool stored = false;
     try {
         if (remake) remake();
         for (int type : types) CANCELLA(type);
-        if (!store_changes(h)) drop_changes(h);
+        stored = store_changes(h);
+    } catch (const CommandFailed&) {
     } catch (...) {
-        drop_changes(h);
+        h.command_running = false;
+        put_file_back(h);
+        throw;
     }
     h.command_running = false;
+    if (!stored) drop_changes(h);
+}
+
+// Undoes the running command. A stop met on the way (the disc fails
+// again) goes on to the caller; the file is then as before the command.
+void undo_running_command(Hold& h) {
+    h.command_running = false;  // a stop on the way must not undo twice
+    drop_changes(h);
+    store_what_stands(h);
+}
+
+// The undo met a stop while another was on its way: the file goes back on
+// its unit as it was before the command, and nothing more is read; the
+// index is marked unread, so that nothing uses what the command left of it.
+void abandon_running_command(Hold& h) noexcept {
+    h.command_running = false;
+    h.deletions.clear();
+    h.remake = nullptr;
+    XFILE.I(xfile::kIndexState) = xfile::kNotLoaded;
+    try {
+        put_file_back(h);
+    } catch (...) {
+        // Only what the buffers hold of the copy may remain: it is never
+        // written, for the run ends in its stop.
+    }
+}
+
+// A change passed on (a new index) becomes the beginning command's own.
+void take_up_passed_on_change(Hold& h) { h.passed_on = false; }
+
+void begin_command(Hold& h, bool fresh) {
+    h.command_running = true;
+    h.fresh = fresh;
+    h.index_loaded = XFILE.I(xfile::kIndexState) == xfile::kLoaded;
+    h.remake = nullptr;
 }
 
 }  // namespace
 
 bool hold_structure_file() {
     Hold& h = hold();
-    if (h.lock_fd >= 0 || h.spare) {
+    if (h.lock_fd >= 0 || h.kept) {
         // A file held before and not let go: its lock and copies go first.
         const UnitFile open_now = units().take(store_unit());
         let_go_structure_file();
@@ -443,11 +575,10 @@ void let_go_structure_file() {
     if (h.working) {
         if (h.original.fp) std::fclose(h.original.fp);
         h.original = UnitFile{};
-        let_go(h.copy, h.work);
+        let_go(h, h.copy, h.work);
         h.working = false;
     }
-    if (h.spare) let_go(h.kept, h.work);
-    h.spare = false;
+    let_go_kept(h);
     h.command_running = h.passed_on = false;
     h.remake = nullptr;
     h.deletions.clear();
@@ -496,24 +627,30 @@ void prepare_store_write(int record) {
     if (h.command_running && !h.working && !h.name.empty()) start_working_copy(h);
     // Whatever is written, the copy beside the file differs from it there.
     if (h.working) h.copy.differs.insert(record);
-    else if (h.spare) h.kept.differs.insert(record);
+    else if (h.kept) h.kept->differs.insert(record);
 }
 
 CommandGuard::CommandGuard(bool fresh) {
     Hold& h = hold();
     h.deletions.clear();
-    if (h.passed_on) {
-        // The change passed on is this command's too, from where it began.
-        h.passed_on = false;
-        return;
-    }
-    h.command_running = true;
-    h.fresh = fresh;
-    h.index_loaded = XFILE.I(xfile::kIndexState) == xfile::kLoaded;
-    h.remake = nullptr;
+    // The change passed on is this command's too, from where it began.
+    if (h.passed_on) take_up_passed_on_change(h);
+    else begin_command(h, fresh);
 }
 
 CommandGuard::~CommandGuard() {
+    Hold& h = hold();
+    if (!h.command_running || h.passed_on) return;
+    // Nothing may leave a destructor: it runs while a stop may already be
+    // on its way, and a disc that failed once may fail the undo again.
+    try {
+        undo_running_command(h);
+    } catch (...) {
+        abandon_running_command(h);
+    }
+}
+
+void CommandGuard::undo() {
     Hold& h = hold();
     if (h.command_running && !h.passed_on) undo_running_command(h);
 }

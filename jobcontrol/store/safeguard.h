@@ -54,10 +54,12 @@ void remove_leftover_copies();
 void prepare_store_write(int record);
 
 // One command's changes to the structure file, from the guard's making to
-// its commit. A command not committed when the guard goes (it failed or
-// stopped) is undone: its working copy and whatever the buffers hold are
-// dropped, the index is read again from the file, and the deletions a
-// failing command orders are made.
+// its commit. A command that failed is undone: its working copy and
+// whatever the buffers hold are dropped, the index is read again from the
+// file, and the deletions a failing command orders are made. A command not
+// committed when the guard goes (a stop on its way) is undone too, but
+// nothing leaves the destructor: where the disc fails the undo again, the
+// file goes back as it was before the command and nothing more is read.
 class CommandGuard {
 public:
     // The command starts: nothing is copied until it writes. A fresh start
@@ -71,6 +73,9 @@ public:
     // out and the working copy, flushed to the disc, becomes the structure
     // file. False, after saying why and undoing the command, when it cannot.
     bool commit();
+    // The command has failed: it is undone now, so that a stop met on the
+    // way (the disc fails the index's reading) reaches the caller.
+    void undo();
     // The change (a new index for the file) is stored with the next
     // command's, so that the file is flushed and replaced once for both; it
     // stands whether that command ends ok or not: after an undo, remake

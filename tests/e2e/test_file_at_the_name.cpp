@@ -4,6 +4,7 @@
 // folder allows, reached through a shorter link, is stored like any other.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -97,6 +98,102 @@ TEST(FileAtTheName, FilePutThereWhileACommandRunsIsNeverWrittenOver) {
     EXPECT_EQ(exit_code_of(pid), 1);
     EXPECT_FALSE(file_exists(path));
     EXPECT_TRUE(read_file(moved) == before);
+}
+
+// The files beside the structure file that this run gave a name of their
+// own: a file the user put at one of the run's names.
+std::vector<std::string> found_files(const std::string& dir) {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().rfind(std::string(kJob) + ".bin.zanek-found-", 0) == 0)
+            found.push_back(e.path().string());
+    return found;
+}
+
+// While %phase runs (stopped at one of its writes), the user renames a file
+// onto the name of the run's working copy: that file is neither put at the
+// structure file's name nor removed, by this run or the next; it is given
+// a name of its own and the listing says which.
+TEST(FileAtTheName, FileRenamedOntoTheWorkingCopyIsNeitherInstalledNorRemoved) {
+    const std::vector<std::string> jobs = one_command_jobs(kJob);
+    const std::string dir = job_copy("renamed_onto_copy", kJob, false);
+    const std::string path = dir + "/" + kJob + ".bin", users = dir + "/mine.bin";
+    for (std::size_t c = 0; c < 4; ++c) ASSERT_EQ(run_zanek(dir, jobs[c]).exit_code, 0) << jobs[c];
+    const std::string before = read_file(path);
+    const std::string other = before.substr(0, before.size() / 2) + std::string(before.size() / 2, 'x');
+    write_file(dir + "/job.cmd", jobs[4]);
+    const int writes = writes_of_run([&](int k) {
+        const RunResult r = run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(k));
+        write_file(path, before);
+        for (const std::string& copy : working_copies(dir, kJob)) fs::remove(copy);
+        return r.exit_code;
+    });
+    ASSERT_GE(writes, 32);
+    const pid_t pid = start_zanek(dir, "stop:" + std::to_string(writes / 2));
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    const std::vector<std::string> copies = working_copies(dir, kJob);
+    ASSERT_EQ(copies.size(), 1u);
+    write_file(users, other);
+    fs::rename(users, copies[0]);
+    ::kill(pid, SIGCONT);
+    EXPECT_EQ(exit_code_of(pid), 1);
+    const std::string listing = read_file(dir + "/job.lis");
+    EXPECT_NE(listing.find(" *** error *** the working copy of " + std::string(kJob) + ".bin was moved or replaced"),
+              std::string::npos)
+        << listing;
+    const std::vector<std::string> found = found_files(dir);
+    ASSERT_EQ(found.size(), 1u) << listing;
+    EXPECT_NE(listing.find("is kept as " + found[0]), std::string::npos) << listing;
+    EXPECT_TRUE(read_file(found[0]) == other);
+    EXPECT_TRUE(read_file(path) == before);
+    EXPECT_TRUE(working_copies(dir, kJob).empty());
+    // The next run stores as usual and leaves the user's file alone.
+    const RunResult next = run_zanek(dir, jobs[4]);
+    EXPECT_EQ(next.exit_code, 0) << next.listing;
+    EXPECT_TRUE(read_file(found[0]) == other);
+}
+
+// A second hard link to the structure file keeps what it held before the
+// run, whatever the run did through the other name: the file a command
+// replaced is never written in place while another name leads to it, and
+// a run killed at any event of its second command leaves it whole.
+TEST(FileAtTheName, SecondHardLinkKeepsWhatItHeldBeforeTheRun) {
+    const std::vector<std::string> jobs = one_command_jobs(kJob);
+    const std::string dir = job_copy("hard_link", kJob, false);
+    const std::string path = dir + "/" + kJob + ".bin", link = dir + "/other.bin";
+    ASSERT_EQ(run_zanek(dir, jobs[0]).exit_code, 0);
+    const std::string before = read_file(path);
+    const std::string job = jobs[1].substr(0, jobs[1].find("%normal")) + "%normal\n%seminvariants\n%invariants\n%end\n";
+    write_file(dir + "/job.cmd", job);
+    auto fresh_links = [&] {
+        fs::remove(path);
+        fs::remove(link);
+        for (const std::string& copy : working_copies(dir, kJob)) fs::remove(copy);
+        write_file(path, before);
+        fs::create_hard_link(path, link);
+    };
+    fresh_links();
+    const RunResult whole = run_zanek(dir, "", "job.cmd", "job.lis");
+    ASSERT_EQ(whole.exit_code, 0) << whole.listing;
+    EXPECT_FALSE(read_file(path) == before);
+    EXPECT_TRUE(read_file(link) == before);
+    const int writes = writes_of_run([&](int k) {
+        fresh_links();
+        return run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(k)).exit_code;
+    });
+    ASSERT_GT(writes, 10);
+    // Every command of the run, the later ones writing into what the one
+    // before replaced.
+    const int step = std::max(1, writes / 24);
+    for (int k = 1; k <= writes; k += step) {
+        SCOPED_TRACE("killed at event " + std::to_string(k) + " of " + std::to_string(writes));
+        fresh_links();
+        ASSERT_EQ(run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(k)).exit_code,
+                  kSeamExitCode);
+        EXPECT_TRUE(read_file(link) == before);
+    }
 }
 
 // A structure file whose real name is as long as a name can be, reached
