@@ -132,6 +132,23 @@ bool write_at(int fd, const void* data, std::size_t n, off_t at) {
     return true;
 }
 
+bool read_at(int fd, void* data, std::size_t n, off_t at) {
+    if (!seam::read_passes()) return false;
+    char* p = static_cast<char*>(data);
+    while (n > 0) {
+        const ssize_t r = ::pread(fd, p, n, at);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            if (r == 0) errno = EIO;  // the file ends before the bytes asked for
+            return false;
+        }
+        p += r;
+        at += r;
+        n -= static_cast<std::size_t>(r);
+    }
+    return true;
+}
+
 bool extend_to(int fd, off_t length) {
     struct stat sb;
     if (::fstat(fd, &sb) != 0) return false;
@@ -146,7 +163,7 @@ bool set_length(int fd, off_t length) {
 }
 
 bool copy_range(int from, int to, off_t at, off_t n) {
-    if (!seam::event_passes(needs_room(to, at, static_cast<std::size_t>(n)))) return false;
+    if (!seam::copy_passes(needs_room(to, at, static_cast<std::size_t>(n)))) return false;
     seam::note_file_change(to, at, static_cast<std::size_t>(n));
     off_t in = at, out = at;
     while (n > 0) {
@@ -182,43 +199,38 @@ bool copy_file_data(int from, int to) {
     return at >= 0 || errno == ENXIO;
 }
 
-bool sync_fd(int fd) {
-    // A disc the seam fails fails the flush itself (on no descriptor), so
-    // that what the flush answers is all the caller goes by.
-    const bool disc_works = seam::event_passes(false);
-    const int seam_error = errno;
-    if (::fsync(disc_works ? fd : -1) != 0) {
-        if (!disc_works) errno = seam_error;
-        return false;
-    }
-    seam::file_flushed(fd);
-    return true;
-}
+bool sync_fd(int fd) { return seam::fsync(fd) == 0; }
 
 namespace {
 
-bool seam_rename(const std::string& from, const std::string& to, unsigned flags) {
+enum class Rename { Over, Exchange, TakeBack };
+
+bool seam_rename(const std::string& from, const std::string& to, Rename how) {
     if (!seam::event_passes(true)) return false;
     const seam::RenameNote note = seam::before_rename(from, to);
+    const unsigned flags = how == Rename::Over ? 0 : RENAME_EXCHANGE;
     const bool ok = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags) == 0;
     const int err = errno;
-    seam::rename_done(note, ok);
+    if (how == Rename::TakeBack) seam::exchange_taken_back(note, ok);
+    else seam::rename_done(note, ok);
     errno = err;
     return ok;
 }
 
 }  // namespace
 
-bool rename_over(const std::string& from, const std::string& to) { return seam_rename(from, to, 0); }
+bool rename_over(const std::string& from, const std::string& to) { return seam_rename(from, to, Rename::Over); }
 
 bool exchange_names(const std::string& from, const std::string& to) {
-    return seam_rename(from, to, RENAME_EXCHANGE);
+    if (const int refused = seam::exchange_refused()) {
+        errno = refused;
+        return false;
+    }
+    return seam_rename(from, to, Rename::Exchange);
 }
 
 bool take_back_exchange(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_EXCHANGE) != 0) return false;
-    seam::exchange_taken_back(to);
-    return true;
+    return seam_rename(from, to, Rename::TakeBack);
 }
 
 bool add_name(const std::string& existing, const std::string& new_name) {
@@ -228,12 +240,12 @@ bool add_name(const std::string& existing, const std::string& new_name) {
 }
 
 bool sync_folder(const std::string& path) {
-    if (!seam::event_passes(false)) return false;
     const int fd = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    if (ok) seam::folder_flushed(fd);
+    const bool ok = seam::fsync(fd) == 0;
+    const int err = errno;
     ::close(fd);
+    errno = err;
     return ok;
 }
 
@@ -279,23 +291,29 @@ bool file_present(const std::string& path) {
 
 bool remove_file(const std::string& path) { return ::unlink(path.c_str()) == 0 || errno == ENOENT; }
 
-bool same_file(const std::string& a, const std::string& b) {
-    struct stat sa, sb;
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+std::optional<FileId> file_id(int fd) {
+    struct stat sb;
+    if (::fstat(fd, &sb) != 0) return std::nullopt;
+    return file_id(sb);
 }
 
-bool fd_is_at(int fd, const std::string& path) {
-    struct stat sa, sb;
-    if (::fstat(fd, &sa) != 0 || ::stat(path.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+std::optional<FileId> file_id(const std::string& path) {
+    struct stat sb;
+    if (::stat(path.c_str(), &sb) != 0) return std::nullopt;
+    return file_id(sb);
 }
 
-bool same_open_file(int a, int b) {
-    struct stat sa, sb;
-    if (::fstat(a, &sa) != 0 || ::fstat(b, &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
+namespace {
+
+bool one_file(const std::optional<FileId>& a, const std::optional<FileId>& b) { return a && b && *a == *b; }
+
+}  // namespace
+
+bool same_file(const std::string& a, const std::string& b) { return one_file(file_id(a), file_id(b)); }
+
+bool fd_is_at(int fd, const std::string& path) { return one_file(file_id(fd), file_id(path)); }
+
+bool same_open_file(int a, int b) { return one_file(file_id(a), file_id(b)); }
 
 std::string folder_of(const std::string& path) {
     const std::size_t slash = path.rfind('/');

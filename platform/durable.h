@@ -1,10 +1,13 @@
 // Files that must survive a crash: every write, flush to the disc, rename
-// and creation of a named file the program keeps passes through here, and
-// through the test seam (platform/fault_seam.h) that lets a test make the
-// disc fail as a real one does.
+// and creation of a named file the program keeps, and every read of the
+// structure file, passes through here, and through the test seam
+// (platform/fault_seam.h) that lets a test make the disc fail as a real one
+// does.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace zanek {
@@ -23,9 +26,17 @@ int open_rw(const std::string& path);
 // Creates path, which must not exist, for reading and writing with the
 // given permission bits; -1 on failure (errno tells why).
 int create_new(const std::string& path, mode_t mode);
+// The bytes and the length of a named file change only through write_at,
+// extend_to, set_length, copy_range and copy_file_data here (direct-access
+// files and copies), and through write_sequential (the buffers of a
+// sequential file, routed here while the seam is armed; unarmed, the
+// standard library writes them itself).
+//
 // Writes all n bytes at offset at: false on failure (errno tells why).
-// Only these writes, extend_to and copy_file_data change a named file.
 bool write_at(int fd, const void* data, std::size_t n, off_t at);
+// Reads all n bytes at offset at: false on failure (errno tells why; EIO
+// when the file ends first).
+bool read_at(int fd, void* data, std::size_t n, off_t at);
 // Makes the file at least length bytes long without claiming room on the
 // disc for the new part (it reads as zeros).
 bool extend_to(int fd, off_t length);
@@ -42,12 +53,17 @@ bool set_length(int fd, off_t length);
 bool sync_fd(int fd);
 // Renames from to to, replacing it (one step: to is always either file).
 bool rename_over(const std::string& from, const std::string& to);
-// Swaps the files at the two names in one step; false, with errno EINVAL,
-// where the file system cannot. take_back_exchange swaps them back.
+// Swaps the files at the two names in one step; false, with errno EINVAL
+// or ENOSYS, where the file system cannot. take_back_exchange swaps them
+// back (an event of its own, that can fail as the exchange can).
 bool exchange_names(const std::string& from, const std::string& to);
 bool take_back_exchange(const std::string& from, const std::string& to);
-// Gives the file at existing a second name (a hard link); false, with
-// errno, where it cannot.
+// Gives the file at existing a second name (a hard link); false with errno.
+// The new name is lost to a power cut unless its folder is flushed. It is
+// not an event of the seam: it is made only in the moment after an
+// exchange brought a user's file to the working copy's name, so that the
+// file always keeps a name outside the copy's prefix, and a fault there
+// would only repeat the one at the exchange before it.
 bool add_name(const std::string& existing, const std::string& new_name);
 // Pushes the folder of path to the disc: names made in it stay made.
 bool sync_folder(const std::string& path);
@@ -76,7 +92,20 @@ void close_later(int fd);
 bool file_present(const std::string& path);
 // Removes the file; true when it is gone.
 bool remove_file(const std::string& path);
-// True when both paths name one file on the disc (same device and inode).
+
+// A file on the disc whatever name reaches it: its device and inode.
+struct FileId {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    friend auto operator<=>(const FileId&, const FileId&) = default;
+};
+// The file a stat describes; the file open on fd, or the one path names
+// (symbolic links followed), none when it cannot be asked.
+inline FileId file_id(const struct stat& sb) { return {sb.st_dev, sb.st_ino}; }
+std::optional<FileId> file_id(int fd);
+std::optional<FileId> file_id(const std::string& path);
+
+// True when both paths name one file on the disc.
 bool same_file(const std::string& a, const std::string& b);
 // True when the descriptor's file is the one path names now.
 bool fd_is_at(int fd, const std::string& path);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <map>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -21,9 +22,9 @@ namespace {
 // What happens at which event.
 
 struct Fault {
-    enum Kind { None, Kill, Cut, Full, Fail, Stop } kind = None;
+    enum Kind { None, Kill, Cut, Full, Fail, ReadFail, Stop } kind = None;
     long at = 0;      // the event at which it happens (1-based)
-    long span = 0;    // full and fail: events it lasts, 0 for ever
+    long span = 0;    // full, fail and readfail: events it lasts, 0 for ever
     long events = 0;  // counted events so far
 };
 
@@ -32,6 +33,7 @@ Fault::Kind kind_named(const std::string& name) {
     if (name == "cut") return Fault::Cut;
     if (name == "full") return Fault::Full;
     if (name == "fail") return Fault::Fail;
+    if (name == "readfail") return Fault::ReadFail;
     if (name == "stop") return Fault::Stop;
     return Fault::None;
 }
@@ -59,13 +61,23 @@ Fault& fault() {
 
 bool cut_armed() { return fault().kind == Fault::Cut; }
 
+// Only a disc that fails reads has reads to count.
+bool reads_counted(const Fault& f) { return f.kind == Fault::Fail || f.kind == Fault::ReadFail; }
+
+bool within_span(const Fault& f) { return f.span == 0 || f.events < f.at + f.span; }
+
+// What an event does to the disc.
+struct Access {
+    bool writes;
+    bool reads;
+    bool needs_room;  // the write claims new blocks of the disc
+};
+
 // ---------------------------------------------------------------------
 // Under a power cut, what is not yet on the disc: for each file, its
 // length at its last flush and the old bytes of every write since; for
-// each folder (by device and inode, whatever name it is reached by), the
-// names made since its last flush.
-
-using FileId = std::pair<dev_t, ino_t>;
+// each folder (whatever name it is reached by), the names made since its
+// last flush.
 
 struct FileChanges {
     int fd = -1;  // a descriptor of its own, valid whatever the file's name
@@ -91,23 +103,13 @@ Unsynced& unsynced() {
     return u;
 }
 
-bool id_of(int fd, FileId& id) {
-    struct stat sb;
-    if (::fstat(fd, &sb) != 0) return false;
-    id = {sb.st_dev, sb.st_ino};
-    return true;
-}
-
-bool folder_id(const std::string& path, FileId& id) {
-    struct stat sb;
-    if (::stat(folder_of(path).c_str(), &sb) != 0) return false;
-    id = {sb.st_dev, sb.st_ino};
-    return true;
+void drop_saved(const std::string& saved) {
+    if (!saved.empty()) ::unlink(saved.c_str());
 }
 
 void note_name_change(const std::string& path, NameChange change) {
-    FileId folder;
-    if (cut_armed() && folder_id(path, folder)) unsynced().folders[folder].push_back(std::move(change));
+    const std::optional<FileId> folder = file_id(folder_of(path));
+    if (cut_armed() && folder) unsynced().folders[*folder].push_back(std::move(change));
 }
 
 // A rename not yet on the disc may or may not be there after the power
@@ -136,17 +138,26 @@ void lose_what_is_not_on_the_disc() {
     }
 }
 
-bool within_span(const Fault& f) { return f.span == 0 || f.events < f.at + f.span; }
+// The open file or folder fd is on the disc: a power cut keeps what was
+// written to it, and the names made in it.
+void flushed(int fd) {
+    const std::optional<FileId> id = file_id(fd);
+    if (!cut_armed() || !id) return;
+    if (auto file = unsynced().files.find(*id); file != unsynced().files.end()) {
+        ::close(file->second.fd);
+        unsynced().files.erase(file);
+    }
+    if (auto folder = unsynced().folders.find(*id); folder != unsynced().folders.end()) {
+        for (const NameChange& c : folder->second) drop_saved(c.saved);
+        unsynced().folders.erase(folder);
+    }
+}
 
-}  // namespace
-
-bool armed() { return fault().kind != Fault::None; }
-
-bool fills_disc() { return fault().kind == Fault::Full; }
-
-bool event_passes(bool needs_room) {
+// Counts the event, if it is one, and tells whether it passes.
+bool passes(const Access& a) {
     Fault& f = fault();
     if (f.kind == Fault::None) return true;
+    if (!a.writes && !reads_counted(f)) return true;
     f.events += 1;
     if (f.events < f.at) return true;
     switch (f.kind) {
@@ -158,11 +169,15 @@ bool event_passes(bool needs_room) {
         if (f.events == f.at) ::raise(SIGSTOP);
         return true;
     case Fault::Full:
-        if (!within_span(f) || !needs_room) return true;
+        if (!within_span(f) || !a.needs_room) return true;
         errno = ENOSPC;
         return false;
     case Fault::Fail:
         if (!within_span(f)) return true;
+        errno = EIO;
+        return false;
+    case Fault::ReadFail:
+        if (!within_span(f) || !a.reads) return true;
         errno = EIO;
         return false;
     case Fault::None: break;
@@ -170,11 +185,42 @@ bool event_passes(bool needs_room) {
     return true;
 }
 
+int exchange_errno() {
+    const char* v = std::getenv("ZANEK_NO_EXCHANGE");
+    if (!v) return 0;
+    const std::string s(v);
+    return s == "EINVAL" ? EINVAL : s == "ENOSYS" ? ENOSYS : 0;
+}
+
+}  // namespace
+
+bool armed() { return fault().kind != Fault::None; }
+
+bool fills_disc() { return fault().kind == Fault::Full; }
+
+bool event_passes(bool needs_room) { return passes({true, false, needs_room}); }
+
+bool copy_passes(bool needs_room) { return passes({true, true, needs_room}); }
+
+bool read_passes() { return passes({false, true, false}); }
+
+int fsync(int fd) {
+    if (!passes({true, false, false})) return -1;
+    if (::fsync(fd) != 0) return -1;
+    flushed(fd);
+    return 0;
+}
+
+int exchange_refused() {
+    static const int refused = exchange_errno();
+    return refused;
+}
+
 void note_file_change(int fd, off_t at, std::size_t n) {
     if (!cut_armed()) return;
     struct stat sb;
     if (::fstat(fd, &sb) != 0) return;
-    auto [it, fresh] = unsynced().files.try_emplace({sb.st_dev, sb.st_ino});
+    auto [it, fresh] = unsynced().files.try_emplace(file_id(sb));
     if (fresh) {
         it->second.fd = ::dup(fd);
         it->second.length = sb.st_size;
@@ -186,22 +232,12 @@ void note_file_change(int fd, off_t at, std::size_t n) {
         it->second.old_bytes.emplace_back(at, std::move(old));
 }
 
-void file_flushed(int fd) {
-    FileId id;
-    if (!cut_armed() || !id_of(fd, id)) return;
-    auto it = unsynced().files.find(id);
-    if (it == unsynced().files.end()) return;
-    ::close(it->second.fd);
-    unsynced().files.erase(it);
-}
-
 void note_creation(const std::string& path) { note_name_change(path, {path, "", "", {}}); }
 
 RenameNote before_rename(const std::string& from, const std::string& to) {
-    RenameNote note{from, to, "", 0, 0};
+    RenameNote note{from, to, "", {}};
     if (!cut_armed()) return note;
-    struct stat sb;
-    if (::stat(from.c_str(), &sb) == 0) note.dev = sb.st_dev, note.ino = sb.st_ino;
+    note.file = file_id(from).value_or(FileId{});
     if (file_present(to)) {
         note.saved = to + ".cut-" + std::to_string(++unsynced().saves);
         if (::link(to.c_str(), note.saved.c_str()) != 0) note.saved.clear();
@@ -210,27 +246,22 @@ RenameNote before_rename(const std::string& from, const std::string& to) {
 }
 
 void rename_done(const RenameNote& note, bool ok) {
-    if (ok) note_name_change(note.to, {note.to, note.from, note.saved, {note.dev, note.ino}});
-    else if (!note.saved.empty()) ::unlink(note.saved.c_str());
+    if (ok) note_name_change(note.to, {note.to, note.from, note.saved, note.file});
+    else drop_saved(note.saved);
 }
 
-void exchange_taken_back(const std::string& to) {
-    FileId folder;
-    if (!cut_armed() || !folder_id(to, folder)) return;
-    std::vector<NameChange>& changes = unsynced().folders[folder];
-    if (changes.empty() || changes.back().made != to) return;
-    if (!changes.back().saved.empty()) ::unlink(changes.back().saved.c_str());
+void exchange_taken_back(const RenameNote& note, bool ok) {
+    const std::optional<FileId> folder = file_id(folder_of(note.to));
+    if (!ok || !cut_armed() || !folder) return drop_saved(note.saved);
+    std::vector<NameChange>& changes = unsynced().folders[*folder];
+    const bool exchange_unflushed =
+        !changes.empty() && changes.back().made == note.to && changes.back().renamed == note.from;
+    if (!exchange_unflushed) return rename_done(note, ok);
+    // Neither the exchange nor its taking back reached the disc: after a
+    // power cut the names are as they were before both.
+    drop_saved(changes.back().saved);
+    drop_saved(note.saved);
     changes.pop_back();
-}
-
-void folder_flushed(int dirfd) {
-    FileId id;
-    if (!cut_armed() || !id_of(dirfd, id)) return;
-    auto it = unsynced().folders.find(id);
-    if (it == unsynced().folders.end()) return;
-    for (const NameChange& c : it->second)
-        if (!c.saved.empty()) ::unlink(c.saved.c_str());
-    unsynced().folders.erase(it);
 }
 
 }  // namespace zanek::seam

@@ -208,6 +208,8 @@ int Units::read_direct(int unit, int rec, Word* words, int nwords) {
     struct stat sb;
     if (::fstat(fd, &sb) != 0) return IO_READ_FAILED;
     if (off + static_cast<off_t>(n) > sb.st_size) return IO_BEYOND_END;
+    if (!f->scratch) return read_at(fd, words, n, off) ? IO_OK : IO_READ_FAILED;
+    // A scratch file is private to its command: it passes no seam.
     ssize_t r;
     do r = ::pread(fd, words, n, off);
     while (r < 0 && errno == EINTR);

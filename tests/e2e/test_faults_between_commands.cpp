@@ -1,9 +1,10 @@
 // Two storing commands in one run: the second works on the copy the first
 // left beside the file, brought up to date with the records the first
 // changed. Whatever ends the run at any write, flush or rename (a kill, a
-// power cut, a full disc, a failing disc), the file is as it was before the
-// run, after the first command, or after both; and a run that ends ok met
-// no failure it did not say.
+// power cut, a full disc, a failing disc) or at any read of the file (a
+// failing disc, a disc that fails reads only), the file is as it was before
+// the run, after the first command, or after both; and a run that ends ok
+// met no failure it did not say.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -23,21 +24,33 @@ constexpr const char* kFolderNotFlushed = " *** warning *** the folder of ";
 constexpr const char* kListingLost = " *** error *** the listing file job.lis could not be written";
 
 struct FaultCase {
+    const char* name;
     const char* kind;  // as the write seam names it
     const char* span;  // ":1" for one event only, "" for every event from K on
 };
 
 void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.kind << c.span; }
 
+// The kinds under which reads of the file are events, and fail.
+bool reads_fail(const std::string& kind) { return kind == "fail" || kind == "readfail"; }
+
+// The last line of the listing that is not blank.
+std::string last_line(const std::string& listing) {
+    std::vector<std::string> lines = split_lines(listing);
+    while (!lines.empty() && lines.back().find_first_not_of(' ') == std::string::npos) lines.pop_back();
+    return lines.empty() ? "" : lines.back();
+}
+
 class TwoCommands : public ::testing::TestWithParam<FaultCase> {
 protected:
     std::string dir, path, head, job;
     std::string before, middle, after;  // the file before the run, after its first command, after both
-    int writes = 0;
+    RunResult clean;                    // the run without a fault
+    int events = 0;                     // counted under the fault's kind
 
     void SetUp() override {
         const std::vector<std::string> jobs = one_command_jobs(kJob);
-        dir = job_copy(std::string("two_commands_") + GetParam().kind, kJob, false);
+        dir = job_copy(std::string("two_commands_") + GetParam().name, kJob, false);
         path = dir + "/" + kJob + ".bin";
         ASSERT_EQ(run_zanek(dir, jobs[0]).exit_code, 0);
         before = read_file(path);
@@ -46,11 +59,22 @@ protected:
         middle = read_file(path);
         job = head + "%normal\n%seminvariants\n%end\n";
         write_file(path, before);
-        ASSERT_EQ(run_zanek(dir, job).exit_code, 0);
+        clean = run_zanek(dir, job);
+        ASSERT_EQ(clean.exit_code, 0);
         after = read_file(path);
         ASSERT_FALSE(after == middle);
-        writes = writes_of_run([&](int k) { return run_with("kill:" + std::to_string(k)).exit_code; });
-        ASSERT_GT(writes, 10);
+        events = count_events();
+        ASSERT_GT(events, 10);
+    }
+    // A kill counts the writes; where reads count too, a failure of one
+    // event only shows in the run's exit code or its listing.
+    int count_events() {
+        if (!reads_fail(GetParam().kind))
+            return writes_of_run([&](int k) { return run_with("kill:" + std::to_string(k)).exit_code; });
+        return events_of_run([&](int k) {
+            const RunResult r = run_with("fail:" + std::to_string(k) + ":1");
+            return r.exit_code != 0 || r.listing != clean.listing;
+        });
     }
     RunResult run_with(const std::string& fault) {
         write_file(path, before);
@@ -60,6 +84,19 @@ protected:
     bool one_of_the_states() const {
         const std::string now = read_file(path);
         return now == before || now == middle || now == after;
+    }
+    // A run whose disc failed under it ends in error or in the stop of a
+    // file that cannot be read, and its listing (where it could be written)
+    // ends with the line that says so.
+    void ends_in_error_or_a_stop(const RunResult& r) const {
+        const std::string stop = GetParam().kind == std::string("readfail") ? " STOP 100" : " STOP ";
+        EXPECT_TRUE(r.exit_code == 1 || r.exit_code == 2) << r.exit_code << "\n" << r.output;
+        if (r.exit_code == 2) {
+            EXPECT_NE(r.output.find(stop), std::string::npos) << r.output;
+        }
+        if (r.output.find(kListingLost) != std::string::npos) return;
+        const std::string last = last_line(r.listing);
+        EXPECT_NE(last.find(r.exit_code == 2 ? stop : " == ZANEK ends in error"), std::string::npos) << last;
     }
     // The next run opens the file and removes whatever was left beside it.
     void opens_again() {
@@ -71,8 +108,8 @@ protected:
 
 TEST_P(TwoCommands, EveryFaultLeavesTheFileAsOneOfTheCommandsLeftIt) {
     const std::string kind = GetParam().kind;
-    for (int k = 1; k <= writes; ++k) {
-        SCOPED_TRACE(kind + " at event " + std::to_string(k) + " of " + std::to_string(writes));
+    for (int k = 1; k <= events; ++k) {
+        SCOPED_TRACE(kind + " at event " + std::to_string(k) + " of " + std::to_string(events));
         const RunResult r = run_with(kind + ":" + std::to_string(k) + GetParam().span);
         if (kind == "kill" || kind == "cut") {
             EXPECT_EQ(r.exit_code, kSeamExitCode);
@@ -80,12 +117,13 @@ TEST_P(TwoCommands, EveryFaultLeavesTheFileAsOneOfTheCommandsLeftIt) {
             EXPECT_TRUE(one_of_the_states());
             // A power cut at the run's last write (its listing's) keeps
             // what both commands stored.
-            if (kind == "cut" && k == writes) {
+            if (kind == "cut" && k == events) {
                 EXPECT_TRUE(read_file(path) == after);
             }
         } else if (r.exit_code == 0) {
-            // Every event failed: the only failure a run may end ok with is
-            // a folder not flushed, and it says so.
+            // The only failure a run may end ok with is a folder not
+            // flushed, and it says so; past the last read, a disc that
+            // fails reads fails nothing.
             EXPECT_TRUE(read_file(path) == after);
             if (kind == "fail") {
                 EXPECT_NE(r.listing.find(kFolderNotFlushed), std::string::npos) << r.listing;
@@ -98,15 +136,18 @@ TEST_P(TwoCommands, EveryFaultLeavesTheFileAsOneOfTheCommandsLeftIt) {
                 EXPECT_NE(r.output.find(kListingLost), std::string::npos) << r.output;
             }
             EXPECT_TRUE(working_copies(dir, kJob).empty());
+            if (reads_fail(kind)) ends_in_error_or_a_stop(r);
         }
         if (HasFailure()) return;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, TwoCommands,
-                         ::testing::Values(FaultCase{"kill", ""}, FaultCase{"cut", ""}, FaultCase{"full", ""},
-                                           FaultCase{"fail", ":1"}),
-                         [](const auto& info) { return std::string(info.param.kind); });
+                         ::testing::Values(FaultCase{"kill", "kill", ""}, FaultCase{"cut", "cut", ""},
+                                           FaultCase{"full", "full", ""}, FaultCase{"fail", "fail", ":1"},
+                                           FaultCase{"readfail", "readfail", ""},
+                                           FaultCase{"readfail_once", "readfail", ":1"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace zanek::test

@@ -98,24 +98,27 @@ RunResult run_zanek(const std::string& dir, const std::string& cmd_text, const s
     return r;
 }
 
-int writes_of_run(const std::function<int(int k)>& exit_code_when_killed_at) {
-    auto killed_at = [&](int k) { return exit_code_when_killed_at(k) == kSeamExitCode; };
-    // Killed at every event before low; high is the next to try.
+int events_of_run(const std::function<bool(int k)>& fault_met_at) {
+    // The fault is met at every event before low; high is the next to try.
     int low = 1, high = 1;
-    while (killed_at(high)) {
+    while (fault_met_at(high)) {
         low = high + 1;
         if (high > (1 << 24)) {
-            ADD_FAILURE() << "the run is still killed at event " << high << ": the seam counts no end";
+            ADD_FAILURE() << "the run still meets the fault at event " << high << ": the seam counts no end";
             return -1;
         }
         high *= 2;
     }
     while (low < high) {
         const int mid = low + (high - low) / 2;
-        if (killed_at(mid)) low = mid + 1;
+        if (fault_met_at(mid)) low = mid + 1;
         else high = mid;
     }
     return low - 1;
+}
+
+int writes_of_run(const std::function<int(int k)>& exit_code_when_killed_at) {
+    return events_of_run([&](int k) { return exit_code_when_killed_at(k) == kSeamExitCode; });
 }
 
 std::string job_copy(const std::string& folder, const std::string& job, bool window) {

@@ -77,13 +77,18 @@ struct StoredLists {
 };
 StoredLists stored_lists(const std::string& bytes);
 
-// The count of events (writes, flushes to the disc, renames) of a run
-// under the write seam. exit_code_when_killed_at(k) runs it, from the same
+// The count of events (writes, flushes to the disc, renames; a kill counts
+// no reads) of a run under the write seam. exit_code_when_killed_at(k) runs it, from the same
 // start each time, with ZANEK_WRITE_FAULT=kill:k and gives its exit code:
 // the run is killed (kSeamExitCode) at every event up to its last and ends
 // by itself from one past the last on. The first k not killed is found by
 // doubling k, then halving the span between the last kill and it.
 int writes_of_run(const std::function<int(int k)>& exit_code_when_killed_at);
+// The count of events of a run under a fault of any kind, found the same
+// way: fault_met_at(k) runs it from the same start with the fault at event
+// k and tells whether the run met it, which it does at every event up to
+// the last and at none past it.
+int events_of_run(const std::function<bool(int k)>& fault_met_at);
 
 // The working copies beside the structure file name.bin in dir (a run
 // that ended during a command left them, or a command is storing).
