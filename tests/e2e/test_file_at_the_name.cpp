@@ -196,6 +196,54 @@ TEST(FileAtTheName, SecondHardLinkKeepsWhatItHeldBeforeTheRun) {
     }
 }
 
+// A file system (or a sandbox) that cannot swap two names in one step:
+// every command stores by a check that the name still leads to the file
+// the run opened, then a rename over it; a file put at the name is never
+// written over there either.
+class WithoutTheSwap : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(WithoutTheSwap, CommandsStoreByCheckAndRenameAndNeverWriteOverAFilePutThere) {
+    const std::vector<std::string> jobs = one_command_jobs(kJob);
+    const std::string dir = job_copy(std::string("no_swap_") + GetParam(), kJob, false);
+    const std::string path = dir + "/" + kJob + ".bin", moved = path + ".moved";
+    const std::string no_swap = std::string("ZANEK_NO_EXCHANGE=") + GetParam();
+    ASSERT_EQ(run_zanek(dir, jobs[0]).exit_code, 0);
+    const std::string before = read_file(path);
+    const std::string job = jobs[1].substr(0, jobs[1].find("%normal")) + "%normal\n%seminvariants\n%end\n";
+    ASSERT_EQ(run_zanek(dir, job).exit_code, 0);
+    const std::string swapped = read_file(path);
+    write_file(path, before);
+    const RunResult r = run_zanek(dir, job, "job.cmd", "job.lis", no_swap);
+    EXPECT_EQ(r.exit_code, 0) << r.listing;
+    EXPECT_TRUE(read_file(path) == swapped);
+    EXPECT_TRUE(working_copies(dir, kJob).empty());
+    // The file moved away and another put at its name while the second
+    // command runs.
+    write_file(path, before);
+    write_file(dir + "/job.cmd", job);
+    ::setenv("ZANEK_NO_EXCHANGE", GetParam(), 1);
+    const pid_t pid = start_zanek(dir, "stop:" + std::to_string(writes_of_run([&](int k) {
+                                            return run_zanek(dir, "", "job.cmd", "job.lis",
+                                                             no_swap + " ZANEK_WRITE_FAULT=kill:" + std::to_string(k))
+                                                .exit_code;
+                                        }) / 2));
+    ::unsetenv("ZANEK_NO_EXCHANGE");
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    const std::string other(before.size(), 'x');
+    fs::rename(path, moved);
+    write_file(path, other);
+    ::kill(pid, SIGCONT);
+    EXPECT_EQ(exit_code_of(pid), 1);
+    EXPECT_NE(read_file(dir + "/job.lis").find(" is no longer the file this run opened"), std::string::npos);
+    EXPECT_TRUE(read_file(path) == other);
+    EXPECT_TRUE(working_copies(dir, kJob).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(FileSystems, WithoutTheSwap, ::testing::Values("EINVAL", "ENOSYS"),
+                         [](const auto& info) { return std::string(info.param); });
+
 // A structure file whose real name is as long as a name can be, reached
 // through a link with a short name: every command stores, and a working
 // copy a killed run left beside it is found and removed by the next run.
