@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "jobcontrol/commands.h"
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/store/store.h"
 #include "jobcontrol/zanek.h"
@@ -24,18 +23,12 @@ namespace {
 
 constexpr int kStoreUnit = 30;
 
+// One command's routine alone, as the program's dispatcher calls it, with
+// what it stored flushed to the file at the end.
 int run_bare(int code, const std::vector<std::string>& lines) {
     bench::queue_one(code, lines);
-    int status = 0;
-    switch (code) {
-    case CMD_DATA: DATAZAN(0, status); break;
-    case CMD_NORMAL: NORMAL(status); break;
-    case CMD_SEMINV: SEMINV(status); break;
-    case CMD_INVAR: INVAR(status); break;
-    case CMD_PHASE: CONTAN(status); break;
-    case CMD_FOURIER: FOURIE(DOTDAT.name[3], status); break;
-    default: status = -1; break;
-    }
+    int status = 0, job_count = 0;
+    dispatch_command(code, 0, job_count, status);
     XDUMP();
     return status;
 }

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "jobcontrol/commands.h"
 #include "jobcontrol/records/job.h"
 #include "jobcontrol/records/store.h"
 #include "jobcontrol/store/safeguard.h"
@@ -123,15 +122,6 @@ const std::map<int, std::string>& files_before_each_command() {
     return files;
 }
 
-void run_bare(int code, int& status) {
-    switch (code) {
-    case CMD_NORMAL: NORMAL(status); break;
-    case CMD_FOURIER: FOURIE(DOTDAT.name[3], status); break;
-    case CMD_EXPORT: EXPORT(status); break;
-    default: BEFOR(); break;
-    }
-}
-
 void command_cost(benchmark::State& state, bool guarded) {
     const int code = static_cast<int>(state.range(0));
     const std::string before = files_before_each_command().at(code);
@@ -143,7 +133,7 @@ void command_cost(benchmark::State& state, bool guarded) {
         state.ResumeTiming();
         int status = 0, job_count = 0;
         if (guarded) run_command(code, 0, job_count, status);
-        else run_bare(code, status);
+        else dispatch_command(code, 0, job_count, status);
         if (status < 0) state.SkipWithError("the command failed");
     }
     units().close(kUnit);

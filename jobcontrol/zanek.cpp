@@ -127,6 +127,11 @@ bool store_directive(const std::string& line, JobNotes& notes, int& status) {
     std::string rest;
     if (reflection_directive(line, rest)) {
         notes.reflection_file = true;
+        // The word examined last is now the one after "refl": a reflection
+        // file whose name begins with "cont" asks for the scattering
+        // factors check as a contents line does.
+        key = rest.substr(0, 4);
+        LCASE(key);
         if (reflections_follow(rest)) {
             IMPL.I(implw::kReflectionUnit) = UNIT.I(unitw::kCommands);
             notes.reflection_name = "card reader";
@@ -478,8 +483,6 @@ void open_progress_line(int code) {
     if (n >= 1 && n <= kProgressLines) SCMESS.area[area][n] = std::string(80, ' ');
 }
 
-namespace {
-
 // Calls the routine of a command code.
 void dispatch_command(int code, int new_file, int& job_count, int& status) {
     switch (code) {
@@ -505,8 +508,6 @@ void dispatch_command(int code, int new_file, int& job_count, int& status) {
         break;
     }
 }
-
-}  // namespace
 
 // Runs one command: when it fails or stops, every stored list is as it was
 // before it; when it ends ok, its lists are on the disc.

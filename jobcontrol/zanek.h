@@ -27,6 +27,11 @@ bool open_structure_file(bool initialize, int& new_file, bool with_first_command
 // file that is not empty and holds no valid index is refused: false after
 // the message, with nothing written to it. Empties the store map.
 bool load_or_initialise_index(bool initialize, int& new_file, bool with_first_command = false);
+// Calls the routine of a command code, and nothing more: what the routine
+// stores is written as it goes, with no undo when it fails. Codes 7 and 15
+// set job_count to -1; a code no routine serves fails (status -1) with its
+// message.
+void dispatch_command(int code, int new_file, int& job_count, int& status);
 // Runs one command by its code, as the dispatcher does (the caller has set
 // the running command's number). Codes 7 and 15 set job_count to -1.
 void run_command(int code, int new_file, int& job_count, int& status);

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace zanek {
@@ -52,6 +53,41 @@ bool attribute_value(int fd, const std::string& name, std::string& value) {
     }
 }
 
+CopyRights refused(std::string why) {
+    CopyRights r;
+    r.refusal = std::move(why);
+    return r;
+}
+
+CopyRights allowed(uid_t owner, gid_t group, mode_t mode) {
+    CopyRights r;
+    r.allowed = true;
+    r.rights = {owner, group, mode};
+    return r;
+}
+
+// The bits a copy owned by owner, with group group, needs so that everyone
+// keeps the access they had to the file old. The new owner gets the access
+// it had (through the old group when runner_in_old_group, else as one of the
+// others); the old owner, when it is not the new one, keeps its access only
+// through the new group (old_owner_in_group) or as one of the others.
+CopyRights bits_keeping_access(const FileRights& old, uid_t owner, gid_t group, bool runner_in_old_group,
+                               bool old_owner_in_group) {
+    const mode_t u = owner_bits(old.mode), g = group_bits(old.mode), o = other_bits(old.mode);
+    if (group != old.group && g != o)
+        return refused("its group " + group_name(old.group) + " would become " + group_name(group) +
+                       ", and their members would gain or lose access");
+    if (owner == old.owner) return allowed(owner, group, old.mode);
+    // The owner changes: the old owner must reach the file as before.
+    const mode_t old_owner_now = old_owner_in_group ? g : o;
+    if (old_owner_now != u)
+        return refused("it would belong to " + user_name(owner) + ", and " + user_name(old.owner) + " would " +
+                       ((old_owner_now & u) != u ? "lose" : "gain") + " access");
+    const mode_t runner = runner_in_old_group ? g : o;
+    // The set-user and set-group bits mean something only to their owner.
+    return allowed(owner, group, (old.mode & 01000) | (runner << 6) | (g << 3) | o);
+}
+
 }  // namespace
 
 bool rights_of(int fd, FileRights& rights) {
@@ -61,29 +97,24 @@ bool rights_of(int fd, FileRights& rights) {
     return true;
 }
 
-bool mode_keeping_access(const FileRights& old, const Replacement& r, mode_t& mode, std::string& why) {
-    const mode_t u = owner_bits(old.mode), g = group_bits(old.mode), o = other_bits(old.mode);
-    const bool group_changes = r.new_group != old.group;
-    if (group_changes && g != o) {
-        why = "its group " + group_name(old.group) + " would become " + group_name(r.new_group) +
-              ", and their members would gain or lose access";
-        return false;
-    }
-    if (r.new_owner == old.owner) {
-        mode = old.mode;
-        return true;
-    }
-    // The owner changes: the old owner must reach the file as before.
-    const mode_t old_owner_now = r.owner_in_new_group ? g : o;
-    if (old_owner_now != u) {
-        why = "it would belong to " + user_name(r.new_owner) + ", and " + user_name(old.owner) +
-              " would " + ((old_owner_now & u) != u ? "lose" : "gain") + " access";
-        return false;
-    }
-    const mode_t runner = r.in_old_group ? g : o;
-    // The set-user and set-group bits mean something only to their owner.
-    mode = (old.mode & 01000) | (runner << 6) | (g << 3) | o;
-    return true;
+CopyRights copy_rights(const ReplacedFile& file, const Replacer& runner, const ReplacedFolder& folder) {
+    const FileRights& old = file.rights;
+    // Only the file's owner, the folder's owner or root may rename over a
+    // file in a folder with the sticky bit.
+    if (folder.sticky && !runner.root && runner.uid != old.owner && runner.uid != folder.owner)
+        return refused("its folder has the sticky bit, so only " + user_name(old.owner) +
+                       " or the folder's owner may replace it");
+    // Root gives the copy the file's owner and group; anyone else owns the
+    // copy, and can give it the file's group only as a member of that group.
+    const uid_t owner = runner.root ? old.owner : runner.uid;
+    const bool keeps_group = runner.root || runner.in_file_group;
+    const gid_t group = keeps_group ? old.group : runner.own_group;
+    // The list names the owner and group only as "the owner" and "the
+    // group": under another owner or group it would grant other people.
+    if ((owner != old.owner || group != old.group) && file.access_list)
+        return refused("its access-control list cannot be kept when its owner or group changes");
+    const bool old_owner_in_group = keeps_group ? file.owner_in_its_group : runner.owner_in_own_group;
+    return bits_keeping_access(old, owner, group, runner.in_file_group, old_owner_in_group);
 }
 
 std::string user_name(uid_t uid) {

@@ -17,20 +17,39 @@ struct FileRights {
 
 bool rights_of(int fd, FileRights& rights);
 
-// A new file written by new_owner, with group new_group, replaces a file
-// with the rights old: the permission bits it must have so that everyone
-// keeps the access they had, or "" with the reason in why when there are
-// none. The new owner gets the access it had (through the old group when
-// in_old_group, else as one of the others); the old owner, when it is not
-// the new one, keeps its access only through the new group (owner_in_new_group)
-// or as one of the others.
-struct Replacement {
-    uid_t new_owner;
-    gid_t new_group;
-    bool in_old_group;
-    bool owner_in_new_group;
+// Who may replace a file by a copy of it, and with what rights: the
+// decision made before a storing command writes its working copy beside
+// the structure file. It asks the system nothing (the caller gathers the
+// facts and applies the answer), so every case can be checked by anyone.
+//
+// The file being replaced.
+struct ReplacedFile {
+    FileRights rights;
+    bool access_list = false;         // carries an access-control list beyond its bits
+    bool owner_in_its_group = false;  // its owner is a member of its group
 };
-bool mode_keeping_access(const FileRights& old, const Replacement& r, mode_t& mode, std::string& why);
+// The user who would replace it.
+struct Replacer {
+    uid_t uid = 0;
+    bool root = false;                // may give a file any owner and group
+    bool in_file_group = false;       // may give a file of its own the file's group
+    gid_t own_group = 0;              // the group its copy gets when it may not
+    bool owner_in_own_group = false;  // the file's owner is a member of own_group
+};
+// The folder the file and its copy are in.
+struct ReplacedFolder {
+    bool sticky = false;
+    uid_t owner = 0;
+};
+// The owner, group and bits the copy must have so that no one loses or
+// gains access (allowed), or why it may not replace the file (the reason as
+// the listing gives it).
+struct CopyRights {
+    bool allowed = false;
+    FileRights rights;
+    std::string refusal;
+};
+CopyRights copy_rights(const ReplacedFile& file, const Replacer& runner, const ReplacedFolder& folder);
 
 // The names of a user and a group as a listing gives them (the number
 // where the system knows no name).

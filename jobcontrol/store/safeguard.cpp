@@ -188,31 +188,44 @@ void let_go_kept(Hold& h) {
     h.kept.reset();
 }
 
+// What the decision of who may replace the structure file needs to know:
+// the file from (with the rights file), the running user, the folder, and
+// the group own_group a new file of the running user gets in that folder.
+ReplacedFile replaced_file(int from, const FileRights& file) {
+    return {file, has_access_list(from), user_in_group(file.owner, file.group)};
+}
+
+Replacer replacer(const FileRights& file, gid_t own_group) {
+    const uid_t uid = ::geteuid();
+    return {uid, uid == 0, runner_in_group(file.group), own_group, user_in_group(file.owner, own_group)};
+}
+
+ReplacedFolder replaced_folder(const Hold& h) {
+    struct stat folder;
+    if (::stat(folder_of(h.real).c_str(), &folder) != 0) return {};
+    return {(folder.st_mode & S_ISVTX) != 0, folder.st_uid};
+}
+
 // Checks, before anything is copied, that the command may replace the
 // structure file at all, and gives the new copy fd the owner and group it
-// must have; returns the permission bits it must have. Where the running
-// user cannot keep the owner, the file may be replaced only if no one
-// loses or gains access.
+// must have (checking that it got them); returns the permission bits it
+// must have. Where the running user cannot keep the owner, the file may be
+// replaced only if no one loses or gains access.
 mode_t rights_for_copy(const Hold& h, int from, int fd, const FileRights& file) {
-    const uid_t runner = ::geteuid();
-    struct stat folder;
-    if (::stat(folder_of(h.real).c_str(), &folder) == 0 && (folder.st_mode & S_ISVTX) && runner != 0 &&
-        runner != file.owner && runner != folder.st_uid)
-        rights_not_kept(h, file, "its folder has the sticky bit, so only " + user_name(file.owner) +
-                                     " or the folder's owner may replace it");
-    // Root gives the copy the file's owner; anyone may try its group.
-    if (::fchown(fd, runner == 0 ? file.owner : static_cast<uid_t>(-1), file.group) != 0 && runner == 0)
-        no_working_copy(h, errno);
     FileRights made;
     if (!rights_of(fd, made)) no_working_copy(h, errno);
-    const bool changes = made.owner != file.owner || made.group != file.group;
-    if (changes && has_access_list(from))
-        rights_not_kept(h, file, "its access-control list cannot be kept when its owner or group changes");
-    const Replacement r{made.owner, made.group, runner_in_group(file.group), user_in_group(file.owner, made.group)};
-    mode_t mode = 0;
-    std::string why;
-    if (!mode_keeping_access(file, r, mode, why)) rights_not_kept(h, file, why);
-    return mode;
+    const Replacer runner = replacer(file, made.group);
+    const CopyRights copy = copy_rights(replaced_file(from, file), runner, replaced_folder(h));
+    if (!copy.allowed) rights_not_kept(h, file, copy.refusal);
+    // Root gives the copy the file's owner; anyone else only a group (for
+    // one not in the file's group, the one the copy was made with).
+    const uid_t owner = runner.root ? copy.rights.owner : static_cast<uid_t>(-1);
+    if (::fchown(fd, owner, copy.rights.group) != 0 && runner.root) no_working_copy(h, errno);
+    if (!rights_of(fd, made)) no_working_copy(h, errno);
+    if (made.owner != copy.rights.owner || made.group != copy.rights.group)
+        rights_not_kept(h, file, "its copy cannot be given the owner " + user_name(copy.rights.owner) +
+                                     " and group " + group_name(copy.rights.group));
+    return copy.rights.mode;
 }
 
 // Gives the copy fd the extended attributes of the file from and the

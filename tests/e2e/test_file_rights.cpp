@@ -175,6 +175,9 @@ const RightsCase kRightsCases[] = {
     // changes, though the file is now the member's.
     {"member_of_the_sharing_group", {kRoot, kDaemon, 0770}, {kDaemon, kDaemon, 0660}, {kBin, kUsers, {kDaemon}},
      true, {kBin, kDaemon, 0660}, ""},
+    // A member whose only link to the group is its own (primary) group.
+    {"member_through_its_primary_group", {kRoot, kDaemon, 0770}, {kDaemon, kDaemon, 0660}, {kBin, kDaemon, {}},
+     true, {kBin, kDaemon, 0660}, ""},
     {"owner_outside_the_sharing_group", {kRoot, kDaemon, 0770}, {kSys, kDaemon, 0660}, {kBin, kUsers, {kDaemon}},
      false, {}, "it would belong to bin, and sys would lose access"},
     // The owner, not in the group, reaches the file as one of the others,
@@ -198,6 +201,8 @@ const RightsCase kRightsCases[] = {
     // and the command fails at once rather than after its work.
     {"sticky_folder", {kRoot, kRoot, 01777}, {kDaemon, kDaemon, 0666}, {kBin, kBin, {}}, false, {},
      "its folder has the sticky bit, so only daemon or the folder's owner may replace it"},
+    {"owner_in_a_sticky_folder", {kRoot, kRoot, 01777}, {kBin, kBin, 0644}, {kBin, kBin, {}}, true,
+     {kBin, kBin, 0644}, ""},
 };
 INSTANTIATE_TEST_SUITE_P(Users, Rightful, ::testing::ValuesIn(kRightsCases),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -240,6 +245,19 @@ TEST_F(StoringAs, AccessListIsNotGivenToAnotherOwner) {
     ASSERT_EQ(::setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
     const RunResult r = store_as({kBin, kUsers, {kDaemon}}, {kRoot, kDaemon, 0770});
     expect_unchanged(r, {kDaemon, kDaemon, 0660}, "its access-control list cannot be kept when its owner or group changes");
+    EXPECT_EQ(attribute(path, "system.posix_acl_access"), acl);
+}
+
+// Nor when only the group changes: the owner, outside the file's group,
+// would give the copy a group of its own, and the list's group entry would
+// then speak for that group's members.
+TEST_F(StoringAs, AccessListIsNotGivenToAnotherGroup) {
+    const std::string acl = access_list({{kUserObj, 6, kNoId}, {kUser, 4, kSys}, {kGroupObj, 4, kNoId},
+                                         {kMask, 4, kNoId}, {kOther, 4, kNoId}});
+    give(path, {kBin, kDaemon, 0644});
+    ASSERT_EQ(::setxattr(path.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0), 0);
+    const RunResult r = store_as({kBin, kBin, {}}, {kRoot, kRoot, 0777});
+    expect_unchanged(r, {kBin, kDaemon, 0644}, "its access-control list cannot be kept when its owner or group changes");
     EXPECT_EQ(attribute(path, "system.posix_acl_access"), acl);
 }
 

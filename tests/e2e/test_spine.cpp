@@ -63,6 +63,12 @@ std::string many(const std::string& line, int n) {
 
 const std::string kTooManyDirectives = "%job many\n%data\n" + many("cell 1 1 1\n", 101) + "%end\n";
 const std::string kLongLine = "%job long\n%history\n" + std::string(85, '>') + "\n%end\n";
+// A %job line of the given number of columns whose last character is "|":
+// the title shows whether that character was kept.
+std::string job_line_of(std::size_t columns) { return "%job " + std::string(columns - 6, '=') + "|\n"; }
+const std::string kLine79 = job_line_of(79) + "%history\n%end\n";
+const std::string kLine80 = job_line_of(80) + "%history\n%end\n";
+const std::string kLine81 = job_line_of(81) + "%history\n%end\n";
 const std::string kTooManyCommands = "%job many\n" + many("%history\n", 201) + "%end\n";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -93,6 +99,9 @@ INSTANTIATE_TEST_SUITE_P(
         SpineCase{"window_size", "%job w\n%window 300 200\n%nowindow\n%history\n%end\n", 0},
         SpineCase{"crlf_and_comments", "%job crlf\r\n> a comment\r\n\r\n   %history   \r\n%end\r\n", 0},
         SpineCase{"long_line", kLongLine.c_str(), 0},
+        SpineCase{"line_of_79_columns", kLine79.c_str(), 0},
+        SpineCase{"line_of_80_columns", kLine80.c_str(), 0},
+        SpineCase{"line_of_81_columns", kLine81.c_str(), 0},
         SpineCase{"tab_in_command", "%job\ttab\n%end\n", 1},
         SpineCase{"file_names", "%job names\n%structure a.b\n%export\n%end\n", 0, true}),
     [](const ::testing::TestParamInfo<SpineCase>& info) { return std::string(info.param.name); });

@@ -1,12 +1,17 @@
 // The spooler reading one job of a command file in process: the limit of
 // 100 directive lines a job, and the window size of %window. The job is
 // read as a later job of a run, so that the spooler returns once the job's
-// input is read, without opening a structure file.
+// input is read, without opening a structure file. Which lines ask for the
+// check of the scattering factors file shows only in the preamble of a
+// first job, which is read with a structure file of the test's own.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "jobcontrol/records/job.h"
+#include "jobcontrol/store/safeguard.h"
 #include "jobcontrol/text.h"
 #include "jobcontrol/zanek.h"
 #include "platform/listing.h"
@@ -16,6 +21,40 @@
 using namespace zanek;
 
 namespace {
+
+// The working folder, for as long as it lives.
+class InFolder {
+public:
+    explicit InFolder(const std::string& dir) : before_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~InFolder() {
+        std::error_code ignored;
+        std::filesystem::current_path(before_, ignored);
+    }
+
+private:
+    std::filesystem::path before_;
+};
+
+// The logical directory crysdir, for as long as it lives.
+class CrysdirAt {
+public:
+    explicit CrysdirAt(const std::string& prefix) {
+        const char* had = std::getenv("CRYSDIR");
+        had_ = had != nullptr;
+        if (had_) before_ = had;
+        setenv("CRYSDIR", prefix.c_str(), 1);
+    }
+    ~CrysdirAt() {
+        if (had_) setenv("CRYSDIR", before_.c_str(), 1);
+        else unsetenv("CRYSDIR");
+    }
+
+private:
+    bool had_ = false;
+    std::string before_;
+};
 
 class Spooler : public ::testing::Test {
 protected:
@@ -33,14 +72,36 @@ protected:
 
     // Reads one job of the command text; returns the spooler's status.
     int read_job(const std::string& commands) {
-        const std::string path = dir_ + "/job.cmd";
-        test::write_file(path, commands);
-        units().close(1);
-        EXPECT_EQ(units().open_seq(1, path, OpenStatus::Old, FileForm::Formatted), IO_OK);
+        open_commands(commands);
         std::string line(80, ' ');
         int new_file = 0, job_count = 1, export_flag = 0, status = 0;
         SPOOLR(line, new_file, job_count, export_flag, status);
         return status;
+    }
+    // Reads the command text as the first job of a run (structure file
+    // struct.bin, and crysdir, in the test's folder, which holds no
+    // scattering factors file); returns the spooler's status.
+    int read_first_job(const std::string& commands) {
+        reset_run_records();
+        open_commands(commands);
+        // The structure file is named in the folder: a name has 80
+        // characters at most.
+        InFolder here(dir_);
+        CrysdirAt crysdir(dir_ + "/");
+        DOTDAT.name[1] = padded("struct.bin", 80);
+        std::string line(80, ' ');
+        int new_file = 0, job_count = -1, export_flag = 0, status = 0;
+        SPOOLR(line, new_file, job_count, export_flag, status);
+        settle_structure_file();
+        units().close(IMPL.I(implw::kStructureUnit));
+        let_go_structure_file();
+        return status;
+    }
+    void open_commands(const std::string& commands) {
+        const std::string path = dir_ + "/job.cmd";
+        test::write_file(path, commands);
+        units().close(1);
+        EXPECT_EQ(units().open_seq(1, path, OpenStatus::Old, FileForm::Formatted), IO_OK);
     }
     std::string listing() {
         units().flush(2);
@@ -116,6 +177,38 @@ TEST_F(Spooler, WindowSizeFromItsTwoNumbers) {
         EXPECT_EQ(SCREEN.I(screenw::kWidth), c.width);
         EXPECT_EQ(SCREEN.I(screenw::kHeight), c.height);
         EXPECT_EQ(SCREEN.I(screenw::kMode), 1);
+    }
+}
+
+// A line whose first word begins with "cont", and a reflection file whose
+// name begins with "cont", make the first job check the scattering factors
+// file; with none in reach the check fails and the run ends in error. Other
+// lines leave the file unread.
+TEST_F(Spooler, LinesThatAskForTheScatteringFactorsFile) {
+    struct Case {
+        const char* line;
+        bool checked;
+    };
+    const Case cases[] = {
+        {"cont c 4", true},
+        {"CONTENTS C 4", true},
+        {"refl content.hkl", true},
+        {"reflections CONT.hkl", true},
+        {"refl data.hkl", false},
+        {"refl follow", false},
+        {"cell cont", false},
+    };
+    const std::string open_error = " *** error ***  open error, code =";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        TearDown();
+        SetUp();
+        EXPECT_EQ(read_first_job("%history\n" + std::string(c.line) + "\n%end\n"), c.checked ? -2 : 0);
+        const std::string text = listing();
+        EXPECT_EQ(text.find(open_error) != std::string::npos, c.checked) << text;
+        EXPECT_EQ(text.find("file is crysdir:form.dat") != std::string::npos, c.checked) << text;
+        // The preamble is written whole either way.
+        EXPECT_NE(text.find("Direct access structure file has been initialized"), std::string::npos) << text;
     }
 }
 
