@@ -59,11 +59,11 @@ bool rename_over(const std::string& from, const std::string& to);
 bool exchange_names(const std::string& from, const std::string& to);
 bool take_back_exchange(const std::string& from, const std::string& to);
 // Gives the file at existing a second name (a hard link); false with errno.
-// The new name is lost to a power cut unless its folder is flushed. It is
-// not an event of the seam: it is made only in the moment after an
-// exchange brought a user's file to the working copy's name, so that the
-// file always keeps a name outside the copy's prefix, and a fault there
-// would only repeat the one at the exchange before it.
+// To a power cut it is a name made: lost unless its folder is flushed. It
+// is no event of the seam: it is made only in the moment after an exchange
+// brought a user's file to the working copy's name, so that the file always
+// has a name outside the copy's prefix; the taking back of the exchange
+// that follows is the event where a fault lands.
 bool add_name(const std::string& existing, const std::string& new_name);
 // Pushes the folder of path to the disc: names made in it stay made.
 bool sync_folder(const std::string& path);

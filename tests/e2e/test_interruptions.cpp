@@ -1,6 +1,7 @@
 // The structure file across runs: a job run one command per run gives what
 // one run gives, and whatever ends a run (a failed command, a stop, a full
-// disc, a kill or a power cut at any write, a second run on the same file)
+// disc, a kill or a power cut at any write, a read of the file that fails,
+// a second run on the same file)
 // leaves the file as it was before the command that was running or as that
 // command left it when done, never in between.
 #include <gtest/gtest.h>
@@ -174,16 +175,25 @@ std::string file_of(const CommandStates& s) { return read_file(s.dir + "/" + s.s
 // The command of the test job (its place in the job), the fault, and the
 // share of the writes tried: every parts-th write from part + 1 on, so that
 // a command of many writes is tried by several tests side by side.
-enum class Fault { Kill, Cut, Full };
+enum class Fault { Kill, Cut, Full, ReadFail };
 
 struct Interruption {
     int command;
     Fault fault;
     int part = 0, parts = 1;
 };
+// How a fault is shown, and how it is named in a test's name.
+struct FaultNames {
+    const char* shown;
+    const char* tag;
+};
+const FaultNames& names_of(Fault f) {
+    static constexpr FaultNames names[] = {{"kill", "kill"}, {"cut", "cut"}, {"full disc", "full"},
+                                           {"failing reads", "readfail"}};
+    return names[static_cast<std::size_t>(f)];
+}
 void PrintTo(const Interruption& i, std::ostream* os) {
-    const char* fault = i.fault == Fault::Kill ? "kill" : i.fault == Fault::Cut ? "cut" : "full disc";
-    *os << "command " << i.command << ", " << fault << ", part " << i.part + 1 << " of " << i.parts;
+    *os << "command " << i.command << ", " << names_of(i.fault).shown << ", part " << i.part + 1 << " of " << i.parts;
 }
 
 // Other names a later run may give the structure file: a symbolic link,
@@ -200,13 +210,20 @@ class EveryWrite : public ::testing::TestWithParam<Interruption> {
 protected:
     static constexpr const char* kJob = "fecl_r3c_synth";
     CommandStates s;
-    int writes = 0;  // counted writes of the command's run
+    // The counted writes of the command's run; with failing reads, the last
+    // event (reads counted) at or after which the run reads the file.
+    int writes = 0;
+    std::string counted_by;  // the fault that counted them
 
     void SetUp() override {
         const Interruption i = GetParam();
         s = prepare("every_write_" + name(i), kJob, static_cast<std::size_t>(i.command));
         fs::create_directories(s.dir + "/sub");
-        writes = writes_of_run([&](int k) { return run_with("kill", k).exit_code; });
+        counted_by = i.fault == Fault::ReadFail ? "readfail" : "kill";
+        if (i.fault == Fault::ReadFail)
+            writes = events_of_run([&](int k) { return run_with("readfail", k).exit_code != 0; });
+        else
+            writes = writes_of_run([&](int k) { return run_with("kill", k).exit_code; });
     }
     RunResult run_with(const std::string& fault, int k) {
         reset(s);
@@ -288,11 +305,25 @@ protected:
         }
         EXPECT_TRUE(working_copies(s.dir, kJob).empty());
     }
+    void reads_fail_from(int k) {
+        SCOPED_TRACE("reads fail from event " + std::to_string(k));
+        RunResult r = run_with("readfail", k);
+        // The run reads the file at or after event k: the read fails, and
+        // the run ends in the stop of a record that cannot be read, or in
+        // error; what the command had done is undone.
+        EXPECT_TRUE(ended_in_error_or_stop(r, " STOP 100"));
+        if (s.had_file) {
+            EXPECT_TRUE(file_of(s) == s.before);
+        } else {
+            ASSERT_EQ(open_again(s.dir, head_of(s.job)).exit_code, 0);
+            EXPECT_TRUE(before_or_after(s, file_of(s)));
+        }
+        EXPECT_TRUE(working_copies(s.dir, kJob).empty());
+    }
 
 public:
     static std::string name(const Interruption& i) {
-        const char* f = i.fault == Fault::Kill ? "_kill_" : i.fault == Fault::Cut ? "_cut_" : "_full_";
-        return std::to_string(i.command) + f + std::to_string(i.part);
+        return std::to_string(i.command) + "_" + names_of(i.fault).tag + "_" + std::to_string(i.part);
     }
 };
 
@@ -304,17 +335,21 @@ public:
 // the same holds, and a command that ended ok is not lost. Then every
 // write, in turn, is the first one a full disc refuses (writes that need no
 // new room still succeed): the failed run itself leaves the file as it was
-// before the command, and nothing beside it.
+// before the command, and nothing beside it. The same holds when, from
+// every event on in turn (reads counted), every read of the file fails
+// while writes still pass: the run ends in error or in the stop of a
+// record that cannot be read.
 TEST_P(EveryWrite, LeavesTheFileBeforeOrAfterTheCommand) {
     SCOPED_TRACE(s.job);
     ASSERT_GT(writes, 0);
-    EXPECT_EQ(run_with("kill", writes + 1).exit_code, 0);
+    EXPECT_EQ(run_with(counted_by, writes + 1).exit_code, 0);
     EXPECT_TRUE(file_of(s) == s.after);
     for (int k = GetParam().part + 1; k <= writes; k += GetParam().parts) {
         switch (GetParam().fault) {
         case Fault::Kill: killed_at(k); break;
         case Fault::Cut: cut_at(k); break;
         case Fault::Full: full_from(k); break;
+        case Fault::ReadFail: reads_fail_from(k); break;
         }
         if (HasFailure()) return;
     }
@@ -326,7 +361,7 @@ std::vector<Interruption> every_command_and_fault() {
         // %invariants, %phase and %fourier write most: their writes are
         // shared among tests that run side by side.
         const int parts = c == 5 ? 10 : c == 4 ? 6 : c == 3 ? 4 : 1;
-        for (Fault f : {Fault::Kill, Fault::Cut, Fault::Full})
+        for (Fault f : {Fault::Kill, Fault::Cut, Fault::Full, Fault::ReadFail})
             for (int p = 0; p < parts; ++p) v.push_back({c, f, p, parts});
     }
     return v;

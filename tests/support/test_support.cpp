@@ -121,6 +121,29 @@ int writes_of_run(const std::function<int(int k)>& exit_code_when_killed_at) {
     return events_of_run([&](int k) { return exit_code_when_killed_at(k) == kSeamExitCode; });
 }
 
+namespace {
+
+std::string last_line_not_blank(const std::string& text) {
+    std::vector<std::string> lines = split_lines(text);
+    while (!lines.empty() && lines.back().find_first_not_of(' ') == std::string::npos) lines.pop_back();
+    return lines.empty() ? "" : lines.back();
+}
+
+}  // namespace
+
+::testing::AssertionResult ended_in_error_or_stop(const RunResult& r, const std::string& stop) {
+    if (r.exit_code != 1 && r.exit_code != 2)
+        return ::testing::AssertionFailure() << "the run ended with exit code " << r.exit_code << ":\n" << r.output;
+    if (r.exit_code == 2 && r.output.find(stop) == std::string::npos)
+        return ::testing::AssertionFailure() << "the console does not say \"" << stop << "\":\n" << r.output;
+    if (r.output.find(" *** error *** the listing file ") != std::string::npos) return ::testing::AssertionSuccess();
+    const std::string last = last_line_not_blank(r.listing);
+    const std::string end = r.exit_code == 2 ? stop : " == ZANEK ends in error";
+    if (last.find(end) == std::string::npos)
+        return ::testing::AssertionFailure() << "the listing ends with \"" << last << "\", not \"" << end << "\"";
+    return ::testing::AssertionSuccess();
+}
+
 std::string job_copy(const std::string& folder, const std::string& job, bool window) {
     const std::string dir = fresh_dir(folder);
     const std::string src = jobs_dir() + "/" + job;

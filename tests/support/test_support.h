@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <gtest/gtest.h>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,6 +31,12 @@ struct RunResult {
 RunResult run_zanek(const std::string& dir, const std::string& cmd_text,
                     const std::string& cmd_name = "job.cmd", const std::string& lis_name = "job.lis",
                     const std::string& extra_env = "");
+
+// A run that met a failure it could not go on from ended in error (exit 1)
+// or in a stop (exit 2) whose text (" STOP 100", or " STOP " for any) is on
+// the console; its listing, unless the run said it was lost, ends with the
+// line that says which.
+::testing::AssertionResult ended_in_error_or_stop(const RunResult& r, const std::string& stop);
 
 // The fixed clock text used by run_zanek.
 constexpr const char* kFixedClock = "Thu Dec 10 12:00:00 2026";
