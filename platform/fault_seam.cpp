@@ -25,7 +25,15 @@ struct Fault {
     enum Kind { None, Kill, Cut, Full, Fail, ReadFail, Stop } kind = None;
     long at = 0;      // the event at which it happens (1-based)
     long span = 0;    // full, fail and readfail: events it lasts, 0 for ever
+};
+
+// The faults set, on one count of events.
+struct Faults {
+    std::vector<Fault> list;
     long events = 0;  // counted events so far
+    bool any(Fault::Kind kind) const {
+        return std::any_of(list.begin(), list.end(), [kind](const Fault& f) { return f.kind == kind; });
+    }
 };
 
 Fault::Kind kind_named(const std::string& name) {
@@ -38,11 +46,9 @@ Fault::Kind kind_named(const std::string& name) {
     return Fault::None;
 }
 
-Fault read_fault() {
+// One fault as "kind:K" or "kind:K:N"; kind None when it is not one.
+Fault fault_named(const std::string& s) {
     Fault f;
-    const char* v = std::getenv("ZANEK_WRITE_FAULT");
-    if (!v) return f;
-    const std::string s(v);
     const std::size_t colon = s.find(':');
     if (colon == std::string::npos) return f;
     char* rest = nullptr;
@@ -54,17 +60,31 @@ Fault read_fault() {
     return f;
 }
 
-Fault& fault() {
-    static Fault f = read_fault();
+Faults read_faults() {
+    Faults faults;
+    const char* v = std::getenv("ZANEK_WRITE_FAULT");
+    if (!v) return faults;
+    const std::string s(v);
+    for (std::size_t at = 0; at <= s.size();) {
+        const std::size_t comma = std::min(s.find(',', at), s.size());
+        const Fault f = fault_named(s.substr(at, comma - at));
+        if (f.kind != Fault::None) faults.list.push_back(f);
+        at = comma + 1;
+    }
+    return faults;
+}
+
+Faults& faults() {
+    static Faults f = read_faults();
     return f;
 }
 
-bool cut_armed() { return fault().kind == Fault::Cut; }
+bool cut_armed() { return faults().any(Fault::Cut); }
 
 // Only a disc that fails reads has reads to count.
-bool reads_counted(const Fault& f) { return f.kind == Fault::Fail || f.kind == Fault::ReadFail; }
+bool reads_counted() { return faults().any(Fault::Fail) || faults().any(Fault::ReadFail); }
 
-bool within_span(const Fault& f) { return f.span == 0 || f.events < f.at + f.span; }
+bool within_span(const Fault& f, long events) { return f.span == 0 || events < f.at + f.span; }
 
 // What an event does to the disc.
 struct Access {
@@ -153,35 +173,42 @@ void flushed(int fd) {
     }
 }
 
-// Counts the event, if it is one, and tells whether it passes.
-bool passes(const Access& a) {
-    Fault& f = fault();
-    if (f.kind == Fault::None) return true;
-    if (!a.writes && !reads_counted(f)) return true;
-    f.events += 1;
-    if (f.events < f.at) return true;
+// What one fault does at the event: true when the event passes it.
+bool passes_fault(const Fault& f, long events, const Access& a) {
+    if (events < f.at) return true;
     switch (f.kind) {
     case Fault::Kill: ::_exit(kSeamExitCode);
     case Fault::Cut:
         lose_what_is_not_on_the_disc();
         ::_exit(kSeamExitCode);
     case Fault::Stop:
-        if (f.events == f.at) ::raise(SIGSTOP);
+        if (events == f.at) ::raise(SIGSTOP);
         return true;
     case Fault::Full:
-        if (!within_span(f) || !a.needs_room) return true;
+        if (!within_span(f, events) || !a.needs_room) return true;
         errno = ENOSPC;
         return false;
     case Fault::Fail:
-        if (!within_span(f)) return true;
+        if (!within_span(f, events)) return true;
         errno = EIO;
         return false;
     case Fault::ReadFail:
-        if (!within_span(f) || !a.reads) return true;
+        if (!within_span(f, events) || !a.reads) return true;
         errno = EIO;
         return false;
     case Fault::None: break;
     }
+    return true;
+}
+
+// Counts the event, if it is one, and tells whether it passes every fault.
+bool passes(const Access& a) {
+    Faults& all = faults();
+    if (all.list.empty()) return true;
+    if (!a.writes && !reads_counted()) return true;
+    all.events += 1;
+    for (const Fault& f : all.list)
+        if (!passes_fault(f, all.events, a)) return false;
     return true;
 }
 
@@ -194,9 +221,9 @@ int exchange_errno() {
 
 }  // namespace
 
-bool armed() { return fault().kind != Fault::None; }
+bool armed() { return !faults().list.empty(); }
 
-bool fills_disc() { return fault().kind == Fault::Full; }
+bool fills_disc() { return faults().any(Fault::Full); }
 
 bool event_passes(bool needs_room) { return passes({true, false, needs_room}); }
 

@@ -25,6 +25,8 @@
 //               when it is continued: a test changes the files meanwhile;
 //   full:K:N, fail:K:N, readfail:K:N  for N events only: then the disc
 //               works again.
+// Several faults, separated by commas, act on one count of events:
+// "stop:12,fail:13:1" stops the process at event 12 and fails event 13.
 // Reads are counted only where they can fail: a kill, a power cut or a
 // full disc at a read leaves the disc as it was at the write event before
 // it, so counting reads there would only lengthen the sweeps over events.

@@ -137,6 +137,8 @@ const SeamCase kFailingDiscs[] = {
     {"fail_fails_the_file_flush", "ZANEK_WRITE_FAULT=fail:2:1", {{"f", "abcdef"}},
      {"write f 0 XY", "sync f", "sync f"}, {kOk, "EIO", kOk}, 0, {{"f", "XYcdef"}}},
     {"fail_fails_the_folder_flush", "ZANEK_WRITE_FAULT=fail:1:1", {}, {"syncdir", "syncdir"}, {"EIO", kOk}, 0, {}},
+    {"two_faults_on_one_count", "ZANEK_WRITE_FAULT=fail:2:1,kill:4", {{"f", "abcdef"}},
+     {"write f 0 X", "write f 1 Y", "write f 2 Z", "write f 3 W"}, {kOk, "EIO", kOk}, kEnded, {{"f", "XbZdef"}}},
 };
 INSTANTIATE_TEST_SUITE_P(FailingDisc, Seam, ::testing::ValuesIn(kFailingDiscs),
                          [](const auto& info) { return std::string(info.param.name); });
