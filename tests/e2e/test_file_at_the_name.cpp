@@ -155,6 +155,81 @@ TEST(FileAtTheName, FileRenamedOntoTheWorkingCopyIsNeitherInstalledNorRemoved) {
     EXPECT_TRUE(read_file(found[0]) == other);
 }
 
+// Whatever ends the run right after the swap brought a file put at the
+// structure file's name to the working copy's name (the swap back fails,
+// the process is killed, the power fails), that file is never lost and
+// never lies under the copy's name alone: it is at the structure file's
+// name or at a name of its own, which the listing gives where it is
+// written, and the next run removes nothing of it.
+TEST(FileAtTheName, FilePutThereSurvivesAFaultAtTheSwapBack) {
+    const std::vector<std::string> jobs = one_command_jobs(kJob);
+    const std::string dir = job_copy("swap_back", kJob, false);
+    const std::string path = dir + "/" + kJob + ".bin", moved = dir + "/moved.bin";
+    for (std::size_t c = 0; c < 4; ++c) ASSERT_EQ(run_zanek(dir, jobs[c]).exit_code, 0) << jobs[c];
+    const std::string before = read_file(path);
+    const std::string other(before.size(), 'u');
+    write_file(dir + "/job.cmd", jobs[4]);
+    auto reset = [&] {
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.path().extension() != ".hkl" && e.path().extension() != ".cmd") fs::remove(e.path());
+        write_file(path, before);
+    };
+    // Runs with the faults given, the file replaced at the stop; the run's
+    // exit code and listing.
+    auto run_replaced_at = [&](const std::string& faults) {
+        reset();
+        const pid_t pid = start_zanek(dir, faults);
+        int status = 0;
+        if (::waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) return RunResult{-1, "", ""};
+        fs::rename(path, moved);
+        write_file(path, other);
+        ::kill(pid, SIGCONT);
+        RunResult r;
+        r.exit_code = exit_code_of(pid);
+        r.listing = file_exists(dir + "/job.lis") ? read_file(dir + "/job.lis") : "";
+        return r;
+    };
+    // The event of the swap: the last at which a file put at the name is
+    // still found out.
+    const int writes = writes_of_run([&](int k) {
+        reset();
+        return run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(k)).exit_code;
+    });
+    int low = 1, high = writes;
+    while (low < high) {
+        const int mid = (low + high + 1) / 2;
+        if (run_replaced_at("stop:" + std::to_string(mid)).exit_code == 1) low = mid;
+        else high = mid - 1;
+    }
+    const int swap = low;
+    ASSERT_EQ(run_replaced_at("stop:" + std::to_string(swap)).exit_code, 1);
+    const std::string swap_back = std::to_string(swap + 1);
+    const RunResult failed = run_replaced_at("stop:" + std::to_string(swap) + ",full:" + swap_back + ":1");
+    EXPECT_EQ(failed.exit_code, 1);
+    EXPECT_NE(failed.listing.find("could not be given its name back"), std::string::npos) << failed.listing;
+    for (const std::string& fault : {"full:" + swap_back + ":1", "full:" + swap_back, "kill:" + swap_back,
+                                     "cut:" + swap_back, "kill:" + std::to_string(swap + 2)}) {
+        SCOPED_TRACE("the file put at the name, then " + fault);
+        const RunResult r = run_replaced_at("stop:" + std::to_string(swap) + "," + fault);
+        EXPECT_NE(r.exit_code, 0);
+        // The next run on the file removes what a run left under the
+        // copy's name.
+        const RunResult next = run_zanek(dir, jobs[4].substr(0, jobs[4].find("%phase")) + "%end\n", "open.cmd", "open.lis");
+        EXPECT_TRUE(read_file(moved) == before);
+        std::vector<std::string> holding;
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.is_regular_file() && read_file(e.path().string()) == other) holding.push_back(e.path().string());
+        ASSERT_FALSE(holding.empty()) << r.listing << next.listing;
+        for (const std::string& name : holding) {
+            EXPECT_TRUE(name == path || name.find(".zanek-found-") != std::string::npos) << name;
+            if (name != path && !r.listing.empty()) {
+                EXPECT_NE(r.listing.find(name), std::string::npos) << r.listing;
+            }
+        }
+        EXPECT_TRUE(working_copies(dir, kJob).empty());
+    }
+}
+
 // A second hard link to the structure file keeps what it held before the
 // run, whatever the run did through the other name: the file a command
 // replaced is never written in place while another name leads to it, and
