@@ -27,9 +27,15 @@ struct FaultCase {
     const char* name;
     const char* kind;  // as the write seam names it
     const char* span;  // ":1" for one event only, "" for every event from K on
+    // The file system: "" swaps two names in one step, else the errno of
+    // one that cannot (the command then checks the name and renames over).
+    const char* no_exchange = "";
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.kind << c.span; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.kind << c.span;
+    if (*c.no_exchange) *os << " without the swap (" << c.no_exchange << ")";
+}
 
 // The kinds under which reads of the file are events, and fail.
 bool reads_fail(const std::string& kind) { return kind == "fail" || kind == "readfail"; }
@@ -72,7 +78,10 @@ protected:
     RunResult run_with(const std::string& fault) {
         write_file(path, before);
         for (const std::string& copy : working_copies(dir, kJob)) fs::remove(copy);
-        return run_zanek(dir, job, "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=" + fault);
+        const std::string file_system = *GetParam().no_exchange
+                                            ? std::string(" ZANEK_NO_EXCHANGE=") + GetParam().no_exchange
+                                            : "";
+        return run_zanek(dir, job, "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=" + fault + file_system);
     }
     bool one_of_the_states() const {
         const std::string now = read_file(path);
@@ -137,7 +146,11 @@ INSTANTIATE_TEST_SUITE_P(Faults, TwoCommands,
                          ::testing::Values(FaultCase{"kill", "kill", ""}, FaultCase{"cut", "cut", ""},
                                            FaultCase{"full", "full", ""}, FaultCase{"fail", "fail", ":1"},
                                            FaultCase{"readfail", "readfail", ""},
-                                           FaultCase{"readfail_once", "readfail", ":1"}),
+                                           FaultCase{"readfail_once", "readfail", ":1"},
+                                           FaultCase{"kill_no_swap", "kill", "", "ENOSYS"},
+                                           FaultCase{"cut_no_swap", "cut", "", "EINVAL"},
+                                           FaultCase{"full_no_swap", "full", "", "ENOSYS"},
+                                           FaultCase{"fail_no_swap", "fail", ":1", "EINVAL"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
