@@ -41,8 +41,7 @@ public:
     PausedRun(const std::string& dir, int k) : PausedRun(dir, "stop:" + std::to_string(k)) {}
     // With the seam's faults, one of them a stop.
     PausedRun(const std::string& dir, const std::string& faults) {
-        pid_ = ::fork();
-        if (pid_ == 0) run_program(dir, faults);
+        pid_ = start_zanek(dir, faults, true);
         int status = 0;
         if (pid_ < 0 || ::waitpid(pid_, &status, WUNTRACED) != pid_) {
             pid_ = -1;
@@ -77,19 +76,6 @@ public:
 private:
     pid_t pid_ = -1;
     int exit_code_ = -1;
-
-    [[noreturn]] static void run_program(const std::string& dir, const std::string& fault) {
-        if (::chdir(dir.c_str()) != 0) ::_exit(127);
-        ::umask(0);
-        const int out = ::open("console.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(out, 1);
-        ::dup2(out, 2);
-        ::setenv("ZANEK_CLOCK", kFixedClock, 1);
-        ::setenv("CRYSDIR", (source_dir() + "/data/").c_str(), 1);
-        ::setenv("ZANEK_WRITE_FAULT", fault.c_str(), 1);
-        ::execl(ZANEK_EXE, ZANEK_EXE, "job.cmd", "job.lis", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
 };
 
 mode_t bits_of(const std::string& path) {

@@ -24,78 +24,80 @@ namespace fs = std::filesystem;
 
 constexpr const char* kJob = "fecl_r3c_synth";
 
-// Starts the program on dir/job.cmd with the write seam set to fault; the
-// caller waits for it.
-pid_t start_zanek(const std::string& dir, const std::string& fault) {
-    const pid_t pid = ::fork();
-    if (pid != 0) return pid;
-    if (::chdir(dir.c_str()) != 0) ::_exit(127);
-    const int out = ::open("console.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(out, 1);
-    ::dup2(out, 2);
-    ::setenv("ZANEK_CLOCK", kFixedClock, 1);
-    ::setenv("CRYSDIR", (source_dir() + "/data/").c_str(), 1);
-    ::setenv("ZANEK_WRITE_FAULT", fault.c_str(), 1);
-    ::execl(ZANEK_EXE, ZANEK_EXE, "job.cmd", "job.lis", static_cast<char*>(nullptr));
-    ::_exit(127);
-}
+// A structure file made by one-command runs up to %phase, and %phase to
+// run on it, stopped at an event of the write seam while the test changes
+// the files.
+class PhaseOnTheFile : public ::testing::Test {
+protected:
+    std::vector<std::string> jobs = one_command_jobs(kJob);
+    std::string dir, path, before;
 
-int exit_code_of(pid_t pid) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+    void prepare(const std::string& folder) {
+        dir = job_copy(folder, kJob, false);
+        path = dir + "/" + kJob + ".bin";
+        for (std::size_t c = 0; c < 4; ++c) ASSERT_EQ(run_zanek(dir, jobs[c]).exit_code, 0) << jobs[c];
+        before = read_file(path);
+        write_file(dir + "/job.cmd", jobs[4]);
+    }
+    // The file as before %phase, and nothing beside it but the job's files.
+    void reset() const {
+        for (const auto& e : fs::directory_iterator(dir))
+            if (e.path().extension() != ".hkl" && e.path().extension() != ".cmd") fs::remove(e.path());
+        write_file(path, before);
+    }
+    // The writes of %phase, counted by killing it.
+    int writes() const {
+        return writes_of_run([&](int k) {
+            reset();
+            return run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(k)).exit_code;
+        });
+    }
+    // Runs %phase from the file before it with the seam's faults, one of
+    // them a stop at which change is made; its exit code (-1 when it did
+    // not stop) and listing.
+    RunResult run_changed_at(const std::string& faults, const std::function<void()>& change) const {
+        reset();
+        const pid_t pid = start_zanek(dir, faults);
+        int status = 0;
+        if (::waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) return RunResult{-1, "", ""};
+        change();
+        ::kill(pid, SIGCONT);
+        RunResult r;
+        r.exit_code = exit_code_of(pid);
+        r.listing = file_exists(dir + "/job.lis") ? read_file(dir + "/job.lis") : "";
+        return r;
+    }
+};
 
 // While %phase runs (stopped at one of its writes), the user moves the
 // structure file away and copies another structure file to its name: the
 // command fails, the file put there and the file moved away are as they
 // were, and nothing is left beside them.
-TEST(FileAtTheName, FilePutThereWhileACommandRunsIsNeverWrittenOver) {
-    const std::vector<std::string> jobs = one_command_jobs(kJob);
-    const std::string dir = job_copy("put_at_the_name", kJob, false);
-    const std::string path = dir + "/" + kJob + ".bin", moved = path + ".moved";
-    for (std::size_t c = 0; c < 4; ++c) ASSERT_EQ(run_zanek(dir, jobs[c]).exit_code, 0) << jobs[c];
-    const std::string before = read_file(path);
+TEST_F(PhaseOnTheFile, FilePutThereWhileACommandRunsIsNeverWrittenOver) {
+    ASSERT_NO_FATAL_FAILURE(prepare("put_at_the_name"));
+    const std::string moved = path + ".moved";
     const std::string other = before.substr(0, before.size() / 2) + std::string(before.size() / 2, 'x');
-    write_file(dir + "/job.cmd", jobs[4]);
-    const int writes = writes_of_run([&](int k) {
-        const RunResult r = run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(k));
-        write_file(path, before);
-        for (const std::string& copy : working_copies(dir, kJob)) fs::remove(copy);
-        return r.exit_code;
-    });
-    ASSERT_GE(writes, 32);
+    const int events = writes();
+    ASSERT_GE(events, 32);
     // Early in the command, and well inside it.
-    for (int k : {2, writes / 2}) {
+    for (int k : {2, events / 2}) {
         SCOPED_TRACE("the file is replaced at write " + std::to_string(k));
-        write_file(path, before);
-        fs::remove(moved);
-        const pid_t pid = start_zanek(dir, "stop:" + std::to_string(k));
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
-        ASSERT_TRUE(WIFSTOPPED(status));
-        fs::rename(path, moved);
-        write_file(path, other);
-        ::kill(pid, SIGCONT);
-        EXPECT_EQ(exit_code_of(pid), 1);
-        const std::string listing = read_file(dir + "/job.lis");
-        EXPECT_NE(listing.find(" *** error *** " + std::string(kJob) +
-                               ".bin is no longer the file this run opened: it was moved or replaced meanwhile"),
+        const RunResult r = run_changed_at("stop:" + std::to_string(k), [&] {
+            fs::rename(path, moved);
+            write_file(path, other);
+        });
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_NE(r.listing.find(" *** error *** " + std::string(kJob) +
+                                 ".bin is no longer the file this run opened: it was moved or replaced meanwhile"),
                   std::string::npos)
-            << listing;
+            << r.listing;
         EXPECT_TRUE(read_file(path) == other);
         EXPECT_TRUE(read_file(moved) == before);
         EXPECT_TRUE(working_copies(dir, kJob).empty());
     }
     // Moved away and nothing put there: the command fails as well, and
     // makes no file at the name.
-    write_file(path, before);
-    const pid_t pid = start_zanek(dir, "stop:2");
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
-    fs::rename(path, moved);
-    ::kill(pid, SIGCONT);
-    EXPECT_EQ(exit_code_of(pid), 1);
+    EXPECT_EQ(run_changed_at("stop:2", [&] { fs::rename(path, moved); }).exit_code, 1);
     EXPECT_FALSE(file_exists(path));
     EXPECT_TRUE(read_file(moved) == before);
 }
@@ -114,32 +116,20 @@ std::vector<std::string> found_files(const std::string& dir) {
 // onto the name of the run's working copy: that file is neither put at the
 // structure file's name nor removed, by this run or the next; it is given
 // a name of its own and the listing says which.
-TEST(FileAtTheName, FileRenamedOntoTheWorkingCopyIsNeitherInstalledNorRemoved) {
-    const std::vector<std::string> jobs = one_command_jobs(kJob);
-    const std::string dir = job_copy("renamed_onto_copy", kJob, false);
-    const std::string path = dir + "/" + kJob + ".bin", users = dir + "/mine.bin";
-    for (std::size_t c = 0; c < 4; ++c) ASSERT_EQ(run_zanek(dir, jobs[c]).exit_code, 0) << jobs[c];
-    const std::string before = read_file(path);
+TEST_F(PhaseOnTheFile, FileRenamedOntoTheWorkingCopyIsNeitherInstalledNorRemoved) {
+    ASSERT_NO_FATAL_FAILURE(prepare("renamed_onto_copy"));
+    const std::string users = dir + "/mine.bin";
     const std::string other = before.substr(0, before.size() / 2) + std::string(before.size() / 2, 'x');
-    write_file(dir + "/job.cmd", jobs[4]);
-    const int writes = writes_of_run([&](int k) {
-        const RunResult r = run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(k));
-        write_file(path, before);
-        for (const std::string& copy : working_copies(dir, kJob)) fs::remove(copy);
-        return r.exit_code;
+    const int events = writes();
+    ASSERT_GE(events, 32);
+    const RunResult r = run_changed_at("stop:" + std::to_string(events / 2), [&] {
+        const std::vector<std::string> copies = working_copies(dir, kJob);
+        ASSERT_EQ(copies.size(), 1u);
+        write_file(users, other);
+        fs::rename(users, copies[0]);
     });
-    ASSERT_GE(writes, 32);
-    const pid_t pid = start_zanek(dir, "stop:" + std::to_string(writes / 2));
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
-    ASSERT_TRUE(WIFSTOPPED(status));
-    const std::vector<std::string> copies = working_copies(dir, kJob);
-    ASSERT_EQ(copies.size(), 1u);
-    write_file(users, other);
-    fs::rename(users, copies[0]);
-    ::kill(pid, SIGCONT);
-    EXPECT_EQ(exit_code_of(pid), 1);
-    const std::string listing = read_file(dir + "/job.lis");
+    EXPECT_EQ(r.exit_code, 1);
+    const std::string& listing = r.listing;
     EXPECT_NE(listing.find(" *** error *** the working copy of " + std::string(kJob) + ".bin was moved or replaced"),
               std::string::npos)
         << listing;
@@ -161,41 +151,19 @@ TEST(FileAtTheName, FileRenamedOntoTheWorkingCopyIsNeitherInstalledNorRemoved) {
 // never lies under the copy's name alone: it is at the structure file's
 // name or at a name of its own, which the listing gives where it is
 // written, and the next run removes nothing of it.
-TEST(FileAtTheName, FilePutThereSurvivesAFaultAtTheSwapBack) {
-    const std::vector<std::string> jobs = one_command_jobs(kJob);
-    const std::string dir = job_copy("swap_back", kJob, false);
-    const std::string path = dir + "/" + kJob + ".bin", moved = dir + "/moved.bin";
-    for (std::size_t c = 0; c < 4; ++c) ASSERT_EQ(run_zanek(dir, jobs[c]).exit_code, 0) << jobs[c];
-    const std::string before = read_file(path);
+TEST_F(PhaseOnTheFile, FilePutThereSurvivesAFaultAtTheSwapBack) {
+    ASSERT_NO_FATAL_FAILURE(prepare("swap_back"));
+    const std::string moved = dir + "/moved.bin";
     const std::string other(before.size(), 'u');
-    write_file(dir + "/job.cmd", jobs[4]);
-    auto reset = [&] {
-        for (const auto& e : fs::directory_iterator(dir))
-            if (e.path().extension() != ".hkl" && e.path().extension() != ".cmd") fs::remove(e.path());
-        write_file(path, before);
-    };
-    // Runs with the faults given, the file replaced at the stop; the run's
-    // exit code and listing.
     auto run_replaced_at = [&](const std::string& faults) {
-        reset();
-        const pid_t pid = start_zanek(dir, faults);
-        int status = 0;
-        if (::waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) return RunResult{-1, "", ""};
-        fs::rename(path, moved);
-        write_file(path, other);
-        ::kill(pid, SIGCONT);
-        RunResult r;
-        r.exit_code = exit_code_of(pid);
-        r.listing = file_exists(dir + "/job.lis") ? read_file(dir + "/job.lis") : "";
-        return r;
+        return run_changed_at(faults, [&] {
+            fs::rename(path, moved);
+            write_file(path, other);
+        });
     };
     // The event of the swap: the last at which a file put at the name is
     // still found out.
-    const int writes = writes_of_run([&](int k) {
-        reset();
-        return run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(k)).exit_code;
-    });
-    int low = 1, high = writes;
+    int low = 1, high = writes();
     while (low < high) {
         const int mid = (low + high + 1) / 2;
         if (run_replaced_at("stop:" + std::to_string(mid)).exit_code == 1) low = mid;

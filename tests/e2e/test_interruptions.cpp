@@ -398,21 +398,6 @@ TEST(Interruptions, StopInsideACommandLeavesTheListsAsBefore) {
     EXPECT_TRUE(working_copies(dir, job).empty());
 }
 
-pid_t start_zanek(const std::string& dir, const std::string& cmd_name, const std::string& lis_name) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(dir.c_str()) != 0) ::_exit(127);
-        ::setenv("ZANEK_CLOCK", kFixedClock, 1);
-        ::setenv("CRYSDIR", (source_dir() + "/data/").c_str(), 1);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execl(ZANEK_EXE, ZANEK_EXE, cmd_name.c_str(), lis_name.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    return pid;
-}
-
 int wait_for(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -435,7 +420,7 @@ TEST(Interruptions, RunKilledAtAnyMomentLeavesTheFileBeforeOrAfterItsCommand) {
     for (int i = 1; i <= 12; ++i) {
         SCOPED_TRACE("killed after " + std::to_string(i) + "/12 of a run");
         reset(s);
-        const pid_t pid = start_zanek(s.dir, "job.cmd", "job.lis");
+        const pid_t pid = start_zanek(s.dir);
         std::this_thread::sleep_for(span * i / 12);
         ::kill(pid, SIGKILL);
         wait_for(pid);
@@ -508,7 +493,7 @@ TEST(Lock, SecondRunOfTheProgramIsRefusedWhileTheFirstWorks) {
     const std::string alone = job_copy("lock_alone", job, false);
     ASSERT_EQ(run_zanek(alone, "").exit_code, 0);
     const std::string dir = job_copy("lock_two_runs", job, false);
-    const pid_t first = start_zanek(dir, "job.cmd", "job.lis");
+    const pid_t first = start_zanek(dir);
     // A working copy beside the file means a command of the first run is
     // storing.
     const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(60);

@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fcntl.h>
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -115,6 +117,27 @@ int events_of_run(const std::function<bool(int k)>& fault_met_at) {
         else high = mid;
     }
     return low - 1;
+}
+
+pid_t start_zanek(const std::string& dir, const std::string& faults, bool open_umask) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    if (::chdir(dir.c_str()) != 0) ::_exit(127);
+    if (open_umask) ::umask(0);
+    const int out = ::open("console.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::dup2(out, 2);
+    ::setenv("ZANEK_CLOCK", kFixedClock, 1);
+    ::setenv("CRYSDIR", (source_dir() + "/data/").c_str(), 1);
+    if (!faults.empty()) ::setenv("ZANEK_WRITE_FAULT", faults.c_str(), 1);
+    ::execl(ZANEK_EXE, ZANEK_EXE, "job.cmd", "job.lis", static_cast<char*>(nullptr));
+    ::_exit(127);
+}
+
+int exit_code_of(pid_t pid) {
+    int status = 0;
+    if (::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 int writes_of_run(const std::function<int(int k)>& exit_code_when_killed_at) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace zanek::test {
@@ -37,6 +38,14 @@ RunResult run_zanek(const std::string& dir, const std::string& cmd_text,
 // the console; its listing, unless the run said it was lost, ends with the
 // line that says which.
 ::testing::AssertionResult ended_in_error_or_stop(const RunResult& r, const std::string& stop);
+
+// Starts `zanek job.cmd job.lis` inside dir in a process of its own, as
+// run_zanek does (its console output to dir/console.out), with the write
+// seam's faults when given and, with open_umask, a umask of 0 (so that a
+// file made with too wide a mode shows it); the caller waits for it.
+pid_t start_zanek(const std::string& dir, const std::string& faults = "", bool open_umask = false);
+// Waits for the process; its exit code, -1 when it did not exit.
+int exit_code_of(pid_t pid);
 
 // The fixed clock text used by run_zanek.
 constexpr const char* kFixedClock = "Thu Dec 10 12:00:00 2026";
