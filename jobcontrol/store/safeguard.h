@@ -11,15 +11,19 @@
 //   owner, group, permission bits and extended attributes (a command that
 //   cannot give it those, so that no one would lose or gain access to the
 //   file, fails there). The command's changes go there. When the command
-//   ends ok the copy is flushed to the disc and swapped with the file in
-//   one step, if the name still leads to the file the run holds (a file
-//   put there meanwhile is never written over); the lock goes with it. A
-//   command that writes nothing makes no copy;
+//   ends ok the copy is flushed to the disc and swapped with the file (in
+//   one step where the file system can, else checked and renamed over), if
+//   the name still leads to the file the run holds and the copy's name to
+//   the copy; the lock goes with it. A file a user put at either name is
+//   never written over, installed or removed: one found at a copy's name
+//   is given a name of its own (".zanek-found-<process>" after the file's).
+//   A command that writes nothing makes no copy;
 // - the file a command replaced (or the copy a failed command dropped)
 //   stays beside the file, locked, and becomes the next command's copy once
 //   the records in which the two differ are copied into it: a command
 //   copies only what the one before it changed, and no whole file is freed
-//   while commands run;
+//   while commands run. One that another link still names, or whose swap
+//   may not be on the disc, is never written in place;
 // - a run killed during a command leaves the file untouched and its copy
 //   beside it: the next run on the file removes it unread, and says so.
 #pragma once
