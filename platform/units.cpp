@@ -99,20 +99,41 @@ int Units::open_seq(int unit, const std::string& path, OpenStatus st, FileForm f
     return IO_OK;
 }
 
-int Units::open_direct(int unit, const std::string& path, bool scratch, int recl_words) {
-    UnitFile* f = slot(unit);
-    if (!f || recl_words <= 0) return IO_OPEN_FAILED;
-    close(unit);
-    FILE* fp = nullptr;
-    if (scratch) {
-        fp = std::tmpfile();
-    } else {
-        // Open read-write, create when missing, never truncate. Records
-        // are read and written on the descriptor, past the stream's buffer.
-        const int fd = open_rw(path);
-        if (fd >= 0 && !(fp = ::fdopen(fd, "r+b"))) ::close(fd);
+namespace {
+
+// A stream on the open descriptor fd, which it then owns; null (fd
+// closed, errno kept) when there is none.
+FILE* stream_on(int fd) {
+    if (fd < 0) return nullptr;
+    FILE* fp = ::fdopen(fd, "r+b");
+    if (!fp) {
+        const int err = errno;
+        ::close(fd);
+        errno = err;
     }
-    if (!fp) return IO_OPEN_FAILED;
+    return fp;
+}
+
+}  // namespace
+
+int Units::open_direct(int unit, const std::string& path, bool scratch, int recl_words) {
+    if (scratch) return connect_direct(unit, std::tmpfile(), path, true, recl_words);
+    // Open read-write, create when missing, never truncate. Records are
+    // read and written on the descriptor, past the stream's buffer.
+    return connect_direct(unit, stream_on(open_rw(path)), path, false, recl_words);
+}
+
+int Units::open_direct_on(int unit, int fd, const std::string& path, int recl_words) {
+    return connect_direct(unit, stream_on(::fcntl(fd, F_DUPFD_CLOEXEC, 0)), path, false, recl_words);
+}
+
+int Units::connect_direct(int unit, FILE* fp, const std::string& path, bool scratch, int recl_words) {
+    UnitFile* f = slot(unit);
+    if (f) close(unit);
+    if (!f || recl_words <= 0 || !fp) {
+        if (fp) std::fclose(fp);
+        return IO_OPEN_FAILED;
+    }
     f->name = path;
     f->fp = fp;
     f->direct = true;

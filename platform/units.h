@@ -47,6 +47,10 @@ public:
     int open_seq(int unit, const std::string& path, OpenStatus st, FileForm form);
     // Direct-access unformatted file with records of recl_words 4-byte words.
     int open_direct(int unit, const std::string& path, bool scratch, int recl_words);
+    // The same on a file already open on fd, known by path: the unit reads
+    // and writes it through a descriptor of its own, and never opens the
+    // name again (another file may have taken it meanwhile).
+    int open_direct_on(int unit, int fd, const std::string& path, int recl_words);
     // Connects the unit to the console (standard input and output).
     void connect_console(int unit);
     // Closes the unit; IO_WRITE_FAILED when a write to it failed on the way
@@ -82,6 +86,9 @@ public:
 private:
     static constexpr int kMaxUnit = 100;
     UnitFile* slot(int unit);
+    // Connects the unit to the direct-access file on the stream fp (owned
+    // from now on; null when it could not be opened).
+    int connect_direct(int unit, FILE* fp, const std::string& path, bool scratch, int recl_words);
     UnitFile files_[kMaxUnit + 1];
 };
 

@@ -132,12 +132,19 @@ bool unlocked_leftover(const std::string& path) {
 // The name of this run's copy: a leftover of a process of the same number,
 // long gone, is removed; one that a live run holds (a process of another
 // process space) is left alone, and a name of its own taken.
-std::string copy_name(const Hold& h) {
-    const std::string start = folder_of(h.real) + "/" + copy_prefix(h.real) + std::to_string(::getpid());
+// The first of start, start-1, start-2, ... that can be used.
+std::string numbered_name(const std::string& start, const std::function<bool(const std::string&)>& usable) {
     for (int n = 0;; ++n) {
         const std::string name = n == 0 ? start : start + "-" + std::to_string(n);
-        if (!file_present(name) || (unlocked_leftover(name) && remove_file(name))) return name;
+        if (usable(name)) return name;
     }
+}
+
+std::string copy_name(const Hold& h) {
+    return numbered_name(folder_of(h.real) + "/" + copy_prefix(h.real) + std::to_string(::getpid()),
+                         [](const std::string& name) {
+                             return !file_present(name) || (unlocked_leftover(name) && remove_file(name));
+                         });
 }
 
 // True when the file open on fd has no name but path: no other link
@@ -150,24 +157,23 @@ bool only_name(int fd, const std::string& path) {
 // A name beside the structure file outside the prefix of its copies, for
 // a file a user put at one of this run's names: no run removes it.
 std::string found_name(const Hold& h) {
-    const std::string start = h.real + ".zanek-found-" + std::to_string(::getpid());
-    for (int n = 0;; ++n) {
-        const std::string name = n == 0 ? start : start + "-" + std::to_string(n);
-        if (!file_present(name)) return name;
-    }
+    return numbered_name(h.real + ".zanek-found-" + std::to_string(::getpid()),
+                         [](const std::string& name) { return !file_present(name); });
 }
 
 // A file that is not this run's lies at path, a name of this run's
 // copies: it is the user's, and is never removed. It is given a name no
-// run removes, and the listing says where it is.
+// run removes, and the listing says where it is. One that a live run
+// holds (its own copy, under a name this run let go) is left alone.
 void give_found_file_a_name(const Hold& h, const std::string& path) {
+    if (!unlocked_leftover(path)) return;
     const std::string found = found_name(h);
     if (rename_over(path, found)) {
-        lst_line(" *** error *** a file put at " + path + " while this run held it is kept as " + found);
+        lst_line(" *** warning *** a file put at " + path + " while this run held it is kept as " + found);
         return;
     }
-    lst_line(" *** error *** a file put at " + path + " while this run held it is left there: " + reason(errno));
-    lst_line("               move it away before the next run on " + h.name + ", which removes it");
+    lst_line(" *** warning *** a file put at " + path + " while this run held it is left there: " + reason(errno));
+    lst_line("                 move it away before the next run on " + h.name + ", which removes it");
 }
 
 // Lets go of a file beside the structure file: its name is removed (a
@@ -310,28 +316,6 @@ bool reuse_spare(Hold& h, int from, const FileRights& file) {
     return true;
 }
 
-// The store's unit on the new copy open on fd, through a descriptor of its
-// own: the copy is never reopened by its name, which another file may have
-// taken meanwhile.
-bool put_copy_on_the_unit(const Hold& h, int fd) {
-    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    FILE* fp = own < 0 ? nullptr : ::fdopen(own, "r+b");
-    if (!fp) {
-        const int err = errno;
-        if (own >= 0) ::close(own);
-        errno = err;
-        return false;
-    }
-    UnitFile copy;
-    copy.name = h.work;
-    copy.fp = fp;
-    copy.direct = true;
-    copy.formatted = false;
-    copy.recl_bytes = static_cast<int>(record_bytes());
-    units().give(store_unit(), copy);
-    return true;
-}
-
 // Makes the working copy of the running command and puts it on the
 // store's unit.
 void start_working_copy(Hold& h) {
@@ -347,7 +331,7 @@ void start_working_copy(Hold& h) {
     if (h.copy.file.fp) {
         units().give(store_unit(), h.copy.file);
         units().rename(store_unit(), h.work);
-    } else if (!put_copy_on_the_unit(h, h.copy.lock_fd)) {
+    } else if (units().open_direct_on(store_unit(), h.copy.lock_fd, h.work, IMPL.I(implw::kRecordLength)) != IO_OK) {
         const int err = errno;
         units().give(store_unit(), std::exchange(h.original, UnitFile{}));
         let_go(h, h.copy, h.work);
