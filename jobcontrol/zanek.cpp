@@ -612,6 +612,7 @@ int run_program(int argc, char** argv) {
     const std::string listing = listing_name();
     if (!close_listing()) {
         std::cerr << " *** error *** the listing file " << listing << " could not be written\n";
+        for (const std::string& line : lines_to_act_on()) std::cerr << line << "\n";
         exit_code = std::max(exit_code, 1);
     }
     std::fflush(stdout);

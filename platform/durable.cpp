@@ -203,13 +203,17 @@ bool sync_fd(int fd) { return seam::fsync(fd) == 0; }
 
 namespace {
 
-enum class Rename { Over, Exchange, TakeBack };
+enum class Rename { Over, New, Exchange, TakeBack };
+
+unsigned rename_flags(Rename how) {
+    if (how == Rename::Over) return 0;
+    return how == Rename::New ? RENAME_NOREPLACE : RENAME_EXCHANGE;
+}
 
 bool seam_rename(const std::string& from, const std::string& to, Rename how) {
     if (!seam::event_passes(true)) return false;
     const seam::RenameNote note = seam::before_rename(from, to);
-    const unsigned flags = how == Rename::Over ? 0 : RENAME_EXCHANGE;
-    const bool ok = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), flags) == 0;
+    const bool ok = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), rename_flags(how)) == 0;
     const int err = errno;
     if (how == Rename::TakeBack) seam::exchange_taken_back(note, ok);
     else seam::rename_done(note, ok);
@@ -217,9 +221,31 @@ bool seam_rename(const std::string& from, const std::string& to, Rename how) {
     return ok;
 }
 
+// A rename to a new name made of a second name and the removal of the
+// first: to a power cut it is one rename, lost unless its folder is
+// flushed.
+bool rename_by_second_name(const std::string& from, const std::string& to) {
+    const seam::RenameNote note = seam::before_rename(from, to);
+    const bool ok = ::link(from.c_str(), to.c_str()) == 0;
+    const int err = errno;
+    if (ok) ::unlink(from.c_str());
+    seam::rename_done(note, ok);
+    errno = err;
+    return ok;
+}
+
 }  // namespace
 
 bool rename_over(const std::string& from, const std::string& to) { return seam_rename(from, to, Rename::Over); }
+
+bool rename_new(const std::string& from, const std::string& to) {
+    if (seam::exchange_refused()) {
+        if (!seam::event_passes(true)) return false;
+        return rename_by_second_name(from, to);
+    }
+    if (seam_rename(from, to, Rename::New)) return true;
+    return (errno == EINVAL || errno == ENOSYS) && rename_by_second_name(from, to);
+}
 
 bool exchange_names(const std::string& from, const std::string& to) {
     if (const int refused = seam::exchange_refused()) {
@@ -267,7 +293,8 @@ int lock_exclusive(int fd) {
 }
 
 int take_exclusive_lock(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // A pipe put at the name must not make the run wait for its writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return kLockFailed;
     const int got = lock_exclusive(fd);
     if (got == kLocked) return fd;

@@ -58,6 +58,12 @@ bool rename_over(const std::string& from, const std::string& to);
 // back (an event of its own, that can fail as the exchange can).
 bool exchange_names(const std::string& from, const std::string& to);
 bool take_back_exchange(const std::string& from, const std::string& to);
+// Renames from to to only where no file is at to: false with errno EEXIST
+// when one is, and it is never written over, not even by a file put there
+// a moment before. Where the file system cannot refuse that in the rename
+// itself (EINVAL, ENOSYS: NFS), a second name is made, which never replaces
+// a file either, and the first removed. One event of the seam.
+bool rename_new(const std::string& from, const std::string& to);
 // Gives the file at existing a second name (a hard link); false with errno.
 // To a power cut it is a name made: lost unless its folder is flushed. It
 // is no event of the seam: it is made only in the moment after an exchange

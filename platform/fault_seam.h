@@ -35,7 +35,9 @@
 // The environment variable ZANEK_NO_EXCHANGE set to EINVAL or ENOSYS makes
 // the file system one that cannot swap two names in one step (as some file
 // systems and sandboxes cannot): every exchange of names is refused with
-// that errno, touching nothing and counting no event.
+// that errno, touching nothing and counting no event. Such a file system
+// (NFS) cannot refuse to replace a file in a rename either: a rename to a
+// new name is made by a second name there.
 #pragma once
 
 #include <string>
@@ -63,8 +65,8 @@ bool read_passes();
 // -1 with errno EIO where the seam fails it, else what fsync itself answers.
 // A flush that went through puts fd's changes on the disc for a power cut.
 int fsync(int fd);
-// The errno with which an exchange of names is refused (EINVAL, ENOSYS),
-// or 0 when the file system can exchange.
+// The errno with which an exchange of names (or a rename that must not
+// replace) is refused (EINVAL, ENOSYS), or 0 when the file system can.
 int exchange_refused();
 
 // What a power cut would lose. Writes: n bytes at offset at of the open

@@ -7,6 +7,7 @@ namespace zanek {
 namespace {
 int g_listing_unit = 2;
 bool g_write_failed = false;  // a line since the unit was chosen did not go out
+std::vector<std::string> g_to_act_on;
 
 // An unconnected listing unit writes to the console.
 void ensure_connected() {
@@ -17,6 +18,7 @@ void ensure_connected() {
 void set_listing_unit(int unit) {
     g_listing_unit = unit;
     g_write_failed = false;
+    g_to_act_on.clear();
 }
 int listing_unit() { return g_listing_unit; }
 
@@ -24,6 +26,13 @@ void lst_line(std::string_view text) {
     ensure_connected();
     if (units().write_line(g_listing_unit, std::string(text)) != IO_OK) g_write_failed = true;
 }
+
+void lst_line_to_act_on(std::string_view text) {
+    lst_line(text);
+    g_to_act_on.emplace_back(text);
+}
+
+const std::vector<std::string>& lines_to_act_on() { return g_to_act_on; }
 
 void lst(std::string_view fmt, const std::vector<FItem>& items) {
     for (const std::string& rec : fformat(fmt, items)) lst_line(rec);

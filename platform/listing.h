@@ -18,6 +18,12 @@ int listing_unit();
 void lst(std::string_view fmt, const std::vector<FItem>& items = {});
 // Writes one line exactly as given (column 1 is the carriage control).
 void lst_line(std::string_view text);
+// Writes one line that the user must act on (a file of theirs moved to a
+// name of its own, or left where a later run removes it): where the
+// listing is lost, the run says it on standard error too.
+void lst_line_to_act_on(std::string_view text);
+// Those lines, in the order written, since the listing unit was chosen.
+const std::vector<std::string>& lines_to_act_on();
 // n empty lines.
 void lst_blank(int n = 1);
 void lst_flush();

@@ -75,22 +75,28 @@ std::string open_file_name() {
     return f && !f->scratch && !f->console ? f->name : std::string();
 }
 
-// The start of the names of working copies of the file at real path: a
-// hidden name no one gives a backup, ended by the process number. It must
-// fit in a name of the folder (255 bytes) whatever the file's name: a long
-// name is shortened and told apart from others of the same start by a
+// The start of a name of the program's own beside the file at real path:
+// lead, the file's name and tail, to be ended by the process number. It
+// must fit in a name of the folder (255 bytes) whatever the file's name: a
+// long name is shortened and told apart from others of the same start by a
 // digest of the whole.
 constexpr std::size_t kNameMax = 255, kNumberRoom = 24;
-std::string copy_prefix(const std::string& real) {
-    const std::string base = base_name(real), tail = ".zanek-work-";
-    if (1 + base.size() + tail.size() + kNumberRoom <= kNameMax) return '.' + base + tail;
+std::string name_beside(const std::string& real, const std::string& lead, const std::string& tail) {
+    const std::string base = base_name(real);
+    if (lead.size() + base.size() + tail.size() + kNumberRoom <= kNameMax) return lead + base + tail;
     std::uint32_t digest = 2166136261u;  // FNV-1a
     for (unsigned char c : base) digest = (digest ^ c) * 16777619u;
     char hex[9];
     std::snprintf(hex, sizeof hex, "%08x", digest);
-    const std::size_t keep = kNameMax - kNumberRoom - tail.size() - 1 - 9;
-    return '.' + base.substr(0, keep) + '~' + hex + tail;
+    const std::size_t keep = kNameMax - kNumberRoom - tail.size() - lead.size() - 9;
+    return lead + base.substr(0, keep) + '~' + hex + tail;
 }
+
+// The working copies: a hidden name no one gives a backup.
+std::string copy_prefix(const std::string& real) { return name_beside(real, ".", ".zanek-work-"); }
+// A file of the user's found at a copy's name: a name outside the copies'
+// prefix, which no run removes, as long as a copy's.
+std::string found_prefix(const std::string& real) { return name_beside(real, "", ".zanek-found-"); }
 
 std::string reason(int err) { return std::strerror(err); }
 
@@ -121,10 +127,16 @@ void reload_index(const Hold& h) {
     XFILE.I(xfile::kIndexState) = xfile::kLoaded;
 }
 
+// True when path names a plain file that no live run holds: a copy a run
+// left, or a file a user put there. Anything else there (a pipe, a device,
+// a symbolic link) is the user's and is left alone; it is never opened in
+// a way that could wait, as opening a pipe waits for its writer.
 bool unlocked_leftover(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    struct stat sb;
+    if (::lstat(path.c_str(), &sb) != 0 || !S_ISREG(sb.st_mode)) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return false;
-    const bool dead = lock_exclusive(fd) == kLocked;
+    const bool dead = ::fstat(fd, &sb) == 0 && S_ISREG(sb.st_mode) && lock_exclusive(fd) == kLocked;
     ::close(fd);
     return dead;
 }
@@ -132,12 +144,13 @@ bool unlocked_leftover(const std::string& path) {
 // The name of this run's copy: a leftover of a process of the same number,
 // long gone, is removed; one that a live run holds (a process of another
 // process space) is left alone, and a name of its own taken.
+// Name n of start, start-1, start-2, ...
+std::string numbered(const std::string& start, int n) { return n == 0 ? start : start + "-" + std::to_string(n); }
+
 // The first of start, start-1, start-2, ... that can be used.
 std::string numbered_name(const std::string& start, const std::function<bool(const std::string&)>& usable) {
-    for (int n = 0;; ++n) {
-        const std::string name = n == 0 ? start : start + "-" + std::to_string(n);
-        if (usable(name)) return name;
-    }
+    for (int n = 0;; ++n)
+        if (usable(numbered(start, n))) return numbered(start, n);
 }
 
 std::string copy_name(const Hold& h) {
@@ -154,26 +167,35 @@ bool only_name(int fd, const std::string& path) {
     return fd_is_at(fd, path) && ::fstat(fd, &sb) == 0 && sb.st_nlink == 1;
 }
 
-// A name beside the structure file outside the prefix of its copies, for
-// a file a user put at one of this run's names: no run removes it.
-std::string found_name(const Hold& h) {
-    return numbered_name(h.real + ".zanek-found-" + std::to_string(::getpid()),
-                         [](const std::string& name) { return !file_present(name); });
+// Gives the file at path, a name of this run's copies, a name beside the
+// structure file outside the prefix of its copies, which no run removes:
+// a second name (the file stays at path too), or path's file moved there.
+// A name already taken is passed by, never written over. The name given,
+// or "" (errno tells why).
+std::string give_found_name(const Hold& h, const std::string& path, bool second_name) {
+    const std::string start = folder_of(h.real) + "/" + found_prefix(h.real) + std::to_string(::getpid());
+    for (int n = 0;; ++n) {
+        const std::string name = numbered(start, n);
+        if (second_name ? add_name(path, name) : rename_new(path, name)) return name;
+        if (errno != EEXIST) return "";
+    }
 }
 
 // A file that is not this run's lies at path, a name of this run's
 // copies: it is the user's, and is never removed. It is given a name no
 // run removes, and the listing says where it is. One that a live run
-// holds (its own copy, under a name this run let go) is left alone.
+// holds (its own copy, under a name this run let go), and anything but a
+// plain file, is left alone.
 void give_found_file_a_name(const Hold& h, const std::string& path) {
     if (!unlocked_leftover(path)) return;
-    const std::string found = found_name(h);
-    if (rename_over(path, found)) {
-        lst_line(" *** warning *** a file put at " + path + " while this run held it is kept as " + found);
+    const std::string found = give_found_name(h, path, false);
+    if (!found.empty()) {
+        lst_line_to_act_on(" *** warning *** a file put at " + path + " while this run held it is kept as " + found);
         return;
     }
-    lst_line(" *** warning *** a file put at " + path + " while this run held it is left there: " + reason(errno));
-    lst_line("                 move it away before the next run on " + h.name + ", which removes it");
+    lst_line_to_act_on(" *** warning *** a file put at " + path + " while this run held it is left there: " +
+                       reason(errno));
+    lst_line_to_act_on("                 move it away before the next run on " + h.name + ", which removes it");
 }
 
 // Lets go of a file beside the structure file: its name is removed (a
@@ -354,37 +376,60 @@ void start_working_copy(Hold& h) {
     throw CommandFailed();
 }
 
-// The copy's name must still lead to the copy: a file put there meanwhile
-// is the user's, and is neither installed nor removed.
-void check_copy_at_its_name(const Hold& h) {
-    if (fd_is_at(h.copy.lock_fd, h.work)) return;
-    if (file_present(h.work)) give_found_file_a_name(h, h.work);
+[[noreturn]] void copy_replaced(const Hold& h) {
     lst_line(" *** error *** the working copy of " + h.name + " was moved or replaced meanwhile");
     lst_line("               the command fails and the structure file is unchanged");
     throw CommandFailed();
 }
 
-// The swap brought to the copy's name a file this run does not hold (a
-// file put at the structure file's name meanwhile): it is given a second
-// name no run removes before anything else, so that it never lies under
-// the copy's name alone, and the two names are swapped back.
-void take_back_the_swap(const Hold& h) {
-    const std::string found = found_name(h);
-    const bool named = add_name(h.work, found);
-    if (take_back_exchange(h.work, h.real)) {
-        if (named) remove_file(found);
-        if (!fd_is_at(h.copy.lock_fd, h.work) && file_present(h.work)) give_found_file_a_name(h, h.work);
-        file_replaced(h);
-    }
-    const int err = errno;
-    if (named ? same_file(h.work, found) && remove_file(h.work) : rename_over(h.work, found)) {
-        lst_line(" *** error *** the file put at " + h.name + " could not be given its name back: " + reason(err));
-        lst_line("               it is kept as " + found + ", and " + h.name + " holds what this command stored");
+// The copy's name must still lead to the copy: a file put there meanwhile
+// is the user's, and is neither installed nor removed.
+void check_copy_at_its_name(const Hold& h) {
+    if (fd_is_at(h.copy.lock_fd, h.work)) return;
+    if (file_present(h.work)) give_found_file_a_name(h, h.work);
+    copy_replaced(h);
+}
+
+// What a name of the structure file or of its copy holds, as the listing
+// says it; a file the user put there came from other, the other name.
+std::string what_lies_at(const Hold& h, const std::string& path, const std::string& other) {
+    if (fd_is_at(h.lock_fd, path)) return "the structure file as before this command";
+    if (fd_is_at(h.copy.lock_fd, path)) return "what this command stored";
+    return "the file put at " + other;
+}
+
+// The swap could not be taken back: each name keeps what the swap brought
+// there. What lies at the copy's name keeps (or is given) a name outside
+// the copies' prefix, found, and the listing says what lies where.
+[[noreturn]] void swap_not_taken_back(const Hold& h, std::string found, int err) {
+    const std::string at_name = what_lies_at(h, h.real, h.work), at_copy = what_lies_at(h, h.work, h.name);
+    if (found.empty()) found = give_found_name(h, h.work, false);  // a file system without hard links
+    else if (same_file(h.work, found)) remove_file(h.work);
+    lst_line_to_act_on(" *** error *** the swap of " + h.name + " and its working copy could not be taken back: " +
+                       reason(err));
+    lst_line_to_act_on("               " + h.name + " holds " + at_name + ";");
+    if (!found.empty()) {
+        lst_line_to_act_on("               " + at_copy + " is kept as " + found);
     } else {
-        lst_line(" *** error *** the file put at " + h.name + " is now " + h.work + ": " + reason(err));
-        lst_line("               move it away before the next run on " + h.name + ", which removes it");
+        lst_line_to_act_on("               " + at_copy + " is now " + h.work + ":");
+        lst_line_to_act_on("               move it away before the next run on " + h.name + ", which removes it");
     }
     throw CommandFailed();
+}
+
+// The swap brought to the structure file's name a file other than the
+// copy, or to the copy's name one other than the file this run holds (a
+// file the user put at either name meanwhile). What came to the copy's
+// name is given a second name no run removes before anything else, so that
+// it never lies under the copy's name alone, and the two names are swapped
+// back; the command then fails, saying which name had changed.
+void take_back_the_swap(const Hold& h) {
+    const std::string found = give_found_name(h, h.work, true);
+    if (!take_back_exchange(h.work, h.real)) swap_not_taken_back(h, found, errno);
+    if (!found.empty()) remove_file(found);
+    if (!fd_is_at(h.copy.lock_fd, h.work) && file_present(h.work)) give_found_file_a_name(h, h.work);
+    if (fd_is_at(h.lock_fd, h.real)) copy_replaced(h);
+    file_replaced(h);
 }
 
 // Puts the copy at the file's name in one step, if the name still leads to

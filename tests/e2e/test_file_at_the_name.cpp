@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -23,6 +24,37 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kJob = "fecl_r3c_synth";
+// Longer than any run of the program takes here: a run still going then
+// waits for something that never comes.
+constexpr int kRunSeconds = 120;
+
+// The files in dir whose names hold part, whatever the structure file's
+// name: its working copies (".zanek-work-"), or the files of the user's
+// that a run gave a name of their own (".zanek-found-").
+std::vector<std::string> names_holding(const std::string& dir, const std::string& part) {
+    std::vector<std::string> found;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().find(part) != std::string::npos) found.push_back(e.path().string());
+    return found;
+}
+
+// The first name of its own that the run which made the working copy copy
+// gives a file of the user's: the copy's name without its leading dot,
+// with "found" for "work".
+std::string first_found_name(const std::string& copy) {
+    const std::string name = fs::path(copy).filename().string(), work = ".zanek-work-";
+    const std::size_t at = name.rfind(work);
+    return fs::path(copy).parent_path().string() + "/" + name.substr(1, at - 1) + ".zanek-found-" +
+           name.substr(at + work.size());
+}
+
+bool is_pipe(const std::string& path) {
+    struct stat sb;
+    return ::lstat(path.c_str(), &sb) == 0 && S_ISFIFO(sb.st_mode);
+}
+
+// A pipe named path, in place of a plain file a user could put there.
+void make_pipe(const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0) << path; }
 
 // A structure file made by one-command runs up to %phase, and %phase to
 // run on it, stopped at an event of the write seam while the test changes
@@ -30,31 +62,50 @@ constexpr const char* kJob = "fecl_r3c_synth";
 class PhaseOnTheFile : public ::testing::Test {
 protected:
     std::vector<std::string> jobs = one_command_jobs(kJob);
-    std::string dir, path, before;
+    std::string dir, path, real, before;
 
     void prepare(const std::string& folder) {
         dir = job_copy(folder, kJob, false);
-        path = dir + "/" + kJob + ".bin";
+        path = real = dir + "/" + kJob + ".bin";
         for (std::size_t c = 0; c < 4; ++c) ASSERT_EQ(run_zanek(dir, jobs[c]).exit_code, 0) << jobs[c];
         before = read_file(path);
         write_file(dir + "/job.cmd", jobs[4]);
+    }
+    // The structure file is given a real name of length characters, and
+    // the job reaches it through a symbolic link.
+    void give_long_name(std::size_t length) {
+        real = dir + "/" + std::string(length - 4, 'n') + ".bin";
+        fs::rename(path, real);
+        fs::create_symlink(fs::path(real).filename(), path);
     }
     // The file as before %phase, and nothing beside it but the job's files.
     void reset() const {
         for (const auto& e : fs::directory_iterator(dir))
             if (e.path().extension() != ".hkl" && e.path().extension() != ".cmd") fs::remove(e.path());
-        write_file(path, before);
+        write_file(real, before);
+        if (real != path) fs::create_symlink(fs::path(real).filename(), path);
+    }
+    // The job's exit code, when it ends within kRunSeconds, and listing.
+    RunResult run_whole() const {
+        RunResult r;
+        r.exit_code = exit_code_within(start_zanek(dir), kRunSeconds);
+        r.listing = file_exists(dir + "/job.lis") ? read_file(dir + "/job.lis") : "";
+        return r;
     }
     // The writes of %phase, counted by killing it.
-    int writes() const {
+    // With also, faults that act past the run's end: a disc that fails
+    // there makes the seam count reads among the events, as it does for
+    // any run with a failing disc.
+    int writes(const std::string& also = "") const {
         return writes_of_run([&](int k) {
             reset();
-            return run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(k)).exit_code;
+            return run_zanek(dir, "", "job.cmd", "job.lis", "ZANEK_WRITE_FAULT=kill:" + std::to_string(k) + also)
+                .exit_code;
         });
     }
     // Runs %phase from the file before it with the seam's faults, one of
     // them a stop at which change is made; its exit code (-1 when it did
-    // not stop) and listing.
+    // not stop, -2 when it did not end in time), listing and console.
     RunResult run_changed_at(const std::string& faults, const std::function<void()>& change) const {
         reset();
         const pid_t pid = start_zanek(dir, faults);
@@ -63,9 +114,41 @@ protected:
         change();
         ::kill(pid, SIGCONT);
         RunResult r;
-        r.exit_code = exit_code_of(pid);
+        r.exit_code = exit_code_within(pid, kRunSeconds);
         r.listing = file_exists(dir + "/job.lis") ? read_file(dir + "/job.lis") : "";
+        r.output = read_file(dir + "/console.out");
         return r;
+    }
+    // Runs %phase with a file put at the structure file's name at a stop at
+    // event k.
+    RunResult run_replaced_at(const std::string& faults) const {
+        return run_changed_at(faults, [&] {
+            fs::rename(path, dir + "/moved.bin");
+            write_file(path, std::string(before.size(), 'u'));
+        });
+    }
+    // The event of the swap of %phase's copy with the file: the last at
+    // which a file put at the name is still found out.
+    int swap_event() const {
+        int low = 1, high = writes();
+        while (low < high) {
+            const int mid = (low + high + 1) / 2;
+            if (run_replaced_at("stop:" + std::to_string(mid)).exit_code == 1) low = mid;
+            else high = mid - 1;
+        }
+        return low;
+    }
+    // Renames a new file holding bytes (or, when bytes is empty, a pipe)
+    // onto the one working copy beside the file; the copy's name.
+    std::string rename_onto_the_copy(const std::string& bytes) const {
+        const std::vector<std::string> copies = names_holding(dir, ".zanek-work-");
+        EXPECT_EQ(copies.size(), 1u);
+        if (copies.size() != 1) return "";
+        const std::string users = dir + "/mine";
+        if (bytes.empty()) make_pipe(users);
+        else write_file(users, bytes);
+        fs::rename(users, copies[0]);
+        return copies[0];
     }
 };
 
@@ -102,47 +185,145 @@ TEST_F(PhaseOnTheFile, FilePutThereWhileACommandRunsIsNeverWrittenOver) {
     EXPECT_TRUE(read_file(moved) == before);
 }
 
-// The files beside the structure file that this run gave a name of their
-// own: a file the user put at one of the run's names.
-std::vector<std::string> found_files(const std::string& dir) {
-    std::vector<std::string> found;
-    for (const auto& e : fs::directory_iterator(dir))
-        if (e.path().filename().string().rfind(std::string(kJob) + ".bin.zanek-found-", 0) == 0)
-            found.push_back(e.path().string());
-    return found;
-}
-
 // While %phase runs (stopped at one of its writes), the user renames a file
 // onto the name of the run's working copy: that file is neither put at the
 // structure file's name nor removed, by this run or the next; it is given
-// a name of its own and the listing says which.
-TEST_F(PhaseOnTheFile, FileRenamedOntoTheWorkingCopyIsNeitherInstalledNorRemoved) {
-    ASSERT_NO_FATAL_FAILURE(prepare("renamed_onto_copy"));
-    const std::string users = dir + "/mine.bin";
+// a name of its own, passing by one already taken, and the listing says
+// which. A structure file whose name is as long as a name can be is no
+// different: the name of its own is shortened as the copy's is.
+class RenamedOntoTheCopy : public PhaseOnTheFile, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(RenamedOntoTheCopy, FileIsNeitherInstalledNorRemovedAndKeepsANameOfItsOwn) {
+    ASSERT_NO_FATAL_FAILURE(prepare("renamed_onto_copy_" + std::to_string(GetParam())));
+    if (GetParam() > 0) give_long_name(GetParam());
     const std::string other = before.substr(0, before.size() / 2) + std::string(before.size() / 2, 'x');
     const int events = writes();
     ASSERT_GE(events, 32);
+    std::string taken;
     const RunResult r = run_changed_at("stop:" + std::to_string(events / 2), [&] {
-        const std::vector<std::string> copies = working_copies(dir, kJob);
-        ASSERT_EQ(copies.size(), 1u);
-        write_file(users, other);
-        fs::rename(users, copies[0]);
+        // A file of an earlier run of the same number holds the first
+        // name the run would give.
+        taken = first_found_name(names_holding(dir, ".zanek-work-").at(0));
+        write_file(taken, "an earlier run's");
+        rename_onto_the_copy(other);
     });
     EXPECT_EQ(r.exit_code, 1);
     const std::string& listing = r.listing;
     EXPECT_NE(listing.find(" *** error *** the working copy of " + std::string(kJob) + ".bin was moved or replaced"),
               std::string::npos)
         << listing;
-    const std::vector<std::string> found = found_files(dir);
-    ASSERT_EQ(found.size(), 1u) << listing;
-    EXPECT_NE(listing.find("is kept as " + found[0]), std::string::npos) << listing;
-    EXPECT_TRUE(read_file(found[0]) == other);
-    EXPECT_TRUE(read_file(path) == before);
-    EXPECT_TRUE(working_copies(dir, kJob).empty());
-    // The next run stores as usual and leaves the user's file alone.
+    const std::string found = taken + "-1";
+    EXPECT_TRUE(file_exists(found) && read_file(found) == other) << listing;
+    EXPECT_NE(listing.find("is kept as " + found), std::string::npos) << listing;
+    EXPECT_TRUE(read_file(taken) == "an earlier run's");
+    EXPECT_EQ(names_holding(dir, ".zanek-found-").size(), 2u);
+    EXPECT_TRUE(read_file(real) == before);
+    EXPECT_TRUE(names_holding(dir, ".zanek-work-").empty());
+    // The next run stores as usual and leaves the user's files alone.
     const RunResult next = run_zanek(dir, jobs[4]);
     EXPECT_EQ(next.exit_code, 0) << next.listing;
-    EXPECT_TRUE(read_file(found[0]) == other);
+    EXPECT_TRUE(file_exists(found) && read_file(found) == other);
+    EXPECT_TRUE(read_file(taken) == "an earlier run's");
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, RenamedOntoTheCopy, ::testing::Values(0u, 255u), [](const auto& info) {
+    return info.param == 0 ? std::string("the_jobs_own") : std::to_string(info.param) + "_characters";
+});
+
+// After the last command of a run, while its end is stopped, the user
+// renames a file, or a pipe, onto the name of the file that command
+// replaced, kept beside the structure file until the end: the run's end
+// removes nothing it did not make. A plain file is given a name of its
+// own, which the listing gives; a pipe is left where it is, untouched,
+// and neither this run nor the next waits on it.
+class PutAtTheKeptCopysName : public PhaseOnTheFile, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(PutAtTheKeptCopysName, AfterTheLastCommandIsNeverRemoved) {
+    const bool pipe = GetParam();
+    ASSERT_NO_FATAL_FAILURE(prepare(pipe ? "pipe_at_the_end" : "file_at_the_end"));
+    const std::string other(before.size() / 2, 'k');
+    std::string kept;
+    // The run's last event: its listing goes out before the run lets go
+    // of the file.
+    const RunResult r = run_changed_at("stop:" + std::to_string(writes()),
+                                       [&] { kept = rename_onto_the_copy(pipe ? "" : other); });
+    ASSERT_EQ(r.exit_code, 0) << r.listing;
+    EXPECT_FALSE(read_file(path) == before);
+    const std::vector<std::string> found = names_holding(dir, ".zanek-found-");
+    if (pipe) {
+        EXPECT_TRUE(is_pipe(kept));
+        EXPECT_TRUE(found.empty());
+    } else {
+        ASSERT_EQ(found.size(), 1u) << r.listing;
+        EXPECT_TRUE(read_file(found[0]) == other);
+        EXPECT_NE(r.listing.find(" *** warning *** a file put at " + kept + " while this run held it is kept as " +
+                                 found[0]),
+                  std::string::npos)
+            << r.listing;
+        EXPECT_TRUE(names_holding(dir, ".zanek-work-").empty());
+    }
+    const RunResult next = run_whole();
+    EXPECT_EQ(next.exit_code, 0) << next.listing;
+    if (pipe) EXPECT_TRUE(is_pipe(kept));
+    else EXPECT_TRUE(read_file(found[0]) == other);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, PutAtTheKeptCopysName, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "pipe" : "plain_file"); });
+
+// A pipe at a working copy's name, left by anyone (in a shared folder,
+// another user whose pipe one cannot remove), or renamed onto the copy
+// while a command runs: no run waits on it, and none removes or moves it.
+// The command whose copy it replaced fails; the next run ends ok.
+TEST_F(PhaseOnTheFile, PipeAtACopysNameNeitherHangsARunNorIsTouched) {
+    ASSERT_NO_FATAL_FAILURE(prepare("pipe_at_a_copys_name"));
+    const std::string leftover = dir + "/." + kJob + ".bin.zanek-work-99999";
+    reset();
+    ASSERT_NO_FATAL_FAILURE(make_pipe(leftover));
+    const RunResult whole = run_whole();
+    EXPECT_EQ(whole.exit_code, 0) << whole.listing;
+    EXPECT_TRUE(is_pipe(leftover));
+    EXPECT_FALSE(read_file(path) == before);
+    std::string copy;
+    const RunResult r = run_changed_at("stop:" + std::to_string(writes() / 2), [&] { copy = rename_onto_the_copy(""); });
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.listing.find(" *** error *** the working copy of " + std::string(kJob) + ".bin was moved or replaced"),
+              std::string::npos)
+        << r.listing;
+    EXPECT_TRUE(is_pipe(copy));
+    EXPECT_TRUE(read_file(path) == before);
+    EXPECT_TRUE(names_holding(dir, ".zanek-found-").empty());
+    const RunResult next = run_whole();
+    EXPECT_EQ(next.exit_code, 0) << next.listing;
+    EXPECT_TRUE(is_pipe(copy));
+}
+
+// The disc fills, or fails, while a file the user renamed onto the working
+// copy's name lies there: the file can be given no name of its own, and
+// the listing, on the same disc, cannot be written either. The warning
+// that tells the user to move the file away goes to standard error.
+TEST_F(PhaseOnTheFile, WarningTheListingCannotCarryGoesToStandardError) {
+    ASSERT_NO_FATAL_FAILURE(prepare("warning_on_stderr"));
+    const std::string other(before.size(), 'w');
+    for (const std::string fault : {"full", "fail"}) {
+        SCOPED_TRACE("the disc is " + fault);
+        const int stop = writes("," + fault + ":100000000") / 2;
+        std::string copy;
+        const RunResult r = run_changed_at("stop:" + std::to_string(stop) + "," + fault + ":" +
+                                               std::to_string(stop + 1),
+                                           [&] { copy = rename_onto_the_copy(other); });
+        EXPECT_TRUE(r.exit_code == 1 || r.exit_code == 2) << r.output;
+        EXPECT_NE(r.output.find(" *** error *** the listing file job.lis could not be written"), std::string::npos)
+            << r.output;
+        EXPECT_NE(r.output.find(" *** warning *** a file put at " + copy + " while this run held it is left there"),
+                  std::string::npos)
+            << r.output;
+        EXPECT_NE(r.output.find("move it away before the next run on " + std::string(kJob) + ".bin, which removes it"),
+                  std::string::npos)
+            << r.output;
+        EXPECT_TRUE(read_file(copy) == other);
+        EXPECT_TRUE(read_file(path) == before);
+    }
 }
 
 // Whatever ends the run right after the swap brought a file put at the
@@ -155,26 +336,22 @@ TEST_F(PhaseOnTheFile, FilePutThereSurvivesAFaultAtTheSwapBack) {
     ASSERT_NO_FATAL_FAILURE(prepare("swap_back"));
     const std::string moved = dir + "/moved.bin";
     const std::string other(before.size(), 'u');
-    auto run_replaced_at = [&](const std::string& faults) {
-        return run_changed_at(faults, [&] {
-            fs::rename(path, moved);
-            write_file(path, other);
-        });
-    };
-    // The event of the swap: the last at which a file put at the name is
-    // still found out.
-    int low = 1, high = writes();
-    while (low < high) {
-        const int mid = (low + high + 1) / 2;
-        if (run_replaced_at("stop:" + std::to_string(mid)).exit_code == 1) low = mid;
-        else high = mid - 1;
-    }
-    const int swap = low;
+    const int swap = swap_event();
     ASSERT_EQ(run_replaced_at("stop:" + std::to_string(swap)).exit_code, 1);
     const std::string swap_back = std::to_string(swap + 1);
     const RunResult failed = run_replaced_at("stop:" + std::to_string(swap) + ",full:" + swap_back + ":1");
     EXPECT_EQ(failed.exit_code, 1);
-    EXPECT_NE(failed.listing.find("could not be given its name back"), std::string::npos) << failed.listing;
+    const std::vector<std::string> found = names_holding(dir, ".zanek-found-");
+    ASSERT_EQ(found.size(), 1u) << failed.listing;
+    EXPECT_TRUE(read_file(found[0]) == other);
+    EXPECT_FALSE(read_file(path) == before || read_file(path) == other);
+    EXPECT_NE(failed.listing.find(" *** error *** the swap of " + std::string(kJob) +
+                                  ".bin and its working copy could not be taken back: "),
+              std::string::npos)
+        << failed.listing;
+    EXPECT_NE(failed.listing.find(std::string(kJob) + ".bin holds what this command stored;"), std::string::npos);
+    EXPECT_NE(failed.listing.find("the file put at " + std::string(kJob) + ".bin is kept as " + found[0]),
+              std::string::npos);
     for (const std::string& fault : {"full:" + swap_back + ":1", "full:" + swap_back, "kill:" + swap_back,
                                      "cut:" + swap_back, "kill:" + std::to_string(swap + 2)}) {
         SCOPED_TRACE("the file put at the name, then " + fault);
@@ -196,6 +373,48 @@ TEST_F(PhaseOnTheFile, FilePutThereSurvivesAFaultAtTheSwapBack) {
         }
         EXPECT_TRUE(working_copies(dir, kJob).empty());
     }
+}
+
+// The user renames a file onto the working copy's name at the moment of
+// the swap: the swap brings that file to the structure file's name and the
+// structure file to the copy's. The run sees that what came to the name is
+// not its copy and swaps the two back. Whether that goes through or a full
+// disc fails it, the file is never taken for the structure file, the
+// structure file is never lost, and the listing says what lies where.
+TEST_F(PhaseOnTheFile, FileRenamedOntoTheCopyAtTheSwapIsNeverInstalled) {
+    ASSERT_NO_FATAL_FAILURE(prepare("renamed_at_the_swap"));
+    const std::string other(before.size(), 'r'), job = std::string(kJob) + ".bin";
+    const int swap = swap_event();
+    std::string copy;
+    const RunResult back = run_changed_at("stop:" + std::to_string(swap), [&] { copy = rename_onto_the_copy(other); });
+    EXPECT_EQ(back.exit_code, 1);
+    EXPECT_TRUE(read_file(path) == before);
+    EXPECT_NE(back.listing.find(" *** error *** the working copy of " + job + " was moved or replaced meanwhile"),
+              std::string::npos)
+        << back.listing;
+    EXPECT_EQ(back.listing.find("is no longer the file this run opened"), std::string::npos) << back.listing;
+    std::vector<std::string> found = names_holding(dir, ".zanek-found-");
+    ASSERT_EQ(found.size(), 1u) << back.listing;
+    EXPECT_TRUE(read_file(found[0]) == other);
+    EXPECT_NE(back.listing.find("is kept as " + found[0]), std::string::npos) << back.listing;
+    EXPECT_TRUE(names_holding(dir, ".zanek-work-").empty());
+
+    // The swap back fails: the file put at the copy's name stays at the
+    // structure file's, and the structure file keeps a name of its own.
+    const RunResult failed = run_changed_at("stop:" + std::to_string(swap) + ",full:" + std::to_string(swap + 1) + ":1",
+                                            [&] { copy = rename_onto_the_copy(other); });
+    EXPECT_EQ(failed.exit_code, 1);
+    EXPECT_TRUE(read_file(path) == other);
+    found = names_holding(dir, ".zanek-found-");
+    ASSERT_EQ(found.size(), 1u) << failed.listing;
+    EXPECT_TRUE(read_file(found[0]) == before);
+    EXPECT_NE(failed.listing.find(job + " holds the file put at " + copy + ";"), std::string::npos) << failed.listing;
+    EXPECT_NE(failed.listing.find("the structure file as before this command is kept as " + found[0]),
+              std::string::npos)
+        << failed.listing;
+    EXPECT_TRUE(names_holding(dir, ".zanek-work-").empty());
+    run_zanek(dir, jobs[4].substr(0, jobs[4].find("%phase")) + "%end\n", "open.cmd", "open.lis");
+    EXPECT_TRUE(read_file(found[0]) == before);
 }
 
 // A second hard link to the structure file keeps what it held before the

@@ -143,6 +143,19 @@ const SeamCase kFailingDiscs[] = {
 INSTANTIATE_TEST_SUITE_P(FailingDisc, Seam, ::testing::ValuesIn(kFailingDiscs),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The disc fails under the flush itself (PROBE_FLUSH_FAILS: the real call
+// answers EIO, after the seam let it through): the flush fails, and a power
+// cut then loses what it was to put on the disc.
+const SeamCase kFailedFlushes[] = {
+    {"file_flush_that_failed_is_not_done", "PROBE_FLUSH_FAILS=1 ZANEK_WRITE_FAULT=cut:3", {{"f", "abcdef"}},
+     {"write f 0 XY", "sync f", "write c 0 x"}, {kOk, "EIO"}, kEnded, {{"f", "abcdef"}}},
+    {"folder_flush_that_failed_is_not_done", "PROBE_FLUSH_FAILS=1 ZANEK_WRITE_FAULT=cut:3",
+     {{"a", "old a"}, {"b", "old b"}}, {"rename a b", "syncdir", "write c 0 x"}, {kOk, "EIO"}, kEnded,
+     {{"a", "old a"}, {"b", "old b"}}},
+};
+INSTANTIATE_TEST_SUITE_P(FailedFlush, Seam, ::testing::ValuesIn(kFailedFlushes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 const SeamCase kExchanges[] = {
     {"exchange_swaps_the_files", "", {{"a", "A"}, {"b", "B"}}, {"exchange a b"}, {kOk}, 0, {{"a", "B"}, {"b", "A"}}},
     {"no_exchange_einval_refuses_counting_no_event", "ZANEK_NO_EXCHANGE=EINVAL ZANEK_WRITE_FAULT=kill:1",
@@ -157,6 +170,15 @@ const SeamCase kExchanges[] = {
      {"exchange a b", "takeback a b"}, {kOk}, kEnded, {{"a", "B"}, {"b", "A"}}},
     {"a_second_name_is_no_event", "ZANEK_WRITE_FAULT=kill:1", {{"a", "A"}},
      {"link a b", "write c 0 x"}, {kOk}, kEnded, {{"a", "A"}, {"b", "A"}, {"c", ""}}},
+    {"rename_to_a_new_name_never_replaces", "", {{"a", "A"}, {"b", "B"}}, {"renamenew a b", "renamenew a c"},
+     {"EEXIST", kOk}, 0, {{"b", "B"}, {"c", "A"}}},
+    {"rename_to_a_new_name_by_a_second_name_where_the_file_system_cannot_refuse", "ZANEK_NO_EXCHANGE=EINVAL",
+     {{"a", "A"}, {"b", "B"}}, {"renamenew a b", "renamenew a c"}, {"EEXIST", kOk}, 0, {{"b", "B"}, {"c", "A"}}},
+    {"rename_to_a_new_name_is_an_event", "ZANEK_WRITE_FAULT=fail:1:1", {{"a", "A"}},
+     {"renamenew a b", "renamenew a b"}, {"EIO", kOk}, 0, {{"b", "A"}}},
+    {"cut_loses_an_unflushed_rename_to_a_new_name_by_a_second_name",
+     "ZANEK_NO_EXCHANGE=EINVAL ZANEK_WRITE_FAULT=cut:2", {{"a", "A"}}, {"renamenew a b", "write c 0 x"}, {kOk},
+     kEnded, {{"a", "A"}}},
 };
 INSTANTIATE_TEST_SUITE_P(Names, Seam, ::testing::ValuesIn(kExchanges),
                          [](const auto& info) { return std::string(info.param.name); });

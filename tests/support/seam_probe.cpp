@@ -10,20 +10,35 @@
 //   rename A B        rename A over B
 //   exchange A B      swap A and B; takeback A B swaps them back
 //   link A B          give A's file the second name B
+//   renamenew A B     rename A to B only where no file is at B
 //   copy A B          copy A into the new file B
 // A file is opened (made when missing) by the first step that names it.
 // Every step prints one line: "ok" (with the bytes read, for a read) or
-// the name of the errno it failed with.
+// the name of the errno it failed with. With PROBE_FLUSH_FAILS set, the
+// disc fails under every flush: the system's own fsync answers EIO.
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <sstream>
 #include <string>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "platform/durable.h"
+
+// Takes the place of the C library's fsync for the layer linked into this
+// program, so that the flush the layer asks of the system is the one that
+// fails.
+extern "C" int fsync(int fd) {
+    if (std::getenv("PROBE_FLUSH_FAILS")) {
+        errno = EIO;
+        return -1;
+    }
+    return static_cast<int>(::syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -78,6 +93,7 @@ std::string run_step(const std::string& step) {
     if (op == "exchange") return answer(exchange_names(a, b));
     if (op == "takeback") return answer(take_back_exchange(a, b));
     if (op == "link") return answer(add_name(a, b));
+    if (op == "renamenew") return answer(rename_new(a, b));
     if (op == "copy") return answer(copy_step(a, b));
     return "unknown step: " + step;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -138,6 +139,19 @@ int exit_code_of(pid_t pid) {
     int status = 0;
     if (::waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int exit_code_within(pid_t pid, int seconds) {
+    int status = 0;
+    for (int waited_ms = 0; waited_ms < seconds * 1000; waited_ms += 20) {
+        const pid_t got = ::waitpid(pid, &status, WNOHANG);
+        if (got == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (got < 0) return -1;
+        ::usleep(20000);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return -2;
 }
 
 int writes_of_run(const std::function<int(int k)>& exit_code_when_killed_at) {

@@ -46,6 +46,10 @@ RunResult run_zanek(const std::string& dir, const std::string& cmd_text,
 pid_t start_zanek(const std::string& dir, const std::string& faults = "", bool open_umask = false);
 // Waits for the process; its exit code, -1 when it did not exit.
 int exit_code_of(pid_t pid);
+// The same, waiting at most seconds: a process still running then is
+// killed and gives -2, so that a run that waits for ever fails its test
+// instead of hanging it.
+int exit_code_within(pid_t pid, int seconds);
 
 // The fixed clock text used by run_zanek.
 constexpr const char* kFixedClock = "Thu Dec 10 12:00:00 2026";
