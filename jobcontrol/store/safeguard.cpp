@@ -141,9 +141,6 @@ bool unlocked_leftover(const std::string& path) {
     return dead;
 }
 
-// The name of this run's copy: a leftover of a process of the same number,
-// long gone, is removed; one that a live run holds (a process of another
-// process space) is left alone, and a name of its own taken.
 // Name n of start, start-1, start-2, ...
 std::string numbered(const std::string& start, int n) { return n == 0 ? start : start + "-" + std::to_string(n); }
 
@@ -153,6 +150,10 @@ std::string numbered_name(const std::string& start, const std::function<bool(con
         if (usable(numbered(start, n))) return numbered(start, n);
 }
 
+// The name of this run's copy: a leftover of a process of the same number,
+// long gone, is removed; one that a live run holds (a process of another
+// process space), or anything but a plain file, is left alone, and a name
+// of its own taken.
 std::string copy_name(const Hold& h) {
     return numbered_name(folder_of(h.real) + "/" + copy_prefix(h.real) + std::to_string(::getpid()),
                          [](const std::string& name) {

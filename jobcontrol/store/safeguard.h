@@ -16,7 +16,9 @@
 //   the name still leads to the file the run holds and the copy's name to
 //   the copy; the lock goes with it. A file a user put at either name is
 //   never written over, installed or removed: one found at a copy's name
-//   is given a name of its own (".zanek-found-<process>" after the file's).
+//   is given a name of its own (".zanek-found-<process>" after the file's,
+//   never one already taken), and anything there but a plain file (a pipe,
+//   say) is left alone, never opened so that the run could wait on it.
 //   A command that writes nothing makes no copy;
 // - the file a command replaced (or the copy a failed command dropped)
 //   stays beside the file, locked, and becomes the next command's copy once
