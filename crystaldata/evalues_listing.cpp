@@ -21,11 +21,10 @@ struct Entry {
 };
 
 void print_header(bool phases) {
-    std::string line;
+    std::string line = phases ? "" : " ";
     if (phases) {
         for (int g = 0; g < 3; ++g) line += "   code   h  k  l   E    phase  fo/sig. ";
     } else {
-        line = " ";
         for (int g = 0; g < 4; ++g) line += " code  h  k  l   E     fo/sig. ";
     }
     lst_line(line);

@@ -264,7 +264,7 @@ void starting_set_tables(const Convergence& cv) {
         hkl_of(r, h, kk, l);
         const float e = packed_e(packed_refl(r));
         int phase = static_cast<int>(preset_phase(r));
-        std::string mark = " ";
+        const char* mark = " ";
         if (partial()) {
             phase = code_phase(phase_code(r));
             preset_phase(r) = static_cast<float>(phase);

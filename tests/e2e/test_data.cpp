@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -107,10 +106,15 @@ Job run_job(const std::string& folder, const std::string& cmd_name) {
 }
 
 int case_number(const std::string& folder, const std::string& key) {
-    std::string text = read_file(jobs_dir() + "/" + folder + "/case.json");
-    std::smatch m;
-    std::regex re("\"" + key + "\": ([0-9]+)");
-    return std::regex_search(text, m, re) ? std::stoi(m[1]) : -1;
+    const std::string text = read_file(jobs_dir() + "/" + folder + "/case.json");
+    std::vector<int> numbers;  // of every "key": followed by digits
+    for_each_record(text, "\"" + key + "\": ", [&](TextScanner& s) {
+        std::string digits;
+        if (!s.digits(&digits)) return false;
+        numbers.push_back(std::stoi(digits));
+        return true;
+    });
+    return numbers.empty() ? -1 : numbers.front();
 }
 
 std::string count_line(int n, const std::string& text) {

@@ -8,9 +8,10 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/fourier/test_fourier_command_fixture.h"
@@ -68,19 +69,34 @@ std::vector<Site> truth_atoms(const std::string& path, double cell[6]) {
     return out;
 }
 
-// The peaks of the last output section of the listing.
+// An element's symbol as the peak list prints it in two columns ("C ",
+// "Cl"); "Q " marks a peak that is no atom.
+bool is_element_label(std::string_view label) {
+    const bool capital = label.size() == 2 && label[0] >= 'A' && label[0] <= 'Z';
+    return capital && ((label[1] >= 'a' && label[1] <= 'z') || label[1] == ' ') && label != "Q ";
+}
+
+// The coordinates on a line of the peak list that gives an atom: a blank,
+// the element's label, the peak's number and height, then x, y and z.
+std::optional<Site> listed_atom(const std::string& line) {
+    if (line.size() < 3 || line[0] != ' ' || !is_element_label(std::string_view(line).substr(1, 2)))
+        return std::nullopt;
+    TextScanner s(line, 3);
+    std::string x, y, z;
+    if (!(s.spaces() && s.digits() && s.some_spaces() && s.integer() && s.some_spaces() && s.decimal(&x) &&
+          s.spaces() && s.decimal(&y) && s.spaces() && s.decimal(&z)))
+        return std::nullopt;
+    return Site{{std::stod(x), std::stod(y), std::stod(z)}};
+}
+
+// The atoms of the last output section of the listing.
 std::vector<Site> listed_model(const std::string& listing) {
     const std::size_t at = listing.rfind("***   Output section  ***");
     std::vector<Site> out;
     if (at == std::string::npos) return out;
     std::istringstream is(listing.substr(at));
-    std::string line;
-    const std::regex peak(R"(^ ([A-Z][a-z ]|Q )\s*\d+\s+-?\d+\s+(-?\d+\.\d+)\s*(-?\d+\.\d+)\s*(-?\d+\.\d+))");
-    std::smatch m;
-    while (std::getline(is, line)) {
-        if (!std::regex_search(line, m, peak) || m[1] == "Q ") continue;
-        out.push_back({{std::stod(m[2]), std::stod(m[3]), std::stod(m[4])}});
-    }
+    for (std::string line; std::getline(is, line);)
+        if (const std::optional<Site> atom = listed_atom(line)) out.push_back(*atom);
     return out;
 }
 

@@ -11,7 +11,6 @@
 
 #include <array>
 #include <cmath>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "jobcontrol/numeric.h"
 #include "phasing/fom.h"
 #include "tests/phasing/test_tangent_fixture.h"
+#include "tests/support/test_support.h"
 
 namespace zanek::phasetest {
 namespace {
@@ -244,10 +244,18 @@ TEST_F(PsiZeroShift, RefinementSubtractsTheTermOnceEveryReflectionIsActive) {
 
     // Lines " code,jcris =" h, relations, error, phase, known, |T|, |G|, ...
     const std::string text = listing();
-    static const std::regex line(R"( code,jcris =\s+3\s+1 fasi\s+(\d+)\s+(\d+)\s+\d+\s+([-0-9.]+)\s+([-0-9.]+))");
-    std::vector<std::array<double, 4>> seen;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it)
-        seen.push_back({std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4])});
+    std::vector<std::array<double, 4>> seen;  // error, phase, tangent sum, reliability sum of 3
+    test::for_each_record(text, " code,jcris =", [&](test::TextScanner& s) {
+        std::string error, phase, tangent_sum, reliability_sum;
+        const bool whole = s.some_spaces() && s.literal("3") && s.some_spaces() && s.literal("1 fasi") &&
+                           s.some_spaces() && s.digits(&error) && s.some_spaces() && s.digits(&phase) &&
+                           s.some_spaces() && s.digits() && s.some_spaces() &&
+                           s.run_of(test::kFixedNumberChars, &tangent_sum) && s.some_spaces() &&
+                           s.run_of(test::kFixedNumberChars, &reliability_sum);
+        if (whole)
+            seen.push_back({std::stod(error), std::stod(phase), std::stod(tangent_sum), std::stod(reliability_sum)});
+        return whole;
+    });
     ASSERT_GE(seen.size(), 2u) << text;
     for (size_t c = 0; c < 2; ++c) {
         SCOPED_TRACE(c + 1);

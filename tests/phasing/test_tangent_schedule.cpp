@@ -10,20 +10,40 @@
 
 #include <cmath>
 #include <random>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "jobcontrol/numeric.h"
 #include "tests/phasing/test_tangent_fixture.h"
+#include "tests/support/test_support.h"
 
 namespace zanek::phasetest {
 namespace {
+
+using test::for_each_record;
+using test::kFixedNumberChars;
+using test::TextScanner;
 
 struct CycleLine {
     int ncycl, nnn;
     double alpham, max_alfa;
 };
+
+// The lines the refinement lists for each cycle of a trial:
+// " ncycl=   3 nnn=  40 alpham=   3.250 error= ... max alfa=   7.123".
+std::vector<CycleLine> cycle_lines(const std::string& text) {
+    std::vector<CycleLine> out;
+    for_each_record(text, " ncycl=", [&](TextScanner& s) {
+        std::string ncycl, nnn, alpham, max_alfa;
+        const auto read_max_alfa = [&](TextScanner& t) { return t.spaces() && t.run_of(kFixedNumberChars, &max_alfa); };
+        const bool whole = s.spaces() && s.digits(&ncycl) && s.literal(" nnn=") && s.spaces() && s.digits(&nnn) &&
+                           s.literal(" alpham=") && s.spaces() && s.run_of(kFixedNumberChars, &alpham) &&
+                           s.literal(" error=") && s.skip_to_last_on_line(" max alfa=", read_max_alfa);
+        if (whole) out.push_back({std::stoi(ncycl), std::stoi(nnn), std::stod(alpham), std::stod(max_alfa)});
+        return whole;
+    });
+    return out;
+}
 
 // A phasing set of n reflections with true phases (multiples of 15
 // degrees) and ntrip triplets among random ranks, each with the shift that
@@ -60,13 +80,7 @@ protected:
         CRIS.I(cris::kDumpSet) = t;
         refine(t);
         CRIS.I(cris::kDumpSet) = -1;
-        const std::string text = listing().substr(before);
-        static const std::regex line(
-            R"( ncycl=\s*(\d+) nnn=\s*(\d+) alpham=\s*([-0-9.]+) error=.* max alfa=\s*([-0-9.]+))");
-        std::vector<CycleLine> out;
-        for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it)
-            out.push_back({std::stoi((*it)[1]), std::stoi((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4])});
-        return out;
+        return cycle_lines(listing().substr(before));
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <csignal>
 #include <cstdio>
@@ -9,8 +10,8 @@
 #include <filesystem>
 #include <fcntl.h>
 #include <fstream>
-#include <regex>
 #include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -181,12 +182,26 @@ std::string last_line_not_blank(const std::string& text) {
     return ::testing::AssertionSuccess();
 }
 
+namespace {
+
+// text with every from, left to right, replaced by to.
+std::string replace_all(std::string text, std::string_view from, std::string_view to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+bool is_space(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
 std::string job_copy(const std::string& folder, const std::string& job, bool window) {
     const std::string dir = fresh_dir(folder);
     const std::string src = jobs_dir() + "/" + job;
     fs::copy_file(src + "/data.hkl", dir + "/data.hkl");
     std::string cmd = read_file(src + "/job.cmd");
-    if (window) cmd = std::regex_replace(cmd, std::regex("%nowindow"), "%window");
+    if (window) cmd = replace_all(cmd, "%nowindow", "%window");
     write_file(dir + "/job.cmd", cmd);
     return dir;
 }
@@ -290,6 +305,70 @@ std::vector<std::string> working_copies(const std::string& dir, const std::strin
     for (const auto& e : fs::directory_iterator(dir))
         if (e.path().filename().string().rfind(prefix, 0) == 0) found.push_back(e.path().string());
     return found;
+}
+
+bool TextScanner::literal(std::string_view s) {
+    if (text_.substr(at_, s.size()) != s) return false;
+    at_ += s.size();
+    return true;
+}
+
+bool TextScanner::spaces() {
+    some_spaces();
+    return true;
+}
+
+bool TextScanner::some_spaces() { return take_run(is_space, nullptr); }
+
+bool TextScanner::digits(std::string* out) { return take_run(is_digit, out); }
+
+bool TextScanner::integer(std::string* out) {
+    const std::size_t start = at_;
+    literal("-");
+    if (!digits()) return false;
+    if (out) *out = std::string(text_.substr(start, at_ - start));
+    return true;
+}
+
+bool TextScanner::decimal(std::string* out) {
+    const std::size_t start = at_;
+    if (!(integer() && literal(".") && digits())) return false;
+    if (out) *out = std::string(text_.substr(start, at_ - start));
+    return true;
+}
+
+bool TextScanner::run_of(std::string_view chars, std::string* out) {
+    return take_run([chars](char c) { return chars.find(c) != std::string_view::npos; }, out);
+}
+
+bool TextScanner::skip_to_last_on_line(std::string_view s, const std::function<bool(TextScanner&)>& read_on) {
+    const std::size_t line_end = std::min(text_.find_first_of("\n\r", at_), text_.size());
+    if (line_end < at_ + s.size()) return false;
+    for (std::size_t k = line_end - s.size() + 1; k-- > at_;) {
+        TextScanner from_k(text_, k);
+        if (from_k.literal(s) && read_on(from_k)) {
+            at_ = from_k.at_;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TextScanner::take_run(const std::function<bool(char)>& fits, std::string* out) {
+    const std::size_t start = at_;
+    while (at_ < text_.size() && fits(text_[at_])) ++at_;
+    if (at_ == start) return false;
+    if (out) *out = std::string(text_.substr(start, at_ - start));
+    return true;
+}
+
+void for_each_record(std::string_view text, std::string_view head,
+                     const std::function<bool(TextScanner&)>& read) {
+    for (std::size_t at = text.find(head); at != std::string_view::npos;) {
+        TextScanner record(text, at + head.size());
+        const std::size_t next = read(record) ? record.position() : at + 1;
+        at = text.find(head, next);
+    }
 }
 
 }  // namespace zanek::test

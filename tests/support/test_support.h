@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <vector>
 
@@ -113,6 +114,45 @@ int events_of_run(const std::function<bool(int k)>& fault_met_at);
 // The working copies beside the structure file name.bin in dir (a run
 // that ended during a command left them, or a command is storing).
 std::vector<std::string> working_copies(const std::string& dir, const std::string& name);
+
+// Reads numbers and words out of what the program printed, one piece after
+// another from a position in the text. Each step reads the piece it names
+// there and moves past it, or returns false, after which the scanner is of
+// no further use. White space is any of " \t\n\v\f\r", so that a piece may
+// follow the one before it on the next line.
+class TextScanner {
+public:
+    explicit TextScanner(std::string_view text, std::size_t at = 0) : text_(text), at_(at) {}
+    std::size_t position() const { return at_; }
+
+    bool literal(std::string_view s);
+    bool spaces();                                  // none or more: always true
+    bool some_spaces();                             // at least one
+    bool digits(std::string* out = nullptr);        // one or more decimal digits
+    bool integer(std::string* out = nullptr);       // digits, maybe after a minus sign
+    bool decimal(std::string* out = nullptr);       // an integer, a point and digits
+    bool run_of(std::string_view chars, std::string* out = nullptr);  // one or more of chars
+    // Skips any text on the current line up to the last s there after which
+    // read_on succeeds, and moves past s and what read_on read.
+    bool skip_to_last_on_line(std::string_view s, const std::function<bool(TextScanner&)>& read_on);
+
+private:
+    // One or more characters that fit, into out when given.
+    bool take_run(const std::function<bool(char)>& fits, std::string* out);
+
+    std::string_view text_;
+    std::size_t at_;
+};
+
+// The characters of a number as the listing prints it in an F field.
+constexpr std::string_view kFixedNumberChars = "-0123456789.";
+
+// Reads every record of text that begins with head, in order: read gets a
+// scanner just past the head and returns whether the record there is whole.
+// The search for the next head goes on from the end of a whole record, or
+// from one character past the start of a head whose record was not.
+void for_each_record(std::string_view text, std::string_view head,
+                     const std::function<bool(TextScanner&)>& read);
 
 std::string source_dir();   // root of the project
 std::string jobs_dir();     // the test jobs, tests/jobs
