@@ -38,9 +38,9 @@ std::vector<std::string> names_holding(const std::string& dir, const std::string
     return found;
 }
 
-// The first name of its own that the run which made the working copy copy
-// gives a file of the user's: the copy's name without its leading dot,
-// with "found" for "work".
+// The first name of its own that a run gives a file of the user's, from
+// the name of that run's working copy: without its leading dot, and with
+// "found" for "work".
 std::string first_found_name(const std::string& copy) {
     const std::string name = fs::path(copy).filename().string(), work = ".zanek-work-";
     const std::size_t at = name.rfind(work);
@@ -92,10 +92,9 @@ protected:
         r.listing = file_exists(dir + "/job.lis") ? read_file(dir + "/job.lis") : "";
         return r;
     }
-    // The writes of %phase, counted by killing it.
-    // With also, faults that act past the run's end: a disc that fails
-    // there makes the seam count reads among the events, as it does for
-    // any run with a failing disc.
+    // The writes of %phase, counted by killing it. With also, faults that
+    // act past the run's end: a disc that fails there makes the seam count
+    // reads among the events, as it does for any run with a failing disc.
     int writes(const std::string& also = "") const {
         return writes_of_run([&](int k) {
             reset();
@@ -119,8 +118,8 @@ protected:
         r.output = read_file(dir + "/console.out");
         return r;
     }
-    // Runs %phase with a file put at the structure file's name at a stop at
-    // event k.
+    // Runs %phase with the seam's faults, a file put at the structure
+    // file's name at the stop among them.
     RunResult run_replaced_at(const std::string& faults) const {
         return run_changed_at(faults, [&] {
             fs::rename(path, dir + "/moved.bin");
