@@ -85,13 +85,16 @@ protected:
         write_file(real, before);
         if (real != path) fs::create_symlink(fs::path(real).filename(), path);
     }
-    // The job's exit code, when it ends within kRunSeconds, and listing.
-    RunResult run_whole() const {
+    // The run started as pid: its exit code (-2 when it did not end within
+    // kRunSeconds), listing and console.
+    RunResult ended(pid_t pid) const {
         RunResult r;
-        r.exit_code = exit_code_within(start_zanek(dir), kRunSeconds);
+        r.exit_code = exit_code_within(pid, kRunSeconds);
         r.listing = file_exists(dir + "/job.lis") ? read_file(dir + "/job.lis") : "";
+        r.output = read_file(dir + "/console.out");
         return r;
     }
+    RunResult run_whole() const { return ended(start_zanek(dir)); }
     // The writes of %phase, counted by killing it. With also, faults that
     // act past the run's end: a disc that fails there makes the seam count
     // reads among the events, as it does for any run with a failing disc.
@@ -112,18 +115,18 @@ protected:
         if (::waitpid(pid, &status, WUNTRACED) != pid || !WIFSTOPPED(status)) return RunResult{-1, "", ""};
         change();
         ::kill(pid, SIGCONT);
-        RunResult r;
-        r.exit_code = exit_code_within(pid, kRunSeconds);
-        r.listing = file_exists(dir + "/job.lis") ? read_file(dir + "/job.lis") : "";
-        r.output = read_file(dir + "/console.out");
-        return r;
+        return ended(pid);
     }
-    // Runs %phase with the seam's faults, a file put at the structure
-    // file's name at the stop among them.
+    // Where run_replaced_at moves the structure file, and what it puts at
+    // its name.
+    std::string moved() const { return dir + "/moved.bin"; }
+    std::string put_there() const { return std::string(before.size(), 'u'); }
+    // Runs %phase with the seam's faults, the structure file moved away and
+    // another file put at its name at the stop among them.
     RunResult run_replaced_at(const std::string& faults) const {
         return run_changed_at(faults, [&] {
-            fs::rename(path, dir + "/moved.bin");
-            write_file(path, std::string(before.size(), 'u'));
+            fs::rename(path, moved());
+            write_file(path, put_there());
         });
     }
     // The event of the swap of %phase's copy with the file: the last at
@@ -333,8 +336,7 @@ TEST_F(PhaseOnTheFile, WarningTheListingCannotCarryGoesToStandardError) {
 // written, and the next run removes nothing of it.
 TEST_F(PhaseOnTheFile, FilePutThereSurvivesAFaultAtTheSwapBack) {
     ASSERT_NO_FATAL_FAILURE(prepare("swap_back"));
-    const std::string moved = dir + "/moved.bin";
-    const std::string other(before.size(), 'u');
+    const std::string moved = this->moved(), other = put_there();
     const int swap = swap_event();
     ASSERT_EQ(run_replaced_at("stop:" + std::to_string(swap)).exit_code, 1);
     const std::string swap_back = std::to_string(swap + 1);
